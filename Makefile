@@ -1,0 +1,46 @@
+# Two commands for a new machine: `make run` and `make test`.
+BUILD    ?= build
+ASAN_DIR ?= build-asan
+JOBS     ?= 2
+SUDO     := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
+
+# Debian 12 packages the build, the tests and the benchmarks need.
+PACKAGES := g++ cmake make pkg-config qt6-base-dev libgl-dev zlib1g-dev \
+            libjpeg62-turbo-dev libgtest-dev libgmock-dev libbenchmark-dev libstb-dev
+
+.PHONY: all deps configure build run test asan bench fuzz clean
+
+all: build
+
+deps:
+	@missing=""; for p in $(PACKAGES); do \
+	  dpkg-query -W -f='$${Status}' $$p 2>/dev/null | grep -q "install ok installed" || missing="$$missing $$p"; \
+	done; \
+	if [ -n "$$missing" ]; then \
+	  echo "Installing:$$missing"; \
+	  $(SUDO) apt-get update && DEBIAN_FRONTEND=noninteractive $(SUDO) apt-get install -y --no-install-recommends $$missing; \
+	fi
+
+configure: deps
+	@[ -f $(BUILD)/CMakeCache.txt ] || cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo
+
+build: configure
+	cmake --build $(BUILD) -j$(JOBS)
+
+run: build
+	$(BUILD)/src/shell/vumo data/samples
+
+test: build
+	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j$(JOBS)
+
+asan: deps
+	@[ -f $(ASAN_DIR)/CMakeCache.txt ] || cmake -S . -B $(ASAN_DIR) -DCMAKE_BUILD_TYPE=Debug -DVUMO_SANITIZE=ON -DVUMO_BENCH=OFF
+	cmake --build $(ASAN_DIR) -j$(JOBS)
+	cd $(ASAN_DIR) && QT_QPA_PLATFORM=offscreen ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+	  ctest --output-on-failure -j$(JOBS)
+
+bench: build
+	$(BUILD)/bench/vumo_bench
+
+clean:
+	rm -rf $(BUILD) $(ASAN_DIR)

@@ -1,0 +1,2 @@
+// File browser: file list, folder drop-down and the Linux shell layer.
+namespace vumo::browser {}

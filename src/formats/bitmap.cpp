@@ -1,0 +1,103 @@
+#include "formats/bitmap.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "pixels/image_limits.h"
+
+namespace vumo {
+
+VUMO_DEFINE_GRAPHIC_CLASS(TBitmap, TGraphic::ClassInfo())
+
+TBitmap::TBitmap(const TBitmap& other) : TGraphic() { *this = other; }
+
+TBitmap& TBitmap::operator=(const TBitmap& other) {
+  if (this == &other) return *this;
+  ReleaseImage();
+  pixelFormat_ = other.pixelFormat_;
+  if (!other.Empty()) {
+    SetSize(other.width_, other.height_);
+    std::memcpy(pixels_.get(), other.pixels_.get(), rowBytes_ * static_cast<std::size_t>(height_));
+  }
+  palette_ = other.palette_;
+  transparentColor_ = other.transparentColor_;
+  transparentMode_ = other.transparentMode_;
+  alphaChannel_ = other.alphaChannel_;
+  transparent_ = other.transparent_;
+  return *this;
+}
+
+void TBitmap::SetPixelFormat(TPixelFormat value) {
+  if (value == pixelFormat_) return;
+  pixelFormat_ = value;
+  if (width_ > 0 && height_ > 0) {
+    int w = width_, h = height_;
+    width_ = height_ = 0;
+    SetSize(w, h);
+  }
+}
+
+void TBitmap::SetSize(int width, int height) {
+  if (width < 0) width = 0;
+  if (height < 0) height = 0;
+  if (width == width_ && height == height_ && (pixels_ || width == 0 || height == 0)) return;
+  int bits = BitsPerPixelOf(pixelFormat_);
+  if (bits == 0) throw EInvalidGraphic("Cannot create a bitmap without a standard pixel format.");
+  if (!ImageSizeAllowed(static_cast<std::uint64_t>(width), static_cast<std::uint64_t>(height),
+                        static_cast<std::uint64_t>(bits)))
+    throw EInvalidGraphic(FormatMessage(kImageTooLarge, static_cast<unsigned>(width), static_cast<unsigned>(height)));
+  std::size_t rowBytes = ((static_cast<std::size_t>(width) * bits + 31) / 32) * 4;
+  std::unique_ptr<std::uint8_t, FreeDeleter> pixels;
+  if (width > 0 && height > 0) {
+    // calloc hands large blocks out as fresh zero pages, so a big bitmap costs nothing until drawn into.
+    pixels.reset(static_cast<std::uint8_t*>(std::calloc(static_cast<std::size_t>(height), rowBytes)));
+    if (!pixels) throw EInvalidGraphic(FormatMessage(kImageTooLarge, static_cast<unsigned>(width), static_cast<unsigned>(height)));
+    if (pixels_) {
+      std::size_t copyBytes = std::min(rowBytes, rowBytes_);
+      int copyRows = std::min(height, height_);
+      for (int y = 0; y < copyRows; ++y)
+        std::memcpy(pixels.get() + rowBytes * y, pixels_.get() + rowBytes_ * y, copyBytes);
+    }
+  }
+  pixels_ = std::move(pixels);
+  rowBytes_ = pixels_ ? rowBytes : 0;
+  width_ = width;
+  height_ = height;
+  Changed();
+}
+
+std::uint8_t* TBitmap::ScanLine(int Row) {
+  if (Row < 0 || Row >= height_ || !pixels_) throw EInvalidGraphic("Scan line index out of range");
+  return pixels_.get() + rowBytes_ * static_cast<std::size_t>(Row);
+}
+
+const std::uint8_t* TBitmap::ScanLine(int Row) const { return const_cast<TBitmap*>(this)->ScanLine(Row); }
+
+void TBitmap::SetPalette(const TLogPalette& palette) {
+  palette_.assign(palette.begin(), palette.begin() + std::min<std::size_t>(palette.size(), 256));
+  paletteModified_ = true;
+}
+
+bool TBitmap::HasPalette() const { return !palette_.empty() && BitsPerPixelOf(pixelFormat_) <= 8; }
+
+void TBitmap::ReleaseImage() {
+  pixels_.reset();
+  width_ = height_ = 0;
+  rowBytes_ = 0;
+  palette_.clear();
+  alphaChannel_ = false;
+}
+
+void TBitmap::Assign(const TGraphic& Source) {
+  const TBitmap* bitmap = Source.DrawBitmap();
+  if (!bitmap) {
+    if (!Source.Empty()) TGraphic::Assign(Source);
+    ReleaseImage();
+    Changed();
+    return;
+  }
+  *this = *bitmap;
+  Changed();
+}
+
+}  // namespace vumo

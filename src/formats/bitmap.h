@@ -1,0 +1,93 @@
+// The device-independent bitmap: the graphic every reader decodes into.
+#pragma once
+
+#include <cstdint>
+#include <cstdlib>
+#include <memory>
+
+#include "formats/graphic.h"
+#include "pixels/palette.h"
+#include "pixels/pixel_format.h"
+
+namespace vumo {
+
+// The framework's 32-bit colour value ($00BBGGRR; system colours have the high bit set).
+using TColor = std::int32_t;
+inline constexpr TColor clNone = 0x1FFFFFFF;
+inline constexpr TColor clDefault = 0x20000000;
+
+enum TTransparentMode { tmAuto, tmFixed };
+
+class TBitmap : public TGraphic {
+  VUMO_GRAPHIC_CLASS(TBitmap)
+
+ public:
+  TBitmap() = default;
+  TBitmap(const TBitmap& other);
+  TBitmap& operator=(const TBitmap& other);
+
+  int Width() const override { return width_; }
+  int Height() const override { return height_; }
+
+  TPixelFormat PixelFormat() const { return pixelFormat_; }
+  // Changing the format of a bitmap that holds an image re-allocates it blank.
+  void SetPixelFormat(TPixelFormat value);
+
+  // Raise EInvalidGraphic before allocating when the size passes the limits. New pixels are 0.
+  void SetWidth(int value) { SetSize(value, height_); }
+  void SetHeight(int value) { SetSize(width_, value); }
+  void SetSize(int width, int height);
+
+  // Bytes of one row, padded to a multiple of four as the platform's bitmaps are.
+  std::size_t BytesPerScanline() const { return rowBytes_; }
+  // Row 0 is the top row. Raises EInvalidGraphic for a row outside the image.
+  std::uint8_t* ScanLine(int Row);
+  const std::uint8_t* ScanLine(int Row) const;
+
+  const TLogPalette& Palette() const { return palette_; }
+  // At most 256 entries are kept.
+  void SetPalette(const TLogPalette& palette);
+  bool HasPalette() const override;
+
+  TColor TransparentColor() const { return transparentColor_; }
+  void SetTransparentColor(TColor value) {
+    transparentColor_ = value;
+    transparentMode_ = tmFixed;
+  }
+  TTransparentMode TransparentMode() const { return transparentMode_; }
+  void SetTransparentMode(TTransparentMode value) { transparentMode_ = value; }
+
+  // True when the fourth byte of 32-bit pixels is an alpha channel a display must honour
+  // (icons); a loaded 32-bit bitmap is otherwise drawn opaque.
+  bool AlphaChannel() const { return alphaChannel_; }
+  void SetAlphaChannel(bool value) { alphaChannel_ = value; }
+
+  // Drops the image: size 0 x 0, no palette.
+  void ReleaseImage();
+
+  // Reads a Windows bitmap file (.bmp, .dib, .rle).
+  void LoadFromStream(TStream& Stream) override;
+  void Assign(const TGraphic& Source) override;
+  const TBitmap* DrawBitmap() const override { return Empty() ? nullptr : this; }
+
+  // Lets a picture's progress notifications reach this bitmap's owner while it loads.
+  using TGraphic::Changed;
+  using TGraphic::Progress;
+
+ private:
+  struct FreeDeleter {
+    void operator()(std::uint8_t* p) const { std::free(p); }
+  };
+
+  int width_ = 0;
+  int height_ = 0;
+  TPixelFormat pixelFormat_ = pf24bit;
+  std::size_t rowBytes_ = 0;
+  std::unique_ptr<std::uint8_t, FreeDeleter> pixels_;
+  TLogPalette palette_;
+  TColor transparentColor_ = clDefault;
+  TTransparentMode transparentMode_ = tmAuto;
+  bool alphaChannel_ = false;
+};
+
+}  // namespace vumo

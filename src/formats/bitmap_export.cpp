@@ -1,0 +1,127 @@
+#include "formats/bitmap_export.h"
+
+#include <zlib.h>
+
+#include <cstdio>
+#include <cstring>
+
+namespace vumo {
+namespace {
+
+std::uint8_t Widen5(unsigned v) { return static_cast<std::uint8_t>((v << 3) | (v >> 2)); }
+std::uint8_t Widen6(unsigned v) { return static_cast<std::uint8_t>((v << 2) | (v >> 4)); }
+
+void PutBigEndian32(std::vector<std::uint8_t>& out, std::uint32_t v) {
+  out.push_back(static_cast<std::uint8_t>(v >> 24));
+  out.push_back(static_cast<std::uint8_t>(v >> 16));
+  out.push_back(static_cast<std::uint8_t>(v >> 8));
+  out.push_back(static_cast<std::uint8_t>(v));
+}
+
+void PutChunk(std::vector<std::uint8_t>& out, const char* type, const std::uint8_t* data, std::size_t size) {
+  PutBigEndian32(out, static_cast<std::uint32_t>(size));
+  std::size_t start = out.size();
+  out.insert(out.end(), type, type + 4);
+  if (size) out.insert(out.end(), data, data + size);
+  uLong crc = crc32(0L, out.data() + start, static_cast<uInt>(out.size() - start));
+  PutBigEndian32(out, static_cast<std::uint32_t>(crc));
+}
+
+}  // namespace
+
+std::vector<std::uint8_t> BitmapToRgba8(const TBitmap& bitmap) {
+  const int w = bitmap.Width(), h = bitmap.Height();
+  std::vector<std::uint8_t> out(static_cast<std::size_t>(w) * static_cast<std::size_t>(h) * 4);
+  const TLogPalette& palette = bitmap.Palette();
+  auto putIndex = [&](std::uint8_t* p, unsigned index) {
+    if (index < palette.size()) {
+      p[0] = palette[index].peRed;
+      p[1] = palette[index].peGreen;
+      p[2] = palette[index].peBlue;
+    } else {
+      p[0] = p[1] = p[2] = 0;  // an index past the palette draws black, as the platform does
+    }
+    p[3] = 255;
+  };
+  for (int y = 0; y < h; ++y) {
+    const std::uint8_t* s = bitmap.ScanLine(y);
+    std::uint8_t* d = out.data() + static_cast<std::size_t>(y) * w * 4;
+    for (int x = 0; x < w; ++x, d += 4) {
+      switch (bitmap.PixelFormat()) {
+        case pf1bit: putIndex(d, (s[x >> 3] >> (7 - (x & 7))) & 1); break;
+        case pf4bit: putIndex(d, (x & 1) ? (s[x >> 1] & 0x0F) : (s[x >> 1] >> 4)); break;
+        case pf8bit: putIndex(d, s[x]); break;
+        case pf15bit: {
+          unsigned v = s[2 * x] | (s[2 * x + 1] << 8);
+          d[0] = Widen5((v >> 10) & 31);
+          d[1] = Widen5((v >> 5) & 31);
+          d[2] = Widen5(v & 31);
+          d[3] = 255;
+          break;
+        }
+        case pf16bit: {
+          unsigned v = s[2 * x] | (s[2 * x + 1] << 8);
+          d[0] = Widen5((v >> 11) & 31);
+          d[1] = Widen6((v >> 5) & 63);
+          d[2] = Widen5(v & 31);
+          d[3] = 255;
+          break;
+        }
+        case pf24bit:
+          d[0] = s[3 * x + 2];
+          d[1] = s[3 * x + 1];
+          d[2] = s[3 * x];
+          d[3] = 255;
+          break;
+        case pf32bit:
+          d[0] = s[4 * x + 2];
+          d[1] = s[4 * x + 1];
+          d[2] = s[4 * x];
+          d[3] = s[4 * x + 3];
+          break;
+        default: std::memset(d, 0, 4); break;
+      }
+    }
+  }
+  return out;
+}
+
+std::vector<std::uint8_t> EncodePngRgba8(int width, int height, const std::vector<std::uint8_t>& rgba) {
+  static const std::uint8_t kSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+  std::vector<std::uint8_t> out(kSignature, kSignature + 8);
+  std::vector<std::uint8_t> ihdr;
+  PutBigEndian32(ihdr, static_cast<std::uint32_t>(width));
+  PutBigEndian32(ihdr, static_cast<std::uint32_t>(height));
+  ihdr.insert(ihdr.end(), {8, 6, 0, 0, 0});  // 8-bit RGBA, deflate, no filter method, no interlace
+  PutChunk(out, "IHDR", ihdr.data(), ihdr.size());
+
+  const std::size_t rowBytes = static_cast<std::size_t>(width) * 4;
+  std::vector<std::uint8_t> raw;
+  raw.reserve((rowBytes + 1) * static_cast<std::size_t>(height));
+  for (int y = 0; y < height; ++y) {
+    raw.push_back(0);  // filter type none
+    const std::uint8_t* row = rgba.data() + rowBytes * static_cast<std::size_t>(y);
+    raw.insert(raw.end(), row, row + rowBytes);
+  }
+  uLongf packedSize = compressBound(static_cast<uLong>(raw.size()));
+  std::vector<std::uint8_t> packed(packedSize);
+  if (compress2(packed.data(), &packedSize, raw.data(), static_cast<uLong>(raw.size()), 6) != Z_OK)
+    throw Exception("PNG compression failed.");
+  PutChunk(out, "IDAT", packed.data(), packedSize);
+  PutChunk(out, "IEND", nullptr, 0);
+  return out;
+}
+
+void WritePngRgba8(const std::string& fileName, int width, int height, const std::vector<std::uint8_t>& rgba) {
+  std::vector<std::uint8_t> png = EncodePngRgba8(width, height, rgba);
+  std::FILE* f = std::fopen(fileName.c_str(), "wb");
+  if (!f) throw Exception(FormatMessage("Cannot create file \"%s\".", fileName.c_str()));
+  bool ok = std::fwrite(png.data(), 1, png.size(), f) == png.size();
+  ok = (std::fclose(f) == 0) && ok;
+  if (!ok) {
+    std::remove(fileName.c_str());
+    throw Exception(FormatMessage("Cannot write file \"%s\".", fileName.c_str()));
+  }
+}
+
+}  // namespace vumo

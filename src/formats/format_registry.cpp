@@ -1,0 +1,215 @@
+#include "formats/format_registry.h"
+
+#include <algorithm>
+
+#include "formats/bitmap.h"
+#include "formats/icon.h"
+#include "formats/jpeg_image.h"
+#include "formats/messages.h"
+#include "formats/metafile.h"
+#include "formats/picture.h"
+
+namespace vumo {
+namespace {
+
+bool SameTextAscii(const std::string& a, const std::string& b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    char x = a[i], y = b[i];
+    if (x >= 'A' && x <= 'Z') x = static_cast<char>(x - 'A' + 'a');
+    if (y >= 'A' && y <= 'Z') y = static_cast<char>(y - 'A' + 'a');
+    if (x != y) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+TFileFormatList::~TFileFormatList() { ClearAll(); }
+
+int TFileFormatList::IndexOfExtension(const std::string& Extension) const {
+  if (Extension.empty()) return -1;
+  for (std::size_t i = 0; i < extensions_.size(); ++i)
+    if (SameTextAscii(extensions_[i]->Extension, Extension)) return static_cast<int>(i);
+  return -1;
+}
+
+int TFileFormatList::IndexOfClass(TGraphicClass ReaderClass) const {
+  for (std::size_t i = 0; i < classes_.size(); ++i)
+    if (classes_[i]->ReaderClass == ReaderClass) return static_cast<int>(i);
+  return -1;
+}
+
+TFileFormatList::TClassEntry* TFileFormatList::FindOrAddClass(TGraphicClass ReaderClass,
+                                                              const std::string& ClassDescription) {
+  int index = IndexOfClass(ReaderClass);
+  TClassEntry* entry;
+  if (index < 0) {
+    classes_.push_back(std::make_unique<TClassEntry>(TClassEntry{ReaderClass, {}, 0}));
+    entry = classes_.back().get();
+  } else {
+    entry = classes_[static_cast<std::size_t>(index)].get();
+  }
+  // The last non-empty common description given for a class wins.
+  if (!ClassDescription.empty()) entry->Description = ClassDescription;
+  return entry;
+}
+
+void TFileFormatList::RemoveClassEntry(TClassEntry* entry) {
+  std::erase_if(classes_, [entry](const std::unique_ptr<TClassEntry>& e) { return e.get() == entry; });
+}
+
+void TFileFormatList::AddExtension(const std::string& Extension, const std::string& ClassDescription,
+                                   const std::string& ExtensionDescription, TFormatKinds FormatKinds,
+                                   bool ReplaceExisting, TGraphicClass ReaderClass) {
+  if (Extension.empty()) return;
+  int extIndex = IndexOfExtension(Extension);
+  TClassEntry* classEntry;
+  if (extIndex < 0) {
+    extensions_.push_back(std::make_unique<TExtensionEntry>(
+        TExtensionEntry{Extension, ExtensionDescription, FormatKinds, nullptr}));
+    TExtensionEntry* extEntry = extensions_.back().get();
+    classEntry = FindOrAddClass(ReaderClass, ClassDescription);
+    ++classEntry->ExtensionCount;
+    extEntry->ClassEntry = classEntry;
+  } else if (!ReplaceExisting) {
+    throw EInvalidGraphic(FormatMessage(kRegisterTwice, Extension.c_str()));
+  } else {
+    TExtensionEntry* extEntry = extensions_[static_cast<std::size_t>(extIndex)].get();
+    classEntry = extEntry->ClassEntry;
+    if (classEntry->ReaderClass != ReaderClass) {
+      TClassEntry* previous = classEntry;
+      classEntry = FindOrAddClass(ReaderClass, ClassDescription);
+      ++classEntry->ExtensionCount;
+      extEntry->ClassEntry = classEntry;
+      if (--previous->ExtensionCount == 0) RemoveClassEntry(previous);
+    }
+  }
+  TPicture::RegisterFileFormat(Extension, ExtensionDescription.empty() ? classEntry->Description : ExtensionDescription,
+                               ReaderClass);
+}
+
+void TFileFormatList::RemoveExtension(const std::string& Extension, TGraphicClass ReaderClass) {
+  int extIndex = IndexOfExtension(Extension);
+  if (!Extension.empty() && extIndex < 0) return;
+  if (Extension.empty()) {
+    int classIndex = IndexOfClass(ReaderClass);
+    if (classIndex < 0) return;
+    TClassEntry* classEntry = classes_[static_cast<std::size_t>(classIndex)].get();
+    for (std::size_t i = extensions_.size(); i-- > 0 && classEntry->ExtensionCount > 0;) {
+      if (extensions_[i]->ClassEntry == classEntry) {
+        --classEntry->ExtensionCount;
+        extensions_.erase(extensions_.begin() + static_cast<std::ptrdiff_t>(i));
+      }
+    }
+    RemoveClassEntry(classEntry);
+    TPicture::UnregisterGraphicClass(ReaderClass);
+    return;
+  }
+  TExtensionEntry* extEntry = extensions_[static_cast<std::size_t>(extIndex)].get();
+  TClassEntry* classEntry = extEntry->ClassEntry;
+  if (--classEntry->ExtensionCount == 0) {
+    TPicture::UnregisterGraphicClass(classEntry->ReaderClass);
+    RemoveClassEntry(classEntry);
+  }
+  extensions_.erase(extensions_.begin() + extIndex);
+}
+
+void TFileFormatList::ClearAll() {
+  for (const auto& entry : classes_) TPicture::UnregisterGraphicClass(entry->ReaderClass);
+  classes_.clear();
+  extensions_.clear();
+}
+
+namespace {
+
+struct TStartupRow {
+  const char* Extension;
+  TGraphicClass (*Class)();  // null while the reader class is not built yet
+  const char* ClassDescription;
+  const char* ExtensionDescription;
+  TFormatKinds Kinds;
+};
+
+// The start-up registrations, in order. A row whose class is not there yet is skipped,
+// so its extension meets the message for an extension without a class.
+const TStartupRow kStartupRows[] = {
+    {"bmp", &TBitmap::ClassInfo, "Windows bitmaps", "", fkRaster},
+    {"ico", &TIcon::ClassInfo, "Windows icons", "", fkRaster},
+    {"wmf", &TMetafile::ClassInfo, "Windows metafiles", "", fkVector},
+    {"emf", &TMetafile::ClassInfo, "Windows metafiles", "Windows enhanced meta files", fkVector},
+    {"jfif", &TJPEGImage::ClassInfo, "JPG images", "JFIF images", fkRaster},
+    {"jpg", &TJPEGImage::ClassInfo, "", "JPG images", fkRaster},
+    {"jpe", &TJPEGImage::ClassInfo, "", "JPE images", fkRaster},
+    {"jpeg", &TJPEGImage::ClassInfo, "", "JPEG images", fkRaster},
+    {"rle", &TBitmap::ClassInfo, "Windows bitmaps", "Run length encoded Windows bitmaps", fkRaster},
+    {"dib", &TBitmap::ClassInfo, "", "Device independant Windows bitmaps", fkRaster},
+    {"win", nullptr /* TTargaGraphic */, "Truevision images", "", fkRaster},
+    {"vst", nullptr /* TTargaGraphic */, "", "", fkRaster},
+    {"vda", nullptr /* TTargaGraphic */, "", "", fkRaster},
+    {"tga", nullptr /* TTargaGraphic */, "", "", fkRaster},
+    {"icb", nullptr /* TTargaGraphic */, "", "", fkRaster},
+    {"tiff", nullptr /* TTIFFGraphic */, "Tagged image file format images", "Macintosh TIFF images", fkRaster | fkMultiImage},
+    {"tif", nullptr /* TTIFFGraphic */, "", "PC TIF images", fkRaster | fkMultiImage},
+    {"fax", nullptr /* TTIFFGraphic */, "", "GFI fax images", fkRaster | fkMultiImage},
+    {"eps", nullptr /* TEPSGraphic */, "Encapsulated Postscript images", "", fkRaster},
+    {"pcx", nullptr /* TPCXGraphic */, "ZSoft Paintbrush images", "", fkRaster},
+    {"pcc", nullptr /* TPCXGraphic */, "", "", fkRaster},
+    {"scr", nullptr /* TPCXGraphic */, "", "Word 5.x screen capture images", fkRaster},
+    {"rpf", nullptr /* TRLAGraphic */, "Alias/Wavefront images", "", fkRaster},
+    {"rla", nullptr /* TRLAGraphic */, "", "", fkRaster},
+    {"sgi", nullptr /* TSGIGraphic */, "SGI images", "SGI true color images", fkRaster},
+    {"rgba", nullptr /* TSGIGraphic */, "", "SGI true color images with alpha", fkRaster},
+    {"rgb", nullptr /* TSGIGraphic */, "", "SGI true color images", fkRaster},
+    {"bw", nullptr /* TSGIGraphic */, "", "SGI black/white images", fkRaster},
+    {"psd", nullptr /* TPSDGraphic */, "Photoshop images", "", fkRaster | fkLayered},
+    {"pdd", nullptr /* TPSDGraphic */, "", "", fkRaster | fkLayered},
+    {"ppm", nullptr /* TPPMGraphic */, "Portable map images", "Portable pixel map images", fkRaster},
+    {"pgm", nullptr /* TPPMGraphic */, "", "Portable gray map images", fkRaster},
+    {"pbm", nullptr /* TPPMGraphic */, "", "Portable bitmap images", fkRaster},
+    {"cel", nullptr /* TAutodeskGraphic */, "Autodesk images", "", fkRaster},
+    {"pic", nullptr /* TAutodeskGraphic */, "Autodesk images", "", fkRaster},
+    {"pcd", nullptr /* TPCDGraphic */, "Kodak Photo-CD images", "", fkRaster},
+    {"cut", nullptr /* TCUTGraphic */, "Dr. Halo images", "", fkRaster},
+    {"psp", nullptr /* TPSPGraphic */, "Paintshop Pro images", "", fkRaster | fkVector},
+    {"png", nullptr /* TPNGGraphic */, "Portable network graphic images", "", fkRaster},
+};
+
+// Classes withdrawn one by one at shutdown, in this order, before "rle" and "dib".
+TGraphicClass (*const kShutdownFirst[])() = {
+    nullptr /* TPSPGraphic */,  nullptr /* TPSDGraphic */, nullptr /* TTargaGraphic */,
+    nullptr /* TTIFFGraphic */, nullptr /* TSGIGraphic */, nullptr /* TPCXGraphic */,
+    nullptr /* TAutodeskGraphic */, nullptr /* TPCDGraphic */, nullptr /* TPPMGraphic */,
+    nullptr /* TCUTGraphic */, nullptr /* TRLAGraphic */,
+};
+// ... and after them.
+TGraphicClass (*const kShutdownLast[])() = {
+    nullptr /* TPNGGraphic */,
+};
+
+class TFormatsUnit {
+ public:
+  TFormatsUnit() {
+    TPicture::FileFormats();  // the framework's table exists before the registry
+    for (const TStartupRow& row : kStartupRows)
+      if (row.Class) list.AddExtension(row.Extension, row.ClassDescription, row.ExtensionDescription, row.Kinds, false, row.Class());
+  }
+  ~TFormatsUnit() {
+    for (auto classInfo : kShutdownFirst)
+      if (classInfo) list.RemoveExtension("", classInfo());
+    list.RemoveExtension("rle", TBitmap::ClassInfo());
+    list.RemoveExtension("dib", TBitmap::ClassInfo());
+    for (auto classInfo : kShutdownLast)
+      if (classInfo) list.RemoveExtension("", classInfo());
+  }
+  TFileFormatList list;
+};
+
+}  // namespace
+
+TFileFormatList& FileFormatList() {
+  static TFormatsUnit unit;
+  return unit.list;
+}
+
+}  // namespace vumo

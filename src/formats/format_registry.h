@@ -1,0 +1,62 @@
+// The registry that maps picture file extensions to the classes that read them.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "formats/graphic.h"
+
+namespace vumo {
+
+// TFormatKinds: a one-byte set.
+using TFormatKinds = std::uint8_t;
+inline constexpr TFormatKinds fkLayered = 2;
+inline constexpr TFormatKinds fkMultiImage = 4;
+inline constexpr TFormatKinds fkRaster = 8;
+inline constexpr TFormatKinds fkVector = 16;
+
+class TFileFormatList {
+ public:
+  struct TClassEntry {
+    TGraphicClass ReaderClass;
+    std::string Description;
+    std::uint32_t ExtensionCount = 0;
+  };
+  struct TExtensionEntry {
+    std::string Extension;
+    std::string Description;
+    TFormatKinds FormatKinds = 0;
+    TClassEntry* ClassEntry = nullptr;
+  };
+
+  TFileFormatList() = default;
+  ~TFileFormatList();
+  TFileFormatList(const TFileFormatList&) = delete;
+  TFileFormatList& operator=(const TFileFormatList&) = delete;
+
+  void AddExtension(const std::string& Extension, const std::string& ClassDescription,
+                    const std::string& ExtensionDescription, TFormatKinds FormatKinds, bool ReplaceExisting,
+                    TGraphicClass ReaderClass);
+  void RemoveExtension(const std::string& Extension, TGraphicClass ReaderClass);
+  int IndexOfExtension(const std::string& Extension) const;
+  int IndexOfClass(TGraphicClass ReaderClass) const;
+  void ClearAll();
+
+  const std::vector<std::unique_ptr<TClassEntry>>& Classes() const { return classes_; }
+  const std::vector<std::unique_ptr<TExtensionEntry>>& Extensions() const { return extensions_; }
+
+ private:
+  TClassEntry* FindOrAddClass(TGraphicClass ReaderClass, const std::string& ClassDescription);
+  void RemoveClassEntry(TClassEntry* entry);
+
+  std::vector<std::unique_ptr<TClassEntry>> classes_;
+  std::vector<std::unique_ptr<TExtensionEntry>> extensions_;
+};
+
+// The program's registry, created with its start-up registrations on first use and
+// withdrawn from the picture's table, in the fixed order, when the program ends.
+TFileFormatList& FileFormatList();
+
+}  // namespace vumo

@@ -1,0 +1,36 @@
+#include "formats/graphic.h"
+
+namespace vumo {
+
+TGraphicClass TGraphic::ClassInfo() {
+  static const TGraphicClassInfo info{"TGraphic", nullptr, nullptr};
+  return &info;
+}
+
+void TGraphic::SetTransparent(bool value) {
+  if (value != transparent_) {
+    transparent_ = value;
+    Changed();
+  }
+}
+
+void TGraphic::LoadFromFile(const std::string& FileName) {
+  TFileStream stream(FileName);
+  LoadFromStream(stream);
+}
+
+void TGraphic::Assign(const TGraphic& Source) {
+  throw Exception(FormatMessage("Cannot assign a %s to a %s.", Source.ClassType()->ClassName,
+                                ClassType()->ClassName));
+}
+
+void TGraphic::Changed() {
+  if (OnChange) OnChange(this);
+}
+
+void TGraphic::Progress(TProgressStage Stage, std::uint8_t PercentDone, bool RedrawNow, const TRect& R,
+                        const std::string& Msg) {
+  if (OnProgress) OnProgress(this, Stage, PercentDone, RedrawNow, R, Msg);
+}
+
+}  // namespace vumo

@@ -1,0 +1,40 @@
+// The message texts of the formats unit, in one table.
+#pragma once
+
+namespace vumo {
+
+inline constexpr const char* kUnknownExtension = "Unknown picture file extension (.%s)";
+inline constexpr const char* kRegisterTwice = "Attempt to register %s twice.";
+
+// Reader errors; "%s" takes the format name.
+inline constexpr const char* gesInvalidImage = "Cannot load image. Invalid or unexpected %s image format.";
+inline constexpr const char* gesInvalidColorFormat = "Invalid color format in %s file.";
+inline constexpr const char* gesStreamReadError = "Stream read error in %s file.";
+inline constexpr const char* gesUnsupportedFeature = "Cannot load image. %s not supported for %s files.";
+inline constexpr const char* gesInvalidCRC = "Cannot load image. CRC error found in %s file.";
+inline constexpr const char* gesCompression = "Cannot load image. Compression error found in %s file.";
+inline constexpr const char* gesExtraCompressedData = "Cannot load image. Extra compressed data found in %s file.";
+inline constexpr const char* gesInvalidPalette = "Cannot load image. Palette in %s file is invalid.";
+inline constexpr const char* gesUnknownCriticalChunk = "Cannot load PNG image. Unexpected but critical chunk detected.";
+inline constexpr const char* gesCompressionScheme = "The compression scheme is";
+
+// Format names used for "%s".
+inline constexpr const char* gesAutodesk = "Autodesk";
+inline constexpr const char* gesSGI = "sgi, bw or rgb(a)";
+inline constexpr const char* gesTIFF = "TIF/TIFF";
+inline constexpr const char* gesEPS = "EPS";
+inline constexpr const char* gesPCXOrSCR = "PCX or SCR";
+inline constexpr const char* gesPCX = "PCX";
+inline constexpr const char* gesPPM = "PPM";
+inline constexpr const char* gesPortableMap = "PBM, PGM or PPM";
+inline constexpr const char* gesPSD = "PSD or PDD";
+inline constexpr const char* gesPSP = "PSP";
+inline constexpr const char* gesPNG = "PNG";
+
+// Progress messages.
+inline constexpr const char* gesPreparing = "Preparing...";
+inline constexpr const char* gesTransfering = "Transfering...";
+inline constexpr const char* gesLoadingData = "Loading data...";
+inline constexpr const char* gesUpsampling = "Upsampling...";
+
+}  // namespace vumo

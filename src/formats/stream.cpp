@@ -1,0 +1,77 @@
+#include "formats/stream.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+
+namespace vumo {
+
+void TStream::ReadBuffer(void* buffer, std::size_t count) {
+  if (count != 0 && Read(buffer, count) != count) throw EReadError(kStreamReadError);
+}
+
+TMemoryStream::TMemoryStream(const void* data, std::size_t size)
+    : data_(static_cast<const std::uint8_t*>(data)), size_(size) {}
+
+TMemoryStream::TMemoryStream(std::vector<std::uint8_t> bytes) : owned_(std::move(bytes)) {
+  data_ = owned_.data();
+  size_ = owned_.size();
+}
+
+std::size_t TMemoryStream::Read(void* buffer, std::size_t count) {
+  if (position_ >= size_) return 0;
+  std::size_t n = std::min(count, size_ - position_);
+  std::memcpy(buffer, data_ + position_, n);
+  position_ += n;
+  return n;
+}
+
+std::int64_t TMemoryStream::Seek(std::int64_t offset, TSeekOrigin origin) {
+  std::int64_t base = origin == TSeekOrigin::soBeginning ? 0
+                      : origin == TSeekOrigin::soCurrent ? static_cast<std::int64_t>(position_)
+                                                         : static_cast<std::int64_t>(size_);
+  std::int64_t target = base + offset;
+  if (offset > 0 && target < base) target = INT64_MAX;  // saturate instead of wrapping
+  position_ = static_cast<std::size_t>(std::max<std::int64_t>(0, target));
+  return static_cast<std::int64_t>(position_);
+}
+
+TFileStream::TFileStream(const std::string& fileName) : fileName_(fileName) {
+  file_ = std::fopen(fileName.c_str(), "rb");
+  if (!file_)
+    throw EFOpenError(FormatMessage("Cannot open file \"%s\". %s", fileName.c_str(), std::strerror(errno)));
+  // Large reads bypass stdio's buffer; small header reads profit from it.
+  std::setvbuf(file_, nullptr, _IOFBF, 1 << 16);
+  if (std::fseek(file_, 0, SEEK_END) == 0) size_ = ftello(file_);
+  if (size_ < 0) size_ = 0;
+  std::fseek(file_, 0, SEEK_SET);
+}
+
+TFileStream::~TFileStream() {
+  if (file_) std::fclose(file_);
+}
+
+std::size_t TFileStream::Read(void* buffer, std::size_t count) {
+  return count == 0 ? 0 : std::fread(buffer, 1, count, file_);
+}
+
+std::int64_t TFileStream::Seek(std::int64_t offset, TSeekOrigin origin) {
+  if (origin == TSeekOrigin::soCurrent && offset == 0) return ftello(file_);
+  std::int64_t base = origin == TSeekOrigin::soBeginning ? 0
+                      : origin == TSeekOrigin::soCurrent ? static_cast<std::int64_t>(ftello(file_))
+                                                         : size_;
+  std::int64_t target = base + offset;
+  if (offset > 0 && target < base) target = INT64_MAX;
+  if (target < 0) target = 0;
+  fseeko(file_, static_cast<off_t>(target), SEEK_SET);
+  return ftello(file_);
+}
+
+std::vector<std::uint8_t> ReadWholeFile(const std::string& fileName) {
+  TFileStream stream(fileName);
+  std::vector<std::uint8_t> bytes(static_cast<std::size_t>(stream.Size()));
+  stream.ReadBuffer(bytes.data(), bytes.size());
+  return bytes;
+}
+
+}  // namespace vumo

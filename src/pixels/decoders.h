@@ -1,0 +1,89 @@
+// The decompressor interface and the run-length decoders.
+//
+// Every decoder is handed the size of both of its buffers and stops at them, whatever the
+// data says: PackedSize is the number of source bytes that may be read, UnpackedSize the
+// room in Dest (in pixels for Targa, in bytes for the others). Where a format's decoder
+// ends at an end marker, the sizes are bounds only.
+#pragma once
+
+#include <cstdint>
+
+#include "pixels/errors.h"
+
+namespace vumo {
+
+class TDecoder {
+ public:
+  virtual ~TDecoder() = default;
+  virtual void Decode(const std::uint8_t*& Source, std::uint8_t*& Dest, std::int32_t PackedSize,
+                      std::int32_t UnpackedSize) = 0;
+  virtual void DecodeEnd() {}
+  virtual void DecodeInit() {}
+  virtual void Encode(const std::uint8_t* Source, std::uint8_t* Dest, std::uint32_t Count,
+                      std::uint32_t& BytesStored) = 0;
+  virtual void EncodeInit() {}
+  virtual void EncodeEnd() {}
+};
+
+class TTargaRLEDecoder : public TDecoder {
+ public:
+  explicit TTargaRLEDecoder(int ColorDepth) : colorDepth_(ColorDepth) {}
+  // Source comes back just past the last packet consumed.
+  void Decode(const std::uint8_t*& Source, std::uint8_t*& Dest, std::int32_t PackedSize,
+              std::int32_t UnpackedSize) override;
+  // Dest must hold at least twice Count pixels.
+  void Encode(const std::uint8_t* Source, std::uint8_t* Dest, std::uint32_t Count,
+              std::uint32_t& BytesStored) override;
+
+ private:
+  int colorDepth_;
+};
+
+class TPackbitsRLEDecoder : public TDecoder {
+ public:
+  void Decode(const std::uint8_t*& Source, std::uint8_t*& Dest, std::int32_t PackedSize,
+              std::int32_t UnpackedSize) override;
+  void Encode(const std::uint8_t*, std::uint8_t*, std::uint32_t, std::uint32_t&) override {}
+};
+
+class TPCXRLEDecoder : public TDecoder {
+ public:
+  void Decode(const std::uint8_t*& Source, std::uint8_t*& Dest, std::int32_t PackedSize,
+              std::int32_t UnpackedSize) override;
+  void Encode(const std::uint8_t*, std::uint8_t*, std::uint32_t, std::uint32_t&) override {}
+};
+
+class TSGIRLEDecoder : public TDecoder {
+ public:
+  explicit TSGIRLEDecoder(int SampleSize) : sampleSize_(SampleSize) {}
+  void Decode(const std::uint8_t*& Source, std::uint8_t*& Dest, std::int32_t PackedSize,
+              std::int32_t UnpackedSize) override;
+  void Encode(const std::uint8_t*, std::uint8_t*, std::uint32_t, std::uint32_t&) override {}
+
+ private:
+  int sampleSize_;
+};
+
+class TCUTRLEDecoder : public TDecoder {
+ public:
+  // Source comes back just past the row's end marker.
+  void Decode(const std::uint8_t*& Source, std::uint8_t*& Dest, std::int32_t PackedSize,
+              std::int32_t UnpackedSize) override;
+  void Encode(const std::uint8_t*, std::uint8_t*, std::uint32_t, std::uint32_t&) override {}
+};
+
+class TPSPRLEDecoder : public TDecoder {
+ public:
+  void Decode(const std::uint8_t*& Source, std::uint8_t*& Dest, std::int32_t PackedSize,
+              std::int32_t UnpackedSize) override;
+  void Encode(const std::uint8_t*, std::uint8_t*, std::uint32_t, std::uint32_t&) override {}
+};
+
+class TRLADecoder : public TDecoder {
+ public:
+  void Decode(const std::uint8_t*& Source, std::uint8_t*& Dest, std::int32_t PackedSize,
+              std::int32_t UnpackedSize) override;
+  void Encode(const std::uint8_t*, std::uint8_t*, std::uint32_t, std::uint32_t&) override {}
+};
+
+}  // namespace vumo

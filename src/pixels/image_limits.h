@@ -1,0 +1,52 @@
+// The one place that bounds what a file may ask the program to allocate, and the
+// overflow-checked size arithmetic every reader and decoder uses.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <limits>
+#include <optional>
+
+namespace vumo {
+
+// A side longer than any format this program reads can describe in 16 bits, times four.
+inline constexpr std::uint32_t kMaxImageSide = 262144;
+// 256 megapixels: a 16384 x 16384 texture.
+inline constexpr std::uint64_t kMaxPixelCount = std::uint64_t{1} << 28;
+// One gibibyte of pixel data for one bitmap.
+inline constexpr std::uint64_t kMaxBitmapBytes = std::uint64_t{1} << 30;
+
+inline constexpr const char* kImageTooLarge = "Cannot load image. The image is too large (%u x %u pixels).";
+
+// a * b, or nothing when the product does not fit.
+inline std::optional<std::size_t> CheckedMul(std::size_t a, std::size_t b) {
+  if (a != 0 && b > std::numeric_limits<std::size_t>::max() / a) return std::nullopt;
+  return a * b;
+}
+
+inline std::optional<std::size_t> CheckedMul(std::size_t a, std::size_t b, std::size_t c) {
+  auto ab = CheckedMul(a, b);
+  if (!ab) return std::nullopt;
+  return CheckedMul(*ab, c);
+}
+
+inline std::optional<std::size_t> CheckedAdd(std::size_t a, std::size_t b) {
+  if (b > std::numeric_limits<std::size_t>::max() - a) return std::nullopt;
+  return a + b;
+}
+
+// Bytes of a row of `width` pixels of `bitsPerPixel` bits, rounded up to whole bytes.
+inline std::optional<std::size_t> RowBytes(std::size_t width, std::size_t bitsPerPixel) {
+  auto bits = CheckedMul(width, bitsPerPixel);
+  if (!bits || *bits > std::numeric_limits<std::size_t>::max() - 7) return std::nullopt;
+  return (*bits + 7) / 8;
+}
+
+// True when an image of this size is within the limits above.
+inline bool ImageSizeAllowed(std::uint64_t width, std::uint64_t height, std::uint64_t bitsPerPixel = 32) {
+  if (width > kMaxImageSide || height > kMaxImageSide) return false;
+  if (width * height > kMaxPixelCount) return false;
+  return ((width * bitsPerPixel + 31) / 32) * 4 * height <= kMaxBitmapBytes;
+}
+
+}  // namespace vumo

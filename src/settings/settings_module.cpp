@@ -1,0 +1,2 @@
+// Settings: profile file, property storage, form placement and storage.
+namespace vumo::settings {}

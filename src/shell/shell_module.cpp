@@ -1,0 +1,2 @@
+// Viewer shell.
+namespace vumo::shell {}

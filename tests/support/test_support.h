@@ -1,0 +1,51 @@
+// Helpers shared by the tests: where the data lives, decoding references, comparing pictures.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "formats/bitmap.h"
+
+namespace vumo::test {
+
+// A file under ../shared/testdata.
+std::string SharedData(const std::string& relative);
+// A file under tests/data.
+std::string Fixture(const std::string& relative);
+std::vector<std::uint8_t> ReadFile(const std::string& path);
+// A fresh empty directory under the build tree, for tests that write files.
+std::string TempDir(const std::string& name);
+
+struct Rgba8Image {
+  int width = 0;
+  int height = 0;
+  std::vector<std::uint8_t> pixels;  // 4 bytes a pixel, rows top to bottom
+};
+
+// Decodes a reference PNG with Qt's own reader (a second opinion, not ours).
+Rgba8Image LoadReferencePng(const std::string& path);
+// The bitmap as the converter sees it.
+Rgba8Image ToRgba8(const TBitmap& bitmap);
+// Loads a file through the picture and the format registry, as the viewer does.
+Rgba8Image LoadThroughPicture(const std::string& path);
+
+struct Difference {
+  bool sameSize = false;
+  int maxChannelDelta = 0;      // colour channels
+  int maxAlphaDelta = 0;
+  double meanChannelDelta = 0;  // over colour channels
+  std::size_t pixelsOff = 0;    // pixels with any colour channel off by more than the tolerance
+};
+// Compares colours; with ignoreColourWhereTransparent, pixels whose alpha is 0 in both
+// only need to agree on alpha.
+Difference Compare(const Rgba8Image& actual, const Rgba8Image& expected, int tolerance = 0,
+                   bool ignoreColourWhereTransparent = true);
+
+// Feeds every prefix of `bytes` at a spread of lengths to `load`; the load may throw
+// vumo::Exception or succeed, but anything else (a crash, another exception) fails.
+void ExpectTruncationsHandled(const std::vector<std::uint8_t>& bytes,
+                              const std::function<void(const std::vector<std::uint8_t>&)>& load);
+
+}  // namespace vumo::test

@@ -1,0 +1,150 @@
+// vumo-convert: loads a picture exactly as the viewer does and writes it as an RGBA PNG,
+// or prints what its header says as JSON.
+#include <cstdio>
+#include <cstring>
+#include <exception>
+#include <string>
+
+#include "formats/bitmap_export.h"
+#include "formats/format_registry.h"
+#include "formats/picture.h"
+#include "formats/reader_graphic.h"
+
+using namespace vumo;
+
+namespace {
+
+constexpr int kExitWritten = 0;
+constexpr int kExitLoadError = 1;
+constexpr int kExitUsage = 2;
+constexpr int kExitEmpty = 3;
+
+int Usage() {
+  std::fprintf(stderr,
+               "Usage: vumo-convert INPUT OUTPUT.png\n"
+               "       vumo-convert --info INPUT\n");
+  return kExitUsage;
+}
+
+const char* PixelFormatName(TPixelFormat format) {
+  static const char* const kNames[] = {"pfDevice", "pf1bit",  "pf4bit",  "pf8bit",  "pf15bit",
+                                       "pf16bit",  "pf24bit", "pf32bit", "pfCustom"};
+  return format < std::size(kNames) ? kNames[format] : "pfCustom";
+}
+
+std::string JsonString(const std::string& text) {
+  std::string out = "\"";
+  for (unsigned char c : text) {
+    if (c == '"' || c == '\\') {
+      out += '\\';
+      out += static_cast<char>(c);
+    } else if (c < 0x20) {
+      char buf[8];
+      std::snprintf(buf, sizeof buf, "\\u%04x", c);
+      out += buf;
+    } else {
+      out += static_cast<char>(c);
+    }
+  }
+  return out + "\"";
+}
+
+template <typename T>
+std::string JsonArray(const T& values) {
+  std::string out = "[";
+  for (std::size_t i = 0; i < values.size(); ++i) {
+    if (i) out += ", ";
+    out += std::to_string(values[i]);
+  }
+  return out + "]";
+}
+
+void PrintInfo(const TPicture& picture) {
+  const TGraphic* graphic = picture.Graphic();
+  const TBitmap* bitmap = graphic->DrawBitmap();
+  std::printf("{\n");
+  std::printf("  \"class\": %s,\n", JsonString(graphic->ClassType()->ClassName).c_str());
+  std::printf("  \"width\": %d,\n  \"height\": %d,\n", picture.Width(), picture.Height());
+  std::printf("  \"pixelFormat\": %s,\n", JsonString(bitmap ? PixelFormatName(bitmap->PixelFormat()) : "pfCustom").c_str());
+  std::printf("  \"paletteSize\": %zu", bitmap ? bitmap->Palette().size() : std::size_t{0});
+  if (auto* reader = dynamic_cast<const TReaderGraphic*>(graphic)) {
+    const TImageProperties& p = reader->ImageProperties;
+    std::string options = "[";
+    const struct { TImageOptions bit; const char* name; } kOptions[] = {
+        {ioTiled, "ioTiled"}, {ioBigEndian, "ioBigEndian"}, {ioMinIsWhite, "ioMinIsWhite"},
+        {ioReversed, "ioReversed"}, {ioUseGamma, "ioUseGamma"}};
+    for (const auto& o : kOptions)
+      if (p.Options & o.bit) options += (options.size() > 1 ? ", \"" : "\"") + std::string(o.name) + "\"";
+    options += "]";
+    std::printf(",\n  \"imageProperties\": {\n");
+    std::printf("    \"Version\": %u,\n    \"Options\": %s,\n", p.Version, options.c_str());
+    std::printf("    \"Width\": %u,\n    \"Height\": %u,\n", p.Width, p.Height);
+    std::printf("    \"ColorScheme\": \"%s\",\n", ColorSchemeName(p.ColorScheme));
+    std::printf("    \"BitsPerSample\": %u,\n    \"SamplesPerPixel\": %u,\n    \"BitsPerPixel\": %u,\n",
+                p.BitsPerSample, p.SamplesPerPixel, p.BitsPerPixel);
+    std::printf("    \"Compression\": \"%s\",\n", CompressionName(p.Compression));
+    std::printf("    \"FileGamma\": %g,\n    \"XResolution\": %g,\n    \"YResolution\": %g,\n",
+                static_cast<double>(p.FileGamma), static_cast<double>(p.XResolution),
+                static_cast<double>(p.YResolution));
+    std::printf("    \"Interlaced\": %s,\n    \"HasAlpha\": %s,\n", p.Interlaced ? "true" : "false",
+                p.HasAlpha ? "true" : "false");
+    std::printf("    \"FirstIFD\": %u,\n    \"PlanarConfig\": %u,\n    \"CurrentRow\": %u,\n", p.FirstIFD,
+                p.PlanarConfig, p.CurrentRow);
+    std::printf("    \"TileWidth\": %u,\n    \"TileLength\": %u,\n    \"BytesPerLine\": %u,\n", p.TileWidth,
+                p.TileLength, p.BytesPerLine);
+    std::printf("    \"RowsPerStrip\": %s,\n", JsonArray(p.RowsPerStrip).c_str());
+    std::printf("    \"YCbCrSubSampling\": %s,\n", JsonArray(p.YCbCrSubSampling).c_str());
+    std::printf("    \"JPEGTables\": %zu,\n", p.JPEGTables.size());
+    std::printf("    \"JPEGColorMode\": %u,\n    \"JPEGTablesMode\": %u,\n", p.JPEGColorMode, p.JPEGTablesMode);
+    std::printf("    \"CurrentStrip\": %u,\n    \"StripCount\": %u,\n    \"PredictorMode\": %u,\n", p.CurrentStrip,
+                p.StripCount, p.PredictorMode);
+    std::printf("    \"Overview\": %s,\n    \"Rotate\": %u,\n    \"ImageCount\": %u,\n",
+                p.Overview ? "true" : "false", p.Rotate, p.ImageCount);
+    std::printf("    \"BottomUp\": %s,\n    \"ChannelCount\": %u,\n    \"FilterMode\": %u\n  }",
+                p.BottomUp ? "true" : "false", p.ChannelCount, p.FilterMode);
+  }
+  std::printf("\n}\n");
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  bool info = false;
+  std::string input, output;
+  if (argc == 3 && std::strcmp(argv[1], "--info") == 0) {
+    info = true;
+    input = argv[2];
+  } else if (argc == 3 && argv[1][0] != '-' && argv[2][0] != '-') {
+    input = argv[1];
+    output = argv[2];
+  } else {
+    return Usage();
+  }
+
+  FileFormatList();  // the formats unit's start-up registrations, as in the viewer
+  TPicture picture;
+  try {
+    picture.LoadFromFile(input);
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "%s\n", e.what());
+    return kExitLoadError;
+  }
+  const TGraphic* graphic = picture.Graphic();
+  if (!graphic || graphic->Empty() || !graphic->DrawBitmap()) {
+    if (info && graphic) PrintInfo(picture);
+    std::fprintf(stderr, "%s: the picture is empty\n", input.c_str());
+    return kExitEmpty;
+  }
+  if (info) {
+    PrintInfo(picture);
+    return kExitWritten;
+  }
+  try {
+    const TBitmap& bitmap = *graphic->DrawBitmap();
+    WritePngRgba8(output, bitmap.Width(), bitmap.Height(), BitmapToRgba8(bitmap));
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "%s\n", e.what());
+    return kExitLoadError;
+  }
+  return kExitWritten;
+}
