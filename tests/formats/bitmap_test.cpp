@@ -1,0 +1,79 @@
+#include "formats/bitmap.h"
+
+#include <gtest/gtest.h>
+
+#include "formats/stream.h"
+#include "pixels/image_limits.h"
+
+namespace vumo {
+namespace {
+
+TEST(Bitmap, RowsArePaddedToFourBytesAndStartBlank) {
+  TBitmap bitmap;
+  const struct { TPixelFormat format; int width; std::size_t rowBytes; } cases[] = {
+      {pf1bit, 33, 8}, {pf4bit, 9, 8}, {pf8bit, 5, 8}, {pf15bit, 3, 8}, {pf24bit, 5, 16}, {pf32bit, 3, 12}};
+  for (const auto& c : cases) {
+    bitmap.SetPixelFormat(c.format);
+    bitmap.SetSize(c.width, 2);
+    EXPECT_EQ(bitmap.BytesPerScanline(), c.rowBytes) << c.format;
+    for (std::size_t i = 0; i < c.rowBytes; ++i) EXPECT_EQ(bitmap.ScanLine(1)[i], 0);
+    bitmap.ReleaseImage();
+  }
+}
+
+TEST(Bitmap, ResizingKeepsTheOverlapAndScanLinesAreChecked) {
+  TBitmap bitmap;
+  bitmap.SetPixelFormat(pf8bit);
+  bitmap.SetSize(4, 4);
+  bitmap.ScanLine(1)[2] = 9;
+  bitmap.SetSize(8, 2);
+  EXPECT_EQ(bitmap.ScanLine(1)[2], 9);
+  EXPECT_THROW(bitmap.ScanLine(2), EInvalidGraphic);
+  EXPECT_THROW(bitmap.ScanLine(-1), EInvalidGraphic);
+}
+
+TEST(Bitmap, SizesBeyondTheLimitsAreRefusedBeforeAllocating) {
+  TBitmap bitmap;
+  bitmap.SetPixelFormat(pf32bit);
+  EXPECT_THROW(bitmap.SetSize(static_cast<int>(kMaxImageSide) + 1, 1), EInvalidGraphic);
+  EXPECT_THROW(bitmap.SetSize(65535, 65535), EInvalidGraphic);
+  EXPECT_EQ(bitmap.Width(), 0);
+  bitmap.SetSize(16384, 16384);  // the largest texture allowed is lazily zeroed memory
+  EXPECT_EQ(bitmap.Width(), 16384);
+}
+
+TEST(Bitmap, CopiesAreDeepAndPalettesAreCapped) {
+  TBitmap a;
+  a.SetPixelFormat(pf8bit);
+  a.SetSize(3, 3);
+  a.ScanLine(2)[1] = 42;
+  a.SetPalette(TLogPalette(300, TPaletteEntry{1, 2, 3, 0}));
+  EXPECT_EQ(a.Palette().size(), 256u);
+  TBitmap b;
+  b.Assign(a);
+  a.ScanLine(2)[1] = 0;
+  EXPECT_EQ(b.ScanLine(2)[1], 42);
+  EXPECT_EQ(b.PixelFormat(), pf8bit);
+  EXPECT_TRUE(b.HasPalette());
+}
+
+TEST(Streams, ExactReadsRaiseAtTheEndAndSeeksAreClamped) {
+  const std::uint8_t bytes[] = {1, 2, 3};
+  TMemoryStream stream(bytes, sizeof bytes);
+  std::uint8_t buffer[4] = {};
+  EXPECT_EQ(stream.Read(buffer, 4), 3u);
+  stream.SetPosition(1);
+  try {
+    stream.ReadBuffer(buffer, 3);
+    FAIL();
+  } catch (const EReadError& e) {
+    EXPECT_STREQ(e.what(), "Stream read error");
+  }
+  EXPECT_EQ(stream.Seek(-10, TSeekOrigin::soCurrent), 0);
+  EXPECT_EQ(stream.Seek(INT64_MAX, TSeekOrigin::soCurrent), INT64_MAX);
+  EXPECT_EQ(stream.Read(buffer, 1), 0u);
+  EXPECT_EQ(stream.Remaining(), 0);
+}
+
+}  // namespace
+}  // namespace vumo

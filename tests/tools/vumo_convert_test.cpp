@@ -1,0 +1,79 @@
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cstdio>
+#include <fstream>
+#include <string>
+
+#include "support/test_support.h"
+
+namespace vumo {
+namespace {
+
+struct RunResult {
+  int status = -1;
+  std::string out;  // standard output and standard error, in that order
+  std::string err;
+};
+
+RunResult Run(const std::string& arguments) {
+  std::string dir = test::TempDir("convert-run");
+  std::string command = std::string(VUMO_CONVERT) + " " + arguments + " >" + dir + "/out 2>" + dir + "/err";
+  RunResult result;
+  int raw = std::system(command.c_str());
+  result.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+  auto slurp = [](const std::string& path) {
+    std::ifstream in(path);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+  };
+  result.out = slurp(dir + "/out");
+  result.err = slurp(dir + "/err");
+  return result;
+}
+
+std::string Quote(const std::string& path) { return "'" + path + "'"; }
+
+TEST(VumoConvert, WrongUsageExitsWithTwo) {
+  EXPECT_EQ(Run("").status, 2);
+  EXPECT_EQ(Run("onlyone").status, 2);
+  EXPECT_EQ(Run("--info").status, 2);
+  EXPECT_EQ(Run("a b c").status, 2);
+  EXPECT_NE(Run("").err.find("Usage"), std::string::npos);
+}
+
+TEST(VumoConvert, LoadErrorsExitWithOneAndTheProgramsOwnMessage) {
+  std::string dir = test::TempDir("convert-errors");
+  std::ofstream(dir + "/picture.qqq") << "data";
+  RunResult r = Run(Quote(dir + "/picture.qqq") + " " + Quote(dir + "/out.png"));
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err, "Unknown picture file extension (.qqq)\n");
+  EXPECT_FALSE(std::ifstream(dir + "/out.png").good());  // nothing written on failure
+
+  r = Run(Quote(dir + "/missing.bmp") + " " + Quote(dir + "/out.png"));
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.err.find("Cannot open file"), std::string::npos) << r.err;
+}
+
+TEST(VumoConvert, WritesAnRgbaPngThatDecodesToTheSamePixels) {
+  std::string dir = test::TempDir("convert-png");
+  std::string input = test::SharedData("pillow/hopper.bmp");
+  RunResult r = Run(Quote(input) + " " + Quote(dir + "/hopper.png"));
+  ASSERT_EQ(r.status, 0) << r.err;
+  test::Rgba8Image written = test::LoadReferencePng(dir + "/hopper.png");
+  test::Rgba8Image direct = test::LoadThroughPicture(input);
+  test::Difference d = test::Compare(written, direct);
+  EXPECT_TRUE(d.sameSize);
+  EXPECT_EQ(d.maxChannelDelta, 0);
+  EXPECT_EQ(d.maxAlphaDelta, 0);
+}
+
+TEST(VumoConvert, InfoPrintsSizeAndPixelFormatAsJson) {
+  RunResult r = Run("--info " + Quote(test::SharedData("pillow/hopper.bmp")));
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_NE(r.out.find("\"width\": 128"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("\"height\": 128"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("\"pixelFormat\": \"pf24bit\""), std::string::npos) << r.out;
+}
+
+}  // namespace
+}  // namespace vumo
