@@ -8,6 +8,7 @@
 #include "formats/messages.h"
 #include "formats/metafile.h"
 #include "formats/picture.h"
+#include "formats/targa.h"
 
 namespace vumo {
 namespace {
@@ -144,11 +145,11 @@ const TStartupRow kStartupRows[] = {
     {"jpeg", &TJPEGImage::ClassInfo, "", "JPEG images", fkRaster},
     {"rle", &TBitmap::ClassInfo, "Windows bitmaps", "Run length encoded Windows bitmaps", fkRaster},
     {"dib", &TBitmap::ClassInfo, "", "Device independant Windows bitmaps", fkRaster},
-    {"win", nullptr /* TTargaGraphic */, "Truevision images", "", fkRaster},
-    {"vst", nullptr /* TTargaGraphic */, "", "", fkRaster},
-    {"vda", nullptr /* TTargaGraphic */, "", "", fkRaster},
-    {"tga", nullptr /* TTargaGraphic */, "", "", fkRaster},
-    {"icb", nullptr /* TTargaGraphic */, "", "", fkRaster},
+    {"win", &TTargaGraphic::ClassInfo, "Truevision images", "", fkRaster},
+    {"vst", &TTargaGraphic::ClassInfo, "", "", fkRaster},
+    {"vda", &TTargaGraphic::ClassInfo, "", "", fkRaster},
+    {"tga", &TTargaGraphic::ClassInfo, "", "", fkRaster},
+    {"icb", &TTargaGraphic::ClassInfo, "", "", fkRaster},
     {"tiff", nullptr /* TTIFFGraphic */, "Tagged image file format images", "Macintosh TIFF images", fkRaster | fkMultiImage},
     {"tif", nullptr /* TTIFFGraphic */, "", "PC TIF images", fkRaster | fkMultiImage},
     {"fax", nullptr /* TTIFFGraphic */, "", "GFI fax images", fkRaster | fkMultiImage},
@@ -177,7 +178,7 @@ const TStartupRow kStartupRows[] = {
 
 // Classes withdrawn one by one at shutdown, in this order, before "rle" and "dib".
 TGraphicClass (*const kShutdownFirst[])() = {
-    nullptr /* TPSPGraphic */,  nullptr /* TPSDGraphic */, nullptr /* TTargaGraphic */,
+    nullptr /* TPSPGraphic */,  nullptr /* TPSDGraphic */, &TTargaGraphic::ClassInfo,
     nullptr /* TTIFFGraphic */, nullptr /* TSGIGraphic */, nullptr /* TPCXGraphic */,
     nullptr /* TAutodeskGraphic */, nullptr /* TPCDGraphic */, nullptr /* TPPMGraphic */,
     nullptr /* TCUTGraphic */, nullptr /* TRLAGraphic */,

@@ -1,0 +1,284 @@
+#include "formats/targa.h"
+
+#include <algorithm>
+#include <cstring>
+#include <memory>
+#include <vector>
+
+#include "formats/messages.h"
+#include "pixels/decoders.h"
+#include "pixels/image_limits.h"
+
+namespace vumo {
+
+VUMO_DEFINE_GRAPHIC_CLASS(TTargaGraphic, TReaderGraphic::ClassInfo())
+
+namespace {
+
+constexpr std::size_t kHeaderSize = 18;
+
+struct TTargaHeader {
+  std::uint8_t IdLength = 0;
+  std::uint8_t ColorMapType = 0;
+  std::uint8_t ImageType = 0;
+  std::uint16_t ColorMapLength = 0;
+  std::uint8_t ColorMapEntrySize = 0;
+  std::uint16_t Width = 0;
+  std::uint16_t Height = 0;
+  std::uint8_t PixelSize = 0;
+  std::uint8_t Descriptor = 0;
+
+  bool TopDown() const { return (Descriptor & 0x20) != 0; }
+  bool GrayType() const { return ImageType == 3 || ImageType == 11; }
+  bool RawType() const { return ImageType >= 1 && ImageType <= 3; }
+  bool RunLengthType() const { return ImageType >= 9 && ImageType <= 11; }
+  // Grey with an alpha byte: two bytes a pixel, grey first. GIMP and Pillow write these.
+  bool GrayAlpha() const { return GrayType() && PixelSize == 16; }
+  std::size_t BytesPerPixel() const { return (PixelSize + 7u) / 8u; }
+  std::size_t BytesPerMapEntry() const { return (ColorMapEntrySize + 7u) / 8u; }
+};
+
+TTargaHeader ReadHeader(TStream& stream) {
+  std::uint8_t b[kHeaderSize];
+  stream.ReadBuffer(b, sizeof b);
+  TTargaHeader h;
+  h.IdLength = b[0];
+  h.ColorMapType = b[1];
+  h.ImageType = b[2];
+  h.ColorMapLength = static_cast<std::uint16_t>(b[5] | (b[6] << 8));
+  h.ColorMapEntrySize = b[7];
+  h.Width = static_cast<std::uint16_t>(b[12] | (b[13] << 8));
+  h.Height = static_cast<std::uint16_t>(b[14] | (b[15] << 8));
+  h.PixelSize = b[16];
+  h.Descriptor = b[17];
+  return h;
+}
+
+[[noreturn]] void RaiseReadError() { throw EReadError(kStreamReadError); }
+
+TLogPalette PaletteFrom16BitEntries(const std::uint8_t* map, std::size_t count) {
+  TLogPalette palette(std::min<std::size_t>(count, 256));
+  for (std::size_t i = 0; i < palette.size(); ++i) {
+    const unsigned w = map[2 * i] | (map[2 * i + 1] << 8);
+    palette[i].peRed = static_cast<std::uint8_t>((w & 0x7C00u) >> 7);
+    palette[i].peGreen = static_cast<std::uint8_t>((w & 0x03E0u) >> 2);
+    palette[i].peBlue = static_cast<std::uint8_t>((w & 0x001Fu) << 3);
+  }
+  return palette;
+}
+
+void GrayAlphaToBGRA(const std::uint8_t* source, std::uint8_t* target, std::size_t count) {
+  for (std::size_t i = 0; i < count; ++i, source += 2, target += 4) {
+    target[0] = target[1] = target[2] = source[0];
+    target[3] = source[1];
+  }
+}
+
+// The read-ahead of the run-length rows: each row sees up to `window` bytes from the logical
+// stream position, exactly what one read of twice the row size would return, and the
+// position then moves just past what the decoder used. Memory streams are decoded in place;
+// other streams are read in large blocks instead of once per row.
+class TReadAhead {
+ public:
+  TReadAhead(TStream& stream, std::size_t window)
+      : stream_(stream), memory_(dynamic_cast<TMemoryStream*>(&stream)), window_(window),
+        position_(stream.Position()) {
+    if (!memory_) buffer_.resize(std::max<std::size_t>(window * 4, std::size_t{1} << 18));
+  }
+
+  // The bytes the next row may read.
+  const std::uint8_t* Data(std::size_t& size) {
+    if (memory_) {
+      const auto total = static_cast<std::size_t>(memory_->Size());
+      const auto at = static_cast<std::size_t>(position_);
+      size = at < total ? std::min(window_, total - at) : 0;
+      return memory_->Memory() + std::min(at, total);
+    }
+    if (end_ - begin_ < window_ && !exhausted_) {
+      std::memmove(buffer_.data(), buffer_.data() + begin_, end_ - begin_);
+      end_ -= begin_;
+      begin_ = 0;
+      const std::size_t wanted = buffer_.size() - end_;
+      const std::size_t got = stream_.Read(buffer_.data() + end_, wanted);
+      end_ += got;
+      if (got < wanted) exhausted_ = true;
+    }
+    size = std::min(window_, end_ - begin_);
+    return buffer_.data() + begin_;
+  }
+
+  void Consume(std::size_t count) {
+    position_ += static_cast<std::int64_t>(count);
+    if (!memory_) begin_ += count;
+  }
+
+  // Leaves the stream where per-row reads would have left it.
+  void SyncStream() { stream_.SetPosition(position_); }
+
+ private:
+  TStream& stream_;
+  TMemoryStream* memory_;
+  std::size_t window_;
+  std::int64_t position_;
+  std::vector<std::uint8_t> buffer_;
+  std::size_t begin_ = 0;
+  std::size_t end_ = 0;
+  bool exhausted_ = false;
+};
+
+}  // namespace
+
+bool TTargaGraphic::CanLoad(TStream& Stream) {
+  const std::int64_t start = Stream.Position();
+  if (Stream.Remaining() <= static_cast<std::int64_t>(kHeaderSize)) return false;
+  bool result = false;
+  try {
+    const TTargaHeader h = ReadHeader(Stream);
+    const std::uint8_t type = h.ImageType;
+    const bool typeKnown = type <= 3 || (type >= 9 && type <= 11);
+    const std::uint8_t entry = h.ColorMapEntrySize;
+    const std::uint8_t pixel = h.PixelSize;
+    result = typeKnown && h.ColorMapType <= 1 && (entry == 15 || entry == 16 || entry == 24 || entry == 32) &&
+             (pixel == 8 || pixel == 15 || pixel == 16 || pixel == 24 || pixel == 32);
+  } catch (const EReadError&) {
+    result = false;
+  }
+  Stream.SetPosition(start);
+  return result;
+}
+
+bool TTargaGraphic::CanLoad(const std::string& FileName) {
+  return CanLoadFile(FileName, static_cast<bool (*)(TStream&)>(&TTargaGraphic::CanLoad));
+}
+
+bool TTargaGraphic::ReadImageProperties(TStream& Stream, unsigned ImageIndex) {
+  TReaderGraphic::ReadImageProperties(Stream, ImageIndex);
+  const TTargaHeader h = ReadHeader(Stream);
+  TImageProperties& p = ImageProperties;
+  p.Width = h.Width;
+  p.Height = h.Height;
+  p.BitsPerSample = 8;
+  switch (h.PixelSize) {
+    case 8:
+      p.ColorScheme = h.GrayType() ? csGray : csIndexed;
+      p.SamplesPerPixel = 1;
+      break;
+    case 15:
+    case 16:
+      if (h.GrayAlpha()) {
+        p.ColorScheme = csGrayAlpha;
+        p.SamplesPerPixel = 2;
+      } else {
+        p.ColorScheme = csRGB;
+        p.BitsPerSample = 5;
+        p.SamplesPerPixel = 3;
+      }
+      break;
+    case 24:
+      p.ColorScheme = csRGB;
+      p.SamplesPerPixel = 3;
+      break;
+    case 32:
+      p.ColorScheme = csRGBA;
+      p.SamplesPerPixel = 4;
+      break;
+    default:
+      p.ColorScheme = csUnknown;
+      p.SamplesPerPixel = 0;
+      break;
+  }
+  p.BitsPerPixel = static_cast<std::uint8_t>(p.SamplesPerPixel * p.BitsPerSample);
+  p.Compression = h.RunLengthType() ? ctRLE : ctNone;
+  return true;
+}
+
+void TTargaGraphic::LoadFromStream(TStream& Stream) {
+  BeginLoad(Stream);
+  ReadImageProperties(Stream, 0);
+  Stream.SetPosition(BasePosition);
+  StartProgress(gesPreparing);
+
+  const TTargaHeader h = ReadHeader(Stream);
+  Stream.Seek(h.IdLength, TSeekOrigin::soCurrent);
+
+  const TImageProperties& p = ImageProperties;
+  const bool grayAlpha = p.ColorScheme == csGrayAlpha;
+  ColorManager.SetSourceSamplesPerPixel(p.SamplesPerPixel);
+  // Grey with alpha is widened to 32-bit pixels so that the alpha byte is kept as in 32-bit files.
+  ColorManager.SetTargetSamplesPerPixel(grayAlpha ? 4 : p.SamplesPerPixel);
+  ColorManager.SetSourceColorScheme(p.ColorScheme);
+  ColorManager.SetSourceOptions(0);
+  ColorManager.SetTargetColorScheme(grayAlpha ? csBGRA : csBGR);
+  ColorManager.SetSourceBitsPerSample(p.BitsPerSample);
+  ColorManager.SetTargetBitsPerSample(p.BitsPerSample);
+  ApplyTargetPixelFormat();
+
+  if (h.ColorMapType == 1 || h.GrayType()) {
+    const std::size_t mapBytes = std::size_t{h.ColorMapLength} * h.BytesPerMapEntry();
+    if (h.ColorMapType == 1 && mapBytes > static_cast<std::size_t>(Stream.Remaining())) RaiseReadError();
+    if (h.GrayType()) {
+      SetPalette(ColorManager.CreateGrayPalette(false));
+      if (h.ColorMapType == 1) Stream.Seek(static_cast<std::int64_t>(mapBytes), TSeekOrigin::soCurrent);
+    } else {
+      std::vector<std::uint8_t> map(mapBytes);
+      Stream.ReadBuffer(map.data(), map.size());
+      const void* const data[1] = {map.data()};
+      switch (h.ColorMapEntrySize) {
+        case 15:
+        case 16: SetPalette(PaletteFrom16BitEntries(map.data(), h.ColorMapLength)); break;
+        case 24: SetPalette(ColorManager.CreateColorPalette(data, pfInterlaced8Triple, h.ColorMapLength, true)); break;
+        case 32: SetPalette(ColorManager.CreateColorPalette(data, pfInterlaced8Quad, h.ColorMapLength, true)); break;
+        default: break;  // an entry size nobody writes: the map is passed over
+      }
+    }
+  }
+
+  // Refuse before allocating when the rest of the file cannot hold the rows the header
+  // declares: raw rows take their full size, run-length rows at least one packet per 128 pixels.
+  const std::size_t width = h.Width, height = h.Height, pixelBytes = h.BytesPerPixel();
+  const std::size_t rowBytes = width * pixelBytes;
+  if (h.RawType() || h.RunLengthType()) {
+    const std::size_t rowMinimum = h.RawType() ? rowBytes : (width + 127) / 128 * (1 + pixelBytes);
+    const auto needed = CheckedMul(rowMinimum, height);
+    if (!needed || *needed > static_cast<std::size_t>(Stream.Remaining())) RaiseReadError();
+  }
+
+  SetSize(h.Width, h.Height);
+  EndProgress();
+  StartProgress(gesTransfering);
+
+  // Rows are counted for progress whatever the image type; only the known types carry data.
+  const bool hasData = !Empty() && (h.RawType() || h.RunLengthType());
+  std::vector<std::uint8_t> row(hasData && grayAlpha ? rowBytes : 0);
+  std::unique_ptr<TTargaRLEDecoder> decoder;
+  std::unique_ptr<TReadAhead> readAhead;
+  if (hasData && h.RunLengthType()) {
+    decoder = std::make_unique<TTargaRLEDecoder>(h.PixelSize);
+    readAhead = std::make_unique<TReadAhead>(Stream, 2 * rowBytes);
+    decoder->DecodeInit();
+  }
+  for (std::size_t r = 0; r < height; ++r) {
+    if (hasData) {
+      std::uint8_t* scanline = ScanLine(static_cast<int>(h.TopDown() ? r : height - 1 - r));
+      std::uint8_t* dest = grayAlpha ? row.data() : scanline;
+      if (decoder) {
+        std::size_t available = 0;
+        const std::uint8_t* const data = readAhead->Data(available);
+        const std::uint8_t* source = data;
+        decoder->Decode(source, dest, static_cast<std::int32_t>(available), static_cast<std::int32_t>(width));
+        readAhead->Consume(static_cast<std::size_t>(source - data));
+      } else {
+        Stream.ReadBuffer(dest, rowBytes);
+      }
+      if (grayAlpha) GrayAlphaToBGRA(row.data(), scanline, width);
+    }
+    RowProgress(static_cast<std::uint32_t>(r), static_cast<std::uint32_t>(height));
+  }
+  if (decoder) {
+    decoder->DecodeEnd();
+    readAhead->SyncStream();
+  }
+  EndProgress();
+}
+
+}  // namespace vumo

@@ -1,0 +1,311 @@
+#include "pixels/decoders.h"
+
+#include <algorithm>
+#include <cstddef>
+#include <cstring>
+
+namespace vumo {
+namespace {
+
+// A size handed in by a caller; a negative one allows nothing.
+std::size_t Room(std::int32_t size) { return size > 0 ? static_cast<std::size_t>(size) : 0; }
+
+// Repeats one pixel of PixelSize bytes Count times. Short runs store the pixel directly; long
+// runs double the filled block, so a run costs a handful of block copies.
+template <std::size_t PixelSize>
+inline void FillPixels(std::uint8_t* dest, const std::uint8_t* pixel, std::size_t count) {
+  if constexpr (PixelSize == 1) {
+    std::memset(dest, pixel[0], count);
+  } else {
+    if (count <= 8) {
+      for (std::size_t i = 0; i < count; ++i) std::memcpy(dest + i * PixelSize, pixel, PixelSize);
+      return;
+    }
+    std::memcpy(dest, pixel, PixelSize);
+    const std::size_t total = count * PixelSize;
+    std::size_t filled = PixelSize;
+    while (filled < total) {
+      std::size_t chunk = std::min(filled, total - filled);
+      std::memcpy(dest + filled, dest, chunk);
+      filled += chunk;
+    }
+  }
+}
+
+template <std::size_t PixelSize>
+const std::uint8_t* DecodeTargaRows(const std::uint8_t* source, std::size_t available, std::uint8_t* dest,
+                                    std::size_t pixels) {
+  const std::uint8_t* const end = source + available;
+  while (pixels > 0 && source < end) {
+    const std::uint8_t header = *source++;
+    const std::size_t count = (header & 0x7Fu) + 1;
+    const std::size_t written = std::min(count, pixels);
+    if (header & 0x80u) {
+      if (static_cast<std::size_t>(end - source) < PixelSize) return end;  // the run's pixel is cut off
+      FillPixels<PixelSize>(dest, source, written);
+      source += PixelSize;
+    } else {
+      // A literal cut off by the end of the source delivers the whole pixels it still has.
+      const std::size_t whole = static_cast<std::size_t>(end - source) / PixelSize;
+      if (whole < written) {
+        std::memcpy(dest, source, whole * PixelSize);
+        return source + whole * PixelSize;
+      }
+      std::memcpy(dest, source, written * PixelSize);
+      // Pixels beyond the destination are skipped, as far as the source holds them.
+      source += std::min(count, whole) * PixelSize;
+    }
+    dest += written * PixelSize;
+    pixels -= written;
+  }
+  return source;
+}
+
+}  // namespace
+
+void TTargaRLEDecoder::Decode(const std::uint8_t*& Source, std::uint8_t*& Dest, std::int32_t PackedSize,
+                              std::int32_t UnpackedSize) {
+  const std::size_t available = Room(PackedSize), pixels = Room(UnpackedSize);
+  switch (colorDepth_) {
+    case 8: Source = DecodeTargaRows<1>(Source, available, Dest, pixels); break;
+    case 15:
+    case 16: Source = DecodeTargaRows<2>(Source, available, Dest, pixels); break;
+    case 24: Source = DecodeTargaRows<3>(Source, available, Dest, pixels); break;
+    case 32: Source = DecodeTargaRows<4>(Source, available, Dest, pixels); break;
+    default: break;
+  }
+}
+
+void TTargaRLEDecoder::Encode(const std::uint8_t* Source, std::uint8_t* Dest, std::uint32_t Count,
+                              std::uint32_t& BytesStored) {
+  BytesStored = 0;
+  const std::size_t pixelSize = static_cast<std::size_t>(colorDepth_ + 1) / 8;
+  if (pixelSize == 0) return;
+  auto same = [pixelSize](const std::uint8_t* a, const std::uint8_t* b) {
+    return std::memcmp(a, b, pixelSize) == 0;
+  };
+  std::size_t left = Count;
+  while (left > 0) {
+    // D: pixels before the first pair of equal neighbours (all but the last when there is none).
+    std::size_t differing;
+    if (left == 1) {
+      differing = 1;
+    } else {
+      differing = 0;
+      while (differing + 1 < left && differing < 128 &&
+             !same(Source + differing * pixelSize, Source + (differing + 1) * pixelSize))
+        ++differing;
+      differing = std::min<std::size_t>(differing, 128);
+    }
+    // S: pixels equal to the first one.
+    std::size_t equal = 1;
+    while (equal < left && equal < 128 && same(Source, Source + equal * pixelSize)) ++equal;
+
+    if (differing > 0) {
+      *Dest++ = static_cast<std::uint8_t>(differing - 1);
+      std::memcpy(Dest, Source, differing * pixelSize);
+      Dest += differing * pixelSize;
+      Source += differing * pixelSize;
+      BytesStored += static_cast<std::uint32_t>(differing * pixelSize + 1);
+      left -= differing;
+    }
+    if (equal >= 2) {
+      *Dest++ = static_cast<std::uint8_t>((equal - 1) | 0x80);
+      std::memcpy(Dest, Source, pixelSize);
+      Dest += pixelSize;
+      Source += equal * pixelSize;
+      BytesStored += static_cast<std::uint32_t>(pixelSize + 1);
+      left -= equal;
+    }
+  }
+}
+
+void TPackbitsRLEDecoder::Decode(const std::uint8_t*& Source, std::uint8_t*& Dest, std::int32_t PackedSize,
+                                 std::int32_t UnpackedSize) {
+  const std::uint8_t* source = Source;
+  std::uint8_t* dest = Dest;
+  std::size_t input = Room(PackedSize), output = Room(UnpackedSize);
+  while (output > 0 && input > 0) {
+    const auto header = static_cast<std::int8_t>(*source++);
+    --input;
+    if (header >= 0) {
+      const std::size_t count = std::min({static_cast<std::size_t>(header) + 1, output, input});
+      std::memcpy(dest, source, count);
+      source += count;
+      dest += count;
+      input -= count;
+      output -= count;
+    } else if (header != -128) {
+      if (input == 0) break;
+      const std::size_t count = std::min(static_cast<std::size_t>(1 - header), output);
+      std::memset(dest, *source++, count);
+      --input;
+      dest += count;
+      output -= count;
+    }
+  }
+}
+
+void TPCXRLEDecoder::Decode(const std::uint8_t*& Source, std::uint8_t*& Dest, std::int32_t PackedSize,
+                            std::int32_t UnpackedSize) {
+  const std::uint8_t* source = Source;
+  const std::uint8_t* const end = source + Room(PackedSize);
+  std::uint8_t* dest = Dest;
+  std::size_t output = Room(UnpackedSize);
+  while (output > 0 && source < end) {
+    const std::uint8_t value = *source++;
+    if (value < 0xC0) {
+      *dest++ = value;
+      --output;
+      continue;
+    }
+    if (source == end) break;
+    const std::size_t count = std::min<std::size_t>(value & 0x3Fu, output);
+    std::memset(dest, *source++, count);
+    dest += count;
+    output -= count;
+  }
+}
+
+void TSGIRLEDecoder::Decode(const std::uint8_t*& Source, std::uint8_t*& Dest, std::int32_t PackedSize,
+                            std::int32_t UnpackedSize) {
+  const std::uint8_t* source = Source;
+  std::uint8_t* dest = Dest;
+  if (sampleSize_ == 8) {
+    std::size_t input = Room(PackedSize), output = Room(UnpackedSize);
+    while (input > 0) {
+      const std::uint8_t control = *source++;
+      --input;
+      const std::size_t count = control & 0x7Fu;
+      if (count == 0 || output == 0) break;
+      if (control & 0x80u) {
+        const std::size_t copied = std::min({count, input, output});
+        std::memcpy(dest, source, copied);
+        source += copied;
+        input -= copied;
+        dest += copied;
+        output -= copied;
+        if (copied < count) break;
+      } else {
+        if (input == 0) break;
+        const std::size_t filled = std::min(count, output);
+        std::memset(dest, *source++, filled);
+        --input;
+        dest += filled;
+        output -= filled;
+      }
+    }
+    return;
+  }
+  // 16-bit samples: units are big-endian words, kept in the file's byte order.
+  std::size_t input = Room(PackedSize) / 2, output = Room(UnpackedSize) / 2;
+  while (input > 0) {
+    const unsigned control = (static_cast<unsigned>(source[0]) << 8) | source[1];
+    source += 2;
+    --input;
+    const std::size_t count = control & 0x7Fu;
+    if (count == 0 || output == 0) break;
+    if (control & 0x80u) {
+      const std::size_t copied = std::min({count, input, output});
+      std::memcpy(dest, source, copied * 2);
+      source += copied * 2;
+      input -= copied;
+      dest += copied * 2;
+      output -= copied;
+      if (copied < count) break;
+    } else {
+      if (input == 0) break;
+      const std::size_t filled = std::min(count, output);
+      FillPixels<2>(dest, source, filled);
+      source += 2;
+      --input;
+      dest += filled * 2;
+      output -= filled;
+    }
+  }
+}
+
+void TCUTRLEDecoder::Decode(const std::uint8_t*& Source, std::uint8_t*& Dest, std::int32_t PackedSize,
+                            std::int32_t UnpackedSize) {
+  const std::uint8_t* source = Source;
+  const std::uint8_t* const end = source + Room(PackedSize);
+  std::uint8_t* dest = Dest;
+  std::size_t output = Room(UnpackedSize);
+  // The row's byte count in the file, which the reader has already used.
+  source += std::min<std::size_t>(2, static_cast<std::size_t>(end - source));
+  while (source < end) {
+    const std::uint8_t control = *source++;
+    if (control == 0) break;
+    const std::size_t count = control & 0x7Fu;
+    if (control & 0x80u) {
+      if (source == end) break;
+      const std::size_t filled = std::min(count, output);
+      std::memset(dest, *source++, filled);
+      dest += filled;
+      output -= filled;
+    } else {
+      const std::size_t available = static_cast<std::size_t>(end - source);
+      const std::size_t copied = std::min({count, available, output});
+      std::memcpy(dest, source, copied);
+      dest += copied;
+      output -= copied;
+      // Bytes that do not fit the row are passed over, so the next row still starts after this one.
+      source += std::min(count, available);
+    }
+  }
+  Source = source;
+}
+
+void TPSPRLEDecoder::Decode(const std::uint8_t*& Source, std::uint8_t*& Dest, std::int32_t PackedSize,
+                            std::int32_t UnpackedSize) {
+  const std::uint8_t* source = Source;
+  std::uint8_t* dest = Dest;
+  std::size_t input = Room(PackedSize), output = Room(UnpackedSize);
+  while (input > 0 && output > 0) {
+    const std::uint8_t control = *source++;
+    --input;
+    if (control >= 128) {
+      if (input == 0) break;
+      const std::size_t filled = std::min<std::size_t>(control - 128u, output);
+      std::memset(dest, *source++, filled);
+      --input;
+      dest += filled;
+      output -= filled;
+    } else {
+      const std::size_t copied = std::min({static_cast<std::size_t>(control), input, output});
+      std::memcpy(dest, source, copied);
+      source += copied;
+      input -= copied;
+      dest += copied;
+      output -= copied;
+    }
+  }
+}
+
+void TRLADecoder::Decode(const std::uint8_t*& Source, std::uint8_t*& Dest, std::int32_t PackedSize,
+                         std::int32_t UnpackedSize) {
+  const std::uint8_t* source = Source;
+  std::uint8_t* dest = Dest;
+  std::size_t input = Room(PackedSize), output = Room(UnpackedSize);
+  while (input > 0 && output > 0) {
+    const auto header = static_cast<std::int8_t>(*source++);
+    --input;
+    if (header < 0) {
+      const std::size_t copied = std::min({static_cast<std::size_t>(-header), input, output});
+      std::memcpy(dest, source, copied);
+      source += copied;
+      input -= copied;
+      dest += copied;
+      output -= copied;
+    } else {
+      if (input == 0) break;
+      const std::size_t filled = std::min(static_cast<std::size_t>(header) + 1, output);
+      std::memset(dest, *source++, filled);
+      --input;
+      dest += filled;
+      output -= filled;
+    }
+  }
+}
+
+}  // namespace vumo
