@@ -1,6 +1,8 @@
 // JPEG files, decoded through libjpeg.
 #pragma once
 
+#include <string>
+
 #include "formats/bitmap.h"
 
 namespace vumo {
@@ -17,10 +19,14 @@ class TJPEGImage : public TGraphic {
   void Assign(const TGraphic& Source) override;
   const TBitmap* DrawBitmap() const override { return bitmap_.DrawBitmap(); }
   bool Grayscale() const { return grayscale_; }
+  // libjpeg's first warning for the last load (data cut short, damaged data it got past);
+  // empty when the file decoded cleanly.
+  const std::string& Warning() const { return warning_; }
 
  private:
   TBitmap bitmap_;
   bool grayscale_ = false;
+  std::string warning_;
 };
 
 }  // namespace vumo
