@@ -2,12 +2,16 @@
 
 #include <algorithm>
 
+#include "formats/autodesk.h"
 #include "formats/bitmap.h"
+#include "formats/cut.h"
 #include "formats/icon.h"
 #include "formats/jpeg_image.h"
 #include "formats/messages.h"
 #include "formats/metafile.h"
 #include "formats/picture.h"
+#include "formats/rla.h"
+#include "formats/sgi.h"
 #include "formats/targa.h"
 
 namespace vumo {
@@ -157,21 +161,21 @@ const TStartupRow kStartupRows[] = {
     {"pcx", nullptr /* TPCXGraphic */, "ZSoft Paintbrush images", "", fkRaster},
     {"pcc", nullptr /* TPCXGraphic */, "", "", fkRaster},
     {"scr", nullptr /* TPCXGraphic */, "", "Word 5.x screen capture images", fkRaster},
-    {"rpf", nullptr /* TRLAGraphic */, "Alias/Wavefront images", "", fkRaster},
-    {"rla", nullptr /* TRLAGraphic */, "", "", fkRaster},
-    {"sgi", nullptr /* TSGIGraphic */, "SGI images", "SGI true color images", fkRaster},
-    {"rgba", nullptr /* TSGIGraphic */, "", "SGI true color images with alpha", fkRaster},
-    {"rgb", nullptr /* TSGIGraphic */, "", "SGI true color images", fkRaster},
-    {"bw", nullptr /* TSGIGraphic */, "", "SGI black/white images", fkRaster},
+    {"rpf", &TRLAGraphic::ClassInfo, "Alias/Wavefront images", "", fkRaster},
+    {"rla", &TRLAGraphic::ClassInfo, "", "", fkRaster},
+    {"sgi", &TSGIGraphic::ClassInfo, "SGI images", "SGI true color images", fkRaster},
+    {"rgba", &TSGIGraphic::ClassInfo, "", "SGI true color images with alpha", fkRaster},
+    {"rgb", &TSGIGraphic::ClassInfo, "", "SGI true color images", fkRaster},
+    {"bw", &TSGIGraphic::ClassInfo, "", "SGI black/white images", fkRaster},
     {"psd", nullptr /* TPSDGraphic */, "Photoshop images", "", fkRaster | fkLayered},
     {"pdd", nullptr /* TPSDGraphic */, "", "", fkRaster | fkLayered},
     {"ppm", nullptr /* TPPMGraphic */, "Portable map images", "Portable pixel map images", fkRaster},
     {"pgm", nullptr /* TPPMGraphic */, "", "Portable gray map images", fkRaster},
     {"pbm", nullptr /* TPPMGraphic */, "", "Portable bitmap images", fkRaster},
-    {"cel", nullptr /* TAutodeskGraphic */, "Autodesk images", "", fkRaster},
-    {"pic", nullptr /* TAutodeskGraphic */, "Autodesk images", "", fkRaster},
+    {"cel", &TAutodeskGraphic::ClassInfo, "Autodesk images", "", fkRaster},
+    {"pic", &TAutodeskGraphic::ClassInfo, "Autodesk images", "", fkRaster},
     {"pcd", nullptr /* TPCDGraphic */, "Kodak Photo-CD images", "", fkRaster},
-    {"cut", nullptr /* TCUTGraphic */, "Dr. Halo images", "", fkRaster},
+    {"cut", &TCUTGraphic::ClassInfo, "Dr. Halo images", "", fkRaster},
     {"psp", nullptr /* TPSPGraphic */, "Paintshop Pro images", "", fkRaster | fkVector},
     {"png", nullptr /* TPNGGraphic */, "Portable network graphic images", "", fkRaster},
 };
@@ -179,9 +183,9 @@ const TStartupRow kStartupRows[] = {
 // Classes withdrawn one by one at shutdown, in this order, before "rle" and "dib".
 TGraphicClass (*const kShutdownFirst[])() = {
     nullptr /* TPSPGraphic */,  nullptr /* TPSDGraphic */, &TTargaGraphic::ClassInfo,
-    nullptr /* TTIFFGraphic */, nullptr /* TSGIGraphic */, nullptr /* TPCXGraphic */,
-    nullptr /* TAutodeskGraphic */, nullptr /* TPCDGraphic */, nullptr /* TPPMGraphic */,
-    nullptr /* TCUTGraphic */, nullptr /* TRLAGraphic */,
+    nullptr /* TTIFFGraphic */, &TSGIGraphic::ClassInfo, nullptr /* TPCXGraphic */,
+    &TAutodeskGraphic::ClassInfo, nullptr /* TPCDGraphic */, nullptr /* TPPMGraphic */,
+    &TCUTGraphic::ClassInfo, &TRLAGraphic::ClassInfo,
 };
 // ... and after them.
 TGraphicClass (*const kShutdownLast[])() = {

@@ -1,0 +1,88 @@
+#include "formats/autodesk.h"
+
+#include <algorithm>
+
+#include "formats/messages.h"
+#include "pixels/image_limits.h"
+
+namespace vumo {
+namespace {
+
+constexpr std::uint16_t kAutodeskMagic = 0x9119;
+constexpr std::size_t kHeaderSize = 32;
+constexpr std::size_t kPaletteSize = 256 * 3;
+
+std::uint16_t LittleEndian16(const std::uint8_t* p) { return static_cast<std::uint16_t>(p[0] | p[1] << 8); }
+
+[[noreturn]] void Fail(const char* message) { throw EInvalidGraphic(FormatMessage(message, gesAutodesk)); }
+
+}  // namespace
+
+VUMO_DEFINE_GRAPHIC_CLASS(TAutodeskGraphic, TReaderGraphic::ClassInfo())
+
+bool TAutodeskGraphic::CanLoad(TStream& Stream) {
+  const std::int64_t start = Stream.Position();
+  bool result = false;
+  std::uint8_t header[kHeaderSize];
+  if (Stream.Remaining() > static_cast<std::int64_t>(kHeaderSize) && Stream.Read(header, sizeof header) == sizeof header)
+    result = LittleEndian16(header) == kAutodeskMagic && header[10] == 8 && header[11] == 0;
+  Stream.SetPosition(start);
+  return result;
+}
+
+bool TAutodeskGraphic::CanLoad(const std::string& FileName) {
+  return CanLoadFile(FileName, [](TStream& stream) { return CanLoad(stream); });
+}
+
+bool TAutodeskGraphic::ReadImageProperties(TStream& Stream, unsigned ImageIndex) {
+  TReaderGraphic::ReadImageProperties(Stream, ImageIndex);
+  std::uint8_t header[kHeaderSize];
+  if (Stream.Read(header, sizeof header) != sizeof header || LittleEndian16(header) != kAutodeskMagic) return false;
+  TImageProperties& p = ImageProperties;
+  p.Width = LittleEndian16(header + 2);
+  p.Height = LittleEndian16(header + 4);
+  p.ColorScheme = csIndexed;
+  p.BitsPerSample = 8;
+  p.SamplesPerPixel = 1;
+  p.BitsPerPixel = 8;
+  p.Compression = ctNone;
+  return true;
+}
+
+void TAutodeskGraphic::LoadFromStream(TStream& Stream) {
+  BeginLoad(Stream);
+  if (!ReadImageProperties(Stream, 0)) Fail(gesInvalidImage);
+  Stream.SetPosition(BasePosition);
+  StartProgress(gesTransfering);
+
+  std::uint8_t header[kHeaderSize];
+  Stream.ReadBuffer(header, sizeof header);
+  // Rows of any other depth would be read as bytes and show noise.
+  if (header[10] != 8) Fail(gesInvalidColorFormat);
+  const std::uint32_t width = ImageProperties.Width, height = ImageProperties.Height;
+  if (width == 0 || height == 0) Fail(gesInvalidImage);
+  if (!ImageSizeAllowed(width, height, 8)) throw EInvalidGraphic(FormatMessage(kImageTooLarge, width, height));
+  const std::int64_t needed = static_cast<std::int64_t>(kHeaderSize + kPaletteSize + std::uint64_t{width} * height);
+  if (Stream.Size() - BasePosition < needed) Fail(gesStreamReadError);
+
+  std::uint8_t raw[kPaletteSize];
+  Stream.ReadBuffer(raw, sizeof raw);
+  TLogPalette palette(256);
+  for (std::size_t i = 0; i < 256; ++i) {
+    // Six-bit components; larger values lose their top bits as the original shift did.
+    palette[i].peRed = static_cast<std::uint8_t>(raw[3 * i] << 2);
+    palette[i].peGreen = static_cast<std::uint8_t>(raw[3 * i + 1] << 2);
+    palette[i].peBlue = static_cast<std::uint8_t>(raw[3 * i + 2] << 2);
+  }
+  SetPixelFormat(pf8bit);
+  SetPalette(palette);
+  SetSize(static_cast<int>(width), static_cast<int>(height));
+
+  for (std::uint32_t row = 0; row < height; ++row) {
+    Stream.Read(ScanLine(static_cast<int>(row)), width);
+    RowProgress(row, height);
+  }
+  EndProgress();
+}
+
+}  // namespace vumo

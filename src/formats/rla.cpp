@@ -1,0 +1,184 @@
+#include "formats/rla.h"
+
+#include <algorithm>
+#include <bit>
+#include <charconv>
+#include <cmath>
+#include <cstring>
+#include <vector>
+
+#include "formats/messages.h"
+#include "pixels/decoders.h"
+#include "pixels/image_limits.h"
+
+namespace vumo {
+namespace {
+
+constexpr std::size_t kHeaderSize = 740;
+constexpr std::size_t kGammaOffset = 28, kGammaSize = 16;
+constexpr std::size_t kChannelSpaceOffset = 580, kChannelSpaceSize = 32;
+constexpr std::size_t kBitsOffset = 658;
+
+std::uint16_t BigEndian16(const std::uint8_t* p) { return static_cast<std::uint16_t>(p[0] << 8 | p[1]); }
+std::int16_t BigEndianSigned16(const std::uint8_t* p) { return static_cast<std::int16_t>(BigEndian16(p)); }
+std::uint32_t BigEndian32(const std::uint8_t* p) {
+  return std::uint32_t{p[0]} << 24 | std::uint32_t{p[1]} << 16 | std::uint32_t{p[2]} << 8 | p[3];
+}
+
+constexpr TConversionOptions kSwapBigEndian = std::endian::native == std::endian::little ? cvSwapBytes : 0;
+
+// A fixed text field: up to its first zero byte, lower case, surrounding blanks dropped.
+std::string FieldText(const std::uint8_t* field, std::size_t size) {
+  std::size_t length = 0;
+  while (length < size && field[length] != 0) ++length;
+  std::string text(reinterpret_cast<const char*>(field), length);
+  for (char& ch : text)
+    if (ch >= 'A' && ch <= 'Z') ch = static_cast<char>(ch - 'A' + 'a');
+  const auto blank = [](char ch) { return ch == ' ' || ch == '\t' || ch == '\r' || ch == '\n'; };
+  while (!text.empty() && blank(text.back())) text.pop_back();
+  std::size_t first = 0;
+  while (first < text.size() && blank(text[first])) ++first;
+  return text.substr(first);
+}
+
+// The gamma text counts only when it is a usable number; anything else means no gamma.
+float ParseGamma(const std::uint8_t* field) {
+  const std::string text = FieldText(field, kGammaSize);
+  float value = 0;
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (text.empty() || error != std::errc() || end != text.data() + text.size() || !std::isfinite(value) || value <= 0)
+    return 1.0f;
+  return value;
+}
+
+std::uint64_t StreamBytesFrom(TStream& stream, std::int64_t base) {
+  return static_cast<std::uint64_t>(std::max<std::int64_t>(stream.Size() - base, 0));
+}
+
+}  // namespace
+
+VUMO_DEFINE_GRAPHIC_CLASS(TRLAGraphic, TReaderGraphic::ClassInfo())
+
+bool TRLAGraphic::CanLoad(TStream& Stream) {
+  const std::int64_t start = Stream.Position();
+  bool result = false;
+  std::uint8_t header[kHeaderSize];
+  if (Stream.Remaining() > static_cast<std::int64_t>(kHeaderSize) && Stream.Read(header, sizeof header) == sizeof header) {
+    const std::string space = FieldText(header + kChannelSpaceOffset, kChannelSpaceSize);
+    result = BigEndian16(header + 26) == 0xFFFE && (space == "rgb" || space == "xyz");
+  }
+  Stream.SetPosition(start);
+  return result;
+}
+
+bool TRLAGraphic::CanLoad(const std::string& FileName) {
+  return CanLoadFile(FileName, [](TStream& stream) { return CanLoad(stream); });
+}
+
+bool TRLAGraphic::ReadImageProperties(TStream& Stream, unsigned ImageIndex) {
+  TReaderGraphic::ReadImageProperties(Stream, ImageIndex);
+  std::uint8_t header[kHeaderSize];
+  if (Stream.Read(header, sizeof header) != sizeof header) return false;
+  TImageProperties& p = ImageProperties;
+  p.Options = ioBigEndian;
+  const unsigned colourChannels = header[21];
+  const bool matte = BigEndian16(header + 22) == 1;
+  p.SamplesPerPixel = static_cast<std::uint8_t>(colourChannels + (matte ? 1 : 0));
+  p.BitsPerSample = header[kBitsOffset + 1];
+  p.BitsPerPixel = static_cast<std::uint8_t>(p.BitsPerSample * p.SamplesPerPixel);
+
+  const std::string space = FieldText(header + kChannelSpaceOffset, kChannelSpaceSize);
+  if (space == "xyz") return false;
+  // Only three colour channels of whole bytes are laid out as this reader converts them;
+  // anything else stays unknown and meets the colour manager's refusal.
+  if (space == "rgb" && colourChannels == 3 && (p.BitsPerSample == 8 || p.BitsPerSample == 16))
+    p.ColorScheme = matte ? csRGBA : csRGB;
+  p.HasAlpha = p.ColorScheme == csRGBA;
+  p.FileGamma = ParseGamma(header + kGammaOffset);
+
+  const int left = BigEndianSigned16(header), right = BigEndianSigned16(header + 2);
+  const int bottom = BigEndianSigned16(header + 4), top = BigEndianSigned16(header + 6);
+  if (right < left) return false;
+  p.Width = static_cast<std::uint32_t>(right - left + 1);
+  p.Height = static_cast<std::uint32_t>(std::abs(bottom - top) + 1);
+  p.BottomUp = bottom < top;
+  p.Compression = ctRLE;
+  return true;
+}
+
+void TRLAGraphic::LoadFromStream(TStream& Stream) {
+  BeginLoad(Stream);
+  if (!ReadImageProperties(Stream, 0)) return;
+  TImageProperties& p = ImageProperties;
+  StartProgress(gesTransfering);
+
+  ColorManager.SetSourceSamplesPerPixel(p.SamplesPerPixel);
+  ColorManager.SetTargetSamplesPerPixel(p.SamplesPerPixel);
+  ColorManager.SetSourceBitsPerSample(p.BitsPerSample);
+  ColorManager.SetTargetBitsPerSample(std::min<std::uint8_t>(p.BitsPerSample, 8));
+  ColorManager.SetSourceColorScheme(p.ColorScheme);
+  ColorManager.SetTargetColorScheme(p.ColorScheme == csRGBA ? csBGRA : csBGR);
+  ColorManager.SetSourceOptions(p.BitsPerSample > 8 ? kSwapBigEndian : 0);
+  ApplyTargetPixelFormat();
+  if (p.FileGamma != 1.0f) {
+    ColorManager.SetGamma(p.FileGamma, 2.2f);
+    ColorManager.SetTargetOptions(ColorManager.TargetOptions() | cvApplyGamma);
+    p.Options |= ioUseGamma;
+  }
+  const unsigned channels = p.ColorScheme == csRGBA ? 4 : 3;
+  {
+    // An empty conversion selects the converter, so a layout without one is refused
+    // before the picture is allocated.
+    std::uint8_t probe[8] = {};
+    const void* planes[4] = {probe, probe, probe, probe};
+    ColorManager.ConvertRow(std::span<const void* const>(planes, channels), probe, 0, 0xFF);
+  }
+
+  const std::uint32_t width = p.Width, height = p.Height;
+  if (!ImageSizeAllowed(width, height)) throw EInvalidGraphic(FormatMessage(kImageTooLarge, width, height));
+  const std::uint64_t available = StreamBytesFrom(Stream, BasePosition);
+  if (kHeaderSize + 4 * std::uint64_t{height} > available) throw EReadError(kStreamReadError);
+  std::vector<std::uint8_t> table(4 * std::size_t{height});
+  Stream.SetPosition(BasePosition + static_cast<std::int64_t>(kHeaderSize));
+  Stream.ReadBuffer(table.data(), table.size());
+
+  SetSize(static_cast<int>(width), static_cast<int>(height));
+
+  const std::size_t bytesPerSample = p.BitsPerSample > 8 ? 2 : 1;
+  const std::size_t rowBytes = std::size_t{width} * bytesPerSample;
+  // The longest a sound channel record can be: a two-byte run for every byte.
+  const std::size_t maxPacked = 2 * rowBytes;
+  std::vector<std::uint8_t> packed(maxPacked);
+  std::vector<std::uint8_t> planes(rowBytes * channels);
+  const void* sources[4] = {};
+  for (unsigned c = 0; c < channels; ++c) sources[c] = planes.data() + c * rowBytes;
+  TRLADecoder decoder;
+  decoder.DecodeInit();
+
+  for (std::uint32_t line = 0; line < height; ++line) {
+    std::fill(planes.begin(), planes.end(), std::uint8_t{0});
+    // A scanline whose offset or records run past the end stays blank or partly blank.
+    std::uint64_t position = BigEndian32(&table[4 * std::size_t{line}]);
+    for (unsigned c = 0; c < channels && position + 2 <= available; ++c) {
+      std::uint8_t lengthBytes[2];
+      Stream.SetPosition(BasePosition + static_cast<std::int64_t>(position));
+      if (Stream.Read(lengthBytes, 2) != 2) break;
+      const std::uint16_t length = BigEndian16(lengthBytes);
+      position += 2;
+      const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>({length, maxPacked, available - position}));
+      const std::size_t got = Stream.Read(packed.data(), want);
+      const std::uint8_t* source = packed.data();
+      std::uint8_t* dest = planes.data() + c * rowBytes;
+      decoder.Decode(source, dest, static_cast<std::int32_t>(got), static_cast<std::int32_t>(rowBytes));
+      position += length;
+    }
+    const std::uint32_t target = p.BottomUp ? height - 1 - line : line;
+    ColorManager.ConvertRow(std::span<const void* const>(sources, channels), ScanLine(static_cast<int>(target)), width,
+                            0xFF);
+    RowProgress(line, height);
+  }
+  decoder.DecodeEnd();
+  EndProgress();
+}
+
+}  // namespace vumo
