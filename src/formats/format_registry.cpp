@@ -9,7 +9,10 @@
 #include "formats/jpeg_image.h"
 #include "formats/messages.h"
 #include "formats/metafile.h"
+#include "formats/pcx.h"
 #include "formats/picture.h"
+#include "formats/portable_map.h"
+#include "formats/psd.h"
 #include "formats/rla.h"
 #include "formats/sgi.h"
 #include "formats/targa.h"
@@ -158,20 +161,20 @@ const TStartupRow kStartupRows[] = {
     {"tif", nullptr /* TTIFFGraphic */, "", "PC TIF images", fkRaster | fkMultiImage},
     {"fax", nullptr /* TTIFFGraphic */, "", "GFI fax images", fkRaster | fkMultiImage},
     {"eps", nullptr /* TEPSGraphic */, "Encapsulated Postscript images", "", fkRaster},
-    {"pcx", nullptr /* TPCXGraphic */, "ZSoft Paintbrush images", "", fkRaster},
-    {"pcc", nullptr /* TPCXGraphic */, "", "", fkRaster},
-    {"scr", nullptr /* TPCXGraphic */, "", "Word 5.x screen capture images", fkRaster},
+    {"pcx", &TPCXGraphic::ClassInfo, "ZSoft Paintbrush images", "", fkRaster},
+    {"pcc", &TPCXGraphic::ClassInfo, "", "", fkRaster},
+    {"scr", &TPCXGraphic::ClassInfo, "", "Word 5.x screen capture images", fkRaster},
     {"rpf", &TRLAGraphic::ClassInfo, "Alias/Wavefront images", "", fkRaster},
     {"rla", &TRLAGraphic::ClassInfo, "", "", fkRaster},
     {"sgi", &TSGIGraphic::ClassInfo, "SGI images", "SGI true color images", fkRaster},
     {"rgba", &TSGIGraphic::ClassInfo, "", "SGI true color images with alpha", fkRaster},
     {"rgb", &TSGIGraphic::ClassInfo, "", "SGI true color images", fkRaster},
     {"bw", &TSGIGraphic::ClassInfo, "", "SGI black/white images", fkRaster},
-    {"psd", nullptr /* TPSDGraphic */, "Photoshop images", "", fkRaster | fkLayered},
-    {"pdd", nullptr /* TPSDGraphic */, "", "", fkRaster | fkLayered},
-    {"ppm", nullptr /* TPPMGraphic */, "Portable map images", "Portable pixel map images", fkRaster},
-    {"pgm", nullptr /* TPPMGraphic */, "", "Portable gray map images", fkRaster},
-    {"pbm", nullptr /* TPPMGraphic */, "", "Portable bitmap images", fkRaster},
+    {"psd", &TPSDGraphic::ClassInfo, "Photoshop images", "", fkRaster | fkLayered},
+    {"pdd", &TPSDGraphic::ClassInfo, "", "", fkRaster | fkLayered},
+    {"ppm", &TPPMGraphic::ClassInfo, "Portable map images", "Portable pixel map images", fkRaster},
+    {"pgm", &TPPMGraphic::ClassInfo, "", "Portable gray map images", fkRaster},
+    {"pbm", &TPPMGraphic::ClassInfo, "", "Portable bitmap images", fkRaster},
     {"cel", &TAutodeskGraphic::ClassInfo, "Autodesk images", "", fkRaster},
     {"pic", &TAutodeskGraphic::ClassInfo, "Autodesk images", "", fkRaster},
     {"pcd", nullptr /* TPCDGraphic */, "Kodak Photo-CD images", "", fkRaster},
@@ -182,9 +185,9 @@ const TStartupRow kStartupRows[] = {
 
 // Classes withdrawn one by one at shutdown, in this order, before "rle" and "dib".
 TGraphicClass (*const kShutdownFirst[])() = {
-    nullptr /* TPSPGraphic */,  nullptr /* TPSDGraphic */, &TTargaGraphic::ClassInfo,
-    nullptr /* TTIFFGraphic */, &TSGIGraphic::ClassInfo, nullptr /* TPCXGraphic */,
-    &TAutodeskGraphic::ClassInfo, nullptr /* TPCDGraphic */, nullptr /* TPPMGraphic */,
+    nullptr /* TPSPGraphic */,  &TPSDGraphic::ClassInfo, &TTargaGraphic::ClassInfo,
+    nullptr /* TTIFFGraphic */, &TSGIGraphic::ClassInfo, &TPCXGraphic::ClassInfo,
+    &TAutodeskGraphic::ClassInfo, nullptr /* TPCDGraphic */, &TPPMGraphic::ClassInfo,
     &TCUTGraphic::ClassInfo, &TRLAGraphic::ClassInfo,
 };
 // ... and after them.

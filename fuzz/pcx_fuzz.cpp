@@ -1,0 +1,16 @@
+// Feeds arbitrary bytes to the reader: it must load them or raise the program's own errors.
+#include <cstddef>
+#include <cstdint>
+
+#include "formats/pcx.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  vumo::TMemoryStream stream(data, size);
+  vumo::TPCXGraphic graphic;
+  try {
+    vumo::TPCXGraphic::CanLoad(stream);
+    graphic.LoadFromStream(stream);
+  } catch (const vumo::Exception&) {
+  }
+  return 0;
+}

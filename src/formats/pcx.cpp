@@ -1,0 +1,303 @@
+#include "formats/pcx.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <vector>
+
+#include "formats/messages.h"
+#include "pixels/decoders.h"
+#include "pixels/image_limits.h"
+
+namespace vumo {
+
+VUMO_DEFINE_GRAPHIC_CLASS(TPCXGraphic, TReaderGraphic::ClassInfo())
+
+namespace {
+
+constexpr std::size_t kHeaderSize = 128;
+constexpr std::size_t kTrailerSize = 769;
+constexpr std::uint8_t kTrailerMark = 12;
+// Screen captures of Word 5.x carry 205 instead of ZSoft's 10.
+constexpr std::uint8_t kMakerZSoft = 10;
+constexpr std::uint8_t kMakerScreenCapture = 205;
+
+struct TPCXHeader {
+  std::uint8_t Manufacturer = 0;
+  std::uint8_t Version = 0;
+  std::uint8_t Encoding = 0;
+  std::uint8_t BitsPerPixel = 0;
+  std::uint16_t XMin = 0, YMin = 0, XMax = 0, YMax = 0;
+  std::uint16_t HRes = 0, VRes = 0;
+  std::uint8_t ColorMap[48] = {};
+  std::uint8_t Planes = 0;
+  std::uint16_t BytesPerLine = 0;
+  std::uint16_t PaletteInfo = 0;
+};
+
+std::uint16_t Le16(const std::uint8_t* b) { return static_cast<std::uint16_t>(b[0] | (b[1] << 8)); }
+
+TPCXHeader ReadHeader(TStream& stream) {
+  std::uint8_t b[kHeaderSize];
+  stream.ReadBuffer(b, sizeof b);
+  TPCXHeader h;
+  h.Manufacturer = b[0];
+  h.Version = b[1];
+  h.Encoding = b[2];
+  h.BitsPerPixel = b[3];
+  h.XMin = Le16(b + 4);
+  h.YMin = Le16(b + 6);
+  h.XMax = Le16(b + 8);
+  h.YMax = Le16(b + 10);
+  h.HRes = Le16(b + 12);
+  h.VRes = Le16(b + 14);
+  std::memcpy(h.ColorMap, b + 16, sizeof h.ColorMap);
+  h.Planes = b[65];
+  h.BytesPerLine = Le16(b + 66);
+  h.PaletteInfo = Le16(b + 68);
+  return h;
+}
+
+[[noreturn]] void RaiseInvalidImage() { throw EInvalidGraphic(FormatMessage(gesInvalidImage, gesPCXOrSCR)); }
+[[noreturn]] void RaiseInvalidColorFormat() { throw EInvalidGraphic(FormatMessage(gesInvalidColorFormat, gesPCX)); }
+
+// The platform's standard 16-colour palette: the eight dark and eight bright colours.
+TLogPalette StandardPalette16() {
+  static const std::uint8_t kColors[16][3] = {
+      {0, 0, 0},       {128, 0, 0},   {0, 128, 0},   {128, 128, 0}, {0, 0, 128},   {128, 0, 128},
+      {0, 128, 128},   {192, 192, 192}, {128, 128, 128}, {255, 0, 0}, {0, 255, 0},   {255, 255, 0},
+      {0, 0, 255},     {255, 0, 255}, {0, 255, 255}, {255, 255, 255}};
+  TLogPalette palette(16);
+  for (std::size_t i = 0; i < 16; ++i) {
+    palette[i].peRed = kColors[i][0];
+    palette[i].peGreen = kColors[i][1];
+    palette[i].peBlue = kColors[i][2];
+  }
+  return palette;
+}
+
+// For each plane byte, the four output bytes (two 4-bit pixels each, first pixel high) with
+// bit 0 set in every nibble whose pixel has its bit set in that byte.
+struct TPlaneSpread {
+  std::uint8_t Bytes[256][4];
+  TPlaneSpread() {
+    for (int v = 0; v < 256; ++v)
+      for (int k = 0; k < 8; ++k) {
+        if (k == 0) std::memset(Bytes[v], 0, 4);
+        if (v & (0x80 >> k)) Bytes[v][k / 2] |= static_cast<std::uint8_t>(k % 2 == 0 ? 0x10 : 0x01);
+      }
+  }
+};
+
+// Merges four 1-bit planes into 4-bit pixels; plane k gives bit k of each pixel.
+void MergeFourPlanes(const std::uint8_t* row, std::size_t bytesPerLine, std::uint8_t* target, std::size_t width) {
+  static const TPlaneSpread spread;
+  const std::uint8_t* p0 = row;
+  const std::uint8_t* p1 = row + bytesPerLine;
+  const std::uint8_t* p2 = row + 2 * bytesPerLine;
+  const std::uint8_t* p3 = row + 3 * bytesPerLine;
+  const std::size_t outBytes = (width * 4 + 7) / 8;
+  std::size_t written = 0;
+  for (std::size_t i = 0; written < outBytes; ++i) {
+    std::uint8_t group[4];
+    const std::uint8_t* s0 = spread.Bytes[p0[i]];
+    const std::uint8_t* s1 = spread.Bytes[p1[i]];
+    const std::uint8_t* s2 = spread.Bytes[p2[i]];
+    const std::uint8_t* s3 = spread.Bytes[p3[i]];
+    for (int k = 0; k < 4; ++k)
+      group[k] = static_cast<std::uint8_t>(s0[k] | (s1[k] << 1) | (s2[k] << 2) | (s3[k] << 3));
+    const std::size_t n = std::min<std::size_t>(4, outBytes - written);
+    std::memcpy(target + written, group, n);
+    written += n;
+  }
+}
+
+struct TFreeBytes {
+  void operator()(std::uint8_t* p) const { std::free(p); }
+};
+
+}  // namespace
+
+bool TPCXGraphic::CanLoad(TStream& Stream) {
+  const std::int64_t start = Stream.Position();
+  if (Stream.Remaining() <= static_cast<std::int64_t>(kHeaderSize)) return false;
+  bool result = false;
+  try {
+    const TPCXHeader h = ReadHeader(Stream);
+    // The loader takes screen captures too, so the test does as well.
+    result = (h.Manufacturer == kMakerZSoft || h.Manufacturer == kMakerScreenCapture) &&
+             (h.Version == 0 || h.Version == 2 || h.Version == 3 || h.Version == 5) && h.Encoding <= 1;
+  } catch (const EReadError&) {
+    result = false;
+  }
+  Stream.SetPosition(start);
+  return result;
+}
+
+bool TPCXGraphic::CanLoad(const std::string& FileName) {
+  return CanLoadFile(FileName, static_cast<bool (*)(TStream&)>(&TPCXGraphic::CanLoad));
+}
+
+bool TPCXGraphic::ReadImageProperties(TStream& Stream, unsigned ImageIndex) {
+  TReaderGraphic::ReadImageProperties(Stream, ImageIndex);
+  const TPCXHeader h = ReadHeader(Stream);
+  if (h.Manufacturer != kMakerZSoft && h.Manufacturer != kMakerScreenCapture) return false;
+  TImageProperties& p = ImageProperties;
+  p.Version = h.Version;
+  // A reversed range would wrap; it is refused by the loader.
+  p.Width = static_cast<std::uint32_t>(h.XMax) - h.XMin + 1;
+  p.Height = static_cast<std::uint32_t>(h.YMax) - h.YMin + 1;
+  p.XResolution = h.HRes;
+  p.YResolution = h.VRes;
+  p.BitsPerSample = h.BitsPerPixel;
+  p.SamplesPerPixel = h.Planes;
+  p.BitsPerPixel = static_cast<std::uint8_t>(h.Planes * h.BitsPerPixel);
+  p.ColorScheme = h.Planes * h.BitsPerPixel > 8 ? csRGB : csIndexed;
+  p.Compression = h.Encoding == 1 ? ctRLE : ctNone;
+  return true;
+}
+
+void TPCXGraphic::LoadFromStream(TStream& Stream) {
+  BeginLoad(Stream);
+  if (!ReadImageProperties(Stream, 0)) return;
+  Stream.SetPosition(BasePosition);
+  StartProgress(gesPreparing);
+  const TPCXHeader h = ReadHeader(Stream);
+  const TImageProperties& p = ImageProperties;
+
+  if (h.XMax < h.XMin || h.YMax < h.YMin) RaiseInvalidImage();
+  const unsigned planes = h.Planes, bits = h.BitsPerPixel;
+  const bool fourBitPlanes = planes == 4 && bits == 1;
+  const bool trueColor = planes == 3 && bits == 8;
+  // Four byte planes are red, green, blue and alpha (GIMP, ImageMagick and Pillow write them).
+  const bool withAlpha = planes == 4 && bits == 8;
+  const bool singlePlane = planes == 1 && (bits == 1 || bits == 2 || bits == 4 || bits == 8);
+  if (!fourBitPlanes && !trueColor && !withAlpha && !singlePlane) RaiseInvalidColorFormat();
+
+  const std::size_t width = p.Width, height = p.Height, bytesPerLine = h.BytesPerLine;
+  // A plane line shorter than its pixels would make rows read into their neighbours.
+  if (bytesPerLine < *RowBytes(width, bits)) RaiseInvalidImage();
+  const std::size_t rowStride = planes * bytesPerLine;
+
+  ColorManager.SetSourceOptions(0);
+  ColorManager.SetTargetOptions(0);
+  ColorManager.SetSourceColorScheme(withAlpha ? csRGBA : p.ColorScheme);
+  ColorManager.SetSourceBitsPerSample(p.BitsPerSample);
+  ColorManager.SetSourceSamplesPerPixel(p.SamplesPerPixel);
+  ColorManager.SetTargetColorScheme(p.ColorScheme == csIndexed ? csIndexed : withAlpha ? csBGRA : csBGR);
+  ColorManager.SetTargetBitsPerSample(p.BitsPerPixel == 2 ? 4 : p.BitsPerSample);
+  ColorManager.SetTargetSamplesPerPixel(p.SamplesPerPixel);
+  const TPixelFormat format = fourBitPlanes ? pf4bit : ColorManager.TargetPixelFormat();
+  if (format == pfCustom) RaiseInvalidColorFormat();
+  if (!ImageSizeAllowed(width, height, static_cast<std::uint64_t>(BitsPerPixelOf(format))))
+    throw EInvalidGraphic(FormatMessage(kImageTooLarge, static_cast<unsigned>(width), static_cast<unsigned>(height)));
+  SetPixelFormat(format);
+
+  const std::int64_t dataStart = Stream.Position();
+  const std::int64_t streamEnd = Stream.Size();
+  std::size_t dataSize = static_cast<std::size_t>(std::max<std::int64_t>(streamEnd - dataStart, 0));
+  bool trailer = false;
+  if (format == pf8bit && dataSize >= kTrailerSize) {
+    Stream.SetPosition(streamEnd - static_cast<std::int64_t>(kTrailerSize));
+    std::uint8_t mark = 0;
+    Stream.ReadBuffer(&mark, 1);
+    trailer = mark == kTrailerMark;
+    if (trailer) {
+      std::uint8_t colors[768];
+      Stream.ReadBuffer(colors, sizeof colors);
+      const void* const data[1] = {colors};
+      SetPalette(ColorManager.CreateColorPalette(data, pfInterlaced8Triple, 256, false));
+      // Only a trailer that is there is taken off the pixel data; a file without one keeps its last bytes.
+      dataSize -= kTrailerSize;
+    }
+    Stream.SetPosition(dataStart);
+  }
+  if (format != pf24bit && format != pf32bit && !trailer) {
+    const unsigned bitmapBits = static_cast<unsigned>(BitsPerPixelOf(format));
+    if (h.Version == 3 && p.BitsPerPixel > 1) {
+      SetPalette(StandardPalette16());
+    } else if (bitmapBits == 1) {
+      SetPalette(ColorManager.CreateGrayPalette(false));
+    } else if (bitmapBits == 4) {
+      if (h.PaletteInfo == 2) {
+        SetPalette(ColorManager.CreateGrayPalette(false));
+      } else {
+        const void* const data[1] = {h.ColorMap};
+        SetPalette(ColorManager.CreateColorPalette(data, pfInterlaced8Triple, 16, false));
+      }
+    } else if (h.PaletteInfo == 2) {
+      SetPalette(ColorManager.CreateGrayPalette(false));
+    }
+  }
+
+  const auto total = CheckedMul(rowStride, height);
+  if (!total || *total > kMaxBitmapBytes)
+    throw EInvalidGraphic(FormatMessage(kImageTooLarge, static_cast<unsigned>(width), static_cast<unsigned>(height)));
+  const bool runLength = p.Compression == ctRLE;
+  // A run-length pair yields at most 63 bytes: a file too short for that cannot hold the image.
+  if (runLength && (dataSize / 2) * 63 + dataSize % 2 < *total) throw EReadError(kStreamReadError);
+
+  SetSize(static_cast<int>(width), static_cast<int>(height));
+
+  // The pixel source: decoded rows, or the raw bytes in place (memory streams) or read whole.
+  std::vector<std::uint8_t> packed;
+  const std::uint8_t* source = nullptr;
+  if (auto* memory = dynamic_cast<TMemoryStream*>(&Stream)) {
+    source = memory->Memory() + dataStart;
+  } else {
+    packed.resize(runLength ? dataSize : std::min(dataSize, *total));
+    Stream.ReadBuffer(packed.data(), packed.size());
+    source = packed.data();
+    dataSize = packed.size();
+  }
+  std::unique_ptr<std::uint8_t, TFreeBytes> decoded;
+  std::size_t available = std::min(dataSize, *total);
+  if (runLength) {
+    if (dataSize > static_cast<std::size_t>(INT32_MAX)) dataSize = INT32_MAX;
+    // Zeroed, so rows the data does not reach stay blank.
+    decoded.reset(static_cast<std::uint8_t*>(std::calloc(*total, 1)));
+    if (!decoded)
+      throw EInvalidGraphic(FormatMessage(kImageTooLarge, static_cast<unsigned>(width), static_cast<unsigned>(height)));
+    TPCXRLEDecoder decoder;
+    const std::uint8_t* in = source;
+    std::uint8_t* out = decoded.get();
+    decoder.DecodeInit();
+    decoder.Decode(in, out, static_cast<std::int32_t>(dataSize), static_cast<std::int32_t>(*total));
+    decoder.DecodeEnd();
+    source = decoded.get();
+    available = *total;
+  }
+  EndProgress();
+  StartProgress(gesTransfering);
+
+  std::vector<std::uint8_t> partial;
+  for (std::size_t r = 0; r < height; ++r) {
+    const std::size_t offset = r * rowStride;
+    const std::uint8_t* row = nullptr;
+    if (offset + rowStride <= available) {
+      row = source + offset;
+    } else if (offset < available) {
+      // The last row the data reaches: padded with zeros.
+      partial.assign(rowStride, 0);
+      std::memcpy(partial.data(), source + offset, available - offset);
+      row = partial.data();
+    }
+    if (row) {
+      std::uint8_t* scanline = ScanLine(static_cast<int>(r));
+      if (fourBitPlanes) {
+        MergeFourPlanes(row, bytesPerLine, scanline, width);
+      } else if (trueColor || withAlpha) {
+        const void* const planesOfRow[4] = {row, row + bytesPerLine, row + 2 * bytesPerLine, row + 3 * bytesPerLine};
+        ColorManager.ConvertRow(std::span<const void* const>(planesOfRow, planes), scanline,
+                                static_cast<std::uint32_t>(width), 255);
+      } else {
+        ColorManager.ConvertRow(row, scanline, static_cast<std::uint32_t>(width), 255);
+      }
+    }
+    RowProgress(static_cast<std::uint32_t>(r), static_cast<std::uint32_t>(height));
+  }
+  EndProgress();
+}
+
+}  // namespace vumo

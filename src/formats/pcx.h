@@ -1,0 +1,28 @@
+// ZSoft Paintbrush files: palette images of 1, 2, 4 and 8 bits, 16 colours in four bit
+// planes, and true colour in three (or four) byte planes; raw or run-length coded.
+#pragma once
+
+#include <string>
+
+#include "formats/reader_graphic.h"
+
+namespace vumo {
+
+class TPCXGraphic : public TReaderGraphic {
+  VUMO_GRAPHIC_CLASS(TPCXGraphic)
+
+ public:
+  TPCXGraphic() = default;
+
+  // True when more than a header's worth of bytes remain and the header's maker, version and
+  // encoding are ones this reader knows. The position is restored.
+  static bool CanLoad(TStream& Stream);
+  static bool CanLoad(const std::string& FileName);
+
+  // Reads the 128-byte header; false when the maker byte is not a PCX one.
+  bool ReadImageProperties(TStream& Stream, unsigned ImageIndex) override;
+
+  void LoadFromStream(TStream& Stream) override;
+};
+
+}  // namespace vumo

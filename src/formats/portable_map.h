@@ -1,0 +1,28 @@
+// Portable any-maps: bitmaps, grey maps and pixel maps, as text (P1 to P3) or raw (P4 to P6).
+#pragma once
+
+#include <string>
+
+#include "formats/reader_graphic.h"
+
+namespace vumo {
+
+class TPPMGraphic : public TReaderGraphic {
+  VUMO_GRAPHIC_CLASS(TPPMGraphic)
+
+ public:
+  TPPMGraphic() = default;
+
+  // True when more than 10 bytes remain, the first is "P" and the second a digit 1 to 6.
+  // The position is restored.
+  static bool CanLoad(TStream& Stream);
+  static bool CanLoad(const std::string& FileName);
+
+  // Reads the magic and the header numbers; false unless the file starts with "P". A kind
+  // outside P1 to P6 gives true with no size.
+  bool ReadImageProperties(TStream& Stream, unsigned ImageIndex) override;
+
+  void LoadFromStream(TStream& Stream) override;
+};
+
+}  // namespace vumo

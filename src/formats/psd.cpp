@@ -1,0 +1,371 @@
+#include "formats/psd.h"
+
+#include <algorithm>
+#include <cstring>
+#include <vector>
+
+#include "formats/messages.h"
+#include "pixels/decoders.h"
+#include "pixels/image_limits.h"
+
+namespace vumo {
+
+VUMO_DEFINE_GRAPHIC_CLASS(TPSDGraphic, TReaderGraphic::ClassInfo())
+
+namespace {
+
+constexpr std::size_t kHeaderSize = 26;
+
+enum TPSDMode : std::uint16_t {
+  pmBitmap = 0,
+  pmGrayscale = 1,
+  pmIndexed = 2,
+  pmRGB = 3,
+  pmCMYK = 4,
+  pmMultichannel = 7,
+  pmDuotone = 8,
+  pmLab = 9,
+};
+
+struct TPSDHeader {
+  char Signature[4] = {};
+  std::uint16_t Version = 0;
+  std::uint16_t Channels = 0;
+  std::uint32_t Height = 0;
+  std::uint32_t Width = 0;
+  std::uint16_t Depth = 0;
+  std::uint16_t Mode = 0;
+};
+
+std::uint16_t Be16(const std::uint8_t* b) { return static_cast<std::uint16_t>((b[0] << 8) | b[1]); }
+std::uint32_t Be32(const std::uint8_t* b) {
+  return (std::uint32_t{b[0]} << 24) | (std::uint32_t{b[1]} << 16) | (std::uint32_t{b[2]} << 8) | b[3];
+}
+
+TPSDHeader ReadHeader(TStream& stream) {
+  std::uint8_t b[kHeaderSize];
+  stream.ReadBuffer(b, sizeof b);
+  TPSDHeader h;
+  std::memcpy(h.Signature, b, 4);
+  h.Version = Be16(b + 4);
+  h.Channels = Be16(b + 12);
+  h.Height = Be32(b + 14);
+  h.Width = Be32(b + 18);
+  h.Depth = Be16(b + 22);
+  h.Mode = Be16(b + 24);
+  return h;
+}
+
+[[noreturn]] void RaiseReadError() { throw EReadError(kStreamReadError); }
+[[noreturn]] void RaiseInvalidImage() { throw EInvalidGraphic(FormatMessage(gesInvalidImage, gesPSD)); }
+[[noreturn]] void RaiseInvalidColorFormat() { throw EInvalidGraphic(FormatMessage(gesInvalidColorFormat, gesPSD)); }
+
+std::uint32_t ReadBe32(TStream& stream) {
+  std::uint8_t b[4];
+  stream.ReadBuffer(b, 4);
+  return Be32(b);
+}
+
+// Reads a section length (8 bytes wide in large documents) and checks the section is there.
+std::uint64_t ReadSectionLength(TStream& stream, bool wide) {
+  std::uint64_t length = ReadBe32(stream);
+  if (wide) length = (length << 32) | ReadBe32(stream);
+  if (length > static_cast<std::uint64_t>(stream.Remaining())) RaiseReadError();
+  return length;
+}
+
+void Skip(TStream& stream, std::uint64_t length) {
+  stream.Seek(static_cast<std::int64_t>(length), TSeekOrigin::soCurrent);
+}
+
+// Bytes of the file available at the stream position: in place for memory streams,
+// otherwise read into `holder`.
+const std::uint8_t* Acquire(TStream& stream, std::size_t size, std::vector<std::uint8_t>& holder) {
+  if (size > static_cast<std::size_t>(stream.Remaining())) RaiseReadError();
+  if (auto* memory = dynamic_cast<TMemoryStream*>(&stream)) {
+    const std::uint8_t* data = memory->Memory() + stream.Position();
+    Skip(stream, size);
+    return data;
+  }
+  holder.resize(size);
+  stream.ReadBuffer(holder.data(), size);
+  return holder.data();
+}
+
+// 16-bit big-endian samples to 8 bits, the colour manager's 16-to-8 scaling; with `invert`
+// the stored value is taken as 65535 minus itself first.
+void ReduceTo8(const std::uint8_t* source, std::uint8_t* target, std::size_t count, bool invert) {
+  for (std::size_t i = 0; i < count; ++i) {
+    std::uint16_t v = static_cast<std::uint16_t>((source[2 * i] << 8) | source[2 * i + 1]);
+    if (invert) v = static_cast<std::uint16_t>(65535 - v);
+    target[i] = static_cast<std::uint8_t>(MulDiv16(v, 255, 65535));
+  }
+}
+
+void Invert8(const std::uint8_t* source, std::uint8_t* target, std::size_t count) {
+  for (std::size_t i = 0; i < count; ++i) target[i] = static_cast<std::uint8_t>(255 - source[i]);
+}
+
+}  // namespace
+
+bool TPSDGraphic::CanLoad(TStream& Stream) {
+  const std::int64_t start = Stream.Position();
+  if (Stream.Remaining() <= static_cast<std::int64_t>(kHeaderSize)) return false;
+  bool result = false;
+  try {
+    const TPSDHeader h = ReadHeader(Stream);
+    static const char kSignature[4] = {'8', 'B', 'P', 'S'};
+    result = h.Version == 1;
+    for (int i = 0; i < 4; ++i) {
+      char c = h.Signature[i];
+      if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+      if (c != kSignature[i]) result = false;
+    }
+  } catch (const EReadError&) {
+    result = false;
+  }
+  Stream.SetPosition(start);
+  return result;
+}
+
+bool TPSDGraphic::CanLoad(const std::string& FileName) {
+  return CanLoadFile(FileName, static_cast<bool (*)(TStream&)>(&TPSDGraphic::CanLoad));
+}
+
+bool TPSDGraphic::ReadImageProperties(TStream& Stream, unsigned ImageIndex) {
+  TReaderGraphic::ReadImageProperties(Stream, ImageIndex);
+  const TPSDHeader h = ReadHeader(Stream);
+  if (std::memcmp(h.Signature, "8BPS", 4) != 0) return false;
+  Skip(Stream, ReadSectionLength(Stream, false));
+  Skip(Stream, ReadSectionLength(Stream, false));
+  Skip(Stream, ReadSectionLength(Stream, h.Version == 2));
+  std::uint8_t code[2];
+  Stream.ReadBuffer(code, 2);
+
+  TImageProperties& p = ImageProperties;
+  p.Version = h.Version;
+  p.Options = ioBigEndian;
+  p.BitsPerSample = static_cast<std::uint8_t>(h.Depth & 0xFF);
+  p.ChannelCount = static_cast<std::uint8_t>(std::min<unsigned>(h.Channels, 255));
+  p.SamplesPerPixel = static_cast<std::uint8_t>(std::min<unsigned>(h.Channels, 4));
+  p.BitsPerPixel = static_cast<std::uint8_t>(p.SamplesPerPixel * p.BitsPerSample);
+  p.Width = h.Width;
+  p.Height = h.Height;
+  p.Compression = Be16(code) == 1 ? ctPackedBits : ctNone;
+  switch (h.Mode) {
+    case pmBitmap:
+      p.ColorScheme = csGray;
+      p.Options |= ioMinIsWhite;
+      break;
+    case pmGrayscale:
+    case pmDuotone: p.ColorScheme = csGray; break;
+    case pmIndexed: p.ColorScheme = csIndexed; break;
+    case pmRGB:
+    case pmMultichannel: p.ColorScheme = h.Channels == 3 ? csRGB : csRGBA; break;
+    case pmCMYK: p.ColorScheme = csCMYK; break;
+    case pmLab: p.ColorScheme = csCIELab; break;
+    default: p.ColorScheme = csUnknown; break;
+  }
+  return true;
+}
+
+void TPSDGraphic::LoadFromStream(TStream& Stream) {
+  BeginLoad(Stream);
+  if (!ReadImageProperties(Stream, 0)) RaiseInvalidImage();
+  Stream.SetPosition(BasePosition);
+  StartProgress(gesPreparing);
+  const TPSDHeader h = ReadHeader(Stream);
+  const TImageProperties& p = ImageProperties;
+
+  // Large documents count their rows and sections in wider fields; they are not read.
+  if (h.Version != 1) RaiseInvalidImage();
+  if (h.Channels == 0 || h.Channels > 255) RaiseInvalidImage();
+  const unsigned bits = p.BitsPerSample;
+  // 32-bit documents hold floating-point samples.
+  if ((h.Depth >> 8) != 0 || (bits != 1 && bits != 8 && bits != 16)) RaiseInvalidColorFormat();
+
+  TColorScheme scheme = p.ColorScheme;
+  // Multichannel documents of one or two channels have no colour triple: the first
+  // channel is shown in grey.
+  if (h.Mode == pmMultichannel && h.Channels < 3) scheme = csGray;
+  const bool copyPath = scheme == csGray || scheme == csIndexed;
+  unsigned channelsUsed = 0;
+  switch (scheme) {
+    case csGray:
+    case csIndexed: channelsUsed = 1; break;
+    case csRGB:
+    case csCIELab: channelsUsed = 3; break;
+    case csRGBA:
+    case csCMYK: channelsUsed = 4; break;
+    default: channelsUsed = 0; break;
+  }
+  if (channelsUsed > h.Channels) RaiseInvalidColorFormat();
+  if (bits == 1 && !copyPath && scheme != csUnknown) RaiseInvalidColorFormat();
+  if (scheme == csIndexed && bits != 8) RaiseInvalidColorFormat();
+
+  // CMYK and Lab samples of 16 bits are brought to 8 here: their converters neither swap
+  // bytes nor scale a 16-bit Lab triple.
+  const bool reduceFirst = bits == 16 && (scheme == csCMYK || scheme == csCIELab);
+  TConversionOptions sourceOptions = cvSwapBytes;
+  TColorScheme target = scheme;
+  std::uint8_t targetSamples = copyPath ? 1 : p.SamplesPerPixel;
+  switch (scheme) {
+    case csRGB: target = csBGR; break;
+    case csRGBA: target = csBGRA; break;
+    case csCMYK:
+      target = csBGR;
+      targetSamples = 3;
+      break;
+    case csCIELab:
+      target = csBGR;
+      targetSamples = 3;
+      sourceOptions |= cvLabScaledLightness | cvLabChromaOffset;
+      break;
+    default: break;
+  }
+  TPixelFormat format = pf24bit;
+  if (scheme != csUnknown) {
+    ColorManager.SetSourceOptions(sourceOptions);
+    ColorManager.SetTargetOptions(0);
+    ColorManager.SetSourceBitsPerSample(reduceFirst ? 8 : static_cast<std::uint8_t>(bits));
+    ColorManager.SetTargetBitsPerSample(bits == 16 ? 8 : static_cast<std::uint8_t>(bits));
+    ColorManager.SetSourceSamplesPerPixel(copyPath ? 1 : scheme == csCIELab ? 3 : p.SamplesPerPixel);
+    ColorManager.SetTargetSamplesPerPixel(targetSamples);
+    ColorManager.SetSourceColorScheme(scheme);
+    ColorManager.SetTargetColorScheme(target);
+    format = ColorManager.TargetPixelFormat();
+  }
+  const std::size_t width = p.Width, height = p.Height;
+  if (!ImageSizeAllowed(width, height, static_cast<std::uint64_t>(BitsPerPixelOf(format))))
+    throw EInvalidGraphic(FormatMessage(kImageTooLarge, static_cast<unsigned>(width), static_cast<unsigned>(height)));
+  SetPixelFormat(format);
+
+  // Colour mode data: the palette of indexed documents, three planes of one third each.
+  const std::uint64_t modeDataLength = ReadSectionLength(Stream, false);
+  const std::int64_t modeDataStart = Stream.Position();
+  if (scheme == csIndexed) {
+    const std::size_t plane = static_cast<std::size_t>(modeDataLength / 3);
+    const std::size_t count = std::min<std::size_t>(plane, 256);
+    std::uint8_t colors[3][256] = {};
+    for (std::size_t k = 0; k < 3; ++k) {
+      Stream.SetPosition(modeDataStart + static_cast<std::int64_t>(k * plane));
+      Stream.ReadBuffer(colors[k], count);
+    }
+    const void* const data[3] = {colors[0], colors[1], colors[2]};
+    if (count > 0) SetPalette(ColorManager.CreateColorPalette(data, pfPlane8Triple, static_cast<std::uint32_t>(count), false));
+  } else if (scheme == csGray) {
+    SetPalette(ColorManager.CreateGrayPalette((p.Options & ioMinIsWhite) != 0));
+  }
+  Stream.SetPosition(modeDataStart + static_cast<std::int64_t>(modeDataLength));
+  Skip(Stream, ReadSectionLength(Stream, false));
+  Skip(Stream, ReadSectionLength(Stream, false));
+  std::uint8_t code[2];
+  Stream.ReadBuffer(code, 2);
+  const std::uint16_t compression = Be16(code);
+  if (compression > 1 && scheme != csUnknown && width > 0 && height > 0)
+    throw EInvalidGraphic(FormatMessage(gesUnsupportedFeature, gesCompressionScheme, gesPSD));
+
+  const std::size_t bytesPerSample = bits == 16 ? 2 : 1;
+  const std::size_t rowLength = bits == 1 ? (width + 7) / 8 : width * bytesPerSample;
+  const bool packBits = compression == 1;
+
+  // Everything the pixels need is checked against the rest of the file before the bitmap
+  // is made: the byte-count table, then the channels that are shown.
+  std::vector<std::uint32_t> counts;
+  std::vector<std::size_t> offsets;
+  std::size_t dataSize = 0;
+  if (channelsUsed > 0 && width > 0 && height > 0) {
+    if (packBits) {
+      const auto tableBytes = CheckedMul(height, h.Channels, 2);
+      if (!tableBytes || *tableBytes > static_cast<std::size_t>(Stream.Remaining())) RaiseReadError();
+      const std::size_t used = height * channelsUsed;
+      std::vector<std::uint8_t> table(used * 2);
+      Stream.ReadBuffer(table.data(), table.size());
+      Skip(Stream, *tableBytes - table.size());
+      counts.resize(used);
+      offsets.resize(used);
+      for (std::size_t i = 0; i < used; ++i) {
+        counts[i] = Be16(&table[2 * i]);
+        offsets[i] = dataSize;
+        dataSize += counts[i];
+      }
+    } else {
+      const auto planeBytes = CheckedMul(rowLength, height, channelsUsed);
+      if (!planeBytes) RaiseReadError();
+      dataSize = *planeBytes;
+    }
+    if (dataSize > static_cast<std::size_t>(Stream.Remaining())) RaiseReadError();
+  }
+
+  SetSize(static_cast<int>(width), static_cast<int>(height));
+  EndProgress();
+  if (channelsUsed == 0 || Empty()) {
+    StartProgress(gesTransfering);
+    for (std::size_t r = 0; r < height; ++r)
+      RowProgress(static_cast<std::uint32_t>(r), static_cast<std::uint32_t>(height));
+    EndProgress();
+    return;
+  }
+
+  std::vector<std::uint8_t> holder;
+  StartProgress(copyPath ? gesTransfering : gesLoadingData);
+  const std::uint8_t* data = Acquire(Stream, dataSize, holder);
+  if (!copyPath) {
+    EndProgress();
+    StartProgress(gesTransfering);
+  }
+
+  TPackbitsRLEDecoder decoder;
+  decoder.DecodeInit();
+  const std::size_t planeSize = rowLength * height;
+  // One decoded row per channel shown; the rows converted need 8-bit samples.
+  std::vector<std::uint8_t> rows(packBits || reduceFirst || scheme == csCMYK ? rowLength * channelsUsed : 0);
+  std::vector<std::uint8_t> reduced(reduceFirst || scheme == csCMYK ? width * channelsUsed : 0);
+  const bool convertGray = copyPath && bits == 16;
+  for (std::size_t r = 0; r < height; ++r) {
+    std::uint8_t* scanline = ScanLine(static_cast<int>(r));
+    const std::uint8_t* channelRows[4] = {};
+    for (unsigned c = 0; c < channelsUsed; ++c) {
+      if (packBits) {
+        const std::size_t entry = c * height + r;
+        // Direct rows of 1 and 8 bits decode straight into the bitmap.
+        std::uint8_t* dest = copyPath && !convertGray ? scanline : &rows[c * rowLength];
+        const std::uint8_t* source = data + offsets[entry];
+        decoder.Decode(source, dest, static_cast<std::int32_t>(counts[entry]), static_cast<std::int32_t>(rowLength));
+        channelRows[c] = dest;
+      } else {
+        channelRows[c] = data + c * planeSize + r * rowLength;
+      }
+    }
+    if (copyPath) {
+      if (convertGray) {
+        ColorManager.ConvertRow(channelRows[0], scanline, static_cast<std::uint32_t>(width), 255);
+      } else if (!packBits) {
+        std::memcpy(scanline, channelRows[0], rowLength);
+      }
+    } else {
+      const void* planes[4] = {};
+      for (unsigned c = 0; c < channelsUsed; ++c) {
+        if (reduceFirst) {
+          std::uint8_t* out = &reduced[c * width];
+          ReduceTo8(channelRows[c], out, width, scheme == csCMYK);
+          planes[c] = out;
+        } else if (scheme == csCMYK) {
+          // CMYK is stored inverted: 255 is no ink.
+          std::uint8_t* out = &reduced[c * width];
+          Invert8(channelRows[c], out, width);
+          planes[c] = out;
+        } else {
+          planes[c] = channelRows[c];
+        }
+      }
+      ColorManager.ConvertRow(std::span<const void* const>(planes, channelsUsed), scanline,
+                              static_cast<std::uint32_t>(width), 255);
+    }
+    RowProgress(static_cast<std::uint32_t>(r), static_cast<std::uint32_t>(height));
+  }
+  decoder.DecodeEnd();
+  EndProgress();
+}
+
+}  // namespace vumo

@@ -1,0 +1,226 @@
+#include "formats/pcx.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "formats/messages.h"
+#include "support/test_support.h"
+
+namespace vumo {
+namespace {
+
+using test::Compare;
+using test::Fixture;
+using test::LoadReferencePng;
+using test::ReadFile;
+using test::SharedData;
+using test::ToRgba8;
+
+void LoadBytes(TPCXGraphic& graphic, const std::vector<std::uint8_t>& bytes) {
+  TMemoryStream stream(bytes.data(), bytes.size());
+  graphic.LoadFromStream(stream);
+}
+
+std::string LoadError(const std::vector<std::uint8_t>& bytes) {
+  TPCXGraphic graphic;
+  try {
+    LoadBytes(graphic, bytes);
+  } catch (const Exception& e) {
+    EXPECT_TRUE(graphic.Empty());
+    return e.what();
+  }
+  return "";
+}
+
+void ExpectMatchesReference(const std::string& file, const std::string& reference) {
+  SCOPED_TRACE(file);
+  TPCXGraphic graphic;
+  LoadBytes(graphic, ReadFile(file));
+  const auto d = Compare(ToRgba8(graphic), LoadReferencePng(reference));
+  EXPECT_TRUE(d.sameSize);
+  EXPECT_EQ(d.maxChannelDelta, 0);
+  EXPECT_EQ(d.maxAlphaDelta, 0);
+}
+
+// A header of the given layout, followed by `data`.
+std::vector<std::uint8_t> MakePcx(std::uint8_t encoding, std::uint8_t bits, std::uint16_t width, std::uint16_t height,
+                                  std::uint8_t planes, std::uint16_t bytesPerLine, const std::vector<std::uint8_t>& data) {
+  std::vector<std::uint8_t> b(128, 0);
+  b[0] = 10;
+  b[1] = 5;
+  b[2] = encoding;
+  b[3] = bits;
+  b[8] = static_cast<std::uint8_t>(width - 1);
+  b[9] = static_cast<std::uint8_t>((width - 1) >> 8);
+  b[10] = static_cast<std::uint8_t>(height - 1);
+  b[11] = static_cast<std::uint8_t>((height - 1) >> 8);
+  b[65] = planes;
+  b[66] = static_cast<std::uint8_t>(bytesPerLine);
+  b[67] = static_cast<std::uint8_t>(bytesPerLine >> 8);
+  b.resize(128 + data.size());
+  if (!data.empty()) std::memcpy(b.data() + 128, data.data(), data.size());
+  return b;
+}
+
+// The described cases: trailer palette with an odd width, a grey file whose last bytes are
+// pixels, odd-width 16-colour rows, version 3's standard palette, X min 10, padded planes, 2 bits.
+TEST(PCXReader, FixturesDecodeToTheirPictures) {
+  for (const char* name : {"trailer8", "gray8_raw", "planes4_odd", "version3", "xmin10", "rgb24_raw", "indexed2"})
+    ExpectMatchesReference(Fixture(std::string("pcx/") + name + ".pcx"), Fixture(std::string("pcx/") + name + ".png"));
+}
+
+TEST(PCXReader, PixelFormatsFollowPlanesAndBits) {
+  struct Case {
+    const char* name;
+    TPixelFormat format;
+    std::size_t paletteSize;
+  };
+  for (const Case& c : {Case{"trailer8", pf8bit, 256}, Case{"gray8_raw", pf8bit, 256}, Case{"planes4_odd", pf4bit, 16},
+                        Case{"version3", pf4bit, 16}, Case{"xmin10", pf1bit, 2}, Case{"rgb24_raw", pf24bit, 0},
+                        Case{"indexed2", pf4bit, 16}}) {
+    SCOPED_TRACE(c.name);
+    TPCXGraphic graphic;
+    LoadBytes(graphic, ReadFile(Fixture(std::string("pcx/") + c.name + ".pcx")));
+    EXPECT_EQ(graphic.PixelFormat(), c.format);
+    EXPECT_EQ(graphic.Palette().size(), c.paletteSize);
+  }
+  TPCXGraphic graphic;
+  LoadBytes(graphic, ReadFile(Fixture("pcx/xmin10.pcx")));
+  EXPECT_EQ(graphic.Width(), 10);
+  EXPECT_EQ(graphic.ImageProperties.Compression, ctNone);
+}
+
+TEST(PCXReader, OddWidthSixteenColourRowEndsInAHighNibble) {
+  TPCXGraphic graphic;
+  LoadBytes(graphic, ReadFile(Fixture("pcx/planes4_odd.pcx")));
+  ASSERT_EQ(graphic.Width(), 13);
+  // Pixel 12 of row 0 is index 15: the high nibble of byte 6.
+  EXPECT_EQ(graphic.ScanLine(0)[6] >> 4, 15);
+  EXPECT_EQ(graphic.ScanLine(2)[6] >> 4, 13);
+}
+
+TEST(PCXReader, RealWorldFilesMatchTheirReferences) {
+  for (const char* name : {"16color", "CGA_FSD", "bw", "ccbug_463951", "dice_rgba", "indexed4", "indexed8", "mono",
+                           "rgb-gimp-2.8.10", "rgb"}) {
+    const std::string base = SharedData(std::string("kimageformats/pcx/") + name);
+    ExpectMatchesReference(base + ".pcx", base + ".png");
+  }
+}
+
+TEST(PCXReader, PillowFilesLoadOrFailCleanly) {
+  for (const char* name : {"odd_stride", "p_4_planes", "pil184"}) {
+    SCOPED_TRACE(name);
+    TPCXGraphic graphic;
+    EXPECT_NO_THROW(LoadBytes(graphic, ReadFile(SharedData(std::string("pillow/") + name + ".pcx"))));
+    EXPECT_FALSE(graphic.Empty());
+  }
+  TPCXGraphic graphic;
+  LoadBytes(graphic, ReadFile(SharedData("pillow/pil184.pcx")));
+  EXPECT_EQ(graphic.Width(), 447);  // X min 1, X max 447
+  // Pillow's odd_stride.pcx has its trailer: 371 pixels a row in 371 bytes, 256 colours.
+  LoadBytes(graphic, ReadFile(SharedData("pillow/odd_stride.pcx")));
+  EXPECT_EQ(graphic.Palette().size(), 256u);
+  // Pillow's 01r_00.pcx declares 12 bytes a line for 88 pixels of 8 bits.
+  EXPECT_EQ(LoadError(ReadFile(SharedData("pillow/01r_00.pcx"))),
+            "Cannot load image. Invalid or unexpected PCX or SCR image format.");
+  // Three planes of one bit (eight colours) are not a layout of this reader.
+  EXPECT_EQ(LoadError(ReadFile(SharedData("kimageformats/pcx/ICONDOC.pcx"))), "Invalid color format in PCX file.");
+}
+
+TEST(PCXReader, LoadsThroughThePictureForEachExtension) {
+  const auto bytes = ReadFile(Fixture("pcx/trailer8.pcx"));
+  const auto expected = LoadReferencePng(Fixture("pcx/trailer8.png"));
+  const std::string dir = test::TempDir("pcx_picture");
+  for (const char* ext : {"pcx", "PCC", "scr"}) {
+    const std::string path = dir + "/picture." + ext;
+    FILE* f = std::fopen(path.c_str(), "wb");
+    ASSERT_TRUE(f);
+    std::fwrite(bytes.data(), 1, bytes.size(), f);
+    std::fclose(f);
+    EXPECT_EQ(Compare(test::LoadThroughPicture(path), expected).maxChannelDelta, 0) << ext;
+  }
+}
+
+TEST(PCXReader, CanLoadChecksMakerVersionAndEncoding) {
+  auto bytes = ReadFile(Fixture("pcx/trailer8.pcx"));
+  TMemoryStream good(bytes.data(), bytes.size());
+  EXPECT_TRUE(TPCXGraphic::CanLoad(good));
+  EXPECT_EQ(good.Position(), 0);
+  bytes[0] = 205;  // a Word screen capture
+  TMemoryStream capture(bytes.data(), bytes.size());
+  EXPECT_TRUE(TPCXGraphic::CanLoad(capture));
+  bytes[1] = 4;
+  TMemoryStream version(bytes.data(), bytes.size());
+  EXPECT_FALSE(TPCXGraphic::CanLoad(version));
+  TMemoryStream header(bytes.data(), 128);
+  EXPECT_FALSE(TPCXGraphic::CanLoad(header));
+}
+
+TEST(PCXReader, UnknownMakerEndsSilentlyEmpty) {
+  auto bytes = ReadFile(Fixture("pcx/trailer8.pcx"));
+  bytes[0] = 11;
+  TPCXGraphic graphic;
+  EXPECT_NO_THROW(LoadBytes(graphic, bytes));
+  EXPECT_TRUE(graphic.Empty());
+}
+
+TEST(PCXReader, BadHeadersAreRefused) {
+  const std::string invalid = "Cannot load image. Invalid or unexpected PCX or SCR image format.";
+  const std::string colour = "Invalid color format in PCX file.";
+  // X max below X min.
+  auto reversed = MakePcx(0, 8, 4, 4, 1, 4, std::vector<std::uint8_t>(16));
+  reversed[4] = 9;
+  EXPECT_EQ(LoadError(reversed), invalid);
+  // Lines too short for their pixels.
+  EXPECT_EQ(LoadError(MakePcx(0, 8, 9, 2, 1, 8, std::vector<std::uint8_t>(16))), invalid);
+  EXPECT_EQ(LoadError(MakePcx(0, 4, 8, 2, 4, 4, std::vector<std::uint8_t>(32))), colour);
+  EXPECT_EQ(LoadError(MakePcx(0, 1, 8, 2, 2, 1, std::vector<std::uint8_t>(4))), colour);
+  EXPECT_EQ(LoadError(MakePcx(0, 0, 8, 2, 1, 1, std::vector<std::uint8_t>(4))), colour);
+  EXPECT_EQ(LoadError(MakePcx(0, 8, 8, 2, 0, 8, std::vector<std::uint8_t>(4))), colour);
+  // A 65535 x 65535 header is refused before anything is allocated.
+  EXPECT_NE(LoadError(MakePcx(1, 8, 65535, 65535, 1, 65535, std::vector<std::uint8_t>(100, 0xFF))), "");
+  // Run-length data that cannot hold the rows: 64 bytes give at most 2016, not 4096.
+  EXPECT_EQ(LoadError(MakePcx(1, 8, 64, 64, 1, 64, std::vector<std::uint8_t>(64, 0xFF))), kStreamReadError);
+}
+
+TEST(PCXReader, ShortDataLeavesTheMissingRowsBlank) {
+  std::vector<std::uint8_t> rows(8 * 3, 0x77);
+  rows.resize(8 * 3 + 3, 0x55);  // half of row 3; rows 4 to 7 missing
+  TPCXGraphic graphic;
+  LoadBytes(graphic, MakePcx(0, 8, 8, 8, 1, 8, rows));
+  ASSERT_EQ(graphic.Height(), 8);
+  EXPECT_EQ(graphic.ScanLine(2)[7], 0x77);
+  EXPECT_EQ(graphic.ScanLine(3)[2], 0x55);
+  EXPECT_EQ(graphic.ScanLine(3)[3], 0);
+  EXPECT_EQ(graphic.ScanLine(7)[0], 0);
+}
+
+TEST(PCXReader, TruncatedFilesFailCleanly) {
+  for (const std::string& file :
+       {Fixture("pcx/trailer8.pcx"), Fixture("pcx/planes4_odd.pcx"), Fixture("pcx/rgb24_raw.pcx"),
+        Fixture("pcx/gray8_raw.pcx"), SharedData("kimageformats/pcx/16color.pcx"),
+        SharedData("kimageformats/pcx/dice_rgba.pcx"), SharedData("kimageformats/pcx/ccbug_463951.pcx")}) {
+    SCOPED_TRACE(file);
+    test::ExpectTruncationsHandled(ReadFile(file), [](const std::vector<std::uint8_t>& bytes) {
+      TPCXGraphic graphic;
+      LoadBytes(graphic, bytes);
+    });
+  }
+}
+
+TEST(PCXReader, ReportsProgressInOrder) {
+  TPCXGraphic graphic;
+  std::vector<std::string> events;
+  graphic.OnProgress = [&](void*, TProgressStage stage, std::uint8_t percent, bool, const TRect&, const std::string& msg) {
+    events.push_back(std::to_string(stage) + ":" + std::to_string(percent) + ":" + msg);
+  };
+  LoadBytes(graphic, ReadFile(Fixture("pcx/xmin10.pcx")));
+  const std::vector<std::string> expected = {"0:0:Preparing...", "2:0:", "0:0:Transfering...", "1:0:", "1:50:", "2:0:"};
+  EXPECT_EQ(events, expected);
+}
+
+}  // namespace
+}  // namespace vumo
