@@ -33,6 +33,8 @@ struct TTargaHeader {
   bool RawType() const { return ImageType >= 1 && ImageType <= 3; }
   bool RunLengthType() const { return ImageType >= 9 && ImageType <= 11; }
   // Grey with an alpha byte: two bytes a pixel, grey first. GIMP and Pillow write these.
+  // Bit 4: the first pixel of a row in the file is its rightmost one.
+  bool RightToLeft() const { return (Descriptor & 0x10) != 0; }
   bool GrayAlpha() const { return GrayType() && PixelSize == 16; }
   std::size_t BytesPerPixel() const { return (PixelSize + 7u) / 8u; }
   std::size_t BytesPerMapEntry() const { return (ColorMapEntrySize + 7u) / 8u; }
@@ -74,6 +76,18 @@ void GrayAlphaToBGRA(const std::uint8_t* source, std::uint8_t* target, std::size
   }
 }
 
+void ReversePixels(std::uint8_t* row, std::size_t count, std::size_t pixelBytes) {
+  if (count < 2) return;
+  std::uint8_t* left = row;
+  std::uint8_t* right = row + (count - 1) * pixelBytes;
+  std::uint8_t swap[4];
+  for (; left < right; left += pixelBytes, right -= pixelBytes) {
+    std::memcpy(swap, left, pixelBytes);
+    std::memcpy(left, right, pixelBytes);
+    std::memcpy(right, swap, pixelBytes);
+  }
+}
+
 // The read-ahead of the run-length rows: each row sees up to `window` bytes from the logical
 // stream position, exactly what one read of twice the row size would return, and the
 // position then moves just past what the decoder used. Memory streams are decoded in place;
@@ -98,10 +112,14 @@ class TReadAhead {
       std::memmove(buffer_.data(), buffer_.data() + begin_, end_ - begin_);
       end_ -= begin_;
       begin_ = 0;
-      const std::size_t wanted = buffer_.size() - end_;
-      const std::size_t got = stream_.Read(buffer_.data() + end_, wanted);
-      end_ += got;
-      if (got < wanted) exhausted_ = true;
+      while (end_ < buffer_.size()) {
+        const std::size_t got = stream_.Read(buffer_.data() + end_, buffer_.size() - end_);
+        if (got == 0) {
+          exhausted_ = true;
+          break;
+        }
+        end_ += got;
+      }
     }
     size = std::min(window_, end_ - begin_);
     return buffer_.data() + begin_;
@@ -270,6 +288,8 @@ void TTargaGraphic::LoadFromStream(TStream& Stream) {
       } else {
         Stream.ReadBuffer(dest, rowBytes);
       }
+      // Files with their origin on the right would otherwise show mirrored.
+      if (h.RightToLeft()) ReversePixels(dest, width, pixelBytes);
       if (grayAlpha) GrayAlphaToBGRA(row.data(), scanline, width);
     }
     RowProgress(static_cast<std::uint32_t>(r), static_cast<std::uint32_t>(height));
