@@ -1,16 +1,566 @@
 #include "browser/dir_tree_combo.h"
 
+#include "browser/change_watcher.h"
+#include "browser/explorer_texts.h"
 #include "browser/file_list_view.h"
+#include "browser/file_names.h"
+#include "browser/linux_shell.h"
+
+#include <QApplication>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QMouseEvent>
+#include <QScreen>
+#include <QStyle>
+#include <QToolTip>
+
+#include <algorithm>
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace vumo {
 
-TDirTreeCombo::TDirTreeCombo(QWidget* parent) : QWidget(parent) {}
-TDirTreeCombo::~TDirTreeCombo() = default;
+namespace {
 
-void TDirTreeCombo::OpenPath(const QString& /*path*/) {}
-int TDirTreeCombo::TreeHeight() const { return treeHeight_; }
-void TDirTreeCombo::SetTreeHeight(int value) { treeHeight_ = value; }
+const QString kComputerCaption = QStringLiteral("Computer");
+
+class TWaitCursor {
+ public:
+  TWaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+  ~TWaitCursor() { QApplication::restoreOverrideCursor(); }
+  TWaitCursor(const TWaitCursor&) = delete;
+  TWaitCursor& operator=(const TWaitCursor&) = delete;
+};
+
+// Does the folder hold at least one sub-folder? The first one found ends the search.
+bool HasSubFolder(const QString& folder) {
+  const int dirFd = ::open(EncodeFileName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (dirFd < 0) return false;
+  DIR* dir = ::fdopendir(dirFd);
+  if (dir == nullptr) {
+    ::close(dirFd);
+    return false;
+  }
+  bool found = false;
+  while (dirent* entry = ::readdir(dir)) {
+    const char* name = entry->d_name;
+    if (name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0'))) continue;
+    if (entry->d_type == DT_DIR) { found = true; break; }
+    if (entry->d_type == DT_LNK || entry->d_type == DT_UNKNOWN) {
+      struct stat st {};
+      if (::fstatat(dirFd, name, &st, 0) == 0 && S_ISDIR(st.st_mode)) { found = true; break; }
+    }
+  }
+  ::closedir(dir);
+  return found;
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------- drop button
+
+TDropButton::TDropButton(QWidget* parent) : QToolButton(parent) {
+  setArrowType(Qt::DownArrow);
+  setAutoRaise(true);
+  setCursor(Qt::ArrowCursor);
+  setFocusPolicy(Qt::NoFocus);
+}
+
+void TDropButton::mouseReleaseEvent(QMouseEvent* event) {
+  // A right-button release is swallowed: the combo has no context menu.
+  if (event->button() == Qt::RightButton) return;
+  QToolButton::mouseReleaseEvent(event);
+}
+
+// ---------------------------------------------------------------- tree
+
+TDirTreeView::TDirTreeView(TDirTreeCombo* combo)
+    : QTreeWidget(combo), combo_(combo) {
+  setWindowFlags(Qt::Popup);
+  setHeaderHidden(true);
+  setColumnCount(1);
+  setFrameShape(QFrame::Box);
+  setUniformRowHeights(true);
+  setMouseTracking(true);
+  setEditTriggers(QAbstractItemView::NoEditTriggers);
+  setSelectionMode(QAbstractItemView::SingleSelection);
+  setExpandsOnDoubleClick(false);
+  setEnabled(false);
+  resize(216, 240);
+  connect(this, &QTreeWidget::itemExpanded, this, [this](QTreeWidgetItem* node) { FillNode(node); });
+}
+
+void TDirTreeView::BuildRoot() {
+  clear();
+  TFileTypes& types = TFileTypes::Instance();
+  auto* root = new QTreeWidgetItem(this);
+  root->setText(0, kComputerCaption);
+  root->setIcon(0, types.Icon(types.ComputerType()));
+  root->setData(0, kKindRole, nkRoot);
+  root->setData(0, kFilledRole, true);
+  for (const TVolume& volume : MountedVolumes()) {
+    auto* drive = new QTreeWidgetItem(root);
+    drive->setText(0, QStringLiteral(" (") + RemoveSlash(volume.Root) + QStringLiteral(")  ") + volume.DisplayName);
+    drive->setIcon(0, types.Icon(types.DriveType()));
+    drive->setData(0, kKindRole, nkDrive);
+    drive->setData(0, kRootPathRole, volume.Root);
+    drive->setData(0, kDriveTypeRole, volume.DriveType);
+    drive->setChildIndicatorPolicy(QTreeWidgetItem::ShowIndicator);
+  }
+}
+
+void TDirTreeView::FillNode(QTreeWidgetItem* node) {
+  if (node == nullptr || node->childCount() > 0 || node->data(0, kFilledRole).toBool()) return;
+  TWaitCursor wait;
+  node->setData(0, kFilledRole, true);
+  const QString path = AddSlash(NodePath(node));
+  bool readable = false;
+  const QSet<QString> names = TChangeWatcher::SubFolderNames(path, &readable);
+  node->setChildIndicatorPolicy(QTreeWidgetItem::DontShowIndicatorWhenChildless);
+  if (!readable) return;
+  combo_->Watcher()->Watch(path, names);
+  QStringList sorted(names.cbegin(), names.cend());
+  std::sort(sorted.begin(), sorted.end(), [](const QString& a, const QString& b) {
+    const int folded = a.compare(b, Qt::CaseInsensitive);
+    return folded != 0 ? folded < 0 : a < b;
+  });
+  TFileTypes& types = TFileTypes::Instance();
+  const QIcon folderIcon = types.Icon(types.FolderType());
+  QList<QTreeWidgetItem*> children;
+  children.reserve(sorted.size());
+  for (const QString& name : sorted) {
+    auto* child = new QTreeWidgetItem();
+    child->setText(0, name);
+    child->setIcon(0, folderIcon);
+    child->setData(0, kKindRole, nkFolder);
+    child->setChildIndicatorPolicy(HasSubFolder(path + name) ? QTreeWidgetItem::ShowIndicator
+                                                             : QTreeWidgetItem::DontShowIndicatorWhenChildless);
+    children.append(child);
+  }
+  node->addChildren(children);
+}
+
+QString TDirTreeView::NodePath(QTreeWidgetItem* node) {
+  QStringList parts;
+  QString root;
+  for (QTreeWidgetItem* walk = node; walk != nullptr; walk = walk->parent()) {
+    const int kind = walk->data(0, kKindRole).toInt();
+    if (kind == nkFolder) parts.prepend(walk->text(0));
+    else if (kind == nkDrive) root = walk->data(0, kRootPathRole).toString();
+  }
+  QString path;
+  if (!root.isEmpty()) path = parts.isEmpty() ? root : root + parts.join(QLatin1Char('/'));
+  lastNodePath_ = path;
+  return path;
+}
+
+void TDirTreeView::ExpandToPath(const QString& path) {
+  QTreeWidgetItem* root = RootNode();
+  if (root == nullptr) return;
+  setUpdatesEnabled(false);
+  collapseAll();
+  root->setExpanded(true);
+  // The volume whose mount point is the longest start of the path holds it.
+  QTreeWidgetItem* node = nullptr;
+  int bestLength = -1;
+  for (int i = 0; i < root->childCount(); ++i) {
+    QTreeWidgetItem* drive = root->child(i);
+    const QString driveRoot = drive->data(0, kRootPathRole).toString();
+    if (path.startsWith(driveRoot) && driveRoot.size() > bestLength) {
+      node = drive;
+      bestLength = int(driveRoot.size());
+    }
+  }
+  if (node != nullptr) {
+    setCurrentItem(node);
+    FillNode(node);
+    node->setExpanded(true);
+    QString rest = path.mid(bestLength);
+    for (;;) {
+      const qsizetype slash = rest.indexOf(QLatin1Char('/'));
+      if (slash < 0) break;
+      const QString part = rest.left(slash);
+      rest.remove(0, slash + 1);
+      QTreeWidgetItem* match = nullptr;
+      for (int i = 0; i < node->childCount() && match == nullptr; ++i)
+        if (node->child(i)->text(0) == part) match = node->child(i);
+      if (match == nullptr) break;
+      node = match;
+      setCurrentItem(node);
+      FillNode(node);
+      node->setExpanded(true);
+    }
+  }
+  setUpdatesEnabled(true);
+  if (currentItem() != nullptr) scrollToItem(currentItem());
+}
+
+void TDirTreeView::AcceptSelection() {
+  previousPath_ = IsDrivesName(currentPath_) ? currentPath_ : AddSlash(currentPath_);
+  QTreeWidgetItem* node = currentItem();
+  if (node == nullptr) return;
+  const int kind = node->data(0, kKindRole).toInt();
+  currentPath_ = kind == nkRoot ? kDrivesName : NodePath(node);
+  if (kind == nkDrive) {
+    const int type = node->data(0, kDriveTypeRole).toInt();
+    if ((type == dtRemovable || type == dtCdRom) && !DiskInDrive(currentPath_, true)) {
+      if (IsDrivesName(previousPath_)) setCurrentItem(RootNode());
+      else ExpandToPath(previousPath_);
+      currentPath_ = previousPath_;
+      return;
+    }
+  }
+  previousPath_ = currentPath_;
+}
+
+void TDirTreeView::CloseUp() {
+  if (closing_) return;
+  closing_ = true;
+  if (isEnabled()) combo_->setFocus();
+  setEnabled(false);
+  hide();
+  closing_ = false;
+}
+
+void TDirTreeView::hideEvent(QHideEvent* event) {
+  // Qt closes a popup itself on a click outside it; that is a close without choosing.
+  QTreeWidget::hideEvent(event);
+  setEnabled(false);
+}
+
+void TDirTreeView::mousePressEvent(QMouseEvent* event) {
+  if (!rect().contains(event->position().toPoint())) {
+    QTreeWidget::mousePressEvent(event);
+    return;
+  }
+  const QPoint viewportPos = viewport()->mapFrom(this, event->position().toPoint());
+  QTreeWidgetItem* node = itemAt(viewportPos);
+  const bool onLabel = node != nullptr && visualItemRect(node).contains(viewportPos) &&
+                       viewportPos.x() >= visualItemRect(node).left();
+  if (event->button() == Qt::LeftButton && onLabel) {
+    setCurrentItem(node);
+    combo_->NodeChosen(this);
+    return;
+  }
+  // The expand buttons, the indent and empty space leave the tree open.
+  QTreeWidget::mousePressEvent(event);
+}
+
+void TDirTreeView::mouseMoveEvent(QMouseEvent* event) {
+  QTreeWidget::mouseMoveEvent(event);
+  QTreeWidgetItem* node = itemAt(event->position().toPoint());
+  if (node != nullptr && node != currentItem() && visualItemRect(node).contains(event->position().toPoint()))
+    setCurrentItem(node);
+}
+
+void TDirTreeView::keyPressEvent(QKeyEvent* event) {
+  combo_->HandleKey(event);
+}
+
+// ---------------------------------------------------------------- combo
+
+TDirTreeCombo::TDirTreeCombo(QWidget* parent) : QWidget(parent) {
+  edit_ = new QLineEdit(this);
+  edit_->setReadOnly(true);
+  edit_->setContextMenuPolicy(Qt::NoContextMenu);
+  edit_->installEventFilter(this);
+  button_ = new TDropButton(this);
+  button_->setFixedSize(17, 17);
+  auto* layout = new QHBoxLayout(this);
+  layout->setContentsMargins(0, 0, 0, 0);
+  layout->setSpacing(0);
+  layout->addWidget(edit_);
+  // The button sits over the edit's right end, as on the old platform.
+  button_->raise();
+  setFocusProxy(edit_);
+  setContextMenuPolicy(Qt::NoContextMenu);
+  resize(216, 21);
+  connect(button_, &QToolButton::clicked, this, [this] { DropDown(); });
+
+  tree_ = new TDirTreeView(this);
+  tree_->hide();
+  watcher_ = new TChangeWatcher(this);
+  connect(watcher_, &TChangeWatcher::Changed, this, &TDirTreeCombo::ChangeNotified);
+
+  tree_->BuildRoot();
+  tree_->SetExpandRoot(true);
+  if (tree_->RootNode() != nullptr) tree_->RootNode()->setExpanded(true);
+  SetLanguage(TFileListView::lnSysDefault);
+  ShowSelectedNodeInEdit();
+  tree_->SetCurrentPath(kDrivesName);
+}
+
+TDirTreeCombo::~TDirTreeCombo() {
+  if (fileList_ != nullptr && fileList_->DirTreeCombo() == this) fileList_->SetDirTreeCombo(nullptr);
+}
+
+void TDirTreeCombo::ShowSelectedNodeInEdit() {
+  QTreeWidgetItem* node = tree_->currentItem();
+  if (node == nullptr) node = tree_->RootNode();
+  if (node == nullptr) return;
+  edit_->setText(node->text(0));
+  // The node's icon leads the edit's text.
+  const QList<QAction*> actions = edit_->actions();
+  for (QAction* action : actions) {
+    edit_->removeAction(action);
+    delete action;
+  }
+  if (!node->icon(0).isNull()) edit_->addAction(node->icon(0), QLineEdit::LeadingPosition);
+  edit_->setCursorPosition(0);
+}
+
+QString TDirTreeCombo::EditText() const { return edit_->text(); }
+
+QString TDirTreeCombo::RootCaption() const {
+  return tree_->RootNode() != nullptr ? tree_->RootNode()->text(0) : QString();
+}
+
+void TDirTreeCombo::OpenPath(const QString& path) {
+  // Folders differ by letter case here, so the repeat test is exact.
+  if (path.isEmpty() || path == openedPath_) return;
+  if (IsDrivesName(path) || !FolderExists(path)) return;
+  const QString folder = AddSlash(path);
+  openedPath_ = folder;
+  ShowPath(folder);
+  if (fileList_ != nullptr) fileList_->SetDirectory(folder);
+}
+
+void TDirTreeCombo::ShowPath(const QString& path) {
+  if (path.size() <= 1 || !FolderExists(path)) return;
+  const QString folder = AddSlash(path);
+  tree_->ExpandToPath(folder);
+  watcher_->Watch(folder);
+  ShowSelectedNodeInEdit();
+  if (tree_->CurrentPath() != folder) tree_->SetCurrentPath(folder);
+  emit OnPathChange(this, tree_->CurrentPath());
+}
+
+void TDirTreeCombo::ReloadTree() {
+  tree_->setUpdatesEnabled(false);
+  tree_->clearSelection();
+  watcher_->Clear();
+  tree_->BuildRoot();
+  tree_->setUpdatesEnabled(true);
+}
+
+void TDirTreeCombo::DropDown() {
+  setFocus();
+  if (TreeIsOpen()) {
+    tree_->lower();
+    CloseUp();
+    return;
+  }
+  const QPoint below = mapToGlobal(QPoint(0, height()));
+  QRect screenRect(0, 0, 1 << 16, 1 << 16);
+  if (QScreen* screen = this->screen()) screenRect = screen->geometry();
+  QPoint place = below;
+  if (below.y() + tree_->height() > screenRect.bottom() + 1) place = mapToGlobal(QPoint(0, 0)) - QPoint(0, tree_->height());
+  tree_->setGeometry(QRect(place, QSize(width(), tree_->height())));
+  tree_->setEnabled(true);
+  tree_->show();
+  tree_->raise();
+  tree_->activateWindow();
+  tree_->setFocus();
+  edit_->setToolTip(QString());
+}
+
+void TDirTreeCombo::CloseUp() { tree_->CloseUp(); }
+
+bool TDirTreeCombo::TreeIsOpen() const { return tree_->isVisible() && tree_->isEnabled(); }
+
+void TDirTreeCombo::FocusTree() {
+  if (tree_->isVisible()) tree_->setFocus();
+}
+
+int TDirTreeCombo::TreeHeight() const { return tree_->height(); }
+
+void TDirTreeCombo::SetTreeHeight(int value) { tree_->resize(tree_->width(), std::max(value, 1)); }
+
 TFileListView* TDirTreeCombo::FileList() const { return fileList_; }
-void TDirTreeCombo::SetFileList(TFileListView* value) { fileList_ = value; }
+
+void TDirTreeCombo::SetFileList(TFileListView* value) {
+  if (value == fileList_) return;
+  TFileListView* previous = fileList_;
+  fileList_ = value;
+  if (previous != nullptr && previous->DirTreeCombo() == this) previous->SetDirTreeCombo(nullptr);
+  if (value == nullptr) return;
+  if (value->DirTreeCombo() != this) value->SetDirTreeCombo(this);
+  if (!tree_->CurrentPath().isEmpty()) {
+    value->SetDirectory(tree_->CurrentPath());
+    value->UpdateFileList();
+  }
+}
+
+QString TDirTreeCombo::SelectedPath() const { return tree_->CurrentPath(); }
+
+void TDirTreeCombo::SetSelectedPath(const QString& value) {
+  if (value != tree_->CurrentPath()) tree_->SetCurrentPath(value);
+  if (fileList_ != nullptr) fileList_->SetDirectory(tree_->CurrentPath());
+}
+
+bool TDirTreeCombo::ExpandRoot() const { return tree_->ExpandRoot(); }
+
+void TDirTreeCombo::SetExpandRoot(bool value) {
+  tree_->SetExpandRoot(value);
+  if (value && tree_->RootNode() != nullptr) tree_->RootNode()->setExpanded(true);
+}
+
+void TDirTreeCombo::SetHideSelection(bool value) { hideSelection_ = value; }
+
+void TDirTreeCombo::SetLanguage(TFileListView::TLanguage value) {
+  if (value == TFileListView::lnSysDefault) value = TFileListView::TLanguage(LanguageFromLocale());
+  language_ = value;
+  FillDirTreeTexts(value);
+}
+
+void TDirTreeCombo::SetGlyph(const QIcon& glyph) {
+  if (glyph.isNull()) return;
+  button_->setArrowType(Qt::NoArrow);
+  button_->setIcon(glyph);
+}
+
+QString TDirTreeCombo::HintText() const {
+  if (tree_->currentItem() != nullptr) return QStringLiteral("SelectedPath =\n") + tree_->CurrentPath();
+  return QStringLiteral("Selected = nil");
+}
+
+void TDirTreeCombo::NodeChosen(QObject* sender) {
+  tree_->AcceptSelection();
+  SetSelectedPath(tree_->CurrentPath());
+  ShowSelectedNodeInEdit();
+  emit OnPathChange(sender, tree_->CurrentPath());
+  CloseUp();
+}
+
+void TDirTreeCombo::HandleKey(QKeyEvent* event) {
+  const int key = event->key();
+  QTreeWidgetItem* node = tree_->currentItem();
+  const bool isArrow = key == Qt::Key_Left || key == Qt::Key_Right || key == Qt::Key_Up || key == Qt::Key_Down;
+  if (isArrow && node == nullptr && tree_->RootNode() != nullptr) {
+    node = tree_->RootNode();
+    tree_->setCurrentItem(node);
+    node->setExpanded(true);
+  }
+  switch (key) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+      NodeChosen(this);
+      break;
+    case Qt::Key_Escape:
+      if (TreeIsOpen()) CloseUp();
+      break;
+    case Qt::Key_Right:
+      if (node != nullptr) node->setExpanded(true);
+      break;
+    case Qt::Key_Left:
+      if (node != nullptr) {
+        if (node->isExpanded()) node->setExpanded(false);
+        QTreeWidgetItem* previous = tree_->itemAbove(node);
+        if (node != tree_->RootNode() && previous != nullptr && previous != tree_->RootNode()) tree_->setCurrentItem(previous);
+      }
+      break;
+    case Qt::Key_Down:
+      if (TreeIsOpen()) {
+        if (node != nullptr && tree_->itemBelow(node) != nullptr) tree_->setCurrentItem(tree_->itemBelow(node));
+      } else {
+        DropDown();
+      }
+      break;
+    case Qt::Key_Up:
+      if (node != nullptr && node != tree_->RootNode() && tree_->itemAbove(node) != nullptr)
+        tree_->setCurrentItem(tree_->itemAbove(node));
+      break;
+    case Qt::Key_F4:
+      DropDown();
+      FocusTree();
+      break;
+    case Qt::Key_F5: {
+      const QString path = tree_->CurrentPath();
+      ReloadTree();
+      ShowPath(path);
+      if (fileList_ != nullptr) fileList_->UpdateFileList();
+      break;
+    }
+    default:
+      break;
+  }
+  if (tree_->currentItem() != nullptr) tree_->scrollToItem(tree_->currentItem());
+}
+
+void TDirTreeCombo::keyPressEvent(QKeyEvent* event) { HandleKey(event); }
+
+void TDirTreeCombo::wheelEvent(QWheelEvent* event) {
+  // The wheel walks the tree like Up and Down, so turning it over the closed combo opens it.
+  QKeyEvent key(QEvent::KeyPress, event->angleDelta().y() > 0 ? Qt::Key_Up : Qt::Key_Down, Qt::NoModifier);
+  HandleKey(&key);
+  event->accept();
+}
+
+void TDirTreeCombo::enterEvent(QEnterEvent* event) {
+  QWidget::enterEvent(event);
+  edit_->setToolTip(tree_->isVisible() ? QString() : HintText());
+}
+
+void TDirTreeCombo::leaveEvent(QEvent* event) {
+  QWidget::leaveEvent(event);
+  edit_->setToolTip(QString());
+}
+
+void TDirTreeCombo::focusOutEvent(QFocusEvent* event) {
+  QWidget::focusOutEvent(event);
+  if (event->reason() != Qt::PopupFocusReason && TreeIsOpen()) CloseUp();
+}
+
+void TDirTreeCombo::resizeEvent(QResizeEvent* event) {
+  QWidget::resizeEvent(event);
+  button_->setGeometry(width() - button_->width() - 4, std::max(0, (height() - 17) / 2), 17, std::min(17, std::max(1, height() - 4)));
+  edit_->setTextMargins(0, 0, button_->width() + 2, 0);
+}
+
+bool TDirTreeCombo::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == edit_) {
+    switch (event->type()) {
+      case QEvent::KeyPress:
+        HandleKey(static_cast<QKeyEvent*>(event));
+        return true;
+      case QEvent::Wheel:
+        wheelEvent(static_cast<QWheelEvent*>(event));
+        return true;
+      case QEvent::MouseButtonRelease:
+        if (static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) emit Click();
+        // Right-button releases are swallowed: no context menu.
+        return static_cast<QMouseEvent*>(event)->button() == Qt::RightButton;
+      case QEvent::Enter:
+        edit_->setToolTip(tree_->isVisible() ? QString() : HintText());
+        break;
+      case QEvent::FocusOut:
+        if (static_cast<QFocusEvent*>(event)->reason() != Qt::PopupFocusReason && TreeIsOpen()) CloseUp();
+        break;
+      default:
+        break;
+    }
+  }
+  return QWidget::eventFilter(watched, event);
+}
+
+void TDirTreeCombo::ChangeNotified() {
+  if (rebuilding_) return;
+  rebuilding_ = true;
+  ++changeRebuilds_;
+  const QString remembered = tree_->CurrentPath();
+  setUpdatesEnabled(false);
+  ReloadTree();
+  if (tree_->RootNode() != nullptr && !tree_->RootNode()->isExpanded()) tree_->RootNode()->setExpanded(true);
+  if (!remembered.isEmpty()) ShowPath(remembered);
+  if (fileList_ != nullptr) {
+    fileList_->SetDirectory(remembered);
+    fileList_->UpdateFileList();
+  }
+  setUpdatesEnabled(true);
+  rebuilding_ = false;
+}
 
 }  // namespace vumo

@@ -1,44 +1,261 @@
 #pragma once
 
+#include <QAbstractTableModel>
+#include <QFlags>
+#include <QPointer>
 #include <QString>
 #include <QTreeView>
+#include <QVector>
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <vector>
 
 namespace vumo {
 
 class TDirTreeCombo;
 
+// One entry of the list: a caption, a type (the index of its icon and type
+// name) and seven sub-items; the numbers behind the size and time texts are
+// kept as well, so sorting never parses text.
+struct TListItem {
+  QString Caption;
+  int ImageIndex = -1;
+  QString SubItems[7];
+  QString SortName;            // the caption upper-cased once
+  std::int64_t Bytes = 0;      // size of a file, 0 for folders and drives
+  std::int64_t SizeKey = 0;    // the number the size column shows
+  std::int64_t TimeKey = 0;    // modification time in nanoseconds
+};
+
+class TFileListModel : public QAbstractTableModel {
+  Q_OBJECT
+ public:
+  explicit TFileListModel(QObject* parent = nullptr) : QAbstractTableModel(parent) {}
+  int rowCount(const QModelIndex& parent = QModelIndex()) const override;
+  int columnCount(const QModelIndex& parent = QModelIndex()) const override;
+  QVariant data(const QModelIndex& index, int role) const override;
+  QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
+
+  std::vector<TListItem>& Items() { return items_; }
+  const std::vector<TListItem>& Items() const { return items_; }
+  void BeginReset() { beginResetModel(); }
+  void EndReset() { endResetModel(); }
+  // Reorders the items by the permutation (new position -> old row), keeping
+  // the view's selection and focus on the same entries.
+  void Reorder(const std::vector<int>& order);
+  void SetCaptions(const QStringList& captions, const QVector<Qt::Alignment>& alignments);
+  void SetSortArrow(int column, bool descending);
+
+ private:
+  std::vector<TListItem> items_;
+  QStringList captions_;
+  QVector<Qt::Alignment> alignments_;
+};
+
 class TFileListView : public QTreeView {
   Q_OBJECT
+  Q_PROPERTY(QString About READ About WRITE SetAbout)
+  Q_PROPERTY(int ColWidth_Name READ ColWidth_Name WRITE SetColWidth_Name)
+  Q_PROPERTY(int ColWidth_Size READ ColWidth_Size WRITE SetColWidth_Size)
+  Q_PROPERTY(int ColWidth_Type READ ColWidth_Type WRITE SetColWidth_Type)
+  Q_PROPERTY(int ColWidth_Mod READ ColWidth_Mod WRITE SetColWidth_Mod)
+  Q_PROPERTY(int ColWidth_Attr READ ColWidth_Attr WRITE SetColWidth_Attr)
+  Q_PROPERTY(TDtFormat DateFormat READ DateFormat WRITE SetDateFormat)
   Q_PROPERTY(QString Directory READ Directory WRITE SetDirectory)
+  Q_PROPERTY(qint64 DriveFreeSpace READ DriveFreeSpace)
+  Q_PROPERTY(bool DblClickToOpen READ DblClickToOpen WRITE SetDblClickToOpen)
+  Q_PROPERTY(TFileType FileType READ FileType WRITE SetFileType)
+  Q_PROPERTY(TFileSize FileSize READ FileSize WRITE SetFileSize)
+  Q_PROPERTY(bool HideFileExt READ HideFileExt WRITE SetHideFileExt)
+  Q_PROPERTY(TLanguage Language READ Language WRITE SetLanguage)
   Q_PROPERTY(QString Mask READ Mask WRITE SetMask)
+  Q_PROPERTY(bool ParentDirEnabled READ ParentDirEnabled WRITE SetParentDirEnabled)
+  Q_PROPERTY(QString ParentDirCaption READ ParentDirCaption WRITE SetParentDirCaption)
+  Q_PROPERTY(bool PopUpMenuEnabled READ PopUpMenuEnabled WRITE SetPopUpMenuEnabled)
+  Q_PROPERTY(QString SelectedItem READ SelectedItem WRITE SetSelectedItem)
+  Q_PROPERTY(int SelectedNumber READ SelectedNumber)
+  Q_PROPERTY(qint64 SelectedSize READ SelectedSize)
   Q_PROPERTY(bool ShowFolders READ ShowFolders WRITE SetShowFolders)
+  Q_PROPERTY(TTmFormat TimeFormat READ TimeFormat WRITE SetTimeFormat)
+  // Inherited list-view settings the main window's design uses.
+  Q_PROPERTY(TViewStyle ViewStyle READ ViewStyle WRITE SetViewStyle)
+  Q_PROPERTY(bool ShowColumnHeaders READ ShowColumnHeaders WRITE SetShowColumnHeaders)
+  Q_PROPERTY(bool MultiSelect READ MultiSelect WRITE SetMultiSelect)
+  Q_PROPERTY(bool ReadOnly READ ReadOnly WRITE SetReadOnly)
 
  public:
+  enum TLanguage {
+    lnSysDefault, lnEnglish, lnChinese_Tra, lnChinese_Sim, lnDutch, lnFrench,
+    lnGerman, lnItalian, lnPolish, lnPortuguese, lnSlovak, lnSpanish
+  };
+  Q_ENUM(TLanguage)
+  enum TDtFormat {
+    df_MMddyyyy, df_MMddyy, df_ddMMyyyy, df_ddMMyy_GB, df_ddMMyy_DE,
+    df_ddMMyy_IT, df_yyyyMMdd, df_yyMMdd, df_Customize
+  };
+  Q_ENUM(TDtFormat)
+  enum TTmFormat { tfLongFormat, tfShortFormat, tfCustomize };
+  Q_ENUM(TTmFormat)
+  enum TFileAttr { ftReadOnly = 0x01, ftHidden = 0x02, ftSystem = 0x04, ftArchive = 0x20, ftNormal = 0x80 };
+  Q_DECLARE_FLAGS(TFileType, TFileAttr)
+  Q_FLAG(TFileType)
+  enum TFileSize { fsKB, fsByte };
+  Q_ENUM(TFileSize)
+  enum TViewStyle { vsIcon, vsSmallIcon, vsList, vsReport };
+  Q_ENUM(TViewStyle)
+
   explicit TFileListView(QWidget* parent = nullptr);
   ~TFileListView() override;
 
+  QString About() const { return QStringLiteral("Version 1.0"); }
+  void SetAbout(const QString&) {}
+  int ColWidth_Name() const { return colWidths_[0]; }
+  void SetColWidth_Name(int value) { colWidths_[0] = value; }
+  int ColWidth_Size() const { return colWidths_[1]; }
+  void SetColWidth_Size(int value) { colWidths_[1] = value; }
+  int ColWidth_Type() const { return colWidths_[2]; }
+  void SetColWidth_Type(int value) { colWidths_[2] = value; }
+  int ColWidth_Mod() const { return colWidths_[3]; }
+  void SetColWidth_Mod(int value) { colWidths_[3] = value; }
+  int ColWidth_Attr() const { return colWidths_[4]; }
+  void SetColWidth_Attr(int value) { colWidths_[4] = value; }
+  TDtFormat DateFormat() const { return dateFormat_; }
+  void SetDateFormat(TDtFormat value);
+  TTmFormat TimeFormat() const { return timeFormat_; }
+  void SetTimeFormat(TTmFormat value);
+  QString DatePattern() const { return datePattern_; }
+  QString TimePattern() const { return timePattern_; }
+
   QString Directory() const;
   void SetDirectory(const QString& value);
+  qint64 DriveFreeSpace() const;
+  bool DblClickToOpen() const { return dblClickToOpen_; }
+  void SetDblClickToOpen(bool value) { dblClickToOpen_ = value; }
+  TFileType FileType() const { return fileType_; }
+  void SetFileType(TFileType value);
+  TFileSize FileSize() const { return fileSize_; }
+  void SetFileSize(TFileSize value) { fileSize_ = value; }
+  bool HideFileExt() const { return hideFileExt_; }
+  void SetHideFileExt(bool value) { hideFileExt_ = value; }
+  TLanguage Language() const { return language_; }
+  void SetLanguage(TLanguage value);
   QString Mask() const;
   void SetMask(const QString& value);
+  bool ParentDirEnabled() const { return parentDirEnabled_; }
+  void SetParentDirEnabled(bool value) { parentDirEnabled_ = value; }
+  QString ParentDirCaption() const { return parentDirCaption_; }
+  void SetParentDirCaption(const QString& value);
+  bool PopUpMenuEnabled() const { return popUpMenuEnabled_; }
+  void SetPopUpMenuEnabled(bool value) { popUpMenuEnabled_ = value; }
+  QString SelectedItem() const;
+  void SetSelectedItem(const QString& value) { selectedItem_ = value; }
+  int SelectedNumber() const;
+  qint64 SelectedSize() const;
   bool ShowFolders() const;
   void SetShowFolders(bool value);
 
-  void UpdateFileList();
-  QString SelectedItem() const;
+  TViewStyle ViewStyle() const { return viewStyle_; }
+  void SetViewStyle(TViewStyle value);
+  bool ShowColumnHeaders() const { return showColumnHeaders_; }
+  void SetShowColumnHeaders(bool value);
+  bool MultiSelect() const;
+  void SetMultiSelect(bool value);
+  bool ReadOnly() const { return readOnly_; }
+  void SetReadOnly(bool value) { readOnly_ = value; }
 
   TDirTreeCombo* DirTreeCombo() const;
   void SetDirTreeCombo(TDirTreeCombo* value);
 
+  void UpdateFileList();
+  void AddFiles(const QString& pattern, std::uint32_t filter);
+  void AddDrives();
+  int CompareItems(const TListItem& item1, const TListItem& item2) const;
+  void HeaderClick(int column);
+  void OneLevelUp();
+  void OpenItem();
+
+  // The items in their shown order, and the entry the list counts as selected
+  // (the first selected one), or -1.
+  const std::vector<TListItem>& Items() const { return model_->Items(); }
+  int SelectedIndex() const;
+  int SortColumn() const { return sortColumn_; }
+  bool SortDescending() const { return sortDescending_; }
+  bool Sortable() const { return sortable_; }
+  std::int64_t FolderTotal() const { return folderTotal_; }
+  int FileReads() const { return fileReads_; }
+  // Selects and focuses one row (clearing the rest) without raising a click.
+  void SelectRow(int row);
+
+  // The program that opens a file for OpenItem; the desktop by default.
+  static void SetFileOpener(std::function<bool(const QString&)> opener);
+
  signals:
   void Click();
+  void DblClick();
+  void OnItemChange(QObject* sender, const QString& selectedItem);
+  void KeyDown(int key, Qt::KeyboardModifiers modifiers);
+
+ protected:
+  void mousePressEvent(QMouseEvent* event) override;
+  void mouseReleaseEvent(QMouseEvent* event) override;
+  void mouseDoubleClickEvent(QMouseEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
+  void keyReleaseEvent(QKeyEvent* event) override;
 
  private:
+  struct ScanEntry;
+  void CreateFileColumns();
+  void CreateDriveColumns();
+  void ApplyColumns(const QStringList& captions, const QVector<int>& widths, const QVector<Qt::Alignment>& alignments);
+  void ApplyViewStyle();
+  void ClickHandling();
+  bool SortItems();
+  void RecomputeDatePattern();
+  void RecomputeTimePattern();
+  const std::vector<ScanEntry>& Scan(const QString& folder);
+  QString FormatTime(std::int64_t seconds);
+
+  TFileListModel* model_ = nullptr;
   QString directory_ = QStringLiteral("Drives");
   QString mask_ = QStringLiteral("*.*");
   bool showFolders_ = true;
   QString selectedItem_;
-  TDirTreeCombo* dirTreeCombo_ = nullptr;
+  QPointer<TDirTreeCombo> dirTreeCombo_;
+  int colWidths_[5] = {165, 75, 95, 125, 40};
+  TDtFormat dateFormat_ = df_Customize;
+  TTmFormat timeFormat_ = tfShortFormat;
+  QString datePattern_;
+  QString timePattern_;
+  bool dblClickToOpen_ = true;
+  TFileType fileType_ = TFileType(ftReadOnly | ftHidden | ftSystem | ftArchive);
+  TFileSize fileSize_ = fsKB;
+  bool hideFileExt_ = false;
+  TLanguage language_ = lnSysDefault;
+  bool parentDirEnabled_ = true;
+  QString parentDirCaption_ = QStringLiteral(" Parent");
+  bool popUpMenuEnabled_ = true;
+  TViewStyle viewStyle_ = vsReport;
+  bool showColumnHeaders_ = true;
+  bool readOnly_ = false;
+
+  int sortColumn_ = 0;
+  bool sortDescending_ = true;
+  bool sortable_ = true;
+  std::int64_t folderTotal_ = 0;
+  bool fileColumns_ = false;
+  bool driveColumns_ = false;
+  int fileReads_ = 0;
+  int updateDepth_ = 0;
+
+  // One reading of a folder, shared by the passes of one re-read.
+  QString scanFolder_;
+  bool scanValid_ = false;
+  std::unique_ptr<std::vector<ScanEntry>> scan_;
+  QHash<std::int64_t, QString> timeTexts_;
 };
+
+Q_DECLARE_OPERATORS_FOR_FLAGS(TFileListView::TFileType)
 
 }  // namespace vumo
