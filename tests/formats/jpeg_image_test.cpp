@@ -1,0 +1,125 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "formats/jpeg_image.h"
+#include "pixels/image_limits.h"
+#include "support/test_support.h"
+
+namespace vumo {
+namespace {
+
+using test::Compare;
+using test::Fixture;
+using test::ReadFile;
+using test::ToRgba8;
+
+TJPEGImage LoadBytes(const std::vector<std::uint8_t>& bytes) {
+  TJPEGImage image;
+  image.LoadFromMemory(bytes.data(), bytes.size());
+  return image;
+}
+
+std::string ErrorOf(const std::vector<std::uint8_t>& bytes) {
+  try {
+    LoadBytes(bytes);
+  } catch (const Exception& e) {
+    return e.what();
+  }
+  return "";
+}
+
+// Offset of the first marker `code` (0xFF code) in the file.
+std::size_t FindMarker(const std::vector<std::uint8_t>& bytes, std::uint8_t code) {
+  for (std::size_t i = 0; i + 1 < bytes.size(); ++i)
+    if (bytes[i] == 0xFF && bytes[i + 1] == code) return i;
+  ADD_FAILURE() << "marker not found";
+  return 0;
+}
+
+// Fixtures written by ImageMagick and cjpeg, against Qt's decode of the same files.
+TEST(JpegImage, MatchesQtDecode) {
+  struct Case {
+    const char* name;
+    bool grey;
+    int tolerance;
+  };
+  for (const Case& c : {Case{"colour", false, 4}, Case{"colour_444", false, 3}, Case{"progressive", false, 4},
+                        Case{"restart", false, 4}, Case{"odd_size", false, 4}, Case{"grey", true, 1},
+                        Case{"cmyk", false, 3}}) {
+    SCOPED_TRACE(c.name);
+    std::string path = Fixture(std::string("jpeg/") + c.name + ".jpg");
+    TJPEGImage image;
+    TFileStream stream(path);
+    ASSERT_NO_THROW(image.LoadFromStream(stream));
+    const TBitmap* bitmap = image.DrawBitmap();
+    ASSERT_NE(bitmap, nullptr);
+    EXPECT_EQ(bitmap->PixelFormat(), c.grey ? pf8bit : pf24bit);
+    EXPECT_EQ(image.Grayscale(), c.grey);
+    EXPECT_EQ(image.Warning(), "");
+    auto d = Compare(ToRgba8(*bitmap), test::LoadReferencePng(path), c.tolerance);
+    EXPECT_TRUE(d.sameSize);
+    EXPECT_EQ(d.pixelsOff, 0u) << "max delta " << d.maxChannelDelta;
+    EXPECT_LT(d.meanChannelDelta, 1.0);
+  }
+}
+
+TEST(JpegImage, CutShortInTheImageGivesThePartThatIsThere) {
+  auto bytes = ReadFile(Fixture("jpeg/colour.jpg"));
+  TJPEGImage whole = LoadBytes(bytes);
+  std::size_t scan = FindMarker(bytes, 0xDA);
+  bytes.resize(scan + (bytes.size() - scan) / 2);
+  TJPEGImage part = LoadBytes(bytes);
+  EXPECT_NE(part.Warning(), "");
+  ASSERT_EQ(part.Width(), 64);
+  // The top rows decode exactly as in the whole file.
+  auto a = ToRgba8(*part.DrawBitmap()), b = ToRgba8(*whole.DrawBitmap());
+  EXPECT_TRUE(std::equal(a.pixels.begin(), a.pixels.begin() + 64 * 4 * 8, b.pixels.begin()));
+}
+
+TEST(JpegImage, CorruptOrCutInTheHeaderRaisesLibjpegsMessage) {
+  const auto good = ReadFile(Fixture("jpeg/colour.jpg"));
+  auto cut = good;
+  cut.resize(FindMarker(good, 0xC0) + 6);
+  EXPECT_EQ(ErrorOf(cut).rfind("Cannot load JPEG image. ", 0), 0u);
+  EXPECT_NE(ErrorOf({}), "");
+  EXPECT_NE(ErrorOf({0xFF, 0xD8, 0xFF}), "");
+  auto notJpeg = good;
+  notJpeg[1] = 0x00;
+  EXPECT_EQ(ErrorOf(notJpeg), "Cannot load JPEG image. Not a JPEG file: starts with 0xff 0x00");
+  auto badPrecision = good;
+  badPrecision[FindMarker(good, 0xC0) + 4] = 3;  // 3-bit samples
+  EXPECT_EQ(ErrorOf(badPrecision).rfind("Cannot load JPEG image. ", 0), 0u);
+  auto badTable = good;
+  std::size_t dht = FindMarker(good, 0xC4);
+  for (std::size_t i = dht + 5; i < dht + 21; ++i) badTable[i] = 0xFF;  // impossible code counts
+  EXPECT_NE(ErrorOf(badTable), "");
+}
+
+TEST(JpegImage, SizeCheckedBeforeDecoding) {
+  auto huge = ReadFile(Fixture("jpeg/colour.jpg"));
+  std::size_t sof = FindMarker(huge, 0xC0);
+  huge[sof + 5] = 0xFF;  // height 65500
+  huge[sof + 6] = 0xDC;
+  huge[sof + 7] = 0xFF;  // width 65500
+  huge[sof + 8] = 0xDC;
+  EXPECT_EQ(ErrorOf(huge), FormatMessage(kImageTooLarge, 65500u, 65500u));
+}
+
+TEST(JpegImage, FailedLoadKeepsThePicture) {
+  TJPEGImage image = LoadBytes(ReadFile(Fixture("jpeg/grey.jpg")));
+  std::vector<std::uint8_t> junk = {0xFF, 0xD8, 0xFF, 0xD9};
+  EXPECT_THROW(image.LoadFromMemory(junk.data(), junk.size()), EInvalidGraphic);
+  EXPECT_EQ(image.Width(), 64);
+  EXPECT_TRUE(image.Grayscale());
+}
+
+TEST(JpegImage, TruncationsHandled) {
+  for (const char* name : {"colour", "progressive", "grey", "cmyk", "restart"})
+    test::ExpectTruncationsHandled(ReadFile(Fixture(std::string("jpeg/") + name + ".jpg")),
+                                   [](const std::vector<std::uint8_t>& bytes) { LoadBytes(bytes); });
+}
+
+}  // namespace
+}  // namespace vumo

@@ -1,0 +1,346 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "formats/bitmap.h"
+#include "formats/windows_bitmap.h"
+#include "pixels/image_limits.h"
+#include "support/test_support.h"
+
+namespace vumo {
+namespace {
+
+using test::Compare;
+using test::Fixture;
+using test::ReadFile;
+using test::SharedData;
+using test::ToRgba8;
+
+std::vector<std::string> FilesIn(const std::string& dir) {
+  std::vector<std::string> files;
+  for (const auto& entry : std::filesystem::directory_iterator(dir))
+    if (entry.path().extension() == ".bmp") files.push_back(entry.path().string());
+  std::sort(files.begin(), files.end());
+  return files;
+}
+
+TBitmap LoadBytes(const std::vector<std::uint8_t>& bytes) {
+  TMemoryStream stream(bytes.data(), bytes.size());
+  TBitmap bitmap;
+  bitmap.LoadFromStream(stream);
+  return bitmap;
+}
+
+std::string ErrorOf(const std::vector<std::uint8_t>& bytes) {
+  try {
+    LoadBytes(bytes);
+  } catch (const Exception& e) {
+    return e.what();
+  }
+  return "";
+}
+
+void Put16(std::vector<std::uint8_t>& out, std::size_t at, std::uint32_t v) {
+  out[at] = static_cast<std::uint8_t>(v);
+  out[at + 1] = static_cast<std::uint8_t>(v >> 8);
+}
+void Put32(std::vector<std::uint8_t>& out, std::size_t at, std::uint32_t v) {
+  for (int i = 0; i < 4; ++i) out[at + i] = static_cast<std::uint8_t>(v >> (8 * i));
+}
+
+// A bitmap file with a 40-byte header; `extra` (masks, palette) sits between header and pixels.
+struct BmpSpec {
+  std::int32_t width = 2, height = 2;
+  int bits = 24;
+  std::uint32_t compression = 0;
+  std::uint32_t clrUsed = 0;
+  std::vector<std::uint8_t> extra;
+  std::vector<std::uint8_t> pixels;
+};
+
+std::vector<std::uint8_t> MakeBmp(const BmpSpec& spec) {
+  std::vector<std::uint8_t> out(54);
+  out[0] = 'B';
+  out[1] = 'M';
+  std::uint32_t offBits = static_cast<std::uint32_t>(54 + spec.extra.size());
+  Put32(out, 2, static_cast<std::uint32_t>(offBits + spec.pixels.size()));
+  Put32(out, 10, offBits);
+  Put32(out, 14, 40);
+  Put32(out, 18, static_cast<std::uint32_t>(spec.width));
+  Put32(out, 22, static_cast<std::uint32_t>(spec.height));
+  Put16(out, 26, 1);
+  Put16(out, 28, static_cast<std::uint32_t>(spec.bits));
+  Put32(out, 30, spec.compression);
+  Put32(out, 34, static_cast<std::uint32_t>(spec.pixels.size()));
+  Put32(out, 46, spec.clrUsed);
+  out.insert(out.end(), spec.extra.begin(), spec.extra.end());
+  out.insert(out.end(), spec.pixels.begin(), spec.pixels.end());
+  return out;
+}
+
+std::vector<std::uint8_t> GreyPalette(int count) {
+  std::vector<std::uint8_t> p;
+  for (int i = 0; i < count; ++i) p.insert(p.end(), {std::uint8_t(i * 10), std::uint8_t(i * 10), std::uint8_t(i * 10), 0});
+  return p;
+}
+
+std::vector<std::uint8_t> Masks(std::initializer_list<std::uint32_t> masks) {
+  std::vector<std::uint8_t> out(masks.size() * 4);
+  std::size_t i = 0;
+  for (std::uint32_t m : masks) Put32(out, 4 * i++, m);
+  return out;
+}
+
+// Pillow's copy of the bitmap suite: each good file against ImageMagick's decode of it.
+TEST(WindowsBitmap, GoodSuiteMatchesReferences) {
+  const std::map<std::string, TPixelFormat> copiedFormats = {
+      {"pal1.bmp", pf1bit},     {"pal4.bmp", pf4bit},   {"pal4rle.bmp", pf4bit},  {"pal8.bmp", pf8bit},
+      {"pal8rle.bmp", pf8bit},  {"rgb16.bmp", pf15bit}, {"rgb16-565.bmp", pf16bit}, {"rgb24.bmp", pf24bit},
+      {"rgb32.bmp", pf32bit},   {"rgb32bf.bmp", pf24bit}};
+  auto files = FilesIn(SharedData("pillow/bmp/g"));
+  ASSERT_EQ(files.size(), 23u);
+  for (const auto& path : files) {
+    SCOPED_TRACE(path);
+    std::string name = std::filesystem::path(path).filename().string();
+    TBitmap bitmap;
+    TFileStream stream(path);
+    ASSERT_NO_THROW(bitmap.LoadFromStream(stream));
+    auto expected = test::LoadReferencePng(Fixture("bmp/" + name.substr(0, name.size() - 4) + ".png"));
+    auto d = Compare(ToRgba8(bitmap), expected, 0);
+    EXPECT_TRUE(d.sameSize);
+    EXPECT_EQ(d.pixelsOff, 0u) << "max delta " << d.maxChannelDelta;
+    EXPECT_EQ(d.maxAlphaDelta, 0);
+    EXPECT_FALSE(bitmap.AlphaChannel());
+    auto format = copiedFormats.find(name);
+    if (format != copiedFormats.end()) {
+      EXPECT_EQ(bitmap.PixelFormat(), format->second);
+    }
+  }
+}
+
+TEST(WindowsBitmap, BadSuiteFailsCleanly) {
+  auto files = FilesIn(SharedData("pillow/bmp/b"));
+  ASSERT_EQ(files.size(), 14u);
+  for (const auto& path : files) {
+    SCOPED_TRACE(path);
+    TBitmap bitmap;
+    TFileStream stream(path);
+    EXPECT_THROW(bitmap.LoadFromStream(stream), Exception);
+    EXPECT_TRUE(bitmap.Empty());
+  }
+  auto big = ReadFile(SharedData("pillow/bmp/b/reallybig.bmp"));
+  EXPECT_EQ(ErrorOf(big), FormatMessage(kImageTooLarge, 3000000u, 2000000u));
+  EXPECT_EQ(ErrorOf(ReadFile(SharedData("pillow/bmp/b/shortfile.bmp"))), kStreamReadError);
+  EXPECT_EQ(ErrorOf(ReadFile(SharedData("pillow/bmp/b/badplanes.bmp"))), dib::kBitmapNotValid);
+}
+
+TEST(WindowsBitmap, QuestionableSuiteLoadsOrFailsCleanly) {
+  for (const auto& path : FilesIn(SharedData("pillow/bmp/q"))) {
+    SCOPED_TRACE(path);
+    TBitmap bitmap;
+    TFileStream stream(path);
+    try {
+      bitmap.LoadFromStream(stream);
+      EXPECT_FALSE(bitmap.Empty());
+    } catch (const Exception&) {
+    }
+  }
+  // Headers of unusual sizes that are still in use, against the same picture in a plain file.
+  auto plain = ToRgba8(LoadBytes(ReadFile(SharedData("pillow/bmp/g/pal8.bmp"))));
+  for (const char* name : {"pal8os2v2.bmp", "pal8os2v2-16.bmp", "pal8os2sp.bmp", "pal8oversizepal.bmp", "pal8offs.bmp"}) {
+    SCOPED_TRACE(name);
+    auto d = Compare(ToRgba8(LoadBytes(ReadFile(SharedData(std::string("pillow/bmp/q/") + name)))), plain, 0);
+    EXPECT_TRUE(d.sameSize);
+    EXPECT_EQ(d.pixelsOff, 0u);
+  }
+  // A v5 header with an alpha mask keeps its alpha.
+  TBitmap rgba = LoadBytes(ReadFile(SharedData("pillow/bmp/q/rgba32.bmp")));
+  EXPECT_EQ(rgba.PixelFormat(), pf32bit);
+  EXPECT_TRUE(rgba.AlphaChannel());
+  // Ten- and eleven-bit channels are narrowed to eight, near what the plain file holds.
+  auto rgb24 = ToRgba8(LoadBytes(ReadFile(SharedData("pillow/bmp/g/rgb24.bmp"))));
+  auto wide = Compare(ToRgba8(LoadBytes(ReadFile(SharedData("pillow/bmp/q/rgb32-111110.bmp")))), rgb24, 1);
+  EXPECT_EQ(wide.pixelsOff, 0u);
+  EXPECT_THROW(LoadBytes(ReadFile(SharedData("pillow/bmp/q/rgb24jpeg.bmp"))), EInvalidGraphic);
+}
+
+TEST(WindowsBitmap, TruncationsFailCleanly) {
+  for (const auto& path : FilesIn(SharedData("pillow/bmp/g"))) {
+    SCOPED_TRACE(path);
+    test::ExpectTruncationsHandled(ReadFile(path), [](const std::vector<std::uint8_t>& bytes) { LoadBytes(bytes); });
+  }
+  // Cut in the pixels: a read error, not a partial picture.
+  auto bytes = ReadFile(SharedData("pillow/bmp/g/rgb24.bmp"));
+  bytes.resize(bytes.size() - 10);
+  EXPECT_EQ(ErrorOf(bytes), kStreamReadError);
+  auto rle = ReadFile(SharedData("pillow/bmp/g/pal8rle.bmp"));
+  rle.resize(rle.size() / 2);
+  Put32(rle, 2, 0);
+  Put32(rle, 34, 0);
+  EXPECT_EQ(ErrorOf(rle), kStreamReadError);
+}
+
+TEST(WindowsBitmap, TopDownAndBottomUpRows) {
+  BmpSpec spec;
+  spec.width = 1;
+  spec.height = 2;
+  spec.pixels = {1, 2, 3, 0, 4, 5, 6, 0};  // first stored row, then second
+  TBitmap up = LoadBytes(MakeBmp(spec));
+  EXPECT_EQ(up.ScanLine(0)[0], 4);  // the first stored row is the bottom one
+  spec.height = -2;
+  TBitmap down = LoadBytes(MakeBmp(spec));
+  EXPECT_EQ(down.Height(), 2);
+  EXPECT_EQ(down.ScanLine(0)[0], 1);
+}
+
+TEST(WindowsBitmap, BitfieldsOfAnyShape) {
+  BmpSpec spec;
+  spec.width = 1;
+  spec.height = 1;
+  spec.bits = 16;
+  spec.compression = dib::kAlphaBitfields;
+  // 4-4-4-4 with alpha on top: goes to 32 bits with alpha.
+  spec.extra = Masks({0x0F00, 0x00F0, 0x000F, 0xF000});
+  spec.pixels = {0x3F, 0x8C, 0, 0};  // a=8 r=C g=3 b=F
+  TBitmap argb = LoadBytes(MakeBmp(spec));
+  ASSERT_EQ(argb.PixelFormat(), pf32bit);
+  EXPECT_TRUE(argb.AlphaChannel());
+  const std::uint8_t* p = argb.ScanLine(0);
+  EXPECT_EQ(p[0], 0xFF);
+  EXPECT_EQ(p[1], 0x33);
+  EXPECT_EQ(p[2], 0xCC);
+  EXPECT_EQ(p[3], 0x88);
+  // 32-bit 10-10-10: 24 bits out, top eight bits of each channel kept.
+  spec.bits = 32;
+  spec.compression = dib::kBitfields;
+  spec.extra = Masks({0x3FF00000, 0x000FFC00, 0x000003FF});
+  spec.pixels = {0xFF, 0x03, 0x10, 0x20};  // r=0x201 g=0x000 b=0x3FF
+  TBitmap wide = LoadBytes(MakeBmp(spec));
+  ASSERT_EQ(wide.PixelFormat(), pf24bit);
+  EXPECT_EQ(wide.ScanLine(0)[0], 0xFF);
+  EXPECT_EQ(wide.ScanLine(0)[1], 0x00);
+  EXPECT_EQ(wide.ScanLine(0)[2], 0x80);
+  // BI_ALPHABITFIELDS carries its four masks after the header; an alpha of zero everywhere is opaque.
+  spec.compression = dib::kAlphaBitfields;
+  spec.extra = Masks({0xFF0000, 0xFF00, 0xFF, 0xFF000000u});
+  spec.pixels = {1, 2, 3, 0};
+  TBitmap opaque = LoadBytes(MakeBmp(spec));
+  EXPECT_FALSE(opaque.AlphaChannel());
+  EXPECT_EQ(opaque.ScanLine(0)[3], 255);
+  // Masks that are not one run of bits, or that overlap, or that are all empty.
+  for (auto masks : {Masks({0x0F0F0000, 0xFF00, 0xFF, 0}), Masks({0xFFFF00, 0xFF00, 0xFF, 0}), Masks({0, 0, 0, 0})}) {
+    spec.extra = masks;
+    EXPECT_EQ(ErrorOf(MakeBmp(spec)), dib::kBitmapNotValid);
+  }
+}
+
+TEST(WindowsBitmap, PalettesShortLongAndCutOff) {
+  BmpSpec spec;
+  spec.width = 4;
+  spec.height = 1;
+  spec.bits = 8;
+  spec.clrUsed = 3;
+  spec.extra = GreyPalette(3);
+  spec.pixels = {0, 1, 2, 2};
+  TBitmap bitmap = LoadBytes(MakeBmp(spec));
+  EXPECT_EQ(bitmap.Palette().size(), 3u);
+  EXPECT_EQ(bitmap.Palette()[2].peRed, 20);
+  // An index past an explicit colour count.
+  spec.pixels = {0, 1, 3, 0};
+  EXPECT_EQ(ErrorOf(MakeBmp(spec)), dib::kBitmapNotValid);
+  // A count far past the file is refused; a palette cut off by the end of the file is kept
+  // as far as it goes, with black for the rest.
+  spec.clrUsed = 0x12345678;
+  EXPECT_EQ(ErrorOf(MakeBmp(spec)), dib::kBitmapNotValid);
+  spec.clrUsed = 0;
+  spec.extra = GreyPalette(2);
+  spec.pixels = {0, 1, 0, 255};
+  TBitmap cut = LoadBytes(MakeBmp(spec));
+  ASSERT_EQ(cut.Palette().size(), 256u);
+  EXPECT_EQ(cut.Palette()[1].peGreen, 10);
+  EXPECT_EQ(cut.Palette()[255], (TPaletteEntry{0, 0, 0, 0}));
+  // Without an offset the pixels follow the palette, which the file does not hold.
+  spec.bits = 1;
+  spec.width = 1;
+  spec.extra = {};
+  spec.pixels = {};
+  auto bytes = MakeBmp(spec);
+  Put32(bytes, 10, 0);
+  bytes.insert(bytes.end(), {9, 9, 9, 0, 0x80, 0, 0});
+  EXPECT_EQ(ErrorOf(bytes), kStreamReadError);
+}
+
+TEST(WindowsBitmap, OffsetsAndSizesChecked) {
+  BmpSpec spec;
+  spec.pixels = std::vector<std::uint8_t>(16, 7);
+  auto good = MakeBmp(spec);
+  EXPECT_EQ(ErrorOf(good), "");
+  auto pastEnd = good;
+  Put32(pastEnd, 10, 1000);
+  EXPECT_EQ(ErrorOf(pastEnd), dib::kBitmapNotValid);
+  auto intoHeader = good;
+  Put32(intoHeader, 10, 20);
+  EXPECT_EQ(ErrorOf(intoHeader), dib::kBitmapNotValid);
+  auto huge = good;
+  Put32(huge, 18, 100000);
+  Put32(huge, 22, 100000);
+  EXPECT_EQ(ErrorOf(huge), FormatMessage(kImageTooLarge, 100000u, 100000u));
+  auto jpeg = good;
+  Put32(jpeg, 30, 4);
+  EXPECT_EQ(ErrorOf(jpeg), dib::kBitmapCompressionNotSupported);
+  auto notBmp = good;
+  notBmp[0] = 'X';
+  EXPECT_EQ(ErrorOf(notBmp), dib::kBitmapNotValid);
+  EXPECT_EQ(ErrorOf({'B'}), dib::kBitmapNotValid);
+  // A bitmap that starts part-way into its stream.
+  std::vector<std::uint8_t> framed = good;
+  framed.insert(framed.begin(), 5, 0xAA);
+  TMemoryStream stream(framed.data(), framed.size());
+  stream.SetPosition(5);
+  TBitmap bitmap;
+  bitmap.LoadFromStream(stream);
+  EXPECT_EQ(bitmap.Width(), 2);
+  // A failed load keeps the old picture.
+  TMemoryStream bad(pastEnd.data(), pastEnd.size());
+  EXPECT_THROW(bitmap.LoadFromStream(bad), Exception);
+  EXPECT_EQ(bitmap.Width(), 2);
+}
+
+TEST(WindowsBitmap, RunLengthEscapesAndClipping) {
+  BmpSpec spec;
+  spec.width = 4;
+  spec.height = 3;
+  spec.bits = 8;
+  spec.compression = dib::kRle8;
+  spec.extra = GreyPalette(256);
+  // Bottom row: a run of 6, clipped at 4; next row: a delta one to the right, then three
+  // literal pixels; then end of line and end of bitmap with the top row untouched.
+  spec.pixels = {6, 5, 0, 0, 0, 2, 1, 0, 0, 3, 7, 8, 9, 0, 0, 0, 0, 1};
+  TBitmap bitmap = LoadBytes(MakeBmp(spec));
+  const std::uint8_t* bottom = bitmap.ScanLine(2);
+  EXPECT_EQ((std::vector<int>{bottom[0], bottom[1], bottom[2], bottom[3]}), (std::vector<int>{5, 5, 5, 5}));
+  const std::uint8_t* middle = bitmap.ScanLine(1);
+  EXPECT_EQ((std::vector<int>{middle[0], middle[1], middle[2], middle[3]}), (std::vector<int>{0, 7, 8, 9}));
+  EXPECT_EQ(bitmap.ScanLine(0)[0], 0);
+  // Drawing above the top row.
+  spec.pixels = {0, 2, 0, 5, 1, 1, 0, 1};
+  EXPECT_EQ(ErrorOf(MakeBmp(spec)), dib::kBitmapNotValid);
+  // RLE4 nibbles, high first, a run alternating its two colours.
+  spec.bits = 4;
+  spec.compression = dib::kRle4;
+  spec.extra = GreyPalette(16);
+  spec.height = 1;
+  spec.pixels = {3, 0x12, 0, 1};
+  TBitmap rle4 = LoadBytes(MakeBmp(spec));
+  EXPECT_EQ(rle4.ScanLine(0)[0], 0x12);
+  EXPECT_EQ(rle4.ScanLine(0)[1], 0x10);
+  // Run-length data is always stored bottom-up.
+  spec.height = -1;
+  EXPECT_EQ(ErrorOf(MakeBmp(spec)), dib::kBitmapNotValid);
+}
+
+}  // namespace
+}  // namespace vumo
