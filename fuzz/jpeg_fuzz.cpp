@@ -1,0 +1,15 @@
+// Feeds arbitrary bytes to the reader: it must load them or raise the program's own errors.
+#include <cstddef>
+#include <cstdint>
+
+#include "formats/jpeg_image.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  vumo::TMemoryStream stream(data, size);
+  vumo::TJPEGImage graphic;
+  try {
+    graphic.LoadFromStream(stream);
+  } catch (const vumo::Exception&) {
+  }
+  return 0;
+}
