@@ -1,0 +1,94 @@
+// The framework's colour values and font object, as the settings file keeps them.
+#pragma once
+
+#include <QColor>
+#include <QFont>
+#include <QObject>
+#include <QPalette>
+#include <QString>
+
+namespace vumo {
+
+// A colour as the framework stores it: 0x00BBGGRR, or a system colour with the high bit set
+// and the system colour index in the low byte.
+using TColor = qint32;
+inline constexpr TColor clWindowText = static_cast<TColor>(0x80000008u);
+inline constexpr TColor clBtnFace = static_cast<TColor>(0x8000000Fu);
+inline constexpr TColor clWindow = static_cast<TColor>(0x80000005u);
+inline constexpr TColor clNone = 0x1FFFFFFF;
+inline constexpr TColor clDefault = 0x20000000;
+inline constexpr int DEFAULT_CHARSET = 1;
+
+// A value object whose published properties are stored as a group under one key prefix
+// (a font, for instance), as opposed to a component, which is stored by name.
+class TPersistent : public QObject {
+  Q_OBJECT
+ public:
+  using QObject::QObject;
+};
+
+class TFont : public TPersistent {
+  Q_OBJECT
+  Q_PROPERTY(int Charset READ Charset WRITE SetCharset)
+  Q_PROPERTY(int Color READ Color WRITE SetColor)
+  Q_PROPERTY(int Height READ Height WRITE SetHeight)
+  Q_PROPERTY(QString Name READ Name WRITE SetName)
+  Q_PROPERTY(TFontPitch Pitch READ Pitch WRITE SetPitch)
+  Q_PROPERTY(int Size READ Size WRITE SetSize)
+  Q_PROPERTY(TFontStyles Style READ Style WRITE SetStyle)
+
+ public:
+  enum TFontPitch { fpDefault, fpVariable, fpFixed };
+  Q_ENUM(TFontPitch)
+  enum TFontStyle { fsBold = 1, fsItalic = 2, fsUnderline = 4, fsStrikeOut = 8 };
+  Q_DECLARE_FLAGS(TFontStyles, TFontStyle)
+  Q_FLAG(TFontStyles)
+
+  // Heights in pixels are taken at this many pixels per inch.
+  static constexpr int PixelsPerInch = 96;
+
+  explicit TFont(QObject* parent = nullptr);
+
+  int Charset() const { return charset_; }
+  void SetCharset(int value) { charset_ = value & 0xFF; }
+  int Color() const { return color_; }
+  void SetColor(int value) { color_ = value; }
+  // Negative: character height in pixels; positive: cell height.
+  int Height() const { return height_; }
+  void SetHeight(int value) { height_ = value; }
+  QString Name() const { return name_; }
+  void SetName(const QString& value) { name_ = value; }
+  TFontPitch Pitch() const { return pitch_; }
+  void SetPitch(TFontPitch value) { pitch_ = value; }
+  int Size() const;
+  void SetSize(int value);
+  TFontStyles Style() const { return style_; }
+  void SetStyle(TFontStyles value) { style_ = value; }
+
+  void Assign(const TFont& other);
+  // Name, height, pitch and style from a Qt font; the charset and colour stay.
+  void AssignQFont(const QFont& font);
+  QFont ToQFont() const;
+
+ private:
+  int charset_ = DEFAULT_CHARSET;
+  int color_ = clWindowText;
+  int height_ = -11;
+  QString name_ = QStringLiteral("MS Sans Serif");
+  TFontPitch pitch_ = fpDefault;
+  TFontStyles style_;
+};
+
+namespace settings {
+
+// System colours come from the palette, which is what the desktop's theme says they are.
+QColor ColorToQColor(TColor color, const QPalette& palette);
+QColor ColorToQColor(TColor color);
+TColor QColorToColor(const QColor& color);
+// The classic MulDiv: a * b / c rounded half away from zero, in 64 bits.
+int MulDiv(int a, int b, int c);
+
+}  // namespace settings
+}  // namespace vumo
+
+Q_DECLARE_OPERATORS_FOR_FLAGS(vumo::TFont::TFontStyles)

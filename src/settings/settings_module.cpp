@@ -1,2 +1,0 @@
-// Settings: profile file, property storage, form placement and storage.
-namespace vumo::settings {}
