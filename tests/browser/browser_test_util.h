@@ -1,0 +1,48 @@
+// Small helpers for the browser tests: folders of files with chosen sizes and times.
+#pragma once
+
+#include <QString>
+
+#include <filesystem>
+#include <string>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "browser/file_list_view.h"
+#include "support/test_support.h"
+
+namespace vumo::test {
+
+inline QString Q(const std::string& text) { return QString::fromStdString(text); }
+
+inline void WriteBytes(const std::string& path, std::size_t size) {
+  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  if (fd < 0) return;
+  std::string data(size, 'x');
+  if (size > 0 && ::write(fd, data.data(), size) != ssize_t(size)) {
+  }
+  ::close(fd);
+}
+
+// Sets the modification time in whole seconds since 1970.
+inline void SetTime(const std::string& path, long seconds) {
+  timespec times[2] = {{seconds, 0}, {seconds, 0}};
+  ::utimensat(AT_FDCWD, path.c_str(), times, 0);
+}
+
+// Captions in the list's shown order.
+inline std::vector<std::string> Captions(const TFileListView& list) {
+  std::vector<std::string> captions;
+  for (const TListItem& item : list.Items()) captions.push_back(item.Caption.toStdString());
+  return captions;
+}
+
+inline int RowOf(const TFileListView& list, const QString& caption) {
+  for (std::size_t i = 0; i < list.Items().size(); ++i)
+    if (list.Items()[i].Caption == caption) return int(i);
+  return -1;
+}
+
+}  // namespace vumo::test
