@@ -65,12 +65,22 @@ inline D Widen(std::uint8_t v) {
   }
 }
 
-// round() to 0..255; NaN and anything below 0 give 0.
+// round() to 0..255; NaN and anything below 0 give 0. Adding and removing 1.5 * 2^(digits-1)
+// rounds to an integer under the current (ties-to-even) mode exactly as nearbyint does, but
+// without a library call per colour component.
 inline std::uint8_t RoundToByte(long double x) {
-  const long double r = std::nearbyint(x);
-  if (!(r > 0)) return 0;
-  if (r > 255) return 255;
-  return static_cast<std::uint8_t>(r);
+  if (!(x > -1)) return 0;
+  if (x >= 256) return 255;
+  constexpr long double kRounder = [] {
+    long double v = 1.5L;
+    for (int i = 1; i < std::numeric_limits<long double>::digits; ++i) v *= 2;
+    return v;
+  }();
+  const long double r = (x + kRounder) - kRounder;
+  if (r <= 0) return 0;
+  if (r >= 255) return 255;
+  // Through double: an x87 long-double-to-integer conversion switches the rounding mode.
+  return static_cast<std::uint8_t>(static_cast<int>(static_cast<double>(r)));
 }
 
 inline std::uint16_t RoundToWord(double x) {
@@ -455,20 +465,22 @@ struct CmykPixel {
   }
 };
 
-// Lab to RGB through XYZ, in extended precision.
-inline void LabToRgb(long double l, long double a, long double b, std::uint8_t& red, std::uint8_t& green,
-                     std::uint8_t& blue) {
+// Lab to RGB through XYZ, in extended precision. The terms that depend on one sample alone
+// come in precomputed: for L below 7.9996 `lightnessTerm` is Y = L / 903.3 and the chroma
+// terms are a / 3893.5 and b / 1557.4; otherwise it is T = (L + 16) / 116 and the chroma
+// terms are a / 500 and b / 200.
+inline void LabTermsToRgb(bool linear, long double lightnessTerm, long double aTerm, long double bTerm,
+                          std::uint8_t& red, std::uint8_t& green, std::uint8_t& blue) {
   long double x, y, z;
-  if (l < 7.9996L) {
-    y = l / 903.3L;
-    x = y + a / 3893.5L;
-    z = y - b / 1557.4L;
+  if (linear) {
+    y = lightnessTerm;
+    x = y + aTerm;
+    z = y - bTerm;
   } else {
-    const long double t = (l + 16) / 116;
-    const long double tx = t + a / 500;
-    const long double tz = t - b / 200;
+    const long double tx = lightnessTerm + aTerm;
+    const long double tz = lightnessTerm - bTerm;
     x = tx * tx * tx;
-    y = t * t * t;
+    y = lightnessTerm * lightnessTerm * lightnessTerm;
     z = tz * tz * tz;
   }
   red = RoundToByte((2.998L * x - 1.458L * y - 0.541L * z) * 255);
@@ -476,21 +488,63 @@ inline void LabToRgb(long double l, long double a, long double b, std::uint8_t& 
   blue = RoundToByte((0.099L * x - 0.198L * y + 1.099L * z) * 255);
 }
 
+inline bool LabIsLinear(long double l) { return l < 7.9996L; }
+inline long double LabLightnessTerm(long double l) { return LabIsLinear(l) ? l / 903.3L : (l + 16) / 116; }
+inline long double LabATerm(bool linear, long double a) { return linear ? a / 3893.5L : a / 500; }
+inline long double LabBTerm(bool linear, long double b) { return linear ? b / 1557.4L : b / 200; }
+
+inline void LabToRgb(long double l, long double a, long double b, std::uint8_t& red, std::uint8_t& green,
+                     std::uint8_t& blue) {
+  const bool linear = LabIsLinear(l);
+  LabTermsToRgb(linear, LabLightnessTerm(l), LabATerm(linear, a), LabBTerm(linear, b), red, green, blue);
+}
+
+// The per-sample terms of 8-bit Lab for every sample value, built once: index [0] without and
+// [1] with the option (scaled lightness for L, chroma offset for a and b).
+struct LabTermTables {
+  bool linear[2][256];
+  long double lightness[2][256];
+  long double aLinear[2][256], aCubic[2][256];
+  long double bLinear[2][256], bCubic[2][256];
+};
+
+const LabTermTables& LabTables() {
+  static const LabTermTables tables = [] {
+    LabTermTables t{};
+    for (int option = 0; option < 2; ++option) {
+      for (int v = 0; v < 256; ++v) {
+        const long double l = option ? v / 2.55L : v;
+        t.linear[option][v] = LabIsLinear(l);
+        t.lightness[option][v] = LabLightnessTerm(l);
+        const long double chroma = option ? v - 128 : static_cast<std::int8_t>(v);
+        t.aLinear[option][v] = LabATerm(true, chroma);
+        t.aCubic[option][v] = LabATerm(false, chroma);
+        t.bLinear[option][v] = LabBTerm(true, chroma);
+        t.bCubic[option][v] = LabBTerm(false, chroma);
+      }
+    }
+    return t;
+  }();
+  return tables;
+}
+
 template <bool WideSource, typename D>
 struct LabPixel {
   using Dst = D;
   bool scaledLightness = false;
   bool chromaOffset = false;
+  const LabTermTables* tables = nullptr;
 
   void operator()(const std::uint8_t* const* p, std::size_t off, D& r, D& g, D& b) const {
-    long double l, ca, cb;
+    std::uint8_t red, green, blue;
     if constexpr (WideSource) {
       // A 16-bit sample is read as its 8-bit counterpart with a fraction, so the lightness
       // and chroma options mean the same for both depths.
       const std::uint16_t sl = Load16(p[0] + off);
       const std::uint16_t sa = Load16(p[1] + off);
       const std::uint16_t sb = Load16(p[2] + off);
-      l = sl / 257.0L;
+      long double l = sl / 257.0L;
+      long double ca, cb;
       if (chromaOffset) {
         ca = sa / 256.0L - 128;
         cb = sb / 256.0L - 128;
@@ -498,22 +552,18 @@ struct LabPixel {
         ca = static_cast<std::int16_t>(sa) / 256.0L;
         cb = static_cast<std::int16_t>(sb) / 256.0L;
       }
+      if (scaledLightness) l /= 2.55L;
+      LabToRgb(l, ca, cb, red, green, blue);
     } else {
+      const int lo = scaledLightness ? 1 : 0;
+      const int co = chromaOffset ? 1 : 0;
       const std::uint8_t sl = p[0][off];
       const std::uint8_t sa = p[1][off];
       const std::uint8_t sb = p[2][off];
-      l = sl;
-      if (chromaOffset) {
-        ca = static_cast<int>(sa) - 128;
-        cb = static_cast<int>(sb) - 128;
-      } else {
-        ca = static_cast<std::int8_t>(sa);
-        cb = static_cast<std::int8_t>(sb);
-      }
+      const bool linear = tables->linear[lo][sl];
+      LabTermsToRgb(linear, tables->lightness[lo][sl], linear ? tables->aLinear[co][sa] : tables->aCubic[co][sa],
+                    linear ? tables->bLinear[co][sb] : tables->bCubic[co][sb], red, green, blue);
     }
-    if (scaledLightness) l /= 2.55L;
-    std::uint8_t red, green, blue;
-    LabToRgb(l, ca, cb, red, green, blue);
     r = Widen<D>(red);
     g = Widen<D>(green);
     b = Widen<D>(blue);
@@ -1037,10 +1087,12 @@ void ConvertLab(const RowSetup& setup, std::span<const void* const> source, void
   }
   const bool scaled = (setup.sourceOptions & cvLabScaledLightness) != 0;
   const bool offset = (setup.sourceOptions & cvLabChromaOffset) != 0;
+  const LabTermTables& tables = LabTables();
   RunTripleByDepth<LabPixel>(setup, planes, bgr, static_cast<std::uint8_t*>(target), count, mask,
                              [&](auto px) {
                                px.scaledLightness = scaled;
                                px.chromaOffset = offset;
+                               px.tables = &tables;
                                return px;
                              });
 }

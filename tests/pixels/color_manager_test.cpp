@@ -253,6 +253,23 @@ TEST(ColorManagerRgb, GammaDepthsAndSwapping) {
   EXPECT_EQ(WordAt(copied, 3), 0x0400);
 }
 
+// Decoders hand over 16-bit samples at any byte offset.
+TEST(ColorManagerRgb, SixteenBitSamplesAtOddAddresses) {
+  const Bytes words = Words({0x0101, 0x0202, 0x0303, 0x0404, 0x0505, 0x0606, 0x0707, 0x0808});
+  Bytes shifted(words.size() + 1);
+  std::memcpy(shifted.data() + 1, words.data(), words.size());
+  const Layout layouts[] = {{csRGB, csBGR, 16, 8, cvSwapBytes}, {csRGBA, csRGBA, 16, 16}, {csCMYK, csRGB, 16, 8},
+                            {csYCbCr, csRGB, 16, 16}, {csCIELab, csBGR, 16, 8}, {csGrayAlpha, csGray, 16, 16},
+                            {csIndexed, csIndexed, 16, 4}};
+  for (const Layout& l : layouts) {
+    TColorManager cm = Make(l);
+    Bytes aligned(16, 0), odd(17, 0);
+    cm.ConvertRow(words.data(), aligned.data(), 2, 0xFF);
+    cm.ConvertRow(shifted.data() + 1, odd.data() + 1, 2, 0xFF);
+    EXPECT_EQ(aligned, Bytes(odd.begin() + 1, odd.end())) << "source scheme " << int(l.source);
+  }
+}
+
 TEST(ColorManagerCmyk, ReferenceValues) {
   EXPECT_EQ(Convert({csCMYK, csRGB, 8, 8}, {0, 0, 0, 0}, 1, 3), (Bytes{255, 255, 255}));
   EXPECT_EQ(Convert({csCMYK, csBGR, 8, 8}, {10, 200, 77, 255}, 1, 3), (Bytes{0, 0, 0}));
