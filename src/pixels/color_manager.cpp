@@ -218,10 +218,17 @@ void RgbLoop(const Planes& src, std::uint8_t* dst, std::size_t dstStride, std::u
     if constexpr (Masked) {
       if (!Selected(mask, i)) continue;
     }
-    Store<D>(dst, fn(s0 + off));
-    Store<D>(dst + kD, fn(s1 + off));
-    Store<D>(dst + 2 * kD, fn(s2 + off));
-    if constexpr (CopyAlpha) Store<D>(dst + 3 * kD, alphaFn(s3 + off));
+    // Everything is read before anything is written, so a row may be converted in place.
+    const D c0 = fn(s0 + off);
+    const D c1 = fn(s1 + off);
+    const D c2 = fn(s2 + off);
+    if constexpr (CopyAlpha) {
+      const D alpha = alphaFn(s3 + off);
+      Store<D>(dst + 3 * kD, alpha);
+    }
+    Store<D>(dst, c0);
+    Store<D>(dst + kD, c1);
+    Store<D>(dst + 2 * kD, c2);
     off += stride;
   }
 }
@@ -304,7 +311,7 @@ void ConvertRgbFamily(const RowSetup& setup, std::span<const void* const> source
   if (mask == 0xFF && !planar && !gamma && sb == tb && (sb == 8 || !swap)) {
     const std::uint8_t* base = Bytes(source[0]);
     if (!reverse && planes.stride == dstStride) {
-      std::memcpy(dst, base, std::size_t{count} * dstStride);
+      std::memmove(dst, base, std::size_t{count} * dstStride);
       return;
     }
     if (reverse && sb == 8 && sourceAlpha == targetAlpha) {
@@ -940,7 +947,7 @@ void TColorManager::ConvertIndexed16To16(std::span<const void* const> Source, vo
   auto* d = static_cast<std::uint8_t*>(Target);
   const bool swap = (sourceOptions_ & cvSwapBytes) != 0;
   if (Mask == 0xFF && !swap) {
-    std::memcpy(d, s, std::size_t{Count} * 2);
+    std::memmove(d, s, std::size_t{Count} * 2);
   } else if (swap) {
     RunSamples(s, 2, d, Count, Mask, Component16To16<true>{nullptr});
   } else {
@@ -985,7 +992,7 @@ void TColorManager::ConvertIndexedPacked(std::span<const void* const> Source, vo
   const std::uint8_t* s = Bytes(Source[0]);
   auto* d = static_cast<std::uint8_t*>(Target);
   if (sb == tb && Mask == 0xFF) {
-    std::memcpy(d, s, (std::size_t{Count} * sb + 7) / 8);
+    std::memmove(d, s, (std::size_t{Count} * sb + 7) / 8);
     return;
   }
   // Indices and grey levels are rescaled to the target's range.
@@ -1019,7 +1026,7 @@ void TColorManager::ConvertGray(std::span<const void* const> Source, void* Targe
   const std::uint8_t* s = Bytes(Source[0]);
   auto* d = static_cast<std::uint8_t*>(Target);
   if (Mask == 0xFF && stride == sourceSize && sb == tb && (sb == 8 || !swap)) {
-    std::memcpy(d, s, std::size_t{Count} * sourceSize);
+    std::memmove(d, s, std::size_t{Count} * sourceSize);
     return;
   }
   if (sb == 8 && tb == 8) {

@@ -233,6 +233,28 @@ TEST(ColorManagerRgb, OrdersAndAlpha) {
             (Bytes{0xEE, 0xEE, 0xEE, 3, 2, 1, 0xEE, 0xEE, 0xEE, 6, 5, 4}));
 }
 
+TEST(ColorManagerRgb, RowsConvertInPlace) {
+  struct Case {
+    Layout layout;
+    std::size_t targetPixelBytes;
+  };
+  const Case cases[] = {{{csRGB, csBGR, 8, 8}, 3},
+                        {{csRGBA, csBGRA, 8, 8}, 4},
+                        {{csRGB, csBGR, 16, 16, cvSwapBytes}, 6},
+                        {{csRGBA, csBGRA, 8, 8, 0, cvApplyGamma}, 4},
+                        {{csBGRA, csBGR, 8, 8}, 3}};
+  for (const Case& c : cases) {
+    Bytes row(48);
+    for (std::size_t i = 0; i < row.size(); ++i) row[i] = static_cast<std::uint8_t>(i * 29 + 3);
+    const Bytes expected = Convert(c.layout, row, 6, 48);
+    TColorManager cm = Make(c.layout);
+    cm.ConvertRow(row.data(), row.data(), 6, 0xFF);
+    const std::size_t written = 6 * c.targetPixelBytes;
+    EXPECT_EQ(Bytes(row.begin(), row.begin() + written), Bytes(expected.begin(), expected.begin() + written))
+        << int(c.layout.source);
+  }
+}
+
 TEST(ColorManagerRgb, GammaDepthsAndSwapping) {
   TColorManager gamma;
   const std::uint8_t* table = gamma.GammaTable();
