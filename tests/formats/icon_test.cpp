@@ -62,6 +62,10 @@ TEST(Icon, RealIconsMatchReferences) {
   ExpectLooksLike(SharedData("pillow/black_and_white.ico"), Fixture("ico/black_and_white.png"));
   ExpectLooksLike(Fixture("ico/magick.ico"), Fixture("ico/magick.png"));
   EXPECT_EQ(LoadBytes(ReadFile(SharedData("pillow/python.ico"))).Width(), 48);
+  auto viaPicture = Compare(test::LoadThroughPicture(SharedData("pillow/python.ico")),
+                            test::LoadReferencePng(Fixture("ico/python.png")), 0);
+  EXPECT_TRUE(viaPicture.sameSize);
+  EXPECT_EQ(viaPicture.pixelsOff, 0u);
 }
 
 TEST(Icon, PngEntriesAreRefusedClearly) {

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -62,6 +64,17 @@ TEST(JpegImage, MatchesQtDecode) {
     EXPECT_TRUE(d.sameSize);
     EXPECT_EQ(d.pixelsOff, 0u) << "max delta " << d.maxChannelDelta;
     EXPECT_LT(d.meanChannelDelta, 1.0);
+  }
+}
+
+TEST(JpegImage, PictureLoadsEveryJpegExtension) {
+  std::string dir = test::TempDir("jpeg_image");
+  auto expected = test::LoadReferencePng(Fixture("jpeg/colour.jpg"));
+  for (const char* name : {"/a.jpg", "/b.JPEG", "/c.jpe", "/d.jfif"}) {
+    std::filesystem::copy_file(Fixture("jpeg/colour.jpg"), dir + name);
+    auto d = Compare(test::LoadThroughPicture(dir + name), expected, 4);
+    EXPECT_TRUE(d.sameSize) << name;
+    EXPECT_EQ(d.pixelsOff, 0u) << name;
   }
 }
 

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <map>
 #include <string>
@@ -340,6 +341,18 @@ TEST(WindowsBitmap, RunLengthEscapesAndClipping) {
   // Run-length data is always stored bottom-up.
   spec.height = -1;
   EXPECT_EQ(ErrorOf(MakeBmp(spec)), dib::kBitmapNotValid);
+}
+
+TEST(WindowsBitmap, PictureLoadsEveryBitmapExtension) {
+  std::string dir = test::TempDir("windows_bitmap");
+  std::filesystem::copy_file(SharedData("pillow/bmp/g/pal8rle.bmp"), dir + "/run.RLE");
+  std::filesystem::copy_file(SharedData("pillow/bmp/g/pal8.bmp"), dir + "/plain.dib");
+  auto expected = test::LoadReferencePng(Fixture("bmp/pal8.png"));
+  for (const char* name : {"/run.RLE", "/plain.dib"}) {
+    auto d = Compare(test::LoadThroughPicture(dir + name), expected, 0);
+    EXPECT_TRUE(d.sameSize) << name;
+    EXPECT_EQ(d.pixelsOff, 0u) << name;
+  }
 }
 
 }  // namespace
