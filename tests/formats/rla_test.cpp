@@ -1,0 +1,221 @@
+#include "formats/rla.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "formats/picture.h"
+#include "support/test_support.h"
+
+namespace vumo {
+namespace {
+
+using test::Compare;
+using test::Fixture;
+using test::LoadReferencePng;
+using test::ReadFile;
+using test::Rgba8Image;
+using test::ToRgba8;
+
+Rgba8Image LoadRla(const std::vector<std::uint8_t>& bytes, TRLAGraphic* keep = nullptr) {
+  TRLAGraphic local;
+  TRLAGraphic& graphic = keep ? *keep : local;
+  TMemoryStream stream(bytes.data(), bytes.size());
+  graphic.LoadFromStream(stream);
+  return ToRgba8(graphic);
+}
+
+std::string ErrorOf(const std::vector<std::uint8_t>& bytes) {
+  try {
+    LoadRla(bytes);
+  } catch (const Exception& e) {
+    return e.what();
+  }
+  return "";
+}
+
+void PutBigEndian16(std::vector<std::uint8_t>& bytes, std::size_t at, int value) {
+  bytes[at] = static_cast<std::uint8_t>(value >> 8);
+  bytes[at + 1] = static_cast<std::uint8_t>(value);
+}
+
+void PutText(std::vector<std::uint8_t>& bytes, std::size_t at, std::size_t size, const char* text) {
+  std::memset(&bytes[at], 0, size);
+  std::memcpy(&bytes[at], text, std::strlen(text));
+}
+
+constexpr const char* kNoConverter = "Color conversion failed. Could not find a proper method.";
+
+TEST(RLAReader, FixturesMatchTheirPictures) {
+  for (const char* name : {"window_0_99", "top_down", "matte", "rgb16", "gamma_none"}) {
+    SCOPED_TRACE(name);
+    const std::string base = Fixture(std::string("rla/") + name);
+    const Rgba8Image actual = LoadRla(ReadFile(base + ".rla"));
+    if (std::string(name) == "gamma_none") {
+      // No gamma text: the ramp comes through untouched.
+      ASSERT_EQ(actual.width, 256);
+      for (int x = 0; x < 256; ++x) EXPECT_EQ(actual.pixels[4 * x], x);
+      continue;
+    }
+    const auto d = Compare(actual, LoadReferencePng(base + ".png"), 0, false);
+    EXPECT_TRUE(d.sameSize);
+    EXPECT_EQ(d.pixelsOff, 0u);
+    EXPECT_EQ(d.maxAlphaDelta, 0);
+  }
+}
+
+TEST(RLAReader, WindowGivesSizeAndRowOrder) {
+  TRLAGraphic graphic;
+  LoadRla(ReadFile(Fixture("rla/window_0_99.rla")), &graphic);
+  EXPECT_EQ(graphic.Width(), 7);
+  EXPECT_EQ(graphic.Height(), 100);
+  EXPECT_TRUE(graphic.ImageProperties.BottomUp);
+  EXPECT_EQ(graphic.PixelFormat(), pf24bit);
+  EXPECT_EQ(graphic.ImageProperties.Compression, ctRLE);
+  EXPECT_EQ(graphic.ImageProperties.Options & ioBigEndian, ioBigEndian);
+
+  TRLAGraphic topDown;
+  LoadRla(ReadFile(Fixture("rla/top_down.rla")), &topDown);
+  EXPECT_FALSE(topDown.ImageProperties.BottomUp);
+
+  TRLAGraphic matte;
+  LoadRla(ReadFile(Fixture("rla/matte.rla")), &matte);
+  EXPECT_EQ(matte.PixelFormat(), pf32bit);
+  EXPECT_EQ(matte.ImageProperties.ColorScheme, csRGBA);
+  EXPECT_EQ(matte.ImageProperties.SamplesPerPixel, 4);
+}
+
+TEST(RLAReader, GammaTextAppliesGammaCorrection) {
+  TRLAGraphic graphic;
+  const Rgba8Image image = LoadRla(ReadFile(Fixture("rla/gamma_2_2.rla")), &graphic);
+  EXPECT_FLOAT_EQ(graphic.ImageProperties.FileGamma, 2.2f);
+  EXPECT_TRUE(graphic.ImageProperties.Options & ioUseGamma);
+  ASSERT_EQ(image.width, 256);
+  // The file's gamma is the main gamma against a display gamma of 2.2.
+  const double exponent = 1.0 / (2.2 * 2.2);
+  for (int x = 0; x < 256; ++x) {
+    const int expected = static_cast<int>(std::lround(std::pow(x / 255.0, exponent) * 255.0));
+    EXPECT_NEAR(image.pixels[4 * x], expected, 1) << x;
+  }
+
+  TRLAGraphic none;
+  LoadRla(ReadFile(Fixture("rla/gamma_none.rla")), &none);
+  EXPECT_FLOAT_EQ(none.ImageProperties.FileGamma, 1.0f);
+  EXPECT_FALSE(none.ImageProperties.Options & ioUseGamma);
+
+  // Text that is not a usable number means no gamma.
+  for (const char* text : {"abc", "2.2x", "-1", "0", "nan", "inf"}) {
+    SCOPED_TRACE(text);
+    auto bytes = ReadFile(Fixture("rla/gamma_2_2.rla"));
+    PutText(bytes, 28, 16, text);
+    TRLAGraphic g;
+    const Rgba8Image plain = LoadRla(bytes, &g);
+    EXPECT_FLOAT_EQ(g.ImageProperties.FileGamma, 1.0f);
+    EXPECT_EQ(plain.pixels[4 * 100], 100);
+  }
+}
+
+TEST(RLAReader, UnreadableHeadersEndTheLoadSilently) {
+  TRLAGraphic graphic;
+  LoadRla(ReadFile(Fixture("rla/matte.rla")), &graphic);
+  ASSERT_FALSE(graphic.Empty());
+  EXPECT_NO_THROW(LoadRla(ReadFile(Fixture("rla/xyz.rla")), &graphic));
+  EXPECT_TRUE(graphic.Empty());
+
+  const auto bytes = ReadFile(Fixture("rla/matte.rla"));
+  EXPECT_NO_THROW(LoadRla(std::vector<std::uint8_t>(bytes.begin(), bytes.begin() + 739), &graphic));
+  EXPECT_TRUE(graphic.Empty());
+  auto backwards = bytes;
+  PutBigEndian16(backwards, 0, 10);  // left beyond right
+  EXPECT_NO_THROW(LoadRla(backwards, &graphic));
+  EXPECT_TRUE(graphic.Empty());
+}
+
+TEST(RLAReader, LayoutsWithoutAConversionAreRefused) {
+  const auto good = ReadFile(Fixture("rla/window_0_99.rla"));
+  auto space = good;
+  PutText(space, 580, 32, "sRGB");
+  EXPECT_EQ(ErrorOf(space), kNoConverter);
+  auto upper = good;
+  PutText(upper, 580, 32, "RGB");
+  EXPECT_EQ(ErrorOf(upper), "");
+  auto oneChannel = good;
+  PutBigEndian16(oneChannel, 20, 1);
+  EXPECT_EQ(ErrorOf(oneChannel), kNoConverter);
+  auto twelveBits = good;
+  PutBigEndian16(twelveBits, 658, 12);
+  EXPECT_EQ(ErrorOf(twelveBits), kNoConverter);
+  auto noBits = good;
+  PutBigEndian16(noBits, 658, 0);
+  EXPECT_FALSE(ErrorOf(noBits).empty());
+}
+
+TEST(RLAReader, BadTablesAndSizes) {
+  const auto good = ReadFile(Fixture("rla/offset_past_end.rla"));
+  // A scanline offset past the end leaves that row black.
+  const auto d = Compare(LoadRla(good), LoadReferencePng(Fixture("rla/offset_past_end.png")), 0);
+  EXPECT_TRUE(d.sameSize);
+  EXPECT_EQ(d.pixelsOff, 0u);
+
+  // An offset table longer than the file is a read error, raised before the bitmap exists.
+  auto tall = good;
+  PutBigEndian16(tall, 4, 0);
+  PutBigEndian16(tall, 6, 30000);
+  EXPECT_EQ(ErrorOf(tall), "Stream read error");
+
+  // Sizes past the limits never reach the bitmap.
+  auto huge = good;
+  PutBigEndian16(huge, 0, -32768);
+  PutBigEndian16(huge, 2, 32767);
+  PutBigEndian16(huge, 4, -32768);
+  PutBigEndian16(huge, 6, 32767);
+  EXPECT_NE(ErrorOf(huge).find("too large"), std::string::npos);
+
+  // Channel records that claim more than a row can use, or run past the end, stay in bounds.
+  auto lengths = ReadFile(Fixture("rla/window_0_99.rla"));
+  const std::size_t firstLine = 740 + 4 * 100;
+  PutBigEndian16(lengths, firstLine, 0xFFFF);
+  EXPECT_NO_THROW(LoadRla(lengths));
+}
+
+TEST(RLAReader, CanLoadTestsRevisionAndChannelSpace) {
+  const auto bytes = ReadFile(Fixture("rla/top_down.rla"));
+  TMemoryStream stream(bytes.data(), bytes.size());
+  EXPECT_TRUE(TRLAGraphic::CanLoad(stream));
+  EXPECT_EQ(stream.Position(), 0);
+  EXPECT_TRUE(TRLAGraphic::CanLoad(Fixture("rla/xyz.rla")));
+  auto revision = bytes;
+  PutBigEndian16(revision, 26, 0xFFFD);
+  TMemoryStream r(revision.data(), revision.size());
+  EXPECT_FALSE(TRLAGraphic::CanLoad(r));
+  auto space = bytes;
+  PutText(space, 580, 32, "cmy");
+  TMemoryStream s(space.data(), space.size());
+  EXPECT_FALSE(TRLAGraphic::CanLoad(s));
+  TMemoryStream headerOnly(bytes.data(), 740);
+  EXPECT_FALSE(TRLAGraphic::CanLoad(headerOnly));
+}
+
+TEST(RLAReader, LoadsThroughThePictureForBothExtensions) {
+  const std::string dir = test::TempDir("rla_extensions");
+  const auto expected = LoadReferencePng(Fixture("rla/matte.png"));
+  for (const char* ext : {"rla", "rpf"}) {
+    const std::string file = dir + "/picture." + ext;
+    std::filesystem::copy_file(Fixture("rla/matte.rla"), file);
+    EXPECT_EQ(Compare(test::LoadThroughPicture(file), expected, 0, false).pixelsOff, 0u) << ext;
+  }
+}
+
+TEST(RLAReader, TruncatedFilesFailCleanlyOrLoadPartly) {
+  for (const char* name : {"rla/window_0_99.rla", "rla/matte.rla", "rla/rgb16.rla", "rla/gamma_2_2.rla"}) {
+    SCOPED_TRACE(name);
+    test::ExpectTruncationsHandled(ReadFile(Fixture(name)), [](const std::vector<std::uint8_t>& bytes) { LoadRla(bytes); });
+  }
+}
+
+}  // namespace
+}  // namespace vumo

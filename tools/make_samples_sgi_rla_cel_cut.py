@@ -1,0 +1,245 @@
+#!/usr/bin/python3
+"""Makes the SGI, RLA, Autodesk CEL and Dr. Halo CUT (+ .pal) sample textures.
+
+The texture is drawn procedurally from sines whose periods divide the size, so it tiles
+without seams. Pillow (python3-pil) draws and quantises it; the small writers below store
+it, since Pillow writes none of these formats but SGI, and SGI it writes only verbatim.
+The fixture script of the tests imports the writers.
+
+    tools/make_samples_sgi_rla_cel_cut.py [output folder, default data/samples]
+"""
+
+import math
+import os
+import struct
+import sys
+
+from PIL import Image
+
+
+# ---------------------------------------------------------------------------------------
+# Run-length coders
+
+
+def sgi_rle(samples, wide=False):
+    """SGI run-length packets for one channel row (bytes or 16-bit values), with end marker."""
+    unit = (lambda v: struct.pack(">H", v)) if wide else (lambda v: bytes([v]))
+    out = bytearray()
+    i, n = 0, len(samples)
+    while i < n:
+        run = 1
+        while i + run < n and run < 127 and samples[i + run] == samples[i]:
+            run += 1
+        if run >= 3 or i + run == n and run > 1:
+            out += unit(run) + unit(samples[i])
+            i += run
+            continue
+        start = i
+        while i < n and i - start < 127:
+            if i + 2 < n and samples[i] == samples[i + 1] == samples[i + 2]:
+                break
+            i += 1
+        out += unit(0x80 | (i - start))
+        for v in samples[start:i]:
+            out += unit(v)
+    out += unit(0)
+    return bytes(out)
+
+
+def rla_rle(data):
+    """RLA packets: a negative count copies bytes, a count c >= 0 repeats one byte c + 1 times."""
+    out = bytearray()
+    i, n = 0, len(data)
+    while i < n:
+        run = 1
+        while i + run < n and run < 128 and data[i + run] == data[i]:
+            run += 1
+        if run >= 2:
+            out += bytes([run - 1, data[i]])
+            i += run
+            continue
+        start = i
+        while i < n and i - start < 128 and not (i + 1 < n and data[i] == data[i + 1]):
+            i += 1
+        out += struct.pack(">b", -(i - start)) + bytes(data[start:i])
+    return bytes(out)
+
+
+def cut_row(indices):
+    """One Dr. Halo row: byte count, packets (bit 7 set: a run), end marker."""
+    out = bytearray()
+    i, n = 0, len(indices)
+    while i < n:
+        run = 1
+        while i + run < n and run < 127 and indices[i + run] == indices[i]:
+            run += 1
+        if run >= 3:
+            out += bytes([0x80 | run, indices[i]])
+            i += run
+            continue
+        start = i
+        while i < n and i - start < 127:
+            if i + 2 < n and indices[i] == indices[i + 1] == indices[i + 2]:
+                break
+            i += 1
+        out += bytes([i - start]) + bytes(indices[start:i])
+    out += b"\0"
+    return struct.pack("<H", len(out)) + bytes(out)
+
+
+# ---------------------------------------------------------------------------------------
+# Writers. `planes` are lists of channel rows, top row first; each row a list of samples.
+
+
+def write_sgi(path, width, height, planes, rle=True, wide=False, dimension=None):
+    """planes[c][y][x], y = 0 the top row; the file stores the bottom row first."""
+    channels = len(planes)
+    if dimension is None:
+        dimension = 3 if channels > 1 else 2
+    header = bytearray(512)
+    struct.pack_into(">HBBHHHH", header, 0, 474, 1 if rle else 0, 2 if wide else 1, dimension, width, height, channels)
+    struct.pack_into(">II", header, 12, 0, 65535 if wide else 255)
+    header[24:24 + 11] = b"vumo sample"
+    fmt = ">%dH" % width if wide else "%dB" % width
+    rows = [[planes[c][height - 1 - r] for r in range(height)] for c in range(channels)]
+    if not rle:
+        body = b"".join(struct.pack(fmt, *rows[c][r]) for c in range(channels) for r in range(height))
+        data = bytes(header) + body
+    else:
+        table_size = 8 * height * channels
+        offsets, lengths, body = [], [], bytearray()
+        for c in range(channels):
+            for r in range(height):
+                packed = sgi_rle(rows[c][r], wide)
+                offsets.append(512 + table_size + len(body))
+                lengths.append(len(packed))  # bytes, also for 16-bit samples
+                body += packed
+        n = height * channels
+        data = bytes(header) + struct.pack(">%dI" % n, *offsets) + struct.pack(">%dI" % n, *lengths) + bytes(body)
+    with open(path, "wb") as f:
+        f.write(data)
+
+
+def rla_header(width, height, channels=3, matte=0, bits=8, gamma=b"", space=b"rgb", bottom_up=True):
+    header = bytearray(740)
+    top, bottom = (height - 1, 0) if bottom_up else (0, height - 1)
+    struct.pack_into(">hhhh", header, 0, 0, width - 1, bottom, top)
+    struct.pack_into(">hhhh", header, 8, 0, width - 1, bottom, top)
+    struct.pack_into(">hhhhhH", header, 16, 1, 0, channels, matte, 0, 0xFFFE)
+    header[28:28 + len(gamma)] = gamma
+    header[580:580 + len(space)] = space
+    header[612:614] = b"\0\0"
+    struct.pack_into(">hhhhh", header, 658, bits, 0, bits if matte else 0, 0, 0)
+    header[464:464 + 4] = b"vumo"
+    return header
+
+
+def write_rla(path, width, height, planes, bits=8, gamma=b"", space=b"rgb", bottom_up=True):
+    """planes[c][y][x] with y = 0 the top row; channels red, green, blue[, matte]."""
+    channels = len(planes)
+    matte = 1 if channels == 4 else 0
+    header = rla_header(width, height, 3, matte, bits, gamma, space, bottom_up)
+    fmt = ">%dH" % width if bits > 8 else "%dB" % width
+    lines = []
+    for i in range(height):
+        y = height - 1 - i if bottom_up else i
+        line = bytearray()
+        for c in range(channels):
+            packed = rla_rle(struct.pack(fmt, *planes[c][y]))
+            line += struct.pack(">H", len(packed)) + packed
+        lines.append(bytes(line))
+    offsets, position = [], 740 + 4 * height
+    for line in lines:
+        offsets.append(position)
+        position += len(line)
+    with open(path, "wb") as f:
+        f.write(bytes(header) + struct.pack(">%dI" % height, *offsets) + b"".join(lines))
+
+
+def write_cel(path, width, height, palette, indices):
+    """palette: 256 (r, g, b) 8-bit triples, stored as 6-bit values; indices: rows top first."""
+    header = struct.pack("<HHHHHBBI16x", 0x9119, width, height, 0, 0, 8, 0, width * height)
+    pal = bytes(v >> 2 for rgb in palette for v in rgb)
+    with open(path, "wb") as f:
+        f.write(header + pal + b"".join(bytes(row) for row in indices))
+
+
+def write_cut(path, width, height, indices):
+    with open(path, "wb") as f:
+        f.write(struct.pack("<HHH", width, height, 0) + b"".join(cut_row(row) for row in indices))
+
+
+def halo_palette(palette, declared=None):
+    """A Dr. Halo palette file: 40-byte header, 6-byte entries, 512-byte blocks; an entry that
+    would start past byte 506 of a block goes to the start of the next block."""
+    count = len(palette)
+    blocks = [bytearray(512)]
+    first = blocks[0]
+    first[0:2] = b"AH"
+    struct.pack_into("<HHBBHHHHHH", first, 2, 0x0A, 0, ord("P"), 0, 0x0C, 0x1F,
+                     (count if declared is None else declared) - 1, 255, 255, 255)
+    first[20:28] = b"Dr. Halo"
+    position = 40
+    for r, g, b in palette:
+        if position > 506:
+            blocks.append(bytearray(512))
+            position = 0
+        struct.pack_into("<HHH", blocks[-1], position, r, g, b)
+        position += 6
+    return b"".join(bytes(block) for block in blocks)
+
+
+# ---------------------------------------------------------------------------------------
+# The texture
+
+
+def texture(size):
+    """A seamless RGB picture: sines whose periods divide the size tile without seams."""
+    image = Image.new("RGB", (size, size))
+    pixels = image.load()
+    t = 2 * math.pi / size
+    for y in range(size):
+        for x in range(size):
+            a = math.sin(t * x * 2) + math.sin(t * y * 3) + 0.6 * math.sin(t * (x + y) * 4)
+            b = math.cos(t * (x - 2 * y) * 1) + 0.5 * math.sin(t * x * 5) * math.cos(t * y * 2)
+            grain = 0.15 * math.sin(t * (7 * x + 11 * y)) * math.sin(t * (13 * x - 5 * y))
+            v = 0.5 + 0.18 * a + grain
+            w = 0.5 + 0.25 * b
+            pixels[x, y] = (
+                max(0, min(255, round(255 * (0.35 + 0.55 * v)))),
+                max(0, min(255, round(255 * (0.25 + 0.45 * v * w + 0.2 * w)))),
+                max(0, min(255, round(255 * (0.15 + 0.35 * w)))),
+            )
+    return image
+
+
+def planes_of(image):
+    width, height = image.size
+    data = list(image.getdata())
+    bands = len(image.getbands())
+    return [[[data[y * width + x][c] for x in range(width)] for y in range(height)] for c in range(bands)]
+
+
+def main():
+    out = sys.argv[1] if len(sys.argv) > 1 else os.path.join(os.path.dirname(__file__), "..", "data", "samples")
+    os.makedirs(out, exist_ok=True)
+    size = 128
+    image = texture(size)
+    planes = planes_of(image)
+    write_sgi(os.path.join(out, "texture.sgi"), size, size, planes, rle=True)
+    write_rla(os.path.join(out, "texture.rla"), size, size, planes)
+    quantised = image.quantize(colors=256, dither=Image.Dither.NONE)
+    raw = quantised.getpalette()[:768]
+    raw += [0] * (768 - len(raw))
+    palette = [tuple(raw[3 * i:3 * i + 3]) for i in range(256)]
+    flat = list(quantised.getdata())
+    indices = [flat[y * size:(y + 1) * size] for y in range(size)]
+    # Six-bit components: keep the top bits so the picture is what the file can hold.
+    write_cel(os.path.join(out, "texture.cel"), size, size, [tuple(v & 0xFC for v in rgb) for rgb in palette], indices)
+    write_cut(os.path.join(out, "texture.cut"), size, size, indices)
+    with open(os.path.join(out, "texture.pal"), "wb") as f:
+        f.write(halo_palette(palette))
+
+
+if __name__ == "__main__":
+    main()
