@@ -329,7 +329,8 @@ void TDirTreeCombo::OpenPath(const QString& path) {
 }
 
 void TDirTreeCombo::ShowPath(const QString& path) {
-  if (path.size() <= 1 || !FolderExists(path)) return;
+  // One character is no path, except the root of the whole tree.
+  if (path.isEmpty() || (path.size() == 1 && path != QLatin1String("/")) || !FolderExists(path)) return;
   const QString folder = AddSlash(path);
   tree_->ExpandToPath(folder);
   watcher_->Watch(folder);
@@ -510,8 +511,9 @@ void TDirTreeCombo::leaveEvent(QEvent* event) {
 }
 
 void TDirTreeCombo::focusOutEvent(QFocusEvent* event) {
+  // The open tree is a popup: Qt closes it itself when the focus goes
+  // elsewhere or a click lands outside it, so nothing more is needed here.
   QWidget::focusOutEvent(event);
-  if (event->reason() != Qt::PopupFocusReason && TreeIsOpen()) CloseUp();
 }
 
 void TDirTreeCombo::resizeEvent(QResizeEvent* event) {
@@ -535,9 +537,6 @@ bool TDirTreeCombo::eventFilter(QObject* watched, QEvent* event) {
         return static_cast<QMouseEvent*>(event)->button() == Qt::RightButton;
       case QEvent::Enter:
         edit_->setToolTip(tree_->isVisible() ? QString() : HintText());
-        break;
-      case QEvent::FocusOut:
-        if (static_cast<QFocusEvent*>(event)->reason() != Qt::PopupFocusReason && TreeIsOpen()) CloseUp();
         break;
       default:
         break;
