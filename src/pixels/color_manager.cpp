@@ -414,8 +414,8 @@ void RunTriple(const Planes& src, bool bgr, std::uint8_t* dst, std::size_t dstSt
   }
 }
 
-// Runs the pixel functor chosen by the two depths: Px8<Dst> for 8-bit sources, Px16<Dst>
-// for 16-bit ones, each built by `make`.
+// Runs the pixel functor chosen by the two depths, Px<16-bit source, target sample type>,
+// after `make` has filled in its row settings.
 template <template <bool, typename> class Px, class Make>
 void RunTripleByDepth(const RowSetup& setup, const Planes& src, bool bgr, std::uint8_t* dst, std::uint32_t count,
                       std::uint8_t mask, Make make) {
@@ -837,7 +837,9 @@ void TColorManager::ConvertRow(std::span<const void* const> Source, void* Target
                                std::uint8_t Mask) {
   if (changed_) PrepareConversion();
   if (!converter_) Fail(kNoConversionMethod);
-  if (Count == 0 || Mask == 0) return;
+  // A pass that selects none of the row's pixels touches nothing, and may come without data.
+  const unsigned reach = Count >= 8 ? 0xFFu : (0xFFu << (8 - Count)) & 0xFFu;
+  if ((Mask & reach) == 0) return;
   if (Source.empty() || !Source[0] || !Target) Fail(kNoConversionMethod);
   (this->*converter_)(Source, Target, Count, Mask);
 }

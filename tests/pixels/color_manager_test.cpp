@@ -417,6 +417,54 @@ TEST(ColorManagerMasks, TwoInterlacedPassesEqualOneRow) {
   }
 }
 
+// Every converter reads exactly the selected pixels' samples and writes inside the row; the
+// buffers are sized exactly, so the sanitizer build catches any stray access.
+TEST(ColorManagerMasks, RowsStayInsideExactlySizedBuffers) {
+  const TColorScheme colour[] = {csRGB, csRGBA, csBGR, csBGRA, csCMYK, csCIELab, csYCbCr, csPhotoYCC};
+  const TColorScheme colourTargets[] = {csRGB, csRGBA, csBGR, csBGRA};
+  std::vector<Layout> layouts;
+  for (std::uint8_t sb : {1, 2, 4, 8, 16}) {
+    for (std::uint8_t tb : {1, 2, 4, 8, 16}) {
+      layouts.push_back({csIndexed, csIndexed, sb, tb, cvSwapBytes});
+      if ((sb == 16 || tb == 16) && (sb < 8 || tb < 8)) continue;
+      layouts.push_back({csGray, csGray, sb, tb});
+      if (sb >= 8 && tb >= 8) layouts.push_back({csGrayAlpha, csIndexed, sb, tb, cvSwapBytes});
+    }
+  }
+  for (TColorScheme s : colour) {
+    for (TColorScheme t : colourTargets) {
+      for (std::uint8_t sb : {8, 16}) {
+        for (std::uint8_t tb : {8, 16}) layouts.push_back({s, t, sb, tb, cvSwapBytes, cvApplyGamma});
+      }
+    }
+  }
+  auto samplesOf = [](TColorScheme s) -> std::size_t {
+    switch (s) {
+      case csIndexed: case csGray: return 1;
+      case csGrayAlpha: return 2;
+      case csRGBA: case csBGRA: case csCMYK: return 4;
+      default: return 3;
+    }
+  };
+  auto rowBytes = [](std::size_t pixels, std::size_t samples, std::uint8_t bits) {
+    return bits < 8 ? (pixels * bits + 7) / 8 : pixels * samples * bits / 8;
+  };
+  for (const Layout& l : layouts) {
+    for (std::uint32_t count : {1u, 7u, 8u, 13u}) {
+      for (std::uint8_t mask : {std::uint8_t{0xFF}, std::uint8_t{0x55}, std::uint8_t{0x81}}) {
+        std::size_t selected = 0;
+        for (std::uint32_t i = 0; i < count; ++i) selected += (mask >> (7 - i % 8)) & 1;
+        Bytes source(rowBytes(selected, samplesOf(l.source), l.sourceBits));
+        for (std::size_t i = 0; i < source.size(); ++i) source[i] = static_cast<std::uint8_t>(i * 91 + 5);
+        Bytes target(rowBytes(count, l.target == csIndexed || l.target == csGray ? 1 : samplesOf(l.target),
+                              l.targetBits));
+        TColorManager cm = Make(l);
+        cm.ConvertRow(source.empty() ? nullptr : source.data(), target.data(), count, mask);
+      }
+    }
+  }
+}
+
 TEST(ColorManagerPlanes, PlanarEqualsInterleaved) {
   const Layout layouts[] = {{csRGBA, csBGRA, 8, 8}, {csRGB, csRGB, 16, 8, cvSwapBytes}, {csCMYK, csRGB, 8, 8},
                             {csCIELab, csBGR, 8, 8}, {csYCbCr, csRGBA, 16, 16}};
