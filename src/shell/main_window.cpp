@@ -1,0 +1,423 @@
+#include "shell/main_window.h"
+
+#include <QAbstractItemView>
+#include <QContextMenuEvent>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QHBoxLayout>
+#include <QIcon>
+#include <QPainter>
+#include <QShowEvent>
+#include <QToolButton>
+#include <QTreeView>
+#include <QVBoxLayout>
+#include <filesystem>
+
+#include "formats/jpeg_image.h"
+#include "shell/application.h"
+
+// Resources of a static library must be pulled in by name, outside any namespace.
+static void InitVumoResources() { Q_INIT_RESOURCE(vumo); }
+
+namespace vumo {
+namespace {
+
+constexpr int kDesignLeft = 218;
+constexpr int kDesignTop = 149;
+constexpr int kDesignWidth = 600;
+constexpr int kDesignHeight = 400;
+constexpr int kBrowserWidth = 240;
+constexpr int kTreeHeight = 240;
+
+QFont DesignFont() {
+  // "MS Sans Serif" is rarely installed; fontconfig then picks the desktop's sans font.
+  QFont font(QStringLiteral("MS Sans Serif"));
+  font.setStyleHint(QFont::SansSerif);
+  font.setPixelSize(11);  // height -11 at 96 pixels per inch: 8 points
+  return font;
+}
+
+// Shows a popup menu for context-menu requests on the widgets it watches.
+class TPopupLink : public QObject {
+ public:
+  TPopupLink(QMenu* menu, QObject* parent) : QObject(parent), menu_(menu) {}
+
+ protected:
+  bool eventFilter(QObject*, QEvent* event) override {
+    if (event->type() != QEvent::ContextMenu) return false;
+    menu_->popup(static_cast<QContextMenuEvent*>(event)->globalPos());
+    event->accept();
+    return true;
+  }
+
+ private:
+  QMenu* menu_;
+};
+
+// Regular files only (links followed): a click on a folder, a drive or a device does nothing,
+// and nothing waits on a pipe that merely looks like a picture.
+bool IsExistingFile(const QString& path) {
+  if (path.isEmpty()) return false;
+  std::error_code error;
+  return std::filesystem::is_regular_file(std::filesystem::path(QFile::encodeName(path).toStdString()), error);
+}
+
+}  // namespace
+
+TForm1::TForm1(QWidget* parent) : QWidget(parent) {
+  InitVumoResources();
+  setObjectName(QStringLiteral("Form1"));
+  setWindowTitle(QString::fromLatin1(kApplicationTitle));
+  setWindowIcon(QIcon(QStringLiteral(":/vumo.png")));
+  setFont(DesignFont());
+  move(kDesignLeft, kDesignTop);
+  SetOuterSize(kDesignWidth, kDesignHeight);
+
+  CreateComponents();
+  CreateMenus();
+  layout()->activate();  // the start-up handler reads the list's laid-out height
+
+  // FormStorage1 attaches here: create it with this window as its owner, give it
+  // IniFileName "Vumo.ini", IniSection "User" and the seventeen StoredProps, and let it hook
+  // this window's show, close and destroy events. It must be in place before the window is
+  // first shown (it restores there, before FormShow runs) and needs no call from FormCreate.
+
+  FormCreate(this);
+}
+
+TForm1::~TForm1() = default;
+
+void TForm1::CreateComponents() {
+  PanelTop = new TPanel(this);
+  PanelTop->setObjectName(QStringLiteral("PanelTop"));
+  PanelTop->SetBevelOuter(TPanel::bvNone);
+  PanelTop->SetHeight(2);
+
+  PanelLeft = new TPanel(this);
+  PanelLeft->setObjectName(QStringLiteral("PanelLeft"));
+  PanelLeft->SetBevelOuter(TPanel::bvNone);
+  PanelLeft->SetWidth(kBrowserWidth);
+
+  BrowseDrives = new TDirTreeCombo(PanelLeft);
+  BrowseDrives->setObjectName(QStringLiteral("BrowseDrives"));
+  BrowseDrives->setFixedHeight(21);
+  BrowseDrives->setCursor(Qt::ArrowCursor);
+  BrowseDrives->SetTreeHeight(kTreeHeight);
+  if (auto* button = BrowseDrives->findChild<QToolButton*>()) button->setIcon(QIcon(QStringLiteral(":/dropdown.png")));
+
+  PanelDiv = new TPanel(PanelLeft);
+  PanelDiv->setObjectName(QStringLiteral("PanelDiv"));
+  PanelDiv->SetBevelOuter(TPanel::bvNone);
+  PanelDiv->SetHeight(2);
+
+  BrowseFiles = new TFileListView(PanelLeft);
+  BrowseFiles->setObjectName(QStringLiteral("BrowseFiles"));
+  if (BrowseFiles->Directory() != QLatin1String("Drives")) BrowseFiles->SetDirectory(QStringLiteral("Drives"));
+  BrowseFiles->SetMask(QString::fromLatin1(kAllFilesMask));
+  BrowseFiles->SetShowFolders(false);
+  BrowseFiles->setSelectionMode(QAbstractItemView::SingleSelection);
+  BrowseFiles->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  BrowseFiles->SetDirTreeCombo(BrowseDrives);
+  BrowseDrives->SetFileList(BrowseFiles);
+
+  SplitterV = new TSplitter(this);
+  SplitterV->setObjectName(QStringLiteral("SplitterV"));
+  SplitterV->setFixedWidth(2);
+  SplitterV->SetControl(PanelLeft);
+
+  ScrollBox = new TScrollBox(this);
+  ScrollBox->setObjectName(QStringLiteral("ScrollBox"));
+  ScrollBox->SetColor(clBtnFace);
+
+  ViewImage = new TProImage(ScrollBox->Client());
+  ViewImage->setObjectName(QStringLiteral("ViewImage"));
+  ViewImage->SetAlign(TProImage::alClient);
+  ViewImage->SetTiled(true);
+  ViewImage->SetStretch(false);
+  ViewImage->SetAutoSize(true);
+
+  FontBrowse = new TFontDialog(this);
+  FontBrowse->setObjectName(QStringLiteral("FontBrowse"));
+  FontBrowse->SetFont(font());
+
+  AboutImage = new TProImageViewDialog(this);
+  AboutImage->setObjectName(QStringLiteral("AboutImage"));
+  AboutImage->SetCaption(QStringLiteral("About ..."));
+  LoadAboutPicture();
+
+  ImageBk = new TColorDialog(this);
+  ImageBk->setObjectName(QStringLiteral("ImageBk"));
+
+  auto* leftLayout = new QVBoxLayout(PanelLeft);
+  leftLayout->setContentsMargins(0, 0, 0, 0);
+  leftLayout->setSpacing(0);
+  leftLayout->addWidget(BrowseDrives);
+  leftLayout->addWidget(PanelDiv);
+  leftLayout->addWidget(BrowseFiles, 1);
+
+  // Framework alignment order: the top spacer spans the window, then the panel and the
+  // splitter line up from the left and the scroll box takes the rest.
+  auto* rowLayout = new QHBoxLayout;
+  rowLayout->setContentsMargins(0, 0, 0, 0);
+  rowLayout->setSpacing(0);
+  rowLayout->addWidget(PanelLeft);
+  rowLayout->addWidget(SplitterV);
+  rowLayout->addWidget(ScrollBox, 1);
+
+  auto* formLayout = new QVBoxLayout(this);
+  formLayout->setContentsMargins(0, 0, 0, 0);
+  formLayout->setSpacing(0);
+  formLayout->addWidget(PanelTop);
+  formLayout->addLayout(rowLayout, 1);
+}
+
+TMenuItem* TForm1::AddItem(QMenu* menu, const char* name, const char* caption, bool checkable, bool checked,
+                           void (TForm1::*handler)(QObject*)) {
+  auto* item = new TMenuItem(QString::fromLatin1(name), QString::fromLatin1(caption), checkable, this);
+  item->SetChecked(checked);
+  if (menu) {
+    menu->addAction(item);
+  } else {
+    // Qt ignores the shortcut of an action that is hidden, so these stay visible but sit in
+    // no menu; added to the window, they answer wherever the focus is inside it.
+    item->setShortcutContext(Qt::WindowShortcut);
+    addAction(item);
+  }
+  if (handler)
+    connect(item, &TMenuItem::Click, this, [this, item, handler] { RunGuarded([&] { (this->*handler)(item); }); });
+  return item;
+}
+
+void TForm1::CreateMenus() {
+  FileMenu = new QMenu(this);
+  FileMenu->setObjectName(QStringLiteral("FileMenu"));
+  FolderMenu = AddItem(FileMenu, "FolderMenu", "Show Folders", true, false, &TForm1::FolderMenuClick);
+  AllFiles = AddItem(FileMenu, "AllFiles", "View All Files (*.*)", true, false, &TForm1::AllFilesClick);
+  AllFiles->setVisible(false);
+  FileMenu->addSeparator();
+  DefaultSettings = AddItem(FileMenu, "DefaultSettings", "Default Settings", false, false, &TForm1::DefaultSettingsClick);
+  FileMenu->addSeparator();
+  AboutVumo = AddItem(FileMenu, "AboutVumo", "About Vumo ...", false, false, &TForm1::AboutVumoClick);
+
+  ImageMenu = new QMenu(this);
+  ImageMenu->setObjectName(QStringLiteral("ImageMenu"));
+  BrowseMenu = AddItem(ImageMenu, "BrowseMenu", "View Browser", true, true, &TForm1::BrowseMenuClick);
+  ImageMenu->addSeparator();
+  TileMenu = AddItem(ImageMenu, "TileMenu", "View Tiled", true, true, &TForm1::TileMenuClick);
+  NormMenu = AddItem(ImageMenu, "NormMenu", "View Normal", true, false, &TForm1::NormMenuClick);
+  StretchMenu = AddItem(ImageMenu, "StretchMenu", "View Stretched", true, false, &TForm1::StretchMenuClick);
+  ImageMenu->addSeparator();
+  Background = AddItem(ImageMenu, "Background", "Background ...", false, false, &TForm1::BackgroundClick);
+
+  FormMenu = new QMenu(this);
+  FormMenu->setObjectName(QStringLiteral("FormMenu"));
+  FMBrowseMenu = AddItem(nullptr, "FMBrowseMenu", "View Browser", true, false, &TForm1::BrowseMenuClick);
+  FMBrowseMenu->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_B));
+  FMTileMenu = AddItem(nullptr, "FMTileMenu", "View Tiled", true, true, &TForm1::TileMenuClick);
+  FMTileMenu->setShortcut(QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_T));
+  FMNormMenu = AddItem(nullptr, "FMNormMenu", "View Normal", true, false, &TForm1::NormMenuClick);
+  FMNormMenu->setShortcut(QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_N));
+  FMStretchMenu = AddItem(nullptr, "FMStretchMenu", "View Stretched", true, false, &TForm1::StretchMenuClick);
+  FMStretchMenu->setShortcut(QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_S));
+  FMFolderMenu = AddItem(nullptr, "FMFolderMenu", "Show Folders", true, false, &TForm1::FolderMenuClick);
+  FMFolderMenu->setShortcut(QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_F));
+  FMAllFiles = AddItem(nullptr, "FMAllFiles", "View All Files (*.*)", true, false, &TForm1::AllFilesClick);
+  FMAllFiles->setShortcut(QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_A));
+  FMDefault = AddItem(nullptr, "FMDefault", "Default Settings", true, false, &TForm1::DefaultSettingsClick);
+  FMDefault->setShortcut(QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_D));
+
+  AttachPopup(BrowseFiles, FileMenu);
+  AttachPopup(ScrollBox, ImageMenu);
+  AttachPopup(ViewImage, ImageMenu);
+
+  connect(BrowseFiles, &TFileListView::Click, this, [this] { RunGuarded([this] { BrowseFilesClick(BrowseFiles); }); });
+  connect(BrowseDrives, &TDirTreeCombo::Click, this, [this] { RunGuarded([this] { BrowseDrivesClick(BrowseDrives); }); });
+}
+
+void TForm1::AttachPopup(QWidget* widget, QMenu* menu) {
+  auto* link = new TPopupLink(menu, widget);
+  widget->installEventFilter(link);
+  // A scroll area takes its context-menu events on its viewport (and, for the scroll box,
+  // on the client inside it).
+  if (auto* area = qobject_cast<QAbstractScrollArea*>(widget)) {
+    area->viewport()->installEventFilter(link);
+    if (auto* box = qobject_cast<TScrollBox*>(widget)) box->Client()->installEventFilter(link);
+  }
+}
+
+void TForm1::LoadAboutPicture() {
+  QFile file(QStringLiteral(":/about.jpg"));
+  if (!file.open(QIODevice::ReadOnly)) return;
+  const QByteArray data = file.readAll();
+  try {
+    TJPEGImage jpeg;
+    jpeg.LoadFromMemory(reinterpret_cast<const std::uint8_t*>(data.constData()), static_cast<std::size_t>(data.size()));
+    TPicture picture;
+    picture.SetGraphic(&jpeg);
+    AboutImage->SetPicture(picture);
+  } catch (const std::exception& error) {
+    // The window still works without its About picture; the box then shows an empty window.
+    qWarning("About picture: %s", error.what());
+  }
+}
+
+void TForm1::SetOuterSize(int width, int height) {
+  // Zero until the window system has framed the window.
+  const QSize frame = frameGeometry().size() - geometry().size();
+  resize(std::max(0, width - frame.width()), std::max(0, height - frame.height()));
+}
+
+void TForm1::LoadPicture(const QString& path) {
+  ViewImage->Picture()->LoadFromFile(QFile::encodeName(path).toStdString());
+}
+
+void TForm1::OpenFromCommandLine(const QString& path) {
+  const QFileInfo info(path);
+  if (!info.exists()) throw Exception(FormatMessage("Cannot open file \"%s\".", QFile::encodeName(path).constData()));
+  const QString folder = info.isDir() ? info.absoluteFilePath() : info.absolutePath();
+  BrowseFiles->SetDirectory(folder);
+  BrowseDrives->OpenPath(folder);
+  if (!info.isDir()) LoadPicture(info.absoluteFilePath());
+}
+
+void TForm1::showEvent(QShowEvent* event) {
+  QWidget::showEvent(event);
+  if (!event->spontaneous()) RunGuarded([this] { FormShow(this); });
+}
+
+void TForm1::resizeEvent(QResizeEvent* event) {
+  QWidget::resizeEvent(event);
+  RunGuarded([this] { FormResize(this); });
+}
+
+void TForm1::paintEvent(QPaintEvent*) {
+  QPainter painter(this);
+  painter.fillRect(rect(), ColorToQColor(clBtnFace));
+}
+
+void TForm1::FormCreate(QObject*) {
+  // The full path, however long: cutting it at the old 260-character limit would list a
+  // different folder.
+  BrowseFiles->SetDirectory(QDir::currentPath());
+  BrowseFiles->UpdateFileList();
+  BrowseDrives->OpenPath(BrowseFiles->Directory());
+  BrowseDrives->SetTreeHeight(BrowseFiles->height());
+  ImageBk->SetColor(ScrollBox->Color());
+  BrowseFiles->SetMask(QString::fromLatin1(AllFiles->Checked() ? kAllFilesMask : kStartupMask));
+  BrowseFiles->SetShowFolders(FolderMenu->Checked());
+}
+
+void TForm1::FormShow(QObject*) { BrowseDrives->OpenPath(BrowseFiles->Directory()); }
+
+void TForm1::FormResize(QObject*) { BrowseDrives->SetTreeHeight(BrowseFiles->height()); }
+
+void TForm1::BrowseDrivesClick(QObject*) { BrowseDrives->SetTreeHeight(BrowseFiles->height()); }
+
+void TForm1::BrowseFilesClick(QObject*) {
+  if (!IsExistingFile(BrowseFiles->SelectedItem())) return;
+  LoadPicture(BrowseFiles->SelectedItem());
+}
+
+void TForm1::FolderMenuClick(QObject*) {
+  const bool show = !FolderMenu->Checked();
+  BrowseFiles->SetShowFolders(show);
+  FolderMenu->SetChecked(show);
+  BrowseFiles->update();
+}
+
+void TForm1::AllFilesClick(QObject*) {
+  const bool all = !AllFiles->Checked();
+  BrowseFiles->SetMask(QString::fromLatin1(all ? kAllFilesMask : kPictureMask));
+  AllFiles->SetChecked(all);
+  BrowseFiles->update();
+}
+
+void TForm1::DefaultSettingsClick(QObject*) {
+  setWindowState(windowState() & ~(Qt::WindowMinimized | Qt::WindowMaximized | Qt::WindowFullScreen));
+  SetOuterSize(kDesignWidth, kDesignHeight);
+
+  PanelLeft->SetWidth(kBrowserWidth);
+  PanelLeft->show();
+  SplitterV->show();
+  BrowseMenu->SetChecked(true);
+
+  BrowseFiles->setFocus();
+
+  BrowseFiles->SetMask(QString::fromLatin1(kPictureMask));
+  AllFiles->SetChecked(false);
+
+  BrowseDrives->setFont(PanelLeft->font());
+  BrowseFiles->setFont(PanelLeft->font());
+  FontBrowse->SetFont(PanelLeft->font());
+
+  BrowseDrives->SetTreeHeight(BrowseFiles->height());
+
+  BrowseFiles->SetShowFolders(false);
+  FolderMenu->SetChecked(false);
+
+  ViewImage->SetAlign(TProImage::alClient);
+  ViewImage->SetStretch(false);
+  ViewImage->SetTiled(true);
+  TileMenu->SetChecked(true);
+  NormMenu->SetChecked(false);
+  StretchMenu->SetChecked(false);
+
+  ScrollBox->SetColor(clBtnFace);
+}
+
+void TForm1::AboutVumoClick(QObject*) { AboutImage->Execute(); }
+
+void TForm1::BrowseMenuClick(QObject*) {
+  if (BrowseMenu->Checked()) {
+    SplitterV->hide();
+    PanelLeft->hide();
+    BrowseMenu->SetChecked(false);
+  } else {
+    // The row keeps the panel before the splitter, so the splitter comes back at its right.
+    PanelLeft->show();
+    SplitterV->show();
+    BrowseMenu->SetChecked(true);
+  }
+}
+
+void TForm1::TileMenuClick(QObject*) {
+  ViewImage->SetAlign(TProImage::alClient);
+  ViewImage->SetStretch(false);
+  ViewImage->SetTiled(true);
+  NormMenu->SetChecked(false);
+  StretchMenu->SetChecked(false);
+  TileMenu->SetChecked(true);
+}
+
+void TForm1::NormMenuClick(QObject*) {
+  ViewImage->SetAlign(TProImage::alNone);
+  ViewImage->SetAutoSize(true);
+  ViewImage->SetStretch(false);
+  ViewImage->SetTiled(false);
+  NormMenu->SetChecked(true);
+  StretchMenu->SetChecked(false);
+  TileMenu->SetChecked(false);
+}
+
+void TForm1::StretchMenuClick(QObject*) {
+  ViewImage->SetAlign(TProImage::alClient);
+  ViewImage->SetStretch(true);
+  ViewImage->SetTiled(false);
+  NormMenu->SetChecked(false);
+  StretchMenu->SetChecked(true);
+  TileMenu->SetChecked(false);
+}
+
+void TForm1::BackgroundClick(QObject*) {
+  ImageBk->SetColor(ScrollBox->Color());
+  if (ImageBk->Execute()) ScrollBox->SetColor(ImageBk->Color());
+}
+
+void TForm1::FontMenuBClick(QObject*) {
+  if (FontBrowse->Execute()) BrowseDrives->setFont(FontBrowse->Font());
+  BrowseDrives->SetTreeHeight(BrowseFiles->height());
+  BrowseFiles->setFont(FontBrowse->Font());
+}
+
+}  // namespace vumo

@@ -1,0 +1,108 @@
+// The viewer's main window: browser panel on the left, picture on the right.
+#pragma once
+
+#include <QMenu>
+#include <QWidget>
+
+#include "browser/dir_tree_combo.h"
+#include "browser/file_list_view.h"
+#include "shell/about_dialog.h"
+#include "shell/common_dialogs.h"
+#include "shell/menu_item.h"
+#include "shell/panel.h"
+#include "shell/pro_image.h"
+#include "shell/scroll_box.h"
+#include "shell/splitter.h"
+
+namespace vumo {
+
+// The start-up mask leaves out "*.jpeg"; the picture mask, set by the commands, has it.
+inline constexpr const char* kStartupMask = "*.jpg;*.psd;*.psp;*.bmp;*.png;*.tga;*.tif";
+inline constexpr const char* kPictureMask = "*.jpg;*.jpeg;*.psd;*.psp;*.bmp;*.png;*.tga;*.tif";
+inline constexpr const char* kAllFilesMask = "*.*";
+
+class TForm1 : public QWidget {
+  Q_OBJECT
+
+ public:
+  explicit TForm1(QWidget* parent = nullptr);
+  ~TForm1() override;
+
+  // Components, by the names the settings file knows them by.
+  TPanel* PanelTop = nullptr;
+  TPanel* PanelLeft = nullptr;
+  TDirTreeCombo* BrowseDrives = nullptr;
+  TPanel* PanelDiv = nullptr;
+  TFileListView* BrowseFiles = nullptr;
+  TSplitter* SplitterV = nullptr;
+  TScrollBox* ScrollBox = nullptr;
+  TProImage* ViewImage = nullptr;
+  TFontDialog* FontBrowse = nullptr;
+  TProImageViewDialog* AboutImage = nullptr;
+  TColorDialog* ImageBk = nullptr;
+  // The form storage that keeps the window placement and the stored properties; see the
+  // constructor for where it attaches.
+  QObject* FormStorage1 = nullptr;
+
+  QMenu* FileMenu = nullptr;
+  TMenuItem* FolderMenu = nullptr;
+  TMenuItem* AllFiles = nullptr;
+  TMenuItem* DefaultSettings = nullptr;
+  TMenuItem* AboutVumo = nullptr;
+
+  QMenu* ImageMenu = nullptr;
+  TMenuItem* BrowseMenu = nullptr;
+  TMenuItem* TileMenu = nullptr;
+  TMenuItem* NormMenu = nullptr;
+  TMenuItem* StretchMenu = nullptr;
+  TMenuItem* Background = nullptr;
+
+  // Never shown: its items live on the window itself, for their shortcuts only.
+  QMenu* FormMenu = nullptr;
+  TMenuItem* FMBrowseMenu = nullptr;
+  TMenuItem* FMTileMenu = nullptr;
+  TMenuItem* FMNormMenu = nullptr;
+  TMenuItem* FMStretchMenu = nullptr;
+  TMenuItem* FMFolderMenu = nullptr;
+  TMenuItem* FMAllFiles = nullptr;
+  TMenuItem* FMDefault = nullptr;
+
+  void FormCreate(QObject* Sender);
+  void FormShow(QObject* Sender);
+  void FormResize(QObject* Sender);
+  void BrowseDrivesClick(QObject* Sender);
+  void BrowseFilesClick(QObject* Sender);
+  void FolderMenuClick(QObject* Sender);
+  void AllFilesClick(QObject* Sender);
+  void DefaultSettingsClick(QObject* Sender);
+  void AboutVumoClick(QObject* Sender);
+  void BrowseMenuClick(QObject* Sender);
+  void TileMenuClick(QObject* Sender);
+  void NormMenuClick(QObject* Sender);
+  void StretchMenuClick(QObject* Sender);
+  void BackgroundClick(QObject* Sender);
+  // Chooses the browser's font; no command reaches it in this window.
+  void FontMenuBClick(QObject* Sender);
+
+  // Loads a picture file into the image control; raises the readers' errors.
+  void LoadPicture(const QString& path);
+  // Start-up with a path: lists a folder, or a file's folder and shows the file.
+  void OpenFromCommandLine(const QString& path);
+  // Sets the window's outer size, frame included, as far as the window system tells it.
+  void SetOuterSize(int width, int height);
+
+ protected:
+  void showEvent(QShowEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
+  void paintEvent(QPaintEvent* event) override;
+
+ private:
+  void CreateComponents();
+  void CreateMenus();
+  void LoadAboutPicture();
+  TMenuItem* AddItem(QMenu* menu, const char* name, const char* caption, bool checkable, bool checked,
+                     void (TForm1::*handler)(QObject*));
+  void AttachPopup(QWidget* widget, QMenu* menu);
+};
+
+}  // namespace vumo

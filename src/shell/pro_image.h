@@ -1,0 +1,99 @@
+// The control that shows the viewer's picture: tiled, stretched, centred or at natural size.
+#pragma once
+
+#include <QImage>
+#include <QWidget>
+#include <memory>
+
+#include "formats/picture.h"
+
+namespace vumo {
+
+class TProImage : public QWidget {
+  Q_OBJECT
+
+ public:
+  enum TAlign { alNone, alTop, alBottom, alLeft, alRight, alClient };
+  Q_ENUM(TAlign)
+
+ private:
+  Q_PROPERTY(TAlign Align READ Align WRITE SetAlign)
+  Q_PROPERTY(bool AutoSize READ AutoSize WRITE SetAutoSize)
+  Q_PROPERTY(bool Center READ Center WRITE SetCenter)
+  Q_PROPERTY(bool Stretch READ Stretch WRITE SetStretch)
+  Q_PROPERTY(bool Tiled READ Tiled WRITE SetTiled)
+  Q_PROPERTY(bool Transparent READ Transparent WRITE SetTransparent)
+  Q_PROPERTY(bool IncrementalDisplay READ IncrementalDisplay WRITE SetIncrementalDisplay)
+
+ public:
+  explicit TProImage(QWidget* parent = nullptr);
+  ~TProImage() override;
+
+  TPicture* Picture() const { return picture_.get(); }
+  // Copies the given picture; the copy raises the picture's change notification.
+  void SetPicture(const TPicture& value);
+
+  TAlign Align() const { return align_; }
+  void SetAlign(TAlign value);
+  bool AutoSize() const { return autoSize_; }
+  void SetAutoSize(bool value);
+  bool Center() const { return center_; }
+  void SetCenter(bool value);
+  bool Stretch() const { return stretch_; }
+  void SetStretch(bool value);
+  bool Tiled() const { return tiled_; }
+  void SetTiled(bool value);
+  bool Transparent() const { return transparent_; }
+  void SetTransparent(bool value);
+  bool IncrementalDisplay() const { return incrementalDisplay_; }
+  void SetIncrementalDisplay(bool value) { incrementalDisplay_ = value; }
+
+  // Where the picture goes when it is not tiled, in the control's coordinates.
+  QRect DestRect() const;
+  // Sets position and size together, then lets the alignment put the control back.
+  void SetBounds(int left, int top, int width, int height);
+
+  TNotifyEvent OnMouseEnter;
+  TNotifyEvent OnMouseLeave;
+  TProgressEvent OnProgress;
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+  void enterEvent(QEnterEvent* event) override;
+  void leaveEvent(QEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
+  bool event(QEvent* event) override;
+
+  virtual void MouseEnter();
+  virtual void MouseLeave();
+  virtual void Progress(void* Sender, TProgressStage Stage, std::uint8_t PercentDone, bool RedrawNow,
+                        const TRect& R, const std::string& Msg);
+
+ private:
+  void PictureChanged();
+  bool DoPaletteRealize();
+  void ApplyAlign();
+  void WatchParent();
+  const QImage& Image();
+
+  std::unique_ptr<TPicture> picture_;
+  TAlign align_ = alNone;
+  bool autoSize_ = false;
+  bool center_ = false;
+  bool stretch_ = false;
+  bool tiled_ = false;
+  bool transparent_ = false;
+  bool incrementalDisplay_ = false;
+  bool drawing_ = false;
+  bool aligning_ = false;
+  QWidget* watchedParent_ = nullptr;
+  // The graphic as Qt sees it, made again after each change of the picture.
+  QImage image_;
+  bool imageStale_ = true;
+};
+
+// Posted to the window when a picture with a palette asks for it to be realised. True-colour
+// displays have nothing to realise, so the window ignores it; it keeps the hand-shake visible.
+inline constexpr int kQueryNewPaletteEvent = 1000 + 0x030F;  // QEvent::User + the platform's message number
+
+}  // namespace vumo

@@ -1,2 +1,0 @@
-// Viewer shell.
-namespace vumo::shell {}
