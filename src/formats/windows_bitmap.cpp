@@ -266,9 +266,7 @@ TDibInfo ParseDibInfo(const std::uint8_t* data, std::size_t size, std::size_t ro
     if (hs >= 36) clrUsed = Get32(data + 32);
   }
   if (planes != 1) NotValid();
-  if (info.bits != 1 && info.bits != 2 && info.bits != 4 && info.bits != 8 && info.bits != 16 && info.bits != 24 &&
-      info.bits != 32)
-    NotValid();
+  // Checked before the bit count, which JPEG and PNG data leave at zero.
   if (os2) {
     // OS/2 numbers its compressions differently: 3 is Huffman 1D and 4 is RLE24.
     if (info.compression == 3 || info.compression == 4) throw EInvalidGraphic(kBitmapCompressionNotSupported);
@@ -276,6 +274,9 @@ TDibInfo ParseDibInfo(const std::uint8_t* data, std::size_t size, std::size_t ro
   } else if (info.compression == 4 || info.compression == 5) {
     throw EInvalidGraphic(kBitmapCompressionNotSupported);
   }
+  if (info.bits != 1 && info.bits != 2 && info.bits != 4 && info.bits != 8 && info.bits != 16 && info.bits != 24 &&
+      info.bits != 32)
+    NotValid();
   switch (info.compression) {
     case kRgb: break;
     case kRle8: if (info.bits != 8) NotValid(); break;

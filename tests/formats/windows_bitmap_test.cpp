@@ -165,7 +165,8 @@ TEST(WindowsBitmap, QuestionableSuiteLoadsOrFailsCleanly) {
   auto rgb24 = ToRgba8(LoadBytes(ReadFile(SharedData("pillow/bmp/g/rgb24.bmp"))));
   auto wide = Compare(ToRgba8(LoadBytes(ReadFile(SharedData("pillow/bmp/q/rgb32-111110.bmp")))), rgb24, 1);
   EXPECT_EQ(wide.pixelsOff, 0u);
-  EXPECT_THROW(LoadBytes(ReadFile(SharedData("pillow/bmp/q/rgb24jpeg.bmp"))), EInvalidGraphic);
+  EXPECT_EQ(ErrorOf(ReadFile(SharedData("pillow/bmp/q/rgb24jpeg.bmp"))), dib::kBitmapCompressionNotSupported);
+  EXPECT_EQ(ErrorOf(ReadFile(SharedData("pillow/bmp/q/rgb24png.bmp"))), dib::kBitmapCompressionNotSupported);
 }
 
 TEST(WindowsBitmap, TruncationsFailCleanly) {
