@@ -42,7 +42,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::string first = LoadInto(inPlace, memory);
   const std::string second = LoadInto(blocks, plain);
   if (first != second || memory.Position() != plain.Position()) std::abort();
-  if (first.empty() && !inPlace.Empty()) {
+  // Header-only files may declare huge blank images; touching all of them would only slow the search.
+  const bool small = static_cast<std::size_t>(inPlace.Height()) * inPlace.BytesPerScanline() <= (std::size_t{16} << 20);
+  if (first.empty() && !inPlace.Empty() && small) {
     if (inPlace.Width() != blocks.Width() || inPlace.Height() != blocks.Height()) std::abort();
     for (int y = 0; y < inPlace.Height(); ++y)
       if (std::memcmp(inPlace.ScanLine(y), blocks.ScanLine(y), inPlace.BytesPerScanline()) != 0) std::abort();

@@ -1,6 +1,7 @@
 #include "pixels/decoders.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstddef>
 #include <cstring>
 
@@ -32,10 +33,62 @@ inline void FillPixels(std::uint8_t* dest, const std::uint8_t* pixel, std::size_
   }
 }
 
+// One pixel repeated over 16 bytes, stored in strides of whole pixels (15 bytes for 3-byte pixels).
+template <std::size_t PixelSize>
+struct TPixelPattern {
+  static constexpr std::size_t kStride = PixelSize == 3 ? 15 : 16;
+  std::uint64_t lo, hi;
+
+  explicit TPixelPattern(const std::uint8_t* pixel) {
+    if constexpr (std::endian::native == std::endian::little && PixelSize != 3) {
+      std::uint64_t v = 0;
+      std::memcpy(&v, pixel, PixelSize);
+      constexpr std::uint64_t kSpread = PixelSize == 1 ? 0x0101010101010101u
+                                        : PixelSize == 2 ? 0x0001000100010001u
+                                                         : 0x0000000100000001u;
+      lo = hi = v * kSpread;
+    } else {
+      std::uint8_t bytes[16];
+      for (std::size_t i = 0; i < 16; ++i) bytes[i] = pixel[i % PixelSize];
+      std::memcpy(&lo, bytes, 8);
+      std::memcpy(&hi, bytes + 8, 8);
+    }
+  }
+};
+
+// The bulk of a row, where both buffers are known to have 16 bytes of room beyond any packet:
+// literals and runs are then copied and filled in whole 16-byte blocks without tail handling.
+template <std::size_t PixelSize>
+const std::uint8_t* DecodeTargaBulk(const std::uint8_t* source, const std::uint8_t* end, std::uint8_t*& dest,
+                                    std::size_t& pixels) {
+  constexpr std::size_t kSlack = 16;
+  constexpr std::size_t kLongestPacket = 1 + 128 * PixelSize;
+  while (pixels >= 128 + kSlack && static_cast<std::size_t>(end - source) >= kLongestPacket + kSlack) {
+    const std::uint8_t header = *source++;
+    const std::size_t count = (header & 0x7Fu) + 1;
+    const std::size_t bytes = count * PixelSize;
+    if (header & 0x80u) {
+      const TPixelPattern<PixelSize> pattern(source);
+      for (std::size_t i = 0; i < bytes; i += pattern.kStride) {
+        std::memcpy(dest + i, &pattern.lo, 8);
+        std::memcpy(dest + i + 8, &pattern.hi, 8);
+      }
+      source += PixelSize;
+    } else {
+      for (std::size_t i = 0; i < bytes; i += 16) std::memcpy(dest + i, source + i, 16);
+      source += bytes;
+    }
+    dest += bytes;
+    pixels -= count;
+  }
+  return source;
+}
+
 template <std::size_t PixelSize>
 const std::uint8_t* DecodeTargaRows(const std::uint8_t* source, std::size_t available, std::uint8_t* dest,
                                     std::size_t pixels) {
   const std::uint8_t* const end = source + available;
+  source = DecodeTargaBulk<PixelSize>(source, end, dest, pixels);
   while (pixels > 0 && source < end) {
     const std::uint8_t header = *source++;
     const std::size_t count = (header & 0x7Fu) + 1;
