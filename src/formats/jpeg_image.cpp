@@ -55,6 +55,7 @@ void OutputMessage(j_common_ptr) {}
 // data that stops early decodes as far as it goes.
 struct SourceManager {
   jpeg_source_mgr pub;
+  bool ranOut;  // the data ended and libjpeg was given the end marker
 };
 
 const JOCTET kEndOfImage[2] = {0xFF, JPEG_EOI};
@@ -62,6 +63,7 @@ const JOCTET kEndOfImage[2] = {0xFF, JPEG_EOI};
 void InitSource(j_decompress_ptr) {}
 
 boolean FillInputBuffer(j_decompress_ptr cinfo) {
+  reinterpret_cast<SourceManager*>(cinfo->src)->ranOut = true;
   WARNMS(cinfo, JWRN_JPEG_EOF);
   cinfo->src->next_input_byte = kEndOfImage;
   cinfo->src->bytes_in_buffer = sizeof kEndOfImage;
@@ -148,6 +150,7 @@ void Decode(DecodeState& s, const std::uint8_t* data, std::size_t size) {
   s.src.pub.term_source = TermSource;
   s.src.pub.next_input_byte = data;
   s.src.pub.bytes_in_buffer = size;
+  s.src.ranOut = false;
   cinfo.src = &s.src.pub;
   s.progress.progress_monitor = LimitScans;
   cinfo.progress = &s.progress;
@@ -178,12 +181,20 @@ void Decode(DecodeState& s, const std::uint8_t* data, std::size_t size) {
   s.decoded.SetSize(static_cast<int>(cinfo.output_width), static_cast<int>(cinfo.output_height));
   if (s.gray) SetGreyPalette(s.decoded);
   if (s.cmykData) s.cmyk.resize(static_cast<std::size_t>(cinfo.output_width) * 4);
+  // Once a single-scan file's data has run out, only the rows of the block rows already
+  // begun hold anything of the picture; the rest would decode to the same flat grey at great
+  // cost for a large image whose file is short, so it is filled directly.
+  const bool singleScan = !jpeg_has_multiple_scans(&cinfo);
+  JDIMENSION rowsAfterEnd = 2 * static_cast<JDIMENSION>(cinfo.max_v_samp_factor) * DCTSIZE;
   while (cinfo.output_scanline < cinfo.output_height) {
+    if (singleScan && s.src.ranOut && rowsAfterEnd-- == 0) break;
     std::uint8_t* row = s.decoded.ScanLine(static_cast<int>(cinfo.output_scanline));
     JSAMPROW target = s.cmykData ? s.cmyk.data() : row;
     if (jpeg_read_scanlines(&cinfo, &target, 1) != 1) break;
     if (s.cmykData) ConvertCmykRow(s.cmyk.data(), row, cinfo.output_width, s.invertedCmyk);
   }
+  for (JDIMENSION y = cinfo.output_scanline; y < cinfo.output_height; ++y)
+    std::memset(s.decoded.ScanLine(static_cast<int>(y)), 128, s.decoded.BytesPerScanline());
   // The rest of the file (trailing markers) is not needed; the state releases libjpeg's memory.
 }
 
