@@ -477,5 +477,27 @@ TEST(TargaReader, ImagePropertiesFollowThePixelSize) {
   }
 }
 
+TEST(TargaReader, SampleTexturesLoad) {
+  struct Sample {
+    const char* name;
+    TPixelFormat format;
+    int side;
+  };
+  for (const Sample& sample : {Sample{"glass_tiles.tga", pf32bit, 128}, Sample{"bricks_rle.tga", pf24bit, 256},
+                               Sample{"weave_palette.tga", pf8bit, 256}}) {
+    SCOPED_TRACE(sample.name);
+    const std::string path = std::string(VUMO_SOURCE_DIR) + "/data/samples/" + sample.name;
+    EXPECT_LT(fs::file_size(path), 200u * 1024);
+    TTargaGraphic graphic;
+    graphic.LoadFromFile(path);
+    EXPECT_EQ(graphic.PixelFormat(), sample.format);
+    EXPECT_EQ(graphic.Width(), sample.side);
+    EXPECT_EQ(graphic.Height(), sample.side);
+    // Seamless: the first and last rows and columns continue into each other, so none is blank.
+    const test::Rgba8Image rgba = test::ToRgba8(graphic);
+    EXPECT_NE(std::count(rgba.pixels.begin(), rgba.pixels.end(), 0), static_cast<std::ptrdiff_t>(rgba.pixels.size()));
+  }
+}
+
 }  // namespace
 }  // namespace vumo
