@@ -1,0 +1,198 @@
+#include "formats/portable_map.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "formats/messages.h"
+#include "support/test_support.h"
+
+namespace vumo {
+namespace {
+
+using test::Compare;
+using test::Fixture;
+using test::LoadReferencePng;
+using test::ReadFile;
+using test::SharedData;
+using test::ToRgba8;
+
+std::vector<std::uint8_t> Bytes(const std::string& text) { return std::vector<std::uint8_t>(text.begin(), text.end()); }
+
+void LoadBytes(TPPMGraphic& graphic, const std::vector<std::uint8_t>& bytes) {
+  TMemoryStream stream(bytes.data(), bytes.size());
+  graphic.LoadFromStream(stream);
+}
+
+std::string LoadError(const std::vector<std::uint8_t>& bytes) {
+  TPPMGraphic graphic;
+  try {
+    LoadBytes(graphic, bytes);
+  } catch (const Exception& e) {
+    return e.what();
+  }
+  return "";
+}
+
+test::Rgba8Image Load(const std::string& file) {
+  TPPMGraphic graphic;
+  LoadBytes(graphic, ReadFile(file));
+  return ToRgba8(graphic);
+}
+
+// The expected grey of a colour picture, for Pillow's grey and bitmap versions of hopper.
+test::Rgba8Image Luminance(test::Rgba8Image image) {
+  for (std::size_t i = 0; i < image.pixels.size(); i += 4) {
+    const int l = (image.pixels[i] * 299 + image.pixels[i + 1] * 587 + image.pixels[i + 2] * 114) / 1000;
+    image.pixels[i] = image.pixels[i + 1] = image.pixels[i + 2] = static_cast<std::uint8_t>(l);
+  }
+  return image;
+}
+
+// Comments in every place, numbers on the magic's line, scaled maxima, values above the
+// maximum, text bitmaps of width 10 with and without separators, 16-bit samples.
+TEST(PortableMapReader, FixturesDecodeToTheirPictures) {
+  for (const char* name : {"comments.ppm", "one_line.ppm", "text15.ppm", "width10.pbm", "odd.pbm", "gray1000.pgm",
+                           "text.pgm"}) {
+    SCOPED_TRACE(name);
+    const std::string file = Fixture(std::string("portable_map/") + name);
+    const std::string png = file.substr(0, file.size() - 4) + ".png";
+    const auto d = Compare(Load(file), LoadReferencePng(png));
+    EXPECT_TRUE(d.sameSize);
+    EXPECT_EQ(d.maxChannelDelta, 0);
+  }
+}
+
+TEST(PortableMapReader, TextBitmapOfWidthTenUsesTwoBytesARow) {
+  TPPMGraphic graphic;
+  LoadBytes(graphic, Bytes("P1\n10 1\n1 0 0 0 0 0 0 1 1 1\n"));
+  EXPECT_EQ(graphic.PixelFormat(), pf1bit);
+  EXPECT_EQ(graphic.ScanLine(0)[0], 0x81);
+  EXPECT_EQ(graphic.ScanLine(0)[1], 0xC0);
+  ASSERT_EQ(graphic.Palette().size(), 2u);
+  EXPECT_EQ(graphic.Palette()[0].peRed, 255);  // white at index 0
+  EXPECT_EQ(graphic.Palette()[1].peRed, 0);
+}
+
+TEST(PortableMapReader, KindsGiveTheirPixelFormats) {
+  struct Case {
+    const char* text;
+    TPixelFormat format;
+  };
+  for (const Case& c : {Case{"P1 1 1 1", pf1bit}, Case{"P2 1 1 255 7", pf8bit}, Case{"P3 1 1 255 1 2 3", pf24bit},
+                        Case{"P4 8 1 \x55", pf1bit}, Case{"P5 1 1 255 \x07", pf8bit}, Case{"P6 1 1 255 abc", pf24bit}}) {
+    SCOPED_TRACE(c.text);
+    TPPMGraphic graphic;
+    LoadBytes(graphic, Bytes(c.text));
+    EXPECT_EQ(graphic.PixelFormat(), c.format);
+  }
+  TPPMGraphic graphic;
+  LoadBytes(graphic, Bytes("P6 1 1 255 abc"));
+  EXPECT_EQ(graphic.ScanLine(0)[0], 'c');  // blue first
+  EXPECT_EQ(graphic.ScanLine(0)[2], 'a');
+}
+
+TEST(PortableMapReader, PillowFilesMatchHopper) {
+  const auto hopper = LoadReferencePng(SharedData("pillow/hopper.png"));
+  for (const char* name : {"hopper.ppm", "hopper_8bit_plain.ppm"}) {
+    SCOPED_TRACE(name);
+    const auto d = Compare(Load(SharedData(std::string("pillow/") + name)), hopper, 8);
+    EXPECT_TRUE(d.sameSize);
+    // hopper.ppm was saved from a slightly different copy of the picture than hopper.png:
+    // small differences everywhere, a few pixels up to 50.
+    EXPECT_LT(d.pixelsOff, 1500u);  // of 16384
+    EXPECT_LT(d.meanChannelDelta, 2.0);
+  }
+  const auto grey = Luminance(hopper);
+  for (const char* name : {"hopper_8bit_plain.pgm", "hopper_16bit.pgm", "hopper_16bit_plain.pgm"}) {
+    SCOPED_TRACE(name);
+    const auto d = Compare(Load(SharedData(std::string("pillow/") + name)), grey, 2);
+    EXPECT_TRUE(d.sameSize);
+    EXPECT_LT(d.meanChannelDelta, 1.0);
+  }
+  // The 16-bit files hold the 8-bit grey times 257 (hopper_16bit.pgm) or in a larger range.
+  EXPECT_EQ(Compare(Load(SharedData("pillow/hopper_16bit.pgm")), Load(SharedData("pillow/hopper_16bit_plain.pgm"))).maxChannelDelta, 0);
+  // The bitmap is a dithered hopper: on average it keeps the grey.
+  const auto bitmap = Load(SharedData("pillow/hopper_1bit_plain.pbm"));
+  ASSERT_EQ(bitmap.width, 128);
+  double sum = 0, ref = 0;
+  for (std::size_t i = 0; i < bitmap.pixels.size(); i += 4) sum += bitmap.pixels[i], ref += grey.pixels[i];
+  EXPECT_NEAR(sum / ref, 1.0, 0.1);
+  // Pillow's 16_bit_binary.pgm: maximum 1024, two bytes a sample.
+  TPPMGraphic graphic;
+  LoadBytes(graphic, ReadFile(SharedData("pillow/16_bit_binary.pgm")));
+  EXPECT_FALSE(graphic.Empty());
+}
+
+TEST(PortableMapReader, AgreesWithQtOnPillowFiles) {
+  // Qt's own any-map reader as a second opinion. (It cannot read Pillow's text bitmap,
+  // whose digits run together as netpbm allows.)
+  for (const char* name : {"hopper_8bit_plain.pgm", "hopper_16bit.pgm", "hopper.ppm", "hopper_8bit_plain.ppm"}) {
+    SCOPED_TRACE(name);
+    const std::string file = SharedData(std::string("pillow/") + name);
+    const auto d = Compare(Load(file), LoadReferencePng(file), 1);
+    EXPECT_TRUE(d.sameSize);
+    EXPECT_EQ(d.pixelsOff, 0u);
+  }
+}
+
+TEST(PortableMapReader, LoadsThroughThePictureForEachExtension) {
+  const std::string dir = test::TempDir("portable_map_picture");
+  for (const char* ext : {"ppm", "pgm", "PBM"}) {
+    const std::string path = dir + "/picture." + ext;
+    const auto bytes = ReadFile(Fixture("portable_map/comments.ppm"));
+    FILE* f = std::fopen(path.c_str(), "wb");
+    ASSERT_TRUE(f);
+    std::fwrite(bytes.data(), 1, bytes.size(), f);
+    std::fclose(f);
+    EXPECT_EQ(Compare(test::LoadThroughPicture(path), LoadReferencePng(Fixture("portable_map/comments.png"))).maxChannelDelta, 0);
+  }
+}
+
+TEST(PortableMapReader, CanLoadChecksTheMagic) {
+  for (const char* text : {"P1 1 1 1 0 0 0", "P6 1 1 255 abc"}) {
+    TMemoryStream s(text, std::strlen(text));
+    EXPECT_TRUE(TPPMGraphic::CanLoad(s)) << text;
+    EXPECT_EQ(s.Position(), 0);
+  }
+  for (const char* text : {"P7 1 1 255 abc", "p6 1 1 255 abc", "P6 1 1 25"}) {
+    TMemoryStream s(text, std::strlen(text));
+    EXPECT_FALSE(TPPMGraphic::CanLoad(s)) << text;
+  }
+}
+
+TEST(PortableMapReader, BadHeadersAreRefused) {
+  const std::string invalid = "Cannot load image. Invalid or unexpected PBM, PGM or PPM image format.";
+  const std::string readError = "Stream read error in PPM file.";
+  EXPECT_EQ(LoadError(Bytes("Q6 1 1 255 abc")), invalid);
+  EXPECT_EQ(LoadError(Bytes("PX 1 1 255 abc")), invalid);
+  EXPECT_EQ(LoadError(Bytes("P7 1 1 255 abc")), invalid);
+  EXPECT_EQ(LoadError(Bytes("P6 1 1 0 abc")), invalid);
+  EXPECT_EQ(LoadError(Bytes("P6 1 1 65536 abcdef")), invalid);
+  EXPECT_EQ(LoadError(Bytes("P6 0 1 255 ")), invalid);
+  EXPECT_EQ(LoadError(Bytes("P5 99999999999 99999999999 255 x")), "Cannot load image. The image is too large (2147483647 x 2147483647 pixels).");
+  // The header promises more than the file holds: refused before the bitmap is made.
+  EXPECT_EQ(LoadError(Bytes("P6 16000 16000 255 abc")), readError);
+  EXPECT_EQ(LoadError(Bytes("P2 16000 16000 255 1 2 3")), readError);
+  // Ends early: in the header, in a text row, in a raw row.
+  EXPECT_EQ(LoadError(Bytes("P6 4")), readError);
+  EXPECT_EQ(LoadError(Bytes("P3 2 1 255 1 2 3 4 5 # no sixth number")), readError);
+  EXPECT_EQ(LoadError(Bytes("P1 8 2 01010101 0101010")), readError);
+}
+
+TEST(PortableMapReader, TruncatedFilesFailCleanly) {
+  for (const std::string& file : {Fixture("portable_map/comments.ppm"), Fixture("portable_map/width10.pbm"),
+                                  Fixture("portable_map/gray1000.pgm"), Fixture("portable_map/text15.ppm"),
+                                  SharedData("pillow/hopper_16bit_plain.pgm"), SharedData("pillow/hopper.ppm")}) {
+    SCOPED_TRACE(file);
+    test::ExpectTruncationsHandled(ReadFile(file), [](const std::vector<std::uint8_t>& bytes) {
+      TPPMGraphic graphic;
+      LoadBytes(graphic, bytes);
+    });
+  }
+}
+
+}  // namespace
+}  // namespace vumo
