@@ -475,6 +475,7 @@ void TFileListView::AddFiles(const QString& pattern, std::uint32_t filter) {
     }
     item.SubItems[4] = folder + entry.name;
     item.SubItems[5] = isFolder ? QStringLiteral("dir") : QStringLiteral("file");
+    item.IsFolder = isFolder;
     item.SubItems[6] = QString::number(entry.mtimeNs);
     folderTotal_ += entry.size;
     items.push_back(std::move(item));
@@ -553,9 +554,10 @@ void TFileListView::UpdateFileList() {
 // ---------------------------------------------------------------- sorting
 
 int TFileListView::CompareItems(const TListItem& item1, const TListItem& item2) const {
-  const bool parentFlag = item1.Caption == parentDirCaption_ || item2.Caption == parentDirCaption_;
-  const bool dir1 = item1.SubItems[5] == QLatin1String("dir");
-  const bool dir2 = item2.SubItems[5] == QLatin1String("dir");
+  const bool dir1 = item1.IsFolder;
+  const bool dir2 = item2.IsFolder;
+  // Only folders can be the parent entry, so files skip the text compare.
+  const bool parentFlag = (dir1 && item1.Caption == parentDirCaption_) || (dir2 && item2.Caption == parentDirCaption_);
   int result = 0;
   if (dir1 && !dir2) {
     result = -1;

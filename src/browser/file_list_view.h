@@ -27,6 +27,7 @@ struct TListItem {
   std::int64_t Bytes = 0;      // size of a file, 0 for folders and drives
   std::int64_t SizeKey = 0;    // the number the size column shows
   std::int64_t TimeKey = 0;    // modification time in nanoseconds
+  bool IsFolder = false;       // kind tag "dir", kept as a flag for the sort
 };
 
 class TFileListModel : public QAbstractTableModel {

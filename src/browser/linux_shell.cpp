@@ -179,14 +179,15 @@ int TFileTypes::ParentType() {
 }
 
 int TFileTypes::TypeForFileName(const QString& name) {
-  // Keyed by the lower-case suffix; a name without a dot is its own key, so
-  // names such as "Makefile" still find their type.
+  // Keyed by the lower-case suffix, as the type of a file was on the platform
+  // the browser comes from; names without a suffix share one type.
   const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
-  const QString key = dot > 0 ? name.mid(dot).toLower() : name;
+  const QString key = dot > 0 ? name.mid(dot).toLower() : QString();
   const auto found = bySuffix_.constFind(key);
   if (found != bySuffix_.cend()) return *found;
   static const QMimeDatabase database;
-  const QMimeType mime = database.mimeTypeForFile(dot > 0 ? QStringLiteral("x") + key : name, QMimeDatabase::MatchExtension);
+  const QMimeType mime = key.isEmpty() ? database.mimeTypeForName(QStringLiteral("application/octet-stream"))
+                                       : database.mimeTypeForFile(QStringLiteral("x") + key, QMimeDatabase::MatchExtension);
   int index;
   const auto known = byMime_.constFind(mime.name());
   if (known != byMime_.cend()) {
@@ -197,8 +198,7 @@ int TFileTypes::TypeForFileName(const QString& name) {
     index = Add({typeName, mime.iconName(), mime.genericIconName(), 0, {}, false});
     byMime_.insert(mime.name(), index);
   }
-  // Names without a dot are many and varied; keep the table bounded.
-  if (dot > 0 || bySuffix_.size() < 4096) bySuffix_.insert(key, index);
+  bySuffix_.insert(key, index);
   return index;
 }
 
