@@ -7,17 +7,15 @@
 #include <QPalette>
 #include <QString>
 
+#include "formats/bitmap.h"  // TColor: 0x00BBGGRR, or a system colour index with the high bit set
+
 namespace vumo {
 
-// A colour as the framework stores it: 0x00BBGGRR, or a system colour with the high bit set
-// and the system colour index in the low byte.
-using TColor = qint32;
-inline constexpr TColor clWindowText = static_cast<TColor>(0x80000008u);
-inline constexpr TColor clBtnFace = static_cast<TColor>(0x8000000Fu);
-inline constexpr TColor clWindow = static_cast<TColor>(0x80000005u);
-inline constexpr TColor clNone = 0x1FFFFFFF;
-inline constexpr TColor clDefault = 0x20000000;
-inline constexpr int DEFAULT_CHARSET = 1;
+namespace settings {
+inline constexpr TColor kWindowTextColor = static_cast<TColor>(0x80000008u);
+inline constexpr TColor kButtonFaceColor = static_cast<TColor>(0x8000000Fu);
+inline constexpr int kDefaultCharset = 1;
+}  // namespace settings
 
 // A value object whose published properties are stored as a group under one key prefix
 // (a font, for instance), as opposed to a component, which is stored by name.
@@ -71,8 +69,8 @@ class TFont : public TPersistent {
   QFont ToQFont() const;
 
  private:
-  int charset_ = DEFAULT_CHARSET;
-  int color_ = clWindowText;
+  int charset_ = settings::kDefaultCharset;
+  int color_ = settings::kWindowTextColor;
   int height_ = -11;
   QString name_ = QStringLiteral("MS Sans Serif");
   TFontPitch pitch_ = fpDefault;

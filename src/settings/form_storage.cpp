@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QGuiApplication>
+#include <QLayout>
 #include <QMessageBox>
 #include <QRegularExpression>
 #include <QScreen>
@@ -343,11 +344,14 @@ void TFormPlacement::ReadPlacementPart() {
     qint64 bottom = top + record.normal.height();
     if (!text.isEmpty()) {
       found = true;
-      QList<int> words = Words(text, {static_cast<int>(left), static_cast<int>(top),
-                                      static_cast<int>(std::clamp<qint64>(right, INT32_MIN, INT32_MAX)),
-                                      static_cast<int>(std::clamp<qint64>(bottom, INT32_MIN, INT32_MAX))});
-      left = words[0];
-      top = words[1];
+      // A missing right or bottom keeps the window's size at the position that was read.
+      QList<int> corner = Words(text, {static_cast<int>(left), static_cast<int>(top)});
+      qint64 width = right - left;
+      qint64 height = bottom - top;
+      left = corner[0];
+      top = corner[1];
+      QList<int> words = Words(text, {0, 0, static_cast<int>(std::clamp<qint64>(left + width, INT32_MIN, INT32_MAX)),
+                                      static_cast<int>(std::clamp<qint64>(top + height, INT32_MIN, INT32_MAX))});
       right = words[2];
       bottom = words[3];
     }
@@ -387,6 +391,9 @@ void TFormPlacement::ReadPlacementPart() {
     }
     if (window_->windowState() != state) window_->setWindowState(state);
   }
+  // Lay the window out at its restored size now, so that sizes restored next (a panel's
+  // width in a splitter) are measured against the right space.
+  if (QLayout* layout = window_->layout()) layout->activate();
   window_->update();
 }
 

@@ -17,13 +17,12 @@
 #include <memory>
 #include <vector>
 
+#include "formats/graphic.h"  // TNotifyEvent
 #include "settings/profile_file.h"
 #include "settings/prop_info.h"
 #include "settings/props_storage.h"
 
 namespace vumo {
-
-using TNotifyEvent = std::function<void(QObject* sender)>;
 
 inline constexpr const char* SDuplicateString = "String list does not allow duplicates";
 

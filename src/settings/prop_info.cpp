@@ -106,8 +106,8 @@ std::shared_ptr<QObject> FontOf(QObject* object, const QFont& qfont) {
   font->AssignQFont(qfont);
   QVariant charset = object->property("vumoFontCharset");
   QVariant color = object->property("vumoFontColor");
-  font->SetCharset(charset.isValid() ? charset.toInt() : DEFAULT_CHARSET);
-  font->SetColor(color.isValid() ? color.toInt() : clWindowText);
+  font->SetCharset(charset.isValid() ? charset.toInt() : kDefaultCharset);
+  font->SetColor(color.isValid() ? color.toInt() : kWindowTextColor);
   return font;
 }
 
