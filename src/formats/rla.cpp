@@ -93,7 +93,6 @@ bool TRLAGraphic::ReadImageProperties(TStream& Stream, unsigned ImageIndex) {
   // anything else stays unknown and meets the colour manager's refusal.
   if (space == "rgb" && colourChannels == 3 && (p.BitsPerSample == 8 || p.BitsPerSample == 16))
     p.ColorScheme = matte ? csRGBA : csRGB;
-  p.HasAlpha = p.ColorScheme == csRGBA;
   p.FileGamma = ParseGamma(header + kGammaOffset);
 
   const int left = BigEndianSigned16(header), right = BigEndianSigned16(header + 2);
