@@ -73,6 +73,7 @@ TForm1::TForm1(QWidget* parent) : QWidget(parent) {
   setFont(DesignFont());
   move(kDesignLeft, kDesignTop);
   SetOuterSize(kDesignWidth, kDesignHeight);
+  designClientSize_ = size();
 
   CreateComponents();
   CreateMenus();
@@ -283,7 +284,14 @@ void TForm1::OpenFromCommandLine(const QString& path) {
 
 void TForm1::showEvent(QShowEvent* event) {
   QWidget::showEvent(event);
-  if (!event->spontaneous()) RunGuarded([this] { FormShow(this); });
+  if (event->spontaneous()) return;
+  if (!shown_) {
+    shown_ = true;
+    // Now that the frame is known, make the design's outer size exact, unless restored
+    // settings have sized the window already.
+    if (size() == designClientSize_ && windowState() == Qt::WindowNoState) SetOuterSize(kDesignWidth, kDesignHeight);
+  }
+  RunGuarded([this] { FormShow(this); });
 }
 
 void TForm1::resizeEvent(QResizeEvent* event) {

@@ -103,6 +103,11 @@ class TForm1 : public QWidget {
   TMenuItem* AddItem(QMenu* menu, const char* name, const char* caption, bool checkable, bool checked,
                      void (TForm1::*handler)(QObject*));
   void AttachPopup(QWidget* widget, QMenu* menu);
+
+  // The client size the design's outer size gave before the window system framed the
+  // window; still this size at the first show means nothing else has sized the window.
+  QSize designClientSize_;
+  bool shown_ = false;
 };
 
 }  // namespace vumo

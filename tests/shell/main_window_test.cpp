@@ -1,0 +1,344 @@
+// The main window: design values, menus and their marks, the hidden shortcuts from every
+// focused child, the display modes, the browser toggle, Default Settings, the background
+// colour, loading pictures and the default error handler.
+#include <gtest/gtest.h>
+
+#include <QColorDialog>
+#include <QDir>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QScrollBar>
+#include <QTest>
+#include <QTimer>
+
+#include "formats/graphic.h"
+#include "shell/application.h"
+#include "shell/main_window.h"
+#include "shell_test_util.h"
+
+namespace vumo {
+namespace {
+
+using test::PositionBitmap;
+
+class MainWindow : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    form = std::make_unique<TForm1>();
+    form->show();
+    form->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
+  }
+
+  void Press(QWidget* target, Qt::Key key, Qt::KeyboardModifiers modifiers) {
+    target->setFocus();
+    QCoreApplication::processEvents();
+    QTest::keyClick(target, key, modifiers);
+  }
+
+  bool TiledMode() const {
+    return form->ViewImage->Tiled() && !form->ViewImage->Stretch() && form->ViewImage->Align() == TProImage::alClient &&
+           form->TileMenu->Checked() && !form->NormMenu->Checked() && !form->StretchMenu->Checked();
+  }
+  bool NormalMode() const {
+    return !form->ViewImage->Tiled() && !form->ViewImage->Stretch() && form->ViewImage->Align() == TProImage::alNone &&
+           form->ViewImage->AutoSize() && !form->TileMenu->Checked() && form->NormMenu->Checked() &&
+           !form->StretchMenu->Checked();
+  }
+  bool StretchedMode() const {
+    return !form->ViewImage->Tiled() && form->ViewImage->Stretch() && form->ViewImage->Align() == TProImage::alClient &&
+           !form->TileMenu->Checked() && !form->NormMenu->Checked() && form->StretchMenu->Checked();
+  }
+
+  std::unique_ptr<TForm1> form;
+};
+
+// Runs `action` against the next modal dialog that opens.
+void OnNextModal(std::function<void(QWidget*)> action) {
+  auto* timer = new QTimer;
+  timer->setInterval(20);
+  QObject::connect(timer, &QTimer::timeout, [timer, action] {
+    if (QWidget* modal = QApplication::activeModalWidget()) {
+      timer->stop();
+      timer->deleteLater();
+      action(modal);
+    }
+  });
+  timer->start();
+}
+
+TEST_F(MainWindow, StartsWithItsDesignValues) {
+  EXPECT_EQ(form->windowTitle(), "Vumo");
+  EXPECT_EQ(form->pos(), QPoint(218, 149));
+  EXPECT_EQ(form->frameGeometry().size(), QSize(600, 400));
+  EXPECT_FALSE(form->windowIcon().isNull());
+  for (const char* name : {"BrowseFiles", "BrowseDrives", "PanelLeft", "SplitterV", "PanelDiv", "PanelTop", "ScrollBox",
+                           "ViewImage", "FontBrowse", "AboutImage", "ImageBk", "FileMenu", "ImageMenu", "FormMenu",
+                           "FolderMenu", "AllFiles", "DefaultSettings", "AboutVumo", "BrowseMenu", "TileMenu",
+                           "NormMenu", "StretchMenu", "Background", "FMBrowseMenu", "FMTileMenu", "FMNormMenu",
+                           "FMStretchMenu", "FMFolderMenu", "FMAllFiles", "FMDefault"})
+    EXPECT_NE(form->findChild<QObject*>(QString::fromLatin1(name)), nullptr) << name;
+
+  EXPECT_EQ(form->PanelLeft->width(), 240);
+  EXPECT_EQ(form->SplitterV->width(), 2);
+  EXPECT_EQ(form->SplitterV->x(), form->PanelLeft->geometry().right() + 1);
+  EXPECT_EQ(form->PanelTop->height(), 2);
+  EXPECT_EQ(form->PanelTop->width(), form->width());
+  EXPECT_EQ(form->PanelDiv->height(), 2);
+  EXPECT_EQ(form->BrowseDrives->height(), 21);
+  EXPECT_EQ(form->ScrollBox->x(), form->SplitterV->geometry().right() + 1);
+  EXPECT_EQ(form->ScrollBox->geometry().right(), form->width() - 1);
+
+  // The start-up handler: the working directory, the mask without "*.jpeg", folders off.
+  EXPECT_TRUE(form->BrowseFiles->Directory().startsWith(QDir::currentPath())) << form->BrowseFiles->Directory().toStdString();
+  EXPECT_EQ(form->BrowseFiles->Mask(), kStartupMask);
+  EXPECT_FALSE(form->BrowseFiles->ShowFolders());
+
+  EXPECT_TRUE(TiledMode());
+  EXPECT_TRUE(form->ViewImage->AutoSize());
+  EXPECT_EQ(form->ViewImage->size(), form->ScrollBox->viewport()->size());
+  EXPECT_EQ(form->ScrollBox->property("Color").toInt(), -2147483633);
+  EXPECT_EQ(form->ImageBk->Color(), clBtnFace);
+  EXPECT_EQ(form->AboutImage->Caption(), "About ...");
+  EXPECT_TRUE(form->AboutImage->Modal());
+}
+
+TEST_F(MainWindow, MenusHaveTheirCaptionsVisibilityAndMarks) {
+  auto captions = [](QMenu* menu) {
+    QStringList list;
+    for (QAction* action : menu->actions()) list << (action->isSeparator() ? QStringLiteral("-") : action->text());
+    return list;
+  };
+  EXPECT_EQ(captions(form->FileMenu),
+            QStringList({"Show Folders", "View All Files (*.*)", "-", "Default Settings", "-", "About Vumo ..."}));
+  EXPECT_EQ(captions(form->ImageMenu), QStringList({"View Browser", "-", "View Tiled", "View Normal", "View Stretched",
+                                                    "-", "Background ..."}));
+  EXPECT_TRUE(form->FormMenu->actions().isEmpty());
+  EXPECT_FALSE(form->AllFiles->isVisible());
+  EXPECT_TRUE(form->FolderMenu->isVisible());
+  EXPECT_FALSE(form->FolderMenu->Checked());
+  EXPECT_FALSE(form->AllFiles->Checked());
+  EXPECT_TRUE(form->BrowseMenu->Checked());
+  EXPECT_TRUE(form->FMTileMenu->Checked());
+  EXPECT_EQ(form->FMBrowseMenu->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_B));
+  EXPECT_EQ(form->FMDefault->shortcut(), QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_D));
+  EXPECT_TRUE(form->actions().contains(form->FMAllFiles));
+  // The settings layer reads and writes the marks by the name "Checked".
+  EXPECT_TRUE(form->NormMenu->setProperty("Checked", true));
+  EXPECT_TRUE(form->NormMenu->Checked());
+  EXPECT_TRUE(form->NormMenu->isChecked());
+}
+
+TEST_F(MainWindow, ShortcutsWorkFromEveryFocusedChild) {
+  QWidget* dropDownEdit = form->BrowseDrives->findChild<QLineEdit*>();
+  form->ScrollBox->setFocusPolicy(Qt::StrongFocus);
+  std::vector<QWidget*> targets = {form->BrowseFiles, form->ScrollBox};
+  if (dropDownEdit) targets.push_back(dropDownEdit);
+  for (QWidget* target : targets) {
+    SCOPED_TRACE(target->metaObject()->className());
+    Press(target, Qt::Key_N, Qt::ControlModifier | Qt::AltModifier);
+    EXPECT_TRUE(NormalMode());
+    Press(target, Qt::Key_S, Qt::ControlModifier | Qt::AltModifier);
+    EXPECT_TRUE(StretchedMode());
+    Press(target, Qt::Key_T, Qt::ControlModifier | Qt::AltModifier);
+    EXPECT_TRUE(TiledMode());
+    Press(target, Qt::Key_F, Qt::ControlModifier | Qt::AltModifier);
+    EXPECT_TRUE(form->BrowseFiles->ShowFolders());
+    EXPECT_TRUE(form->FolderMenu->Checked());
+    Press(target, Qt::Key_F, Qt::ControlModifier | Qt::AltModifier);
+    EXPECT_FALSE(form->BrowseFiles->ShowFolders());
+    Press(target, Qt::Key_B, Qt::ControlModifier);
+    EXPECT_FALSE(form->PanelLeft->isVisible());
+    EXPECT_FALSE(form->BrowseMenu->Checked());
+    form->BrowseMenuClick(form->BrowseMenu);  // the list must be visible to take the focus again
+  }
+  // The marks of the hidden items are never touched.
+  EXPECT_TRUE(form->FMTileMenu->Checked());
+  EXPECT_FALSE(form->FMNormMenu->Checked());
+  EXPECT_FALSE(form->FMFolderMenu->Checked());
+}
+
+TEST_F(MainWindow, AllFilesTwiceGivesThePictureMaskWithJpeg) {
+  Press(form->BrowseFiles, Qt::Key_A, Qt::ControlModifier | Qt::AltModifier);
+  EXPECT_EQ(form->BrowseFiles->Mask(), "*.*");
+  EXPECT_TRUE(form->AllFiles->Checked());
+  Press(form->BrowseFiles, Qt::Key_A, Qt::ControlModifier | Qt::AltModifier);
+  EXPECT_EQ(form->BrowseFiles->Mask(), "*.jpg;*.jpeg;*.psd;*.psp;*.bmp;*.png;*.tga;*.tif");
+  EXPECT_FALSE(form->AllFiles->Checked());
+}
+
+TEST_F(MainWindow, MenuCommandsSetTheModeAndTheRadioMarks) {
+  form->NormMenu->trigger();
+  EXPECT_TRUE(NormalMode());
+  form->StretchMenu->trigger();
+  EXPECT_TRUE(StretchedMode());
+  form->StretchMenu->trigger();  // choosing the checked mode again keeps it checked
+  EXPECT_TRUE(StretchedMode());
+  EXPECT_TRUE(form->StretchMenu->isChecked());
+  form->TileMenu->trigger();
+  EXPECT_TRUE(TiledMode());
+  form->FolderMenu->trigger();
+  EXPECT_TRUE(form->FolderMenu->Checked());
+  EXPECT_TRUE(form->FolderMenu->isChecked());
+  EXPECT_TRUE(form->BrowseFiles->ShowFolders());
+}
+
+TEST_F(MainWindow, AutoSizeIsLeftAloneByTheTiledAndStretchedModes) {
+  form->ViewImage->SetAutoSize(false);
+  form->TileMenuClick(form->TileMenu);
+  form->StretchMenuClick(form->StretchMenu);
+  EXPECT_FALSE(form->ViewImage->AutoSize());
+  form->NormMenuClick(form->NormMenu);
+  EXPECT_TRUE(form->ViewImage->AutoSize());
+}
+
+TEST_F(MainWindow, BrowserToggleKeepsThePanelWidthAndPutsTheSplitterRightOfIt) {
+  form->PanelLeft->SetWidth(180);
+  QCoreApplication::processEvents();
+  form->BrowseMenuClick(form->BrowseMenu);
+  QCoreApplication::processEvents();
+  EXPECT_FALSE(form->PanelLeft->isVisible());
+  EXPECT_FALSE(form->SplitterV->isVisible());
+  EXPECT_EQ(form->ScrollBox->x(), 0);
+  EXPECT_EQ(form->ScrollBox->width(), form->width());
+
+  form->BrowseMenuClick(form->BrowseMenu);
+  QCoreApplication::processEvents();
+  EXPECT_TRUE(form->PanelLeft->isVisible());
+  EXPECT_TRUE(form->SplitterV->isVisible());
+  EXPECT_TRUE(form->BrowseMenu->Checked());
+  EXPECT_EQ(form->PanelLeft->width(), 180);
+  EXPECT_EQ(form->SplitterV->x(), form->PanelLeft->geometry().right() + 1);
+  EXPECT_EQ(form->ScrollBox->x(), form->SplitterV->geometry().right() + 1);
+}
+
+TEST_F(MainWindow, SplitterDragChangesThePanelWidth) {
+  const QPoint grab(1, form->SplitterV->height() / 2);
+  QTest::mousePress(form->SplitterV, Qt::LeftButton, {}, grab);
+  QMouseEvent move(QEvent::MouseMove, QPointF(grab + QPoint(-40, 0)), form->SplitterV->mapToGlobal(QPointF(grab + QPoint(-40, 0))),
+                   Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+  QCoreApplication::sendEvent(form->SplitterV, &move);
+  QTest::mouseRelease(form->SplitterV, Qt::LeftButton, {}, grab + QPoint(-40, 0));
+  EXPECT_EQ(form->PanelLeft->width(), 200);
+  EXPECT_EQ(form->PanelLeft->property("Width").toInt(), 200);
+}
+
+TEST_F(MainWindow, DefaultSettingsAfterMaximisingRestoresTheLayout) {
+  form->ViewImage->SetAutoSize(false);
+  form->BrowseMenuClick(form->BrowseMenu);
+  form->NormMenuClick(form->NormMenu);
+  form->ViewImage->SetAutoSize(false);
+  form->AllFilesClick(form->AllFiles);
+  form->FolderMenuClick(form->FolderMenu);
+  form->ScrollBox->SetColor(0x00FF00);
+  form->showMaximized();
+  QTRY_VERIFY(form->isMaximized());
+
+  form->DefaultSettingsClick(form->DefaultSettings);
+  QTRY_VERIFY(!form->isMaximized());
+  QTRY_COMPARE(form->frameGeometry().size(), QSize(600, 400));
+  EXPECT_EQ(form->pos(), QPoint(218, 149));
+  EXPECT_TRUE(form->PanelLeft->isVisible());
+  EXPECT_EQ(form->PanelLeft->width(), 240);
+  EXPECT_TRUE(form->SplitterV->isVisible());
+  EXPECT_TRUE(form->BrowseMenu->Checked());
+  EXPECT_TRUE(form->BrowseFiles->hasFocus());
+  EXPECT_EQ(form->BrowseFiles->Mask(), kPictureMask);
+  EXPECT_FALSE(form->AllFiles->Checked());
+  EXPECT_FALSE(form->BrowseFiles->ShowFolders());
+  EXPECT_FALSE(form->FolderMenu->Checked());
+  EXPECT_TRUE(TiledMode());
+  EXPECT_FALSE(form->ViewImage->AutoSize());
+  EXPECT_EQ(form->ScrollBox->Color(), clBtnFace);
+  EXPECT_EQ(form->BrowseFiles->font(), form->PanelLeft->font());
+  EXPECT_EQ(form->FontBrowse->Font(), form->PanelLeft->font());
+}
+
+TEST_F(MainWindow, NormalModeShowsThePictureAtTheTopLeftWithScrollBarsWhenLarger) {
+  form->NormMenuClick(form->NormMenu);
+  test::SetPicture(*form->ViewImage->Picture(), PositionBitmap(1000, 900));
+  QCoreApplication::processEvents();
+  EXPECT_EQ(form->ViewImage->geometry(), QRect(0, 0, 1000, 900));
+  EXPECT_TRUE(form->ScrollBox->horizontalScrollBar()->isVisible());
+  EXPECT_TRUE(form->ScrollBox->verticalScrollBar()->isVisible());
+  EXPECT_GT(form->ScrollBox->horizontalScrollBar()->maximum(), 0);
+
+  // A small picture: no scroll bars, and the box's colour shows around it.
+  form->ScrollBox->SetColor(0x0000FF);  // $00BBGGRR: red
+  test::SetPicture(*form->ViewImage->Picture(), PositionBitmap(30, 20));
+  QCoreApplication::processEvents();
+  EXPECT_EQ(form->ViewImage->geometry(), QRect(0, 0, 30, 20));
+  EXPECT_FALSE(form->ScrollBox->horizontalScrollBar()->isVisible());
+  const QImage shown = test::Grab(*form->ScrollBox->viewport());
+  EXPECT_EQ(test::Rgb(shown, 5, 5), (5u << 16) | (5u << 8) | 0x80u);
+  EXPECT_EQ(test::Rgb(shown, 100, 100), 0xFF0000u);
+
+  // Back to tiled: the control covers the visible area again, without scroll bars.
+  test::SetPicture(*form->ViewImage->Picture(), PositionBitmap(1000, 900));
+  form->TileMenuClick(form->TileMenu);
+  QCoreApplication::processEvents();
+  EXPECT_EQ(form->ViewImage->size(), form->ScrollBox->viewport()->size());
+  EXPECT_FALSE(form->ScrollBox->horizontalScrollBar()->isVisible());
+}
+
+TEST_F(MainWindow, BackgroundTakesTheChosenColourAndACancelChangesNothing) {
+  OnNextModal([](QWidget* modal) {
+    auto* dialog = qobject_cast<QColorDialog*>(modal);
+    ASSERT_NE(dialog, nullptr);
+    dialog->setCurrentColor(QColor(0x10, 0x20, 0x30));
+    dialog->accept();
+  });
+  form->BackgroundClick(form->Background);
+  EXPECT_EQ(form->ScrollBox->Color(), 0x302010);
+
+  OnNextModal([](QWidget* modal) {
+    auto* dialog = qobject_cast<QColorDialog*>(modal);
+    ASSERT_NE(dialog, nullptr);
+    dialog->setCurrentColor(QColor(0xFF, 0xFF, 0xFF));
+    dialog->reject();
+  });
+  form->BackgroundClick(form->Background);
+  EXPECT_EQ(form->ScrollBox->Color(), 0x302010);
+}
+
+TEST_F(MainWindow, LoadingAPictureAndFailingToKeepsTheOldOne) {
+  const std::string samples = std::string(VUMO_SOURCE_DIR) + "/data/samples/";
+  form->LoadPicture(QString::fromStdString(samples + "bricks.bmp"));
+  EXPECT_EQ(form->ViewImage->Picture()->Width(), 128);
+  try {
+    form->LoadPicture(QString::fromStdString(samples + "../vumo.qrc"));
+    FAIL() << "an unknown extension must raise";
+  } catch (const EInvalidGraphic& error) {
+    EXPECT_STREQ(error.what(), "Unknown picture file extension (.qrc)");
+  }
+  EXPECT_EQ(form->ViewImage->Picture()->Width(), 128);
+}
+
+TEST_F(MainWindow, CommandLineOpensAFolderOrAFileInItsFolder) {
+  const QString samples = QDir(QStringLiteral(VUMO_SOURCE_DIR "/data/samples")).absolutePath();
+  form->OpenFromCommandLine(samples + "/marble.bmp");
+  EXPECT_TRUE(form->BrowseFiles->Directory().startsWith(samples));
+  EXPECT_EQ(form->ViewImage->Picture()->Width(), 96);
+  form->OpenFromCommandLine(QDir::tempPath());
+  EXPECT_TRUE(form->BrowseFiles->Directory().startsWith(QDir::tempPath()));
+  EXPECT_EQ(form->ViewImage->Picture()->Width(), 96);
+  EXPECT_THROW(form->OpenFromCommandLine(samples + "/no such file.bmp"), Exception);
+}
+
+TEST_F(MainWindow, ErrorsInHandlersAreShownInABoxAndTheProgramGoesOn) {
+  QString text;
+  OnNextModal([&](QWidget* modal) {
+    auto* box = qobject_cast<QMessageBox*>(modal);
+    ASSERT_NE(box, nullptr);
+    EXPECT_EQ(box->icon(), QMessageBox::Critical);
+    text = box->text();
+    box->accept();
+  });
+  RunGuarded([] { throw EInvalidGraphic("Attempt to register TGA twice"); });
+  EXPECT_EQ(text, "Attempt to register TGA twice.");
+  EXPECT_EQ(ExceptionMessageText(EInvalidGraphic("Unknown picture file extension (.)")),
+            "Unknown picture file extension (.)");
+}
+
+}  // namespace
+}  // namespace vumo
