@@ -24,7 +24,9 @@ std::uint32_t Mix(std::uint32_t x, std::uint32_t y, std::uint32_t seed) {
 std::uint8_t Sample(int x, int y, int channel) {
   if (x % 256 < 8 || y % 256 < 8) return static_cast<std::uint8_t>(90 + 20 * channel);
   const int step = ((x % 256) / 6 + (y % 256) / 10 + 17 * channel) & 0xFF;
-  const int grain = (Mix(static_cast<std::uint32_t>(x), static_cast<std::uint32_t>(y), static_cast<std::uint32_t>(channel)) & 15) == 0 ? 9 : 0;
+  const std::uint32_t noise =
+      Mix(static_cast<std::uint32_t>(x), static_cast<std::uint32_t>(y), static_cast<std::uint32_t>(channel));
+  const int grain = (noise & 15) == 0 ? 9 : 0;
   return static_cast<std::uint8_t>(step + grain);
 }
 

@@ -24,7 +24,8 @@ bool TAutodeskGraphic::CanLoad(TStream& Stream) {
   const std::int64_t start = Stream.Position();
   bool result = false;
   std::uint8_t header[kHeaderSize];
-  if (Stream.Remaining() > static_cast<std::int64_t>(kHeaderSize) && Stream.Read(header, sizeof header) == sizeof header)
+  if (Stream.Remaining() > static_cast<std::int64_t>(kHeaderSize) &&
+      Stream.Read(header, sizeof header) == sizeof header)
     result = LittleEndian16(header) == kAutodeskMagic && header[10] == 8 && header[11] == 0;
   Stream.SetPosition(start);
   return result;

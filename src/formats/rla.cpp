@@ -63,7 +63,8 @@ bool TRLAGraphic::CanLoad(TStream& Stream) {
   const std::int64_t start = Stream.Position();
   bool result = false;
   std::uint8_t header[kHeaderSize];
-  if (Stream.Remaining() > static_cast<std::int64_t>(kHeaderSize) && Stream.Read(header, sizeof header) == sizeof header) {
+  if (Stream.Remaining() > static_cast<std::int64_t>(kHeaderSize) &&
+      Stream.Read(header, sizeof header) == sizeof header) {
     const std::string space = FieldText(header + kChannelSpaceOffset, kChannelSpaceSize);
     result = BigEndian16(header + 26) == 0xFFFE && (space == "rgb" || space == "xyz");
   }
@@ -164,7 +165,8 @@ void TRLAGraphic::LoadFromStream(TStream& Stream) {
       if (Stream.Read(lengthBytes, 2) != 2) break;
       const std::uint16_t length = BigEndian16(lengthBytes);
       position += 2;
-      const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>({length, maxPacked, available - position}));
+      const auto want =
+          static_cast<std::size_t>(std::min<std::uint64_t>({length, maxPacked, available - position}));
       const std::size_t got = Stream.Read(packed.data(), want);
       const std::uint8_t* source = packed.data();
       std::uint8_t* dest = planes.data() + c * rowBytes;

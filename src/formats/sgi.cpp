@@ -35,7 +35,8 @@ bool TSGIGraphic::CanLoad(TStream& Stream) {
   const std::int64_t start = Stream.Position();
   bool result = false;
   std::uint8_t header[6];
-  if (Stream.Remaining() > static_cast<std::int64_t>(kHeaderSize) && Stream.Read(header, sizeof header) == sizeof header) {
+  if (Stream.Remaining() > static_cast<std::int64_t>(kHeaderSize) &&
+      Stream.Read(header, sizeof header) == sizeof header) {
     const unsigned dimension = BigEndian16(header + 4);
     result = BigEndian16(header) == kSGIMagic && (header[3] == 1 || header[3] == 2) && dimension >= 1 &&
              dimension <= 3;
@@ -145,7 +146,8 @@ void TSGIGraphic::LoadFromStream(TStream& Stream) {
       const std::uint64_t start = starts[index];
       if (start >= available) continue;
       // Lengths count bytes, also for 16-bit samples (as GIMP and Pillow write them).
-      const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>({lengths[index], maxPacked, available - start}));
+      const auto want =
+          static_cast<std::size_t>(std::min<std::uint64_t>({lengths[index], maxPacked, available - start}));
       Stream.SetPosition(BasePosition + static_cast<std::int64_t>(start));
       const std::size_t got = Stream.Read(packed.data(), want);
       const std::uint8_t* source = packed.data();
