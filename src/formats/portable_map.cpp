@@ -264,8 +264,8 @@ void TPPMGraphic::LoadFromStream(TStream& Stream) {
   // Refuse before allocating when the file cannot hold the pixels: a raw row takes its full
   // size, a text sample at least one character.
   const std::size_t sampleBytes = h.Maximum > 255 ? 2 : 1;
-  const std::size_t rowBytes = bitmap ? (width + 7) / 8 : width * samples * (text ? 1 : sampleBytes);
-  if (rowBytes * height > source->Remaining()) RaiseReadError();
+  const std::size_t rowBytes = bitmap ? (width + 7) / 8 : width * samples * sampleBytes;
+  if ((text ? width * samples : rowBytes) * height > source->Remaining()) RaiseReadError();
 
   SetPixelFormat(format);
   ColorManager.SetTargetColorScheme(csIndexed);

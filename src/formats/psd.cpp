@@ -201,7 +201,6 @@ void TPSDGraphic::LoadFromStream(TStream& Stream) {
   }
   if (channelsUsed > h.Channels) RaiseInvalidColorFormat();
   if (bits == 1 && !copyPath && scheme != csUnknown) RaiseInvalidColorFormat();
-  if (scheme == csIndexed && bits != 8) RaiseInvalidColorFormat();
 
   // CMYK and Lab samples of 16 bits are brought to 8 here: their converters neither swap
   // bytes nor scale a 16-bit Lab triple.

@@ -176,6 +176,7 @@ TEST(PortableMapReader, BadHeadersAreRefused) {
   // The header promises more than the file holds: refused before the bitmap is made.
   EXPECT_EQ(LoadError(Bytes("P6 16000 16000 255 abc")), readError);
   EXPECT_EQ(LoadError(Bytes("P2 16000 16000 255 1 2 3")), readError);
+  EXPECT_EQ(LoadError(Bytes("P1 64 64 0101010101010101")), readError);
   // Ends early: in the header, in a text row, in a raw row.
   EXPECT_EQ(LoadError(Bytes("P6 4")), readError);
   EXPECT_EQ(LoadError(Bytes("P3 2 1 255 1 2 3 4 5 # no sixth number")), readError);

@@ -306,6 +306,22 @@ TEST(PSDReader, IndexedPaletteFromAShortOrLongColourSection) {
   EXPECT_EQ(graphic.ScanLine(0)[0], 1);
 }
 
+TEST(PSDReader, SixteenBitGreyAndIndexedRowsAreScaledNotCopied) {
+  std::vector<std::uint8_t> data;
+  PutBe(data, 0xFFFF, 2);
+  PutBe(data, 0x8000, 2);
+  PutBe(data, 0x0101, 2);
+  for (std::uint16_t mode : {1, 8, 2}) {
+    SCOPED_TRACE(mode);
+    TPSDGraphic graphic;
+    LoadBytes(graphic, MakePsd(mode, 16, 3, 1, 1, 0, data));
+    ASSERT_EQ(graphic.PixelFormat(), pf8bit);
+    EXPECT_EQ(graphic.ScanLine(0)[0], 255);
+    EXPECT_EQ(graphic.ScanLine(0)[1], 127);  // 32768 * 255 / 65535, truncated
+    EXPECT_EQ(graphic.ScanLine(0)[2], 1);
+  }
+}
+
 TEST(PSDReader, TruncatedFilesFailCleanly) {
   for (const std::string& file :
        {Fixture("psd/rgb5.psd"), Fixture("psd/cmyk.psd"), Fixture("psd/bitmap.psd"), Fixture("psd/indexed.psd"),
