@@ -63,7 +63,9 @@ bool HasSubFolder(const QString& folder) {
 // ---------------------------------------------------------------- drop button
 
 TDropButton::TDropButton(QWidget* parent) : QToolButton(parent) {
-  setArrowType(Qt::DownArrow);
+  // An icon rather than an arrow type, so that an owner's glyph replaces it.
+  setIcon(style()->standardIcon(QStyle::SP_ArrowDown));
+  setIconSize(QSize(12, 12));
   setAutoRaise(true);
   setCursor(Qt::ArrowCursor);
   setFocusPolicy(Qt::NoFocus);
@@ -419,7 +421,6 @@ void TDirTreeCombo::SetLanguage(TFileListView::TLanguage value) {
 
 void TDirTreeCombo::SetGlyph(const QIcon& glyph) {
   if (glyph.isNull()) return;
-  button_->setArrowType(Qt::NoArrow);
   button_->setIcon(glyph);
 }
 

@@ -140,6 +140,7 @@ TFileListView::TFileListView(QWidget* parent) : QTreeView(parent), model_(new TF
   setEditTriggers(QAbstractItemView::NoEditTriggers);
   header()->setSectionsMovable(false);
   header()->setSortIndicatorShown(true);
+  header()->setSectionsClickable(true);
   header()->setStretchLastSection(false);
   connect(header(), &QHeaderView::sectionClicked, this, [this](int column) { HeaderClick(column); });
   RecomputeDatePattern();

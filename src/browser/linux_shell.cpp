@@ -112,6 +112,13 @@ const TVolume* FindVolume(const QVector<TVolume>& volumes, const QString& root) 
 bool IsVolumeRoot(const QString& path) {
   if (path.isEmpty()) return false;
   if (AddSlash(path) == QLatin1String("/")) return true;
+  // A folder on the same device as its parent is no mount point; that answers
+  // almost every call without reading the mount table.
+  struct stat self {}, parent {};
+  const QByteArray bytes = EncodeFileName(AddSlash(path));
+  if (::stat(bytes.constData(), &self) != 0) return false;
+  if (::stat((bytes + "..").constData(), &parent) == 0 && self.st_dev == parent.st_dev && self.st_ino != parent.st_ino)
+    return false;
   const QVector<TVolume> volumes = MountedVolumes();
   return FindVolume(volumes, path) != nullptr;
 }

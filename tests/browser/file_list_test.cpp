@@ -139,6 +139,19 @@ TEST_F(FileListTest, SortOrdersByEveryColumn) {
   EXPECT_EQ(types.front(), " Parent");
   EXPECT_TRUE((types[5] == "Alpha" || types[5] == "beta") && (types[6] == "Alpha" || types[6] == "beta"));
 
+  // A click on the header sorts as HeaderClick does, and the arrow follows.
+  list_.show();
+  QHeaderView* header = list_.header();
+  const QPoint sizeSection(header->sectionViewportPosition(1) + header->sectionSize(1) / 2, header->height() / 2);
+  QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, sizeSection);
+  EXPECT_EQ(list_.SortColumn(), 1);
+  EXPECT_TRUE(list_.SortDescending());
+  EXPECT_EQ(header->sortIndicatorOrder(), Qt::DescendingOrder);
+  QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, sizeSection);
+  EXPECT_FALSE(list_.SortDescending());
+  EXPECT_EQ(header->sortIndicatorOrder(), Qt::AscendingOrder);
+  EXPECT_EQ(Captions(list_).back(), "c.bin");
+
   // A re-read sorts by name again, descending when another column was the sort column.
   list_.UpdateFileList();
   EXPECT_EQ(list_.SortColumn(), 0);
