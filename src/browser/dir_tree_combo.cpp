@@ -12,6 +12,7 @@
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QScreen>
+#include <QScrollBar>
 #include <QStyle>
 #include <QToolTip>
 
@@ -197,7 +198,11 @@ void TDirTreeView::ExpandToPath(const QString& path) {
     }
   }
   setUpdatesEnabled(true);
-  if (currentItem() != nullptr) scrollToItem(currentItem());
+  if (currentItem() != nullptr) {
+    scrollToItem(currentItem());
+    // Deep folders would scroll the drives and the computer out of sight.
+    horizontalScrollBar()->setValue(0);
+  }
 }
 
 void TDirTreeView::AcceptSelection() {
@@ -489,7 +494,10 @@ void TDirTreeCombo::HandleKey(QKeyEvent* event) {
     default:
       break;
   }
-  if (tree_->currentItem() != nullptr) tree_->scrollToItem(tree_->currentItem());
+  if (tree_->currentItem() != nullptr) {
+    tree_->scrollToItem(tree_->currentItem());
+    tree_->horizontalScrollBar()->setValue(0);
+  }
 }
 
 void TDirTreeCombo::keyPressEvent(QKeyEvent* event) { HandleKey(event); }
