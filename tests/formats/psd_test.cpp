@@ -37,7 +37,7 @@ std::string LoadError(const std::vector<std::uint8_t>& bytes) {
   return "";
 }
 
-void PutBe(std::vector<std::uint8_t>& b, std::uint32_t v, int bytes) {
+void PutBe(std::vector<std::uint8_t>& b, std::uint64_t v, int bytes) {
   for (int i = bytes - 1; i >= 0; --i) b.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
 }
 
