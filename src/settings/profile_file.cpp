@@ -293,11 +293,18 @@ void ProfileFile::WriteBool(const QString& section, const QString& key, bool val
 
 void ProfileFile::EraseSection(const QString& section) {
   // Every copy goes: erasing only the first would bring a stale duplicate to light.
-  for (int header = FindSection(section); header >= 0; header = FindSection(section)) {
-    int end = SectionEnd(header);
-    lines_.erase(lines_.begin() + header, lines_.begin() + end);
-    modified_ = true;
+  std::vector<Line> kept;
+  kept.reserve(lines_.size());
+  bool erasing = false;
+  for (Line& line : lines_) {
+    if (line.kind == Line::kSection) erasing = SameName(line.name, section);
+    if (erasing) {
+      modified_ = true;
+    } else {
+      kept.push_back(std::move(line));
+    }
   }
+  lines_ = std::move(kept);
 }
 
 QByteArray ProfileFile::Contents() const {

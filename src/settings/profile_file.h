@@ -29,7 +29,7 @@ namespace settings {
 // The profile functions hand back at most this many characters (a 2048-byte buffer).
 inline constexpr int kMaxProfileValue = 2047;
 // A settings file is a few kilobytes; anything far larger is not ours and is never rewritten.
-inline constexpr qint64 kMaxProfileFileSize = 8 * 1024 * 1024;
+inline constexpr qint64 kMaxProfileFileSize = 1024 * 1024;
 
 class ProfileFile {
  public:

@@ -530,6 +530,24 @@ TEST_F(FormStorageTest, StoredValuesAreScrambledAndEventsRaised) {
   EXPECT_EQ(secret->Value(), QVariant(QString("pass word!")));
 }
 
+TEST_F(FormStorageTest, ActiveControlIsKeptOnlyWhenAsked) {
+  {
+    TFormStorage* storage = nullptr;
+    auto window = NewWindow(&storage);
+    storage->SetOptions(storage->Options() | TFormPlacement::fpActiveControl);
+    window->show();
+    window->browseFiles->setFocus();
+    window->close();
+  }
+  EXPECT_TRUE(IniText().endsWith("ScrollBox_Color=-2147483633\n"));
+  EXPECT_TRUE(IniText().contains("Visible=0\nActiveControl=BrowseFiles\nBrowseFiles_Directory="));
+  TFormStorage* storage = nullptr;
+  auto window = NewWindow(&storage);
+  storage->SetOptions(storage->Options() | TFormPlacement::fpActiveControl);
+  window->show();
+  EXPECT_EQ(window->focusWidget(), window->browseFiles);
+}
+
 TEST(Scrambling, XorWithTheKeyAsHexDigits) {
   EXPECT_EQ(TFormStorage::XorEncode("k", "A"), "2a");
   EXPECT_EQ(TFormStorage::XorDecode("k", "2a"), "A");

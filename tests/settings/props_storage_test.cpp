@@ -362,7 +362,7 @@ TEST(PropsStorage, EmptyTextIsWrittenOnlyForStringsAndCharacters) {
   StorageRun run;
   run.object->text.clear();
   run.object->wide = QChar();
-  run.object->align = static_cast<TestObject::TAlign>(42);  // no name: nothing to write
+  run.object->align = static_cast<TestObject::TAlign>(7);  // no name: nothing to write
   run.Use({"Obj.Text", "Obj.Wide", "Obj.Align"});
   run.Store();
   EXPECT_EQ(run.memory.Value("User", "Obj_Text"), "");
