@@ -252,8 +252,15 @@ TEST_F(FileListTest, ItemLayout) {
   EXPECT_EQ(file.SubItems[3], "");
   EXPECT_EQ(file.SubItems[5], "file");
   EXPECT_EQ(file.SubItems[6], "1234567890000000000");
+  list_.SetDateFormat(TFileListView::df_ddMMyy_DE);
+  EXPECT_EQ(list_.DatePattern(), "dd.MM.yy");
+  list_.SetTimeFormat(TFileListView::tfCustomize);
+  EXPECT_TRUE(list_.TimePattern().endsWith(" AP"));
+  EXPECT_FALSE(list_.TimePattern().contains('t'));
   list_.SetHideFileExt(true);
   list_.UpdateFileList();
+  EXPECT_EQ(list_.Items()[std::size_t(RowOf(list_, "shot"))].SubItems[2].left(9),
+            QDateTime::fromSecsSinceEpoch(1234567890).toString("dd.MM.yy "));
   EXPECT_GE(RowOf(list_, "shot"), 0);
   EXPECT_EQ(list_.SelectedNumber(), 2);
   EXPECT_EQ(list_.SelectedSize(), 0);
