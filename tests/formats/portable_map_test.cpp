@@ -94,6 +94,23 @@ TEST(PortableMapReader, KindsGiveTheirPixelFormats) {
   EXPECT_EQ(graphic.ScanLine(0)[2], 'a');
 }
 
+TEST(PortableMapReader, RawPixelMapsOfEveryWidthSwapRedAndBlue) {
+  // Wide rows go through block shuffles; every width checks their ends and the tail.
+  for (std::size_t width = 1; width <= 40; ++width) {
+    std::string text = "P6 " + std::to_string(width) + " 2 255\n";
+    for (std::size_t i = 0; i < width * 6; ++i) text.push_back(static_cast<char>(i * 37 + width));
+    TPPMGraphic graphic;
+    LoadBytes(graphic, Bytes(text));
+    const std::size_t start = text.size() - width * 6;
+    for (int row = 0; row < 2; ++row)
+      for (std::size_t x = 0; x < width; ++x)
+        for (int c = 0; c < 3; ++c)
+          ASSERT_EQ(graphic.ScanLine(row)[3 * x + c],
+                    static_cast<std::uint8_t>(text[start + (row * width + x) * 3 + (2 - c)]))
+              << width << " " << x;
+  }
+}
+
 TEST(PortableMapReader, PillowFilesMatchHopper) {
   const auto hopper = LoadReferencePng(SharedData("pillow/hopper.png"));
   for (const char* name : {"hopper.ppm", "hopper_8bit_plain.ppm"}) {
