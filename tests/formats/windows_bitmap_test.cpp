@@ -53,7 +53,7 @@ void Put32(std::vector<std::uint8_t>& out, std::size_t at, std::uint32_t v) {
 }
 
 // A bitmap file with a 40-byte header; `extra` (masks, palette) sits between header and pixels.
-struct BmpSpec {
+struct BmpLayout {
   std::int32_t width = 2, height = 2;
   int bits = 24;
   std::uint32_t compression = 0;
@@ -62,23 +62,23 @@ struct BmpSpec {
   std::vector<std::uint8_t> pixels;
 };
 
-std::vector<std::uint8_t> MakeBmp(const BmpSpec& spec) {
+std::vector<std::uint8_t> MakeBmp(const BmpLayout& layout) {
   std::vector<std::uint8_t> out(54);
   out[0] = 'B';
   out[1] = 'M';
-  std::uint32_t offBits = static_cast<std::uint32_t>(54 + spec.extra.size());
-  Put32(out, 2, static_cast<std::uint32_t>(offBits + spec.pixels.size()));
+  std::uint32_t offBits = static_cast<std::uint32_t>(54 + layout.extra.size());
+  Put32(out, 2, static_cast<std::uint32_t>(offBits + layout.pixels.size()));
   Put32(out, 10, offBits);
   Put32(out, 14, 40);
-  Put32(out, 18, static_cast<std::uint32_t>(spec.width));
-  Put32(out, 22, static_cast<std::uint32_t>(spec.height));
+  Put32(out, 18, static_cast<std::uint32_t>(layout.width));
+  Put32(out, 22, static_cast<std::uint32_t>(layout.height));
   Put16(out, 26, 1);
-  Put16(out, 28, static_cast<std::uint32_t>(spec.bits));
-  Put32(out, 30, spec.compression);
-  Put32(out, 34, static_cast<std::uint32_t>(spec.pixels.size()));
-  Put32(out, 46, spec.clrUsed);
-  out.insert(out.end(), spec.extra.begin(), spec.extra.end());
-  out.insert(out.end(), spec.pixels.begin(), spec.pixels.end());
+  Put16(out, 28, static_cast<std::uint32_t>(layout.bits));
+  Put32(out, 30, layout.compression);
+  Put32(out, 34, static_cast<std::uint32_t>(layout.pixels.size()));
+  Put32(out, 46, layout.clrUsed);
+  out.insert(out.end(), layout.extra.begin(), layout.extra.end());
+  out.insert(out.end(), layout.pixels.begin(), layout.pixels.end());
   return out;
 }
 
@@ -186,28 +186,28 @@ TEST(WindowsBitmap, TruncationsFailCleanly) {
 }
 
 TEST(WindowsBitmap, TopDownAndBottomUpRows) {
-  BmpSpec spec;
-  spec.width = 1;
-  spec.height = 2;
-  spec.pixels = {1, 2, 3, 0, 4, 5, 6, 0};  // first stored row, then second
-  TBitmap up = LoadBytes(MakeBmp(spec));
+  BmpLayout layout;
+  layout.width = 1;
+  layout.height = 2;
+  layout.pixels = {1, 2, 3, 0, 4, 5, 6, 0};  // first stored row, then second
+  TBitmap up = LoadBytes(MakeBmp(layout));
   EXPECT_EQ(up.ScanLine(0)[0], 4);  // the first stored row is the bottom one
-  spec.height = -2;
-  TBitmap down = LoadBytes(MakeBmp(spec));
+  layout.height = -2;
+  TBitmap down = LoadBytes(MakeBmp(layout));
   EXPECT_EQ(down.Height(), 2);
   EXPECT_EQ(down.ScanLine(0)[0], 1);
 }
 
 TEST(WindowsBitmap, BitfieldsOfAnyShape) {
-  BmpSpec spec;
-  spec.width = 1;
-  spec.height = 1;
-  spec.bits = 16;
-  spec.compression = dib::kAlphaBitfields;
+  BmpLayout layout;
+  layout.width = 1;
+  layout.height = 1;
+  layout.bits = 16;
+  layout.compression = dib::kAlphaBitfields;
   // 4-4-4-4 with alpha on top: goes to 32 bits with alpha.
-  spec.extra = Masks({0x0F00, 0x00F0, 0x000F, 0xF000});
-  spec.pixels = {0x3F, 0x8C, 0, 0};  // a=8 r=C g=3 b=F
-  TBitmap argb = LoadBytes(MakeBmp(spec));
+  layout.extra = Masks({0x0F00, 0x00F0, 0x000F, 0xF000});
+  layout.pixels = {0x3F, 0x8C, 0, 0};  // a=8 r=C g=3 b=F
+  TBitmap argb = LoadBytes(MakeBmp(layout));
   ASSERT_EQ(argb.PixelFormat(), pf32bit);
   EXPECT_TRUE(argb.AlphaChannel());
   const std::uint8_t* p = argb.ScanLine(0);
@@ -216,69 +216,69 @@ TEST(WindowsBitmap, BitfieldsOfAnyShape) {
   EXPECT_EQ(p[2], 0xCC);
   EXPECT_EQ(p[3], 0x88);
   // 32-bit 10-10-10: 24 bits out, top eight bits of each channel kept.
-  spec.bits = 32;
-  spec.compression = dib::kBitfields;
-  spec.extra = Masks({0x3FF00000, 0x000FFC00, 0x000003FF});
-  spec.pixels = {0xFF, 0x03, 0x10, 0x20};  // r=0x201 g=0x000 b=0x3FF
-  TBitmap wide = LoadBytes(MakeBmp(spec));
+  layout.bits = 32;
+  layout.compression = dib::kBitfields;
+  layout.extra = Masks({0x3FF00000, 0x000FFC00, 0x000003FF});
+  layout.pixels = {0xFF, 0x03, 0x10, 0x20};  // r=0x201 g=0x000 b=0x3FF
+  TBitmap wide = LoadBytes(MakeBmp(layout));
   ASSERT_EQ(wide.PixelFormat(), pf24bit);
   EXPECT_EQ(wide.ScanLine(0)[0], 0xFF);
   EXPECT_EQ(wide.ScanLine(0)[1], 0x00);
   EXPECT_EQ(wide.ScanLine(0)[2], 0x80);
   // BI_ALPHABITFIELDS carries its four masks after the header; an alpha of zero everywhere is opaque.
-  spec.compression = dib::kAlphaBitfields;
-  spec.extra = Masks({0xFF0000, 0xFF00, 0xFF, 0xFF000000u});
-  spec.pixels = {1, 2, 3, 0};
-  TBitmap opaque = LoadBytes(MakeBmp(spec));
+  layout.compression = dib::kAlphaBitfields;
+  layout.extra = Masks({0xFF0000, 0xFF00, 0xFF, 0xFF000000u});
+  layout.pixels = {1, 2, 3, 0};
+  TBitmap opaque = LoadBytes(MakeBmp(layout));
   EXPECT_FALSE(opaque.AlphaChannel());
   EXPECT_EQ(opaque.ScanLine(0)[3], 255);
   // Masks that are not one run of bits, or that overlap, or that are all empty.
   for (auto masks : {Masks({0x0F0F0000, 0xFF00, 0xFF, 0}), Masks({0xFFFF00, 0xFF00, 0xFF, 0}), Masks({0, 0, 0, 0})}) {
-    spec.extra = masks;
-    EXPECT_EQ(ErrorOf(MakeBmp(spec)), dib::kBitmapNotValid);
+    layout.extra = masks;
+    EXPECT_EQ(ErrorOf(MakeBmp(layout)), dib::kBitmapNotValid);
   }
 }
 
 TEST(WindowsBitmap, PalettesShortLongAndCutOff) {
-  BmpSpec spec;
-  spec.width = 4;
-  spec.height = 1;
-  spec.bits = 8;
-  spec.clrUsed = 3;
-  spec.extra = GreyPalette(3);
-  spec.pixels = {0, 1, 2, 2};
-  TBitmap bitmap = LoadBytes(MakeBmp(spec));
+  BmpLayout layout;
+  layout.width = 4;
+  layout.height = 1;
+  layout.bits = 8;
+  layout.clrUsed = 3;
+  layout.extra = GreyPalette(3);
+  layout.pixels = {0, 1, 2, 2};
+  TBitmap bitmap = LoadBytes(MakeBmp(layout));
   EXPECT_EQ(bitmap.Palette().size(), 3u);
   EXPECT_EQ(bitmap.Palette()[2].peRed, 20);
   // An index past an explicit colour count.
-  spec.pixels = {0, 1, 3, 0};
-  EXPECT_EQ(ErrorOf(MakeBmp(spec)), dib::kBitmapNotValid);
+  layout.pixels = {0, 1, 3, 0};
+  EXPECT_EQ(ErrorOf(MakeBmp(layout)), dib::kBitmapNotValid);
   // A count far past the file is refused; a palette cut off by the end of the file is kept
   // as far as it goes, with black for the rest.
-  spec.clrUsed = 0x12345678;
-  EXPECT_EQ(ErrorOf(MakeBmp(spec)), dib::kBitmapNotValid);
-  spec.clrUsed = 0;
-  spec.extra = GreyPalette(2);
-  spec.pixels = {0, 1, 0, 255};
-  TBitmap cut = LoadBytes(MakeBmp(spec));
+  layout.clrUsed = 0x12345678;
+  EXPECT_EQ(ErrorOf(MakeBmp(layout)), dib::kBitmapNotValid);
+  layout.clrUsed = 0;
+  layout.extra = GreyPalette(2);
+  layout.pixels = {0, 1, 0, 255};
+  TBitmap cut = LoadBytes(MakeBmp(layout));
   ASSERT_EQ(cut.Palette().size(), 256u);
   EXPECT_EQ(cut.Palette()[1].peGreen, 10);
   EXPECT_EQ(cut.Palette()[255], (TPaletteEntry{0, 0, 0, 0}));
   // Without an offset the pixels follow the palette, which the file does not hold.
-  spec.bits = 1;
-  spec.width = 1;
-  spec.extra = {};
-  spec.pixels = {};
-  auto bytes = MakeBmp(spec);
+  layout.bits = 1;
+  layout.width = 1;
+  layout.extra = {};
+  layout.pixels = {};
+  auto bytes = MakeBmp(layout);
   Put32(bytes, 10, 0);
   bytes.insert(bytes.end(), {9, 9, 9, 0, 0x80, 0, 0});
   EXPECT_EQ(ErrorOf(bytes), kStreamReadError);
 }
 
 TEST(WindowsBitmap, OffsetsAndSizesChecked) {
-  BmpSpec spec;
-  spec.pixels = std::vector<std::uint8_t>(16, 7);
-  auto good = MakeBmp(spec);
+  BmpLayout layout;
+  layout.pixels = std::vector<std::uint8_t>(16, 7);
+  auto good = MakeBmp(layout);
   EXPECT_EQ(ErrorOf(good), "");
   auto pastEnd = good;
   Put32(pastEnd, 10, 1000);
@@ -312,36 +312,36 @@ TEST(WindowsBitmap, OffsetsAndSizesChecked) {
 }
 
 TEST(WindowsBitmap, RunLengthEscapesAndClipping) {
-  BmpSpec spec;
-  spec.width = 4;
-  spec.height = 3;
-  spec.bits = 8;
-  spec.compression = dib::kRle8;
-  spec.extra = GreyPalette(256);
+  BmpLayout layout;
+  layout.width = 4;
+  layout.height = 3;
+  layout.bits = 8;
+  layout.compression = dib::kRle8;
+  layout.extra = GreyPalette(256);
   // Bottom row: a run of 6, clipped at 4; next row: a delta one to the right, then three
   // literal pixels; then end of line and end of bitmap with the top row untouched.
-  spec.pixels = {6, 5, 0, 0, 0, 2, 1, 0, 0, 3, 7, 8, 9, 0, 0, 0, 0, 1};
-  TBitmap bitmap = LoadBytes(MakeBmp(spec));
+  layout.pixels = {6, 5, 0, 0, 0, 2, 1, 0, 0, 3, 7, 8, 9, 0, 0, 0, 0, 1};
+  TBitmap bitmap = LoadBytes(MakeBmp(layout));
   const std::uint8_t* bottom = bitmap.ScanLine(2);
   EXPECT_EQ((std::vector<int>{bottom[0], bottom[1], bottom[2], bottom[3]}), (std::vector<int>{5, 5, 5, 5}));
   const std::uint8_t* middle = bitmap.ScanLine(1);
   EXPECT_EQ((std::vector<int>{middle[0], middle[1], middle[2], middle[3]}), (std::vector<int>{0, 7, 8, 9}));
   EXPECT_EQ(bitmap.ScanLine(0)[0], 0);
   // Drawing above the top row.
-  spec.pixels = {0, 2, 0, 5, 1, 1, 0, 1};
-  EXPECT_EQ(ErrorOf(MakeBmp(spec)), dib::kBitmapNotValid);
+  layout.pixels = {0, 2, 0, 5, 1, 1, 0, 1};
+  EXPECT_EQ(ErrorOf(MakeBmp(layout)), dib::kBitmapNotValid);
   // RLE4 nibbles, high first, a run alternating its two colours.
-  spec.bits = 4;
-  spec.compression = dib::kRle4;
-  spec.extra = GreyPalette(16);
-  spec.height = 1;
-  spec.pixels = {3, 0x12, 0, 1};
-  TBitmap rle4 = LoadBytes(MakeBmp(spec));
+  layout.bits = 4;
+  layout.compression = dib::kRle4;
+  layout.extra = GreyPalette(16);
+  layout.height = 1;
+  layout.pixels = {3, 0x12, 0, 1};
+  TBitmap rle4 = LoadBytes(MakeBmp(layout));
   EXPECT_EQ(rle4.ScanLine(0)[0], 0x12);
   EXPECT_EQ(rle4.ScanLine(0)[1], 0x10);
   // Run-length data is always stored bottom-up.
-  spec.height = -1;
-  EXPECT_EQ(ErrorOf(MakeBmp(spec)), dib::kBitmapNotValid);
+  layout.height = -1;
+  EXPECT_EQ(ErrorOf(MakeBmp(layout)), dib::kBitmapNotValid);
 }
 
 TEST(WindowsBitmap, PictureLoadsEveryBitmapExtension) {
