@@ -4,7 +4,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 target=${1:?usage: fuzz/run.sh TARGET [SECONDS]}
 seconds=${2:-600}
-dir=build-fuzz
+dir=build-fuzzer
 [ -f $dir/CMakeCache.txt ] || CC=clang CXX=clang++ cmake -S . -B $dir -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DVUMO_LIBFUZZER=ON -DVUMO_GUI=OFF -DVUMO_BENCH=OFF -DVUMO_TESTS=OFF
 cmake --build $dir -j2 --target "$target"
