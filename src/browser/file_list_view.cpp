@@ -20,6 +20,7 @@
 #include <fcntl.h>
 #include <numeric>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 
 namespace vumo {
@@ -401,6 +402,22 @@ const std::vector<TFileListView::ScanEntry>& TFileListView::Scan(const QString& 
     ::close(dirFd);
     return *scan_;
   }
+  // Whether the user may write an entry follows from its mode bits and the
+  // user's ids, found once here rather than asked of the kernel per entry.
+  struct statvfs volume {};
+  const bool readOnlyVolume = ::fstatvfs(dirFd, &volume) == 0 && (volume.f_flag & ST_RDONLY) != 0;
+  const uid_t userId = ::geteuid();
+  std::vector<gid_t> groups(std::size_t(std::max(0, ::getgroups(0, nullptr))) + 1);
+  groups.resize(std::size_t(std::max(0, ::getgroups(int(groups.size() - 1), groups.data()))));
+  groups.push_back(::getegid());
+  auto writable = [&](const struct stat& st) {
+    if (readOnlyVolume) return false;
+    if (userId == 0) return true;
+    if (st.st_uid == userId) return (st.st_mode & S_IWUSR) != 0;
+    if (std::find(groups.begin(), groups.end(), st.st_gid) != groups.end()) return (st.st_mode & S_IWGRP) != 0;
+    return (st.st_mode & S_IWOTH) != 0;
+  };
+  scan_->reserve(256);
   while (dirent* entry = ::readdir(dir)) {
     const char* name = entry->d_name;
     if (name[0] == '.' && name[1] == '\0') continue;
@@ -416,7 +433,7 @@ const std::vector<TFileListView::ScanEntry>& TFileListView::Scan(const QString& 
     if (S_ISDIR(st.st_mode)) attributes |= kAttrDirectory;
     else if (!S_ISREG(st.st_mode)) attributes |= kAttrSystem;
     if (name[0] == '.' && !parent) attributes |= kAttrHidden;
-    if (::faccessat(dirFd, name, W_OK, AT_EACCESS) != 0) attributes |= kAttrReadOnly;
+    if (!writable(st)) attributes |= kAttrReadOnly;
     scanned.name = DecodeFileName(QByteArray(name));
     scanned.attributes = attributes;
     scanned.size = S_ISREG(st.st_mode) ? std::int64_t(st.st_size) : 0;
@@ -436,7 +453,10 @@ void TFileListView::AddFiles(const QString& pattern, std::uint32_t filter) {
   const bool noParent = !wantFolders || !parentDirEnabled_ || IsVolumeRoot(folder);
   TFileTypes& types = TFileTypes::Instance();
   std::vector<TListItem>& items = model_->Items();
-  for (const ScanEntry& entry : Scan(folder)) {
+  const std::vector<ScanEntry>& scanned = Scan(folder);
+  if (items.capacity() < items.size() + scanned.size())
+    items.reserve(std::max(items.capacity() * 2, items.size() + scanned.size()));
+  for (const ScanEntry& entry : scanned) {
     const bool isFolder = (entry.attributes & kAttrDirectory) != 0;
     if (isFolder != wantFolders) continue;
     if ((entry.attributes & (kAttrReadOnly | kAttrHidden | kAttrSystem)) & ~filter) continue;
