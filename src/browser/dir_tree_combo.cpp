@@ -7,6 +7,7 @@
 #include "browser/linux_shell.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLineEdit>
@@ -329,15 +330,16 @@ void TDirTreeCombo::OpenPath(const QString& path) {
   // Folders differ by letter case here, so the repeat test is exact.
   if (path.isEmpty() || path == openedPath_) return;
   if (IsDrivesName(path) || !FolderExists(path)) return;
-  const QString folder = AddSlash(path);
+  const QString folder = AddSlash(path.startsWith(QLatin1Char('/')) ? path : QDir(path).absolutePath());
   openedPath_ = folder;
   ShowPath(folder);
   if (fileList_ != nullptr) fileList_->SetDirectory(folder);
 }
 
 void TDirTreeCombo::ShowPath(const QString& path) {
-  // One character is no path, except the root of the whole tree.
-  if (path.isEmpty() || (path.size() == 1 && path != QLatin1String("/")) || !FolderExists(path)) return;
+  // One character is no path, except the root of the whole tree; and a
+  // relative path (such as the computer node's caption) names no node.
+  if (path.isEmpty() || !path.startsWith(QLatin1Char('/')) || !FolderExists(path)) return;
   const QString folder = AddSlash(path);
   tree_->ExpandToPath(folder);
   watcher_->Watch(folder);
