@@ -104,11 +104,11 @@ TFormPlacement::~TFormPlacement() {
 void TFormPlacement::SetErrorHandler(TErrorHandler handler) { ErrorHandler() = std::move(handler); }
 
 void TFormPlacement::ReportError(const std::exception& error) {
-  QString message = QString::fromLocal8Bit(error.what());
   if (ErrorHandler()) {
-    ErrorHandler()(message);
+    ErrorHandler()(error);
   } else if (qobject_cast<QApplication*>(QCoreApplication::instance())) {
-    QMessageBox::critical(QApplication::activeWindow(), QApplication::applicationDisplayName(), message);
+    QMessageBox::critical(QApplication::activeWindow(), QApplication::applicationDisplayName(),
+                          QString::fromLocal8Bit(error.what()));
   }
 }
 

@@ -95,9 +95,10 @@ class TFormPlacement : public QObject {
 
   bool Restored() const { return restored_; }
 
-  // Errors during an automatic restore or save go here; the window opens or closes
-  // regardless. Without a handler they are shown in a critical message box.
-  using TErrorHandler = std::function<void(const QString& message)>;
+  // Errors during an automatic restore or save go here (the application's default handler,
+  // as a rule); the window opens or closes regardless. Without a handler they are shown in
+  // a critical message box.
+  using TErrorHandler = std::function<void(const std::exception& error)>;
   static void SetErrorHandler(TErrorHandler handler);
   static void ReportError(const std::exception& error);
 

@@ -193,18 +193,6 @@ int ProfileFile::FindKey(int header, const QString& key) const {
 
 bool ProfileFile::SectionExists(const QString& section) const { return FindSection(section) >= 0; }
 
-QStringList ProfileFile::ReadSection(const QString& section) const {
-  QStringList keys;
-  int header = FindSection(section);
-  if (header < 0) return keys;
-  int end = SectionEnd(header);
-  for (int i = header + 1; i < end; ++i) {
-    const Line& line = lines_[static_cast<std::size_t>(i)];
-    if (line.kind == Line::kKey) keys << line.name;
-  }
-  return keys;
-}
-
 QString ProfileFile::ReadString(const QString& section, const QString& key,
                                 const QString& defaultValue) const {
   QString value = defaultValue;

@@ -48,7 +48,6 @@ class ProfileFile {
   int ReadInteger(const QString& section, const QString& key, int defaultValue) const;
   bool ReadBool(const QString& section, const QString& key, bool defaultValue) const;
   bool SectionExists(const QString& section) const;
-  QStringList ReadSection(const QString& section) const;
 
   // Changes are kept in memory until UpdateFile().
   void WriteString(const QString& section, const QString& key, const QString& value);

@@ -185,7 +185,7 @@ class FormStorageTest : public ::testing::Test {
     dir_ = QString::fromStdString(test::TempDir(std::string("form_") + info->name()));
     qputenv("XDG_CONFIG_HOME", QFile::encodeName(dir_));
     errors_.clear();
-    TFormPlacement::SetErrorHandler([this](const QString& message) { errors_ << message; });
+    TFormPlacement::SetErrorHandler([this](const std::exception& error) { errors_ << QString::fromLocal8Bit(error.what()); });
   }
   void TearDown() override {
     TFormPlacement::SetErrorHandler(nullptr);
