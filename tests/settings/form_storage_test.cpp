@@ -5,6 +5,7 @@
 #include <QCloseEvent>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QFontDialog>
 #include <QListView>
 #include <QMainWindow>
@@ -546,6 +547,24 @@ TEST_F(FormStorageTest, ActiveControlIsKeptOnlyWhenAsked) {
   storage->SetOptions(storage->Options() | TFormPlacement::fpActiveControl);
   window->show();
   EXPECT_EQ(window->focusWidget(), window->browseFiles);
+}
+
+TEST_F(FormStorageTest, DefaultNamesAndSingleValues) {
+  WindowDouble window;
+  auto* storage = new TFormStorage(&window);
+  EXPECT_EQ(storage->SectionName(), "WindowDouble");
+  QString program = QFileInfo(QCoreApplication::applicationFilePath()).fileName();
+  EXPECT_EQ(storage->FileName(), program + ".INI");
+  storage->SetIniFileName("Vumo.ini");
+  storage->SetIniSection("User");
+  storage->WriteInteger("Answer", 42);
+  storage->WriteString("Text", "'quoted'");
+  EXPECT_EQ(IniText(), "[User]\nAnswer=42\nText=\"'quoted'\"\n");
+  EXPECT_EQ(storage->ReadInteger("answer", 0), 42);
+  EXPECT_EQ(storage->ReadString("TEXT", ""), "'quoted'");
+  storage->EraseSections();
+  EXPECT_EQ(IniText(), "");
+  EXPECT_EQ(storage->ReadInteger("Answer", 7), 7);
 }
 
 TEST(Scrambling, XorWithTheKeyAsHexDigits) {
