@@ -3,7 +3,6 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QGuiApplication>
-#include <QLayout>
 #include <QMessageBox>
 #include <QRegularExpression>
 #include <QScreen>
@@ -391,9 +390,6 @@ void TFormPlacement::ReadPlacementPart() {
     }
     if (window_->windowState() != state) window_->setWindowState(state);
   }
-  // Lay the window out at its restored size now, so that sizes restored next (a panel's
-  // width in a splitter) are measured against the right space.
-  if (QLayout* layout = window_->layout()) layout->activate();
   window_->update();
 }
 
