@@ -639,7 +639,9 @@ void TFileListView::HeaderClick(int column) {
     sortDescending_ = true;
   }
   SortItems();
-  header()->setSortIndicator(sortColumn_, sortDescending_ ? Qt::DescendingOrder : Qt::AscendingOrder);
+  // Qt draws its ascending indicator as a down arrow; the list shows the down
+  // arrow when sorting descending, so the order handed to the header is flipped.
+  header()->setSortIndicator(sortColumn_, sortDescending_ ? Qt::AscendingOrder : Qt::DescendingOrder);
 }
 
 // ---------------------------------------------------------------- clicks and keys

@@ -108,11 +108,12 @@ TEST_F(FileListTest, SortOrdersByEveryColumn) {
   EXPECT_FALSE(list_.SortDescending());
   EXPECT_EQ(Captions(list_), (V{" Parent", "Alpha", "beta", ".h.txt", "a.txt", "B.png", "c.bin"}));
   EXPECT_EQ(list_.header()->sortIndicatorSection(), 0);
-  EXPECT_EQ(list_.header()->sortIndicatorOrder(), Qt::AscendingOrder);
+  // The header's order is flipped so that a descending sort shows the down arrow.
+  EXPECT_EQ(list_.header()->sortIndicatorOrder(), Qt::DescendingOrder);
 
   list_.HeaderClick(0);
   EXPECT_EQ(Captions(list_), (V{" Parent", "c.bin", "B.png", "a.txt", ".h.txt", "beta", "Alpha"}));
-  EXPECT_EQ(list_.header()->sortIndicatorOrder(), Qt::DescendingOrder);
+  EXPECT_EQ(list_.header()->sortIndicatorOrder(), Qt::AscendingOrder);
 
   list_.HeaderClick(1);  // a new column starts descending
   EXPECT_TRUE(list_.SortDescending());
@@ -146,10 +147,10 @@ TEST_F(FileListTest, SortOrdersByEveryColumn) {
   QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, sizeSection);
   EXPECT_EQ(list_.SortColumn(), 1);
   EXPECT_TRUE(list_.SortDescending());
-  EXPECT_EQ(header->sortIndicatorOrder(), Qt::DescendingOrder);
+  EXPECT_EQ(header->sortIndicatorOrder(), Qt::AscendingOrder);
   QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, sizeSection);
   EXPECT_FALSE(list_.SortDescending());
-  EXPECT_EQ(header->sortIndicatorOrder(), Qt::AscendingOrder);
+  EXPECT_EQ(header->sortIndicatorOrder(), Qt::DescendingOrder);
   EXPECT_EQ(Captions(list_).back(), "c.bin");
 
   // A re-read sorts by name again, descending when another column was the sort column.
