@@ -2,12 +2,53 @@
 
 #include <algorithm>
 #include <cstring>
+#include <utility>
+
+#include <sys/mman.h>
 
 #include "pixels/image_limits.h"
 
 namespace vumo {
 
 VUMO_DEFINE_GRAPHIC_CLASS(TBitmap, TGraphic::ClassInfo())
+
+namespace {
+constexpr std::size_t kMappedThreshold = std::size_t{4} << 20;
+}
+
+TBitmap::TPixelMemory::TPixelMemory(std::size_t size) : size_(size) {
+  if (size >= kMappedThreshold) {
+    void* p = mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (p != MAP_FAILED) {
+      madvise(p, size, MADV_HUGEPAGE);  // a hint; without transparent huge pages it changes nothing
+      data_ = static_cast<std::uint8_t*>(p);
+      mapped_ = true;
+      return;
+    }
+  }
+  data_ = static_cast<std::uint8_t*>(std::calloc(1, size));
+}
+
+TBitmap::TPixelMemory::~TPixelMemory() { reset(); }
+
+void TBitmap::TPixelMemory::reset() {
+  if (data_) {
+    if (mapped_) munmap(data_, size_);
+    else std::free(data_);
+  }
+  data_ = nullptr;
+  size_ = 0;
+  mapped_ = false;
+}
+
+TBitmap::TPixelMemory& TBitmap::TPixelMemory::operator=(TPixelMemory&& other) noexcept {
+  if (this == &other) return *this;
+  reset();
+  data_ = std::exchange(other.data_, nullptr);
+  size_ = std::exchange(other.size_, 0);
+  mapped_ = std::exchange(other.mapped_, false);
+  return *this;
+}
 
 TBitmap::TBitmap(const TBitmap& other) : TGraphic() { *this = other; }
 
@@ -47,10 +88,9 @@ void TBitmap::SetSize(int width, int height) {
                         static_cast<std::uint64_t>(bits)))
     throw EInvalidGraphic(FormatMessage(kImageTooLarge, static_cast<unsigned>(width), static_cast<unsigned>(height)));
   std::size_t rowBytes = ((static_cast<std::size_t>(width) * bits + 31) / 32) * 4;
-  std::unique_ptr<std::uint8_t, FreeDeleter> pixels;
+  TPixelMemory pixels;
   if (width > 0 && height > 0) {
-    // calloc hands large blocks out as fresh zero pages, so a big bitmap costs nothing until drawn into.
-    pixels.reset(static_cast<std::uint8_t*>(std::calloc(static_cast<std::size_t>(height), rowBytes)));
+    pixels = TPixelMemory(static_cast<std::size_t>(height) * rowBytes);
     if (!pixels) throw EInvalidGraphic(FormatMessage(kImageTooLarge, static_cast<unsigned>(width), static_cast<unsigned>(height)));
     if (pixels_) {
       std::size_t copyBytes = std::min(rowBytes, rowBytes_);

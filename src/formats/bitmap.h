@@ -75,15 +75,30 @@ class TBitmap : public TGraphic {
   using TGraphic::Progress;
 
  private:
-  struct FreeDeleter {
-    void operator()(std::uint8_t* p) const { std::free(p); }
+  // Pixel memory: large blocks come straight from the kernel as zero pages and are marked
+  // for huge pages, so filling a big bitmap costs far fewer page faults.
+  class TPixelMemory {
+   public:
+    TPixelMemory() = default;
+    explicit TPixelMemory(std::size_t size);
+    ~TPixelMemory();
+    TPixelMemory(TPixelMemory&& other) noexcept { *this = std::move(other); }
+    TPixelMemory& operator=(TPixelMemory&& other) noexcept;
+    std::uint8_t* get() const { return data_; }
+    explicit operator bool() const { return data_ != nullptr; }
+    void reset();
+
+   private:
+    std::uint8_t* data_ = nullptr;
+    std::size_t size_ = 0;
+    bool mapped_ = false;
   };
 
   int width_ = 0;
   int height_ = 0;
   TPixelFormat pixelFormat_ = pf24bit;
   std::size_t rowBytes_ = 0;
-  std::unique_ptr<std::uint8_t, FreeDeleter> pixels_;
+  TPixelMemory pixels_;
   TLogPalette palette_;
   TColor transparentColor_ = clDefault;
   TTransparentMode transparentMode_ = tmAuto;

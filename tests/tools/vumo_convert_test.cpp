@@ -16,7 +16,7 @@ struct RunResult {
   std::string err;
 };
 
-RunResult Run(const std::string& arguments) {
+RunResult RunConvert(const std::string& arguments) {
   std::string dir = test::TempDir("convert-run");
   std::string command = std::string(VUMO_CONVERT) + " " + arguments + " >" + dir + "/out 2>" + dir + "/err";
   RunResult result;
@@ -34,22 +34,22 @@ RunResult Run(const std::string& arguments) {
 std::string Quote(const std::string& path) { return "'" + path + "'"; }
 
 TEST(VumoConvert, WrongUsageExitsWithTwo) {
-  EXPECT_EQ(Run("").status, 2);
-  EXPECT_EQ(Run("onlyone").status, 2);
-  EXPECT_EQ(Run("--info").status, 2);
-  EXPECT_EQ(Run("a b c").status, 2);
-  EXPECT_NE(Run("").err.find("Usage"), std::string::npos);
+  EXPECT_EQ(RunConvert("").status, 2);
+  EXPECT_EQ(RunConvert("onlyone").status, 2);
+  EXPECT_EQ(RunConvert("--info").status, 2);
+  EXPECT_EQ(RunConvert("a b c").status, 2);
+  EXPECT_NE(RunConvert("").err.find("Usage"), std::string::npos);
 }
 
 TEST(VumoConvert, LoadErrorsExitWithOneAndTheProgramsOwnMessage) {
   std::string dir = test::TempDir("convert-errors");
   std::ofstream(dir + "/picture.qqq") << "data";
-  RunResult r = Run(Quote(dir + "/picture.qqq") + " " + Quote(dir + "/out.png"));
+  RunResult r = RunConvert(Quote(dir + "/picture.qqq") + " " + Quote(dir + "/out.png"));
   EXPECT_EQ(r.status, 1);
   EXPECT_EQ(r.err, "Unknown picture file extension (.qqq)\n");
   EXPECT_FALSE(std::ifstream(dir + "/out.png").good());  // nothing written on failure
 
-  r = Run(Quote(dir + "/missing.bmp") + " " + Quote(dir + "/out.png"));
+  r = RunConvert(Quote(dir + "/missing.bmp") + " " + Quote(dir + "/out.png"));
   EXPECT_EQ(r.status, 1);
   EXPECT_NE(r.err.find("Cannot open file"), std::string::npos) << r.err;
 }
@@ -57,7 +57,7 @@ TEST(VumoConvert, LoadErrorsExitWithOneAndTheProgramsOwnMessage) {
 TEST(VumoConvert, WritesAnRgbaPngThatDecodesToTheSamePixels) {
   std::string dir = test::TempDir("convert-png");
   std::string input = test::SharedData("pillow/hopper.bmp");
-  RunResult r = Run(Quote(input) + " " + Quote(dir + "/hopper.png"));
+  RunResult r = RunConvert(Quote(input) + " " + Quote(dir + "/hopper.png"));
   ASSERT_EQ(r.status, 0) << r.err;
   test::Rgba8Image written = test::LoadReferencePng(dir + "/hopper.png");
   test::Rgba8Image direct = test::LoadThroughPicture(input);
@@ -68,7 +68,7 @@ TEST(VumoConvert, WritesAnRgbaPngThatDecodesToTheSamePixels) {
 }
 
 TEST(VumoConvert, InfoPrintsSizeAndPixelFormatAsJson) {
-  RunResult r = Run("--info " + Quote(test::SharedData("pillow/hopper.bmp")));
+  RunResult r = RunConvert("--info " + Quote(test::SharedData("pillow/hopper.bmp")));
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_NE(r.out.find("\"width\": 128"), std::string::npos) << r.out;
   EXPECT_NE(r.out.find("\"height\": 128"), std::string::npos) << r.out;
