@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <fstream>
@@ -17,7 +18,9 @@ struct RunResult {
 };
 
 RunResult RunConvert(const std::string& arguments) {
-  std::string dir = test::TempDir("convert-run");
+  // ctest runs these cases side by side: every run gets a folder of its own.
+  static int runs = 0;
+  std::string dir = test::TempDir("convert-run-" + std::to_string(getpid()) + "-" + std::to_string(++runs));
   std::string command = std::string(VUMO_CONVERT) + " " + arguments + " >" + dir + "/out 2>" + dir + "/err";
   RunResult result;
   int raw = std::system(command.c_str());
