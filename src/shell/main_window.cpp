@@ -1,6 +1,6 @@
 #include "shell/main_window.h"
 
-#include <QAbstractItemView>
+#include <QAbstractScrollArea>
 #include <QContextMenuEvent>
 #include <QDir>
 #include <QFile>
@@ -9,8 +9,6 @@
 #include <QIcon>
 #include <QPainter>
 #include <QShowEvent>
-#include <QToolButton>
-#include <QTreeView>
 #include <QVBoxLayout>
 #include <filesystem>
 
@@ -105,7 +103,8 @@ void TForm1::CreateComponents() {
   BrowseDrives->setFixedHeight(21);
   BrowseDrives->setCursor(Qt::ArrowCursor);
   BrowseDrives->SetTreeHeight(kTreeHeight);
-  if (auto* button = BrowseDrives->findChild<QToolButton*>()) button->setIcon(QIcon(QStringLiteral(":/dropdown.png")));
+  BrowseDrives->SetLanguage(TFileListView::lnEnglish);
+  BrowseDrives->SetGlyph(QIcon(QStringLiteral(":/dropdown.png")));
 
   PanelDiv = new TPanel(PanelLeft);
   PanelDiv->setObjectName(QStringLiteral("PanelDiv"));
@@ -117,8 +116,22 @@ void TForm1::CreateComponents() {
   if (BrowseFiles->Directory() != QLatin1String("Drives")) BrowseFiles->SetDirectory(QStringLiteral("Drives"));
   BrowseFiles->SetMask(QString::fromLatin1(kAllFilesMask));
   BrowseFiles->SetShowFolders(false);
-  BrowseFiles->setSelectionMode(QAbstractItemView::SingleSelection);
-  BrowseFiles->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  BrowseFiles->SetViewStyle(TFileListView::vsList);
+  BrowseFiles->SetShowColumnHeaders(false);
+  BrowseFiles->SetColWidth_Name(150);
+  BrowseFiles->SetColWidth_Size(0);
+  BrowseFiles->SetColWidth_Type(0);
+  BrowseFiles->SetColWidth_Mod(0);
+  BrowseFiles->SetColWidth_Attr(0);
+  BrowseFiles->SetMultiSelect(false);
+  BrowseFiles->SetReadOnly(true);
+  BrowseFiles->SetDblClickToOpen(false);
+  BrowseFiles->SetPopUpMenuEnabled(false);
+  BrowseFiles->SetFileType(TFileListView::TFileType(TFileListView::ftReadOnly) | TFileListView::ftHidden |
+                           TFileListView::ftSystem | TFileListView::ftArchive);
+  BrowseFiles->SetParentDirCaption(QStringLiteral(" Parent"));
+  BrowseFiles->SetTimeFormat(TFileListView::tfShortFormat);
+  BrowseFiles->SetLanguage(TFileListView::lnEnglish);
   BrowseFiles->SetDirTreeCombo(BrowseDrives);
   BrowseDrives->SetFileList(BrowseFiles);
 

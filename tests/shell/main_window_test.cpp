@@ -10,11 +10,13 @@
 #include <QScrollBar>
 #include <QTest>
 #include <QTimer>
+#include <sys/stat.h>
 
 #include "formats/graphic.h"
 #include "shell/application.h"
 #include "shell/main_window.h"
 #include "shell_test_util.h"
+#include "support/test_support.h"
 
 namespace vumo {
 namespace {
@@ -93,6 +95,17 @@ TEST_F(MainWindow, StartsWithItsDesignValues) {
   EXPECT_TRUE(form->BrowseFiles->Directory().startsWith(QDir::currentPath())) << form->BrowseFiles->Directory().toStdString();
   EXPECT_EQ(form->BrowseFiles->Mask(), kStartupMask);
   EXPECT_FALSE(form->BrowseFiles->ShowFolders());
+
+  // The list's own design values.
+  EXPECT_EQ(form->BrowseFiles->ViewStyle(), TFileListView::vsList);
+  EXPECT_FALSE(form->BrowseFiles->ShowColumnHeaders());
+  EXPECT_EQ(form->BrowseFiles->ColWidth_Name(), 150);
+  EXPECT_EQ(form->BrowseFiles->ColWidth_Size(), 0);
+  EXPECT_EQ(form->BrowseFiles->ColWidth_Attr(), 0);
+  EXPECT_FALSE(form->BrowseFiles->PopUpMenuEnabled());
+  EXPECT_FALSE(form->BrowseFiles->DblClickToOpen());
+  EXPECT_FALSE(form->BrowseFiles->MultiSelect());
+  EXPECT_EQ(form->BrowseFiles->ParentDirCaption(), " Parent");
 
   EXPECT_TRUE(TiledMode());
   EXPECT_TRUE(form->ViewImage->AutoSize());
@@ -312,6 +325,25 @@ TEST_F(MainWindow, LoadingAPictureAndFailingToKeepsTheOldOne) {
     EXPECT_STREQ(error.what(), "Unknown picture file extension (.qrc)");
   }
   EXPECT_EQ(form->ViewImage->Picture()->Width(), 128);
+}
+
+TEST_F(MainWindow, ClicksOnEntriesThatAreNotRegularFilesLoadNothing) {
+  const QString dir = QString::fromStdString(test::TempDir("shell_clicks"));
+  const QString samples = QStringLiteral(VUMO_SOURCE_DIR "/data/samples");
+  form->BrowseFiles->SetSelectedItem(samples + "/bricks.bmp");
+  form->BrowseFilesClick(form->BrowseFiles);
+  ASSERT_EQ(form->ViewImage->Picture()->Width(), 128);
+
+  ASSERT_TRUE(QDir(dir).mkdir("folder.bmp"));
+  ASSERT_EQ(mkfifo(QFile::encodeName(dir + "/pipe.bmp").constData(), 0600), 0);
+  for (const QString& entry : {dir + "/folder.bmp", dir + "/pipe.bmp", dir + "/gone.bmp", QString(), QStringLiteral("Drives")}) {
+    form->BrowseFiles->SetSelectedItem(entry);
+    form->BrowseFilesClick(form->BrowseFiles);  // a pipe would block a reader for ever
+    EXPECT_EQ(form->ViewImage->Picture()->Width(), 128) << entry.toStdString();
+  }
+  form->BrowseFiles->SetSelectedItem(samples + "/marble.bmp");
+  form->BrowseFilesClick(form->BrowseFiles);
+  EXPECT_EQ(form->ViewImage->Picture()->Width(), 96);
 }
 
 TEST_F(MainWindow, CommandLineOpensAFolderOrAFileInItsFolder) {
