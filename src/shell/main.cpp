@@ -1,7 +1,9 @@
 // Vumo: a viewer for texture and picture files.
 #include <QIcon>
 
+#include "browser/file_names.h"
 #include "formats/format_registry.h"
+#include "settings/form_storage.h"
 #include "shell/application.h"
 #include "shell/main_window.h"
 
@@ -10,6 +12,8 @@ int main(int argc, char** argv) {
   vumo::FileFormatList();
 
   vumo::TApplication application(argc, argv);
+  // A settings file that cannot be written is reported like any other error.
+  vumo::TFormPlacement::SetErrorHandler(&vumo::ShowException);
   application.setWindowIcon(QIcon(QStringLiteral(":/vumo.png")));
 
   vumo::TForm1 form;
@@ -17,8 +21,11 @@ int main(int argc, char** argv) {
 
   // Beyond the plain start-up: a path on the command line opens its folder (and shows the
   // file), after the stored settings have been restored at the first show.
-  const QStringList arguments = application.arguments();
-  if (arguments.size() > 1) vumo::RunGuarded([&] { form.OpenFromCommandLine(arguments.at(1)); });
+  // Taken from the raw bytes, so a name that is not UTF-8 still opens.
+  if (argc > 1) {
+    const QString path = vumo::DecodeFileName(QByteArray(argv[1]));
+    vumo::RunGuarded([&] { form.OpenFromCommandLine(path); });
+  }
 
   return application.exec();
 }

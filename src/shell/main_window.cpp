@@ -12,7 +12,9 @@
 #include <QVBoxLayout>
 #include <filesystem>
 
+#include "browser/file_names.h"
 #include "formats/jpeg_image.h"
+#include "settings/form_storage.h"
 #include "shell/application.h"
 
 // Resources of a static library must be pulled in by name, outside any namespace.
@@ -58,7 +60,7 @@ class TPopupLink : public QObject {
 bool IsExistingFile(const QString& path) {
   if (path.isEmpty()) return false;
   std::error_code error;
-  return std::filesystem::is_regular_file(std::filesystem::path(QFile::encodeName(path).toStdString()), error);
+  return std::filesystem::is_regular_file(std::filesystem::path(EncodeFileName(path).toStdString()), error);
 }
 
 }  // namespace
@@ -77,10 +79,17 @@ TForm1::TForm1(QWidget* parent) : QWidget(parent) {
   CreateMenus();
   layout()->activate();  // the start-up handler reads the list's laid-out height
 
-  // FormStorage1 attaches here: create it with this window as its owner, give it
-  // IniFileName "Vumo.ini", IniSection "User" and the seventeen StoredProps, and let it hook
-  // this window's show, close and destroy events. It must be in place before the window is
-  // first shown (it restores there, before FormShow runs) and needs no call from FormCreate.
+  // The stored settings come back at the first show, before FormShow runs, and are saved
+  // when the window closes; the window's own code never calls the storage.
+  FormStorage1 = TFormStorage::Attach(
+      this, QStringLiteral("Vumo.ini"), QStringLiteral("User"),
+      {QStringLiteral("BrowseFiles.Directory"), QStringLiteral("PanelLeft.Width"), QStringLiteral("BrowseDrives.Font"),
+       QStringLiteral("BrowseFiles.Font"), QStringLiteral("FontBrowse.Font"), QStringLiteral("FolderMenu.Checked"),
+       QStringLiteral("AllFiles.Checked"), QStringLiteral("BrowseFiles.Mask"), QStringLiteral("BrowseFiles.ShowFolders"),
+       QStringLiteral("ViewImage.Align"), QStringLiteral("ViewImage.AutoSize"), QStringLiteral("ViewImage.Stretch"),
+       QStringLiteral("ViewImage.Tiled"), QStringLiteral("TileMenu.Checked"), QStringLiteral("NormMenu.Checked"),
+       QStringLiteral("StretchMenu.Checked"), QStringLiteral("ScrollBox.Color")});
+  FormStorage1->setObjectName(QStringLiteral("FormStorage1"));
 
   FormCreate(this);
 }
@@ -283,12 +292,12 @@ void TForm1::SetOuterSize(int width, int height) {
 }
 
 void TForm1::LoadPicture(const QString& path) {
-  ViewImage->Picture()->LoadFromFile(QFile::encodeName(path).toStdString());
+  ViewImage->Picture()->LoadFromFile(EncodeFileName(path).toStdString());
 }
 
 void TForm1::OpenFromCommandLine(const QString& path) {
   const QFileInfo info(path);
-  if (!info.exists()) throw Exception(FormatMessage("Cannot open file \"%s\".", QFile::encodeName(path).constData()));
+  if (!info.exists()) throw Exception(FormatMessage("Cannot open file \"%s\".", EncodeFileName(path).constData()));
   const QString folder = info.isDir() ? info.absoluteFilePath() : info.absolutePath();
   BrowseFiles->SetDirectory(folder);
   BrowseDrives->OpenPath(folder);

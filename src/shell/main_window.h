@@ -6,6 +6,7 @@
 
 #include "browser/dir_tree_combo.h"
 #include "browser/file_list_view.h"
+#include "settings/form_storage.h"
 #include "shell/about_dialog.h"
 #include "shell/common_dialogs.h"
 #include "shell/menu_item.h"
@@ -42,7 +43,7 @@ class TForm1 : public QWidget {
   TColorDialog* ImageBk = nullptr;
   // The form storage that keeps the window placement and the stored properties; see the
   // constructor for where it attaches.
-  QObject* FormStorage1 = nullptr;
+  TFormStorage* FormStorage1 = nullptr;
 
   QMenu* FileMenu = nullptr;
   TMenuItem* FolderMenu = nullptr;

@@ -26,6 +26,8 @@ using test::PositionBitmap;
 class MainWindow : public ::testing::Test {
  protected:
   void SetUp() override {
+    // Every case starts from the design values, not from what the last window saved.
+    QFile::remove(SettingsFile());
     form = std::make_unique<TForm1>();
     form->show();
     form->activateWindow();
@@ -51,6 +53,8 @@ class MainWindow : public ::testing::Test {
     return !form->ViewImage->Tiled() && form->ViewImage->Stretch() && form->ViewImage->Align() == TProImage::alClient &&
            !form->TileMenu->Checked() && !form->NormMenu->Checked() && form->StretchMenu->Checked();
   }
+
+  static QString SettingsFile() { return QString::fromLocal8Bit(qgetenv("XDG_CONFIG_HOME")) + "/Vumo/Vumo.ini"; }
 
   std::unique_ptr<TForm1> form;
 };
@@ -370,6 +374,32 @@ TEST_F(MainWindow, ErrorsInHandlersAreShownInABoxAndTheProgramGoesOn) {
   EXPECT_EQ(text, "Attempt to register TGA twice.");
   EXPECT_EQ(ExceptionMessageText(EInvalidGraphic("Unknown picture file extension (.)")),
             "Unknown picture file extension (.)");
+}
+
+TEST_F(MainWindow, SettingsComeBackAtTheNextStart) {
+  const QString folder = QString::fromStdString(test::TempDir("settings-folder"));
+  Press(form->BrowseFiles, Qt::Key_N, Qt::ControlModifier | Qt::AltModifier);  // normal mode
+  Press(form->BrowseFiles, Qt::Key_A, Qt::ControlModifier | Qt::AltModifier);  // all files
+  form->ScrollBox->SetColor(0x00336699);
+  form->BrowseFiles->SetDirectory(folder);
+  form->close();
+  form.reset();
+
+  QFile file(SettingsFile());
+  ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+  const QString text = QString::fromUtf8(file.readAll());
+  EXPECT_TRUE(text.contains("[User]")) << text.toStdString();
+  EXPECT_TRUE(text.contains("ScrollBox_Color=3368601")) << text.toStdString();
+  EXPECT_TRUE(text.contains("NormMenu_Checked=True")) << text.toStdString();
+
+  form = std::make_unique<TForm1>();
+  form->show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
+  EXPECT_TRUE(NormalMode());
+  EXPECT_TRUE(form->AllFiles->Checked());
+  EXPECT_EQ(form->BrowseFiles->Mask(), QStringLiteral("*.*"));
+  EXPECT_EQ(form->ScrollBox->Color(), 0x00336699);
+  EXPECT_TRUE(form->BrowseFiles->Directory().startsWith(folder)) << form->BrowseFiles->Directory().toStdString();
 }
 
 }  // namespace
