@@ -19,21 +19,10 @@ using test::Rgba8Image;
 using test::ToRgba8;
 
 Rgba8Image LoadAutodesk(const std::vector<std::uint8_t>& bytes, TAutodeskGraphic* keep = nullptr) {
-  TAutodeskGraphic local;
-  TAutodeskGraphic& graphic = keep ? *keep : local;
-  TMemoryStream stream(bytes.data(), bytes.size());
-  graphic.LoadFromStream(stream);
-  return ToRgba8(graphic);
+  return test::DecodeWith<TAutodeskGraphic>(bytes, keep);
 }
 
-std::string ErrorOf(const std::vector<std::uint8_t>& bytes) {
-  try {
-    LoadAutodesk(bytes);
-  } catch (const Exception& e) {
-    return e.what();
-  }
-  return "";
-}
+std::string ErrorOf(const std::vector<std::uint8_t>& bytes) { return test::LoadErrorWith<TAutodeskGraphic>(bytes); }
 
 TEST(AutodeskReader, CelAndPicMatchTheirPicture) {
   const Rgba8Image expected = LoadReferencePng(Fixture("autodesk/picture.png"));

@@ -22,21 +22,10 @@ using test::Rgba8Image;
 using test::ToRgba8;
 
 Rgba8Image LoadRla(const std::vector<std::uint8_t>& bytes, TRLAGraphic* keep = nullptr) {
-  TRLAGraphic local;
-  TRLAGraphic& graphic = keep ? *keep : local;
-  TMemoryStream stream(bytes.data(), bytes.size());
-  graphic.LoadFromStream(stream);
-  return ToRgba8(graphic);
+  return test::DecodeWith<TRLAGraphic>(bytes, keep);
 }
 
-std::string ErrorOf(const std::vector<std::uint8_t>& bytes) {
-  try {
-    LoadRla(bytes);
-  } catch (const Exception& e) {
-    return e.what();
-  }
-  return "";
-}
+std::string ErrorOf(const std::vector<std::uint8_t>& bytes) { return test::LoadErrorWith<TRLAGraphic>(bytes); }
 
 void PutBigEndian16(std::vector<std::uint8_t>& bytes, std::size_t at, int value) {
   bytes[at] = static_cast<std::uint8_t>(value >> 8);

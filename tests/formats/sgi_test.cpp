@@ -22,11 +22,7 @@ using test::SharedData;
 using test::ToRgba8;
 
 Rgba8Image LoadSgi(const std::vector<std::uint8_t>& bytes, TSGIGraphic* keep = nullptr) {
-  TSGIGraphic local;
-  TSGIGraphic& graphic = keep ? *keep : local;
-  TMemoryStream stream(bytes.data(), bytes.size());
-  graphic.LoadFromStream(stream);
-  return ToRgba8(graphic);
+  return test::DecodeWith<TSGIGraphic>(bytes, keep);
 }
 
 Rgba8Image LoadSgiFile(const std::string& path) { return LoadSgi(ReadFile(path)); }
@@ -41,14 +37,7 @@ Rgba8Image ToGrey(Rgba8Image image) {
   return image;
 }
 
-std::string ErrorOf(const std::vector<std::uint8_t>& bytes) {
-  try {
-    LoadSgi(bytes);
-  } catch (const Exception& e) {
-    return e.what();
-  }
-  return "";
-}
+std::string ErrorOf(const std::vector<std::uint8_t>& bytes) { return test::LoadErrorWith<TSGIGraphic>(bytes); }
 
 void PutBigEndian16(std::vector<std::uint8_t>& bytes, std::size_t at, unsigned value) {
   bytes[at] = static_cast<std::uint8_t>(value >> 8);

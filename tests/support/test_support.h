@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "formats/bitmap.h"
+#include "formats/stream.h"
 
 namespace vumo::test {
 
@@ -42,6 +43,28 @@ struct Difference {
 // only need to agree on alpha.
 Difference Compare(const Rgba8Image& actual, const Rgba8Image& expected, int tolerance = 0,
                    bool ignoreColourWhereTransparent = true);
+
+// Loads bytes with one reader class, as its LoadFromStream sees them; `keep` receives the
+// reader when the test wants to look at it afterwards.
+template <typename Reader>
+Rgba8Image DecodeWith(const std::vector<std::uint8_t>& bytes, Reader* keep = nullptr) {
+  Reader local;
+  Reader& reader = keep ? *keep : local;
+  TMemoryStream stream(bytes.data(), bytes.size());
+  reader.LoadFromStream(stream);
+  return ToRgba8(reader);
+}
+
+// The message a reader class raises for these bytes, or "" when they load.
+template <typename Reader>
+std::string LoadErrorWith(const std::vector<std::uint8_t>& bytes) {
+  try {
+    DecodeWith<Reader>(bytes);
+  } catch (const Exception& e) {
+    return e.what();
+  }
+  return "";
+}
 
 // Feeds every prefix of `bytes` at a spread of lengths to `load`; the load may throw
 // vumo::Exception or succeed, but anything else (a crash, another exception) fails.
