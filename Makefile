@@ -28,7 +28,7 @@ build: configure
 	cmake --build $(BUILD) -j$(JOBS)
 
 run: build
-	$(BUILD)/src/shell/vumo data/samples
+	$(BUILD)/src/shell/vumo data/samples/bricks_rle.tga
 
 test: build
 	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j$(JOBS)
