@@ -125,7 +125,7 @@ def gray16():
 
 def duotone():
     g = lambda x, y: (x * 11 + y * 40) % 256
-    data = psd(8, 8, W, H, [plane(g)], 1, mode_data=b"duotone specification" * 10)
+    data = psd(8, 8, W, H, [plane(g)], 1, mode_data=b"duotone halftone data" * 10)
     save("duotone.psd", data, [[(g(x, y),) * 3 for x in range(W)] for y in range(H)])
 
 
