@@ -11,6 +11,38 @@ namespace {
 // A size handed in by a caller; a negative one allows nothing.
 std::size_t Room(std::int32_t size) { return size > 0 ? static_cast<std::size_t>(size) : 0; }
 
+// A byte-wise run-length step between two bounded buffers: literals and runs stop at
+// whichever end comes first.
+struct TBoundedCursor {
+  const std::uint8_t* source;
+  std::size_t input;
+  std::uint8_t* dest;
+  std::size_t output;
+
+  bool More() const { return input > 0 && output > 0; }
+  std::uint8_t Next() {
+    --input;
+    return *source++;
+  }
+  void Copy(std::size_t count) {
+    count = std::min({count, input, output});
+    std::memcpy(dest, source, count);
+    source += count;
+    input -= count;
+    dest += count;
+    output -= count;
+  }
+  // Writes the next source byte count times; false when no byte is left to repeat.
+  bool Fill(std::size_t count) {
+    if (input == 0) return false;
+    count = std::min(count, output);
+    std::memset(dest, Next(), count);
+    dest += count;
+    output -= count;
+    return true;
+  }
+};
+
 // Repeats one pixel of PixelSize bytes Count times. Short runs store the pixel directly; long
 // runs double the filled block, so a run costs a handful of block copies.
 template <std::size_t PixelSize>
@@ -175,27 +207,13 @@ void TTargaRLEDecoder::Encode(const std::uint8_t* Source, std::uint8_t* Dest, st
 
 void TPackbitsRLEDecoder::Decode(const std::uint8_t*& Source, std::uint8_t*& Dest, std::int32_t PackedSize,
                                  std::int32_t UnpackedSize) {
-  const std::uint8_t* source = Source;
-  std::uint8_t* dest = Dest;
-  std::size_t input = Room(PackedSize), output = Room(UnpackedSize);
-  while (output > 0 && input > 0) {
-    const auto header = static_cast<std::int8_t>(*source++);
-    --input;
-    if (header >= 0) {
-      const std::size_t count = std::min({static_cast<std::size_t>(header) + 1, output, input});
-      std::memcpy(dest, source, count);
-      source += count;
-      dest += count;
-      input -= count;
-      output -= count;
-    } else if (header != -128) {
-      if (input == 0) break;
-      const std::size_t count = std::min(static_cast<std::size_t>(1 - header), output);
-      std::memset(dest, *source++, count);
-      --input;
-      dest += count;
-      output -= count;
-    }
+  TBoundedCursor cursor{Source, Room(PackedSize), Dest, Room(UnpackedSize)};
+  while (cursor.More()) {
+    const auto header = static_cast<std::int8_t>(cursor.Next());
+    if (header >= 0)
+      cursor.Copy(static_cast<std::size_t>(header) + 1);
+    else if (header != -128 && !cursor.Fill(static_cast<std::size_t>(1 - header)))
+      break;
   }
 }
 
@@ -311,53 +329,25 @@ void TCUTRLEDecoder::Decode(const std::uint8_t*& Source, std::uint8_t*& Dest, st
 
 void TPSPRLEDecoder::Decode(const std::uint8_t*& Source, std::uint8_t*& Dest, std::int32_t PackedSize,
                             std::int32_t UnpackedSize) {
-  const std::uint8_t* source = Source;
-  std::uint8_t* dest = Dest;
-  std::size_t input = Room(PackedSize), output = Room(UnpackedSize);
-  while (input > 0 && output > 0) {
-    const std::uint8_t control = *source++;
-    --input;
-    if (control >= 128) {
-      if (input == 0) break;
-      const std::size_t filled = std::min<std::size_t>(control - 128u, output);
-      std::memset(dest, *source++, filled);
-      --input;
-      dest += filled;
-      output -= filled;
-    } else {
-      const std::size_t copied = std::min({static_cast<std::size_t>(control), input, output});
-      std::memcpy(dest, source, copied);
-      source += copied;
-      input -= copied;
-      dest += copied;
-      output -= copied;
-    }
+  TBoundedCursor cursor{Source, Room(PackedSize), Dest, Room(UnpackedSize)};
+  while (cursor.More()) {
+    const std::uint8_t control = cursor.Next();
+    if (control < 128)
+      cursor.Copy(control);
+    else if (!cursor.Fill(control - 128u))
+      break;
   }
 }
 
 void TRLADecoder::Decode(const std::uint8_t*& Source, std::uint8_t*& Dest, std::int32_t PackedSize,
                          std::int32_t UnpackedSize) {
-  const std::uint8_t* source = Source;
-  std::uint8_t* dest = Dest;
-  std::size_t input = Room(PackedSize), output = Room(UnpackedSize);
-  while (input > 0 && output > 0) {
-    const auto header = static_cast<std::int8_t>(*source++);
-    --input;
-    if (header < 0) {
-      const std::size_t copied = std::min({static_cast<std::size_t>(-header), input, output});
-      std::memcpy(dest, source, copied);
-      source += copied;
-      input -= copied;
-      dest += copied;
-      output -= copied;
-    } else {
-      if (input == 0) break;
-      const std::size_t filled = std::min(static_cast<std::size_t>(header) + 1, output);
-      std::memset(dest, *source++, filled);
-      --input;
-      dest += filled;
-      output -= filled;
-    }
+  TBoundedCursor cursor{Source, Room(PackedSize), Dest, Room(UnpackedSize)};
+  while (cursor.More()) {
+    const auto header = static_cast<std::int8_t>(cursor.Next());
+    if (header < 0)
+      cursor.Copy(static_cast<std::size_t>(-header));
+    else if (!cursor.Fill(static_cast<std::size_t>(header) + 1))
+      break;
   }
 }
 

@@ -22,14 +22,7 @@ TIcon LoadBytes(const std::vector<std::uint8_t>& bytes) {
   return icon;
 }
 
-std::string ErrorOf(const std::vector<std::uint8_t>& bytes) {
-  try {
-    LoadBytes(bytes);
-  } catch (const Exception& e) {
-    return e.what();
-  }
-  return "";
-}
+std::string ErrorOf(const std::vector<std::uint8_t>& bytes) { return test::LoadErrorWith<TIcon>(bytes); }
 
 void Put32(std::vector<std::uint8_t>& out, std::size_t at, std::uint32_t v) {
   for (int i = 0; i < 4; ++i) out[at + i] = static_cast<std::uint8_t>(v >> (8 * i));

@@ -26,15 +26,7 @@ void LoadBytes(TPPMGraphic& graphic, const std::vector<std::uint8_t>& bytes) {
   graphic.LoadFromStream(stream);
 }
 
-std::string LoadError(const std::vector<std::uint8_t>& bytes) {
-  TPPMGraphic graphic;
-  try {
-    LoadBytes(graphic, bytes);
-  } catch (const Exception& e) {
-    return e.what();
-  }
-  return "";
-}
+std::string LoadError(const std::vector<std::uint8_t>& bytes) { return test::LoadErrorWith<TPPMGraphic>(bytes); }
 
 test::Rgba8Image Load(const std::string& file) {
   TPPMGraphic graphic;

@@ -27,15 +27,7 @@ void LoadBytes(TPSDGraphic& graphic, const std::vector<std::uint8_t>& bytes) {
   graphic.LoadFromStream(stream);
 }
 
-std::string LoadError(const std::vector<std::uint8_t>& bytes) {
-  TPSDGraphic graphic;
-  try {
-    LoadBytes(graphic, bytes);
-  } catch (const Exception& e) {
-    return e.what();
-  }
-  return "";
-}
+std::string LoadError(const std::vector<std::uint8_t>& bytes) { return test::LoadErrorWith<TPSDGraphic>(bytes); }
 
 void PutBe(std::vector<std::uint8_t>& b, std::uint64_t v, int bytes) {
   for (int i = bytes - 1; i >= 0; --i) b.push_back(static_cast<std::uint8_t>(v >> (8 * i)));

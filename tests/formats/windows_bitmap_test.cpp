@@ -35,14 +35,7 @@ TBitmap LoadBytes(const std::vector<std::uint8_t>& bytes) {
   return bitmap;
 }
 
-std::string ErrorOf(const std::vector<std::uint8_t>& bytes) {
-  try {
-    LoadBytes(bytes);
-  } catch (const Exception& e) {
-    return e.what();
-  }
-  return "";
-}
+std::string ErrorOf(const std::vector<std::uint8_t>& bytes) { return test::LoadErrorWith<TBitmap>(bytes); }
 
 void Put16(std::vector<std::uint8_t>& out, std::size_t at, std::uint32_t v) {
   out[at] = static_cast<std::uint8_t>(v);

@@ -59,7 +59,9 @@ Rgba8Image DecodeWith(const std::vector<std::uint8_t>& bytes, Reader* keep = nul
 template <typename Reader>
 std::string LoadErrorWith(const std::vector<std::uint8_t>& bytes) {
   try {
-    DecodeWith<Reader>(bytes);
+    Reader reader;
+    TMemoryStream stream(bytes.data(), bytes.size());
+    reader.LoadFromStream(stream);
   } catch (const Exception& e) {
     return e.what();
   }
