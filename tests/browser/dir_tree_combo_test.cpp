@@ -174,7 +174,11 @@ TEST_F(DirTreeComboTest, FolderChangesFromOutsideRebuildTheTreeAndReadTheList) {
 
   // A file coming or going is not a folder change. Let the notifications of the folder
   // just made settle first: a slow build may still deliver a late one.
-  QTest::qWait(800);
+  for (int settled = combo_->ChangeRebuilds(), round = 0; round < 10; ++round) {
+    QTest::qWait(500);
+    if (combo_->ChangeRebuilds() == settled) break;
+    settled = combo_->ChangeRebuilds();
+  }
   const int afterMake = combo_->ChangeRebuilds();
   WriteBytes(dir_ + "/new.png", 1);
   fs::remove(dir_ + "/new.png");
