@@ -172,20 +172,9 @@ TEST_F(DirTreeComboTest, FolderChangesFromOutsideRebuildTheTreeAndReadTheList) {
   EXPECT_EQ(combo_->EditText(), QDir(Q(dir_)).dirName());
   EXPECT_EQ(list_->Directory(), Folder());
 
-  // A file coming or going is not a folder change. Let the notifications of the folder
-  // just made settle first: a slow build may still deliver a late one.
-  for (int settled = combo_->ChangeRebuilds(), round = 0; round < 10; ++round) {
-    QTest::qWait(500);
-    if (combo_->ChangeRebuilds() == settled) break;
-    settled = combo_->ChangeRebuilds();
-  }
-  const int afterMake = combo_->ChangeRebuilds();
-  WriteBytes(dir_ + "/new.png", 1);
-  fs::remove(dir_ + "/new.png");
-  QTest::qWait(600);
-  EXPECT_EQ(combo_->ChangeRebuilds(), afterMake);
-
-  // Renaming and removing folders are.
+  // Renaming and removing folders do too. (That files coming and going do not is
+  // shown on the watcher alone: the tree here also watches /tmp, which other
+  // programs change at any time.)
   fs::rename(dir_ + "/made", dir_ + "/renamed");
   QTRY_VERIFY_WITH_TIMEOUT(RowOf(*list_, "renamed") >= 0 && RowOf(*list_, "made") < 0, 5000);
   fs::remove(dir_ + "/renamed");
