@@ -1,7 +1,5 @@
 #include "settings/font.h"
 
-#include <QGuiApplication>
-
 #include <cmath>
 #include <cstdlib>
 
@@ -73,56 +71,6 @@ int MulDiv(int a, int b, int c) {
   }
   if (quotient > INT32_MAX || quotient < INT32_MIN) return -1;
   return static_cast<int>(quotient);
-}
-
-namespace {
-
-QPalette::ColorRole SystemColorRole(int index) {
-  switch (index) {
-    case 2: case 13: case 27: case 29: return QPalette::Highlight;   // captions, selection
-    case 5: return QPalette::Base;                                    // window background
-    case 6: case 21: return QPalette::Shadow;
-    case 7: case 8: case 19: return QPalette::WindowText;
-    case 9: case 14: return QPalette::HighlightedText;
-    case 12: case 16: return QPalette::Dark;
-    case 15: case 0: return QPalette::Button;                        // button face, scroll bar
-    case 18: return QPalette::ButtonText;
-    case 20: return QPalette::Light;
-    case 22: return QPalette::Midlight;
-    case 23: return QPalette::ToolTipText;
-    case 24: return QPalette::ToolTipBase;
-    case 26: return QPalette::Link;
-    default: return QPalette::Window;                                 // desktop, menu, borders
-  }
-}
-
-}  // namespace
-
-QColor ColorToQColor(TColor color, const QPalette& palette) {
-  if (color == clNone) return QColor(Qt::transparent);
-  if (color == clDefault) return QColor();
-  quint32 bits = static_cast<quint32>(color);
-  if (bits & 0x80000000u) {
-    int index = static_cast<int>(bits & 0xFF);
-    if (index == 17) return palette.color(QPalette::Disabled, QPalette::WindowText);  // grey text
-    return palette.color(QPalette::Active, SystemColorRole(index));
-  }
-  return QColor(static_cast<int>(bits & 0xFF), static_cast<int>((bits >> 8) & 0xFF),
-                static_cast<int>((bits >> 16) & 0xFF));
-}
-
-QColor ColorToQColor(TColor color) {
-  return ColorToQColor(color, qobject_cast<QGuiApplication*>(QCoreApplication::instance())
-                                  ? QGuiApplication::palette()
-                                  : QPalette());
-}
-
-TColor QColorToColor(const QColor& color) {
-  if (!color.isValid()) return clDefault;
-  if (color.alpha() == 0) return clNone;
-  QColor rgb = color.toRgb();
-  return static_cast<TColor>(static_cast<quint32>(rgb.red()) | (static_cast<quint32>(rgb.green()) << 8) |
-                             (static_cast<quint32>(rgb.blue()) << 16));
 }
 
 }  // namespace settings

@@ -7,13 +7,13 @@
 #include <QPalette>
 #include <QString>
 
-#include "formats/bitmap.h"  // TColor: 0x00BBGGRR, or a system colour index with the high bit set
+#include "settings/colors.h"
 
 namespace vumo {
 
 namespace settings {
-inline constexpr TColor kWindowTextColor = static_cast<TColor>(0x80000008u);
-inline constexpr TColor kButtonFaceColor = static_cast<TColor>(0x8000000Fu);
+inline constexpr TColor kWindowTextColor = clWindowText;
+inline constexpr TColor kButtonFaceColor = clBtnFace;
 inline constexpr int kDefaultCharset = 1;
 }  // namespace settings
 
@@ -79,10 +79,6 @@ class TFont : public TPersistent {
 
 namespace settings {
 
-// System colours come from the palette, which is what the desktop's theme says they are.
-QColor ColorToQColor(TColor color, const QPalette& palette);
-QColor ColorToQColor(TColor color);
-TColor QColorToColor(const QColor& color);
 // The classic MulDiv: a * b / c rounded half away from zero, in 64 bits.
 int MulDiv(int a, int b, int c);
 

@@ -7,7 +7,7 @@
 #include <QPointer>
 #include <QWidget>
 
-#include "shell/tcolor.h"
+#include "settings/colors.h"
 
 namespace vumo {
 

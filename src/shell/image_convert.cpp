@@ -2,7 +2,7 @@
 
 #include <QList>
 
-#include "shell/tcolor.h"
+#include "settings/colors.h"
 
 namespace vumo {
 namespace {

@@ -4,7 +4,7 @@
 #include <QWidget>
 
 #include "formats/graphic.h"
-#include "shell/tcolor.h"
+#include "settings/colors.h"
 
 namespace vumo {
 

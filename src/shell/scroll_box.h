@@ -4,7 +4,7 @@
 
 #include <QScrollArea>
 
-#include "shell/tcolor.h"
+#include "settings/colors.h"
 
 namespace vumo {
 

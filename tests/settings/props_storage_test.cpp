@@ -577,11 +577,14 @@ TEST(Colours, SystemColoursComeFromThePalette) {
   QPalette palette;
   palette.setColor(QPalette::Button, QColor(1, 2, 3));
   palette.setColor(QPalette::WindowText, QColor(4, 5, 6));
-  EXPECT_EQ(settings::ColorToQColor(settings::kButtonFaceColor, palette), QColor(1, 2, 3));
-  EXPECT_EQ(settings::ColorToQColor(settings::kWindowTextColor, palette), QColor(4, 5, 6));
-  EXPECT_EQ(settings::ColorToQColor(0x00FF8000, palette), QColor(0, 0x80, 0xFF));
-  EXPECT_EQ(settings::QColorToColor(QColor(0, 0x80, 0xFF)), 0x00FF8000);
-  EXPECT_EQ(settings::ColorToQColor(static_cast<TColor>(0x800000FF), palette).isValid(), true);
+  EXPECT_EQ(ColorToQColor(settings::kButtonFaceColor, palette), QColor(1, 2, 3));
+  EXPECT_EQ(ColorToQColor(settings::kWindowTextColor, palette), QColor(4, 5, 6));
+  EXPECT_EQ(ColorToQColor(0x00FF8000, palette), QColor(0, 0x80, 0xFF));
+  EXPECT_EQ(QColorToColor(QColor(0, 0x80, 0xFF)), 0x00FF8000);
+  EXPECT_EQ(ColorToQColor(static_cast<TColor>(0x800000FF), palette).isValid(), true);
+  // The two special values survive a trip through Qt and back.
+  EXPECT_EQ(QColorToColor(ColorToQColor(clNone, palette)), clNone);
+  EXPECT_EQ(QColorToColor(ColorToQColor(clDefault, palette)), clDefault);
 }
 
 TEST(Floats, WrittenAsTheFrameworkDoes) {

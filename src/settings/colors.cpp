@@ -1,13 +1,13 @@
-#include "shell/tcolor.h"
+#include "settings/colors.h"
 
 #include <QGuiApplication>
-#include <QPalette>
+
+#include <cstdint>
 
 namespace vumo {
 namespace {
 
-QColor SystemColor(int index) {
-  const QPalette palette = QGuiApplication::palette();
+QColor SystemColor(int index, const QPalette& palette) {
   switch (index) {
     case 0: return palette.color(QPalette::Mid);                       // scroll bar
     case 1: return palette.color(QPalette::Window);                    // desktop
@@ -26,7 +26,7 @@ QColor SystemColor(int index) {
     case 14: return palette.color(QPalette::HighlightedText);
     case 15: return palette.color(QPalette::Button);                   // button face
     case 16: return palette.color(QPalette::Dark);                     // button shadow
-    case 17: return palette.color(QPalette::Disabled, QPalette::Text);  // grey text
+    case 17: return palette.color(QPalette::Disabled, QPalette::WindowText);  // grey text
     case 18: return palette.color(QPalette::ButtonText);
     case 19: return palette.color(QPalette::Inactive, QPalette::HighlightedText);
     case 20: return palette.color(QPalette::Light);                    // button highlight
@@ -34,20 +34,34 @@ QColor SystemColor(int index) {
     case 22: return palette.color(QPalette::Midlight);                 // 3D light
     case 23: return palette.color(QPalette::ToolTipText);
     case 24: return palette.color(QPalette::ToolTipBase);
+    case 26: return palette.color(QPalette::Link);                     // hot light
+    case 27:
+    case 28: return palette.color(QPalette::Highlight);                // gradient captions
+    case 29: return palette.color(QPalette::Highlight);                // menu highlight
     default: return palette.color(QPalette::Window);
   }
 }
 
 }  // namespace
 
+QColor ColorToQColor(TColor color, const QPalette& palette) {
+  if (color == clNone) return QColor(Qt::transparent);
+  if (color == clDefault) return QColor();
+  const auto bits = static_cast<std::uint32_t>(color);
+  if (bits & 0x80000000u) return SystemColor(static_cast<int>(bits & 0xFFu), palette);
+  return QColor(static_cast<int>(bits & 0xFF), static_cast<int>((bits >> 8) & 0xFF),
+                static_cast<int>((bits >> 16) & 0xFF));
+}
+
 QColor ColorToQColor(TColor color) {
-  const auto value = static_cast<std::uint32_t>(color);
-  if (value & 0x80000000u) return SystemColor(static_cast<int>(value & 0xFFu));
-  return QColor(static_cast<int>(value & 0xFF), static_cast<int>((value >> 8) & 0xFF),
-                static_cast<int>((value >> 16) & 0xFF));
+  return ColorToQColor(color, qobject_cast<QGuiApplication*>(QCoreApplication::instance()) != nullptr
+                                  ? QGuiApplication::palette()
+                                  : QPalette());
 }
 
 TColor QColorToColor(const QColor& color) {
+  if (!color.isValid()) return clDefault;
+  if (color.alpha() == 0) return clNone;
   const QColor rgb = color.toRgb();
   return static_cast<TColor>(static_cast<std::uint32_t>(rgb.red()) | (static_cast<std::uint32_t>(rgb.green()) << 8) |
                              (static_cast<std::uint32_t>(rgb.blue()) << 16));

@@ -1,14 +1,17 @@
-// The framework's 32-bit colour values and their translation to Qt colours.
+// The framework's 32-bit colour values and their translation to Qt colours: one
+// table for the window's drawing and for the settings file.
 #pragma once
 
 #include <QColor>
+#include <QPalette>
 
-#include "formats/bitmap.h"
+#include "formats/bitmap.h"  // TColor, clNone, clDefault
 
 namespace vumo {
 
-// System colours carry the high bit; the low byte is the platform's colour index. The
-// settings file stores these numbers, so they stay numbers until something is drawn.
+// A plain colour is 0x00BBGGRR. System colours carry the high bit and the platform's
+// colour index in the low byte; the settings file stores these numbers, so they stay
+// numbers until something is drawn.
 inline constexpr TColor kSystemColorFlag = static_cast<TColor>(0x80000000u);
 inline constexpr TColor clScrollBar = kSystemColorFlag | 0;
 inline constexpr TColor clBackground = kSystemColorFlag | 1;
@@ -27,9 +30,13 @@ inline constexpr TColor cl3DLight = kSystemColorFlag | 22;
 inline constexpr TColor clBlack = 0x000000;
 inline constexpr TColor clWhite = 0xFFFFFF;
 
-// Resolves a colour for drawing; system colours through the application's palette.
+// Resolves a colour for drawing, system colours through the given palette. clNone gives
+// a transparent colour and clDefault an invalid one.
+QColor ColorToQColor(TColor color, const QPalette& palette);
+// The same through the application's palette (a default palette without a GUI).
 QColor ColorToQColor(TColor color);
-// A plain RGB colour as the framework stores it ($00BBGGRR).
+// A colour as the framework stores it: an invalid colour is clDefault, a fully
+// transparent one clNone, any other its plain RGB value.
 TColor QColorToColor(const QColor& color);
 
 }  // namespace vumo
