@@ -254,6 +254,10 @@ void TForm1::CreateMenus() {
   AttachPopup(ScrollBox, ImageMenu);
   AttachPopup(ViewImage, ImageMenu);
 
+  // The window system lays the list out after the window's own resize (and, at the
+  // first show, after the window's handlers have run), so the list's final height is
+  // only known when the list itself is resized.
+  BrowseFiles->installEventFilter(this);
   connect(BrowseFiles, &TFileListView::Click, this, [this] { RunGuarded([this] { BrowseFilesClick(BrowseFiles); }); });
   connect(BrowseDrives, &TDirTreeCombo::Click, this, [this] { RunGuarded([this] { BrowseDrivesClick(BrowseDrives); }); });
 }
@@ -319,6 +323,11 @@ void TForm1::showEvent(QShowEvent* event) {
 void TForm1::resizeEvent(QResizeEvent* event) {
   QWidget::resizeEvent(event);
   RunGuarded([this] { FormResize(this); });
+}
+
+bool TForm1::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == BrowseFiles && event->type() == QEvent::Resize) BrowseDrives->SetTreeHeight(BrowseFiles->height());
+  return QWidget::eventFilter(watched, event);
 }
 
 void TForm1::paintEvent(QPaintEvent*) {

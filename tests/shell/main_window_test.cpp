@@ -94,6 +94,11 @@ TEST_F(MainWindow, StartsWithItsDesignValues) {
   EXPECT_EQ(form->BrowseDrives->height(), 21);
   EXPECT_EQ(form->ScrollBox->x(), form->SplitterV->geometry().right() + 1);
   EXPECT_EQ(form->ScrollBox->geometry().right(), form->width() - 1);
+  // The opened tree covers the list exactly, from the first drop on and after a resize.
+  EXPECT_EQ(form->BrowseDrives->TreeHeight(), form->BrowseFiles->height());
+  form->resize(form->width(), form->height() + 37);
+  QTRY_COMPARE(form->BrowseFiles->height(), form->height() - 2 - 21 - 2);
+  EXPECT_EQ(form->BrowseDrives->TreeHeight(), form->BrowseFiles->height());
 
   // The start-up handler: the working directory, the mask without "*.jpeg", folders off.
   EXPECT_TRUE(form->BrowseFiles->Directory().startsWith(QDir::currentPath())) << form->BrowseFiles->Directory().toStdString();
