@@ -315,8 +315,16 @@ void TFormPlacement::ApplyNormalRect(const QRect& rect) {
     }
   }
   if (window_->windowState() != Qt::WindowNoState) window_->setWindowState(Qt::WindowNoState);
-  if (onScreen && !CompositorPlacesWindows()) window_->move(static_cast<int>(left), static_cast<int>(top));
   window_->resize(static_cast<int>(width), static_cast<int>(height));
+  if (!onScreen || CompositorPlacesWindows()) return;
+  const QPoint framePosition(static_cast<int>(left), static_cast<int>(top));
+  window_->move(framePosition);
+  // Restoring at the first show, the window exists but a reparenting window manager has
+  // not framed it yet, so the move above places the client, not the frame. Asking the
+  // window system for the frame's position as well lets it place the frame itself.
+  QWindow* handle = window_->windowHandle();
+  if (handle != nullptr && !handle->isExposed() && window_->frameGeometry() == window_->geometry())
+    handle->setFramePosition(framePosition);
 }
 
 void TFormPlacement::ReadPlacementPart() {

@@ -313,15 +313,34 @@ void TForm1::showEvent(QShowEvent* event) {
   if (event->spontaneous()) return;
   if (!shown_) {
     shown_ = true;
-    // Now that the frame is known, make the design's outer size exact, unless restored
-    // settings have sized the window already.
-    if (size() == designClientSize_ && windowState() == Qt::WindowNoState) SetOuterSize(kDesignWidth, kDesignHeight);
+    fitOuterSizePending_ = true;
+    FitDesignOuterSize();
   }
   RunGuarded([this] { FormShow(this); });
 }
 
+// Makes the design's outer size exact once the frame is known, unless restored settings
+// (or the user) have sized the window already. A reparenting window manager tells the
+// frame only some time after the first show.
+void TForm1::FitDesignOuterSize() {
+  if (!fitOuterSizePending_) return;
+  if (size() != designClientSize_ || windowState() != Qt::WindowNoState) {
+    fitOuterSizePending_ = false;
+    return;
+  }
+  if (frameGeometry().size() == geometry().size()) return;  // not framed yet
+  fitOuterSizePending_ = false;
+  SetOuterSize(kDesignWidth, kDesignHeight);
+}
+
+void TForm1::moveEvent(QMoveEvent* event) {
+  QWidget::moveEvent(event);
+  FitDesignOuterSize();
+}
+
 void TForm1::resizeEvent(QResizeEvent* event) {
   QWidget::resizeEvent(event);
+  FitDesignOuterSize();
   RunGuarded([this] { FormResize(this); });
 }
 

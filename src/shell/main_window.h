@@ -95,6 +95,7 @@ class TForm1 : public QWidget {
  protected:
   void showEvent(QShowEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
+  void moveEvent(QMoveEvent* event) override;
   void paintEvent(QPaintEvent* event) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
 
@@ -110,6 +111,9 @@ class TForm1 : public QWidget {
   // window; still this size at the first show means nothing else has sized the window.
   QSize designClientSize_;
   bool shown_ = false;
+  // Set at the first show until the window system has told the frame's size.
+  bool fitOuterSizePending_ = false;
+  void FitDesignOuterSize();
 };
 
 }  // namespace vumo
