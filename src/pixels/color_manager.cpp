@@ -854,6 +854,9 @@ void TColorManager::ConvertRow(std::span<const void* const> Source, void* Target
                                std::uint8_t Mask) {
   if (changed_) PrepareConversion();
   if (!converter_) Fail(kNoConversionMethod);
+  // Options are plain assignments that may come after the converter was chosen (a reader
+  // loading its second file sets them again), so the alpha flags are renewed for every row.
+  ApplyAlphaOptions();
   // A pass that selects none of the row's pixels touches nothing, and may come without data.
   const unsigned reach = Count >= 8 ? 0xFFu : (0xFFu << (8 - Count)) & 0xFFu;
   if ((Mask & reach) == 0) return;
@@ -869,11 +872,7 @@ void TColorManager::PrepareConversion() {
   const bool targetIndexed = target == csIndexed || target == csGray;
   if (sourceIndexed != targetIndexed) Fail(kIndexedNotIndexed);
 
-  auto withAlpha = [](TConversionOptions options, bool alpha) {
-    return static_cast<TConversionOptions>(alpha ? options | cvAlpha : options & ~cvAlpha);
-  };
-  sourceOptions_ = withAlpha(sourceOptions_, source == csGrayAlpha || source == csRGBA || source == csBGRA);
-  targetOptions_ = withAlpha(targetOptions_, target == csGrayAlpha || target == csRGBA || target == csBGRA);
+  ApplyAlphaOptions();
 
   // Depths the setters accept but no converter handles (3, 5, 6, 7, 9..15, and packed depths
   // for the colour converters) select nothing, so ConvertRow reports them instead of
@@ -934,6 +933,15 @@ void TColorManager::PrepareConversion() {
       break;
   }
   changed_ = false;
+}
+
+void TColorManager::ApplyAlphaOptions() {
+  auto withAlpha = [](TConversionOptions options, TColorScheme scheme) {
+    const bool alpha = scheme == csGrayAlpha || scheme == csRGBA || scheme == csBGRA;
+    return static_cast<TConversionOptions>(alpha ? options | cvAlpha : options & ~cvAlpha);
+  };
+  sourceOptions_ = withAlpha(sourceOptions_, sourceColorScheme_);
+  targetOptions_ = withAlpha(targetOptions_, targetColorScheme_);
 }
 
 void TColorManager::BuildYCbCrTables() {

@@ -98,6 +98,8 @@ class TColorManager {
                                               std::uint32_t Count, std::uint8_t Mask);
 
   void PrepareConversion();
+  // cvAlpha on each side as its colour scheme says.
+  void ApplyAlphaOptions();
   void BuildYCbCrTables();
 
   void ConvertIndexed16To16(std::span<const void* const>, void*, std::uint32_t, std::uint8_t);

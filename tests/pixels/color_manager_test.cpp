@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <functional>
 #include <string>
@@ -231,6 +232,23 @@ TEST(ColorManagerRgb, OrdersAndAlpha) {
   EXPECT_EQ(Convert({csRGB, csBGRA, 8, 8}, rgb, 2, 8), (Bytes{3, 2, 1, 0xEE, 6, 5, 4, 0xEE}));
   EXPECT_EQ(Convert({csRGB, csBGR, 8, 8}, rgb, 4, 12, 0x50),
             (Bytes{0xEE, 0xEE, 0xEE, 3, 2, 1, 0xEE, 0xEE, 0xEE, 6, 5, 4}));
+
+  // Options assigned again after the first row (the same layout, a second file) keep the
+  // alpha that the schemes carry.
+  TColorManager cm = Make({csRGBA, csBGRA, 8, 8});
+  Bytes target(8);
+  cm.ConvertRow(rgba.data(), target.data(), 2, 0xFF);
+  cm.SetSourceOptions(0);
+  cm.SetTargetOptions(0);
+  std::fill(target.begin(), target.end(), std::uint8_t{0});
+  cm.ConvertRow(rgba.data(), target.data(), 2, 0xFF);
+  EXPECT_EQ(target, (Bytes{3, 2, 1, 9, 6, 5, 4, 8}));
+  const Bytes r = {1, 4}, g = {2, 5}, b = {3, 6}, a = {9, 8};
+  const void* planes[4] = {r.data(), g.data(), b.data(), a.data()};
+  cm.SetSourceOptions(0);
+  std::fill(target.begin(), target.end(), std::uint8_t{0});
+  cm.ConvertRow(std::span<const void* const>(planes, 4), target.data(), 2, 0xFF);
+  EXPECT_EQ(target, (Bytes{3, 2, 1, 9, 6, 5, 4, 8}));
 }
 
 TEST(ColorManagerRgb, RowsConvertInPlace) {
