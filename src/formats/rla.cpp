@@ -120,6 +120,8 @@ void TRLAGraphic::LoadFromStream(TStream& Stream) {
   ColorManager.SetTargetColorScheme(p.ColorScheme == csRGBA ? csBGRA : csBGR);
   ColorManager.SetSourceOptions(p.BitsPerSample > 8 ? kSwapBigEndian : 0);
   ApplyTargetPixelFormat();
+  // A reader loaded before keeps its colour manager, so a file without gamma clears it.
+  ColorManager.SetTargetOptions(static_cast<TConversionOptions>(ColorManager.TargetOptions() & ~cvApplyGamma));
   if (p.FileGamma != 1.0f) {
     ColorManager.SetGamma(p.FileGamma, 2.2f);
     ColorManager.SetTargetOptions(ColorManager.TargetOptions() | cvApplyGamma);

@@ -72,10 +72,15 @@ TEST(RLAReader, WindowGivesSizeAndRowOrder) {
   EXPECT_FALSE(topDown.ImageProperties.BottomUp);
 
   TRLAGraphic matte;
-  LoadRla(ReadFile(Fixture("rla/matte.rla")), &matte);
+  const Rgba8Image first = LoadRla(ReadFile(Fixture("rla/matte.rla")), &matte);
   EXPECT_EQ(matte.PixelFormat(), pf32bit);
   EXPECT_EQ(matte.ImageProperties.ColorScheme, csRGBA);
   EXPECT_EQ(matte.ImageProperties.SamplesPerPixel, 4);
+  // Loaded again, the same reader still carries the matte over.
+  const Rgba8Image second = LoadRla(ReadFile(Fixture("rla/matte.rla")), &matte);
+  const auto same = Compare(second, first, 0, false);
+  EXPECT_EQ(same.pixelsOff, 0u);
+  EXPECT_EQ(same.maxAlphaDelta, 0);
 }
 
 TEST(RLAReader, GammaTextAppliesGammaCorrection) {
@@ -95,6 +100,12 @@ TEST(RLAReader, GammaTextAppliesGammaCorrection) {
   LoadRla(ReadFile(Fixture("rla/gamma_none.rla")), &none);
   EXPECT_FLOAT_EQ(none.ImageProperties.FileGamma, 1.0f);
   EXPECT_FALSE(none.ImageProperties.Options & ioUseGamma);
+
+  // A reader loaded again forgets the previous file's gamma.
+  const Rgba8Image reloaded = LoadRla(ReadFile(Fixture("rla/gamma_none.rla")), &graphic);
+  EXPECT_FALSE(graphic.ImageProperties.Options & ioUseGamma);
+  ASSERT_EQ(reloaded.width, 256);
+  for (int x = 0; x < 256; ++x) EXPECT_EQ(reloaded.pixels[4 * x], x) << x;
 
   // Text that is not a usable number means no gamma.
   for (const char* text : {"abc", "2.2x", "-1", "0", "nan", "inf"}) {
