@@ -4,6 +4,7 @@
 #include <QPaintEvent>
 #include <QPainter>
 
+#include "formats/bitmap.h"
 #include "shell/image_convert.h"
 
 namespace vumo {
@@ -141,7 +142,11 @@ void TProImage::PictureChanged() {
   if (autoSize_ && pw > 0 && ph > 0) SetBounds(x(), y(), pw, ph);
   if (TGraphic* graphic = picture_->Graphic()) {
     graphic->SetTransparent(transparent_);
-    const bool opaque = !graphic->Transparent() && (stretch_ || (pw >= width() && ph >= height()));
+    // Alpha of the picture's own (icons) is see-through as well: marked opaque, the parent
+    // would not paint behind it and the previous picture would show through.
+    const TBitmap* drawn = graphic->DrawBitmap();
+    const bool seeThrough = graphic->Transparent() || (drawn && drawn->AlphaChannel());
+    const bool opaque = !seeThrough && (stretch_ || (pw >= width() && ph >= height()));
     setAttribute(Qt::WA_OpaquePaintEvent, opaque);
     // A repaint from inside paintEvent would recurse; a queued one does the same job.
     if (DoPaletteRealize() && drawing_) update();

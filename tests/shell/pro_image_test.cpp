@@ -4,6 +4,7 @@
 
 #include <QCoreApplication>
 #include <QEnterEvent>
+#include <QScreen>
 #include <QTest>
 
 #include "shell/pro_image.h"
@@ -13,6 +14,7 @@ namespace vumo {
 namespace {
 
 using test::Grab;
+using test::MakeBitmap;
 using test::PositionBitmap;
 using test::Rgb;
 
@@ -154,6 +156,45 @@ TEST(ProImage, OpaqueOnlyWhenThePictureCoversTheControl) {
   image.SetTransparent(false);
   image.Picture()->SetGraphic(nullptr);
   EXPECT_FALSE(image.testAttribute(Qt::WA_OpaquePaintEvent));
+}
+
+// A picture with see-through pixels of its own (an icon's alpha) must let the parent paint
+// behind it, or those pixels keep whatever the window showed there before.
+TEST(ProImage, PictureWithAlphaLetsTheParentPaintBehindIt) {
+  QWidget parent;
+  parent.resize(64, 64);
+  parent.setAutoFillBackground(true);
+  QPalette palette = parent.palette();
+  palette.setColor(QPalette::Window, QColor(0x12, 0x34, 0x56));
+  parent.setPalette(palette);
+  auto* image = new TProImage(&parent);
+  image->setGeometry(0, 0, 64, 64);
+  TBitmap icon;
+  icon.SetPixelFormat(pf32bit);
+  icon.SetSize(64, 64);
+  for (int y = 0; y < 64; ++y) {
+    std::uint8_t* row = icon.ScanLine(y);
+    for (int x = 32; x < 64; ++x) {
+      row[4 * x + 2] = 0xFF;  // opaque red on the right, nothing on the left
+      row[4 * x + 3] = 0xFF;
+    }
+  }
+  icon.SetAlphaChannel(true);
+  for (bool stretch : {false, true}) {
+    SCOPED_TRACE(stretch ? "stretched" : "normal");
+    image->SetStretch(stretch);
+    test::SetPicture(*image->Picture(), MakeBitmap(64, 64, [](int, int) { return 0x00FF00u; }));
+    parent.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&parent));
+    QTest::qWait(20);
+    test::SetPicture(*image->Picture(), icon);
+    QTest::qWait(20);
+    const QImage shown = parent.screen()->grabWindow(parent.winId()).toImage().convertToFormat(QImage::Format_RGB32);
+    ASSERT_FALSE(shown.isNull());
+    EXPECT_EQ(Rgb(shown, 10, 10), 0x123456u) << "the green picture before it shows through";
+    EXPECT_EQ(Rgb(shown, 50, 10), 0xFF0000u);
+    parent.hide();
+  }
 }
 
 TEST(ProImage, EmptyPicturePaintsNothingInAnyMode) {
