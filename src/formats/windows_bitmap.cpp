@@ -437,6 +437,8 @@ void TBitmap::LoadFromStream(TStream& Stream) {
   // header, not a short file.
   if (bfSize > fileSize || (info.sizeImage > available)) NotValid();
   *this = decoded;
+  // A palette just read is one the display has not realised yet, as with every other reader.
+  paletteModified_ = decoded.PaletteModified();
   Changed();
 }
 

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "formats/bitmap.h"
+#include "formats/picture.h"
 #include "formats/windows_bitmap.h"
 #include "pixels/image_limits.h"
 #include "support/test_support.h"
@@ -347,6 +348,12 @@ TEST(WindowsBitmap, PictureLoadsEveryBitmapExtension) {
     EXPECT_TRUE(d.sameSize) << name;
     EXPECT_EQ(d.pixelsOff, 0u) << name;
   }
+  // A palette read from the file is one the display has not realised yet.
+  TPicture picture;
+  picture.LoadFromFile(dir + "/plain.dib");
+  ASSERT_NE(picture.Graphic(), nullptr);
+  EXPECT_TRUE(picture.Graphic()->PaletteModified());
+  EXPECT_FALSE(LoadBytes(ReadFile(SharedData("pillow/bmp/g/rgb24.bmp"))).PaletteModified());
 }
 
 }  // namespace
