@@ -1,5 +1,8 @@
 #include "formats/reader_graphic.h"
 
+#include <algorithm>
+#include <limits>
+
 namespace vumo {
 
 VUMO_DEFINE_GRAPHIC_CLASS(TReaderGraphic, TBitmap::ClassInfo())
@@ -30,7 +33,9 @@ void TReaderGraphic::BeginLoad(TStream& Stream) {
 }
 
 void TReaderGraphic::StartProgress(const char* Msg) {
-  ProgressRect = TRect{0, 0, Width(), 1};
+  // The header's width: at "Preparing..." the bitmap has not been given its size yet.
+  const auto right = std::min<std::uint32_t>(ImageProperties.Width, std::numeric_limits<std::int32_t>::max());
+  ProgressRect = TRect{0, 0, static_cast<std::int32_t>(right), 1};
   Progress(psStarting, 0, false, ProgressRect, Msg);
 }
 

@@ -28,6 +28,7 @@ class TTinyReader : public TReaderGraphic {
     BeginLoad(Stream);
     if (!ReadImageProperties(Stream, 0)) throw EInvalidGraphic(FormatMessage(gesInvalidImage, "tiny"));
     Stream.SetPosition(BasePosition + 4);
+    StartProgress(gesPreparing);
     ColorManager.SetSourceColorScheme(csGray);
     ColorManager.SetTargetColorScheme(csGray);
     ColorManager.SetSourceSamplesPerPixel(1);
@@ -35,7 +36,6 @@ class TTinyReader : public TReaderGraphic {
     ApplyTargetPixelFormat();
     SetPalette(ColorManager.CreateGrayPalette(false));
     SetSize(static_cast<int>(ImageProperties.Width), static_cast<int>(ImageProperties.Height));
-    StartProgress(gesPreparing);
     EndProgress();
     StartProgress(gesTransfering);
     std::vector<std::uint8_t> row(ImageProperties.Width);
@@ -82,6 +82,7 @@ TEST(ReaderBase, ProgressComesInPipelineOrderWithTheRowRectangle) {
   ASSERT_EQ(notes.size(), 7u);
   EXPECT_EQ(notes[0].msg, "Preparing...");
   EXPECT_EQ(notes[0].stage, psStarting);
+  // Announced before the bitmap has its size: the rectangle still spans the header's width.
   EXPECT_EQ(notes[0].rect, (TRect{0, 0, 2, 1}));
   EXPECT_EQ(notes[1].stage, psEnding);
   EXPECT_EQ(notes[2].msg, "Transfering...");
