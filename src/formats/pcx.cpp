@@ -194,6 +194,8 @@ void TPCXGraphic::LoadFromStream(TStream& Stream) {
     throw EInvalidGraphic(FormatMessage(kImageTooLarge, static_cast<unsigned>(width), static_cast<unsigned>(height)));
   SetPixelFormat(format);
 
+  // Version 3 declares that the file carries no palette, so a trailer does not give one.
+  const bool standardPalette = h.Version == 3 && p.BitsPerPixel > 1;
   const std::int64_t dataStart = Stream.Position();
   const std::int64_t streamEnd = Stream.Size();
   std::size_t dataSize = static_cast<std::size_t>(std::max<std::int64_t>(streamEnd - dataStart, 0));
@@ -204,18 +206,20 @@ void TPCXGraphic::LoadFromStream(TStream& Stream) {
     Stream.ReadBuffer(&mark, 1);
     trailer = mark == kTrailerMark;
     if (trailer) {
-      std::uint8_t colors[768];
-      Stream.ReadBuffer(colors, sizeof colors);
-      const void* const data[1] = {colors};
-      SetPalette(ColorManager.CreateColorPalette(data, pfInterlaced8Triple, 256, false));
+      if (!standardPalette) {
+        std::uint8_t colors[768];
+        Stream.ReadBuffer(colors, sizeof colors);
+        const void* const data[1] = {colors};
+        SetPalette(ColorManager.CreateColorPalette(data, pfInterlaced8Triple, 256, false));
+      }
       // Only a trailer that is there is taken off the pixel data; a file without one keeps its last bytes.
       dataSize -= kTrailerSize;
     }
     Stream.SetPosition(dataStart);
   }
-  if (format != pf24bit && format != pf32bit && !trailer) {
+  if (format != pf24bit && format != pf32bit && (standardPalette || !trailer)) {
     const unsigned bitmapBits = static_cast<unsigned>(BitsPerPixelOf(format));
-    if (h.Version == 3 && p.BitsPerPixel > 1) {
+    if (standardPalette) {
       SetPalette(StandardPalette16());
     } else if (bitmapBits == 1) {
       SetPalette(ColorManager.CreateGrayPalette(false));

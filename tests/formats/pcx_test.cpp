@@ -102,6 +102,23 @@ TEST(PCXReader, OddWidthSixteenColourRowEndsInAHighNibble) {
   EXPECT_EQ(graphic.ScanLine(2)[6] >> 4, 13);
 }
 
+TEST(PCXReader, VersionThreeEightBitFileTakesTheStandardPaletteNotItsTrailer) {
+  std::vector<std::uint8_t> data = {0, 1, 9, 15, 15, 9, 1, 0};
+  data.push_back(12);
+  for (int i = 0; i < 768; ++i) data.push_back(static_cast<std::uint8_t>(i % 7));
+  auto bytes = MakePcx(0, 8, 4, 2, 1, 4, data);
+  bytes[1] = 3;
+  TPCXGraphic graphic;
+  LoadBytes(graphic, bytes);
+  ASSERT_EQ(graphic.Palette().size(), 16u);
+  EXPECT_EQ(graphic.Palette()[1].peRed, 128);
+  EXPECT_EQ(graphic.Palette()[9].peRed, 255);
+  EXPECT_EQ(graphic.Palette()[15].peBlue, 255);
+  // The trailer is still not taken for pixels.
+  EXPECT_EQ(graphic.ScanLine(1)[0], 15);
+  EXPECT_EQ(graphic.ScanLine(1)[3], 0);
+}
+
 TEST(PCXReader, RealWorldFilesMatchTheirReferences) {
   for (const char* name : {"16color", "CGA_FSD", "bw", "ccbug_463951", "dice_rgba", "indexed4", "indexed8", "mono",
                            "rgb-gimp-2.8.10", "rgb"}) {
