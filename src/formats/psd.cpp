@@ -181,8 +181,8 @@ void TPSDGraphic::LoadFromStream(TStream& Stream) {
   if (h.Version != 1) RaiseInvalidImage();
   if (h.Channels == 0 || h.Channels > 255) RaiseInvalidImage();
   const unsigned bits = p.BitsPerSample;
-  // 32-bit documents hold floating-point samples.
-  if ((h.Depth >> 8) != 0 || (bits != 1 && bits != 8 && bits != 16)) RaiseInvalidColorFormat();
+  // Only the depth's low byte counts. 32-bit documents hold floating-point samples.
+  if (bits != 1 && bits != 8 && bits != 16) RaiseInvalidColorFormat();
 
   TColorScheme scheme = p.ColorScheme;
   // Multichannel documents of one or two channels have no colour triple: the first

@@ -228,6 +228,13 @@ TEST(PSDReader, UnknownModesGiveABlankPictureOfTheirSize) {
   EXPECT_EQ(graphic.ScanLine(1)[0], 0);
 }
 
+TEST(PSDReader, OnlyTheLowByteOfTheDepthCounts) {
+  TPSDGraphic graphic;
+  LoadBytes(graphic, MakePsd(1, 0x108, 2, 1, 1, 0, {7, 9}));
+  EXPECT_EQ(graphic.PixelFormat(), pf8bit);
+  EXPECT_EQ(graphic.ScanLine(0)[1], 9);
+}
+
 TEST(PSDReader, LargeDocumentsAreRefused) {
   EXPECT_EQ(LoadError(MakePsd(3, 8, 2, 2, 3, 0, std::vector<std::uint8_t>(12, 1), 2)), kInvalidImage);
 }
@@ -239,7 +246,7 @@ TEST(PSDReader, BadHeadersAndTablesAreRefused) {
   EXPECT_EQ(LoadError(MakePsd(4, 8, 2, 2, 3, 0, rows)), kInvalidColor);  // CMYK of three
   EXPECT_EQ(LoadError(MakePsd(3, 1, 2, 2, 3, 0, rows)), kInvalidColor);  // RGB of one bit
   EXPECT_EQ(LoadError(MakePsd(1, 4, 2, 2, 1, 0, rows)), kInvalidColor);
-  EXPECT_EQ(LoadError(MakePsd(1, 0x108, 2, 2, 1, 0, rows)), kInvalidColor);
+  EXPECT_EQ(LoadError(MakePsd(1, 0x120, 2, 2, 1, 0, rows)), kInvalidColor);
   EXPECT_EQ(LoadError(MakePsd(3, 8, 2, 2, 3, 2, rows)),
             "Cannot load image. The compression scheme is not supported for PSD or PDD files.");
   // Sizes beyond the limits are refused before the bitmap is made.
