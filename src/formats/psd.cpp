@@ -177,8 +177,9 @@ void TPSDGraphic::LoadFromStream(TStream& Stream) {
   const TPSDHeader h = ReadHeader(Stream);
   const TImageProperties& p = ImageProperties;
 
-  // Large documents count their rows and sections in wider fields; they are not read.
-  if (h.Version != 1) RaiseInvalidImage();
+  // Large documents (version 2) count their rows and sections in wider fields; they are not
+  // read. Other versions are taken as ordinary documents.
+  if (h.Version == 2) RaiseInvalidImage();
   if (h.Channels == 0 || h.Channels > 255) RaiseInvalidImage();
   const unsigned bits = p.BitsPerSample;
   // Only the depth's low byte counts. 32-bit documents hold floating-point samples.

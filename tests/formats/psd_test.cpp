@@ -228,11 +228,14 @@ TEST(PSDReader, UnknownModesGiveABlankPictureOfTheirSize) {
   EXPECT_EQ(graphic.ScanLine(1)[0], 0);
 }
 
-TEST(PSDReader, OnlyTheLowByteOfTheDepthCounts) {
-  TPSDGraphic graphic;
-  LoadBytes(graphic, MakePsd(1, 0x108, 2, 1, 1, 0, {7, 9}));
-  EXPECT_EQ(graphic.PixelFormat(), pf8bit);
-  EXPECT_EQ(graphic.ScanLine(0)[1], 9);
+TEST(PSDReader, OnlyTheLowByteOfTheDepthCountsAndTheVersionIsNotTested) {
+  for (std::uint16_t version : {1, 0, 3}) {
+    SCOPED_TRACE(version);
+    TPSDGraphic graphic;
+    LoadBytes(graphic, MakePsd(1, 0x108, 2, 1, 1, 0, {7, 9}, version));
+    EXPECT_EQ(graphic.PixelFormat(), pf8bit);
+    EXPECT_EQ(graphic.ScanLine(0)[1], 9);
+  }
 }
 
 TEST(PSDReader, LargeDocumentsAreRefused) {
