@@ -296,7 +296,10 @@ void TFileListView::SetDirectory(const QString& value) {
     UpdateFileList();
     return;
   }
-  // Paths differ by letter case on this platform, so compare exactly.
+  // Paths differ by letter case on this platform, so compare exactly. Only the
+  // text as given counts: the same folder spelled without its slash (as the
+  // drop-down hands over a chosen node) is read again, which is how choosing
+  // the shown folder refreshes the list.
   if (value == directory_ || value.isEmpty()) return;
   if (!FolderExists(value)) return;
   QString folder = AddSlash(value);
@@ -306,7 +309,6 @@ void TFileListView::SetDirectory(const QString& value) {
     folder = AddSlash(DecodeFileName(QByteArray(cwd))) + folder;
     ::free(cwd);
   }
-  if (folder == directory_) return;
   SetCurrentFolder(folder);
   directory_ = folder;
   UpdateFileList();
