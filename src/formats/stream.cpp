@@ -4,6 +4,8 @@
 #include <cerrno>
 #include <cstring>
 
+#include <sys/stat.h>
+
 namespace vumo {
 
 void TStream::ReadBuffer(void* buffer, std::size_t count) {
@@ -40,6 +42,13 @@ TFileStream::TFileStream(const std::string& fileName) : fileName_(fileName) {
   file_ = std::fopen(fileName.c_str(), "rb");
   if (!file_)
     throw EFOpenError(FormatMessage("Cannot open file \"%s\". %s", fileName.c_str(), std::strerror(errno)));
+  // A folder opens for reading here, and claims a size of up to 2^63 bytes.
+  struct stat info;
+  if (fstat(fileno(file_), &info) == 0 && S_ISDIR(info.st_mode)) {
+    std::fclose(file_);
+    file_ = nullptr;
+    throw EFOpenError(FormatMessage("Cannot open file \"%s\". %s", fileName.c_str(), std::strerror(EISDIR)));
+  }
   // Large reads bypass stdio's buffer; small header reads profit from it.
   std::setvbuf(file_, nullptr, _IOFBF, 1 << 16);
   if (std::fseek(file_, 0, SEEK_END) == 0) size_ = ftello(file_);

@@ -2,8 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <string>
+
+#include "formats/picture.h"
 #include "formats/stream.h"
 #include "pixels/image_limits.h"
+#include "support/test_support.h"
 
 namespace vumo {
 namespace {
@@ -73,6 +78,22 @@ TEST(Streams, ExactReadsRaiseAtTheEndAndSeeksAreClamped) {
   EXPECT_EQ(stream.Seek(INT64_MAX, TSeekOrigin::soCurrent), INT64_MAX);
   EXPECT_EQ(stream.Read(buffer, 1), 0u);
   EXPECT_EQ(stream.Remaining(), 0);
+}
+
+// A folder opens on Linux and claims a size of up to 2^63 bytes; readers that size their
+// buffers by what the stream has left would allocate gigabytes before the first read failed.
+TEST(Streams, AFolderIsNotAFileToRead) {
+  const std::string folder = test::TempDir("streams") + "/folder.jpg";
+  ASSERT_TRUE(std::filesystem::create_directory(folder));
+  try {
+    TFileStream stream(folder);
+    FAIL() << "opened with size " << stream.Size();
+  } catch (const EFOpenError& e) {
+    EXPECT_NE(std::string(e.what()).find(folder), std::string::npos) << e.what();
+  }
+  TPicture picture;
+  EXPECT_THROW(picture.LoadFromFile(folder), EFOpenError);
+  EXPECT_EQ(picture.Graphic(), nullptr);
 }
 
 }  // namespace
