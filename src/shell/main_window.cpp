@@ -392,8 +392,19 @@ void TForm1::AllFilesClick(QObject*) {
 }
 
 void TForm1::DefaultSettingsClick(QObject*) {
+  // The position stays the normal one. Leaving a maximised state is asynchronous under
+  // a window manager, and until it is done the window's geometry is still the maximised
+  // one, which a plain resize would send back as the position.
+  const bool wasEnlarged = windowState() & (Qt::WindowMaximized | Qt::WindowFullScreen);
+  const QRect normal = normalGeometry();
   setWindowState(windowState() & ~(Qt::WindowMinimized | Qt::WindowMaximized | Qt::WindowFullScreen));
-  SetOuterSize(kDesignWidth, kDesignHeight);
+  if (wasEnlarged && normal.isValid()) {
+    const QSize frame = frameGeometry().size() - geometry().size();
+    setGeometry(QRect(normal.topLeft(), QSize(std::max(0, kDesignWidth - frame.width()),
+                                               std::max(0, kDesignHeight - frame.height()))));
+  } else {
+    SetOuterSize(kDesignWidth, kDesignHeight);
+  }
 
   PanelLeft->SetWidth(kBrowserWidth);
   PanelLeft->show();
