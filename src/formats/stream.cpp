@@ -4,7 +4,9 @@
 #include <cerrno>
 #include <cstring>
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace vumo {
 
@@ -39,15 +41,27 @@ std::int64_t TMemoryStream::Seek(std::int64_t offset, TSeekOrigin origin) {
 }
 
 TFileStream::TFileStream(const std::string& fileName) : fileName_(fileName) {
-  file_ = std::fopen(fileName.c_str(), "rb");
-  if (!file_)
-    throw EFOpenError(FormatMessage("Cannot open file \"%s\". %s", fileName.c_str(), std::strerror(errno)));
-  // A folder opens for reading here, and claims a size of up to 2^63 bytes.
-  struct stat info;
-  if (fstat(fileno(file_), &info) == 0 && S_ISDIR(info.st_mode)) {
-    std::fclose(file_);
-    file_ = nullptr;
-    throw EFOpenError(FormatMessage("Cannot open file \"%s\". %s", fileName.c_str(), std::strerror(EISDIR)));
+  // Opened without waiting, so a pipe named like a picture cannot hang the program, and only
+  // regular files are read: a folder opens for reading here and claims a size of up to
+  // 2^63 bytes, and devices and pipes have no size at all.
+  const int fd = ::open(fileName.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) throw EFOpenError(FormatMessage("Cannot open file \"%s\". %s", fileName.c_str(), std::strerror(errno)));
+  struct stat info {};
+  const char* refusal = nullptr;
+  if (::fstat(fd, &info) != 0) refusal = std::strerror(errno);
+  else if (S_ISDIR(info.st_mode)) refusal = std::strerror(EISDIR);
+  else if (!S_ISREG(info.st_mode)) refusal = "Not a regular file";
+  if (refusal == nullptr) {
+    const int flags = ::fcntl(fd, F_GETFL);
+    if (flags == -1 || ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) == -1) refusal = std::strerror(errno);
+  }
+  if (refusal == nullptr) {
+    file_ = ::fdopen(fd, "rb");
+    if (!file_) refusal = std::strerror(errno);
+  }
+  if (refusal != nullptr) {
+    ::close(fd);
+    throw EFOpenError(FormatMessage("Cannot open file \"%s\". %s", fileName.c_str(), refusal));
   }
   // Large reads bypass stdio's buffer; small header reads profit from it.
   std::setvbuf(file_, nullptr, _IOFBF, 1 << 16);

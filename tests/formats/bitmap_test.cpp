@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <filesystem>
 #include <string>
 
@@ -94,6 +96,19 @@ TEST(Streams, AFolderIsNotAFileToRead) {
   TPicture picture;
   EXPECT_THROW(picture.LoadFromFile(folder), EFOpenError);
   EXPECT_EQ(picture.Graphic(), nullptr);
+}
+
+// Nobody writes to this pipe: opening it to read must not wait for a writer.
+TEST(Streams, APipeNamedLikeAPictureIsRefusedWithoutWaiting) {
+  const std::string pipe = test::TempDir("streams") + "/pipe.tga";
+  ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+  try {
+    TFileStream stream(pipe);
+    FAIL() << "opened a pipe";
+  } catch (const EFOpenError& e) {
+    EXPECT_NE(std::string(e.what()).find("Not a regular file"), std::string::npos) << e.what();
+  }
+  EXPECT_THROW(TFileStream("/dev/null"), EFOpenError);
 }
 
 }  // namespace
