@@ -14,21 +14,8 @@
 namespace vumo {
 namespace {
 
+using test::OnNextModal;
 using test::Rgb;
-
-// Runs `action` against the next modal window that opens.
-void OnNextModal(std::function<void(QWidget*)> action) {
-  auto* timer = new QTimer;
-  timer->setInterval(20);
-  QObject::connect(timer, &QTimer::timeout, [timer, action] {
-    if (QWidget* modal = QApplication::activeModalWidget()) {
-      timer->stop();
-      timer->deleteLater();
-      action(modal);
-    }
-  });
-  timer->start();
-}
 
 TEST(ImageViewDialog, MainWindowAboutBoxIsModalWithItsPictureAtExactSize) {
   TForm1 form;

@@ -21,6 +21,7 @@
 namespace vumo {
 namespace {
 
+using test::OnNextModal;
 using test::PositionBitmap;
 
 class MainWindow : public ::testing::Test {
@@ -58,20 +59,6 @@ class MainWindow : public ::testing::Test {
 
   std::unique_ptr<TForm1> form;
 };
-
-// Runs `action` against the next modal dialog that opens.
-void OnNextModal(std::function<void(QWidget*)> action) {
-  auto* timer = new QTimer;
-  timer->setInterval(20);
-  QObject::connect(timer, &QTimer::timeout, [timer, action] {
-    if (QWidget* modal = QApplication::activeModalWidget()) {
-      timer->stop();
-      timer->deleteLater();
-      action(modal);
-    }
-  });
-  timer->start();
-}
 
 TEST_F(MainWindow, StartsWithItsDesignValues) {
   EXPECT_EQ(form->windowTitle(), "Vumo");

@@ -31,6 +31,16 @@ class PaintCounter : public QObject {
   }
 };
 
+// A parent that paints itself 0x123456, so whatever the image control leaves
+// unpainted shows as that colour.
+void PaintBackdrop(QWidget& parent, int width, int height) {
+  parent.resize(width, height);
+  parent.setAutoFillBackground(true);
+  QPalette palette = parent.palette();
+  palette.setColor(QPalette::Window, QColor(0x12, 0x34, 0x56));
+  parent.setPalette(palette);
+}
+
 unsigned Expected(int x, int y) { return (static_cast<unsigned>(x & 0xFF) << 16) | (static_cast<unsigned>(y & 0xFF) << 8) | 0x80u; }
 
 TEST(ProImage, StartsAt105By105WithNothingSet) {
@@ -162,11 +172,7 @@ TEST(ProImage, OpaqueOnlyWhenThePictureCoversTheControl) {
 // behind it, or those pixels keep whatever the window showed there before.
 TEST(ProImage, PictureWithAlphaLetsTheParentPaintBehindIt) {
   QWidget parent;
-  parent.resize(64, 64);
-  parent.setAutoFillBackground(true);
-  QPalette palette = parent.palette();
-  palette.setColor(QPalette::Window, QColor(0x12, 0x34, 0x56));
-  parent.setPalette(palette);
+  PaintBackdrop(parent, 64, 64);
   auto* image = new TProImage(&parent);
   image->setGeometry(0, 0, 64, 64);
   TBitmap icon;
@@ -199,11 +205,7 @@ TEST(ProImage, PictureWithAlphaLetsTheParentPaintBehindIt) {
 
 TEST(ProImage, EmptyPicturePaintsNothingInAnyMode) {
   QWidget parent;
-  parent.resize(120, 100);
-  parent.setAutoFillBackground(true);
-  QPalette palette = parent.palette();
-  palette.setColor(QPalette::Window, QColor(0x12, 0x34, 0x56));
-  parent.setPalette(palette);
+  PaintBackdrop(parent, 120, 100);
   auto* image = new TProImage(&parent);
   image->setGeometry(10, 10, 100, 80);
   for (int mode = 0; mode < 4; ++mode) {
@@ -218,11 +220,7 @@ TEST(ProImage, EmptyPicturePaintsNothingInAnyMode) {
 
 TEST(ProImage, ZeroSizedGraphicPaintsNothingWhenTiled) {
   QWidget parent;
-  parent.resize(120, 100);
-  parent.setAutoFillBackground(true);
-  QPalette palette = parent.palette();
-  palette.setColor(QPalette::Window, QColor(0x12, 0x34, 0x56));
-  parent.setPalette(palette);
+  PaintBackdrop(parent, 120, 100);
   auto* image = new TProImage(&parent);
   image->setGeometry(0, 0, 120, 100);
   image->SetTiled(true);

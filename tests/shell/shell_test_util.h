@@ -3,6 +3,7 @@
 
 #include <QApplication>
 #include <QImage>
+#include <QTimer>
 #include <QWidget>
 #include <functional>
 
@@ -33,6 +34,21 @@ inline TBitmap PositionBitmap(int width, int height) {
   return MakeBitmap(width, height, [](int x, int y) {
     return (static_cast<unsigned>(x & 0xFF) << 16) | (static_cast<unsigned>(y & 0xFF) << 8) | 0x80u;
   });
+}
+
+// Runs `action` against the next modal window that opens (polled, since a modal dialog
+// runs its own event loop and returns only when closed).
+inline void OnNextModal(std::function<void(QWidget*)> action) {
+  auto* timer = new QTimer;
+  timer->setInterval(20);
+  QObject::connect(timer, &QTimer::timeout, [timer, action] {
+    if (QWidget* modal = QApplication::activeModalWidget()) {
+      timer->stop();
+      timer->deleteLater();
+      action(modal);
+    }
+  });
+  timer->start();
 }
 
 inline void SetPicture(TPicture& picture, const TGraphic& graphic) { picture.SetGraphic(&graphic); }
