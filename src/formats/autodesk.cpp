@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "formats/byte_order.h"
 #include "formats/messages.h"
 #include "pixels/image_limits.h"
 
@@ -12,7 +13,6 @@ constexpr std::uint16_t kAutodeskMagic = 0x9119;
 constexpr std::size_t kHeaderSize = 32;
 constexpr std::size_t kPaletteSize = 256 * 3;
 
-std::uint16_t LittleEndian16(const std::uint8_t* p) { return static_cast<std::uint16_t>(p[0] | p[1] << 8); }
 
 [[noreturn]] void Fail(const char* message) { throw EInvalidGraphic(FormatMessage(message, gesAutodesk)); }
 

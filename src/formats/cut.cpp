@@ -4,6 +4,7 @@
 #include <memory>
 #include <vector>
 
+#include "formats/byte_order.h"
 #include "formats/messages.h"
 #include "pixels/decoders.h"
 #include "pixels/image_limits.h"
@@ -18,7 +19,6 @@ constexpr std::size_t kPaletteFirstEntry = 40;
 constexpr std::size_t kPaletteLastEntryStart = 506;
 constexpr std::size_t kPaletteEntrySize = 6;
 
-std::uint16_t LittleEndian16(const std::uint8_t* p) { return static_cast<std::uint16_t>(p[0] | p[1] << 8); }
 
 // The file name with its extension (after the last dot of the name part) replaced.
 std::string ChangeFileExt(const std::string& fileName, const std::string& extension) {

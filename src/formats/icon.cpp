@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "formats/bitmap_export.h"
+#include "formats/byte_order.h"
 #include "formats/windows_bitmap.h"
 
 namespace vumo {
@@ -21,11 +22,6 @@ constexpr std::size_t kDirectoryEntry = 16;
 // Enough of an entry to read its info header and colour masks and to recognise PNG data.
 constexpr std::size_t kEntryProbe = 124 + 16;
 
-std::uint16_t Get16(const std::uint8_t* p) { return static_cast<std::uint16_t>(p[0] | (p[1] << 8)); }
-std::uint32_t Get32(const std::uint8_t* p) {
-  return static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
-         (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
-}
 
 bool IsPng(const std::uint8_t* data, std::size_t size) {
   static const std::uint8_t kSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
@@ -58,9 +54,9 @@ void TIcon::LoadFromStream(TStream& Stream) {
   if (fileSize < kDirectoryHeader) throw EInvalidGraphic(kIconNotValid);
   std::uint8_t header[kDirectoryHeader];
   Stream.ReadBuffer(header, sizeof header);
-  const unsigned type = Get16(header + 2), count = Get16(header + 4);
+  const unsigned type = LittleEndian16(header + 2), count = LittleEndian16(header + 4);
   // Type 2 is a cursor, whose images are stored the same way.
-  if (Get16(header) != 0 || (type != 1 && type != 2) || count == 0) throw EInvalidGraphic(kIconNotValid);
+  if (LittleEndian16(header) != 0 || (type != 1 && type != 2) || count == 0) throw EInvalidGraphic(kIconNotValid);
   const std::uint64_t directoryEnd = kDirectoryHeader + std::uint64_t{kDirectoryEntry} * count;
   if (directoryEnd > fileSize) throw EReadError(kStreamReadError);
   std::vector<std::uint8_t> directory(kDirectoryEntry * count);
@@ -72,7 +68,7 @@ void TIcon::LoadFromStream(TStream& Stream) {
   std::vector<std::uint8_t> probe;
   for (unsigned i = 0; i < count; ++i) {
     const std::uint8_t* e = directory.data() + kDirectoryEntry * i;
-    const std::uint32_t size = Get32(e + 8), offset = Get32(e + 12);
+    const std::uint32_t size = LittleEndian32(e + 8), offset = LittleEndian32(e + 12);
     if (offset < directoryEnd || size == 0 || offset > fileSize || size > fileSize - offset) continue;
     probe.resize(std::min<std::size_t>(size, kEntryProbe));
     Stream.SetPosition(start + offset);

@@ -6,6 +6,7 @@
 #include <memory>
 #include <vector>
 
+#include "formats/byte_order.h"
 #include "formats/messages.h"
 #include "pixels/decoders.h"
 #include "pixels/image_limits.h"
@@ -36,7 +37,6 @@ struct TPCXHeader {
   std::uint16_t PaletteInfo = 0;
 };
 
-std::uint16_t Le16(const std::uint8_t* b) { return static_cast<std::uint16_t>(b[0] | (b[1] << 8)); }
 
 TPCXHeader ReadHeader(TStream& stream) {
   std::uint8_t b[kHeaderSize];
@@ -46,16 +46,16 @@ TPCXHeader ReadHeader(TStream& stream) {
   h.Version = b[1];
   h.Encoding = b[2];
   h.BitsPerPixel = b[3];
-  h.XMin = Le16(b + 4);
-  h.YMin = Le16(b + 6);
-  h.XMax = Le16(b + 8);
-  h.YMax = Le16(b + 10);
-  h.HRes = Le16(b + 12);
-  h.VRes = Le16(b + 14);
+  h.XMin = LittleEndian16(b + 4);
+  h.YMin = LittleEndian16(b + 6);
+  h.XMax = LittleEndian16(b + 8);
+  h.YMax = LittleEndian16(b + 10);
+  h.HRes = LittleEndian16(b + 12);
+  h.VRes = LittleEndian16(b + 14);
   std::memcpy(h.ColorMap, b + 16, sizeof h.ColorMap);
   h.Planes = b[65];
-  h.BytesPerLine = Le16(b + 66);
-  h.PaletteInfo = Le16(b + 68);
+  h.BytesPerLine = LittleEndian16(b + 66);
+  h.PaletteInfo = LittleEndian16(b + 68);
   return h;
 }
 

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <vector>
 
+#include "formats/byte_order.h"
 #include "formats/messages.h"
 #include "pixels/decoders.h"
 #include "pixels/image_limits.h"
@@ -37,22 +38,18 @@ struct TPSDHeader {
   std::uint16_t Mode = 0;
 };
 
-std::uint16_t Be16(const std::uint8_t* b) { return static_cast<std::uint16_t>((b[0] << 8) | b[1]); }
-std::uint32_t Be32(const std::uint8_t* b) {
-  return (std::uint32_t{b[0]} << 24) | (std::uint32_t{b[1]} << 16) | (std::uint32_t{b[2]} << 8) | b[3];
-}
 
 TPSDHeader ReadHeader(TStream& stream) {
   std::uint8_t b[kHeaderSize];
   stream.ReadBuffer(b, sizeof b);
   TPSDHeader h;
   std::memcpy(h.Signature, b, 4);
-  h.Version = Be16(b + 4);
-  h.Channels = Be16(b + 12);
-  h.Height = Be32(b + 14);
-  h.Width = Be32(b + 18);
-  h.Depth = Be16(b + 22);
-  h.Mode = Be16(b + 24);
+  h.Version = BigEndian16(b + 4);
+  h.Channels = BigEndian16(b + 12);
+  h.Height = BigEndian32(b + 14);
+  h.Width = BigEndian32(b + 18);
+  h.Depth = BigEndian16(b + 22);
+  h.Mode = BigEndian16(b + 24);
   return h;
 }
 
@@ -63,7 +60,7 @@ TPSDHeader ReadHeader(TStream& stream) {
 std::uint32_t ReadBe32(TStream& stream) {
   std::uint8_t b[4];
   stream.ReadBuffer(b, 4);
-  return Be32(b);
+  return BigEndian32(b);
 }
 
 // Reads a section length (8 bytes wide in large documents) and checks the section is there.
@@ -151,7 +148,7 @@ bool TPSDGraphic::ReadImageProperties(TStream& Stream, unsigned ImageIndex) {
   p.BitsPerPixel = static_cast<std::uint8_t>(p.SamplesPerPixel * p.BitsPerSample);
   p.Width = h.Width;
   p.Height = h.Height;
-  p.Compression = Be16(code) == 1 ? ctPackedBits : ctNone;
+  p.Compression = BigEndian16(code) == 1 ? ctPackedBits : ctNone;
   switch (h.Mode) {
     case pmBitmap:
       p.ColorScheme = csGray;
@@ -261,7 +258,7 @@ void TPSDGraphic::LoadFromStream(TStream& Stream) {
   Skip(Stream, ReadSectionLength(Stream, false));
   std::uint8_t code[2];
   Stream.ReadBuffer(code, 2);
-  const std::uint16_t compression = Be16(code);
+  const std::uint16_t compression = BigEndian16(code);
   if (compression > 1 && scheme != csUnknown && width > 0 && height > 0)
     throw EInvalidGraphic(FormatMessage(gesUnsupportedFeature, gesCompressionScheme, gesPSD));
 
@@ -285,7 +282,7 @@ void TPSDGraphic::LoadFromStream(TStream& Stream) {
       counts.resize(used);
       offsets.resize(used);
       for (std::size_t i = 0; i < used; ++i) {
-        counts[i] = Be16(&table[2 * i]);
+        counts[i] = BigEndian16(&table[2 * i]);
         offsets[i] = dataSize;
         dataSize += counts[i];
       }

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <vector>
 
+#include "formats/byte_order.h"
 #include "formats/messages.h"
 #include "pixels/decoders.h"
 #include "pixels/image_limits.h"
@@ -19,11 +20,7 @@ constexpr std::size_t kGammaOffset = 28, kGammaSize = 16;
 constexpr std::size_t kChannelSpaceOffset = 580, kChannelSpaceSize = 32;
 constexpr std::size_t kBitsOffset = 658;
 
-std::uint16_t BigEndian16(const std::uint8_t* p) { return static_cast<std::uint16_t>(p[0] << 8 | p[1]); }
 std::int16_t BigEndianSigned16(const std::uint8_t* p) { return static_cast<std::int16_t>(BigEndian16(p)); }
-std::uint32_t BigEndian32(const std::uint8_t* p) {
-  return std::uint32_t{p[0]} << 24 | std::uint32_t{p[1]} << 16 | std::uint32_t{p[2]} << 8 | p[3];
-}
 
 constexpr TConversionOptions kSwapBigEndian = std::endian::native == std::endian::little ? cvSwapBytes : 0;
 

@@ -6,6 +6,7 @@
 #include <memory>
 #include <vector>
 
+#include "formats/byte_order.h"
 #include "formats/messages.h"
 #include "pixels/decoders.h"
 #include "pixels/image_limits.h"
@@ -16,10 +17,6 @@ namespace {
 constexpr std::uint16_t kSGIMagic = 474;
 constexpr std::size_t kHeaderSize = 512;
 
-std::uint16_t BigEndian16(const std::uint8_t* p) { return static_cast<std::uint16_t>(p[0] << 8 | p[1]); }
-std::uint32_t BigEndian32(const std::uint8_t* p) {
-  return std::uint32_t{p[0]} << 24 | std::uint32_t{p[1]} << 16 | std::uint32_t{p[2]} << 8 | p[3];
-}
 
 // 16-bit samples keep the file's byte order through the decoders; the colour manager swaps
 // them where this machine's order differs.

@@ -6,17 +6,13 @@
 #include <cstring>
 #include <vector>
 
+#include "formats/byte_order.h"
 #include "pixels/image_limits.h"
 
 namespace vumo {
 namespace dib {
 namespace {
 
-std::uint16_t Get16(const std::uint8_t* p) { return static_cast<std::uint16_t>(p[0] | (p[1] << 8)); }
-std::uint32_t Get32(const std::uint8_t* p) {
-  return static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
-         (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
-}
 
 [[noreturn]] void NotValid() { throw EInvalidGraphic(kBitmapNotValid); }
 [[noreturn]] void Truncated() { throw EReadError(kStreamReadError); }
@@ -175,7 +171,7 @@ void DecodeBitfields(const TDibInfo& info, const std::uint8_t* data, TBitmap& ou
     const std::uint8_t* s = data + stride * static_cast<std::size_t>(r);
     std::uint8_t* d = out.ScanLine(RowOf(info, r));
     for (std::int32_t x = 0; x < info.width; ++x, d += outBytes) {
-      std::uint32_t v = info.bits == 16 ? Get16(s + 2 * static_cast<std::size_t>(x)) : Get32(s + 4 * static_cast<std::size_t>(x));
+      std::uint32_t v = info.bits == 16 ? LittleEndian16(s + 2 * static_cast<std::size_t>(x)) : LittleEndian32(s + 4 * static_cast<std::size_t>(x));
       std::uint8_t ch[4];
       for (int c = 0; c < 4; ++c) ch[c] = scale((v & info.masks[c]) >> shapes[c].shift, shapes[c]);
       d[0] = ch[2];
@@ -238,7 +234,7 @@ void CheckIndices(const TDibInfo& info, const TBitmap& out) {
 TDibInfo ParseDibInfo(const std::uint8_t* data, std::size_t size, std::size_t room, bool icon) {
   TDibInfo info;
   if (size < 4) Truncated();
-  info.headerSize = Get32(data);
+  info.headerSize = LittleEndian32(data);
   if (!ValidHeaderSize(info.headerSize)) NotValid();
   if (size < info.headerSize) Truncated();
   const std::uint32_t hs = info.headerSize;
@@ -248,22 +244,22 @@ TDibInfo ParseDibInfo(const std::uint8_t* data, std::size_t size, std::size_t ro
   unsigned planes;
   std::uint32_t clrUsed = 0;
   if (core) {
-    width = Get16(data + 4);
-    height = Get16(data + 6);
-    planes = Get16(data + 8);
-    info.bits = Get16(data + 10);
+    width = LittleEndian16(data + 4);
+    height = LittleEndian16(data + 6);
+    planes = LittleEndian16(data + 8);
+    info.bits = LittleEndian16(data + 10);
   } else {
-    width = static_cast<std::int32_t>(Get32(data + 4));
-    height = static_cast<std::int32_t>(Get32(data + 8));
-    planes = Get16(data + 12);
-    info.bits = Get16(data + 14);
-    if (hs >= 20) info.compression = Get32(data + 16);
-    if (hs >= 24) info.sizeImage = Get32(data + 20);
+    width = static_cast<std::int32_t>(LittleEndian32(data + 4));
+    height = static_cast<std::int32_t>(LittleEndian32(data + 8));
+    planes = LittleEndian16(data + 12);
+    info.bits = LittleEndian16(data + 14);
+    if (hs >= 20) info.compression = LittleEndian32(data + 16);
+    if (hs >= 24) info.sizeImage = LittleEndian32(data + 20);
     for (std::uint32_t field = 24; field + 4 <= std::min<std::uint32_t>(hs, 32); field += 4) {
-      std::int64_t density = static_cast<std::int32_t>(Get32(data + field));
+      std::int64_t density = static_cast<std::int32_t>(LittleEndian32(data + field));
       if (density > kMaxPixelsPerMeter || density < -kMaxPixelsPerMeter) NotValid();
     }
-    if (hs >= 36) clrUsed = Get32(data + 32);
+    if (hs >= 36) clrUsed = LittleEndian32(data + 32);
   }
   if (planes != 1) NotValid();
   // Checked before the bit count, which JPEG and PNG data leave at zero.
@@ -307,10 +303,10 @@ TDibInfo ParseDibInfo(const std::uint8_t* data, std::size_t size, std::size_t ro
     if (hs >= 52) {
       // Windows headers from 52 bytes on carry the masks themselves (56 and up the alpha mask too).
       count = hs >= 56 ? 4 : 3;
-      for (std::size_t c = 0; c < count; ++c) info.masks[c] = Get32(data + 40 + 4 * c);
+      for (std::size_t c = 0; c < count; ++c) info.masks[c] = LittleEndian32(data + 40 + 4 * c);
     } else {
       if (size - pos < 4 * count) Truncated();
-      for (std::size_t c = 0; c < count; ++c) info.masks[c] = Get32(data + pos + 4 * c);
+      for (std::size_t c = 0; c < count; ++c) info.masks[c] = LittleEndian32(data + pos + 4 * c);
       pos += 4 * count;
     }
     std::uint32_t limit = info.bits == 16 ? 0xFFFFu : 0xFFFFFFFFu;
@@ -400,9 +396,9 @@ void TBitmap::LoadFromStream(TStream& Stream) {
   Stream.ReadBuffer(head.data(), head.size());
   if (head.size() < 2 || head[0] != 'B' || head[1] != 'M') NotValid();
   if (head.size() < kFileHeader + 4) Truncated();
-  const std::uint32_t bfSize = Get32(head.data() + 2);
-  const std::uint32_t bfOffBits = Get32(head.data() + 10);
-  const std::uint32_t headerSize = Get32(head.data() + kFileHeader);
+  const std::uint32_t bfSize = LittleEndian32(head.data() + 2);
+  const std::uint32_t bfOffBits = LittleEndian32(head.data() + 10);
+  const std::uint32_t headerSize = LittleEndian32(head.data() + kFileHeader);
   if (!ValidHeaderSize(headerSize)) NotValid();
   if (bfOffBits != 0 && (bfOffBits < kFileHeader + headerSize || bfOffBits > fileSize)) NotValid();
 
