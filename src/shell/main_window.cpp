@@ -289,11 +289,13 @@ void TForm1::LoadAboutPicture() {
   }
 }
 
-void TForm1::SetOuterSize(int width, int height) {
-  // Zero until the window system has framed the window.
+QSize TForm1::ClientSizeFor(int width, int height) const {
+  // The frame is zero until the window system has framed the window.
   const QSize frame = frameGeometry().size() - geometry().size();
-  resize(std::max(0, width - frame.width()), std::max(0, height - frame.height()));
+  return {std::max(0, width - frame.width()), std::max(0, height - frame.height())};
 }
+
+void TForm1::SetOuterSize(int width, int height) { resize(ClientSizeFor(width, height)); }
 
 void TForm1::LoadPicture(const QString& path) {
   ViewImage->Picture()->LoadFromFile(EncodeFileName(path).toStdString());
@@ -399,9 +401,7 @@ void TForm1::DefaultSettingsClick(QObject*) {
   const QRect normal = normalGeometry();
   setWindowState(windowState() & ~(Qt::WindowMinimized | Qt::WindowMaximized | Qt::WindowFullScreen));
   if (wasEnlarged && normal.isValid()) {
-    const QSize frame = frameGeometry().size() - geometry().size();
-    setGeometry(QRect(normal.topLeft(), QSize(std::max(0, kDesignWidth - frame.width()),
-                                               std::max(0, kDesignHeight - frame.height()))));
+    setGeometry(QRect(normal.topLeft(), ClientSizeFor(kDesignWidth, kDesignHeight)));
   } else {
     SetOuterSize(kDesignWidth, kDesignHeight);
   }

@@ -91,6 +91,8 @@ class TForm1 : public QWidget {
   void OpenFromCommandLine(const QString& path);
   // Sets the window's outer size, frame included, as far as the window system tells it.
   void SetOuterSize(int width, int height);
+  // The client size that gives this outer size with the window's current frame.
+  QSize ClientSizeFor(int width, int height) const;
 
  protected:
   void showEvent(QShowEvent* event) override;
