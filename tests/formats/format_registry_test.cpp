@@ -227,7 +227,7 @@ TEST_F(RegistryTest, AFailedLoadFreesTheReaderAndKeepsTheOldPicture) {
 
 TEST(PictureLoad, AMetafileGivesAClearError) {
   TPicture picture;
-  std::string message = MessageOf([&] { picture.LoadFromFile(test::SharedData("pillow/drawing.wmf")); });
+  std::string message = MessageOf([&] { picture.LoadFromFile(test::Fixture("pillow/drawing.wmf")); });
   EXPECT_NE(message.find("metafile"), std::string::npos) << message;
 }
 

@@ -12,7 +12,6 @@ namespace {
 using test::Compare;
 using test::Fixture;
 using test::ReadFile;
-using test::SharedData;
 using test::ToRgba8;
 
 TIcon LoadBytes(const std::vector<std::uint8_t>& bytes) {
@@ -50,12 +49,12 @@ TEST(Icon, MasksDepthsAndChoiceOfImage) {
 
 // Icons written by other programs, against ImageMagick's decode of the image we pick.
 TEST(Icon, RealIconsMatchReferences) {
-  ExpectLooksLike(SharedData("pillow/python.ico"), Fixture("ico/python.png"));
-  ExpectLooksLike(SharedData("pillow/hopper.ico"), Fixture("ico/hopper.png"));
-  ExpectLooksLike(SharedData("pillow/black_and_white.ico"), Fixture("ico/black_and_white.png"));
+  ExpectLooksLike(Fixture("pillow/python.ico"), Fixture("ico/python.png"));
+  ExpectLooksLike(Fixture("pillow/hopper.ico"), Fixture("ico/hopper.png"));
+  ExpectLooksLike(Fixture("pillow/black_and_white.ico"), Fixture("ico/black_and_white.png"));
   ExpectLooksLike(Fixture("ico/magick.ico"), Fixture("ico/magick.png"));
-  EXPECT_EQ(LoadBytes(ReadFile(SharedData("pillow/python.ico"))).Width(), 48);
-  auto viaPicture = Compare(test::LoadThroughPicture(SharedData("pillow/python.ico")),
+  EXPECT_EQ(LoadBytes(ReadFile(Fixture("pillow/python.ico"))).Width(), 48);
+  auto viaPicture = Compare(test::LoadThroughPicture(Fixture("pillow/python.ico")),
                             test::LoadReferencePng(Fixture("ico/python.png")), 0);
   EXPECT_TRUE(viaPicture.sameSize);
   EXPECT_EQ(viaPicture.pixelsOff, 0u);
@@ -100,7 +99,7 @@ TEST(Icon, TruncationsFailCleanly) {
   for (const char* name : {"and_mask_4bit", "alpha_32bit", "several_sizes", "magick"})
     test::ExpectTruncationsHandled(ReadFile(Fixture(std::string("ico/") + name + ".ico")),
                                    [](const std::vector<std::uint8_t>& bytes) { LoadBytes(bytes); });
-  test::ExpectTruncationsHandled(ReadFile(SharedData("pillow/python.ico")),
+  test::ExpectTruncationsHandled(ReadFile(Fixture("pillow/python.ico")),
                                  [](const std::vector<std::uint8_t>& bytes) { LoadBytes(bytes); });
 }
 

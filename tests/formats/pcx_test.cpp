@@ -16,7 +16,6 @@ using test::Compare;
 using test::Fixture;
 using test::LoadReferencePng;
 using test::ReadFile;
-using test::SharedData;
 using test::ToRgba8;
 
 void LoadBytes(TPCXGraphic& graphic, const std::vector<std::uint8_t>& bytes) {
@@ -122,7 +121,7 @@ TEST(PCXReader, VersionThreeEightBitFileTakesTheStandardPaletteNotItsTrailer) {
 TEST(PCXReader, RealWorldFilesMatchTheirReferences) {
   for (const char* name : {"16color", "CGA_FSD", "bw", "ccbug_463951", "dice_rgba", "indexed4", "indexed8", "mono",
                            "rgb-gimp-2.8.10", "rgb"}) {
-    const std::string base = SharedData(std::string("kimageformats/pcx/") + name);
+    const std::string base = Fixture(std::string("kimageformats/pcx/") + name);
     ExpectMatchesReference(base + ".pcx", base + ".png");
   }
 }
@@ -131,20 +130,20 @@ TEST(PCXReader, PillowFilesLoadOrFailCleanly) {
   for (const char* name : {"odd_stride", "p_4_planes", "pil184"}) {
     SCOPED_TRACE(name);
     TPCXGraphic graphic;
-    EXPECT_NO_THROW(LoadBytes(graphic, ReadFile(SharedData(std::string("pillow/") + name + ".pcx"))));
+    EXPECT_NO_THROW(LoadBytes(graphic, ReadFile(Fixture(std::string("pillow/") + name + ".pcx"))));
     EXPECT_FALSE(graphic.Empty());
   }
   TPCXGraphic graphic;
-  LoadBytes(graphic, ReadFile(SharedData("pillow/pil184.pcx")));
+  LoadBytes(graphic, ReadFile(Fixture("pillow/pil184.pcx")));
   EXPECT_EQ(graphic.Width(), 447);  // X min 1, X max 447
   // Pillow's odd_stride.pcx has its trailer: 371 pixels a row in 371 bytes, 256 colours.
-  LoadBytes(graphic, ReadFile(SharedData("pillow/odd_stride.pcx")));
+  LoadBytes(graphic, ReadFile(Fixture("pillow/odd_stride.pcx")));
   EXPECT_EQ(graphic.Palette().size(), 256u);
   // Pillow's 01r_00.pcx declares 12 bytes a line for 88 pixels of 8 bits.
-  EXPECT_EQ(LoadError(ReadFile(SharedData("pillow/01r_00.pcx"))),
+  EXPECT_EQ(LoadError(ReadFile(Fixture("pillow/01r_00.pcx"))),
             "Cannot load image. Invalid or unexpected PCX or SCR image format.");
   // Three planes of one bit (eight colours) are not a layout of this reader.
-  EXPECT_EQ(LoadError(ReadFile(SharedData("kimageformats/pcx/ICONDOC.pcx"))), "Invalid color format in PCX file.");
+  EXPECT_EQ(LoadError(ReadFile(Fixture("kimageformats/pcx/ICONDOC.pcx"))), "Invalid color format in PCX file.");
 }
 
 TEST(PCXReader, LoadsThroughThePictureForEachExtension) {
@@ -204,8 +203,9 @@ TEST(PCXReader, BadHeadersAreRefused) {
 }
 
 TEST(PCXReader, ShortDataLeavesTheMissingRowsBlank) {
-  std::vector<std::uint8_t> rows(8 * 3, 0x77);
-  rows.resize(8 * 3 + 3, 0x55);  // half of row 3; rows 4 to 7 missing
+  // Three whole rows, then half of row 3; rows 4 to 7 missing.
+  std::vector<std::uint8_t> rows(8 * 3 + 3, 0x77);
+  std::fill(rows.begin() + 8 * 3, rows.end(), 0x55);
   TPCXGraphic graphic;
   LoadBytes(graphic, MakePcx(0, 8, 8, 8, 1, 8, rows));
   ASSERT_EQ(graphic.Height(), 8);
@@ -218,8 +218,8 @@ TEST(PCXReader, ShortDataLeavesTheMissingRowsBlank) {
 TEST(PCXReader, TruncatedFilesFailCleanly) {
   for (const std::string& file :
        {Fixture("pcx/trailer8.pcx"), Fixture("pcx/planes4_odd.pcx"), Fixture("pcx/rgb24_raw.pcx"),
-        Fixture("pcx/gray8_raw.pcx"), SharedData("kimageformats/pcx/16color.pcx"),
-        SharedData("kimageformats/pcx/dice_rgba.pcx"), SharedData("kimageformats/pcx/ccbug_463951.pcx")}) {
+        Fixture("pcx/gray8_raw.pcx"), Fixture("kimageformats/pcx/16color.pcx"),
+        Fixture("kimageformats/pcx/dice_rgba.pcx"), Fixture("kimageformats/pcx/ccbug_463951.pcx")}) {
     SCOPED_TRACE(file);
     test::ExpectTruncationsHandled(ReadFile(file), [](const std::vector<std::uint8_t>& bytes) {
       TPCXGraphic graphic;

@@ -16,7 +16,6 @@ using test::Compare;
 using test::Fixture;
 using test::LoadReferencePng;
 using test::ReadFile;
-using test::SharedData;
 using test::ToRgba8;
 
 std::vector<std::uint8_t> Bytes(const std::string& text) { return std::vector<std::uint8_t>(text.begin(), text.end()); }
@@ -104,10 +103,10 @@ TEST(PortableMapReader, RawPixelMapsOfEveryWidthSwapRedAndBlue) {
 }
 
 TEST(PortableMapReader, PillowFilesMatchHopper) {
-  const auto hopper = LoadReferencePng(SharedData("pillow/hopper.png"));
+  const auto hopper = LoadReferencePng(Fixture("pillow/hopper.png"));
   for (const char* name : {"hopper.ppm", "hopper_8bit_plain.ppm"}) {
     SCOPED_TRACE(name);
-    const auto d = Compare(Load(SharedData(std::string("pillow/") + name)), hopper, 8);
+    const auto d = Compare(Load(Fixture(std::string("pillow/") + name)), hopper, 8);
     EXPECT_TRUE(d.sameSize);
     // hopper.ppm was saved from a slightly different copy of the picture than hopper.png:
     // small differences everywhere, a few pixels up to 50.
@@ -117,21 +116,21 @@ TEST(PortableMapReader, PillowFilesMatchHopper) {
   const auto grey = Luminance(hopper);
   for (const char* name : {"hopper_8bit_plain.pgm", "hopper_16bit.pgm", "hopper_16bit_plain.pgm"}) {
     SCOPED_TRACE(name);
-    const auto d = Compare(Load(SharedData(std::string("pillow/") + name)), grey, 2);
+    const auto d = Compare(Load(Fixture(std::string("pillow/") + name)), grey, 2);
     EXPECT_TRUE(d.sameSize);
     EXPECT_LT(d.meanChannelDelta, 1.0);
   }
   // The 16-bit files hold the 8-bit grey times 257 (hopper_16bit.pgm) or in a larger range.
-  EXPECT_EQ(Compare(Load(SharedData("pillow/hopper_16bit.pgm")), Load(SharedData("pillow/hopper_16bit_plain.pgm"))).maxChannelDelta, 0);
+  EXPECT_EQ(Compare(Load(Fixture("pillow/hopper_16bit.pgm")), Load(Fixture("pillow/hopper_16bit_plain.pgm"))).maxChannelDelta, 0);
   // The bitmap is a dithered hopper: on average it keeps the grey.
-  const auto bitmap = Load(SharedData("pillow/hopper_1bit_plain.pbm"));
+  const auto bitmap = Load(Fixture("pillow/hopper_1bit_plain.pbm"));
   ASSERT_EQ(bitmap.width, 128);
   double sum = 0, ref = 0;
   for (std::size_t i = 0; i < bitmap.pixels.size(); i += 4) sum += bitmap.pixels[i], ref += grey.pixels[i];
   EXPECT_NEAR(sum / ref, 1.0, 0.1);
   // Pillow's 16_bit_binary.pgm: maximum 1024, two bytes a sample.
   TPPMGraphic graphic;
-  LoadBytes(graphic, ReadFile(SharedData("pillow/16_bit_binary.pgm")));
+  LoadBytes(graphic, ReadFile(Fixture("pillow/16_bit_binary.pgm")));
   EXPECT_FALSE(graphic.Empty());
 }
 
@@ -140,7 +139,7 @@ TEST(PortableMapReader, AgreesWithQtOnPillowFiles) {
   // whose digits run together as netpbm allows.)
   for (const char* name : {"hopper_8bit_plain.pgm", "hopper_16bit.pgm", "hopper.ppm", "hopper_8bit_plain.ppm"}) {
     SCOPED_TRACE(name);
-    const std::string file = SharedData(std::string("pillow/") + name);
+    const std::string file = Fixture(std::string("pillow/") + name);
     const auto d = Compare(Load(file), LoadReferencePng(file), 1);
     EXPECT_TRUE(d.sameSize);
     EXPECT_EQ(d.pixelsOff, 0u);
@@ -195,7 +194,7 @@ TEST(PortableMapReader, BadHeadersAreRefused) {
 TEST(PortableMapReader, TruncatedFilesFailCleanly) {
   for (const std::string& file : {Fixture("portable_map/comments.ppm"), Fixture("portable_map/width10.pbm"),
                                   Fixture("portable_map/gray1000.pgm"), Fixture("portable_map/text15.ppm"),
-                                  SharedData("pillow/hopper_16bit_plain.pgm"), SharedData("pillow/hopper.ppm")}) {
+                                  Fixture("pillow/hopper_16bit_plain.pgm"), Fixture("pillow/hopper.ppm")}) {
     SCOPED_TRACE(file);
     test::ExpectTruncationsHandled(ReadFile(file), [](const std::vector<std::uint8_t>& bytes) {
       TPPMGraphic graphic;

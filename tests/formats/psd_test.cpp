@@ -16,7 +16,6 @@ using test::Compare;
 using test::Fixture;
 using test::LoadReferencePng;
 using test::ReadFile;
-using test::SharedData;
 using test::ToRgba8;
 
 const std::string kInvalidImage = "Cannot load image. Invalid or unexpected PSD or PDD image format.";
@@ -67,7 +66,7 @@ TEST(PSDReader, RealWorldFilesMatchTheirReferences) {
                              Reference{"cmyk8_testcard.psd", 1}, Reference{"cmyk16_testcard.psd", 2},
                              Reference{"mch1-8bits.psd", 0}, Reference{"mch1-16bits.psd", 1}}) {
     SCOPED_TRACE(r.name);
-    const std::string base = SharedData(std::string("kimageformats/psd/") + r.name);
+    const std::string base = Fixture(std::string("kimageformats/psd/") + r.name);
     TPSDGraphic graphic;
     LoadBytes(graphic, ReadFile(base));
     const auto d = Compare(ToRgba8(graphic), LoadReferencePng(base.substr(0, base.size() - 4) + ".png"), r.tolerance);
@@ -82,7 +81,7 @@ TEST(PSDReader, RealWorldFilesMatchTheirReferences) {
 TEST(PSDReader, RealWorldColoursMatchWhereTheReferenceAddsAlpha) {
   for (const char* name : {"indexed.psd", "cmyka-8bits.psd", "cmyka-16bits.psd", "ccbug182496.psd"}) {
     SCOPED_TRACE(name);
-    const std::string base = SharedData(std::string("kimageformats/psd/") + name);
+    const std::string base = Fixture(std::string("kimageformats/psd/") + name);
     TPSDGraphic graphic;
     LoadBytes(graphic, ReadFile(base));
     auto actual = ToRgba8(graphic);
@@ -109,7 +108,7 @@ TEST(PSDReader, RealWorldFilesWithExplainedDifferencesLoad) {
                         Case{"mch2-8bits.psd", 30}, Case{"mch2-16bits.psd", 30}, Case{"testcard_graya8.psd", 60},
                         Case{"testcard_graya16.psd", 60}}) {
     SCOPED_TRACE(c.name);
-    const std::string base = SharedData(std::string("kimageformats/psd/") + c.name);
+    const std::string base = Fixture(std::string("kimageformats/psd/") + c.name);
     TPSDGraphic graphic;
     LoadBytes(graphic, ReadFile(base));
     const auto d = Compare(ToRgba8(graphic), LoadReferencePng(base.substr(0, base.size() - 4) + ".png"), 2);
@@ -118,8 +117,8 @@ TEST(PSDReader, RealWorldFilesWithExplainedDifferencesLoad) {
   }
   // The alpha of the white-matted file is right even where its colours are not.
   TPSDGraphic graphic;
-  LoadBytes(graphic, ReadFile(SharedData("kimageformats/psd/argb16-raw-affinityphoto-1.8.5.psd")));
-  const auto d = Compare(ToRgba8(graphic), LoadReferencePng(SharedData("kimageformats/psd/argb16-raw-affinityphoto-1.8.5.png")), 2);
+  LoadBytes(graphic, ReadFile(Fixture("kimageformats/psd/argb16-raw-affinityphoto-1.8.5.psd")));
+  const auto d = Compare(ToRgba8(graphic), LoadReferencePng(Fixture("kimageformats/psd/argb16-raw-affinityphoto-1.8.5.png")), 2);
   EXPECT_LE(d.maxAlphaDelta, 1);
   EXPECT_LT(d.pixelsOff, 100u);
 }
@@ -127,18 +126,18 @@ TEST(PSDReader, RealWorldFilesWithExplainedDifferencesLoad) {
 TEST(PSDReader, FilesWithoutReferencesLoad) {
   for (const char* name : {"birthday.pdd", "orientation1.psd", "orientation5.psd", "orientation8.psd"}) {
     TPSDGraphic graphic;
-    EXPECT_NO_THROW(LoadBytes(graphic, ReadFile(SharedData(std::string("kimageformats/psd/") + name)))) << name;
+    EXPECT_NO_THROW(LoadBytes(graphic, ReadFile(Fixture(std::string("kimageformats/psd/") + name)))) << name;
     EXPECT_FALSE(graphic.Empty()) << name;
   }
   for (const char* name : {"five_channels.psd", "rgba.psd"}) {
     TPSDGraphic graphic;
-    EXPECT_NO_THROW(LoadBytes(graphic, ReadFile(SharedData(std::string("pillow/") + name)))) << name;
+    EXPECT_NO_THROW(LoadBytes(graphic, ReadFile(Fixture(std::string("pillow/") + name)))) << name;
     EXPECT_FALSE(graphic.Empty()) << name;
   }
-  const auto hopper = LoadReferencePng(SharedData("pillow/hopper.png"));
+  const auto hopper = LoadReferencePng(Fixture("pillow/hopper.png"));
   for (const char* name : {"hopper.psd", "hopper_merged.psd"}) {
     TPSDGraphic graphic;
-    LoadBytes(graphic, ReadFile(SharedData(std::string("pillow/") + name)));
+    LoadBytes(graphic, ReadFile(Fixture(std::string("pillow/") + name)));
     // Saved from a slightly different copy of the picture than hopper.png: small
     // differences everywhere, a few up to 45.
     const auto d = Compare(ToRgba8(graphic), hopper, 8);
@@ -150,7 +149,7 @@ TEST(PSDReader, FilesWithoutReferencesLoad) {
 
 TEST(PSDReader, FloatingPointDocumentsAreRefused) {
   for (const char* name : {"32bit-rgb.psd", "32bit_grayscale.psd", "testcard_graya32.psd"})
-    EXPECT_EQ(LoadError(ReadFile(SharedData(std::string("kimageformats/psd/") + name))), kInvalidColor) << name;
+    EXPECT_EQ(LoadError(ReadFile(Fixture(std::string("kimageformats/psd/") + name))), kInvalidColor) << name;
 }
 
 // Five-channel RGB, inverted CMYK, bitmap mode of width 10, grey with alpha, 16-bit grey,
@@ -327,8 +326,8 @@ TEST(PSDReader, SixteenBitGreyAndIndexedRowsAreScaledNotCopied) {
 TEST(PSDReader, TruncatedFilesFailCleanly) {
   for (const std::string& file :
        {Fixture("psd/rgb5.psd"), Fixture("psd/cmyk.psd"), Fixture("psd/bitmap.psd"), Fixture("psd/indexed.psd"),
-        Fixture("psd/gray16.psd"), Fixture("psd/lab.psd"), SharedData("kimageformats/psd/rgb-gimp-2.8.10.psd"),
-        SharedData("kimageformats/psd/argb16-raw-affinityphoto-1.8.5.psd"), SharedData("pillow/rgba.psd")}) {
+        Fixture("psd/gray16.psd"), Fixture("psd/lab.psd"), Fixture("kimageformats/psd/rgb-gimp-2.8.10.psd"),
+        Fixture("kimageformats/psd/argb16-raw-affinityphoto-1.8.5.psd"), Fixture("pillow/rgba.psd")}) {
     SCOPED_TRACE(file);
     test::ExpectTruncationsHandled(ReadFile(file), [](const std::vector<std::uint8_t>& bytes) {
       TPSDGraphic graphic;

@@ -18,7 +18,6 @@ using test::Fixture;
 using test::LoadReferencePng;
 using test::ReadFile;
 using test::Rgba8Image;
-using test::SharedData;
 using test::ToRgba8;
 
 Rgba8Image LoadSgi(const std::vector<std::uint8_t>& bytes, TSGIGraphic* keep = nullptr) {
@@ -48,7 +47,7 @@ TEST(SGIReader, KImageFormatsFilesMatchTheirReferences) {
   for (const char* name : {"bw", "rgb", "rgb-gimp-2.8.10-rle", "rgb-gimp-2.8.10-aggressive-rle",
                            "rgb-gimp-2.8.10-uncompressed", "testcard_rgba"}) {
     SCOPED_TRACE(name);
-    const std::string base = SharedData(std::string("kimageformats/rgb/") + name);
+    const std::string base = Fixture(std::string("kimageformats/rgb/") + name);
     const auto d = Compare(LoadSgiFile(base + ".rgb"), LoadReferencePng(base + ".png"), 0, false);
     EXPECT_TRUE(d.sameSize);
     EXPECT_EQ(d.pixelsOff, 0u);
@@ -57,10 +56,10 @@ TEST(SGIReader, KImageFormatsFilesMatchTheirReferences) {
 }
 
 TEST(SGIReader, PillowHopperFilesAgreeWithEachOtherAndTheReference) {
-  const Rgba8Image rle = LoadSgiFile(SharedData("pillow/hopper.sgi"));
-  const Rgba8Image verbatim = LoadSgiFile(SharedData("pillow/hopper.rgb"));
-  const Rgba8Image wide = LoadSgiFile(SharedData("pillow/hopper16.rgb"));
-  const Rgba8Image reference = LoadReferencePng(SharedData("pillow/hopper.png"));
+  const Rgba8Image rle = LoadSgiFile(Fixture("pillow/hopper.sgi"));
+  const Rgba8Image verbatim = LoadSgiFile(Fixture("pillow/hopper.rgb"));
+  const Rgba8Image wide = LoadSgiFile(Fixture("pillow/hopper16.rgb"));
+  const Rgba8Image reference = LoadReferencePng(Fixture("pillow/hopper.png"));
   // The same picture three ways: exactly alike, 16-bit samples within the rounding of the scaling.
   EXPECT_EQ(Compare(rle, verbatim).pixelsOff, 0u);
   const auto d16 = Compare(wide, verbatim, 1);
@@ -71,22 +70,22 @@ TEST(SGIReader, PillowHopperFilesAgreeWithEachOtherAndTheReference) {
   const auto d = Compare(verbatim, reference, 2);
   EXPECT_TRUE(d.sameSize);
   EXPECT_LT(d.meanChannelDelta, 2.0);
-  const auto grey = Compare(LoadSgiFile(SharedData("pillow/hopper.bw")), ToGrey(reference), 2);
+  const auto grey = Compare(LoadSgiFile(Fixture("pillow/hopper.bw")), ToGrey(reference), 2);
   EXPECT_TRUE(grey.sameSize);
   EXPECT_LT(grey.meanChannelDelta, 2.5);
 }
 
 TEST(SGIReader, PillowTvAndTransparentFiles) {
-  const Rgba8Image tv = LoadSgiFile(SharedData("pillow/tv.rgb"));
+  const Rgba8Image tv = LoadSgiFile(Fixture("pillow/tv.rgb"));
   EXPECT_EQ(tv.width, 640);
   EXPECT_EQ(tv.height, 480);
   // 16-bit run-length (table lengths in bytes) against the 8-bit verbatim file of the same picture.
-  const auto d = Compare(LoadSgiFile(SharedData("pillow/tv16.sgi")), tv, 1);
+  const auto d = Compare(LoadSgiFile(Fixture("pillow/tv16.sgi")), tv, 1);
   EXPECT_TRUE(d.sameSize);
   EXPECT_EQ(d.pixelsOff, 0u);
 
   TSGIGraphic graphic;
-  const Rgba8Image transparent = LoadSgi(ReadFile(SharedData("pillow/transparent.sgi")), &graphic);
+  const Rgba8Image transparent = LoadSgi(ReadFile(Fixture("pillow/transparent.sgi")), &graphic);
   EXPECT_EQ(graphic.PixelFormat(), pf32bit);
   const auto t = Compare(transparent, LoadReferencePng(Fixture("sgi/transparent_pillow.png")), 0);
   EXPECT_TRUE(t.sameSize);
@@ -250,7 +249,7 @@ TEST(SGIReader, TruncatedFilesFailCleanlyOrLoadPartly) {
     SCOPED_TRACE(name);
     test::ExpectTruncationsHandled(ReadFile(Fixture(name)), [](const std::vector<std::uint8_t>& bytes) { LoadSgi(bytes); });
   }
-  test::ExpectTruncationsHandled(ReadFile(SharedData("kimageformats/rgb/testcard_rgba.rgb")),
+  test::ExpectTruncationsHandled(ReadFile(Fixture("kimageformats/rgb/testcard_rgba.rgb")),
                                  [](const std::vector<std::uint8_t>& bytes) { LoadSgi(bytes); });
 }
 

@@ -85,7 +85,7 @@ struct RealFile {
 
 std::vector<RealFile> RealFiles() {
   std::vector<RealFile> files;
-  const fs::path kde = test::SharedData("kimageformats/tga");
+  const fs::path kde = test::Fixture("kimageformats/tga");
   for (const auto& entry : fs::directory_iterator(kde)) {
     if (entry.path().extension() != ".tga") continue;
     const std::string stem = entry.path().stem().string();
@@ -98,7 +98,7 @@ std::vector<RealFile> RealFiles() {
     const bool compareAlpha = stem != "rgba" && stem != "colormapped";
     files.push_back({entry.path().string(), (kde / png).string(), compareAlpha});
   }
-  const fs::path pillow = test::SharedData("pillow/tga/common");
+  const fs::path pillow = test::Fixture("pillow/tga/common");
   for (const auto& entry : fs::directory_iterator(pillow)) {
     if (entry.path().extension() != ".tga") continue;
     // {size}_{mode}_{origin}_{compression}.tga pairs with {size}_{mode}.png.
@@ -138,7 +138,7 @@ TEST(TargaReader, RealFilesCutShortFailCleanly) {
                            "kimageformats/tga/bwa.tga", "kimageformats/tga/rgb16.tga",
                            "pillow/tga/common/200x32_rgba_bl_rle.tga", "pillow/tga/common/200x32_p_tl_raw.tga"}) {
     SCOPED_TRACE(name);
-    test::ExpectTruncationsHandled(test::ReadFile(test::SharedData(name)), [](const Bytes& bytes) {
+    test::ExpectTruncationsHandled(test::ReadFile(test::Fixture(name)), [](const Bytes& bytes) {
       TTargaGraphic graphic;
       Load(graphic, bytes);
     });
@@ -146,8 +146,8 @@ TEST(TargaReader, RealFilesCutShortFailCleanly) {
 }
 
 TEST(TargaReader, ExtensionsOfAnyCaseLoadThroughThePicture) {
-  const std::string source = test::SharedData("kimageformats/tga/rgb.tga");
-  const test::Rgba8Image expected = test::LoadReferencePng(test::SharedData("kimageformats/tga/rgb.png"));
+  const std::string source = test::Fixture("kimageformats/tga/rgb.tga");
+  const test::Rgba8Image expected = test::LoadReferencePng(test::Fixture("kimageformats/tga/rgb.png"));
   const std::string dir = test::TempDir("targa_extensions");
   for (const char* name : {"photo.TGA", "photo.Tga", "photo.tga", "archive.tar.tga", "photo.icb", "photo.VST"}) {
     SCOPED_TRACE(name);
@@ -444,8 +444,8 @@ TEST(TargaReader, CanLoadChecksTheHeaderFieldsAndRestoresThePosition) {
   EXPECT_TRUE(TTargaGraphic::CanLoad(later));
   EXPECT_EQ(later.Position(), 2);
 
-  EXPECT_TRUE(TTargaGraphic::CanLoad(test::SharedData("pillow/tga/common/200x32_p_tl_raw.tga")));
-  EXPECT_FALSE(TTargaGraphic::CanLoad(test::SharedData("no/such/file.tga")));
+  EXPECT_TRUE(TTargaGraphic::CanLoad(test::Fixture("pillow/tga/common/200x32_p_tl_raw.tga")));
+  EXPECT_FALSE(TTargaGraphic::CanLoad(test::Fixture("no/such/file.tga")));
 }
 
 TEST(TargaReader, ImagePropertiesFollowThePixelSize) {

@@ -18,7 +18,6 @@ namespace {
 using test::Compare;
 using test::Fixture;
 using test::ReadFile;
-using test::SharedData;
 using test::ToRgba8;
 
 std::vector<std::string> FilesIn(const std::string& dir) {
@@ -95,7 +94,7 @@ TEST(WindowsBitmap, GoodSuiteMatchesReferences) {
       {"pal1.bmp", pf1bit},     {"pal4.bmp", pf4bit},   {"pal4rle.bmp", pf4bit},  {"pal8.bmp", pf8bit},
       {"pal8rle.bmp", pf8bit},  {"rgb16.bmp", pf15bit}, {"rgb16-565.bmp", pf16bit}, {"rgb24.bmp", pf24bit},
       {"rgb32.bmp", pf32bit},   {"rgb32bf.bmp", pf24bit}};
-  auto files = FilesIn(SharedData("pillow/bmp/g"));
+  auto files = FilesIn(Fixture("pillow/bmp/g"));
   ASSERT_EQ(files.size(), 23u);
   for (const auto& path : files) {
     SCOPED_TRACE(path);
@@ -117,7 +116,7 @@ TEST(WindowsBitmap, GoodSuiteMatchesReferences) {
 }
 
 TEST(WindowsBitmap, BadSuiteFailsCleanly) {
-  auto files = FilesIn(SharedData("pillow/bmp/b"));
+  auto files = FilesIn(Fixture("pillow/bmp/b"));
   ASSERT_EQ(files.size(), 14u);
   for (const auto& path : files) {
     SCOPED_TRACE(path);
@@ -126,14 +125,14 @@ TEST(WindowsBitmap, BadSuiteFailsCleanly) {
     EXPECT_THROW(bitmap.LoadFromStream(stream), Exception);
     EXPECT_TRUE(bitmap.Empty());
   }
-  auto big = ReadFile(SharedData("pillow/bmp/b/reallybig.bmp"));
+  auto big = ReadFile(Fixture("pillow/bmp/b/reallybig.bmp"));
   EXPECT_EQ(ErrorOf(big), FormatMessage(kImageTooLarge, 3000000u, 2000000u));
-  EXPECT_EQ(ErrorOf(ReadFile(SharedData("pillow/bmp/b/shortfile.bmp"))), kStreamReadError);
-  EXPECT_EQ(ErrorOf(ReadFile(SharedData("pillow/bmp/b/badplanes.bmp"))), dib::kBitmapNotValid);
+  EXPECT_EQ(ErrorOf(ReadFile(Fixture("pillow/bmp/b/shortfile.bmp"))), kStreamReadError);
+  EXPECT_EQ(ErrorOf(ReadFile(Fixture("pillow/bmp/b/badplanes.bmp"))), dib::kBitmapNotValid);
 }
 
 TEST(WindowsBitmap, QuestionableSuiteLoadsOrFailsCleanly) {
-  for (const auto& path : FilesIn(SharedData("pillow/bmp/q"))) {
+  for (const auto& path : FilesIn(Fixture("pillow/bmp/q"))) {
     SCOPED_TRACE(path);
     TBitmap bitmap;
     TFileStream stream(path);
@@ -144,35 +143,35 @@ TEST(WindowsBitmap, QuestionableSuiteLoadsOrFailsCleanly) {
     }
   }
   // Headers of unusual sizes that are still in use, against the same picture in a plain file.
-  auto plain = ToRgba8(LoadBytes(ReadFile(SharedData("pillow/bmp/g/pal8.bmp"))));
+  auto plain = ToRgba8(LoadBytes(ReadFile(Fixture("pillow/bmp/g/pal8.bmp"))));
   for (const char* name : {"pal8os2v2.bmp", "pal8os2v2-16.bmp", "pal8os2sp.bmp", "pal8oversizepal.bmp", "pal8offs.bmp"}) {
     SCOPED_TRACE(name);
-    auto d = Compare(ToRgba8(LoadBytes(ReadFile(SharedData(std::string("pillow/bmp/q/") + name)))), plain, 0);
+    auto d = Compare(ToRgba8(LoadBytes(ReadFile(Fixture(std::string("pillow/bmp/q/") + name)))), plain, 0);
     EXPECT_TRUE(d.sameSize);
     EXPECT_EQ(d.pixelsOff, 0u);
   }
   // A v5 header with an alpha mask keeps its alpha.
-  TBitmap rgba = LoadBytes(ReadFile(SharedData("pillow/bmp/q/rgba32.bmp")));
+  TBitmap rgba = LoadBytes(ReadFile(Fixture("pillow/bmp/q/rgba32.bmp")));
   EXPECT_EQ(rgba.PixelFormat(), pf32bit);
   EXPECT_TRUE(rgba.AlphaChannel());
   // Ten- and eleven-bit channels are narrowed to eight, near what the plain file holds.
-  auto rgb24 = ToRgba8(LoadBytes(ReadFile(SharedData("pillow/bmp/g/rgb24.bmp"))));
-  auto wide = Compare(ToRgba8(LoadBytes(ReadFile(SharedData("pillow/bmp/q/rgb32-111110.bmp")))), rgb24, 1);
+  auto rgb24 = ToRgba8(LoadBytes(ReadFile(Fixture("pillow/bmp/g/rgb24.bmp"))));
+  auto wide = Compare(ToRgba8(LoadBytes(ReadFile(Fixture("pillow/bmp/q/rgb32-111110.bmp")))), rgb24, 1);
   EXPECT_EQ(wide.pixelsOff, 0u);
-  EXPECT_EQ(ErrorOf(ReadFile(SharedData("pillow/bmp/q/rgb24jpeg.bmp"))), dib::kBitmapCompressionNotSupported);
-  EXPECT_EQ(ErrorOf(ReadFile(SharedData("pillow/bmp/q/rgb24png.bmp"))), dib::kBitmapCompressionNotSupported);
+  EXPECT_EQ(ErrorOf(ReadFile(Fixture("pillow/bmp/q/rgb24jpeg.bmp"))), dib::kBitmapCompressionNotSupported);
+  EXPECT_EQ(ErrorOf(ReadFile(Fixture("pillow/bmp/q/rgb24png.bmp"))), dib::kBitmapCompressionNotSupported);
 }
 
 TEST(WindowsBitmap, TruncationsFailCleanly) {
-  for (const auto& path : FilesIn(SharedData("pillow/bmp/g"))) {
+  for (const auto& path : FilesIn(Fixture("pillow/bmp/g"))) {
     SCOPED_TRACE(path);
     test::ExpectTruncationsHandled(ReadFile(path), [](const std::vector<std::uint8_t>& bytes) { LoadBytes(bytes); });
   }
   // Cut in the pixels: a read error, not a partial picture.
-  auto bytes = ReadFile(SharedData("pillow/bmp/g/rgb24.bmp"));
+  auto bytes = ReadFile(Fixture("pillow/bmp/g/rgb24.bmp"));
   bytes.resize(bytes.size() - 10);
   EXPECT_EQ(ErrorOf(bytes), kStreamReadError);
-  auto rle = ReadFile(SharedData("pillow/bmp/g/pal8rle.bmp"));
+  auto rle = ReadFile(Fixture("pillow/bmp/g/pal8rle.bmp"));
   rle.resize(rle.size() / 2);
   Put32(rle, 2, 0);
   Put32(rle, 34, 0);
@@ -340,8 +339,8 @@ TEST(WindowsBitmap, RunLengthEscapesAndClipping) {
 
 TEST(WindowsBitmap, PictureLoadsEveryBitmapExtension) {
   std::string dir = test::TempDir("windows_bitmap");
-  std::filesystem::copy_file(SharedData("pillow/bmp/g/pal8rle.bmp"), dir + "/run.RLE");
-  std::filesystem::copy_file(SharedData("pillow/bmp/g/pal8.bmp"), dir + "/plain.dib");
+  std::filesystem::copy_file(Fixture("pillow/bmp/g/pal8rle.bmp"), dir + "/run.RLE");
+  std::filesystem::copy_file(Fixture("pillow/bmp/g/pal8.bmp"), dir + "/plain.dib");
   auto expected = test::LoadReferencePng(Fixture("bmp/pal8.png"));
   for (const char* name : {"/run.RLE", "/plain.dib"}) {
     auto d = Compare(test::LoadThroughPicture(dir + name), expected, 0);
@@ -353,7 +352,7 @@ TEST(WindowsBitmap, PictureLoadsEveryBitmapExtension) {
   picture.LoadFromFile(dir + "/plain.dib");
   ASSERT_NE(picture.Graphic(), nullptr);
   EXPECT_TRUE(picture.Graphic()->PaletteModified());
-  EXPECT_FALSE(LoadBytes(ReadFile(SharedData("pillow/bmp/g/rgb24.bmp"))).PaletteModified());
+  EXPECT_FALSE(LoadBytes(ReadFile(Fixture("pillow/bmp/g/rgb24.bmp"))).PaletteModified());
 }
 
 }  // namespace

@@ -14,8 +14,6 @@
 
 namespace vumo::test {
 
-std::string SharedData(const std::string& relative) { return std::string(VUMO_TESTDATA_DIR) + "/" + relative; }
-
 std::string Fixture(const std::string& relative) { return std::string(VUMO_TESTS_DIR) + "/data/" + relative; }
 
 std::vector<std::uint8_t> ReadFile(const std::string& path) {

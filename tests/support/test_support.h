@@ -11,9 +11,7 @@
 
 namespace vumo::test {
 
-// A file under ../shared/testdata.
-std::string SharedData(const std::string& relative);
-// A file under tests/data.
+// A file under tests/data (our own fixtures, and real pictures copied from other projects).
 std::string Fixture(const std::string& relative);
 std::vector<std::uint8_t> ReadFile(const std::string& path);
 // A fresh empty directory under the build tree, for tests that write files.

@@ -59,7 +59,7 @@ TEST(VumoConvert, LoadErrorsExitWithOneAndTheProgramsOwnMessage) {
 
 TEST(VumoConvert, WritesAnRgbaPngThatDecodesToTheSamePixels) {
   std::string dir = test::TempDir("convert-png");
-  std::string input = test::SharedData("pillow/hopper.bmp");
+  std::string input = test::Fixture("pillow/hopper.bmp");
   RunResult r = RunConvert(Quote(input) + " " + Quote(dir + "/hopper.png"));
   ASSERT_EQ(r.status, 0) << r.err;
   test::Rgba8Image written = test::LoadReferencePng(dir + "/hopper.png");
@@ -71,7 +71,7 @@ TEST(VumoConvert, WritesAnRgbaPngThatDecodesToTheSamePixels) {
 }
 
 TEST(VumoConvert, InfoPrintsSizeAndPixelFormatAsJson) {
-  RunResult r = RunConvert("--info " + Quote(test::SharedData("pillow/hopper.bmp")));
+  RunResult r = RunConvert("--info " + Quote(test::Fixture("pillow/hopper.bmp")));
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_NE(r.out.find("\"width\": 128"), std::string::npos) << r.out;
   EXPECT_NE(r.out.find("\"height\": 128"), std::string::npos) << r.out;
