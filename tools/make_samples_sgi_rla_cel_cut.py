@@ -139,13 +139,18 @@ def write_rla(path, width, height, planes, bits=8, gamma=b"", space=b"rgb", bott
     channels = len(planes)
     matte = 1 if channels == 4 else 0
     header = rla_header(width, height, 3, matte, bits, gamma, space, bottom_up)
-    fmt = ">%dH" % width if bits > 8 else "%dB" % width
     lines = []
     for i in range(height):
         y = height - 1 - i if bottom_up else i
         line = bytearray()
         for c in range(channels):
-            packed = rla_rle(struct.pack(fmt, *planes[c][y]))
+            row = planes[c][y]
+            if bits > 8:
+                # 16-bit channels are coded as two byte planes: every high byte, then every low byte.
+                raw = bytes(v >> 8 for v in row) + bytes(v & 0xFF for v in row)
+            else:
+                raw = bytes(row)
+            packed = rla_rle(raw)
             line += struct.pack(">H", len(packed)) + packed
         lines.append(bytes(line))
     offsets, position = [], 740 + 4 * height

@@ -52,6 +52,19 @@ std::uint64_t StreamBytesFrom(TStream& stream, std::int64_t base) {
   return static_cast<std::uint64_t>(std::max<std::int64_t>(stream.Size() - base, 0));
 }
 
+// A 16-bit channel is run-length coded as two byte planes, all the high bytes of the row
+// and then all the low bytes (as Wavefront's writers and every tool after them lay it
+// out), so its samples are rebuilt as big-endian words in place.
+void InterleaveBytePlanes(std::uint8_t* row, std::uint8_t* scratch, std::uint32_t width) {
+  const std::uint8_t* high = row;
+  const std::uint8_t* low = row + width;
+  for (std::uint32_t x = 0; x < width; ++x) {
+    scratch[2 * x] = high[x];
+    scratch[2 * x + 1] = low[x];
+  }
+  std::memcpy(row, scratch, 2 * std::size_t{width});
+}
+
 }  // namespace
 
 VUMO_DEFINE_GRAPHIC_CLASS(TRLAGraphic, TReaderGraphic::ClassInfo())
@@ -149,6 +162,7 @@ void TRLAGraphic::LoadFromStream(TStream& Stream) {
   const std::size_t maxPacked = 2 * rowBytes;
   std::vector<std::uint8_t> packed(maxPacked);
   std::vector<std::uint8_t> planes(rowBytes * channels);
+  std::vector<std::uint8_t> interleaved(bytesPerSample == 2 ? rowBytes : 0);
   const void* sources[4] = {};
   for (unsigned c = 0; c < channels; ++c) sources[c] = planes.data() + c * rowBytes;
   TRLADecoder decoder;
@@ -170,6 +184,7 @@ void TRLAGraphic::LoadFromStream(TStream& Stream) {
       const std::uint8_t* source = packed.data();
       std::uint8_t* dest = planes.data() + c * rowBytes;
       decoder.Decode(source, dest, static_cast<std::int32_t>(got), static_cast<std::int32_t>(rowBytes));
+      if (bytesPerSample == 2) InterleaveBytePlanes(dest, interleaved.data(), width);
       position += length;
     }
     const std::uint32_t target = p.BottomUp ? height - 1 - line : line;

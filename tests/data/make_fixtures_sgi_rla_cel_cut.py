@@ -120,6 +120,9 @@ def rla_fixtures():
     w.write_rla(path("rla", "rgb16.rla"), W, H, [r, g, b], bits=16)
     s = lambda v: v * 255 // 65535  # noqa: E731
     save_png(path("rla", "rgb16.png"), W, H, lambda x, y: (s(r[y][x]), s(g[y][x]), s(b[y][x]), 255))
+    a = plane(W, H, lambda x, y: 0xFF00 - 0x3F01 * x if y != 1 else 0x00FF)
+    w.write_rla(path("rla", "rgba16.rla"), W, H, [r, g, b, a], bits=16)
+    save_png(path("rla", "rgba16.png"), W, H, lambda x, y: (s(r[y][x]), s(g[y][x]), s(b[y][x]), s(a[y][x])))
 
     # Gamma: the same ramp with the text "2.2" and with no text.
     W, H = 256, 1
@@ -185,9 +188,9 @@ def cut_fixtures():
 
 def pillow_references():
     # transparent.sgi comes without a reference picture: Pillow's decode is the second opinion.
-    shared = os.path.join(HERE, "..", "..", "..", "shared", "testdata", "pillow", "transparent.sgi")
-    if os.path.exists(shared):
-        Image.open(shared).save(path("sgi", "transparent_pillow.png"), optimize=True)
+    source = path("pillow", "transparent.sgi")
+    if os.path.exists(source):
+        Image.open(source).save(path("sgi", "transparent_pillow.png"), optimize=True)
 
 
 if __name__ == "__main__":

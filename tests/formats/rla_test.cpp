@@ -40,7 +40,7 @@ void PutText(std::vector<std::uint8_t>& bytes, std::size_t at, std::size_t size,
 constexpr const char* kNoConverter = "Color conversion failed. Could not find a proper method.";
 
 TEST(RLAReader, FixturesMatchTheirPictures) {
-  for (const char* name : {"window_0_99", "top_down", "matte", "rgb16", "gamma_none"}) {
+  for (const char* name : {"window_0_99", "top_down", "matte", "rgb16", "rgba16", "gamma_none"}) {
     SCOPED_TRACE(name);
     const std::string base = Fixture(std::string("rla/") + name);
     const Rgba8Image actual = LoadRla(ReadFile(base + ".rla"));
