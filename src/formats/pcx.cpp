@@ -90,23 +90,20 @@ struct TPlaneSpread {
   }
 };
 
-// Merges four 1-bit planes into 4-bit pixels; plane k gives bit k of each pixel.
-void MergeFourPlanes(const std::uint8_t* row, std::size_t bytesPerLine, std::uint8_t* target, std::size_t width) {
+// Merges two to four 1-bit planes into 4-bit pixels; plane k gives bit k of each pixel, and
+// the bits of planes a file does not have stay clear.
+void MergeBitPlanes(const std::uint8_t* row, std::size_t bytesPerLine, unsigned planes, std::uint8_t* target,
+                    std::size_t width) {
   static const TPlaneSpread spread;
-  const std::uint8_t* p0 = row;
-  const std::uint8_t* p1 = row + bytesPerLine;
-  const std::uint8_t* p2 = row + 2 * bytesPerLine;
-  const std::uint8_t* p3 = row + 3 * bytesPerLine;
+  static const std::uint8_t kNoBits[4] = {};
   const std::size_t outBytes = (width * 4 + 7) / 8;
   std::size_t written = 0;
   for (std::size_t i = 0; written < outBytes; ++i) {
+    const std::uint8_t* s[4];
+    for (unsigned k = 0; k < 4; ++k) s[k] = k < planes ? spread.Bytes[row[k * bytesPerLine + i]] : kNoBits;
     std::uint8_t group[4];
-    const std::uint8_t* s0 = spread.Bytes[p0[i]];
-    const std::uint8_t* s1 = spread.Bytes[p1[i]];
-    const std::uint8_t* s2 = spread.Bytes[p2[i]];
-    const std::uint8_t* s3 = spread.Bytes[p3[i]];
     for (int k = 0; k < 4; ++k)
-      group[k] = static_cast<std::uint8_t>(s0[k] | (s1[k] << 1) | (s2[k] << 2) | (s3[k] << 3));
+      group[k] = static_cast<std::uint8_t>(s[0][k] | (s[1][k] << 1) | (s[2][k] << 2) | (s[3][k] << 3));
     const std::size_t n = std::min<std::size_t>(4, outBytes - written);
     std::memcpy(target + written, group, n);
     written += n;
@@ -168,12 +165,13 @@ void TPCXGraphic::LoadFromStream(TStream& Stream) {
 
   if (h.XMax < h.XMin || h.YMax < h.YMin) RaiseInvalidImage();
   const unsigned planes = h.Planes, bits = h.BitsPerPixel;
-  const bool fourBitPlanes = planes == 4 && bits == 1;
+  // EGA pictures of 4 and 8 colours come as two or three bit planes, 16 colours as four.
+  const bool bitPlanes = bits == 1 && planes >= 2 && planes <= 4;
   const bool trueColor = planes == 3 && bits == 8;
   // Four byte planes are red, green, blue and alpha (GIMP, ImageMagick and Pillow write them).
   const bool withAlpha = planes == 4 && bits == 8;
   const bool singlePlane = planes == 1 && (bits == 1 || bits == 2 || bits == 4 || bits == 8);
-  if (!fourBitPlanes && !trueColor && !withAlpha && !singlePlane) RaiseInvalidColorFormat();
+  if (!bitPlanes && !trueColor && !withAlpha && !singlePlane) RaiseInvalidColorFormat();
 
   const std::size_t width = p.Width, height = p.Height, bytesPerLine = h.BytesPerLine;
   // A plane line shorter than its pixels would make rows read into their neighbours.
@@ -188,7 +186,7 @@ void TPCXGraphic::LoadFromStream(TStream& Stream) {
   ColorManager.SetTargetColorScheme(p.ColorScheme == csIndexed ? csIndexed : withAlpha ? csBGRA : csBGR);
   ColorManager.SetTargetBitsPerSample(p.BitsPerPixel == 2 ? 4 : p.BitsPerSample);
   ColorManager.SetTargetSamplesPerPixel(p.SamplesPerPixel);
-  const TPixelFormat format = fourBitPlanes ? pf4bit : ColorManager.TargetPixelFormat();
+  const TPixelFormat format = bitPlanes ? pf4bit : ColorManager.TargetPixelFormat();
   if (format == pfCustom) RaiseInvalidColorFormat();
   if (!ImageSizeAllowed(width, height, static_cast<std::uint64_t>(BitsPerPixelOf(format))))
     throw EInvalidGraphic(FormatMessage(kImageTooLarge, static_cast<unsigned>(width), static_cast<unsigned>(height)));
@@ -289,8 +287,8 @@ void TPCXGraphic::LoadFromStream(TStream& Stream) {
     }
     if (row) {
       std::uint8_t* scanline = ScanLine(static_cast<int>(r));
-      if (fourBitPlanes) {
-        MergeFourPlanes(row, bytesPerLine, scanline, width);
+      if (bitPlanes) {
+        MergeBitPlanes(row, bytesPerLine, planes, scanline, width);
       } else if (trueColor || withAlpha) {
         const void* const planesOfRow[4] = {row, row + bytesPerLine, row + 2 * bytesPerLine, row + 3 * bytesPerLine};
         ColorManager.ConvertRow(std::span<const void* const>(planesOfRow, planes), scanline,

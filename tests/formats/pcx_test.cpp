@@ -142,8 +142,47 @@ TEST(PCXReader, PillowFilesLoadOrFailCleanly) {
   // Pillow's 01r_00.pcx declares 12 bytes a line for 88 pixels of 8 bits.
   EXPECT_EQ(LoadError(ReadFile(Fixture("pillow/01r_00.pcx"))),
             "Cannot load image. Invalid or unexpected PCX or SCR image format.");
-  // Three planes of one bit (eight colours) are not a layout of this reader.
-  EXPECT_EQ(LoadError(ReadFile(Fixture("kimageformats/pcx/ICONDOC.pcx"))), "Invalid color format in PCX file.");
+  // Three planes of one bit: an eight-colour EGA picture with its colours in the header.
+  LoadBytes(graphic, ReadFile(Fixture("kimageformats/pcx/ICONDOC.pcx")));
+  EXPECT_EQ(graphic.PixelFormat(), pf4bit);
+  EXPECT_EQ(graphic.Palette().size(), 16u);
+}
+
+// Two and three planes of one bit give four and eight colours: bit k of a pixel comes from
+// plane k; version 3 shows the standard colours, later versions the header's.
+TEST(PCXReader, TwoAndThreeBitPlanesMakeFourAndEightColours) {
+  // Pixels 0..7 of one row: plane 0 = 01010101, plane 1 = 00110011, plane 2 = 00001111.
+  const std::vector<std::uint8_t> threePlanes = {0x55, 0x33, 0x0F};
+  auto eight = MakePcx(0, 1, 8, 1, 3, 1, threePlanes);
+  for (int i = 0; i < 16; ++i) {
+    eight[16 + 3 * i] = static_cast<std::uint8_t>(10 * i);
+    eight[17 + 3 * i] = static_cast<std::uint8_t>(200 - i);
+    eight[18 + 3 * i] = static_cast<std::uint8_t>(i);
+  }
+  TPCXGraphic graphic;
+  LoadBytes(graphic, eight);
+  ASSERT_EQ(graphic.PixelFormat(), pf4bit);
+  const std::uint8_t* row = graphic.ScanLine(0);
+  for (int x = 0; x < 8; ++x) EXPECT_EQ((row[x / 2] >> (x % 2 ? 0 : 4)) & 15, x) << x;
+  EXPECT_EQ(graphic.Palette()[5].peRed, 50);
+  EXPECT_EQ(graphic.Palette()[5].peGreen, 195);
+  const auto rgba = test::ToRgba8(graphic);
+  EXPECT_EQ(rgba.pixels[4 * 6 + 0], 60);
+
+  auto standard = eight;
+  standard[1] = 3;
+  LoadBytes(graphic, standard);
+  EXPECT_EQ(graphic.Palette()[4].peBlue, 128);
+  EXPECT_EQ(graphic.Palette()[4].peRed, 0);
+
+  // Two planes, two rows, run-length coded: 0xC2 0xF0 is a run of two 0xF0 bytes.
+  auto four = MakePcx(1, 1, 4, 2, 2, 1, {0x50, 0xC2, 0x30, 0xC2, 0xF0});
+  LoadBytes(graphic, four);
+  ASSERT_EQ(graphic.Height(), 2);
+  EXPECT_EQ(graphic.ScanLine(0)[0], 0x01);  // pixels 0 and 1: plane 0 = 0,1 and plane 1 = 0,0
+  EXPECT_EQ(graphic.ScanLine(0)[1], 0x23);  // pixels 2 and 3: plane 1 = 1,1
+  EXPECT_EQ(graphic.ScanLine(1)[0], 0x22);
+  EXPECT_EQ(graphic.ScanLine(1)[1], 0x33);
 }
 
 TEST(PCXReader, LoadsThroughThePictureForEachExtension) {
@@ -193,7 +232,7 @@ TEST(PCXReader, BadHeadersAreRefused) {
   // Lines too short for their pixels.
   EXPECT_EQ(LoadError(MakePcx(0, 8, 9, 2, 1, 8, std::vector<std::uint8_t>(16))), invalid);
   EXPECT_EQ(LoadError(MakePcx(0, 4, 8, 2, 4, 4, std::vector<std::uint8_t>(32))), colour);
-  EXPECT_EQ(LoadError(MakePcx(0, 1, 8, 2, 2, 1, std::vector<std::uint8_t>(4))), colour);
+  EXPECT_EQ(LoadError(MakePcx(0, 1, 8, 2, 5, 1, std::vector<std::uint8_t>(10))), colour);
   EXPECT_EQ(LoadError(MakePcx(0, 0, 8, 2, 1, 1, std::vector<std::uint8_t>(4))), colour);
   EXPECT_EQ(LoadError(MakePcx(0, 8, 8, 2, 0, 8, std::vector<std::uint8_t>(4))), colour);
   // A 65535 x 65535 header is refused before anything is allocated.
