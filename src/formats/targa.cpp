@@ -21,6 +21,7 @@ struct TTargaHeader {
   std::uint8_t IdLength = 0;
   std::uint8_t ColorMapType = 0;
   std::uint8_t ImageType = 0;
+  std::uint16_t ColorMapOrigin = 0;
   std::uint16_t ColorMapLength = 0;
   std::uint8_t ColorMapEntrySize = 0;
   std::uint16_t Width = 0;
@@ -47,6 +48,7 @@ TTargaHeader ReadHeader(TStream& stream) {
   h.IdLength = b[0];
   h.ColorMapType = b[1];
   h.ImageType = b[2];
+  h.ColorMapOrigin = static_cast<std::uint16_t>(b[3] | (b[4] << 8));
   h.ColorMapLength = static_cast<std::uint16_t>(b[5] | (b[6] << 8));
   h.ColorMapEntrySize = b[7];
   h.Width = static_cast<std::uint16_t>(b[12] | (b[13] << 8));
@@ -66,6 +68,15 @@ TLogPalette PaletteFrom16BitEntries(const std::uint8_t* map, std::size_t count) 
     palette[i].peGreen = static_cast<std::uint8_t>((w & 0x03E0u) >> 2);
     palette[i].peBlue = static_cast<std::uint8_t>((w & 0x001Fu) << 3);
   }
+  return palette;
+}
+
+// The map's entry i belongs to pixel value origin + i: a map that starts past entry 0 (as
+// some writers store only the colours in use) moves up, and the values below it show black.
+TLogPalette AtOrigin(TLogPalette map, std::size_t origin) {
+  if (origin == 0) return map;
+  TLogPalette palette(std::min<std::size_t>(origin + map.size(), 256));
+  for (std::size_t i = 0; origin + i < palette.size(); ++i) palette[origin + i] = map[i];
   return palette;
 }
 
@@ -243,9 +254,15 @@ void TTargaGraphic::LoadFromStream(TStream& Stream) {
       const void* const data[1] = {map.data()};
       switch (h.ColorMapEntrySize) {
         case 15:
-        case 16: SetPalette(PaletteFrom16BitEntries(map.data(), h.ColorMapLength)); break;
-        case 24: SetPalette(ColorManager.CreateColorPalette(data, pfInterlaced8Triple, h.ColorMapLength, true)); break;
-        case 32: SetPalette(ColorManager.CreateColorPalette(data, pfInterlaced8Quad, h.ColorMapLength, true)); break;
+        case 16: SetPalette(AtOrigin(PaletteFrom16BitEntries(map.data(), h.ColorMapLength), h.ColorMapOrigin)); break;
+        case 24:
+          SetPalette(AtOrigin(ColorManager.CreateColorPalette(data, pfInterlaced8Triple, h.ColorMapLength, true),
+                              h.ColorMapOrigin));
+          break;
+        case 32:
+          SetPalette(AtOrigin(ColorManager.CreateColorPalette(data, pfInterlaced8Quad, h.ColorMapLength, true),
+                              h.ColorMapOrigin));
+          break;
         default: break;  // an entry size nobody writes: the map is passed over
       }
     }

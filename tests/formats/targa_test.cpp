@@ -26,6 +26,7 @@ struct TargaFile {
   std::uint8_t pixelSize = 24;
   std::uint8_t descriptor = 0;
   std::uint8_t colorMapType = 0;
+  std::uint16_t colorMapOrigin = 0;
   std::uint16_t colorMapLength = 0;
   std::uint8_t colorMapEntrySize = 0;
   Bytes id{};
@@ -33,7 +34,8 @@ struct TargaFile {
   Bytes pixels{};
 
   Bytes Build() const {
-    Bytes b = {static_cast<std::uint8_t>(id.size()), colorMapType, imageType, 0, 0,
+    Bytes b = {static_cast<std::uint8_t>(id.size()), colorMapType, imageType,
+               static_cast<std::uint8_t>(colorMapOrigin), static_cast<std::uint8_t>(colorMapOrigin >> 8),
                static_cast<std::uint8_t>(colorMapLength), static_cast<std::uint8_t>(colorMapLength >> 8),
                colorMapEntrySize, 0, 0, 0, 0,
                static_cast<std::uint8_t>(width), static_cast<std::uint8_t>(width >> 8),
@@ -73,6 +75,34 @@ std::string MessageOf(const Bytes& bytes) {
     return std::string("other exception: ") + e.what();
   }
   return "loaded";
+}
+
+// A map that starts at entry 5 colours pixel values 5 and 6; values below the origin and
+// past the map show black.
+TEST(TargaReader, ColourMapOriginPlacesTheEntries) {
+  TargaFile file;
+  file.imageType = 1;
+  file.width = 4;
+  file.pixelSize = 8;
+  file.colorMapType = 1;
+  file.colorMapOrigin = 5;
+  file.colorMapLength = 2;
+  file.colorMapEntrySize = 24;
+  file.colorMap = {10, 20, 30, 40, 50, 60};  // blue, green, red
+  file.pixels = {5, 6, 0, 7};
+  TTargaGraphic graphic;
+  Load(graphic, file.Build());
+  const test::Rgba8Image rgba = test::ToRgba8(graphic);
+  const Bytes expected = {30, 20, 10, 255, 60, 50, 40, 255, 0, 0, 0, 255, 0, 0, 0, 255};
+  EXPECT_EQ(rgba.pixels, expected);
+
+  // 16-bit entries and an origin past the last pixel value give an all-black map.
+  file.colorMapEntrySize = 16;
+  file.colorMapOrigin = 300;
+  file.colorMap = {0xFF, 0x7F, 0xFF, 0x7F};
+  Load(graphic, file.Build());
+  EXPECT_EQ(graphic.Palette().size(), 256u);
+  for (const TPaletteEntry& entry : graphic.Palette()) EXPECT_EQ(entry, TPaletteEntry{});
 }
 
 // ---- Real files against the decodes published next to them ----
