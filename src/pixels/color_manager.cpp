@@ -13,6 +13,7 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <vector>
 
 namespace vumo {
 
@@ -489,47 +490,58 @@ struct CmykPixel {
   }
 };
 
-// Lab to RGB through XYZ, in extended precision. The terms that depend on one sample alone
-// come in precomputed: for L below 7.9996 `lightnessTerm` is Y = L / 903.3 and the chroma
-// terms are a / 3893.5 and b / 1557.4; otherwise it is T = (L + 16) / 116 and the chroma
-// terms are a / 500 and b / 200.
-inline void LabTermsToRgb(bool linear, long double lightnessTerm, long double aTerm, long double bTerm,
-                          std::uint8_t& red, std::uint8_t& green, std::uint8_t& blue) {
-  long double x, y, z;
-  if (linear) {
-    y = lightnessTerm;
-    x = y + aTerm;
-    z = y - bTerm;
-  } else {
-    const long double tx = lightnessTerm + aTerm;
-    const long double tz = lightnessTerm - bTerm;
-    x = tx * tx * tx;
-    y = lightnessTerm * lightnessTerm * lightnessTerm;
-    z = tz * tz * tz;
-  }
-  red = RoundToByte((2.998L * x - 1.458L * y - 0.541L * z) * 255);
-  green = RoundToByte((-0.952L * x + 1.893L * y + 0.059L * z) * 255);
-  blue = RoundToByte((0.099L * x - 0.198L * y + 1.099L * z) * 255);
+// CIE L*a*b* as Photoshop and TIFF store it is relative to the D50 white. A colour goes to
+// XYZ (D50), through the Bradford adaptation to D65 and the sRGB primaries in one matrix, and
+// through the sRGB transfer curve, so an sRGB colour saved as Lab shows as itself again.
+constexpr double kLabEpsilon = 216.0 / 24389.0;
+constexpr double kLabKappa = 24389.0 / 27.0;
+constexpr double kD50WhiteX = 0.96422, kD50WhiteZ = 0.82521;
+
+// The sRGB curve from linear light in [0, 1], tabulated finely enough that the table's step
+// moves no output by more than a twentieth of a level.
+const std::uint8_t* SrgbCurve() {
+  static const std::vector<std::uint8_t> table = [] {
+    constexpr int kSteps = 65536;
+    std::vector<std::uint8_t> t(kSteps);
+    for (int i = 0; i < kSteps; ++i) {
+      const double v = static_cast<double>(i) / (kSteps - 1);
+      const double encoded = v <= 0.0031308 ? 12.92 * v : 1.055 * std::pow(v, 1 / 2.4) - 0.055;
+      t[i] = static_cast<std::uint8_t>(std::lround(std::clamp(encoded, 0.0, 1.0) * 255));
+    }
+    return t;
+  }();
+  return table.data();
 }
 
-inline bool LabIsLinear(long double l) { return l < 7.9996L; }
-inline long double LabLightnessTerm(long double l) { return LabIsLinear(l) ? l / 903.3L : (l + 16) / 116; }
-inline long double LabATerm(bool linear, long double a) { return linear ? a / 3893.5L : a / 500; }
-inline long double LabBTerm(bool linear, long double b) { return linear ? b / 1557.4L : b / 200; }
-
-inline void LabToRgb(long double l, long double a, long double b, std::uint8_t& red, std::uint8_t& green,
-                     std::uint8_t& blue) {
-  const bool linear = LabIsLinear(l);
-  LabTermsToRgb(linear, LabLightnessTerm(l), LabATerm(linear, a), LabBTerm(linear, b), red, green, blue);
+inline std::uint8_t EncodeSrgb(const std::uint8_t* curve, double linear) {
+  if (!(linear > 0)) return 0;  // also NaN
+  if (linear >= 1) return 255;
+  return curve[static_cast<int>(linear * 65535 + 0.5)];
 }
 
-// The per-sample terms of 8-bit Lab for every sample value, built once: index [0] without and
-// [1] with the option (scaled lightness for L, chroma offset for a and b).
+inline double LabInverse(double f) {
+  const double cube = f * f * f;
+  return cube > kLabEpsilon ? cube : (116 * f - 16) / kLabKappa;
+}
+
+inline void LabToRgb(double l, double a, double b, std::uint8_t& red, std::uint8_t& green, std::uint8_t& blue) {
+  const double fy = (l + 16) / 116;
+  const double fx = fy + a / 500;
+  const double fz = fy - b / 200;
+  const double x = LabInverse(fx) * kD50WhiteX;
+  const double y = l > kLabKappa * kLabEpsilon ? fy * fy * fy : l / kLabKappa;
+  const double z = LabInverse(fz) * kD50WhiteZ;
+  const std::uint8_t* curve = SrgbCurve();
+  red = EncodeSrgb(curve, 3.1338561 * x - 1.6168667 * y - 0.4906146 * z);
+  green = EncodeSrgb(curve, -0.9787684 * x + 1.9161415 * y + 0.0334540 * z);
+  blue = EncodeSrgb(curve, 0.0719453 * x - 0.2289914 * y + 1.4052427 * z);
+}
+
+// The L*, a* and b* of every 8-bit sample value, built once: index [0] without and [1] with
+// the option (scaled lightness for L, chroma offset for a and b).
 struct LabTermTables {
-  bool linear[2][256];
-  long double lightness[2][256];
-  long double aLinear[2][256], aCubic[2][256];
-  long double bLinear[2][256], bCubic[2][256];
+  double lightness[2][256];
+  double chroma[2][256];
 };
 
 const LabTermTables& LabTables() {
@@ -537,14 +549,8 @@ const LabTermTables& LabTables() {
     LabTermTables t{};
     for (int option = 0; option < 2; ++option) {
       for (int v = 0; v < 256; ++v) {
-        const long double l = option ? v / 2.55L : v;
-        t.linear[option][v] = LabIsLinear(l);
-        t.lightness[option][v] = LabLightnessTerm(l);
-        const long double chroma = option ? v - 128 : static_cast<std::int8_t>(v);
-        t.aLinear[option][v] = LabATerm(true, chroma);
-        t.aCubic[option][v] = LabATerm(false, chroma);
-        t.bLinear[option][v] = LabBTerm(true, chroma);
-        t.bCubic[option][v] = LabBTerm(false, chroma);
+        t.lightness[option][v] = option ? v / 2.55 : v;
+        t.chroma[option][v] = option ? v - 128 : static_cast<std::int8_t>(v);
       }
     }
     return t;
@@ -567,26 +573,22 @@ struct LabPixel {
       const std::uint16_t sl = Load16(p[0] + off);
       const std::uint16_t sa = Load16(p[1] + off);
       const std::uint16_t sb = Load16(p[2] + off);
-      long double l = sl / 257.0L;
-      long double ca, cb;
+      double l = sl / 257.0;
+      double ca, cb;
       if (chromaOffset) {
-        ca = sa / 256.0L - 128;
-        cb = sb / 256.0L - 128;
+        ca = sa / 256.0 - 128;
+        cb = sb / 256.0 - 128;
       } else {
-        ca = static_cast<std::int16_t>(sa) / 256.0L;
-        cb = static_cast<std::int16_t>(sb) / 256.0L;
+        ca = static_cast<std::int16_t>(sa) / 256.0;
+        cb = static_cast<std::int16_t>(sb) / 256.0;
       }
-      if (scaledLightness) l /= 2.55L;
+      if (scaledLightness) l /= 2.55;
       LabToRgb(l, ca, cb, red, green, blue);
     } else {
       const int lo = scaledLightness ? 1 : 0;
       const int co = chromaOffset ? 1 : 0;
-      const std::uint8_t sl = p[0][off];
-      const std::uint8_t sa = p[1][off];
-      const std::uint8_t sb = p[2][off];
-      const bool linear = tables->linear[lo][sl];
-      LabTermsToRgb(linear, tables->lightness[lo][sl], linear ? tables->aLinear[co][sa] : tables->aCubic[co][sa],
-                    linear ? tables->bLinear[co][sb] : tables->bCubic[co][sb], red, green, blue);
+      LabToRgb(tables->lightness[lo][p[0][off]], tables->chroma[co][p[1][off]], tables->chroma[co][p[2][off]], red,
+               green, blue);
     }
     r = Widen<D>(red);
     g = Widen<D>(green);

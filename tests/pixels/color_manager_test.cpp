@@ -325,10 +325,11 @@ TEST(ColorManagerCmyk, ReferenceValues) {
 }
 
 TEST(ColorManagerLab, Sanity) {
-  // Black, the darkest linear step, mid grey and white.
+  // Black, a step on the linear part of the lightness curve, mid grey and white, through the
+  // sRGB curve: L* 50 is 18% grey, sRGB 119.
   EXPECT_EQ(Convert({csCIELab, csRGB, 8, 8}, {0, 0, 0}, 1, 3), (Bytes{0, 0, 0}));
-  EXPECT_EQ(Convert({csCIELab, csRGB, 8, 8}, {4, 0, 0}, 1, 3), (Bytes{1, 1, 1}));
-  EXPECT_EQ(Convert({csCIELab, csRGB, 8, 8}, {50, 0, 0}, 1, 3), (Bytes{47, 47, 47}));
+  EXPECT_EQ(Convert({csCIELab, csRGB, 8, 8}, {4, 0, 0}, 1, 3), (Bytes{14, 14, 14}));
+  EXPECT_EQ(Convert({csCIELab, csRGB, 8, 8}, {50, 0, 0}, 1, 3), (Bytes{119, 119, 119}));
   EXPECT_EQ(Convert({csCIELab, csRGB, 8, 8}, {100, 0, 0}, 1, 3), (Bytes{255, 255, 255}));
   EXPECT_EQ(Convert({csCIELab, csBGR, 8, 8, cvLabScaledLightness | cvLabChromaOffset}, {255, 128, 128}, 1, 3),
             (Bytes{255, 255, 255}));
@@ -340,6 +341,16 @@ TEST(ColorManagerLab, Sanity) {
   // Negative a* (signed byte) turns green.
   const Bytes green = Convert({csCIELab, csRGB, 8, 8}, {60, static_cast<std::uint8_t>(-70), 50}, 1, 3);
   EXPECT_GT(green[1], green[0]);
+  // An sRGB red (200, 40, 30) is L* 44.87, a* 61.42, b* 47.68 relative to D50, which Photoshop
+  // stores in 8 bits as (114, 189, 176) and in 16 bits as (29408, 48492, 44974): it shows as
+  // itself again, to the rounding of the stored samples.
+  const Bytes stored = Convert({csCIELab, csRGB, 8, 8, cvLabScaledLightness | cvLabChromaOffset}, {114, 189, 176}, 1, 3);
+  EXPECT_EQ(stored, (Bytes{199, 40, 29}));
+  const Bytes fine = Convert({csCIELab, csRGB, 16, 8, cvLabScaledLightness | cvLabChromaOffset},
+                             Words({29408, 48492, 44974}), 1, 3);
+  EXPECT_EQ(fine, (Bytes{200, 40, 30}));
+  // Colours outside sRGB are clipped per channel.
+  EXPECT_EQ(Convert({csCIELab, csRGB, 8, 8}, {60, 70, 50}, 1, 3), (Bytes{255, 73, 62}));
   // 16-bit samples read as their 8-bit counterparts.
   const Layout deep{csCIELab, csRGB, 16, 8, cvLabScaledLightness | cvLabChromaOffset};
   EXPECT_EQ(Convert(deep, Words({65535, 32768, 32768}), 1, 3), (Bytes{255, 255, 255}));

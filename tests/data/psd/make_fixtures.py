@@ -138,11 +138,14 @@ def indexed():
 
 
 def lab():
-    # White, black and mid grey: L 255/0/128 with neutral chroma (128).
-    L = lambda x, y: [255, 0, 128][x % 3]
-    data = psd(9, 8, W, H, [plane(L), plane(lambda x, y: 128), plane(lambda x, y: 128)], 1)
-    save("lab.psd", data, [[(255, 255, 255) if L(x, y) == 255 else (0, 0, 0) if L(x, y) == 0 else (47, 47, 47)
-                            for x in range(W)] for y in range(H)])
+    # White, black, mid grey, an sRGB red (200, 40, 30) and a green, stored as Photoshop stores
+    # L*a*b* (D50) in 8 bits: L scaled to 0..255, a and b offset by 128. The expected colours
+    # go back through D50-to-D65 Bradford adaptation and the sRGB curve.
+    samples = [((255, 128, 128), (255, 255, 255)), ((0, 128, 128), (0, 0, 0)), ((128, 128, 128), (119, 119, 119)),
+               ((114, 189, 176), (199, 40, 29)), ((200, 60, 200), (50, 224, 19))]
+    pick = lambda x: samples[x % len(samples)]  # noqa: E731
+    data = psd(9, 8, W, H, [plane(lambda x, y, c=c: pick(x)[0][c]) for c in range(3)], 1)
+    save("lab.psd", data, [[pick(x)[1] for x in range(W)] for y in range(H)])
 
 
 rgb_five_channels()
