@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "formats/byte_order.h"
+#include "pixels/byte_order.h"
 #include "formats/messages.h"
 #include "pixels/image_limits.h"
 
@@ -14,22 +14,17 @@ constexpr std::size_t kHeaderSize = 32;
 constexpr std::size_t kPaletteSize = 256 * 3;
 
 
-[[noreturn]] void Fail(const char* message) { throw EInvalidGraphic(FormatMessage(message, gesAutodesk)); }
-
 }  // namespace
 
 VUMO_DEFINE_GRAPHIC_CLASS(TAutodeskGraphic, TReaderGraphic::ClassInfo())
 
 bool TAutodeskGraphic::CanLoad(TStream& Stream) {
-  const std::int64_t start = Stream.Position();
-  bool result = false;
-  std::uint8_t header[kHeaderSize];
-  if (Stream.Remaining() > static_cast<std::int64_t>(kHeaderSize) &&
-      Stream.Read(header, sizeof header) == sizeof header)
-    result = LittleEndian16(header) == kAutodeskMagic && header[10] == 8 && header[11] == 0;
-  Stream.SetPosition(start);
-  return result;
+  return TestHeader(Stream, kHeaderSize, [](const std::uint8_t* header) {
+    return LittleEndian16(header) == kAutodeskMagic && header[10] == 8 && header[11] == 0;
+  });
 }
+
+const char* TAutodeskGraphic::FormatName() const { return gesAutodesk; }
 
 bool TAutodeskGraphic::CanLoad(const std::string& FileName) {
   return CanLoadFile(FileName, [](TStream& stream) { return CanLoad(stream); });
@@ -37,8 +32,8 @@ bool TAutodeskGraphic::CanLoad(const std::string& FileName) {
 
 bool TAutodeskGraphic::ReadImageProperties(TStream& Stream, unsigned ImageIndex) {
   TReaderGraphic::ReadImageProperties(Stream, ImageIndex);
-  std::uint8_t header[kHeaderSize];
-  if (Stream.Read(header, sizeof header) != sizeof header || LittleEndian16(header) != kAutodeskMagic) return false;
+  const std::uint8_t* header = ReadHeaderBytes(Stream, kHeaderSize);
+  if (!header || LittleEndian16(header) != kAutodeskMagic) return false;
   TImageProperties& p = ImageProperties;
   p.Width = LittleEndian16(header + 2);
   p.Height = LittleEndian16(header + 4);
@@ -52,19 +47,17 @@ bool TAutodeskGraphic::ReadImageProperties(TStream& Stream, unsigned ImageIndex)
 
 void TAutodeskGraphic::LoadFromStream(TStream& Stream) {
   BeginLoad(Stream);
-  if (!ReadImageProperties(Stream, 0)) Fail(gesInvalidImage);
-  Stream.SetPosition(BasePosition);
+  if (!ReadImageProperties(Stream, 0)) RaiseInvalidImage();
   StartProgress(gesTransfering);
 
-  std::uint8_t header[kHeaderSize];
-  Stream.ReadBuffer(header, sizeof header);
+  const std::uint8_t* header = HeaderBytes();
   // Rows of any other depth would be read as bytes and show noise.
-  if (header[10] != 8) Fail(gesInvalidColorFormat);
+  if (header[10] != 8) RaiseInvalidColorFormat();
   const std::uint32_t width = ImageProperties.Width, height = ImageProperties.Height;
-  if (width == 0 || height == 0) Fail(gesInvalidImage);
-  if (!ImageSizeAllowed(width, height, 8)) throw EInvalidGraphic(FormatMessage(kImageTooLarge, width, height));
+  if (width == 0 || height == 0) RaiseInvalidImage();
+  CheckImageSize(width, height, pf8bit);
   const std::int64_t needed = static_cast<std::int64_t>(kHeaderSize + kPaletteSize + std::uint64_t{width} * height);
-  if (Stream.Size() - BasePosition < needed) Fail(gesStreamReadError);
+  if (Stream.Size() - BasePosition < needed) RaiseStreamReadError();
 
   std::uint8_t raw[kPaletteSize];
   Stream.ReadBuffer(raw, sizeof raw);
@@ -75,9 +68,8 @@ void TAutodeskGraphic::LoadFromStream(TStream& Stream) {
     palette[i].peGreen = static_cast<std::uint8_t>(raw[3 * i + 1] << 2);
     palette[i].peBlue = static_cast<std::uint8_t>(raw[3 * i + 2] << 2);
   }
-  SetPixelFormat(pf8bit);
   SetPalette(palette);
-  SetSize(static_cast<int>(width), static_cast<int>(height));
+  AllocateImage(width, height, pf8bit);
 
   for (std::uint32_t row = 0; row < height; ++row) {
     Stream.Read(ScanLine(static_cast<int>(row)), width);

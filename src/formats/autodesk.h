@@ -16,6 +16,9 @@ class TAutodeskGraphic : public TReaderGraphic {
 
   bool ReadImageProperties(TStream& Stream, unsigned ImageIndex) override;
   void LoadFromStream(TStream& Stream) override;
+
+ protected:
+  const char* FormatName() const override;
 };
 
 }  // namespace vumo

@@ -1,5 +1,7 @@
 #include "formats/bitmap.h"
 
+#include "formats/messages.h"
+
 #include <algorithm>
 #include <cstring>
 #include <utility>
@@ -83,7 +85,7 @@ void TBitmap::SetSize(int width, int height) {
   if (height < 0) height = 0;
   if (width == width_ && height == height_ && (pixels_ || width == 0 || height == 0)) return;
   int bits = BitsPerPixelOf(pixelFormat_);
-  if (bits == 0) throw EInvalidGraphic("Cannot create a bitmap without a standard pixel format.");
+  if (bits == 0) throw EInvalidGraphic(kNoStandardPixelFormat);
   if (!ImageSizeAllowed(static_cast<std::uint64_t>(width), static_cast<std::uint64_t>(height),
                         static_cast<std::uint64_t>(bits)))
     throw EInvalidGraphic(FormatMessage(kImageTooLarge, static_cast<unsigned>(width), static_cast<unsigned>(height)));
@@ -107,7 +109,7 @@ void TBitmap::SetSize(int width, int height) {
 }
 
 std::uint8_t* TBitmap::ScanLine(int Row) {
-  if (Row < 0 || Row >= height_ || !pixels_) throw EInvalidGraphic("Scan line index out of range");
+  if (Row < 0 || Row >= height_ || !pixels_) throw EInvalidGraphic(kScanLineOutOfRange);
   return pixels_.get() + rowBytes_ * static_cast<std::size_t>(Row);
 }
 

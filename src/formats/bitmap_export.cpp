@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "pixels/byte_order.h"
+
 namespace vumo {
 namespace {
 
@@ -52,7 +54,7 @@ std::vector<std::uint8_t> BitmapToRgba8(const TBitmap& bitmap) {
         case pf4bit: putIndex(d, (x & 1) ? (s[x >> 1] & 0x0F) : (s[x >> 1] >> 4)); break;
         case pf8bit: putIndex(d, s[x]); break;
         case pf15bit: {
-          unsigned v = s[2 * x] | (s[2 * x + 1] << 8);
+          unsigned v = LittleEndian16(s + 2 * x);
           d[0] = Widen5((v >> 10) & 31);
           d[1] = Widen5((v >> 5) & 31);
           d[2] = Widen5(v & 31);
@@ -60,7 +62,7 @@ std::vector<std::uint8_t> BitmapToRgba8(const TBitmap& bitmap) {
           break;
         }
         case pf16bit: {
-          unsigned v = s[2 * x] | (s[2 * x + 1] << 8);
+          unsigned v = LittleEndian16(s + 2 * x);
           d[0] = Widen5((v >> 11) & 31);
           d[1] = Widen6((v >> 5) & 63);
           d[2] = Widen5(v & 31);

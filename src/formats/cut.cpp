@@ -4,7 +4,8 @@
 #include <memory>
 #include <vector>
 
-#include "formats/byte_order.h"
+#include "pixels/byte_order.h"
+#include "formats/byte_source.h"
 #include "formats/messages.h"
 #include "pixels/decoders.h"
 #include "pixels/image_limits.h"
@@ -49,8 +50,8 @@ VUMO_DEFINE_GRAPHIC_CLASS(TCUTGraphic, TReaderGraphic::ClassInfo())
 
 bool TCUTGraphic::ReadImageProperties(TStream& Stream, unsigned ImageIndex) {
   TReaderGraphic::ReadImageProperties(Stream, ImageIndex);
-  std::uint8_t header[kHeaderSize];
-  Stream.ReadBuffer(header, sizeof header);
+  const std::uint8_t* header = ReadHeaderBytes(Stream, kHeaderSize);
+  if (!header) RaiseReadError();
   TImageProperties& p = ImageProperties;
   p.Width = LittleEndian16(header);
   p.Height = LittleEndian16(header + 2);
@@ -117,23 +118,23 @@ void TCUTGraphic::LoadWithPalette(TStream& Stream, TStream* PaletteStream) {
     EndProgress();
     return;
   }
-  if (!ImageSizeAllowed(width, height, 8)) throw EInvalidGraphic(FormatMessage(kImageTooLarge, width, height));
+  CheckImageSize(width, height, pf8bit);
   // Every row holds its byte count, a packet for each 127 pixels at least, and an end marker.
   const std::uint64_t rowMinimum = 3 + 2 * ((std::uint64_t{width} + 126) / 127);
   const std::uint64_t dataBytes = static_cast<std::uint64_t>(std::max<std::int64_t>(Stream.Remaining(), 0));
-  if (dataBytes < rowMinimum * height) throw EReadError(kStreamReadError);
+  if (dataBytes < rowMinimum * height) RaiseReadError();
 
   TLogPalette palette;
   if (PaletteStream) palette = ReadHaloPalette(*PaletteStream);
   SetPalette(palette.empty() ? GreyRamp() : palette);
-  SetSize(static_cast<int>(width), static_cast<int>(height));
+  AllocateImage(width, height, pf8bit);
 
-  std::vector<std::uint8_t> data(static_cast<std::size_t>(dataBytes));
-  Stream.ReadBuffer(data.data(), data.size());
+  TByteSource bytes(Stream);
+  const std::uint8_t* source = bytes.Take(static_cast<std::size_t>(dataBytes));
+  if (!source) RaiseReadError();
+  const std::uint8_t* const end = source + dataBytes;
   TCUTRLEDecoder decoder;
   decoder.DecodeInit();
-  const std::uint8_t* source = data.data();
-  const std::uint8_t* const end = data.data() + data.size();
   for (std::uint32_t row = 0; row < height; ++row) {
     if (source < end) {
       std::uint8_t* dest = ScanLine(static_cast<int>(row));

@@ -1,5 +1,7 @@
 #include "formats/graphic.h"
 
+#include "formats/messages.h"
+
 namespace vumo {
 
 TGraphicClass TGraphic::ClassInfo() {
@@ -20,7 +22,7 @@ void TGraphic::LoadFromFile(const std::string& FileName) {
 }
 
 void TGraphic::Assign(const TGraphic& Source) {
-  throw Exception(FormatMessage("Cannot assign a %s to a %s.", Source.ClassType()->ClassName,
+  throw Exception(FormatMessage(kCannotAssign, Source.ClassType()->ClassName,
                                 ClassType()->ClassName));
 }
 

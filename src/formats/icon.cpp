@@ -1,11 +1,13 @@
 #include "formats/icon.h"
 
+#include "formats/messages.h"
+
 #include <algorithm>
 #include <cstring>
 #include <vector>
 
 #include "formats/bitmap_export.h"
-#include "formats/byte_order.h"
+#include "pixels/byte_order.h"
 #include "formats/windows_bitmap.h"
 
 namespace vumo {
@@ -14,8 +16,6 @@ VUMO_DEFINE_GRAPHIC_CLASS(TIcon, TGraphic::ClassInfo())
 
 namespace {
 
-constexpr const char* kIconNotValid = "Icon image is not valid";
-constexpr const char* kPngIconNotSupported = "Cannot load icon: PNG-compressed icon images are not supported yet.";
 
 constexpr std::size_t kDirectoryHeader = 6;
 constexpr std::size_t kDirectoryEntry = 16;

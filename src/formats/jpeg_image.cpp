@@ -1,5 +1,7 @@
 #include "formats/jpeg_image.h"
 
+#include "formats/messages.h"
+
 // jpeglib.h needs size_t and FILE declared before it.
 #include <cstddef>
 #include <cstdio>
@@ -18,8 +20,6 @@ VUMO_DEFINE_GRAPHIC_CLASS(TJPEGImage, TGraphic::ClassInfo())
 
 namespace {
 
-constexpr const char* kJpegError = "Cannot load JPEG image. %s";
-constexpr const char* kJpegNoImage = "Cannot load JPEG image. The file holds tables but no image.";
 // A progressive file needs a dozen scans; thousands only make a hostile file slow.
 constexpr int kMaxScans = 1000;
 // libjpeg's own working memory (coefficient buffers of progressive files), on top of the bitmap.

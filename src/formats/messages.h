@@ -3,6 +3,24 @@
 
 namespace vumo {
 
+// Streams, graphics and bitmaps.
+inline constexpr const char* kStreamReadError = "Stream read error";
+inline constexpr const char* kCannotOpenFile = "Cannot open file \"%s\". %s";
+inline constexpr const char* kNotARegularFile = "Not a regular file";
+inline constexpr const char* kCannotAssign = "Cannot assign a %s to a %s.";
+inline constexpr const char* kNoStandardPixelFormat = "Cannot create a bitmap without a standard pixel format.";
+inline constexpr const char* kScanLineOutOfRange = "Scan line index out of range";
+
+// The platform's own picture classes.
+inline constexpr const char* kBitmapNotValid = "Bitmap image is not valid";
+inline constexpr const char* kBitmapCompressionNotSupported =
+    "Cannot load bitmap: JPEG-, PNG- and Huffman-compressed bitmaps are not supported.";
+inline constexpr const char* kIconNotValid = "Icon image is not valid";
+inline constexpr const char* kPngIconNotSupported = "Cannot load icon: PNG-compressed icon images are not supported yet.";
+inline constexpr const char* kJpegError = "Cannot load JPEG image. %s";
+inline constexpr const char* kJpegNoImage = "Cannot load JPEG image. The file holds tables but no image.";
+inline constexpr const char* kMetafileNotShown = "Cannot load image. Windows metafiles cannot be shown yet.";
+
 inline constexpr const char* kUnknownExtension = "Unknown picture file extension (.%s)";
 inline constexpr const char* kRegisterTwice = "Attempt to register %s twice.";
 

@@ -1,11 +1,13 @@
 #include "formats/metafile.h"
 
+#include "formats/messages.h"
+
 namespace vumo {
 
 VUMO_DEFINE_GRAPHIC_CLASS(TMetafile, TGraphic::ClassInfo())
 
 void TMetafile::LoadFromStream(TStream&) {
-  throw EInvalidGraphic("Cannot load image. Windows metafiles cannot be shown yet.");
+  throw EInvalidGraphic(kMetafileNotShown);
 }
 
 void TMetafile::Assign(const TGraphic& Source) {

@@ -6,7 +6,8 @@
 #include <memory>
 #include <vector>
 
-#include "formats/byte_order.h"
+#include "pixels/byte_order.h"
+#include "formats/byte_source.h"
 #include "formats/messages.h"
 #include "pixels/decoders.h"
 #include "pixels/image_limits.h"
@@ -38,9 +39,7 @@ struct TPCXHeader {
 };
 
 
-TPCXHeader ReadHeader(TStream& stream) {
-  std::uint8_t b[kHeaderSize];
-  stream.ReadBuffer(b, sizeof b);
+TPCXHeader ParseHeader(const std::uint8_t* b) {
   TPCXHeader h;
   h.Manufacturer = b[0];
   h.Version = b[1];
@@ -59,8 +58,6 @@ TPCXHeader ReadHeader(TStream& stream) {
   return h;
 }
 
-[[noreturn]] void RaiseInvalidImage() { throw EInvalidGraphic(FormatMessage(gesInvalidImage, gesPCXOrSCR)); }
-[[noreturn]] void RaiseInvalidColorFormat() { throw EInvalidGraphic(FormatMessage(gesInvalidColorFormat, gesPCX)); }
 
 // The platform's standard 16-colour palette: the eight dark and eight bright colours.
 TLogPalette StandardPalette16() {
@@ -117,20 +114,15 @@ struct TFreeBytes {
 }  // namespace
 
 bool TPCXGraphic::CanLoad(TStream& Stream) {
-  const std::int64_t start = Stream.Position();
-  if (Stream.Remaining() <= static_cast<std::int64_t>(kHeaderSize)) return false;
-  bool result = false;
-  try {
-    const TPCXHeader h = ReadHeader(Stream);
+  return TestHeader(Stream, kHeaderSize, [](const std::uint8_t* bytes) {
+    const TPCXHeader h = ParseHeader(bytes);
     // The loader takes screen captures too, so the test does as well.
-    result = (h.Manufacturer == kMakerZSoft || h.Manufacturer == kMakerScreenCapture) &&
-             (h.Version == 0 || h.Version == 2 || h.Version == 3 || h.Version == 5) && h.Encoding <= 1;
-  } catch (const EReadError&) {
-    result = false;
-  }
-  Stream.SetPosition(start);
-  return result;
+    return (h.Manufacturer == kMakerZSoft || h.Manufacturer == kMakerScreenCapture) &&
+           (h.Version == 0 || h.Version == 2 || h.Version == 3 || h.Version == 5) && h.Encoding <= 1;
+  });
 }
+
+const char* TPCXGraphic::FormatName() const { return gesPCX; }
 
 bool TPCXGraphic::CanLoad(const std::string& FileName) {
   return CanLoadFile(FileName, static_cast<bool (*)(TStream&)>(&TPCXGraphic::CanLoad));
@@ -138,7 +130,9 @@ bool TPCXGraphic::CanLoad(const std::string& FileName) {
 
 bool TPCXGraphic::ReadImageProperties(TStream& Stream, unsigned ImageIndex) {
   TReaderGraphic::ReadImageProperties(Stream, ImageIndex);
-  const TPCXHeader h = ReadHeader(Stream);
+  const std::uint8_t* bytes = ReadHeaderBytes(Stream, kHeaderSize);
+  if (!bytes) RaiseReadError();
+  const TPCXHeader h = ParseHeader(bytes);
   if (h.Manufacturer != kMakerZSoft && h.Manufacturer != kMakerScreenCapture) return false;
   TImageProperties& p = ImageProperties;
   p.Version = h.Version;
@@ -158,12 +152,11 @@ bool TPCXGraphic::ReadImageProperties(TStream& Stream, unsigned ImageIndex) {
 void TPCXGraphic::LoadFromStream(TStream& Stream) {
   BeginLoad(Stream);
   if (!ReadImageProperties(Stream, 0)) return;
-  Stream.SetPosition(BasePosition);
   StartProgress(gesPreparing);
-  const TPCXHeader h = ReadHeader(Stream);
+  const TPCXHeader h = ParseHeader(HeaderBytes());
   const TImageProperties& p = ImageProperties;
 
-  if (h.XMax < h.XMin || h.YMax < h.YMin) RaiseInvalidImage();
+  if (h.XMax < h.XMin || h.YMax < h.YMin) Raise(gesInvalidImage, gesPCXOrSCR);
   const unsigned planes = h.Planes, bits = h.BitsPerPixel;
   // EGA pictures of 4 and 8 colours come as two or three bit planes, 16 colours as four.
   const bool bitPlanes = bits == 1 && planes >= 2 && planes <= 4;
@@ -175,21 +168,20 @@ void TPCXGraphic::LoadFromStream(TStream& Stream) {
 
   const std::size_t width = p.Width, height = p.Height, bytesPerLine = h.BytesPerLine;
   // A plane line shorter than its pixels would make rows read into their neighbours.
-  if (bytesPerLine < *RowBytes(width, bits)) RaiseInvalidImage();
+  if (bytesPerLine < *RowBytes(width, bits)) Raise(gesInvalidImage, gesPCXOrSCR);
   const std::size_t rowStride = planes * bytesPerLine;
 
-  ColorManager.SetSourceOptions(0);
-  ColorManager.SetTargetOptions(0);
-  ColorManager.SetSourceColorScheme(withAlpha ? csRGBA : p.ColorScheme);
-  ColorManager.SetSourceBitsPerSample(p.BitsPerSample);
-  ColorManager.SetSourceSamplesPerPixel(p.SamplesPerPixel);
-  ColorManager.SetTargetColorScheme(p.ColorScheme == csIndexed ? csIndexed : withAlpha ? csBGRA : csBGR);
-  ColorManager.SetTargetBitsPerSample(p.BitsPerPixel == 2 ? 4 : p.BitsPerSample);
-  ColorManager.SetTargetSamplesPerPixel(p.SamplesPerPixel);
+  TColorSetup colors;
+  colors.SourceScheme = withAlpha ? csRGBA : p.ColorScheme;
+  colors.SourceBits = p.BitsPerSample;
+  colors.SourceSamples = p.SamplesPerPixel;
+  colors.TargetScheme = p.ColorScheme == csIndexed ? csIndexed : withAlpha ? csBGRA : csBGR;
+  colors.TargetBits = p.BitsPerPixel == 2 ? 4 : p.BitsPerSample;
+  colors.TargetSamples = p.SamplesPerPixel;
+  if (!bitPlanes) ColorManager.Setup(colors);
   const TPixelFormat format = bitPlanes ? pf4bit : ColorManager.TargetPixelFormat();
   if (format == pfCustom) RaiseInvalidColorFormat();
-  if (!ImageSizeAllowed(width, height, static_cast<std::uint64_t>(BitsPerPixelOf(format))))
-    throw EInvalidGraphic(FormatMessage(kImageTooLarge, static_cast<unsigned>(width), static_cast<unsigned>(height)));
+  CheckImageSize(width, height, format);
   SetPixelFormat(format);
 
   // Version 3 declares that the file carries no palette, so a trailer does not give one.
@@ -234,33 +226,25 @@ void TPCXGraphic::LoadFromStream(TStream& Stream) {
   }
 
   const auto total = CheckedMul(rowStride, height);
-  if (!total || *total > kMaxBitmapBytes)
-    throw EInvalidGraphic(FormatMessage(kImageTooLarge, static_cast<unsigned>(width), static_cast<unsigned>(height)));
+  if (!total || *total > kMaxBitmapBytes) RaiseTooLarge(width, height);
   const bool runLength = p.Compression == ctRLE;
   // A run-length pair yields at most 63 bytes: a file too short for that cannot hold the image.
   if (runLength && (dataSize / 2) * 63 + dataSize % 2 < *total) throw EReadError(kStreamReadError);
 
   SetSize(static_cast<int>(width), static_cast<int>(height));
 
-  // The pixel source: decoded rows, or the raw bytes in place (memory streams) or read whole.
-  std::vector<std::uint8_t> packed;
-  const std::uint8_t* source = nullptr;
-  if (auto* memory = dynamic_cast<TMemoryStream*>(&Stream)) {
-    source = memory->Memory() + dataStart;
-  } else {
-    packed.resize(runLength ? dataSize : std::min(dataSize, *total));
-    Stream.ReadBuffer(packed.data(), packed.size());
-    source = packed.data();
-    dataSize = packed.size();
-  }
+  // The pixel source: decoded rows, or the raw bytes as the byte source gives them.
+  TByteSource bytes(Stream);
+  dataSize = runLength ? dataSize : std::min(dataSize, *total);
+  const std::uint8_t* source = bytes.Take(dataSize);
+  if (!source) RaiseReadError();
   std::unique_ptr<std::uint8_t, TFreeBytes> decoded;
   std::size_t available = std::min(dataSize, *total);
   if (runLength) {
     if (dataSize > static_cast<std::size_t>(INT32_MAX)) dataSize = INT32_MAX;
     // Zeroed, so rows the data does not reach stay blank.
     decoded.reset(static_cast<std::uint8_t*>(std::calloc(*total, 1)));
-    if (!decoded)
-      throw EInvalidGraphic(FormatMessage(kImageTooLarge, static_cast<unsigned>(width), static_cast<unsigned>(height)));
+    if (!decoded) RaiseTooLarge(width, height);
     TPCXRLEDecoder decoder;
     const std::uint8_t* in = source;
     std::uint8_t* out = decoded.get();
@@ -291,10 +275,9 @@ void TPCXGraphic::LoadFromStream(TStream& Stream) {
         MergeBitPlanes(row, bytesPerLine, planes, scanline, width);
       } else if (trueColor || withAlpha) {
         const void* const planesOfRow[4] = {row, row + bytesPerLine, row + 2 * bytesPerLine, row + 3 * bytesPerLine};
-        ColorManager.ConvertRow(std::span<const void* const>(planesOfRow, planes), scanline,
-                                static_cast<std::uint32_t>(width), 255);
+        ConvertRowTo(static_cast<int>(r), std::span<const void* const>(planesOfRow, planes), bytesPerLine);
       } else {
-        ColorManager.ConvertRow(row, scanline, static_cast<std::uint32_t>(width), 255);
+        ConvertRowTo(static_cast<int>(r), row, rowStride);
       }
     }
     RowProgress(static_cast<std::uint32_t>(r), static_cast<std::uint32_t>(height));

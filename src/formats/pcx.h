@@ -23,6 +23,9 @@ class TPCXGraphic : public TReaderGraphic {
   bool ReadImageProperties(TStream& Stream, unsigned ImageIndex) override;
 
   void LoadFromStream(TStream& Stream) override;
+
+ protected:
+  const char* FormatName() const override;
 };
 
 }  // namespace vumo

@@ -10,7 +10,9 @@
 #include <immintrin.h>
 #endif
 
+#include "formats/byte_source.h"
 #include "formats/messages.h"
+#include "pixels/byte_order.h"
 #include "pixels/image_limits.h"
 
 namespace vumo {
@@ -19,28 +21,24 @@ VUMO_DEFINE_GRAPHIC_CLASS(TPPMGraphic, TReaderGraphic::ClassInfo())
 
 namespace {
 
-constexpr std::size_t kReadAhead = 4096;
 // Larger numbers are kept at this value: no header or sample of the format is bigger.
 constexpr std::uint32_t kNumberCeiling = 0x7FFFFFFF;
 constexpr std::uint32_t kLargestMaximum = 65535;
 
-[[noreturn]] void RaiseReadError() { throw EInvalidGraphic(FormatMessage(gesStreamReadError, gesPPM)); }
-[[noreturn]] void RaiseInvalidImage() { throw EInvalidGraphic(FormatMessage(gesInvalidImage, gesPortableMap)); }
+// Every short read of the format has this message (the picture name "PPM", whatever the kind).
+[[noreturn]] void RaiseShortRead() { TReaderGraphic::RaiseNamed(gesStreamReadError, gesPPM); }
 
-// The characters of the file through a read-ahead buffer; raw pixel rows bypass it.
+// The characters and raw rows of the file.
 class TAnyMapSource {
  public:
-  explicit TAnyMapSource(TStream& stream) : stream_(stream), memory_(dynamic_cast<TMemoryStream*>(&stream)) {}
+  explicit TAnyMapSource(TStream& stream) : bytes_(stream) {}
 
   // The next character, or -1 at the end of the stream.
-  int Next() {
-    if (begin_ == end_ && !Refill()) return -1;
-    return buffer_[begin_++];
-  }
+  int Next() { return bytes_.Next(); }
 
   int Get() {
     const int c = Next();
-    if (c < 0) RaiseReadError();
+    if (c < 0) RaiseShortRead();
     return c;
   }
 
@@ -60,36 +58,18 @@ class TAnyMapSource {
   // One digit of a text bitmap: netpbm lets them run together without separators.
   int Digit() { return FirstDigit() - '0'; }
 
-  void Bytes(std::uint8_t* target, std::size_t count) {
-    const std::size_t buffered = std::min(count, end_ - begin_);
-    std::memcpy(target, buffer_ + begin_, buffered);
-    begin_ += buffered;
-    if (buffered < count && stream_.Read(target + buffered, count - buffered) != count - buffered) RaiseReadError();
+  void Bytes(std::uint8_t* target, std::size_t count) { std::memcpy(target, View(count), count); }
+
+  // The next `count` bytes, in place where the byte source has them so.
+  const std::uint8_t* View(std::size_t count) {
+    const std::uint8_t* bytes = bytes_.Take(count);
+    if (!bytes) RaiseShortRead();
+    return bytes;
   }
 
-  // The next `count` bytes: in place when the buffer is used up and the stream is in memory,
-  // otherwise copied into `scratch` (at least `count` bytes).
-  const std::uint8_t* View(std::size_t count, std::uint8_t* scratch) {
-    if (begin_ == end_ && memory_) {
-      const std::int64_t at = memory_->Position();
-      if (static_cast<std::uint64_t>(memory_->Size() - at) < count) RaiseReadError();
-      memory_->Seek(static_cast<std::int64_t>(count), TSeekOrigin::soCurrent);
-      return memory_->Memory() + at;
-    }
-    Bytes(scratch, count);
-    return scratch;
-  }
-
-  // What is left to read, buffered or not.
-  std::uint64_t Remaining() { return (end_ - begin_) + static_cast<std::uint64_t>(stream_.Remaining()); }
+  std::uint64_t Remaining() { return bytes_.Remaining(); }
 
  private:
-  bool Refill() {
-    begin_ = 0;
-    end_ = stream_.Read(buffer_, kReadAhead);
-    return end_ > 0;
-  }
-
   int FirstDigit() {
     int c = Get();
     while (c < '0' || c > '9') {
@@ -100,11 +80,7 @@ class TAnyMapSource {
     return c;
   }
 
-  TStream& stream_;
-  TMemoryStream* memory_;
-  std::uint8_t buffer_[kReadAhead];
-  std::size_t begin_ = 0;
-  std::size_t end_ = 0;
+  TByteSource bytes_;
 };
 
 struct TAnyMapHeader {
@@ -119,7 +95,7 @@ struct TAnyMapHeader {
 bool ReadHeader(TAnyMapSource& source, TAnyMapHeader& header) {
   if (source.Next() != 'P') return false;
   const int digit = source.Get();
-  if (digit < '0' || digit > '9') RaiseInvalidImage();
+  if (digit < '0' || digit > '9') TReaderGraphic::RaiseNamed(gesInvalidImage, gesPortableMap);
   header.Kind = digit - '0';
   if (header.Kind < 1 || header.Kind > 6) return true;
   header.Width = source.Number();
@@ -220,13 +196,10 @@ void CopyRGBToBGR(const std::uint8_t* source, std::uint8_t* target, std::size_t 
 }  // namespace
 
 bool TPPMGraphic::CanLoad(TStream& Stream) {
-  const std::int64_t start = Stream.Position();
-  if (Stream.Remaining() <= 10) return false;
-  std::uint8_t b[2] = {};
-  const bool result = Stream.Read(b, 2) == 2 && b[0] == 'P' && b[1] >= '1' && b[1] <= '6';
-  Stream.SetPosition(start);
-  return result;
+  return TestHeader(Stream, 10, [](const std::uint8_t* b) { return b[0] == 'P' && b[1] >= '1' && b[1] <= '6'; });
 }
+
+const char* TPPMGraphic::FormatName() const { return gesPortableMap; }
 
 bool TPPMGraphic::CanLoad(const std::string& FileName) {
   return CanLoadFile(FileName, static_cast<bool (*)(TStream&)>(&TPPMGraphic::CanLoad));
@@ -234,9 +207,13 @@ bool TPPMGraphic::CanLoad(const std::string& FileName) {
 
 bool TPPMGraphic::ReadImageProperties(TStream& Stream, unsigned ImageIndex) {
   TReaderGraphic::ReadImageProperties(Stream, ImageIndex);
-  TAnyMapSource source(Stream);
   TAnyMapHeader h;
-  if (!ReadHeader(source, h)) return false;
+  {
+    TAnyMapSource source(Stream);
+    if (!ReadHeader(source, h)) return false;
+  }
+  kind_ = h.Kind;
+  maximum_ = h.Maximum;
   TImageProperties& p = ImageProperties;
   p.Compression = ctNone;
   switch (h.Kind) {
@@ -269,26 +246,25 @@ bool TPPMGraphic::ReadImageProperties(TStream& Stream, unsigned ImageIndex) {
 void TPPMGraphic::LoadFromStream(TStream& Stream) {
   BeginLoad(Stream);
   if (!ReadImageProperties(Stream, 0)) RaiseInvalidImage();
-  Stream.SetPosition(BasePosition);
   StartProgress(gesTransfering);
+  const TImageProperties& p = ImageProperties;
+  const int kind = kind_;
+  const std::uint32_t maximum = maximum_;
+  if (kind < 1 || kind > 6 || p.Width == 0 || p.Height == 0) RaiseInvalidImage();
+  if (maximum == 0 || maximum > kLargestMaximum) RaiseInvalidImage();
   auto source = std::make_unique<TAnyMapSource>(Stream);
-  TAnyMapHeader h;
-  ReadHeader(*source, h);
-  if (h.Kind < 1 || h.Kind > 6 || h.Width == 0 || h.Height == 0) RaiseInvalidImage();
-  if (h.Maximum == 0 || h.Maximum > kLargestMaximum) RaiseInvalidImage();
 
-  const int kind = h.Kind;
   const bool bitmap = kind == 1 || kind == 4, gray = kind == 2 || kind == 5, text = kind <= 3;
-  const std::size_t width = h.Width, height = h.Height;
+  const std::size_t width = p.Width, height = p.Height;
   const unsigned samples = kind == 3 || kind == 6 ? 3 : 1;
   const TPixelFormat format = bitmap ? pf1bit : gray ? pf8bit : pf24bit;
-  if (!ImageSizeAllowed(width, height, static_cast<std::uint64_t>(BitsPerPixelOf(format))))
-    throw EInvalidGraphic(FormatMessage(kImageTooLarge, h.Width, h.Height));
+  CheckImageSize(width, height, format);
   // Refuse before allocating when the file cannot hold the pixels: a raw row takes its full
   // size, a text sample at least one character.
-  const std::size_t sampleBytes = h.Maximum > 255 ? 2 : 1;
+  const std::size_t sampleBytes = maximum > 255 ? 2 : 1;
   const std::size_t rowBytes = bitmap ? (width + 7) / 8 : width * samples * sampleBytes;
-  if ((text ? width * samples : rowBytes) * height > source->Remaining()) RaiseReadError();
+  const auto needed = CheckedMul(text ? width * samples : rowBytes, height);
+  if (!needed || *needed > source->Remaining()) RaiseShortRead();
 
   SetPixelFormat(format);
   ColorManager.SetTargetColorScheme(csIndexed);
@@ -300,11 +276,11 @@ void TPPMGraphic::LoadFromStream(TStream& Stream) {
     ColorManager.SetTargetBitsPerSample(8);
     SetPalette(ColorManager.CreateGrayPalette(false));
   }
-  SetSize(static_cast<int>(width), static_cast<int>(height));
+  AllocateImage(width, height, format);
 
-  const bool scaled = !bitmap && h.Maximum != 255;
+  const bool scaled = !bitmap && maximum != 255;
   std::unique_ptr<TSampleScale> scale;
-  if (scaled || text) scale = std::make_unique<TSampleScale>(h.Maximum);
+  if (scaled || text) scale = std::make_unique<TSampleScale>(maximum);
   std::vector<std::uint8_t> wide(kind >= 5 && sampleBytes == 2 ? width * samples * 2 : 0);
   for (std::size_t r = 0; r < height; ++r) {
     std::uint8_t* line = ScanLine(static_cast<int>(r));
@@ -339,10 +315,10 @@ void TPPMGraphic::LoadFromStream(TStream& Stream) {
         const std::size_t count = width * samples;
         if (sampleBytes == 2) {
           source->Bytes(wide.data(), wide.size());
-          for (std::size_t i = 0; i < count; ++i) line[i] = (*scale)((wide[2 * i] << 8) | wide[2 * i + 1]);
+          for (std::size_t i = 0; i < count; ++i) line[i] = (*scale)(BigEndian16(&wide[2 * i]));
           if (samples == 3) SwapRedBlue(line, width);
         } else if (samples == 3 && !scaled) {
-          CopyRGBToBGR(source->View(count, line), line, width);
+          CopyRGBToBGR(source->View(count), line, width);
         } else {
           source->Bytes(line, count);
           if (scaled) {

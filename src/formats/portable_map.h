@@ -23,6 +23,14 @@ class TPPMGraphic : public TReaderGraphic {
   bool ReadImageProperties(TStream& Stream, unsigned ImageIndex) override;
 
   void LoadFromStream(TStream& Stream) override;
+
+ protected:
+  const char* FormatName() const override;
+
+ private:
+  // What the header said beyond the image properties: the digit after "P" and the largest sample.
+  int kind_ = 0;
+  std::uint32_t maximum_ = 1;
 };
 
 }  // namespace vumo

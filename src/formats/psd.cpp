@@ -4,7 +4,8 @@
 #include <cstring>
 #include <vector>
 
-#include "formats/byte_order.h"
+#include "pixels/byte_order.h"
+#include "formats/byte_source.h"
 #include "formats/messages.h"
 #include "pixels/decoders.h"
 #include "pixels/image_limits.h"
@@ -39,9 +40,7 @@ struct TPSDHeader {
 };
 
 
-TPSDHeader ReadHeader(TStream& stream) {
-  std::uint8_t b[kHeaderSize];
-  stream.ReadBuffer(b, sizeof b);
+TPSDHeader ParseHeader(const std::uint8_t* b) {
   TPSDHeader h;
   std::memcpy(h.Signature, b, 4);
   h.Version = BigEndian16(b + 4);
@@ -53,10 +52,6 @@ TPSDHeader ReadHeader(TStream& stream) {
   return h;
 }
 
-[[noreturn]] void RaiseReadError() { throw EReadError(kStreamReadError); }
-[[noreturn]] void RaiseInvalidImage() { throw EInvalidGraphic(FormatMessage(gesInvalidImage, gesPSD)); }
-[[noreturn]] void RaiseInvalidColorFormat() { throw EInvalidGraphic(FormatMessage(gesInvalidColorFormat, gesPSD)); }
-
 std::uint32_t ReadBe32(TStream& stream) {
   std::uint8_t b[4];
   stream.ReadBuffer(b, 4);
@@ -67,7 +62,7 @@ std::uint32_t ReadBe32(TStream& stream) {
 std::uint64_t ReadSectionLength(TStream& stream, bool wide) {
   std::uint64_t length = ReadBe32(stream);
   if (wide) length = (length << 32) | ReadBe32(stream);
-  if (length > static_cast<std::uint64_t>(stream.Remaining())) RaiseReadError();
+  if (length > static_cast<std::uint64_t>(stream.Remaining())) throw EReadError(kStreamReadError);
   return length;
 }
 
@@ -75,25 +70,11 @@ void Skip(TStream& stream, std::uint64_t length) {
   stream.Seek(static_cast<std::int64_t>(length), TSeekOrigin::soCurrent);
 }
 
-// Bytes of the file available at the stream position: in place for memory streams,
-// otherwise read into `holder`.
-const std::uint8_t* Acquire(TStream& stream, std::size_t size, std::vector<std::uint8_t>& holder) {
-  if (size > static_cast<std::size_t>(stream.Remaining())) RaiseReadError();
-  if (auto* memory = dynamic_cast<TMemoryStream*>(&stream)) {
-    const std::uint8_t* data = memory->Memory() + stream.Position();
-    Skip(stream, size);
-    return data;
-  }
-  holder.resize(size);
-  stream.ReadBuffer(holder.data(), size);
-  return holder.data();
-}
-
 // 16-bit big-endian samples to 8 bits, the colour manager's 16-to-8 scaling; with `invert`
 // the stored value is taken as 65535 minus itself first.
 void ReduceTo8(const std::uint8_t* source, std::uint8_t* target, std::size_t count, bool invert) {
   for (std::size_t i = 0; i < count; ++i) {
-    std::uint16_t v = static_cast<std::uint16_t>((source[2 * i] << 8) | source[2 * i + 1]);
+    std::uint16_t v = BigEndian16(source + 2 * i);
     if (invert) v = static_cast<std::uint16_t>(65535 - v);
     target[i] = static_cast<std::uint8_t>(MulDiv16(v, 255, 65535));
   }
@@ -106,24 +87,20 @@ void Invert8(const std::uint8_t* source, std::uint8_t* target, std::size_t count
 }  // namespace
 
 bool TPSDGraphic::CanLoad(TStream& Stream) {
-  const std::int64_t start = Stream.Position();
-  if (Stream.Remaining() <= static_cast<std::int64_t>(kHeaderSize)) return false;
-  bool result = false;
-  try {
-    const TPSDHeader h = ReadHeader(Stream);
+  return TestHeader(Stream, kHeaderSize, [](const std::uint8_t* bytes) {
+    const TPSDHeader h = ParseHeader(bytes);
     static const char kSignature[4] = {'8', 'B', 'P', 'S'};
-    result = h.Version == 1;
+    bool result = h.Version == 1;
     for (int i = 0; i < 4; ++i) {
       char c = h.Signature[i];
       if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
       if (c != kSignature[i]) result = false;
     }
-  } catch (const EReadError&) {
-    result = false;
-  }
-  Stream.SetPosition(start);
-  return result;
+    return result;
+  });
 }
+
+const char* TPSDGraphic::FormatName() const { return gesPSD; }
 
 bool TPSDGraphic::CanLoad(const std::string& FileName) {
   return CanLoadFile(FileName, static_cast<bool (*)(TStream&)>(&TPSDGraphic::CanLoad));
@@ -131,7 +108,9 @@ bool TPSDGraphic::CanLoad(const std::string& FileName) {
 
 bool TPSDGraphic::ReadImageProperties(TStream& Stream, unsigned ImageIndex) {
   TReaderGraphic::ReadImageProperties(Stream, ImageIndex);
-  const TPSDHeader h = ReadHeader(Stream);
+  const std::uint8_t* bytes = ReadHeaderBytes(Stream, kHeaderSize);
+  if (!bytes) RaiseReadError();
+  const TPSDHeader h = ParseHeader(bytes);
   if (std::memcmp(h.Signature, "8BPS", 4) != 0) return false;
   Skip(Stream, ReadSectionLength(Stream, false));
   Skip(Stream, ReadSectionLength(Stream, false));
@@ -169,9 +148,9 @@ bool TPSDGraphic::ReadImageProperties(TStream& Stream, unsigned ImageIndex) {
 void TPSDGraphic::LoadFromStream(TStream& Stream) {
   BeginLoad(Stream);
   if (!ReadImageProperties(Stream, 0)) RaiseInvalidImage();
-  Stream.SetPosition(BasePosition);
+  Stream.SetPosition(BasePosition + static_cast<std::int64_t>(kHeaderSize));
   StartProgress(gesPreparing);
-  const TPSDHeader h = ReadHeader(Stream);
+  const TPSDHeader h = ParseHeader(HeaderBytes());
   const TImageProperties& p = ImageProperties;
 
   // Large documents (version 2) count their rows and sections in wider fields; they are not
@@ -203,7 +182,7 @@ void TPSDGraphic::LoadFromStream(TStream& Stream) {
   // CMYK and Lab samples of 16 bits are brought to 8 here: their converters neither swap
   // bytes nor scale a 16-bit Lab triple.
   const bool reduceFirst = bits == 16 && (scheme == csCMYK || scheme == csCIELab);
-  TConversionOptions sourceOptions = cvSwapBytes;
+  TConversionOptions sourceOptions = kBigEndianSamples;
   TColorScheme target = scheme;
   std::uint8_t targetSamples = copyPath ? 1 : p.SamplesPerPixel;
   switch (scheme) {
@@ -222,19 +201,19 @@ void TPSDGraphic::LoadFromStream(TStream& Stream) {
   }
   TPixelFormat format = pf24bit;
   if (scheme != csUnknown) {
-    ColorManager.SetSourceOptions(sourceOptions);
-    ColorManager.SetTargetOptions(0);
-    ColorManager.SetSourceBitsPerSample(reduceFirst ? 8 : static_cast<std::uint8_t>(bits));
-    ColorManager.SetTargetBitsPerSample(bits == 16 ? 8 : static_cast<std::uint8_t>(bits));
-    ColorManager.SetSourceSamplesPerPixel(copyPath ? 1 : scheme == csCIELab ? 3 : p.SamplesPerPixel);
-    ColorManager.SetTargetSamplesPerPixel(targetSamples);
-    ColorManager.SetSourceColorScheme(scheme);
-    ColorManager.SetTargetColorScheme(target);
+    TColorSetup colors;
+    colors.SourceScheme = scheme;
+    colors.SourceBits = reduceFirst ? 8 : static_cast<std::uint8_t>(bits);
+    colors.SourceSamples = copyPath ? 1 : scheme == csCIELab ? 3 : p.SamplesPerPixel;
+    colors.SourceOptions = sourceOptions;
+    colors.TargetScheme = target;
+    colors.TargetBits = bits == 16 ? 8 : static_cast<std::uint8_t>(bits);
+    colors.TargetSamples = targetSamples;
+    ColorManager.Setup(colors);
     format = ColorManager.TargetPixelFormat();
   }
   const std::size_t width = p.Width, height = p.Height;
-  if (!ImageSizeAllowed(width, height, static_cast<std::uint64_t>(BitsPerPixelOf(format))))
-    throw EInvalidGraphic(FormatMessage(kImageTooLarge, static_cast<unsigned>(width), static_cast<unsigned>(height)));
+  CheckImageSize(width, height, format);
   SetPixelFormat(format);
 
   // Colour mode data: the palette of indexed documents, three planes of one third each.
@@ -304,9 +283,10 @@ void TPSDGraphic::LoadFromStream(TStream& Stream) {
     return;
   }
 
-  std::vector<std::uint8_t> holder;
+  TByteSource source(Stream);
   StartProgress(copyPath ? gesTransfering : gesLoadingData);
-  const std::uint8_t* data = Acquire(Stream, dataSize, holder);
+  const std::uint8_t* data = source.Take(dataSize);
+  if (!data) RaiseReadError();
   if (!copyPath) {
     EndProgress();
     StartProgress(gesTransfering);
@@ -336,7 +316,7 @@ void TPSDGraphic::LoadFromStream(TStream& Stream) {
     }
     if (copyPath) {
       if (convertGray) {
-        ColorManager.ConvertRow(channelRows[0], scanline, static_cast<std::uint32_t>(width), 255);
+        ConvertRowTo(static_cast<int>(r), channelRows[0], rowLength);
       } else if (!packBits) {
         std::memcpy(scanline, channelRows[0], rowLength);
       }
@@ -356,8 +336,8 @@ void TPSDGraphic::LoadFromStream(TStream& Stream) {
           planes[c] = channelRows[c];
         }
       }
-      ColorManager.ConvertRow(std::span<const void* const>(planes, channelsUsed), scanline,
-                              static_cast<std::uint32_t>(width), 255);
+      ConvertRowTo(static_cast<int>(r), std::span<const void* const>(planes, channelsUsed),
+                   reduceFirst || scheme == csCMYK ? width : rowLength);
     }
     RowProgress(static_cast<std::uint32_t>(r), static_cast<std::uint32_t>(height));
   }

@@ -25,6 +25,9 @@ class TPSDGraphic : public TReaderGraphic {
 
   // Large-document files (version 2) are refused with the invalid-format message.
   void LoadFromStream(TStream& Stream) override;
+
+ protected:
+  const char* FormatName() const override;
 };
 
 }  // namespace vumo

@@ -3,6 +3,9 @@
 #include <algorithm>
 #include <limits>
 
+#include "formats/messages.h"
+#include "pixels/image_limits.h"
+
 namespace vumo {
 
 VUMO_DEFINE_GRAPHIC_CLASS(TReaderGraphic, TBitmap::ClassInfo())
@@ -49,5 +52,59 @@ void TReaderGraphic::RowProgress(std::uint32_t Row, std::uint32_t RowCount) {
 }
 
 void TReaderGraphic::ApplyTargetPixelFormat() { SetPixelFormat(ColorManager.TargetPixelFormat()); }
+
+void TReaderGraphic::CheckImageSize(std::uint64_t width, std::uint64_t height, TPixelFormat format) {
+  const int bits = BitsPerPixelOf(format);
+  if (!ImageSizeAllowed(width, height, static_cast<std::uint64_t>(bits > 0 ? bits : 32))) RaiseTooLarge(width, height);
+}
+
+void TReaderGraphic::AllocateImage(std::uint64_t width, std::uint64_t height, TPixelFormat format) {
+  CheckImageSize(width, height, format);
+  SetPixelFormat(format);
+  SetSize(static_cast<int>(width), static_cast<int>(height));
+}
+
+void TReaderGraphic::AllocateImage(std::uint64_t width, std::uint64_t height) {
+  AllocateImage(width, height, ColorManager.TargetPixelFormat());
+}
+
+void TReaderGraphic::ConvertRowTo(int y, std::span<const void* const> sources, std::size_t sourceBytes) {
+  ColorManager.ConvertRow(sources, sourceBytes, ScanLine(y), BytesPerScanline(), static_cast<std::uint32_t>(Width()),
+                          0xFF);
+}
+
+void TReaderGraphic::RaiseInvalidImage() const {
+  throw EInvalidGraphic(FormatMessage(gesInvalidImage, FormatName()));
+}
+
+void TReaderGraphic::RaiseInvalidColorFormat() const {
+  throw EInvalidGraphic(FormatMessage(gesInvalidColorFormat, FormatName()));
+}
+
+void TReaderGraphic::RaiseStreamReadError() const {
+  throw EInvalidGraphic(FormatMessage(gesStreamReadError, FormatName()));
+}
+
+void TReaderGraphic::RaiseUnsupported(const char* feature) const {
+  throw EInvalidGraphic(FormatMessage(gesUnsupportedFeature, feature, FormatName()));
+}
+
+void TReaderGraphic::Raise(const char* message, const char* name) const { RaiseNamed(message, name ? name : FormatName()); }
+
+void TReaderGraphic::RaiseNamed(const char* message, const char* name) {
+  throw EInvalidGraphic(FormatMessage(message, name));
+}
+
+const std::uint8_t* TReaderGraphic::ReadHeaderBytes(TStream& Stream, std::size_t size) {
+  header_.assign(size, 0);
+  return Stream.Read(header_.data(), size) == size ? header_.data() : nullptr;
+}
+
+void TReaderGraphic::RaiseReadError() { throw EReadError(kStreamReadError); }
+
+void TReaderGraphic::RaiseTooLarge(std::uint64_t width, std::uint64_t height) {
+  throw EInvalidGraphic(FormatMessage(kImageTooLarge, static_cast<unsigned>(std::min<std::uint64_t>(width, UINT32_MAX)),
+                                      static_cast<unsigned>(std::min<std::uint64_t>(height, UINT32_MAX))));
+}
 
 }  // namespace vumo

@@ -3,7 +3,9 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <string>
+#include <vector>
 
 #include "formats/bitmap.h"
 #include "pixels/color_manager.h"
@@ -19,6 +21,10 @@ class TReaderGraphic : public TBitmap {
 
   // Opens the file, runs the stream test, closes it; false when the file cannot be opened.
   static bool CanLoadFile(const std::string& FileName, bool (*CanLoadStream)(TStream&));
+  // The stream test of most readers: true when more than `headerSize` bytes are left and
+  // `test` accepts the first `headerSize` of them. The stream's position is kept.
+  template <typename Test>
+  static bool TestHeader(TStream& Stream, std::size_t headerSize, Test test);
   // The base reads no format.
   static bool CanLoad(TStream&) { return false; }
 
@@ -42,6 +48,59 @@ class TReaderGraphic : public TBitmap {
   void RowProgress(std::uint32_t Row, std::uint32_t RowCount);  // notify running, move ProgressRect down
   // Sets the bitmap's pixel format from the colour manager's target.
   void ApplyTargetPixelFormat();
+
+  // The one way a reader makes its bitmap: the size is checked against the limits for the
+  // pixel format before anything is allocated, then format and size are set.
+  void AllocateImage(std::uint64_t width, std::uint64_t height, TPixelFormat format);
+  // ... in the colour manager's target format.
+  void AllocateImage(std::uint64_t width, std::uint64_t height);
+  // Refuses a size beyond the limits, for readers that allocate buffers before the bitmap.
+  static void CheckImageSize(std::uint64_t width, std::uint64_t height, TPixelFormat format = pf32bit);
+
+  // Converts `count` pixels (the bitmap's width by default) of one decoded row into scanline
+  // `y`, telling the colour manager how long each source buffer and the scanline are.
+  void ConvertRowTo(int y, std::span<const void* const> sources, std::size_t sourceBytes);
+  void ConvertRowTo(int y, const void* source, std::size_t sourceBytes) {
+    const void* const sources[1] = {source};
+    ConvertRowTo(y, std::span<const void* const>(sources, 1), sourceBytes);
+  }
+
+  // The format's name where the shared messages say "%s".
+  virtual const char* FormatName() const { return ""; }
+  // The shared reader errors, with the format's name.
+  [[noreturn]] void RaiseInvalidImage() const;
+  [[noreturn]] void RaiseInvalidColorFormat() const;
+  [[noreturn]] void RaiseStreamReadError() const;  // the format's own "Stream read error in %s file."
+  [[noreturn]] void RaiseUnsupported(const char* feature) const;
+  [[noreturn]] static void RaiseReadError();  // the stream's "Stream read error": the file ends early
+  [[noreturn]] static void RaiseTooLarge(std::uint64_t width, std::uint64_t height);
+  // Any other reader message: "%s" takes `name`, or the format's name.
+  [[noreturn]] void Raise(const char* message, const char* name = nullptr) const;
+
+ public:
+  // The same for a reader's helpers outside the class.
+  [[noreturn]] static void RaiseNamed(const char* message, const char* name);
+
+ protected:
+
+  // Reads the header's `size` bytes at the stream's position once per load; null when the
+  // stream ends first. The load parses them again from HeaderBytes() instead of the stream.
+  const std::uint8_t* ReadHeaderBytes(TStream& Stream, std::size_t size);
+  const std::uint8_t* HeaderBytes() const { return header_.data(); }
+
+ private:
+  std::vector<std::uint8_t> header_;
 };
+
+template <typename Test>
+bool TReaderGraphic::TestHeader(TStream& Stream, std::size_t headerSize, Test test) {
+  const std::int64_t start = Stream.Position();
+  bool result = false;
+  std::vector<std::uint8_t> header(headerSize);
+  if (Stream.Remaining() > static_cast<std::int64_t>(headerSize) && Stream.Read(header.data(), headerSize) == headerSize)
+    result = test(static_cast<const std::uint8_t*>(header.data()));
+  Stream.SetPosition(start);
+  return result;
+}
 
 }  // namespace vumo

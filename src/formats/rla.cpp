@@ -7,7 +7,7 @@
 #include <cstring>
 #include <vector>
 
-#include "formats/byte_order.h"
+#include "pixels/byte_order.h"
 #include "formats/messages.h"
 #include "pixels/decoders.h"
 #include "pixels/image_limits.h"
@@ -21,8 +21,6 @@ constexpr std::size_t kChannelSpaceOffset = 580, kChannelSpaceSize = 32;
 constexpr std::size_t kBitsOffset = 658;
 
 std::int16_t BigEndianSigned16(const std::uint8_t* p) { return static_cast<std::int16_t>(BigEndian16(p)); }
-
-constexpr TConversionOptions kSwapBigEndian = std::endian::native == std::endian::little ? cvSwapBytes : 0;
 
 // A fixed text field: up to its first zero byte, lower case, surrounding blanks dropped.
 std::string FieldText(const std::uint8_t* field, std::size_t size) {
@@ -70,16 +68,10 @@ void InterleaveBytePlanes(std::uint8_t* row, std::uint8_t* scratch, std::uint32_
 VUMO_DEFINE_GRAPHIC_CLASS(TRLAGraphic, TReaderGraphic::ClassInfo())
 
 bool TRLAGraphic::CanLoad(TStream& Stream) {
-  const std::int64_t start = Stream.Position();
-  bool result = false;
-  std::uint8_t header[kHeaderSize];
-  if (Stream.Remaining() > static_cast<std::int64_t>(kHeaderSize) &&
-      Stream.Read(header, sizeof header) == sizeof header) {
+  return TestHeader(Stream, kHeaderSize, [](const std::uint8_t* header) {
     const std::string space = FieldText(header + kChannelSpaceOffset, kChannelSpaceSize);
-    result = BigEndian16(header + 26) == 0xFFFE && (space == "rgb" || space == "xyz");
-  }
-  Stream.SetPosition(start);
-  return result;
+    return BigEndian16(header + 26) == 0xFFFE && (space == "rgb" || space == "xyz");
+  });
 }
 
 bool TRLAGraphic::CanLoad(const std::string& FileName) {
@@ -88,8 +80,8 @@ bool TRLAGraphic::CanLoad(const std::string& FileName) {
 
 bool TRLAGraphic::ReadImageProperties(TStream& Stream, unsigned ImageIndex) {
   TReaderGraphic::ReadImageProperties(Stream, ImageIndex);
-  std::uint8_t header[kHeaderSize];
-  if (Stream.Read(header, sizeof header) != sizeof header) return false;
+  const std::uint8_t* header = ReadHeaderBytes(Stream, kHeaderSize);
+  if (!header) return false;
   TImageProperties& p = ImageProperties;
   p.Options = ioBigEndian;
   const unsigned colourChannels = header[21];
@@ -122,39 +114,34 @@ void TRLAGraphic::LoadFromStream(TStream& Stream) {
   TImageProperties& p = ImageProperties;
   StartProgress(gesTransfering);
 
-  ColorManager.SetSourceSamplesPerPixel(p.SamplesPerPixel);
-  ColorManager.SetTargetSamplesPerPixel(p.SamplesPerPixel);
-  ColorManager.SetSourceBitsPerSample(p.BitsPerSample);
-  ColorManager.SetTargetBitsPerSample(std::min<std::uint8_t>(p.BitsPerSample, 8));
-  ColorManager.SetSourceColorScheme(p.ColorScheme);
-  ColorManager.SetTargetColorScheme(p.ColorScheme == csRGBA ? csBGRA : csBGR);
-  ColorManager.SetSourceOptions(p.BitsPerSample > 8 ? kSwapBigEndian : 0);
-  ApplyTargetPixelFormat();
-  // A reader loaded before keeps its colour manager, so a file without gamma clears it.
-  ColorManager.SetTargetOptions(static_cast<TConversionOptions>(ColorManager.TargetOptions() & ~cvApplyGamma));
+  TColorSetup colors;
+  colors.SourceScheme = p.ColorScheme;
+  colors.SourceBits = p.BitsPerSample;
+  colors.SourceSamples = p.SamplesPerPixel;
+  colors.SourceOptions = p.BitsPerSample > 8 ? kBigEndianSamples : 0;
+  colors.TargetScheme = p.ColorScheme == csRGBA ? csBGRA : csBGR;
+  colors.TargetBits = std::min<std::uint8_t>(p.BitsPerSample, 8);
+  colors.TargetSamples = p.SamplesPerPixel;
+  // A reader loaded before keeps its colour manager's gamma table; a file without gamma
+  // simply does not ask for it.
   if (p.FileGamma != 1.0f) {
     ColorManager.SetGamma(p.FileGamma, 2.2f);
-    ColorManager.SetTargetOptions(ColorManager.TargetOptions() | cvApplyGamma);
+    colors.TargetOptions = cvApplyGamma;
     p.Options |= ioUseGamma;
   }
+  // A layout without a converter is refused before the picture is allocated.
+  ColorManager.Setup(colors);
   const unsigned channels = p.ColorScheme == csRGBA ? 4 : 3;
-  {
-    // An empty conversion selects the converter, so a layout without one is refused
-    // before the picture is allocated.
-    std::uint8_t probe[8] = {};
-    const void* planes[4] = {probe, probe, probe, probe};
-    ColorManager.ConvertRow(std::span<const void* const>(planes, channels), probe, 0, 0xFF);
-  }
 
   const std::uint32_t width = p.Width, height = p.Height;
-  if (!ImageSizeAllowed(width, height)) throw EInvalidGraphic(FormatMessage(kImageTooLarge, width, height));
+  CheckImageSize(width, height, ColorManager.TargetPixelFormat());
   const std::uint64_t available = StreamBytesFrom(Stream, BasePosition);
   if (kHeaderSize + 4 * std::uint64_t{height} > available) throw EReadError(kStreamReadError);
   std::vector<std::uint8_t> table(4 * std::size_t{height});
   Stream.SetPosition(BasePosition + static_cast<std::int64_t>(kHeaderSize));
   Stream.ReadBuffer(table.data(), table.size());
 
-  SetSize(static_cast<int>(width), static_cast<int>(height));
+  AllocateImage(width, height);
 
   const std::size_t bytesPerSample = p.BitsPerSample > 8 ? 2 : 1;
   const std::size_t rowBytes = std::size_t{width} * bytesPerSample;
@@ -188,8 +175,7 @@ void TRLAGraphic::LoadFromStream(TStream& Stream) {
       position += length;
     }
     const std::uint32_t target = p.BottomUp ? height - 1 - line : line;
-    ColorManager.ConvertRow(std::span<const void* const>(sources, channels), ScanLine(static_cast<int>(target)), width,
-                            0xFF);
+    ConvertRowTo(static_cast<int>(target), std::span<const void* const>(sources, channels), rowBytes);
     RowProgress(line, height);
   }
   decoder.DecodeEnd();

@@ -6,7 +6,7 @@
 #include <memory>
 #include <vector>
 
-#include "formats/byte_order.h"
+#include "pixels/byte_order.h"
 #include "formats/messages.h"
 #include "pixels/decoders.h"
 #include "pixels/image_limits.h"
@@ -18,29 +18,19 @@ constexpr std::uint16_t kSGIMagic = 474;
 constexpr std::size_t kHeaderSize = 512;
 
 
-// 16-bit samples keep the file's byte order through the decoders; the colour manager swaps
-// them where this machine's order differs.
-constexpr TConversionOptions kSwapBigEndian = std::endian::native == std::endian::little ? cvSwapBytes : 0;
-
-[[noreturn]] void Fail(const char* message) { throw EInvalidGraphic(FormatMessage(message, gesSGI)); }
-
 }  // namespace
 
 VUMO_DEFINE_GRAPHIC_CLASS(TSGIGraphic, TReaderGraphic::ClassInfo())
 
 bool TSGIGraphic::CanLoad(TStream& Stream) {
-  const std::int64_t start = Stream.Position();
-  bool result = false;
-  std::uint8_t header[6];
-  if (Stream.Remaining() > static_cast<std::int64_t>(kHeaderSize) &&
-      Stream.Read(header, sizeof header) == sizeof header) {
+  return TestHeader(Stream, kHeaderSize, [](const std::uint8_t* header) {
     const unsigned dimension = BigEndian16(header + 4);
-    result = BigEndian16(header) == kSGIMagic && (header[3] == 1 || header[3] == 2) && dimension >= 1 &&
-             dimension <= 3;
-  }
-  Stream.SetPosition(start);
-  return result;
+    return BigEndian16(header) == kSGIMagic && (header[3] == 1 || header[3] == 2) && dimension >= 1 &&
+           dimension <= 3;
+  });
 }
+
+const char* TSGIGraphic::FormatName() const { return gesSGI; }
 
 bool TSGIGraphic::CanLoad(const std::string& FileName) {
   return CanLoadFile(FileName, [](TStream& stream) { return CanLoad(stream); });
@@ -48,8 +38,8 @@ bool TSGIGraphic::CanLoad(const std::string& FileName) {
 
 bool TSGIGraphic::ReadImageProperties(TStream& Stream, unsigned ImageIndex) {
   TReaderGraphic::ReadImageProperties(Stream, ImageIndex);
-  std::uint8_t header[12];
-  if (Stream.Read(header, sizeof header) != sizeof header || BigEndian16(header) != kSGIMagic) return false;
+  const std::uint8_t* header = ReadHeaderBytes(Stream, kHeaderSize);
+  if (!header || BigEndian16(header) != kSGIMagic) return false;
   TImageProperties& p = ImageProperties;
   p.Options = ioBigEndian;
   p.BitsPerSample = static_cast<std::uint8_t>(8 * header[3]);
@@ -64,21 +54,23 @@ bool TSGIGraphic::ReadImageProperties(TStream& Stream, unsigned ImageIndex) {
 
 void TSGIGraphic::LoadFromStream(TStream& Stream) {
   BeginLoad(Stream);
-  if (!ReadImageProperties(Stream, 0)) Fail(gesInvalidImage);
+  if (!ReadImageProperties(Stream, 0)) {
+    // A file shorter than its header is a short read, not a foreign format.
+    if (Stream.Size() - BasePosition >= 12 && BigEndian16(HeaderBytes()) == kSGIMagic) RaiseReadError();
+    RaiseInvalidImage();
+  }
   const TImageProperties& p = ImageProperties;
-  Stream.SetPosition(BasePosition);
   StartProgress(gesPreparing);
 
-  std::uint8_t header[kHeaderSize];
-  Stream.ReadBuffer(header, sizeof header);
+  const std::uint8_t* header = HeaderBytes();
   const unsigned bytesPerSample = header[3];
-  if (bytesPerSample != 1 && bytesPerSample != 2) Fail(gesInvalidColorFormat);
+  if (bytesPerSample != 1 && bytesPerSample != 2) RaiseInvalidColorFormat();
   // Grey images may carry a second (alpha) channel, which is not shown; more than four
   // channels have no bitmap layout.
-  if (p.SamplesPerPixel == 0 || p.SamplesPerPixel > 4) Fail(gesInvalidColorFormat);
+  if (p.SamplesPerPixel == 0 || p.SamplesPerPixel > 4) RaiseInvalidColorFormat();
   const std::uint32_t width = p.Width, height = p.Height;
-  if (width == 0 || height == 0) Fail(gesInvalidImage);
-  if (!ImageSizeAllowed(width, height)) throw EInvalidGraphic(FormatMessage(kImageTooLarge, width, height));
+  if (width == 0 || height == 0) RaiseInvalidImage();
+  CheckImageSize(width, height);
 
   const bool grey = p.ColorScheme == csIndexed;
   const unsigned channelsRead = grey ? 1 : p.SamplesPerPixel;
@@ -89,7 +81,7 @@ void TSGIGraphic::LoadFromStream(TStream& Stream) {
   std::vector<std::uint32_t> starts, lengths;
   if (p.Compression == ctRLE) {
     const std::size_t entries = std::size_t{height} * p.SamplesPerPixel;
-    if (kHeaderSize + 8 * std::uint64_t{entries} > available) Fail(gesStreamReadError);
+    if (kHeaderSize + 8 * std::uint64_t{entries} > available) RaiseStreamReadError();
     std::vector<std::uint8_t> tables(8 * entries);
     Stream.ReadBuffer(tables.data(), tables.size());
     starts.resize(entries);
@@ -99,19 +91,20 @@ void TSGIGraphic::LoadFromStream(TStream& Stream) {
       lengths[i] = BigEndian32(&tables[4 * (entries + i)]);
     }
   } else if (kHeaderSize + std::uint64_t{rowBytes} * height * channelsRead > available) {
-    Fail(gesStreamReadError);
+    RaiseStreamReadError();
   }
 
-  ColorManager.SetSourceOptions(kSwapBigEndian);
-  ColorManager.SetSourceBitsPerSample(p.BitsPerSample);
-  ColorManager.SetTargetBitsPerSample(8);
-  ColorManager.SetSourceSamplesPerPixel(static_cast<std::uint8_t>(channelsRead));
-  ColorManager.SetTargetSamplesPerPixel(static_cast<std::uint8_t>(channelsRead));
-  ColorManager.SetSourceColorScheme(grey ? csIndexed : p.ColorScheme);
-  ColorManager.SetTargetColorScheme(grey ? csIndexed : p.ColorScheme == csRGBA ? csBGRA : csBGR);
-  ApplyTargetPixelFormat();
+  TColorSetup colors;
+  colors.SourceScheme = grey ? csIndexed : p.ColorScheme;
+  colors.SourceBits = p.BitsPerSample;
+  colors.SourceSamples = static_cast<std::uint8_t>(channelsRead);
+  // 16-bit samples keep the file's byte order through the decoders.
+  colors.SourceOptions = kBigEndianSamples;
+  colors.TargetScheme = grey ? csIndexed : p.ColorScheme == csRGBA ? csBGRA : csBGR;
+  colors.TargetSamples = static_cast<std::uint8_t>(channelsRead);
+  ColorManager.Setup(colors);
   if (grey) SetPalette(ColorManager.CreateGrayPalette(false));
-  SetSize(static_cast<int>(width), static_cast<int>(height));
+  AllocateImage(width, height);
 
   Progress(psEnding, 100, true, ProgressRect, "");
   StartProgress(gesTransfering);
@@ -151,8 +144,7 @@ void TSGIGraphic::LoadFromStream(TStream& Stream) {
       std::uint8_t* dest = plane;
       decoder->Decode(source, dest, static_cast<std::int32_t>(got), static_cast<std::int32_t>(rowBytes));
     }
-    ColorManager.ConvertRow(std::span<const void* const>(sources, channelsRead),
-                            ScanLine(static_cast<int>(height - 1 - row)), width, 0xFF);
+    ConvertRowTo(static_cast<int>(height - 1 - row), std::span<const void* const>(sources, channelsRead), rowBytes);
     RowProgress(row, height);
   }
   if (decoder) decoder->DecodeEnd();

@@ -45,12 +45,12 @@ TFileStream::TFileStream(const std::string& fileName) : fileName_(fileName) {
   // regular files are read: a folder opens for reading here and claims a size of up to
   // 2^63 bytes, and devices and pipes have no size at all.
   const int fd = ::open(fileName.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0) throw EFOpenError(FormatMessage("Cannot open file \"%s\". %s", fileName.c_str(), std::strerror(errno)));
+  if (fd < 0) throw EFOpenError(FormatMessage(kCannotOpenFile, fileName.c_str(), std::strerror(errno)));
   struct stat info {};
   const char* refusal = nullptr;
   if (::fstat(fd, &info) != 0) refusal = std::strerror(errno);
   else if (S_ISDIR(info.st_mode)) refusal = std::strerror(EISDIR);
-  else if (!S_ISREG(info.st_mode)) refusal = "Not a regular file";
+  else if (!S_ISREG(info.st_mode)) refusal = kNotARegularFile;
   if (refusal == nullptr) {
     const int flags = ::fcntl(fd, F_GETFL);
     if (flags == -1 || ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) == -1) refusal = std::strerror(errno);
@@ -61,7 +61,7 @@ TFileStream::TFileStream(const std::string& fileName) : fileName_(fileName) {
   }
   if (refusal != nullptr) {
     ::close(fd);
-    throw EFOpenError(FormatMessage("Cannot open file \"%s\". %s", fileName.c_str(), refusal));
+    throw EFOpenError(FormatMessage(kCannotOpenFile, fileName.c_str(), refusal));
   }
   // Large reads bypass stdio's buffer; small header reads profit from it.
   std::setvbuf(file_, nullptr, _IOFBF, 1 << 16);

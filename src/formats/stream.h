@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "formats/messages.h"
 #include "pixels/errors.h"
 
 namespace vumo {
@@ -21,8 +22,6 @@ class EFOpenError : public Exception {
  public:
   using Exception::Exception;
 };
-
-inline constexpr const char* kStreamReadError = "Stream read error";
 
 enum class TSeekOrigin { soBeginning, soCurrent, soEnd };
 
@@ -43,6 +42,8 @@ class TStream {
   }
   // Reads exactly count bytes or raises EReadError "Stream read error".
   void ReadBuffer(void* buffer, std::size_t count);
+  // The whole stream's bytes where it holds them in memory, else null.
+  virtual const std::uint8_t* Memory() const { return nullptr; }
 };
 
 // A read-only view of bytes owned elsewhere, or of its own copy.
@@ -56,7 +57,7 @@ class TMemoryStream : public TStream {
   std::int64_t Seek(std::int64_t offset, TSeekOrigin origin) override;
   std::int64_t Size() override { return static_cast<std::int64_t>(size_); }
 
-  const std::uint8_t* Memory() const { return data_; }
+  const std::uint8_t* Memory() const override { return data_; }
 
  private:
   std::vector<std::uint8_t> owned_;

@@ -5,6 +5,7 @@
 #include <memory>
 #include <vector>
 
+#include "formats/byte_source.h"
 #include "formats/messages.h"
 #include "pixels/decoders.h"
 #include "pixels/image_limits.h"
@@ -41,29 +42,25 @@ struct TTargaHeader {
   std::size_t BytesPerMapEntry() const { return (ColorMapEntrySize + 7u) / 8u; }
 };
 
-TTargaHeader ReadHeader(TStream& stream) {
-  std::uint8_t b[kHeaderSize];
-  stream.ReadBuffer(b, sizeof b);
+TTargaHeader ParseHeader(const std::uint8_t* b) {
   TTargaHeader h;
   h.IdLength = b[0];
   h.ColorMapType = b[1];
   h.ImageType = b[2];
-  h.ColorMapOrigin = static_cast<std::uint16_t>(b[3] | (b[4] << 8));
-  h.ColorMapLength = static_cast<std::uint16_t>(b[5] | (b[6] << 8));
+  h.ColorMapOrigin = LittleEndian16(b + 3);
+  h.ColorMapLength = LittleEndian16(b + 5);
   h.ColorMapEntrySize = b[7];
-  h.Width = static_cast<std::uint16_t>(b[12] | (b[13] << 8));
-  h.Height = static_cast<std::uint16_t>(b[14] | (b[15] << 8));
+  h.Width = LittleEndian16(b + 12);
+  h.Height = LittleEndian16(b + 14);
   h.PixelSize = b[16];
   h.Descriptor = b[17];
   return h;
 }
 
-[[noreturn]] void RaiseReadError() { throw EReadError(kStreamReadError); }
-
 TLogPalette PaletteFrom16BitEntries(const std::uint8_t* map, std::size_t count) {
   TLogPalette palette(std::min<std::size_t>(count, 256));
   for (std::size_t i = 0; i < palette.size(); ++i) {
-    const unsigned w = map[2 * i] | (map[2 * i + 1] << 8);
+    const unsigned w = LittleEndian16(map + 2 * i);
     palette[i].peRed = static_cast<std::uint8_t>((w & 0x7C00u) >> 7);
     palette[i].peGreen = static_cast<std::uint8_t>((w & 0x03E0u) >> 2);
     palette[i].peBlue = static_cast<std::uint8_t>((w & 0x001Fu) << 3);
@@ -99,81 +96,18 @@ void ReversePixels(std::uint8_t* row, std::size_t count, std::size_t pixelBytes)
   }
 }
 
-// The read-ahead of the run-length rows: each row sees up to `window` bytes from the logical
-// stream position, exactly what one read of twice the row size would return, and the
-// position then moves just past what the decoder used. Memory streams are decoded in place;
-// other streams are read in large blocks instead of once per row.
-class TReadAhead {
- public:
-  TReadAhead(TStream& stream, std::size_t window)
-      : stream_(stream), memory_(dynamic_cast<TMemoryStream*>(&stream)), window_(window),
-        position_(stream.Position()) {
-    if (!memory_) buffer_.resize(std::max<std::size_t>(window * 4, std::size_t{1} << 18));
-  }
-
-  // The bytes the next row may read.
-  const std::uint8_t* Data(std::size_t& size) {
-    if (memory_) {
-      const auto total = static_cast<std::size_t>(memory_->Size());
-      const auto at = static_cast<std::size_t>(position_);
-      size = at < total ? std::min(window_, total - at) : 0;
-      return memory_->Memory() + std::min(at, total);
-    }
-    if (end_ - begin_ < window_ && !exhausted_) {
-      std::memmove(buffer_.data(), buffer_.data() + begin_, end_ - begin_);
-      end_ -= begin_;
-      begin_ = 0;
-      while (end_ < buffer_.size()) {
-        const std::size_t got = stream_.Read(buffer_.data() + end_, buffer_.size() - end_);
-        if (got == 0) {
-          exhausted_ = true;
-          break;
-        }
-        end_ += got;
-      }
-    }
-    size = std::min(window_, end_ - begin_);
-    return buffer_.data() + begin_;
-  }
-
-  void Consume(std::size_t count) {
-    position_ += static_cast<std::int64_t>(count);
-    if (!memory_) begin_ += count;
-  }
-
-  // Leaves the stream where per-row reads would have left it.
-  void SyncStream() { stream_.SetPosition(position_); }
-
- private:
-  TStream& stream_;
-  TMemoryStream* memory_;
-  std::size_t window_;
-  std::int64_t position_;
-  std::vector<std::uint8_t> buffer_;
-  std::size_t begin_ = 0;
-  std::size_t end_ = 0;
-  bool exhausted_ = false;
-};
-
 }  // namespace
 
 bool TTargaGraphic::CanLoad(TStream& Stream) {
-  const std::int64_t start = Stream.Position();
-  if (Stream.Remaining() <= static_cast<std::int64_t>(kHeaderSize)) return false;
-  bool result = false;
-  try {
-    const TTargaHeader h = ReadHeader(Stream);
+  return TestHeader(Stream, kHeaderSize, [](const std::uint8_t* bytes) {
+    const TTargaHeader h = ParseHeader(bytes);
     const std::uint8_t type = h.ImageType;
     const bool typeKnown = type <= 3 || (type >= 9 && type <= 11);
     const std::uint8_t entry = h.ColorMapEntrySize;
     const std::uint8_t pixel = h.PixelSize;
-    result = typeKnown && h.ColorMapType <= 1 && (entry == 15 || entry == 16 || entry == 24 || entry == 32) &&
-             (pixel == 8 || pixel == 15 || pixel == 16 || pixel == 24 || pixel == 32);
-  } catch (const EReadError&) {
-    result = false;
-  }
-  Stream.SetPosition(start);
-  return result;
+    return typeKnown && h.ColorMapType <= 1 && (entry == 15 || entry == 16 || entry == 24 || entry == 32) &&
+           (pixel == 8 || pixel == 15 || pixel == 16 || pixel == 24 || pixel == 32);
+  });
 }
 
 bool TTargaGraphic::CanLoad(const std::string& FileName) {
@@ -182,7 +116,9 @@ bool TTargaGraphic::CanLoad(const std::string& FileName) {
 
 bool TTargaGraphic::ReadImageProperties(TStream& Stream, unsigned ImageIndex) {
   TReaderGraphic::ReadImageProperties(Stream, ImageIndex);
-  const TTargaHeader h = ReadHeader(Stream);
+  const std::uint8_t* bytes = ReadHeaderBytes(Stream, kHeaderSize);
+  if (!bytes) RaiseReadError();
+  const TTargaHeader h = ParseHeader(bytes);
   TImageProperties& p = ImageProperties;
   p.Width = h.Width;
   p.Height = h.Height;
@@ -224,22 +160,24 @@ bool TTargaGraphic::ReadImageProperties(TStream& Stream, unsigned ImageIndex) {
 void TTargaGraphic::LoadFromStream(TStream& Stream) {
   BeginLoad(Stream);
   ReadImageProperties(Stream, 0);
-  Stream.SetPosition(BasePosition);
   StartProgress(gesPreparing);
 
-  const TTargaHeader h = ReadHeader(Stream);
+  const TTargaHeader h = ParseHeader(HeaderBytes());
   Stream.Seek(h.IdLength, TSeekOrigin::soCurrent);
 
   const TImageProperties& p = ImageProperties;
   const bool grayAlpha = p.ColorScheme == csGrayAlpha;
-  ColorManager.SetSourceSamplesPerPixel(p.SamplesPerPixel);
+  TColorSetup colors;
+  colors.SourceScheme = p.ColorScheme;
+  colors.SourceBits = p.BitsPerSample;
+  colors.SourceSamples = p.SamplesPerPixel;
   // Grey with alpha is widened to 32-bit pixels so that the alpha byte is kept as in 32-bit files.
-  ColorManager.SetTargetSamplesPerPixel(grayAlpha ? 4 : p.SamplesPerPixel);
-  ColorManager.SetSourceColorScheme(p.ColorScheme);
-  ColorManager.SetSourceOptions(0);
-  ColorManager.SetTargetColorScheme(grayAlpha ? csBGRA : csBGR);
-  ColorManager.SetSourceBitsPerSample(p.BitsPerSample);
-  ColorManager.SetTargetBitsPerSample(p.BitsPerSample);
+  colors.TargetScheme = grayAlpha ? csBGRA : csBGR;
+  colors.TargetBits = p.BitsPerSample;
+  colors.TargetSamples = grayAlpha ? 4 : p.SamplesPerPixel;
+  // Rows are decoded straight into the bitmap: only its pixel format and the palettes come
+  // from the colour manager.
+  ColorManager.Configure(colors);
   ApplyTargetPixelFormat();
 
   if (h.ColorMapType == 1 || h.GrayType()) {
@@ -278,7 +216,7 @@ void TTargaGraphic::LoadFromStream(TStream& Stream) {
     if (!needed || *needed > static_cast<std::size_t>(Stream.Remaining())) RaiseReadError();
   }
 
-  SetSize(h.Width, h.Height);
+  AllocateImage(h.Width, h.Height, PixelFormat());
   EndProgress();
   StartProgress(gesTransfering);
 
@@ -286,10 +224,13 @@ void TTargaGraphic::LoadFromStream(TStream& Stream) {
   const bool hasData = !Empty() && (h.RawType() || h.RunLengthType());
   std::vector<std::uint8_t> row(hasData && grayAlpha ? rowBytes : 0);
   std::unique_ptr<TTargaRLEDecoder> decoder;
-  std::unique_ptr<TReadAhead> readAhead;
+  // Each run-length row sees up to twice its size ahead, and the position then moves just
+  // past what the decoder used.
+  std::unique_ptr<TByteSource> source;
+  const std::size_t window = 2 * rowBytes;
   if (hasData && h.RunLengthType()) {
     decoder = std::make_unique<TTargaRLEDecoder>(h.PixelSize);
-    readAhead = std::make_unique<TReadAhead>(Stream, 2 * rowBytes);
+    source = std::make_unique<TByteSource>(Stream);
     decoder->DecodeInit();
   }
   for (std::size_t r = 0; r < height; ++r) {
@@ -297,11 +238,10 @@ void TTargaGraphic::LoadFromStream(TStream& Stream) {
       std::uint8_t* scanline = ScanLine(static_cast<int>(h.TopDown() ? r : height - 1 - r));
       std::uint8_t* dest = grayAlpha ? row.data() : scanline;
       if (decoder) {
-        std::size_t available = 0;
-        const std::uint8_t* const data = readAhead->Data(available);
-        const std::uint8_t* source = data;
-        decoder->Decode(source, dest, static_cast<std::int32_t>(available), static_cast<std::int32_t>(width));
-        readAhead->Consume(static_cast<std::size_t>(source - data));
+        const std::span<const std::uint8_t> data = source->Peek(window);
+        const std::uint8_t* packed = data.data();
+        decoder->Decode(packed, dest, static_cast<std::int32_t>(data.size()), static_cast<std::int32_t>(width));
+        source->Consume(static_cast<std::size_t>(packed - data.data()));
       } else {
         Stream.ReadBuffer(dest, rowBytes);
       }
@@ -313,7 +253,7 @@ void TTargaGraphic::LoadFromStream(TStream& Stream) {
   }
   if (decoder) {
     decoder->DecodeEnd();
-    readAhead->SyncStream();
+    source->Sync();
   }
   EndProgress();
 }

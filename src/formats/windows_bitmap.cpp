@@ -1,12 +1,14 @@
 // Reading Windows bitmap files into TBitmap.
 #include "formats/windows_bitmap.h"
 
+#include "formats/messages.h"
+
 #include <algorithm>
 #include <bit>
 #include <cstring>
 #include <vector>
 
-#include "formats/byte_order.h"
+#include "pixels/byte_order.h"
 #include "pixels/image_limits.h"
 
 namespace vumo {

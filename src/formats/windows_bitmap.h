@@ -9,10 +9,6 @@
 
 namespace vumo::dib {
 
-inline constexpr const char* kBitmapNotValid = "Bitmap image is not valid";
-inline constexpr const char* kBitmapCompressionNotSupported =
-    "Cannot load bitmap: JPEG-, PNG- and Huffman-compressed bitmaps are not supported.";
-
 enum : std::uint32_t { kRgb = 0, kRle8 = 1, kRle4 = 2, kBitfields = 3, kAlphaBitfields = 6 };
 
 struct TDibInfo {

@@ -15,19 +15,11 @@
 #include <limits>
 #include <vector>
 
+#include "pixels/messages.h"
+
 namespace vumo {
 
 namespace {
-
-// Every message the colour manager raises.
-constexpr const char* kInvalidBitsPerSample = "Color depth is invalid. Bits per sample must be 1, 2, 4, 8 or 16.";
-constexpr const char* kInvalidSampleCount = "Sample count per pixel does not correspond to the given color scheme.";
-constexpr const char* kInvalidSubsampling = "Subsampling value is invalid. Allowed are 1, 2 and 4.";
-constexpr const char* kInvalidVerticalSubsampling =
-    "Vertical subsampling value must be <= horizontal subsampling value.";
-constexpr const char* kIndexedNotIndexed =
-    "Conversion between indexed and non-indexed pixel formats is not supported.";
-constexpr const char* kNoConversionMethod = "Color conversion failed. Could not find a proper method.";
 
 [[noreturn]] void Fail(const char* message) { throw EColorConversionError(message); }
 
@@ -864,6 +856,41 @@ void TColorManager::ConvertRow(std::span<const void* const> Source, void* Target
   if ((Mask & reach) == 0) return;
   if (Source.empty() || !Source[0] || !Target) Fail(kNoConversionMethod);
   (this->*converter_)(Source, Target, Count, Mask);
+}
+
+void TColorManager::ConvertRow(std::span<const void* const> Source, std::size_t SourceBytes, void* Target,
+                               std::size_t TargetBytes, std::uint32_t Count, std::uint8_t Mask) {
+  // A planar source holds one sample of each pixel per buffer.
+  const std::uint64_t sourceSamples = Source.size() > 1 ? 1 : sourceSamplesPerPixel_;
+  const std::uint64_t sourceNeed = (std::uint64_t{Count} * sourceBitsPerSample_ * sourceSamples + 7) / 8;
+  // What a converter writes is a pixel of the target's bitmap format.
+  const int targetBits = BitsPerPixelOf(TargetPixelFormat());
+  const std::uint64_t targetPixelBits =
+      targetBits > 0 ? static_cast<std::uint64_t>(targetBits) : std::uint64_t{targetBitsPerSample_} * targetSamplesPerPixel_;
+  const std::uint64_t targetNeed = (std::uint64_t{Count} * targetPixelBits + 7) / 8;
+  if (sourceNeed > SourceBytes || targetNeed > TargetBytes) Fail(kRowBufferTooShort);
+  ConvertRow(Source, Target, Count, Mask);
+}
+
+void TColorManager::Setup(const TColorSetup& setup) {
+  Configure(setup);
+  Validate();
+}
+
+void TColorManager::Configure(const TColorSetup& setup) {
+  SetSourceColorScheme(setup.SourceScheme);
+  SetSourceBitsPerSample(setup.SourceBits);
+  SetSourceSamplesPerPixel(setup.SourceSamples);
+  SetSourceOptions(setup.SourceOptions);
+  SetTargetColorScheme(setup.TargetScheme);
+  SetTargetBitsPerSample(setup.TargetBits);
+  SetTargetSamplesPerPixel(setup.TargetSamples);
+  SetTargetOptions(setup.TargetOptions);
+}
+
+void TColorManager::Validate() {
+  if (changed_) PrepareConversion();
+  if (!converter_) Fail(kNoConversionMethod);
 }
 
 void TColorManager::PrepareConversion() {

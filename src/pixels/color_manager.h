@@ -5,6 +5,7 @@
 #include <span>
 #include <vector>
 
+#include "pixels/byte_order.h"
 #include "pixels/errors.h"
 #include "pixels/image_properties.h"
 #include "pixels/palette.h"
@@ -19,6 +20,22 @@ inline constexpr TConversionOptions cvApplyGamma = 1 << 1;
 inline constexpr TConversionOptions cvSwapBytes = 1 << 2;
 inline constexpr TConversionOptions cvLabScaledLightness = 1 << 3;
 inline constexpr TConversionOptions cvLabChromaOffset = 1 << 4;
+
+// The source option for 16-bit samples kept in a file's byte order.
+inline constexpr TConversionOptions kBigEndianSamples = kSwapBigEndian ? cvSwapBytes : 0;
+inline constexpr TConversionOptions kLittleEndianSamples = kSwapLittleEndian ? cvSwapBytes : 0;
+
+// Everything that decides a row conversion, given at once.
+struct TColorSetup {
+  TColorScheme SourceScheme = csRGB;
+  std::uint8_t SourceBits = 8;
+  std::uint8_t SourceSamples = 3;
+  TConversionOptions SourceOptions = 0;
+  TColorScheme TargetScheme = csBGR;
+  std::uint8_t TargetBits = 8;
+  std::uint8_t TargetSamples = 3;
+  TConversionOptions TargetOptions = 0;
+};
 
 enum TRawPaletteFormat : std::uint8_t {
   pfInterlaced8Triple = 0,
@@ -59,6 +76,15 @@ class TColorManager {
   void SetSourceOptions(TConversionOptions value) { sourceOptions_ = value; }
   void SetTargetOptions(TConversionOptions value) { targetOptions_ = value; }
 
+  // Sets the whole layout and selects the row converter, raising EColorConversionError
+  // when there is none: a reader learns before it allocates that it cannot show a layout.
+  void Setup(const TColorSetup& setup);
+  // Sets the whole layout without selecting a converter, for readers that take only the
+  // target pixel format and the palettes from the colour manager.
+  void Configure(const TColorSetup& setup);
+  // Selects the converter for the layout set so far, raising as Setup does.
+  void Validate();
+
   TPixelFormat SourcePixelFormat() const;
   TPixelFormat TargetPixelFormat() const;
 
@@ -70,6 +96,10 @@ class TColorManager {
     const void* const sources[1] = {Source};
     ConvertRow(std::span<const void* const>(sources, 1), Target, Count, Mask);
   }
+  // The same, told how many bytes each source buffer (each plane, when planar) and the
+  // target hold: a row that would read or write past them raises EColorConversionError.
+  void ConvertRow(std::span<const void* const> Source, std::size_t SourceBytes, void* Target, std::size_t TargetBytes,
+                  std::uint32_t Count, std::uint8_t Mask);
 
   // Data holds one buffer (interleaved formats) or three planes, each of ColorCount records.
   TLogPalette CreateColorPalette(std::span<const void* const> Data, TRawPaletteFormat DataFormat,

@@ -7,6 +7,8 @@
 #include <limits>
 #include <optional>
 
+#include "pixels/messages.h"
+
 namespace vumo {
 
 // A side longer than any format this program reads can describe in 16 bits, times four.
@@ -15,8 +17,6 @@ inline constexpr std::uint32_t kMaxImageSide = 262144;
 inline constexpr std::uint64_t kMaxPixelCount = std::uint64_t{1} << 28;
 // One gibibyte of pixel data for one bitmap.
 inline constexpr std::uint64_t kMaxBitmapBytes = std::uint64_t{1} << 30;
-
-inline constexpr const char* kImageTooLarge = "Cannot load image. The image is too large (%u x %u pixels).";
 
 // a * b, or nothing when the product does not fit.
 inline std::optional<std::size_t> CheckedMul(std::size_t a, std::size_t b) {

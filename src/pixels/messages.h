@@ -1,0 +1,21 @@
+// The message texts of the pixel conversion and decompression unit, in one table.
+#pragma once
+
+namespace vumo {
+
+// Colour manager.
+inline constexpr const char* kInvalidBitsPerSample = "Color depth is invalid. Bits per sample must be 1, 2, 4, 8 or 16.";
+inline constexpr const char* kInvalidSampleCount =
+    "Sample count per pixel does not correspond to the given color scheme.";
+inline constexpr const char* kInvalidSubsampling = "Subsampling value is invalid. Allowed are 1, 2 and 4.";
+inline constexpr const char* kInvalidVerticalSubsampling =
+    "Vertical subsampling value must be <= horizontal subsampling value.";
+inline constexpr const char* kIndexedNotIndexed =
+    "Conversion between indexed and non-indexed pixel formats is not supported.";
+inline constexpr const char* kNoConversionMethod = "Color conversion failed. Could not find a proper method.";
+inline constexpr const char* kRowBufferTooShort = "Color conversion failed. A row buffer is shorter than its pixels.";
+
+// Limits of what a file may ask to allocate.
+inline constexpr const char* kImageTooLarge = "Cannot load image. The image is too large (%u x %u pixels).";
+
+}  // namespace vumo
