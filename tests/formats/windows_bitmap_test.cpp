@@ -128,7 +128,7 @@ TEST(WindowsBitmap, BadSuiteFailsCleanly) {
   auto big = ReadFile(Fixture("pillow/bmp/b/reallybig.bmp"));
   EXPECT_EQ(ErrorOf(big), FormatMessage(kImageTooLarge, 3000000u, 2000000u));
   EXPECT_EQ(ErrorOf(ReadFile(Fixture("pillow/bmp/b/shortfile.bmp"))), kStreamReadError);
-  EXPECT_EQ(ErrorOf(ReadFile(Fixture("pillow/bmp/b/badplanes.bmp"))), dib::kBitmapNotValid);
+  EXPECT_EQ(ErrorOf(ReadFile(Fixture("pillow/bmp/b/badplanes.bmp"))), kBitmapNotValid);
 }
 
 TEST(WindowsBitmap, QuestionableSuiteLoadsOrFailsCleanly) {
@@ -158,8 +158,8 @@ TEST(WindowsBitmap, QuestionableSuiteLoadsOrFailsCleanly) {
   auto rgb24 = ToRgba8(LoadBytes(ReadFile(Fixture("pillow/bmp/g/rgb24.bmp"))));
   auto wide = Compare(ToRgba8(LoadBytes(ReadFile(Fixture("pillow/bmp/q/rgb32-111110.bmp")))), rgb24, 1);
   EXPECT_EQ(wide.pixelsOff, 0u);
-  EXPECT_EQ(ErrorOf(ReadFile(Fixture("pillow/bmp/q/rgb24jpeg.bmp"))), dib::kBitmapCompressionNotSupported);
-  EXPECT_EQ(ErrorOf(ReadFile(Fixture("pillow/bmp/q/rgb24png.bmp"))), dib::kBitmapCompressionNotSupported);
+  EXPECT_EQ(ErrorOf(ReadFile(Fixture("pillow/bmp/q/rgb24jpeg.bmp"))), kBitmapCompressionNotSupported);
+  EXPECT_EQ(ErrorOf(ReadFile(Fixture("pillow/bmp/q/rgb24png.bmp"))), kBitmapCompressionNotSupported);
 }
 
 TEST(WindowsBitmap, TruncationsFailCleanly) {
@@ -228,7 +228,7 @@ TEST(WindowsBitmap, BitfieldsOfAnyShape) {
   // Masks that are not one run of bits, or that overlap, or that are all empty.
   for (auto masks : {Masks({0x0F0F0000, 0xFF00, 0xFF, 0}), Masks({0xFFFF00, 0xFF00, 0xFF, 0}), Masks({0, 0, 0, 0})}) {
     layout.extra = masks;
-    EXPECT_EQ(ErrorOf(MakeBmp(layout)), dib::kBitmapNotValid);
+    EXPECT_EQ(ErrorOf(MakeBmp(layout)), kBitmapNotValid);
   }
 }
 
@@ -245,11 +245,11 @@ TEST(WindowsBitmap, PalettesShortLongAndCutOff) {
   EXPECT_EQ(bitmap.Palette()[2].peRed, 20);
   // An index past an explicit colour count.
   layout.pixels = {0, 1, 3, 0};
-  EXPECT_EQ(ErrorOf(MakeBmp(layout)), dib::kBitmapNotValid);
+  EXPECT_EQ(ErrorOf(MakeBmp(layout)), kBitmapNotValid);
   // A count far past the file is refused; a palette cut off by the end of the file is kept
   // as far as it goes, with black for the rest.
   layout.clrUsed = 0x12345678;
-  EXPECT_EQ(ErrorOf(MakeBmp(layout)), dib::kBitmapNotValid);
+  EXPECT_EQ(ErrorOf(MakeBmp(layout)), kBitmapNotValid);
   layout.clrUsed = 0;
   layout.extra = GreyPalette(2);
   layout.pixels = {0, 1, 0, 255};
@@ -275,21 +275,21 @@ TEST(WindowsBitmap, OffsetsAndSizesChecked) {
   EXPECT_EQ(ErrorOf(good), "");
   auto pastEnd = good;
   Put32(pastEnd, 10, 1000);
-  EXPECT_EQ(ErrorOf(pastEnd), dib::kBitmapNotValid);
+  EXPECT_EQ(ErrorOf(pastEnd), kBitmapNotValid);
   auto intoHeader = good;
   Put32(intoHeader, 10, 20);
-  EXPECT_EQ(ErrorOf(intoHeader), dib::kBitmapNotValid);
+  EXPECT_EQ(ErrorOf(intoHeader), kBitmapNotValid);
   auto huge = good;
   Put32(huge, 18, 100000);
   Put32(huge, 22, 100000);
   EXPECT_EQ(ErrorOf(huge), FormatMessage(kImageTooLarge, 100000u, 100000u));
   auto jpeg = good;
   Put32(jpeg, 30, 4);
-  EXPECT_EQ(ErrorOf(jpeg), dib::kBitmapCompressionNotSupported);
+  EXPECT_EQ(ErrorOf(jpeg), kBitmapCompressionNotSupported);
   auto notBmp = good;
   notBmp[0] = 'X';
-  EXPECT_EQ(ErrorOf(notBmp), dib::kBitmapNotValid);
-  EXPECT_EQ(ErrorOf({'B'}), dib::kBitmapNotValid);
+  EXPECT_EQ(ErrorOf(notBmp), kBitmapNotValid);
+  EXPECT_EQ(ErrorOf({'B'}), kBitmapNotValid);
   // A bitmap that starts part-way into its stream.
   std::vector<std::uint8_t> framed = good;
   framed.insert(framed.begin(), 5, 0xAA);
@@ -322,7 +322,7 @@ TEST(WindowsBitmap, RunLengthEscapesAndClipping) {
   EXPECT_EQ(bitmap.ScanLine(0)[0], 0);
   // Drawing above the top row.
   layout.pixels = {0, 2, 0, 5, 1, 1, 0, 1};
-  EXPECT_EQ(ErrorOf(MakeBmp(layout)), dib::kBitmapNotValid);
+  EXPECT_EQ(ErrorOf(MakeBmp(layout)), kBitmapNotValid);
   // RLE4 nibbles, high first, a run alternating its two colours.
   layout.bits = 4;
   layout.compression = dib::kRle4;
@@ -334,7 +334,7 @@ TEST(WindowsBitmap, RunLengthEscapesAndClipping) {
   EXPECT_EQ(rle4.ScanLine(0)[1], 0x10);
   // Run-length data is always stored bottom-up.
   layout.height = -1;
-  EXPECT_EQ(ErrorOf(MakeBmp(layout)), dib::kBitmapNotValid);
+  EXPECT_EQ(ErrorOf(MakeBmp(layout)), kBitmapNotValid);
 }
 
 TEST(WindowsBitmap, PictureLoadsEveryBitmapExtension) {
