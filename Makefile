@@ -6,7 +6,7 @@ SUDO     := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
 # Debian 12 packages the build, the tests and the benchmarks need.
 PACKAGES := g++ cmake make pkg-config qt6-base-dev libgl-dev zlib1g-dev \
-            libjpeg62-turbo-dev libgtest-dev libgmock-dev libbenchmark-dev libstb-dev
+            libjpeg62-turbo-dev libdeflate-dev libgtest-dev libgmock-dev libbenchmark-dev libstb-dev
 
 .PHONY: all deps configure build run test asan bench fuzz clean
 

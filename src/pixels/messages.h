@@ -15,6 +15,9 @@ inline constexpr const char* kIndexedNotIndexed =
 inline constexpr const char* kNoConversionMethod = "Color conversion failed. Could not find a proper method.";
 inline constexpr const char* kRowBufferTooShort = "Color conversion failed. A row buffer is shorter than its pixels.";
 
+// Decoders.
+inline constexpr const char* kLZ77Error = "LZ77 decompression error.";
+
 // Limits of what a file may ask to allocate.
 inline constexpr const char* kImageTooLarge = "Cannot load image. The image is too large (%u x %u pixels).";
 
