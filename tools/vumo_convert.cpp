@@ -135,14 +135,16 @@ void WriteFileWhole(const std::string& fileName, const std::vector<std::uint8_t>
   const std::string name = slash == std::string::npos ? fileName : fileName.substr(slash + 1);
   const std::string pending = folder + "." + name + ".XXXXXX";
   if (pending.size() >= sizeof gPendingFile) throw Exception(FormatMessage("Cannot create file \"%s\".", fileName.c_str()));
-  char temp[sizeof gPendingFile];
-  std::memcpy(temp, pending.c_str(), pending.size() + 1);
+  // The name is in place before the file exists, so a signal at any moment finds it.
+  std::memcpy(gPendingFile, pending.c_str(), pending.size() + 1);
   std::signal(SIGTERM, RemovePendingFile);
   std::signal(SIGINT, RemovePendingFile);
   std::signal(SIGXCPU, RemovePendingFile);
-  const int fd = mkstemp(temp);
-  if (fd < 0) throw Exception(FormatMessage("Cannot create file \"%s\".", fileName.c_str()));
-  std::memcpy(gPendingFile, temp, sizeof temp);
+  const int fd = mkstemp(gPendingFile);
+  if (fd < 0) {
+    gPendingFile[0] = 0;
+    throw Exception(FormatMessage("Cannot create file \"%s\".", fileName.c_str()));
+  }
   // mkstemp makes the file private; the output gets the modes any new file would.
   const mode_t mask = umask(0);
   umask(mask);
@@ -155,8 +157,8 @@ void WriteFileWhole(const std::string& fileName, const std::vector<std::uint8_t>
     if (ok) done += static_cast<std::size_t>(n);
   }
   ok = close(fd) == 0 && ok;
-  ok = ok && std::rename(temp, fileName.c_str()) == 0;
-  if (!ok) unlink(temp);
+  ok = ok && std::rename(gPendingFile, fileName.c_str()) == 0;
+  if (!ok) unlink(gPendingFile);
   gPendingFile[0] = 0;
   if (!ok) throw Exception(FormatMessage("Cannot write file \"%s\".", fileName.c_str()));
 }

@@ -201,6 +201,7 @@ TEST_F(Installed, ThumbnailerCommandThumbnailsEverySampleOrFailsCleanly) {
       fs::remove(cutOutput);
     } else {
       EXPECT_EQ(r.status, 1);
+      EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
       EXPECT_FALSE(fs::exists(cutOutput));
     }
     fs::remove(cut);
