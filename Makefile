@@ -2,13 +2,19 @@
 BUILD    ?= build
 ASAN_DIR ?= build-asan
 JOBS     ?= 2
+DEB_DIR  ?= build-deb
+PREFIX   ?= /usr/local
 SUDO     := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
-# Debian 12 packages the build, the tests and the benchmarks need.
+# Debian 12 packages the build, the tests and the benchmarks need. The install tests check
+# the desktop entry (desktop-file-utils), build a MIME database (shared-mime-info) and ask it
+# for each sample's type as file managers do (gio, in libglib2.0-bin); `make deb` lets
+# dpkg-shlibdeps (dpkg-dev) find the package's dependencies.
 PACKAGES := g++ cmake make pkg-config qt6-base-dev libgl-dev zlib1g-dev \
-            libjpeg62-turbo-dev libdeflate-dev libgtest-dev libgmock-dev libbenchmark-dev libstb-dev
+            libjpeg62-turbo-dev libdeflate-dev libgtest-dev libgmock-dev libbenchmark-dev libstb-dev \
+            desktop-file-utils shared-mime-info libglib2.0-bin dpkg-dev
 
-.PHONY: all deps configure build run test asan bench fuzz clean
+.PHONY: all deps configure build run test asan bench fuzz install deb clean
 
 all: build
 
@@ -39,8 +45,19 @@ asan: deps
 	cd $(ASAN_DIR) && QT_QPA_PLATFORM=offscreen ASAN_OPTIONS=detect_leaks=1 LSAN_OPTIONS=suppressions=$(CURDIR)/tools/lsan.supp UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
 	  ctest --output-on-failure -j$(JOBS)
 
+# `make install PREFIX=/usr DESTDIR=/tmp/stage`: the programs and their desktop files.
+install: configure
+	cmake --build $(BUILD) -j$(JOBS) --target vumo vumo-convert vumo_desktop_files
+	DESTDIR="$(DESTDIR)" cmake --install $(BUILD) --prefix $(PREFIX)
+
+# A release build of the programs alone, packaged as build-deb/vumo_VERSION_ARCH.deb.
+deb: deps
+	@[ -f $(DEB_DIR)/CMakeCache.txt ] || cmake -S . -B $(DEB_DIR) -DCMAKE_BUILD_TYPE=Release -DVUMO_TESTS=OFF -DVUMO_BENCH=OFF
+	cmake --build $(DEB_DIR) -j$(JOBS) --target vumo vumo-convert vumo_desktop_files
+	cd $(DEB_DIR) && cpack -G DEB
+
 bench: build
 	$(BUILD)/bench/vumo_bench
 
 clean:
-	rm -rf $(BUILD) $(ASAN_DIR)
+	rm -rf $(BUILD) $(ASAN_DIR) $(DEB_DIR)

@@ -1,14 +1,24 @@
 // vumo-convert: loads a picture exactly as the viewer does and writes it as an RGBA PNG,
-// or prints what its header says as JSON.
+// prints what its header says as JSON, writes a thumbnail for file managers, or lists the
+// MIME types of the registered formats for the desktop entry.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <exception>
 #include <string>
 
 #include "formats/bitmap_export.h"
+#include "formats/format_mime_types.h"
 #include "formats/format_registry.h"
 #include "formats/picture.h"
 #include "formats/reader_graphic.h"
+#include "tools/thumbnail.h"
 
 using namespace vumo;
 
@@ -22,7 +32,10 @@ constexpr int kExitEmpty = 3;
 int Usage() {
   std::fprintf(stderr,
                "Usage: vumo-convert INPUT OUTPUT.png\n"
-               "       vumo-convert --info INPUT\n");
+               "       vumo-convert --info INPUT\n"
+               "       vumo-convert --thumbnail SIZE INPUT OUTPUT.png\n"
+               "       vumo-convert --list-mime-types\n"
+               "       vumo-convert --list-thumbnail-mime-types\n");
   return kExitUsage;
 }
 
@@ -106,14 +119,87 @@ void PrintInfo(const TPicture& picture) {
   std::printf("\n}\n");
 }
 
+// File managers kill a thumbnailer that takes too long, and a full disk can stop any write:
+// the PNG goes to a hidden file beside the output and is renamed into place only when
+// complete, so the output is whole or untouched; a termination signal removes the hidden file.
+char gPendingFile[4096];
+
+void RemovePendingFile(int signal) {
+  if (gPendingFile[0]) unlink(gPendingFile);
+  _exit(128 + signal);
+}
+
+void WriteFileWhole(const std::string& fileName, const std::vector<std::uint8_t>& bytes) {
+  const std::size_t slash = fileName.rfind('/');
+  const std::string folder = slash == std::string::npos ? "" : fileName.substr(0, slash + 1);
+  const std::string name = slash == std::string::npos ? fileName : fileName.substr(slash + 1);
+  const std::string pending = folder + "." + name + ".XXXXXX";
+  if (pending.size() >= sizeof gPendingFile) throw Exception(FormatMessage("Cannot create file \"%s\".", fileName.c_str()));
+  // The name is in place before the file exists, so a signal at any moment finds it.
+  std::memcpy(gPendingFile, pending.c_str(), pending.size() + 1);
+  std::signal(SIGTERM, RemovePendingFile);
+  std::signal(SIGINT, RemovePendingFile);
+  std::signal(SIGXCPU, RemovePendingFile);
+  const int fd = mkstemp(gPendingFile);
+  if (fd < 0) {
+    gPendingFile[0] = 0;
+    throw Exception(FormatMessage("Cannot create file \"%s\".", fileName.c_str()));
+  }
+  // mkstemp makes the file private; the output gets the modes any new file would.
+  const mode_t mask = umask(0);
+  umask(mask);
+  fchmod(fd, 0666 & ~mask);
+  bool ok = true;
+  for (std::size_t done = 0; ok && done < bytes.size();) {
+    const ssize_t n = write(fd, bytes.data() + done, bytes.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    ok = n > 0;
+    if (ok) done += static_cast<std::size_t>(n);
+  }
+  ok = close(fd) == 0 && ok;
+  ok = ok && std::rename(gPendingFile, fileName.c_str()) == 0;
+  if (!ok) unlink(gPendingFile);
+  gPendingFile[0] = 0;
+  if (!ok) throw Exception(FormatMessage("Cannot write file \"%s\".", fileName.c_str()));
+}
+
+// The longest thumbnail side asked for: file managers ask for 128 to 1024.
+constexpr int kMaxThumbnailSide = 4096;
+
+// The thumbnailer claims the formats of the program's own readers; the platform's picture
+// classes (bitmaps, icons, metafiles, JPEG) are the desktop's own thumbnailers' business.
+int ListMimeTypes(TGraphicClass readerBase) {
+  try {
+    for (const std::string& type : RegisteredMimeTypes(FileFormatList(), readerBase))
+      std::printf("%s\n", type.c_str());
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "%s\n", e.what());
+    return kExitLoadError;
+  }
+  return kExitWritten;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   bool info = false;
+  int thumbnailSide = 0;
   std::string input, output;
-  if (argc == 3 && std::strcmp(argv[1], "--info") == 0) {
+  if (argc == 2 && std::strcmp(argv[1], "--list-mime-types") == 0) {
+    return ListMimeTypes(nullptr);
+  } else if (argc == 2 && std::strcmp(argv[1], "--list-thumbnail-mime-types") == 0) {
+    return ListMimeTypes(TReaderGraphic::ClassInfo());
+  } else if (argc == 3 && std::strcmp(argv[1], "--info") == 0) {
     info = true;
     input = argv[2];
+  } else if (argc == 5 && std::strcmp(argv[1], "--thumbnail") == 0) {
+    char* end = nullptr;
+    errno = 0;
+    const long side = std::strtol(argv[2], &end, 10);
+    if (errno || end == argv[2] || *end || side < 1 || side > kMaxThumbnailSide) return Usage();
+    thumbnailSide = static_cast<int>(side);
+    input = argv[3];
+    output = argv[4];
   } else if (argc == 3 && argv[1][0] != '-' && argv[2][0] != '-') {
     input = argv[1];
     output = argv[2];
@@ -133,7 +219,8 @@ int main(int argc, char** argv) {
   if (!graphic || graphic->Empty() || !graphic->DrawBitmap()) {
     if (info && graphic) PrintInfo(picture);
     std::fprintf(stderr, "%s: the picture is empty\n", input.c_str());
-    return kExitEmpty;
+    // A file manager knows one failure: no thumbnail.
+    return thumbnailSide ? kExitLoadError : kExitEmpty;
   }
   if (info) {
     PrintInfo(picture);
@@ -141,7 +228,13 @@ int main(int argc, char** argv) {
   }
   try {
     const TBitmap& bitmap = *graphic->DrawBitmap();
-    WritePngRgba8(output, bitmap.Width(), bitmap.Height(), BitmapToRgba8(bitmap));
+    if (thumbnailSide) {
+      TThumbnailSize size;
+      std::vector<std::uint8_t> rgba = MakeThumbnail(bitmap, thumbnailSide, size);
+      WriteFileWhole(output, EncodePngRgba8(size.Width, size.Height, rgba));
+      return kExitWritten;
+    }
+    WriteFileWhole(output, EncodePngRgba8(bitmap.Width(), bitmap.Height(), BitmapToRgba8(bitmap)));
   } catch (const std::exception& e) {
     std::fprintf(stderr, "%s\n", e.what());
     return kExitLoadError;

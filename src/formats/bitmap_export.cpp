@@ -31,9 +31,8 @@ void PutChunk(std::vector<std::uint8_t>& out, const char* type, const std::uint8
 
 }  // namespace
 
-std::vector<std::uint8_t> BitmapToRgba8(const TBitmap& bitmap) {
-  const int w = bitmap.Width(), h = bitmap.Height();
-  std::vector<std::uint8_t> out(static_cast<std::size_t>(w) * static_cast<std::size_t>(h) * 4);
+void ScanLineToRgba8(const TBitmap& bitmap, int row, std::uint8_t* out) {
+  const int w = bitmap.Width();
   const TLogPalette& palette = bitmap.Palette();
   auto putIndex = [&](std::uint8_t* p, unsigned index) {
     if (index < palette.size()) {
@@ -45,46 +44,50 @@ std::vector<std::uint8_t> BitmapToRgba8(const TBitmap& bitmap) {
     }
     p[3] = 255;
   };
-  for (int y = 0; y < h; ++y) {
-    const std::uint8_t* s = bitmap.ScanLine(y);
-    std::uint8_t* d = out.data() + static_cast<std::size_t>(y) * w * 4;
-    for (int x = 0; x < w; ++x, d += 4) {
-      switch (bitmap.PixelFormat()) {
-        case pf1bit: putIndex(d, (s[x >> 3] >> (7 - (x & 7))) & 1); break;
-        case pf4bit: putIndex(d, (x & 1) ? (s[x >> 1] & 0x0F) : (s[x >> 1] >> 4)); break;
-        case pf8bit: putIndex(d, s[x]); break;
-        case pf15bit: {
-          unsigned v = LittleEndian16(s + 2 * x);
-          d[0] = Widen5((v >> 10) & 31);
-          d[1] = Widen5((v >> 5) & 31);
-          d[2] = Widen5(v & 31);
-          d[3] = 255;
-          break;
-        }
-        case pf16bit: {
-          unsigned v = LittleEndian16(s + 2 * x);
-          d[0] = Widen5((v >> 11) & 31);
-          d[1] = Widen6((v >> 5) & 63);
-          d[2] = Widen5(v & 31);
-          d[3] = 255;
-          break;
-        }
-        case pf24bit:
-          d[0] = s[3 * x + 2];
-          d[1] = s[3 * x + 1];
-          d[2] = s[3 * x];
-          d[3] = 255;
-          break;
-        case pf32bit:
-          d[0] = s[4 * x + 2];
-          d[1] = s[4 * x + 1];
-          d[2] = s[4 * x];
-          d[3] = s[4 * x + 3];
-          break;
-        default: std::memset(d, 0, 4); break;
+  const std::uint8_t* s = bitmap.ScanLine(row);
+  std::uint8_t* d = out;
+  for (int x = 0; x < w; ++x, d += 4) {
+    switch (bitmap.PixelFormat()) {
+      case pf1bit: putIndex(d, (s[x >> 3] >> (7 - (x & 7))) & 1); break;
+      case pf4bit: putIndex(d, (x & 1) ? (s[x >> 1] & 0x0F) : (s[x >> 1] >> 4)); break;
+      case pf8bit: putIndex(d, s[x]); break;
+      case pf15bit: {
+        unsigned v = LittleEndian16(s + 2 * x);
+        d[0] = Widen5((v >> 10) & 31);
+        d[1] = Widen5((v >> 5) & 31);
+        d[2] = Widen5(v & 31);
+        d[3] = 255;
+        break;
       }
+      case pf16bit: {
+        unsigned v = LittleEndian16(s + 2 * x);
+        d[0] = Widen5((v >> 11) & 31);
+        d[1] = Widen6((v >> 5) & 63);
+        d[2] = Widen5(v & 31);
+        d[3] = 255;
+        break;
+      }
+      case pf24bit:
+        d[0] = s[3 * x + 2];
+        d[1] = s[3 * x + 1];
+        d[2] = s[3 * x];
+        d[3] = 255;
+        break;
+      case pf32bit:
+        d[0] = s[4 * x + 2];
+        d[1] = s[4 * x + 1];
+        d[2] = s[4 * x];
+        d[3] = s[4 * x + 3];
+        break;
+      default: std::memset(d, 0, 4); break;
     }
   }
+}
+
+std::vector<std::uint8_t> BitmapToRgba8(const TBitmap& bitmap) {
+  const int w = bitmap.Width(), h = bitmap.Height();
+  std::vector<std::uint8_t> out(static_cast<std::size_t>(w) * static_cast<std::size_t>(h) * 4);
+  for (int y = 0; y < h; ++y) ScanLineToRgba8(bitmap, y, out.data() + static_cast<std::size_t>(y) * w * 4);
   return out;
 }
 

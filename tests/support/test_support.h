@@ -17,6 +17,16 @@ std::vector<std::uint8_t> ReadFile(const std::string& path);
 // A fresh empty directory under the build tree, for tests that write files.
 std::string TempDir(const std::string& name);
 
+struct CommandResult {
+  int status = -1;  // the exit status, or -1 when the command did not exit normally
+  std::string out;
+  std::string err;
+};
+// Runs a shell command line with its output caught in files of `dir` (a folder of the test's own).
+CommandResult RunCommand(const std::string& command, const std::string& dir);
+// A path quoted for the shell.
+std::string ShellQuote(const std::string& text);
+
 struct Rgba8Image {
   int width = 0;
   int height = 0;
