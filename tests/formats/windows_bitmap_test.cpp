@@ -56,7 +56,11 @@ struct BmpLayout {
 };
 
 std::vector<std::uint8_t> MakeBmp(const BmpLayout& layout) {
-  std::vector<std::uint8_t> out(54);
+  std::vector<std::uint8_t> out;
+  // Room for everything first: GCC 12 takes the later inserts into a 54-byte vector for
+  // writes past its end in optimised builds.
+  out.reserve(54 + layout.extra.size() + layout.pixels.size());
+  out.resize(54);
   out[0] = 'B';
   out[1] = 'M';
   std::uint32_t offBits = static_cast<std::uint32_t>(54 + layout.extra.size());
