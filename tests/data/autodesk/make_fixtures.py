@@ -1,0 +1,34 @@
+#!/usr/bin/python3
+"""Writes the Autodesk CEL and PIC fixtures of the reader tests with the PNG each one should decode to.
+The pixels are made here and written twice: once by the small writers of
+tools/picture_writers.py, once by Pillow as the expected PNG.
+
+    tests/data/autodesk/make_fixtures.py
+"""
+
+import os
+import sys
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+sys.path.insert(0, os.path.join(HERE, "..", "..", "..", "tools"))
+
+import picture_writers as w  # noqa: E402
+from picture_writers import plane, save_png  # noqa: E402
+
+
+def path(name):
+    return os.path.join(HERE, name)
+
+
+def main():
+    W, H = 13, 9
+    palette = [((i * 4) % 256, (255 - i) & 0xFC, (i * 12) & 0xFC) for i in range(256)]
+    idx = [[(x * 19 + y * 7) % 256 for x in range(W)] for y in range(H)]
+    w.write_cel(path("picture.cel"), W, H, palette, idx)
+    save_png(path("picture.png"), W, H, lambda x, y: palette[idx[y][x]] + (255,))
+    # The same picture under the other extension.
+    w.write_cel(path("picture.pic"), W, H, palette, idx)
+
+
+if __name__ == "__main__":
+    main()
