@@ -5,6 +5,7 @@ sample generator (tools/make_samples.py) and the fixture scripts under tests/dat
 `planes` are lists of channel rows, top row first; each row a list of samples.
 """
 
+import os
 import struct
 
 from PIL import Image
@@ -208,6 +209,12 @@ def halo_palette(palette, declared=None):
 
 # ---------------------------------------------------------------------------------------
 # For the fixture scripts: a picture as plain channel rows, and the PNG it should decode to
+
+
+def fixture_path(script):
+    """The function that names a file beside the fixture script `script`."""
+    folder = os.path.dirname(os.path.abspath(script))
+    return lambda name: os.path.join(folder, name)
 
 
 def plane(width, height, f):

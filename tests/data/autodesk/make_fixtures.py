@@ -1,23 +1,15 @@
 #!/usr/bin/python3
-"""Writes the Autodesk CEL and PIC fixtures of the reader tests with the PNG each one should decode to.
-The pixels are made here and written twice: once by the small writers of
-tools/picture_writers.py, once by Pillow as the expected PNG.
-
-    tests/data/autodesk/make_fixtures.py
-"""
+"""Writes the Autodesk CEL and PIC fixtures of the reader tests, each with the PNG it should decode to."""
 
 import os
 import sys
 
-HERE = os.path.dirname(os.path.abspath(__file__))
-sys.path.insert(0, os.path.join(HERE, "..", "..", "..", "tools"))
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "..", "tools"))
 
 import picture_writers as w  # noqa: E402
-from picture_writers import plane, save_png  # noqa: E402
+from picture_writers import fixture_path, plane, save_png  # noqa: E402
 
-
-def path(name):
-    return os.path.join(HERE, name)
+path = fixture_path(__file__)
 
 
 def main():
