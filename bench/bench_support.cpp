@@ -18,8 +18,6 @@
 
 namespace vumo::bench {
 
-namespace {
-
 std::uint32_t Hash(std::uint32_t x, std::uint32_t y, std::uint32_t seed) {
   std::uint32_t h = x * 0x8DA6B343u ^ y * 0xD8163841u ^ seed * 0xCB1AB31Fu;
   h ^= h >> 13;
@@ -34,8 +32,6 @@ int ValueNoise(int x, int y, int cell, std::uint32_t seed) {
   const int bottom = corner(0, 1) * (cell - fx) + corner(1, 1) * fx;
   return (top * (cell - fy) + bottom * fy) / (cell * cell);
 }
-
-}  // namespace
 
 TTexture::TTexture() {
   for (auto& p : planes) p.resize(kPixels);

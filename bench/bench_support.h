@@ -16,6 +16,10 @@ namespace vumo::bench {
 constexpr int kSide = 4096;
 constexpr std::size_t kPixels = std::size_t{kSide} * kSide;
 
+std::uint32_t Hash(std::uint32_t x, std::uint32_t y, std::uint32_t seed);
+// Smooth value noise in 0..255 over cells of `cell` pixels.
+int ValueNoise(int x, int y, int cell, std::uint32_t seed);
+
 // Planes of a painted texture: banded noise (short runs), flat grout (long runs), speckles.
 struct TTexture {
   std::vector<std::uint8_t> planes[3];
