@@ -28,6 +28,7 @@
 #include <memory>
 #include <set>
 #include <sstream>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -73,21 +74,16 @@ std::vector<std::string> SplitTabs(const std::string& line) {
 
 fs::path DataDir() { return fs::path(test::Fixture("")); }
 
-// Parse errors become a case that fails with the reason, so a bad row cannot go unseen.
-ReadCase ParseRow(const fs::path& folder, const std::string& manifest, const std::string& line, int number) {
-  ReadCase c;
-  c.manifest = manifest;
-  c.line = number;
-  const std::vector<std::string> f = SplitTabs(line);
-  if (f.size() < 5) {
-    c.file = manifest + ":" + std::to_string(number);
-    c.error = "malformed row: " + line;
-    c.reference = "!";
-    return c;
-  }
+// Fills `c` from the fields of a row; throws std::invalid_argument (or what std::stoi
+// throws) for a field it cannot read.
+void ReadFields(const fs::path& folder, const std::vector<std::string>& f, ReadCase& c) {
+  if (f.size() < 5) throw std::invalid_argument("fewer than five fields");
+  if (f[0].empty() || f[1].empty()) throw std::invalid_argument("no file or no reference");
   c.file = (folder / f[0]).lexically_normal().generic_string();
-  if (f[1] == "-" || f[1] == "qt" || f[1][0] == '=') {
-    c.reference = f[1] == "-" || f[1] == "qt" ? f[1] : "=" + (folder / f[1].substr(1)).lexically_normal().generic_string();
+  if (f[1] == "-" || f[1] == "qt") {
+    c.reference = f[1];
+  } else if (f[1][0] == '=') {
+    c.reference = "=" + (folder / f[1].substr(1)).lexically_normal().generic_string();
   } else {
     c.reference = (folder / f[1]).lexically_normal().generic_string();
   }
@@ -112,13 +108,29 @@ ReadCase ParseRow(const fs::path& folder, const std::string& manifest, const std
     } else if (token == "file-only") {
       c.fileOnly = true;
     } else if (token != "-") {
-      c.reference = "!";
-      c.error = "unknown check '" + token + "'";
+      throw std::invalid_argument("unknown check '" + token + "'");
     }
     first = false;
   }
   if (f[3] != "-") c.alphaTolerance = std::stoi(f[3]);
   if (f[4] != "-") c.error = f[4];
+}
+
+// A row that cannot be read becomes a case that fails with the reason, so it cannot go unseen.
+ReadCase ParseRow(const fs::path& folder, const std::string& manifest, const std::string& line, int number) {
+  ReadCase c;
+  c.manifest = manifest;
+  c.line = number;
+  try {
+    ReadFields(folder, SplitTabs(line), c);
+  } catch (const std::exception& e) {
+    c = ReadCase{};
+    c.manifest = manifest;
+    c.line = number;
+    c.file = manifest + ":" + std::to_string(number);
+    c.reference = "!";
+    c.error = std::string("unreadable row (") + e.what() + "): " + line;
+  }
   return c;
 }
 
