@@ -19,9 +19,7 @@ using test::ReadFile;
 
 std::vector<std::uint8_t> Bytes(const std::string& text) { return std::vector<std::uint8_t>(text.begin(), text.end()); }
 
-// A text row or a raw row that ends early raises after the bitmap is made, and the reader
-// keeps it; every other reader is left empty by a refused load.
-const auto LoadError = &test::LoadErrorWith<TPPMGraphic, /*mayKeepRows=*/true>;
+const auto LoadError = &test::LoadErrorWith<TPPMGraphic>;
 
 test::Rgba8Image Load(const std::string& file) { return test::DecodeWith<TPPMGraphic>(ReadFile(file)); }
 

@@ -87,16 +87,14 @@ Rgba8Image DecodeWith(const Bytes& bytes, Reader* keep = nullptr) {
 }
 
 // The message a reader class raises for these bytes, or "" when they load. A reader that
-// refuses its bytes must be left empty, unless `mayKeepRows` says it keeps what it read.
-template <typename Reader, bool mayKeepRows = false>
+// refuses its bytes must be left empty.
+template <typename Reader>
 std::string LoadErrorWith(const Bytes& bytes) {
   Reader reader;
   try {
     LoadInto(reader, bytes);
   } catch (const Exception& e) {
-    if (!mayKeepRows) {
-      EXPECT_TRUE(reader.Empty()) << "left with a picture after: " << e.what();
-    }
+    EXPECT_TRUE(reader.Empty()) << "left with a picture after: " << e.what();
     return e.what();
   }
   return "";
