@@ -201,10 +201,6 @@ bool TPPMGraphic::CanLoad(TStream& Stream) {
 
 const char* TPPMGraphic::FormatName() const { return gesPortableMap; }
 
-bool TPPMGraphic::CanLoad(const std::string& FileName) {
-  return CanLoadFile(FileName, static_cast<bool (*)(TStream&)>(&TPPMGraphic::CanLoad));
-}
-
 bool TPPMGraphic::ReadImageProperties(TStream& Stream, unsigned ImageIndex) {
   TReaderGraphic::ReadImageProperties(Stream, ImageIndex);
   TAnyMapHeader h;
