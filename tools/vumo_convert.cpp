@@ -1,14 +1,22 @@
 // vumo-convert: loads a picture exactly as the viewer does and writes it as an RGBA PNG,
-// or prints what its header says as JSON.
+// or prints what its header says as JSON. Metafiles are drawn with the viewer's own painting
+// code at their frame's size, on a transparent background; that needs Qt's GUI module, which
+// is started without a display (the offscreen platform) and only for them.
+#include <QGuiApplication>
+#include <QImage>
+
 #include <cstdio>
 #include <cstring>
 #include <exception>
 #include <string>
+#include <vector>
 
 #include "formats/bitmap_export.h"
 #include "formats/format_registry.h"
+#include "formats/metafile.h"
 #include "formats/picture.h"
 #include "formats/reader_graphic.h"
+#include "shell/qpainter_canvas.h"
 
 using namespace vumo;
 
@@ -106,6 +114,23 @@ void PrintInfo(const TPicture& picture) {
   std::printf("\n}\n");
 }
 
+// Fonts and text layout need a GUI application object; the offscreen platform needs no display.
+std::vector<std::uint8_t> RenderToRgba8(const TMetafile& metafile) {
+  static int argc = 3;
+  static char name[] = "vumo-convert", option[] = "-platform", platform[] = "offscreen";
+  static char* argv[] = {name, option, platform, nullptr};
+  static QGuiApplication* app = new QGuiApplication(argc, argv);
+  (void)app;
+  const QImage image = RenderMetafile(metafile, metafile.Width(), metafile.Height())
+                           .convertToFormat(QImage::Format_RGBA8888);
+  if (image.isNull()) throw Exception("Cannot render the metafile: out of memory.");
+  std::vector<std::uint8_t> rgba(static_cast<std::size_t>(image.width()) * image.height() * 4);
+  for (int y = 0; y < image.height(); ++y)
+    std::memcpy(&rgba[static_cast<std::size_t>(y) * image.width() * 4], image.constScanLine(y),
+                static_cast<std::size_t>(image.width()) * 4);
+  return rgba;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -130,7 +155,8 @@ int main(int argc, char** argv) {
     return kExitLoadError;
   }
   const TGraphic* graphic = picture.Graphic();
-  if (!graphic || graphic->Empty() || !graphic->DrawBitmap()) {
+  const auto* metafile = dynamic_cast<const TMetafile*>(graphic);
+  if (!graphic || graphic->Empty() || (!graphic->DrawBitmap() && !metafile)) {
     if (info && graphic) PrintInfo(picture);
     std::fprintf(stderr, "%s: the picture is empty\n", input.c_str());
     return kExitEmpty;
@@ -140,6 +166,10 @@ int main(int argc, char** argv) {
     return kExitWritten;
   }
   try {
+    if (metafile) {
+      WritePngRgba8(output, metafile->Width(), metafile->Height(), RenderToRgba8(*metafile));
+      return kExitWritten;
+    }
     const TBitmap& bitmap = *graphic->DrawBitmap();
     WritePngRgba8(output, bitmap.Width(), bitmap.Height(), BitmapToRgba8(bitmap));
   } catch (const std::exception& e) {
