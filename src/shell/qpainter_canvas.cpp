@@ -104,12 +104,18 @@ double TQPainterCanvas::DrawText(const TCanvasText& text) {
     const QChar last = all.at(static_cast<qsizetype>(std::min(text.advances.size(), text.text.size()) - 1));
     width = text.advances.back() + metrics.horizontalAdvance(last);
   }
-  const double x = text.horizontal == 1 ? -width / 2 : text.horizontal == 2 ? -width : 0;
-  const double baseline = text.vertical == 0 ? metrics.ascent() : text.vertical == 2 ? -metrics.descent() : 0;
+  double x = text.horizontal == 1 ? -width / 2 : text.horizontal == 2 ? -width : 0;
+  double baseline = text.vertical == 0 ? metrics.ascent() : text.vertical == 2 ? -metrics.descent() : 0;
 
   painter_.save();
-  painter_.translate(text.origin.x, text.origin.y);
-  painter_.rotate(-text.font.angle);
+  if (text.font.angle != 0) {
+    painter_.translate(text.origin.x, text.origin.y);
+    painter_.rotate(-text.font.angle);
+  } else {
+    // Unturned text is placed without a transform, so glyphs land where plain drawText puts them.
+    x += text.origin.x;
+    baseline += text.origin.y;
+  }
   if (text.opaque)
     painter_.fillRect(QRectF(x, baseline - metrics.ascent(), width, metrics.ascent() + metrics.descent()),
                       ToQColor(text.backgroundColor));
