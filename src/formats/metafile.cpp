@@ -159,6 +159,11 @@ std::shared_ptr<const TBitmap> DecodeRecordDib(const std::uint8_t* info, std::si
                                                const std::uint8_t* bits, std::size_t bitsSize) {
   try {
     const dib::TDibInfo dibInfo = dib::ParseDibInfo(info, infoSize, infoSize, false);
+    // The pixels must be there before the bitmap is allocated. Run-length data can say more
+    // than it holds, but not by more than a run of 255 pixels for every two bytes.
+    const std::uint64_t pixels = static_cast<std::uint64_t>(dibInfo.width) * static_cast<std::uint64_t>(dibInfo.height);
+    const bool runs = dibInfo.compression == dib::kRle4 || dibInfo.compression == dib::kRle8;
+    if (runs ? pixels / 128 > bitsSize + 1 : bitsSize < dib::UncompressedBytes(dibInfo)) return nullptr;
     auto bitmap = std::make_shared<TBitmap>();
     dib::DecodeDibPixels(dibInfo, bits, bitsSize, false, *bitmap);
     return bitmap;
