@@ -119,6 +119,10 @@ std::vector<std::uint8_t> RenderToRgba8(const TMetafile& metafile) {
   static int argc = 3;
   static char name[] = "vumo-convert", option[] = "-platform", platform[] = "offscreen";
   static char* argv[] = {name, option, platform, nullptr};
+  // Qt's own notes (a missing runtime folder and the like) are not the converter's messages.
+  qInstallMessageHandler([](QtMsgType type, const QMessageLogContext&, const QString& message) {
+    if (type == QtCriticalMsg || type == QtFatalMsg) std::fprintf(stderr, "%s\n", message.toLocal8Bit().constData());
+  });
   static QGuiApplication* app = new QGuiApplication(argc, argv);
   (void)app;
   const QImage image = RenderMetafile(metafile, metafile.Width(), metafile.Height())

@@ -371,6 +371,55 @@ TEST(Metafile, StretchDibitsDecodesTheBitmapAndCountsItsSourceFromTheBottom) {
   EXPECT_EQ(canvas.shapes.size(), 1u);
 }
 
+TEST(Metafile, BitBltAndStretchBltTakeTheirSourceFromTheTopOrPaintWithTheBrush) {
+  const auto dib = test::Dib24(4, 4, std::vector<std::uint32_t>(16, 0x112233));
+  auto words = [](std::initializer_list<int> values, const std::vector<std::uint8_t>& tail) {
+    std::vector<std::uint8_t> p;
+    test::Put32(p, 0x00CC0020);
+    for (int v : values) test::Put16(p, static_cast<unsigned>(v));
+    p.insert(p.end(), tail.begin(), tail.end());
+    return p;
+  };
+  auto wmf = TWmfWriter()
+                 .Raw(0x0940, words({1, 2, 3, 3, 20, 10}, dib))               // ySrc xSrc h w y x
+                 .Raw(0x0B41, words({2, 4, 1, 0, 30, 40, 50, 60}, dib))       // sh sw ySrc xSrc h w y x
+                 .Brush(0, 0x00FF00).Select(0)
+                 .Record(0x0940, {0x0021, 0x00F0, 0, 0, 0, 8, 9, 6, 7})        // PATCOPY, no bitmap
+                 .Bytes();
+  TRecordingCanvas canvas = Play(wmf);
+  ASSERT_EQ(canvas.blits.size(), 2u);
+  EXPECT_DOUBLE_EQ(canvas.blits[0].sx, 2);
+  EXPECT_DOUBLE_EQ(canvas.blits[0].sy, 1);
+  ExpectPoint(canvas.blits[0].topLeft, 10, 20);
+  ExpectPoint(canvas.blits[0].topRight, 13, 20);
+  EXPECT_DOUBLE_EQ(canvas.blits[1].sw, 4);
+  EXPECT_DOUBLE_EQ(canvas.blits[1].sh, 2);
+  ExpectPoint(canvas.blits[1].topLeft, 60, 50);
+  ExpectPoint(canvas.blits[1].bottomLeft, 60, 80);
+  ASSERT_EQ(canvas.shapes.size(), 1u);
+  EXPECT_EQ(canvas.shapes[0].brush.color, 0x00FF00u);
+  ExpectPoint(canvas.shapes[0].path.points[0], 7, 6);
+  ExpectPoint(canvas.shapes[0].path.points[2], 16, 14);
+
+  // EMF StretchBlt: destination, raster operation, source origin, transform, colour, then the
+  // bitmap's place in the record and, last, the source size.
+  std::vector<std::uint8_t> p(16, 0);
+  for (std::int32_t v : {5, 6, 30, 20}) test::Put32(p, static_cast<std::uint32_t>(v));
+  test::Put32(p, 0x00CC0020), test::Put32(p, 1), test::Put32(p, 2);
+  for (float f : {1.0f, 0.0f, 0.0f, 1.0f, 0.0f, 0.0f}) test::PutF32(p, f);
+  test::Put32(p, 0), test::Put32(p, 0);
+  test::Put32(p, 108), test::Put32(p, 40), test::Put32(p, 148), test::Put32(p, static_cast<std::uint32_t>(dib.size() - 40));
+  test::Put32(p, 3), test::Put32(p, 2);
+  p.insert(p.end(), dib.begin(), dib.end());
+  canvas = Play(TEmfWriter().Raw(77, p).Bytes());
+  ASSERT_EQ(canvas.blits.size(), 1u);
+  EXPECT_DOUBLE_EQ(canvas.blits[0].sx, 1);
+  EXPECT_DOUBLE_EQ(canvas.blits[0].sy, 2);
+  EXPECT_DOUBLE_EQ(canvas.blits[0].sw, 3);
+  ExpectPoint(canvas.blits[0].topRight, 35, 6);
+  ExpectPoint(canvas.blits[0].bottomLeft, 5, 26);
+}
+
 TEST(Metafile, CutShortAtAnyLengthLoadsPartlyOrFailsCleanly) {
   for (const char* name : {"pillow/drawing.wmf", "pillow/drawing.emf"}) {
     test::ExpectTruncationsHandled(test::ReadFile(test::Fixture(name)), [](const std::vector<std::uint8_t>& bytes) {
