@@ -1,5 +1,6 @@
 #include "formats/metafile.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 
@@ -26,6 +27,20 @@ constexpr std::uint32_t kWmfSetWindowOrg = 0x020B, kWmfSetWindowExt = 0x020C;
 // Larger files are refused before they are read: their record list alone would outgrow
 // what a picture may take.
 constexpr std::uint64_t kMaxMetafileBytes = std::uint64_t{1} << 27;
+
+void PlayRecords(const TMetafileContent& c, metafile::TMetafileDC& dc) {
+  for (const TMetafileRecord& r : c.records) {
+    const metafile::TRecordBytes record(c.bytes.data() + r.Offset, r.Size);
+    try {
+      if (c.enhanced)
+        metafile::PlayEmfRecord(record, r.Type, dc);
+      else
+        metafile::PlayWmfRecord(record, r.Type, dc);
+    } catch (const metafile::EShortRecord&) {
+      // A record too short for its own fields is skipped, like one the player does not know.
+    }
+  }
+}
 
 [[noreturn]] void Invalid() { throw EInvalidGraphic(FormatMessage(gesInvalidImage, gesMetafile)); }
 [[noreturn]] void Truncated() { throw EReadError(FormatMessage(gesStreamReadError, gesMetafile)); }
@@ -68,6 +83,36 @@ void ListEmfRecords(TMetafileContent& c) {
   }
 }
 
+// Collects the extent of everything drawn, for a plain WMF that never says how large it is.
+class TBoundsCanvas : public TMetafileCanvas {
+ public:
+  double left = HUGE_VAL, top = HUGE_VAL, right = -HUGE_VAL, bottom = -HUGE_VAL;
+
+  void DrawPath(const TCanvasPath& path, const TCanvasPen* pen, const TCanvasBrush*, TFillRule) override {
+    for (const TCanvasPoint& p : path.points) Add(p, pen ? pen->width / 2 : 0);
+  }
+  double DrawText(const TCanvasText& text) override {
+    // Without the font's metrics: a square of the font's height per character from the origin.
+    Add(text.origin, 0);
+    const double length = text.font.height * static_cast<double>(text.text.size());
+    Add({text.origin.x + length, text.origin.y + text.font.height}, 0);
+    return length;
+  }
+  void DrawBitmap(const TBitmap&, double, double, double, double, TCanvasPoint topLeft, TCanvasPoint topRight,
+                  TCanvasPoint bottomLeft) override {
+    Add(topLeft, 0), Add(topRight, 0), Add(bottomLeft, 0);
+    Add({topRight.x + bottomLeft.x - topLeft.x, topRight.y + bottomLeft.y - topLeft.y}, 0);
+  }
+  void SetClip(const TCanvasClip&) override {}
+
+ private:
+  void Add(TCanvasPoint p, double margin) {
+    if (!std::isfinite(p.x) || !std::isfinite(p.y)) return;
+    left = std::min(left, p.x - margin), right = std::max(right, p.x + margin);
+    top = std::min(top, p.y - margin), bottom = std::max(bottom, p.y + margin);
+  }
+};
+
 void ReadWmf(TMetafileContent& c) {
   const std::vector<std::uint8_t>& b = c.bytes;
   const bool placeable = b.size() >= 4 && LittleEndian32(b.data()) == kPlaceableKey;
@@ -106,7 +151,17 @@ void ReadWmf(TMetafileContent& c) {
         if (haveExt) break;
       }
     }
-    if (!haveExt) Invalid();
+    if (!haveExt) {
+      // Nor a window: the picture is what its records draw, in those pixels.
+      TBoundsCanvas bounds;
+      metafile::TMetafileDC dc(bounds, c.setup);
+      PlayRecords(c, dc);
+      if (!(bounds.right > bounds.left && bounds.bottom > bounds.top)) Invalid();
+      c.frameLeft = std::floor(bounds.left), c.frameTop = std::floor(bounds.top);
+      c.frameWidth = std::ceil(bounds.right) - c.frameLeft, c.frameHeight = std::ceil(bounds.bottom) - c.frameTop;
+      SetPixelSize(c, c.frameWidth, c.frameHeight);
+      return;
+    }
   }
   c.frameLeft = left, c.frameTop = top, c.frameWidth = width, c.frameHeight = height;
   SetPixelSize(c, width * 96 / unitsPerInch, height * 96 / unitsPerInch);
@@ -219,17 +274,7 @@ void TMetafile::Play(TMetafileCanvas& canvas, double left, double top, double wi
   setup.deviceToDest.dx = left - c.frameLeft * setup.deviceToDest.m11;
   setup.deviceToDest.dy = top - c.frameTop * setup.deviceToDest.m22;
   metafile::TMetafileDC dc(canvas, setup);
-  for (const TMetafileRecord& r : c.records) {
-    const metafile::TRecordBytes record(c.bytes.data() + r.Offset, r.Size);
-    try {
-      if (c.enhanced)
-        metafile::PlayEmfRecord(record, r.Type, dc);
-      else
-        metafile::PlayWmfRecord(record, r.Type, dc);
-    } catch (const metafile::EShortRecord&) {
-      // A record too short for its own fields is skipped, like one the player does not know.
-    }
-  }
+  PlayRecords(c, dc);
 }
 
 }  // namespace vumo

@@ -137,7 +137,13 @@ TEST(Metafile, APlainWmfTakesItsSizeFromTheWindowItSetsUp) {
   ASSERT_EQ(canvas.shapes.size(), 1u);
   ExpectPoint(canvas.shapes[0].path.points[0], 0, 0);
   ExpectPoint(canvas.shapes[0].path.points[2], 120, 40);
-  EXPECT_NE(test::LoadErrorWith<TMetafile>(TWmfWriter(0, 0, 96, 16, false).Rectangle(0, 0, 5, 5).Bytes()), "");
+  // With no window either, the picture is the extent of what it draws, pens included.
+  auto bare = TWmfWriter(0, 0, 96, 16, false).Pen(0, 4, 0).Select(0).Rectangle(10, 20, 50, 30).Bytes();
+  metafile = Load(bare);
+  EXPECT_EQ(metafile.Width(), 44);
+  EXPECT_EQ(metafile.Height(), 14);
+  ExpectPoint(Play(bare, 44, 14).shapes.at(0).path.points[0], 2, 2);
+  EXPECT_NE(test::LoadErrorWith<TMetafile>(TWmfWriter(0, 0, 96, 16, false).Bytes()), "");
 }
 
 TEST(Metafile, ARecordReachingPastTheFileEndsTheDrawingWithWhatCameBefore) {
