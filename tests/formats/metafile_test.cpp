@@ -354,6 +354,28 @@ TEST(Metafile, TextCarriesItsAlignmentColoursAndCharacters) {
   EXPECT_DOUBLE_EQ(canvas.texts[0].advances[1], 14);
 }
 
+TEST(Metafile, TextFromTheCurrentPositionMovesItAndTurnsWithItsFont) {
+  std::vector<std::uint8_t> out;
+  test::Put16(out, 1);
+  out.push_back('A'), out.push_back(0);
+  test::Put16(out, 0), test::Put16(out, 0);
+  auto wmf = TWmfWriter()
+                 .Record(0x020C, {48, 48})                 // two pixels a unit
+                 .Font(12, 400, "Sans", 450).Select(0)     // 45 degrees, cell height
+                 .Record(0x012E, {1})                      // update the current position
+                 .Record(0x0214, {7, 3})
+                 .Raw(0x0521, out)
+                 .Raw(0x0521, out)
+                 .Bytes();
+  TRecordingCanvas canvas = Play(wmf);
+  ASSERT_EQ(canvas.texts.size(), 2u);
+  ExpectPoint(canvas.texts[0].origin, 6, 14);
+  ExpectPoint(canvas.texts[1].origin, 16, 14);  // the canvas said the first advanced 10 pixels
+  EXPECT_DOUBLE_EQ(canvas.texts[0].font.angle, 45);
+  EXPECT_DOUBLE_EQ(canvas.texts[0].font.height, 24);
+  EXPECT_TRUE(canvas.texts[0].font.cellHeight);
+}
+
 TEST(Metafile, StretchDibitsDecodesTheBitmapAndCountsItsSourceFromTheBottom) {
   const auto dib = test::Dib24(2, 4, {0xFF0000, 0x00FF00, 0x0000FF, 0xFFFFFF, 0, 0, 0x808080, 0x808080});
   std::vector<std::uint8_t> p;
