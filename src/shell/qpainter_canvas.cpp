@@ -87,7 +87,8 @@ void TQPainterCanvas::DrawPath(const TCanvasPath& path, const TCanvasPen* pen, c
         break;
       }
       case TCanvasBrush::bsPattern:
-        if (brush->pattern) painter_.fillPath(q, QBrush(BitmapToQImage(*brush->pattern)));
+        // A copy: the brush may outlive the record's bitmap inside the painter's state.
+        if (brush->pattern) painter_.fillPath(q, QBrush(BitmapToQImage(*brush->pattern).copy()));
         break;
     }
   }

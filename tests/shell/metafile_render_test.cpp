@@ -252,6 +252,19 @@ TEST(MetafileRender, DeviceIndependentBitmapsStretchedAndCopied) {
   ExpectSamePixels(emfImage, Reference([](QPainter& p) { p.drawImage(QRectF(80, 80, 2, 2), Checker()); }));
 }
 
+TEST(MetafileRender, PatternBrushesTileTheirBitmapFromTheOrigin) {
+  std::vector<std::uint8_t> brush;
+  test::Put16(brush, 5), test::Put16(brush, 0);  // DIB pattern, RGB colours
+  const auto dib = test::Dib24(2, 2, {0xFF0000, 0x00FF00, 0x0000FF, 0xFFFFFF});
+  brush.insert(brush.end(), dib.begin(), dib.end());
+  auto wmf = TWmfWriter().Raw(0x0142, brush).Select(0).Pen(5, 0, 0).Select(1).Rectangle(11, 12, 70, 60).Bytes();
+  ExpectSamePixels(Render(wmf), Reference([](QPainter& p) {
+                     QPainterPath area;
+                     area.addRect(QRectF(11, 12, 59, 48));
+                     p.fillPath(area, QBrush(Checker()));
+                   }));
+}
+
 TEST(MetafileRender, ClipRectanglesAndSavedStates) {
   auto emf = TEmfWriter()
                  .Pen(1, 5, 0, 0).Select(1)                     // no outline
