@@ -11,6 +11,10 @@ namespace {
 // refused, as the platform refuses what it has no room for.
 constexpr std::size_t kMaxSavedStates = 256;
 constexpr std::size_t kMaxClipSteps = 64;
+// Clip steps handed to the surface over one play. Each costs the surface a path operation,
+// so a file that changes its clip without end would otherwise keep the viewer busy for
+// hours; past this, further changes of the clip are ignored.
+constexpr std::size_t kMaxClipWork = std::size_t{1} << 20;
 // Points one path may gather; a figure past this is dropped.
 constexpr std::size_t kMaxPathPoints = std::size_t{1} << 22;
 
@@ -166,12 +170,12 @@ void TMetafileDC::ModifyWorldTransform(const TXForm& xform, unsigned mode) {
 }
 
 bool TMetafileDC::AddObject(const TGdiObject& object) {
-  for (auto& slot : objects_)
-    if (!slot) {
-      slot = object;
-      return true;
-    }
-  return false;
+  // Slots below firstFree_ are all taken, so a full table answers at once however many
+  // objects a file tries to create.
+  while (firstFree_ < objects_.size() && objects_[firstFree_]) ++firstFree_;
+  if (firstFree_ == objects_.size()) return false;
+  objects_[firstFree_++] = object;
+  return true;
 }
 
 void TMetafileDC::SetObject(std::size_t index, const TGdiObject& object) {
@@ -209,7 +213,9 @@ void TMetafileDC::SelectStockObject(unsigned index) {
 }
 
 void TMetafileDC::DeleteObject(std::size_t index) {
-  if (index < objects_.size()) objects_[index].reset();
+  if (index >= objects_.size()) return;
+  objects_[index].reset();
+  firstFree_ = std::min(firstFree_, index);
 }
 
 void TMetafileDC::Save() {
@@ -226,10 +232,11 @@ void TMetafileDC::Restore(int which) {
     if (which == 0 || static_cast<std::size_t>(which) > saved_.size()) return;
     keep = static_cast<std::size_t>(which) - 1;
   }
+  const auto clipBefore = state_.clip;
   state_ = saved_[keep];
   saved_.resize(keep);
   UpdateTransform();
-  ApplyClip();
+  if (state_.clip != clipBefore) ApplyClip();
 }
 
 std::optional<TCanvasPen> TMetafileDC::Pen() const {
@@ -508,10 +515,10 @@ void TMetafileDC::Text(double x, double y, const std::u16string& text, unsigned 
   const bool clipped = clipRect && (options & etoClipped);
   if (clipped) {
     const double* r = clipRect;
-    TCanvasClip clip = state_.clip;
+    TCanvasClip clip = state_.clip ? *state_.clip : TCanvasClip{};
     clip.steps.push_back({false, RectPath(Map(r[0], r[1]), Map(r[2], r[1]), Map(r[2], r[3]), Map(r[0], r[3])),
                           frAlternate});
-    canvas_.SetClip(clip);
+    SetCanvasClip(clip);
   }
   const double advance = canvas_.DrawText(run);
   if (clipped) ApplyClip();
@@ -588,19 +595,30 @@ void TMetafileDC::StrokeAndFillPath() {
 }
 
 void TMetafileDC::AddClipStep(TCanvasPath path, bool exclude, TFillRule rule) {
-  if (state_.clip.steps.size() >= kMaxClipSteps) return;
-  state_.clip.steps.push_back({exclude, std::move(path), rule});
+  auto clip = std::make_shared<TCanvasClip>(state_.clip ? *state_.clip : TCanvasClip{});
+  if (clip->steps.size() >= kMaxClipSteps) return;
+  clip->steps.push_back({exclude, std::move(path), rule});
+  state_.clip = std::move(clip);
   ApplyClip();
 }
 
-void TMetafileDC::ApplyClip() { canvas_.SetClip(state_.clip); }
+void TMetafileDC::ApplyClip() {
+  static const TCanvasClip kNone;
+  SetCanvasClip(state_.clip ? *state_.clip : kNone);
+}
+
+void TMetafileDC::SetCanvasClip(const TCanvasClip& clip) {
+  if (clipWork_ > kMaxClipWork) return;
+  clipWork_ += clip.steps.size() + 1;
+  canvas_.SetClip(clip);
+}
 
 void TMetafileDC::SelectClipPath(int mode) {
   if (inPath_) return;
   TCanvasPath path = std::move(path_);
   path_ = TCanvasPath{};
   switch (mode) {
-    case rgnCopy: state_.clip.steps.clear(); [[fallthrough]];
+    case rgnCopy: state_.clip = nullptr; [[fallthrough]];
     case rgnAnd: AddClipStep(std::move(path), false, state_.fillRule); break;
     case rgnDiff: AddClipStep(std::move(path), true, state_.fillRule); break;
     default: break;  // unions and exclusive-ors of clips are not kept
@@ -624,7 +642,7 @@ void TMetafileDC::SelectClipRects(const std::vector<TLogPoint>& corners, int mod
   }
   switch (mode) {
     case rgnCopy:
-      state_.clip.steps.clear();
+      state_.clip = nullptr;
       if (region.Empty()) {
         ApplyClip();
         break;

@@ -176,7 +176,7 @@ class TMetafileDC {
     unsigned textAlign = 0;
     TFillRule fillRule = frAlternate;
     TLogPoint current;
-    TCanvasClip clip;
+    std::shared_ptr<const TCanvasClip> clip;  // shared by saved states; null for none
     double miterLimit = 10;
     bool clockwise = false;
   };
@@ -193,6 +193,7 @@ class TMetafileDC {
   void Emit(const TCanvasPath& shape, bool fill, bool stroke);
   void AddClipStep(TCanvasPath path, bool exclude, TFillRule rule);
   void ApplyClip();
+  void SetCanvasClip(const TCanvasClip& clip);
   // Appends an elliptical arc from angle a0 sweeping by `sweep` (radians, counter-clockwise
   // on a y-down page) of the ellipse in the box, starting with a line or a move.
   void AppendArc(TCanvasPath& path, double cx, double cy, double rx, double ry, double a0, double sweep,
@@ -207,6 +208,8 @@ class TMetafileDC {
   TState state_;
   std::vector<TState> saved_;
   std::vector<std::optional<TGdiObject>> objects_;
+  std::size_t firstFree_ = 0;  // no free slot below this one
+  std::size_t clipWork_ = 0;
   bool inPath_ = false;
   bool figureOpen_ = false;
   TCanvasPath path_;

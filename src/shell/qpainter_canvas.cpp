@@ -92,7 +92,13 @@ void TQPainterCanvas::DrawPath(const TCanvasPath& path, const TCanvasPen* pen, c
         break;
     }
   }
-  if (pen) painter_.strokePath(q, ToQPen(*pen));
+  if (pen) {
+    QPen qpen = ToQPen(*pen);
+    // Dashes along a line far longer than any picture would be counted out one by one.
+    const QRectF extent = q.controlPointRect();
+    if (qpen.style() != Qt::SolidLine && extent.width() + extent.height() > 1e5) qpen.setStyle(Qt::SolidLine);
+    painter_.strokePath(q, qpen);
+  }
 }
 
 double TQPainterCanvas::DrawText(const TCanvasText& text) {
