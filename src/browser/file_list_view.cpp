@@ -1,13 +1,21 @@
 #include "browser/file_list_view.h"
 
+#include "browser/dir_tree.h"
 #include "browser/dir_tree_combo.h"
 #include "browser/explorer_texts.h"
+#include "browser/file_clipboard.h"
+#include "browser/file_list_popup.h"
 #include "browser/file_mask.h"
 #include "browser/file_names.h"
 #include "browser/linux_shell.h"
 
 #include <QApplication>
+#include <QClipboard>
+#include <QContextMenuEvent>
 #include <QDateTime>
+#include <QDrag>
+#include <QDropEvent>
+#include <QMimeData>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLocale>
@@ -103,6 +111,22 @@ QVariant TFileListModel::headerData(int section, Qt::Orientation orientation, in
   return {};
 }
 
+Qt::ItemFlags TFileListModel::flags(const QModelIndex& index) const {
+  Qt::ItemFlags flags = QAbstractTableModel::flags(index);
+  if (index.isValid() && index.column() == 0 && index.row() == editableRow_) flags |= Qt::ItemIsEditable;
+  return flags;
+}
+
+bool TFileListModel::setData(const QModelIndex& index, const QVariant& value, int role) {
+  if (role != Qt::EditRole || !index.isValid() || index.row() != editableRow_ || index.column() != 0) return false;
+  const int row = index.row();
+  editableRow_ = -1;
+  items_[std::size_t(row)].Caption = value.toString();
+  emit dataChanged(index, index);
+  emit CaptionEdited(row, value.toString());
+  return true;
+}
+
 void TFileListModel::SetCaptions(const QStringList& captions, const QVector<Qt::Alignment>& alignments) {
   captions_ = captions;
   alignments_ = alignments;
@@ -137,8 +161,18 @@ TFileListView::TFileListView(QWidget* parent) : QTreeView(parent), model_(new TF
   setAllColumnsShowFocus(true);
   setSelectionBehavior(QAbstractItemView::SelectRows);
   setSelectionMode(QAbstractItemView::ExtendedSelection);
-  // Renaming belongs to the file commands; no editing until they exist.
+  // Renaming starts only through the rename command (F2, the popup, a new folder).
   setEditTriggers(QAbstractItemView::NoEditTriggers);
+  connect(model_, &TFileListModel::CaptionEdited, this, [this](int row, const QString& caption) {
+    // Run after the editor has closed, so the re-read does not pull the list from under it.
+    QMetaObject::invokeMethod(this, [this, row, caption] { CaptionEdited(row, caption); }, Qt::QueuedConnection);
+  });
+  connect(itemDelegate(), &QAbstractItemDelegate::closeEditor, this, [this](QWidget*, QAbstractItemDelegate::EndEditHint hint) {
+    if (hint == QAbstractItemDelegate::RevertModelCache) {
+      model_->SetEditableRow(-1);
+      renameOldPath_.clear();
+    }
+  });
   header()->setSectionsMovable(false);
   header()->setSortIndicatorShown(true);
   header()->setSectionsClickable(true);
@@ -149,9 +183,89 @@ TFileListView::TFileListView(QWidget* parent) : QTreeView(parent), model_(new TF
   SetLanguage(lnEnglish);
   CreateFileColumns();
   ApplyViewStyle();
+  SetPopUpMenuEnabled(true);
+  HookOwner();
 }
 
-TFileListView::~TFileListView() = default;
+TFileListView::~TFileListView() {
+  if (hookedOwner_ != nullptr) hookedOwner_->removeEventFilter(this);
+  if (dirTree_ != nullptr && dirTree_->FileList() == this) dirTree_->SetFileList(nullptr);
+}
+
+// ---------------------------------------------------------------- popup and dropped files
+
+void TFileListView::BuildPopup() {
+  delete popup_;
+  popup_ = new TFileListPopup(this);
+}
+
+void TFileListView::SetPopUpMenuEnabled(bool value) {
+  popUpMenuEnabled_ = value;
+  // Without the command popup a popup the owner gives the list is used (the viewer's window does).
+  if (!value && QWidget::mouseGrabber() == this) releaseMouse();
+}
+
+void TFileListView::UpdatePopupItems() {
+  if (popup_ != nullptr) popup_->UpdateItems();
+}
+
+void TFileListView::ShowPopup(const QPoint& globalPoint) {
+  if (popup_ == nullptr) return;
+  popup_->UpdateItems();
+  popup_->popup(globalPoint + QPoint(10, 10));
+}
+
+void TFileListView::contextMenuEvent(QContextMenuEvent* event) {
+  if (popUpMenuEnabled_ && popupAutomatic_ && popup_ != nullptr) {
+    ShowPopup(event->globalPos());
+    event->accept();
+    return;
+  }
+  QTreeView::contextMenuEvent(event);
+}
+
+void TFileListView::HookOwner() {
+  QWidget* owner = window();
+  if (owner == this || owner == hookedOwner_) return;
+  if (hookedOwner_ != nullptr) hookedOwner_->removeEventFilter(this);
+  hookedOwner_ = owner;
+  owner->setAcceptDrops(true);
+  owner->installEventFilter(this);
+}
+
+bool TFileListView::event(QEvent* event) {
+  if (event->type() == QEvent::ParentChange) HookOwner();
+  return QTreeView::event(event);
+}
+
+bool TFileListView::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == hookedOwner_) {
+    switch (event->type()) {
+      case QEvent::DragEnter:
+      case QEvent::DragMove: {
+        auto* drag = static_cast<QDropEvent*>(event);
+        if (drag->source() == nullptr && HasFiles(drag->mimeData())) {
+          drag->setDropAction(Qt::CopyAction);
+          drag->accept();
+          return true;
+        }
+        break;
+      }
+      case QEvent::Drop: {
+        auto* drop = static_cast<QDropEvent*>(event);
+        if (drop->source() != nullptr) break;
+        const TClipboardFiles files = ParseFileMimeData(drop->mimeData());
+        if (files.paths.isEmpty()) break;
+        drop->setDropAction(Qt::CopyAction);
+        drop->accept();
+        PasteDropped(files.paths);
+        return true;
+      }
+      default: break;
+    }
+  }
+  return QTreeView::eventFilter(watched, event);
+}
 
 void TFileListView::SetFileOpener(std::function<bool(const QString&)> opener) {
   FileOpener() = opener ? std::move(opener) : std::function<bool(const QString&)>(OpenWithDesktop);
@@ -223,6 +337,8 @@ void TFileListView::SetLanguage(TLanguage value) {
   if (value == language_) return;
   language_ = value;
   FillFileListTexts(value);
+  BuildPopup();
+  popUpMenuEnabled_ = true;
   if (driveColumns_) CreateDriveColumns();
   else CreateFileColumns();
   ApplyViewStyle();
@@ -345,6 +461,16 @@ void TFileListView::SetParentDirCaption(const QString& value) {
 QString TFileListView::SelectedItem() const { return selectedItem_; }
 
 TDirTreeCombo* TFileListView::DirTreeCombo() const { return dirTreeCombo_; }
+
+TDirTree* TFileListView::DirTree() const { return dirTree_; }
+
+void TFileListView::SetDirTree(TDirTree* value) {
+  if (value == dirTree_) return;
+  TDirTree* previous = dirTree_;
+  dirTree_ = value;
+  if (previous != nullptr && previous->FileList() == this) previous->SetFileList(nullptr);
+  if (value != nullptr && value->FileList() != this) value->SetFileList(this);
+}
 
 void TFileListView::SetDirTreeCombo(TDirTreeCombo* value) {
   if (value == dirTreeCombo_) return;
@@ -543,6 +669,7 @@ void TFileListView::UpdateFileList() {
     scanValid_ = false;
     try {
       if (!IsDrivesName(directory_)) {
+        popupAutomatic_ = true;
         if (!fileColumns_) CreateFileColumns();
         std::uint32_t filter = 0;
         if (fileType_ & ftReadOnly) filter |= kAttrReadOnly;
@@ -555,6 +682,7 @@ void TFileListView::UpdateFileList() {
       } else {
         CreateDriveColumns();
         AddDrives();
+        popupAutomatic_ = false;
       }
     } catch (...) {
       // Whatever went wrong part-way, the list stays consistent and sorted.
@@ -720,23 +848,45 @@ void TFileListView::keyPressEvent(QKeyEvent* event) {
           dirTreeCombo_->ReloadTree();
           dirTreeCombo_->ShowPath(path);
         }
+        if (dirTree_ != nullptr) {
+          const QString path = dirTree_->SelectedPath();
+          dirTree_->Reload();
+          dirTree_->SelectPath(path);
+        }
         break;
-      // The file commands (delete, rename, search) come later; their keys are taken and do nothing yet.
-      case Qt::Key_Delete:
-      case Qt::Key_F2:
-      case Qt::Key_F3:
-        break;
+      case Qt::Key_Delete: CmdDelete(); break;
+      case Qt::Key_F2: CmdRename(); break;
+      case Qt::Key_F3: CmdSearch(); break;
       default:
         QTreeView::keyPressEvent(event);
         break;
     }
   } else if (modifiers == Qt::ShiftModifier && key == Qt::Key_Delete) {
-    // Permanent delete is a later file command.
+    if (SelectedIndex() >= 0) {
+      const bool firstIsFolder = model_->Items()[std::size_t(SelectedIndex())].SubItems[5] == QLatin1String("dir");
+      CmdPermanentDelete();
+      // Stopped at a folder: the inherited key event is not raised.
+      if (firstIsFolder) raise = false;
+    }
   } else if (modifiers == Qt::ControlModifier &&
              (key == Qt::Key_A || key == Qt::Key_C || key == Qt::Key_X || key == Qt::Key_V ||
               key == Qt::Key_N || key == Qt::Key_O || key == Qt::Key_F)) {
-    if (key == Qt::Key_A) selectAll();
-    else if (key == Qt::Key_O && SelectedIndex() >= 0) OpenItem();
+    switch (key) {
+      case Qt::Key_A: selectAll(); break;
+      case Qt::Key_C: CmdCopy(); break;
+      case Qt::Key_X: CmdCut(); break;
+      case Qt::Key_V:
+        if (!clipboardFiles_.isEmpty() || HasFiles(QApplication::clipboard()->mimeData())) CmdPaste();
+        break;
+      case Qt::Key_N:
+        if (!IsDrivesName(directory_)) CmdNewFolder();
+        break;
+      case Qt::Key_O:
+        if (SelectedIndex() >= 0) OpenItem();
+        break;
+      case Qt::Key_F: CmdView(); break;
+      default: break;
+    }
   } else {
     QTreeView::keyPressEvent(event);
   }
@@ -776,6 +926,7 @@ void TFileListView::OpenItem() {
       return;
   }
   SetDirectory(path);
+  if (dirTree_ != nullptr) dirTree_->SelectPath(path);
   if (dirTreeCombo_ != nullptr) dirTreeCombo_->ShowPath(path);
 }
 
@@ -784,6 +935,7 @@ void TFileListView::OneLevelUp() {
   const QString old = AddSlash(directory_);
   if (IsVolumeRoot(directory_)) {
     if (dirTreeCombo_ != nullptr) dirTreeCombo_->ShowPath(dirTreeCombo_->RootCaption());
+    if (dirTree_ != nullptr) dirTree_->SelectPath(dirTree_->RootCaption());
     SetDirectory(kDrivesName);
     return;
   }
@@ -792,6 +944,7 @@ void TFileListView::OneLevelUp() {
   if (slash < 0) return;
   const QString parent = withoutSlash.left(slash + 1);
   SetDirectory(parent);
+  if (dirTree_ != nullptr) dirTree_->SelectPath(parent);
   if (dirTreeCombo_ != nullptr) dirTreeCombo_->ShowPath(parent);
   const std::vector<TListItem>& items = model_->Items();
   for (std::size_t row = 0; row < items.size(); ++row) {

@@ -15,6 +15,8 @@
 namespace vumo {
 
 class TDirTreeCombo;
+class TDirTree;
+class TFileListPopup;
 
 // One entry of the list: a caption, a type (the index of its icon and type
 // name) and seven sub-items; the numbers behind the size and time texts are
@@ -38,6 +40,11 @@ class TFileListModel : public QAbstractTableModel {
   int columnCount(const QModelIndex& parent = QModelIndex()) const override;
   QVariant data(const QModelIndex& index, int role) const override;
   QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
+  Qt::ItemFlags flags(const QModelIndex& index) const override;
+  bool setData(const QModelIndex& index, const QVariant& value, int role) override;
+  // The one row whose caption may be edited in place (-1: none).
+  void SetEditableRow(int row) { editableRow_ = row; }
+  int EditableRow() const { return editableRow_; }
 
   std::vector<TListItem>& Items() { return items_; }
   const std::vector<TListItem>& Items() const { return items_; }
@@ -53,6 +60,10 @@ class TFileListModel : public QAbstractTableModel {
   std::vector<TListItem> items_;
   QStringList captions_;
   QVector<Qt::Alignment> alignments_;
+  int editableRow_ = -1;
+
+ signals:
+  void CaptionEdited(int row, const QString& caption);
 };
 
 class TFileListView : public QTreeView {
@@ -149,7 +160,7 @@ class TFileListView : public QTreeView {
   QString ParentDirCaption() const { return parentDirCaption_; }
   void SetParentDirCaption(const QString& value);
   bool PopUpMenuEnabled() const { return popUpMenuEnabled_; }
-  void SetPopUpMenuEnabled(bool value) { popUpMenuEnabled_ = value; }
+  void SetPopUpMenuEnabled(bool value);
   QString SelectedItem() const;
   void SetSelectedItem(const QString& value) { selectedItem_ = value; }
   int SelectedNumber() const;
@@ -168,6 +179,47 @@ class TFileListView : public QTreeView {
 
   TDirTreeCombo* DirTreeCombo() const;
   void SetDirTreeCombo(TDirTreeCombo* value);
+  TDirTree* DirTree() const;
+  void SetDirTree(TDirTree* value);
+
+  // ---- the file commands of Part 4.3 (file_list_commands.cpp)
+  void CmdView();
+  void CmdSearch();
+  void CmdCut() { CutOrCopy(kClipMove); }
+  void CmdCopy() { CutOrCopy(kClipCopy); }
+  void CmdPaste();
+  void CmdRename();
+  void CmdDelete();
+  void CmdPermanentDelete();
+  void CmdProperties();
+  void CmdNewFolder();
+  void CmdSendToAnyFolder();
+  void CmdClipboardAsContents();
+  void CmdClipboardAsFileName();
+  void CmdDesktopShortcut();
+  // Sends the selection through the Send To entry at this path.
+  void CmdSendToShortcut(const QString& shortcutPath);
+  // Files dropped on the owner window: copied into the listed folder.
+  void PasteDropped(const QStringList& paths);
+  // Copies (or moves) the selected files into a folder, as the tree's drop does.
+  bool SendSelectionTo(const QString& targetText, bool move);
+  // The selected entries' full paths, in list order, without the parent entry.
+  QStringList SelectedPaths(bool deselectParent);
+
+  // Unit-wide clipboard mode: copy 0, move 2, -1 while collecting.
+  static constexpr int kClipCopy = 0;
+  static constexpr int kClipMove = 2;
+  static int ClipboardMode;
+  const QStringList& ClipboardFiles() const { return clipboardFiles_; }
+  TFileListPopup* Popup() const { return popup_; }
+  // Shows the command popup at a global point (10 pixels right of and below it).
+  void ShowPopup(const QPoint& globalPoint);
+  // Sets the enabled state of every popup item by the tables of Part 4.3.
+  void UpdatePopupItems();
+  // The upper-cased extension with its dot ("" when none) of the selected item's path.
+  QString SelectedExtension() const;
+  // Whether the popup would appear by itself on a right click (folder view only).
+  bool PopupAutomatic() const { return popupAutomatic_; }
 
   void UpdateFileList();
   void AddFiles(const QString& pattern, std::uint32_t filter);
@@ -204,6 +256,9 @@ class TFileListView : public QTreeView {
   void mouseDoubleClickEvent(QMouseEvent* event) override;
   void keyPressEvent(QKeyEvent* event) override;
   void keyReleaseEvent(QKeyEvent* event) override;
+  void contextMenuEvent(QContextMenuEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
+  bool event(QEvent* event) override;
 
  private:
   struct ScanEntry;
@@ -217,6 +272,13 @@ class TFileListView : public QTreeView {
   void RecomputeTimePattern();
   const std::vector<ScanEntry>& Scan(const QString& folder);
   QString FormatTime(std::int64_t seconds);
+  void CutOrCopy(int mode);
+  void CommonRefresh(const QString& folder);
+  void CaptionEdited(int row, const QString& caption);
+  void StartLabelEdit(int row);
+  void HookOwner();
+  void BuildPopup();
+  bool MakeDirectoryCurrent();
 
   TFileListModel* model_ = nullptr;
   QString directory_ = QStringLiteral("Drives");
@@ -224,6 +286,12 @@ class TFileListView : public QTreeView {
   bool showFolders_ = true;
   QString selectedItem_;
   QPointer<TDirTreeCombo> dirTreeCombo_;
+  QPointer<TDirTree> dirTree_;
+  TFileListPopup* popup_ = nullptr;
+  bool popupAutomatic_ = false;
+  QStringList clipboardFiles_;
+  QString renameOldPath_;
+  QPointer<QWidget> hookedOwner_;
   int colWidths_[5] = {165, 75, 95, 125, 40};
   TDtFormat dateFormat_ = df_Customize;
   TTmFormat timeFormat_ = tfShortFormat;
