@@ -37,11 +37,11 @@
 namespace vumo {
 
 const QString TDirTree::kDragFormat = QStringLiteral("application/x-vumo-dirtree-folder");
+const QString TDirTree::kDragModeFormat = QStringLiteral("application/x-vumo-drag-mode");
 
 namespace {
 
 const QString kComputerCaption = QStringLiteral("Computer");
-const QString kDragModeFormat = QStringLiteral("application/x-vumo-drag-mode");
 
 class TWaitCursor {
  public:

@@ -53,6 +53,8 @@ class TDirTree : public QTreeWidget {
   static constexpr int kFilledRole = Qt::UserRole + 3;
   // The drag format between trees: the dragged folder's path.
   static const QString kDragFormat;
+  // Whether a drag moves or copies ("move" or "copy"), set by the tree and the list.
+  static const QString kDragModeFormat;
 
   explicit TDirTree(QWidget* parent = nullptr);
   ~TDirTree() override;

@@ -127,7 +127,7 @@ QStringList TFileListView::SelectedPaths(bool deselectParent) {
       if (deselectParent) selectionModel()->select(index, QItemSelectionModel::Deselect | QItemSelectionModel::Rows);
       continue;
     }
-    paths << items[row].SubItems[4];
+    paths << items[row].SubItems[kSubPath];
   }
   return paths;
 }
@@ -135,7 +135,7 @@ QStringList TFileListView::SelectedPaths(bool deselectParent) {
 QString TFileListView::SelectedExtension() const {
   const int row = SelectedIndex();
   if (row < 0) return {};
-  const QString name = FileNameOf(model_->Items()[std::size_t(row)].SubItems[4]);
+  const QString name = FileNameOf(model_->Items()[std::size_t(row)].SubItems[kSubPath]);
   const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
   return dot < 0 ? QString() : name.mid(dot).toUpper();
 }
@@ -159,7 +159,7 @@ void TFileListView::CmdView() {
   const QString mimeType = TFileListPopup::ViewerType(SelectedExtension());
   if (mimeType.isEmpty()) return;
   QString program;
-  if (!LaunchViewer(mimeType, model_->Items()[std::size_t(row)].SubItems[4], &program))
+  if (!LaunchViewer(mimeType, model_->Items()[std::size_t(row)].SubItems[kSubPath], &program))
     CannotBox(this, QStringLiteral("Open"), program);
 }
 
@@ -172,7 +172,7 @@ void TFileListView::CmdSearch() {
 void TFileListView::CmdProperties() {
   const int row = SelectedIndex();
   if (row < 0) return;
-  const QString path = model_->Items()[std::size_t(row)].SubItems[4];
+  const QString path = model_->Items()[std::size_t(row)].SubItems[kSubPath];
   struct stat st {};
   if (::lstat(EncodeFileName(path).constData(), &st) != 0) {
     QMessageBox::information(this, QString(), QStringLiteral("The specified file was not found."));
@@ -267,13 +267,13 @@ void TFileListView::CmdPermanentDelete() {
     const int row = SelectedIndex();
     if (row < 0) break;
     const TListItem item = model_->Items()[std::size_t(row)];
-    if (item.SubItems[5] == QLatin1String("dir")) break;
+    if (item.SubItems[kSubKind] == QLatin1String("dir")) break;
     const QString text = QStringLiteral("Are you sure you want to permanently delete file\n  \"") + item.Caption +
                          QStringLiteral("\"?");
     if (QMessageBox::question(this, QString(), text, QMessageBox::Yes | QMessageBox::No, QMessageBox::No) ==
         QMessageBox::Yes) {
       TFixedAnswers ui;
-      const TOperationResult one = TFileOperations::DeletePermanently({item.SubItems[4]}, ui);
+      const TOperationResult one = TFileOperations::DeletePermanently({item.SubItems[kSubPath]}, ui);
       all.failed << one.failed;
     }
     selectionModel()->select(model_->index(row, 0), QItemSelectionModel::Deselect | QItemSelectionModel::Rows);
@@ -288,7 +288,7 @@ void TFileListView::CmdPermanentDelete() {
 void TFileListView::CmdRename() {
   const int row = SelectedIndex();
   if (row < 0) return;
-  if (readOnly_ || model_->Items()[std::size_t(row)].SubItems[3].toUpper() == QLatin1String("R")) {
+  if (readOnly_ || model_->Items()[std::size_t(row)].SubItems[kSubAttr].toUpper() == QLatin1String("R")) {
     QMessageBox::warning(this, QString(), ExplorerTexts.ReadOnlyItem);
     return;
   }
@@ -297,7 +297,7 @@ void TFileListView::CmdRename() {
 
 void TFileListView::StartLabelEdit(int row) {
   if (readOnly_ || row < 0) return;  // the can-edit notification refuses a read-only list
-  renameOldPath_ = model_->Items()[std::size_t(row)].SubItems[4];
+  renameOldPath_ = model_->Items()[std::size_t(row)].SubItems[kSubPath];
   model_->SetEditableRow(row);
   const QModelIndex index = model_->index(row, 0);
   setCurrentIndex(index);
@@ -309,7 +309,7 @@ void TFileListView::CaptionEdited(int row, const QString& caption) {
   if (row < 0 || row >= int(model_->Items().size()) || renameOldPath_.isEmpty()) return;
   const QString oldPath = renameOldPath_;
   renameOldPath_.clear();
-  const bool isFolder = model_->Items()[std::size_t(row)].SubItems[5].compare(QLatin1String("dir"), Qt::CaseInsensitive) == 0;
+  const bool isFolder = model_->Items()[std::size_t(row)].SubItems[kSubKind].compare(QLatin1String("dir"), Qt::CaseInsensitive) == 0;
   TWaitCursor wait;
   const QString newPath = FolderOf(oldPath) + caption;
   // Letter case makes another name on this platform, so only the same text changes nothing.
@@ -351,7 +351,7 @@ void TFileListView::CmdNewFolder() {
   CommonRefresh(created);
   const std::vector<TListItem>& items = model_->Items();
   for (std::size_t row = 0; row < items.size(); ++row) {
-    if (items[row].SubItems[4] == created) {
+    if (items[row].SubItems[kSubPath] == created) {
       SelectRow(int(row));
       StartLabelEdit(int(row));
       break;
@@ -398,7 +398,7 @@ void TFileListView::CmdClipboardAsContents() {
   const int row = SelectedIndex();
   if (row < 0) return;
   TWaitCursor wait;
-  const QString path = model_->Items()[std::size_t(row)].SubItems[4];
+  const QString path = model_->Items()[std::size_t(row)].SubItems[kSubPath];
   const QString extension = SelectedExtension();
   QFile file(QFile::decodeName(EncodeFileName(path)));
   if (extension == QLatin1String(".BMP") || extension == QLatin1String(".WMF")) {
@@ -428,7 +428,7 @@ void TFileListView::CmdDesktopShortcut() {
     return;
   }
   const TListItem& item = model_->Items()[std::size_t(row)];
-  const QString path = item.SubItems[4];
+  const QString path = item.SubItems[kSubPath];
   QString name = FileNameOf(path);
   const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
   if (dot > 0) name.truncate(dot);
@@ -442,7 +442,7 @@ void TFileListView::CmdDesktopShortcut() {
 void TFileListView::CmdSendToShortcut(const QString& shortcutPath) {
   const int row = SelectedIndex();
   if (row < 0) return;
-  const QString file = model_->Items()[std::size_t(row)].SubItems[4];
+  const QString file = model_->Items()[std::size_t(row)].SubItems[kSubPath];
   QString target;
   TDesktopEntry entry;
   if (shortcutPath.endsWith(QLatin1String(".desktop"), Qt::CaseInsensitive) && ReadDesktopEntry(shortcutPath, &entry)) {

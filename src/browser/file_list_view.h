@@ -1,6 +1,5 @@
 #pragma once
 
-#include <QAbstractTableModel>
 #include <QFlags>
 #include <QPointer>
 #include <QString>
@@ -12,59 +11,14 @@
 #include <memory>
 #include <vector>
 
+#include "browser/file_list_model.h"
+#include "browser/folder_scan.h"
+
 namespace vumo {
 
 class TDirTreeCombo;
 class TDirTree;
 class TFileListPopup;
-
-// One entry of the list: a caption, a type (the index of its icon and type
-// name) and seven sub-items; the numbers behind the size and time texts are
-// kept as well, so sorting never parses text.
-struct TListItem {
-  QString Caption;
-  int ImageIndex = -1;
-  QString SubItems[7];
-  QString SortName;            // the caption upper-cased once
-  std::int64_t Bytes = 0;      // size of a file, 0 for folders and drives
-  std::int64_t SizeKey = 0;    // the number the size column shows
-  std::int64_t TimeKey = 0;    // modification time in nanoseconds
-  bool IsFolder = false;       // kind tag "dir", kept as a flag for the sort
-};
-
-class TFileListModel : public QAbstractTableModel {
-  Q_OBJECT
- public:
-  explicit TFileListModel(QObject* parent = nullptr) : QAbstractTableModel(parent) {}
-  int rowCount(const QModelIndex& parent = QModelIndex()) const override;
-  int columnCount(const QModelIndex& parent = QModelIndex()) const override;
-  QVariant data(const QModelIndex& index, int role) const override;
-  QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
-  Qt::ItemFlags flags(const QModelIndex& index) const override;
-  bool setData(const QModelIndex& index, const QVariant& value, int role) override;
-  // The one row whose caption may be edited in place (-1: none).
-  void SetEditableRow(int row) { editableRow_ = row; }
-  int EditableRow() const { return editableRow_; }
-
-  std::vector<TListItem>& Items() { return items_; }
-  const std::vector<TListItem>& Items() const { return items_; }
-  void BeginReset() { beginResetModel(); }
-  void EndReset() { endResetModel(); }
-  // Reorders the items by the permutation (new position -> old row), keeping
-  // the view's selection and focus on the same entries.
-  void Reorder(const std::vector<int>& order);
-  void SetCaptions(const QStringList& captions, const QVector<Qt::Alignment>& alignments);
-  void SetSortArrow(int column, bool descending);
-
- private:
-  std::vector<TListItem> items_;
-  QStringList captions_;
-  QVector<Qt::Alignment> alignments_;
-  int editableRow_ = -1;
-
- signals:
-  void CaptionEdited(int row, const QString& caption);
-};
 
 class TFileListView : public QTreeView {
   Q_OBJECT
@@ -252,6 +206,7 @@ class TFileListView : public QTreeView {
 
  protected:
   void mousePressEvent(QMouseEvent* event) override;
+  void mouseMoveEvent(QMouseEvent* event) override;
   void mouseReleaseEvent(QMouseEvent* event) override;
   void mouseDoubleClickEvent(QMouseEvent* event) override;
   void keyPressEvent(QKeyEvent* event) override;
@@ -261,7 +216,7 @@ class TFileListView : public QTreeView {
   bool event(QEvent* event) override;
 
  private:
-  struct ScanEntry;
+  using ScanEntry = TScanEntry;
   void CreateFileColumns();
   void CreateDriveColumns();
   void ApplyColumns(const QStringList& captions, const QVector<int>& widths, const QVector<Qt::Alignment>& alignments);
@@ -292,6 +247,9 @@ class TFileListView : public QTreeView {
   QStringList clipboardFiles_;
   QString renameOldPath_;
   QPointer<QWidget> hookedOwner_;
+  QPoint dragStart_;
+  bool dragArmed_ = false;
+  bool dragCopy_ = false;
   int colWidths_[5] = {165, 75, 95, 125, 40};
   TDtFormat dateFormat_ = df_Customize;
   TTmFormat timeFormat_ = tfShortFormat;
