@@ -1,6 +1,7 @@
 // TDirTree and its popup (Part 4.4), with a linked file list in a window of its own.
 #include "browser/dir_tree.h"
 
+#include "browser/change_watcher.h"
 #include "browser/explorer_texts.h"
 #include "browser/file_list_view.h"
 #include "browser/file_names.h"
@@ -395,6 +396,37 @@ TEST_F(DirTreeTest, DropsFromTheLinkedListAndFromATree) {
   // Anything else is not accepted.
   QObject stranger;
   EXPECT_FALSE(tree_->DropOn(Node("b"), &stranger, {P("a/f1.txt")}, false));
+}
+
+TEST_F(DirTreeTest, FoldersMadeElsewhereRebuildTheTreeAndTheList) {
+  tree_->SelectPath(P("a"));
+  tree_->ChooseNode(tree_->FindNode(P("a")));
+  ASSERT_EQ(list_->Directory(), P("a/"));
+  QSignalSpy changed(tree_->Watcher(), &TChangeWatcher::Changed);
+  fs::create_directories(S("a/made"));
+  EXPECT_TRUE(changed.wait(3000));
+  QTest::qWait(20);
+  QTreeWidgetItem* made = tree_->FindNode(P("a/made"));
+  ASSERT_NE(made, nullptr);
+  EXPECT_EQ(made->text(0), "made");
+  EXPECT_GE(RowOf(*list_, "made"), 0);  // the list was read again
+  EXPECT_EQ(tree_->SelectedPath(), P("a/"));
+}
+
+TEST_F(DirTreeTest, KeysChooseAndReload) {
+  tree_->SelectPath(P("a"));
+  QTreeWidgetItem* a = tree_->FindNode(P("a"));
+  a->setExpanded(true);
+  tree_->setCurrentItem(a);
+  tree_->setFocus();
+  QTest::keyClick(tree_, Qt::Key_Down);  // to "x", chosen on release
+  EXPECT_EQ(tree_->SelectedPath(), P("a/x"));
+  EXPECT_EQ(list_->Directory(), P("a/x/"));
+  fs::create_directories(S("a/x/new"));
+  QTest::keyClick(tree_, Qt::Key_F5);
+  EXPECT_EQ(tree_->SelectedPath(), P("a/x/"));
+  EXPECT_NE(tree_->FindNode(P("a/x/new")), nullptr);
+  EXPECT_GE(RowOf(*list_, "new"), 0);
 }
 
 TEST_F(DirTreeTest, InvalidCharacters) {
