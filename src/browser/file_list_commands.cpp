@@ -304,13 +304,18 @@ void TFileListView::StartLabelEdit(int row) {
   edit(index);
 }
 
-void TFileListView::CaptionEdited(int row, const QString& caption) {
+void TFileListView::CaptionEdited(int row, const QString& editedCaption) {
   model_->SetEditableRow(-1);
   if (row < 0 || row >= int(model_->Items().size()) || renameOldPath_.isEmpty()) return;
   const QString oldPath = renameOldPath_;
   renameOldPath_.clear();
   const bool isFolder = model_->Items()[std::size_t(row)].SubItems[kSubKind].compare(QLatin1String("dir"), Qt::CaseInsensitive) == 0;
   TWaitCursor wait;
+  QString caption = editedCaption;
+  // With extensions hidden the caption lacks it; the file keeps its extension.
+  const QString oldName = FileNameOf(oldPath);
+  const qsizetype dot = oldName.lastIndexOf(QLatin1Char('.'));
+  if (hideFileExt_ && !isFolder && dot > 0 && !caption.isEmpty()) caption += oldName.mid(dot);
   const QString newPath = FolderOf(oldPath) + caption;
   // Letter case makes another name on this platform, so only the same text changes nothing.
   if (newPath == oldPath) return;

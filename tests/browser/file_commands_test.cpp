@@ -373,6 +373,21 @@ TEST_F(FileCommandsTest, RenameEditsInPlaceAndRefusesAnExistingName) {
   EXPECT_EQ(Names(S("a")), (std::set<std::string>{"renamed.txt", "two.txt"}));
 }
 
+TEST_F(FileCommandsTest, RenameWithHiddenExtensionsKeepsTheExtension) {
+  Write(S("a/photo.jpg"), "j");
+  List().SetHideFileExt(true);
+  Open("a");
+  Select({"photo"});
+  Key(Qt::Key_F2);
+  auto* editor = List().findChild<QLineEdit*>();
+  ASSERT_NE(editor, nullptr);
+  EXPECT_EQ(editor->text(), "photo");
+  editor->setText("holiday");
+  QTest::keyClick(editor, Qt::Key_Return);
+  QTest::qWait(20);
+  EXPECT_EQ(Names(S("a")), (std::set<std::string>{"holiday.jpg"}));
+}
+
 TEST_F(FileCommandsTest, RenameInAReadOnlyListSaysSo) {
   Write(S("a/one.txt"), "1");
   Open("a");
