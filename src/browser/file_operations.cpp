@@ -781,6 +781,9 @@ bool TFileOperations::MoveToTrash(const QString& path, QString* inTrash, QString
     if (files >= 0) {
       const QString info = where.left(files) + QStringLiteral("/info/") + where.mid(files + 7) + QStringLiteral(".trashinfo");
       ::unlink(Enc(info).constData());
+      // The folders Qt made for it go too, when nothing else is in them.
+      ::rmdir(Enc(where.left(files) + QStringLiteral("/info")).constData());
+      ::rmdir(Enc(where.left(files) + QStringLiteral("/files")).constData());
     }
     *reason = QStringLiteral("there is no usable trash for this volume");
     return false;

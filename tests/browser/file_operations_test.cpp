@@ -356,7 +356,11 @@ TEST_F(FileOperationsTest, WithoutAUsableTrashTheUserIsAskedBeforeDeletingForGoo
   // A data home that cannot hold a trash: a file where the folder should be.
   Write(S("data"), "not a folder");
   ui_.deletePermanently = false;
+  const QString oldCurrent = QDir::currentPath();
+  QDir::setCurrent(P("b"));
   auto result = TFileOperations::Trash({P("a/t.txt")}, ui_);
+  QDir::setCurrent(oldCurrent);
+  EXPECT_TRUE(Names(S("b")).empty());  // nothing was put into ./files
   EXPECT_FALSE(result.ok);
   EXPECT_EQ(ui_.deleteQuestions, 1);
   EXPECT_EQ(Read(S("a/t.txt")), "t");
