@@ -1,6 +1,6 @@
 #pragma once
 
-// TDirTree and TDirTreePopup (Part 4.4): a stand-alone tree of the computer,
+// TDirTree and TDirTreePopup: a stand-alone tree of the computer,
 // its volumes and their folders, with folder commands, drag and drop and a
 // link to a TFileListView. The viewer does not place it.
 

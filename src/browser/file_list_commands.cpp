@@ -1,4 +1,4 @@
-// The file commands of Part 4.3 on the file list. Every change to files goes
+// The file commands of the file list. Every change to files goes
 // through the one layer of file operations (file_operations.h).
 #include "browser/dir_tree.h"
 #include "browser/dir_tree_combo.h"
@@ -55,7 +55,7 @@ void CannotBox(QWidget* parent, const QString& verb, const QString& name) {
   QMessageBox::critical(parent, QString(), ExplorerTexts.Cannot + verb + ExplorerTexts.FileWord + name);
 }
 
-// The "Send to any folder" dialog of Part 4.3: OK, Cancel or Browse.
+// The "Send to any folder" dialog: OK, Cancel or Browse.
 class TSendToDialog : public QDialog {
  public:
   enum { Browse = 2 };
@@ -376,7 +376,7 @@ bool TFileListView::SendSelectionTo(const QString& targetText, bool move) {
   TDialogOperationUi ui(this, QStringLiteral("Sending files"));
   TOperationResult all;
   for (const QString& path : files) {
-    // A typed folder is sent into; any other text is joined to the name as typed (Part 4.3).
+    // A typed folder is sent into; any other text is joined to the name as typed.
     const TOperationResult one =
         FolderExists(targetText)
             ? TFileOperations::Transfer({path}, targetText, move ? TTransfer::Move : TTransfer::Copy, ui)

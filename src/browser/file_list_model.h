@@ -13,7 +13,7 @@
 
 namespace vumo {
 
-// Positions of the seven sub-items of an entry (Part 4.1, item layout).
+// Positions of the seven sub-items of an entry (the item layout).
 enum TSubItem : int {
   kSubSize = 0,      // size text (drive view: drive type text)
   kSubType = 1,      // type name (drive view: total size)

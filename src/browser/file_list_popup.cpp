@@ -17,7 +17,7 @@
 namespace vumo {
 
 namespace {
-// The view table of Part 4.3, with the Linux viewer group of each extension.
+// The view table, with the Linux viewer group of each extension.
 struct TViewEntry {
   const char* extension;
   const char* mimeType;

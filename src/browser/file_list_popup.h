@@ -1,6 +1,6 @@
 #pragma once
 
-// TFileListPopup: the command popup of the file list (Part 4.3). Every item
+// TFileListPopup: the command popup of the file list. Every item
 // carries its name and tag; one dispatcher acts on the tag, or on the name for
 // the Send To entries.
 
@@ -27,7 +27,7 @@ class TFileListPopup : public QMenu {
   const QStringList& Shortcuts() const { return shortcuts_; }
   QMenu* SendToMenu() const { return sendTo_; }
   QAction* Item(const QString& name) const;
-  // Sets the enabled states by the tables of Part 4.3.
+  // Sets the enabled states by the command tables.
   void UpdateItems();
   // Runs the command of an item (its tag, or its name for a Send To entry).
   void Dispatch(QAction* action);

@@ -136,7 +136,7 @@ class TFileListView : public QTreeView {
   TDirTree* DirTree() const;
   void SetDirTree(TDirTree* value);
 
-  // ---- the file commands of Part 4.3 (file_list_commands.cpp)
+  // ---- the file commands (file_list_commands.cpp)
   void CmdView();
   void CmdSearch();
   void CmdCut() { CutOrCopy(kClipMove); }
@@ -168,7 +168,7 @@ class TFileListView : public QTreeView {
   TFileListPopup* Popup() const { return popup_; }
   // Shows the command popup at a global point (10 pixels right of and below it).
   void ShowPopup(const QPoint& globalPoint);
-  // Sets the enabled state of every popup item by the tables of Part 4.3.
+  // Sets the enabled state of every popup item by the command tables.
   void UpdatePopupItems();
   // The upper-cased extension with its dot ("" when none) of the selected item's path.
   QString SelectedExtension() const;

@@ -579,7 +579,7 @@ QString HomeTrash() {
     dataHome = QString::fromLocal8Bit(qgetenv("HOME")) + QStringLiteral("/.local/share");
   const QString trash = dataHome + QStringLiteral("/Trash");
   const Bytes bytes = Enc(trash);
-  // mkdir -p with the modes the specification asks for (0700 for the trash).
+  // mkdir -p with the modes the freedesktop trash asks for (0700).
   Bytes walk;
   for (const Bytes& part : bytes.split('/')) {
     if (part.isEmpty()) continue;

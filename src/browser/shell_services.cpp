@@ -87,7 +87,7 @@ TFolderBrowser& FolderBrowser() {
   return browser;
 }
 
-// Splits an Exec= value into arguments (the quoting rules of the desktop entry specification).
+// Splits an Exec= value into arguments (the quoting rules of desktop entries).
 QStringList SplitExec(const QString& exec) {
   QStringList args;
   QString current;

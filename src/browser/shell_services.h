@@ -1,7 +1,6 @@
 #pragma once
 
-// The shell services of Part 4.3 mapped onto a Linux desktop (PLATFORM.md,
-// "Shell services"): the file manager's D-Bus interface, default applications
+// The shell services the file commands use, on a Linux desktop: the file manager's D-Bus interface, default applications
 // by MIME type, desktop entries as shortcuts, the Send To folder and the
 // desktop folder. Each service that reaches outside the process can be
 // replaced (tests replace them; nothing here may block a test run).

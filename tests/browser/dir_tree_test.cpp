@@ -1,4 +1,4 @@
-// TDirTree and its popup (Part 4.4), with a linked file list in a window of its own.
+// TDirTree and its popup, with a linked file list in a window of its own.
 #include "browser/dir_tree.h"
 
 #include "browser/change_watcher.h"

@@ -1,4 +1,4 @@
-// The file commands of Part 4.3 on a real file list, driven by keys, the popup and drops.
+// The file commands on a real file list, driven by keys, the popup and drops.
 #include "browser/explorer_texts.h"
 #include "browser/file_clipboard.h"
 #include "browser/file_list_popup.h"
