@@ -20,6 +20,7 @@
 #include "formats/bitmap_export.h"
 #include "formats/format_mime_types.h"
 #include "formats/format_registry.h"
+#include "formats/messages.h"
 #include "formats/metafile.h"
 #include "formats/picture.h"
 #include "formats/reader_graphic.h"
@@ -140,7 +141,7 @@ void WriteFileWhole(const std::string& fileName, const std::vector<std::uint8_t>
   const std::string folder = slash == std::string::npos ? "" : fileName.substr(0, slash + 1);
   const std::string name = slash == std::string::npos ? fileName : fileName.substr(slash + 1);
   const std::string pending = folder + "." + name + ".XXXXXX";
-  if (pending.size() >= sizeof gPendingFile) throw Exception(FormatMessage("Cannot create file \"%s\".", fileName.c_str()));
+  if (pending.size() >= sizeof gPendingFile) throw Exception(FormatMessage(kCannotCreateFile, fileName.c_str()));
   // The name is in place before the file exists, so a signal at any moment finds it.
   std::memcpy(gPendingFile, pending.c_str(), pending.size() + 1);
   std::signal(SIGTERM, RemovePendingFile);
@@ -149,7 +150,7 @@ void WriteFileWhole(const std::string& fileName, const std::vector<std::uint8_t>
   const int fd = mkstemp(gPendingFile);
   if (fd < 0) {
     gPendingFile[0] = 0;
-    throw Exception(FormatMessage("Cannot create file \"%s\".", fileName.c_str()));
+    throw Exception(FormatMessage(kCannotCreateFile, fileName.c_str()));
   }
   // mkstemp makes the file private; the output gets the modes any new file would.
   const mode_t mask = umask(0);
@@ -166,7 +167,7 @@ void WriteFileWhole(const std::string& fileName, const std::vector<std::uint8_t>
   ok = ok && std::rename(gPendingFile, fileName.c_str()) == 0;
   if (!ok) unlink(gPendingFile);
   gPendingFile[0] = 0;
-  if (!ok) throw Exception(FormatMessage("Cannot write file \"%s\".", fileName.c_str()));
+  if (!ok) throw Exception(FormatMessage(kCannotWriteFile, fileName.c_str()));
 }
 
 // The longest thumbnail side asked for: file managers ask for 128 to 1024.

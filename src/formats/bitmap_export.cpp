@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "formats/messages.h"
 #include "pixels/byte_order.h"
 
 namespace vumo {
@@ -120,12 +121,12 @@ std::vector<std::uint8_t> EncodePngRgba8(int width, int height, const std::vecto
 void WritePngRgba8(const std::string& fileName, int width, int height, const std::vector<std::uint8_t>& rgba) {
   std::vector<std::uint8_t> png = EncodePngRgba8(width, height, rgba);
   std::FILE* f = std::fopen(fileName.c_str(), "wb");
-  if (!f) throw Exception(FormatMessage("Cannot create file \"%s\".", fileName.c_str()));
+  if (!f) throw Exception(FormatMessage(kCannotCreateFile, fileName.c_str()));
   bool ok = std::fwrite(png.data(), 1, png.size(), f) == png.size();
   ok = (std::fclose(f) == 0) && ok;
   if (!ok) {
     std::remove(fileName.c_str());
-    throw Exception(FormatMessage("Cannot write file \"%s\".", fileName.c_str()));
+    throw Exception(FormatMessage(kCannotWriteFile, fileName.c_str()));
   }
 }
 

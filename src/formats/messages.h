@@ -10,6 +10,8 @@ inline constexpr const char* kNotARegularFile = "Not a regular file";
 inline constexpr const char* kCannotAssign = "Cannot assign a %s to a %s.";
 inline constexpr const char* kNoStandardPixelFormat = "Cannot create a bitmap without a standard pixel format.";
 inline constexpr const char* kScanLineOutOfRange = "Scan line index out of range";
+inline constexpr const char* kCannotCreateFile = "Cannot create file \"%s\".";
+inline constexpr const char* kCannotWriteFile = "Cannot write file \"%s\".";
 
 // The platform's own picture classes.
 inline constexpr const char* kBitmapNotValid = "Bitmap image is not valid";

@@ -5,6 +5,8 @@
 #include <cstddef>
 #include <cstring>
 
+#include "pixels/byte_order.h"
+
 namespace vumo {
 namespace {
 
@@ -271,7 +273,7 @@ void TSGIRLEDecoder::Decode(const std::uint8_t*& Source, std::uint8_t*& Dest, st
   // 16-bit samples: units are big-endian words, kept in the file's byte order.
   std::size_t input = Room(PackedSize) / 2, output = Room(UnpackedSize) / 2;
   while (input > 0) {
-    const unsigned control = (static_cast<unsigned>(source[0]) << 8) | source[1];
+    const unsigned control = BigEndian16(source);
     source += 2;
     --input;
     const std::size_t count = control & 0x7Fu;
