@@ -245,6 +245,22 @@ TEST(PCDReader, ShortAndForeignFilesFailCleanly) {
   test::ExpectTruncationsHandled(pack, [](const Bytes& bytes) { Load(bytes); });
 }
 
+TEST(PCDReader, ReportsEachStageAndEveryRow) {
+  const Bytes pack = MakePcd(Constant(0), Constant(156), Constant(137), 1);
+  TPCDGraphic reader;
+  std::vector<std::string> stages;
+  int transferRows = 0;
+  reader.OnProgress = [&](void*, TProgressStage stage, std::uint8_t, bool redraw, const TRect&, const std::string& msg) {
+    if (stage == psStarting) stages.push_back(msg);
+    if (stage == psRunning && redraw && !stages.empty() && stages.back() == gesTransfering) ++transferRows;
+  };
+  TMemoryStream stream(pack.data(), pack.size());
+  reader.LoadFromStream(stream);
+  EXPECT_EQ(stages, (std::vector<std::string>{gesPreparing, gesLoadingData, gesUpsampling, gesTransfering}));
+  // A turned picture still reports one row per source row.
+  EXPECT_EQ(transferRows, 512);
+}
+
 TEST(PCDReader, LoadsThroughThePicture) {
   const Rgba8Image image = test::LoadThroughPicture(Fixture("pillow/hopper.pcd"));
   EXPECT_EQ(image.width, 768);
