@@ -84,10 +84,6 @@ bool TPCDGraphic::CanLoad(TStream& Stream) {
                     [](const std::uint8_t* header) { return IsOverview(header) || IsImagePack(header); });
 }
 
-bool TPCDGraphic::CanLoad(const std::string& FileName) {
-  return CanLoadFile(FileName, [](TStream& stream) { return CanLoad(stream); });
-}
-
 bool TPCDGraphic::ReadImageProperties(TStream& Stream, unsigned ImageIndex) {
   TReaderGraphic::ReadImageProperties(Stream, ImageIndex);
   const std::uint8_t* header = ReadHeaderBytes(Stream, kHeaderSize);
