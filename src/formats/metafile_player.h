@@ -7,7 +7,7 @@
 #include <memory>
 #include <vector>
 
-#include "formats/byte_order.h"
+#include "pixels/byte_order.h"
 #include "formats/metafile.h"
 #include "formats/metafile_dc.h"
 
