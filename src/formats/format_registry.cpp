@@ -9,6 +9,7 @@
 #include "formats/jpeg_image.h"
 #include "formats/messages.h"
 #include "formats/metafile.h"
+#include "formats/pcd.h"
 #include "formats/pcx.h"
 #include "formats/picture.h"
 #include "formats/portable_map.h"
@@ -177,7 +178,7 @@ const TStartupRow kStartupRows[] = {
     {"pbm", &TPPMGraphic::ClassInfo, "", "Portable bitmap images", fkRaster},
     {"cel", &TAutodeskGraphic::ClassInfo, "Autodesk images", "", fkRaster},
     {"pic", &TAutodeskGraphic::ClassInfo, "Autodesk images", "", fkRaster},
-    {"pcd", nullptr /* TPCDGraphic */, "Kodak Photo-CD images", "", fkRaster},
+    {"pcd", &TPCDGraphic::ClassInfo, "Kodak Photo-CD images", "", fkRaster},
     {"cut", &TCUTGraphic::ClassInfo, "Dr. Halo images", "", fkRaster},
     {"psp", nullptr /* TPSPGraphic */, "Paintshop Pro images", "", fkRaster | fkVector},
     {"png", nullptr /* TPNGGraphic */, "Portable network graphic images", "", fkRaster},
@@ -187,7 +188,7 @@ const TStartupRow kStartupRows[] = {
 TGraphicClass (*const kShutdownFirst[])() = {
     nullptr /* TPSPGraphic */,  &TPSDGraphic::ClassInfo, &TTargaGraphic::ClassInfo,
     nullptr /* TTIFFGraphic */, &TSGIGraphic::ClassInfo, &TPCXGraphic::ClassInfo,
-    &TAutodeskGraphic::ClassInfo, nullptr /* TPCDGraphic */, &TPPMGraphic::ClassInfo,
+    &TAutodeskGraphic::ClassInfo, &TPCDGraphic::ClassInfo,   &TPPMGraphic::ClassInfo,
     &TCUTGraphic::ClassInfo, &TRLAGraphic::ClassInfo,
 };
 // ... and after them.

@@ -25,6 +25,12 @@ class EGraphicCompression : public Exception {
   using Exception::Exception;
 };
 
+// The framework's silent abort: ends an operation without a message box.
+class EAbort : public Exception {
+ public:
+  using Exception::Exception;
+};
+
 // Fills "%s" and "%d" placeholders of a message text.
 template <typename... Args>
 std::string FormatMessage(const char* format, Args... args) {

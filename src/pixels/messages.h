@@ -17,6 +17,7 @@ inline constexpr const char* kRowBufferTooShort = "Color conversion failed. A ro
 
 // Decoders.
 inline constexpr const char* kLZ77Error = "LZ77 decompression error.";
+inline constexpr const char* kOperationAborted = "Operation aborted";
 
 // Limits of what a file may ask to allocate.
 inline constexpr const char* kImageTooLarge = "Cannot load image. The image is too large (%u x %u pixels).";
