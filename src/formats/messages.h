@@ -35,6 +35,7 @@ inline constexpr const char* gesExtraCompressedData = "Cannot load image. Extra 
 inline constexpr const char* gesInvalidPalette = "Cannot load image. Palette in %s file is invalid.";
 inline constexpr const char* gesUnknownCriticalChunk = "Cannot load PNG image. Unexpected but critical chunk detected.";
 inline constexpr const char* gesCompressionScheme = "The compression scheme is";
+inline constexpr const char* gesPredictor = "The predictor is";
 
 // Format names used for "%s".
 inline constexpr const char* gesAutodesk = "Autodesk";
