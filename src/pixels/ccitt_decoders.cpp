@@ -278,6 +278,11 @@ std::int32_t TCCITTDecoder::DecodeRow2D(const std::vector<std::uint32_t>& refere
   return 0;
 }
 
+void TCCITTDecoder::EndRowEarly(std::vector<std::uint32_t>& changes) {
+  // The pixels after the last change belong to a run that was never decoded: white.
+  if (changes.size() & 1) changes.pop_back();
+}
+
 void TCCITTDecoder::RenderRow(const std::vector<std::uint32_t>& changes, std::uint8_t* row) const {
   for (std::size_t i = 0; i < changes.size(); i += 2)
     FillBlack(row, changes[i], i + 1 < changes.size() ? changes[i + 1] : width_);
@@ -314,6 +319,7 @@ void TCCITTFax3Decoder::Decode(const std::uint8_t*& Source, std::uint8_t*& Dest,
     // An end-of-line code before any pixel is one of the codes that end a page or pad a
     // strip, not a row.
     if (result == kEndOfLine && changes.empty()) continue;
+    if (result != 0) EndRowEarly(changes);
     RenderRow(changes, Dest + row * rowBytes);
     ++row;
     reference.swap(changes);
@@ -342,6 +348,7 @@ void TCCITTMHDecoder::Decode(const std::uint8_t*& Source, std::uint8_t*& Dest, s
   std::vector<std::uint32_t> changes;
   for (std::size_t row = 0; row < rows && !InputEnded(); ++row) {
     const std::int32_t result = DecodeRow1D(changes);
+    if (result != 0) EndRowEarly(changes);
     RenderRow(changes, Dest + row * rowBytes);
     if (result == 1) break;
     // Every coded row starts on a new byte, or a new 16-bit word in the word-aligned variant

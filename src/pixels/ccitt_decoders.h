@@ -57,6 +57,8 @@ class TCCITTDecoder : public TDecoder {
   std::int32_t DecodeRow1D(std::vector<std::uint32_t>& changes);
   // A two-dimensional row against the reference row's changes.
   std::int32_t DecodeRow2D(const std::vector<std::uint32_t>& reference, std::vector<std::uint32_t>& changes);
+  // Drops the open run of a row that a code or the input's end cut short.
+  static void EndRowEarly(std::vector<std::uint32_t>& changes);
   // Sets the black pixels of one cleared row from its changes.
   void RenderRow(const std::vector<std::uint32_t>& changes, std::uint8_t* row) const;
 
