@@ -139,6 +139,16 @@ std::uint8_t ReverseBits(std::uint8_t b) {
 // `stride` samples before it; 16-bit samples in the file's byte order.
 void UndoPredictor(std::uint8_t* row, std::size_t count, std::size_t stride, unsigned bits, bool bigEndian) {
   if (bits == 8) {
+    if (stride == 3 && count >= 3) {
+      // The running sums stay in registers instead of being read back from the row.
+      std::uint8_t r = row[0], g = row[1], b = row[2];
+      for (std::size_t i = 3; i + 2 < count; i += 3) {
+        row[i] = r = static_cast<std::uint8_t>(r + row[i]);
+        row[i + 1] = g = static_cast<std::uint8_t>(g + row[i + 1]);
+        row[i + 2] = b = static_cast<std::uint8_t>(b + row[i + 2]);
+      }
+      return;
+    }
     for (std::size_t i = stride; i < count; ++i) row[i] = static_cast<std::uint8_t>(row[i] + row[i - stride]);
     return;
   }
@@ -593,7 +603,8 @@ void TTIFFGraphic::LoadFromStream(TStream& Stream) {
       const std::size_t take = static_cast<std::size_t>(std::min<std::uint64_t>({wanted, available, INT32_MAX}));
       truncated = truncated || wanted > available;
       source.Seek(tiffStart_ + static_cast<std::int64_t>(offset));
-      const std::uint8_t* data = source.Take(take);
+      static const std::uint8_t kNothing[1] = {};
+      const std::uint8_t* data = take ? source.Take(take) : kNothing;  // a strip of 0 bytes decodes to nothing
       if (!data) RaiseReadError();
       if (reversed && !fax) {
         reversedBytes.assign(data, data + take);
