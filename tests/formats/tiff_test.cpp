@@ -232,6 +232,12 @@ TEST(TIFFGraphic, RealWorldFilesLoad) {
     const auto image = DecodeWith<TTIFFGraphic>(ReadFile(Fixture(std::string("pillow/") + name)));
     EXPECT_GT(image.width, 0) << name;
   }
+  // Uncompressed YCbCr in 2x2 blocks: the chroma is shared by four pixels.
+  const auto ycbcr = DecodeWith<TTIFFGraphic>(Tiff("ycbcr_2x2.tif"));
+  const test::Difference d = Compare(ycbcr, DecodeWith<TTIFFGraphic>(Tiff("rgb8.tif")), 64);
+  EXPECT_TRUE(d.sameSize);
+  EXPECT_LT(d.meanChannelDelta, 4.0);
+  EXPECT_EQ(d.pixelsOff, 0u);
   // The JPEG file shows the same picture as the uncompressed one.
   const auto jpeg = DecodeWith<TTIFFGraphic>(ReadFile(Fixture("pillow/tiff_strip_ycbcr_jpeg_2x2_sampling.tif")));
   const auto plain = DecodeWith<TTIFFGraphic>(ReadFile(Fixture("pillow/hopper.tif")));

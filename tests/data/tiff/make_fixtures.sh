@@ -66,3 +66,5 @@ tiffcp rgb8.tif gray8.tif two_pages.tif
 for f in rgb8 rgb16 rgba8 gray8 cmyk8 palette8 palette4 bilevel_white; do convert $f.tif $f.png; done
 # libtiff's own decode of the JPEG files, for the tests to compare with.
 for f in gray8_jpeg rgb8_jpeg_ycbcr rgb8_jpeg_rgb; do tiff2rgba -c none $f.tif ${f}_libtiff.tif; done
+# YCbCr with 2x2 subsampling, uncompressed: no Debian tool writes it.
+python3 write_ycbcr.py "$tmp/rgb.ppm" ycbcr_2x2.tif
