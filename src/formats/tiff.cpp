@@ -530,6 +530,9 @@ void TTIFFGraphic::LoadFromStream(TStream& Stream) {
   if (!CheckedMul(mostRows, subsampled ? blockRowBytes : rowBytes) || stripBytes(mostRows) > INT32_MAX)
     RaiseTooLarge(width, height);
 
+  // A file without its first strip holds no row to show: refused before the bitmap exists.
+  if (offsets[0] >= tiffSize_) RaiseReadError();
+
   AllocateImage(width, height, format);
   if (scheme == csIndexed) {
     // The colour map holds red, then green, then blue, 2^bits values each.
