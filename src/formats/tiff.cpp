@@ -194,10 +194,6 @@ bool TTIFFGraphic::CanLoad(TStream& Stream) {
   });
 }
 
-bool TTIFFGraphic::CanLoad(const std::string& FileName) {
-  return CanLoadFile(FileName, static_cast<bool (*)(TStream&)>(&TTIFFGraphic::CanLoad));
-}
-
 const char* TTIFFGraphic::FormatName() const { return gesTIFF; }
 
 const TTIFFGraphic::TEntry* TTIFFGraphic::Find(std::uint16_t tag) const {
@@ -534,6 +530,15 @@ void TTIFFGraphic::LoadFromStream(TStream& Stream) {
   if (offsets[0] >= tiffSize_) RaiseReadError();
 
   AllocateImage(width, height, format);
+  // A load refused once the bitmap exists (a colour map or strip data libjpeg rejects)
+  // leaves the reader empty, as every reader's refused load does.
+  struct TEmptyOnFailure {
+    TTIFFGraphic& graphic;
+    bool done = false;
+    ~TEmptyOnFailure() {
+      if (!done) graphic.ReleaseImage();
+    }
+  } guard{*this};
   if (scheme == csIndexed) {
     // The colour map holds red, then green, then blue, 2^bits values each.
     const std::vector<std::uint32_t> map = Values(Stream, tgColorMap);
@@ -593,22 +598,24 @@ void TTIFFGraphic::LoadFromStream(TStream& Stream) {
     const TStrip& strip = strips[s];
     const std::size_t decodedBytes = stripBytes(strip.Rows);
     std::size_t rowsReady = strip.Rows;
-    bool truncated = false;
     const std::uint8_t* planeData[4] = {};
     for (std::size_t k = 0; k < planesUsed; ++k) {
       const std::size_t index = k * stripsPerPlane + s;
-      const std::uint64_t offset = offsets[index];
-      // A strip that starts past the end: the file was cut short. The rows before it stay.
-      if (offset >= tiffSize_) RaiseReadError();
+      // A strip that starts past the end, or runs past it, belongs to a file cut short: what
+      // is there is shown, the rows before it stay, the rest stays blank.
+      const std::uint64_t offset = std::min<std::uint64_t>(offsets[index], tiffSize_);
       const std::uint64_t available = tiffSize_ - offset;
       std::uint64_t wanted = decodedBytes;
       if (decoder) wanted = counts.empty() ? available : counts[index];
       const std::size_t take = static_cast<std::size_t>(std::min<std::uint64_t>({wanted, available, INT32_MAX}));
-      truncated = truncated || wanted > available;
-      source.Seek(tiffStart_ + static_cast<std::int64_t>(offset));
+      const bool cut = wanted > available;
       static const std::uint8_t kNothing[1] = {};
-      const std::uint8_t* data = take ? source.Take(take) : kNothing;  // a strip of 0 bytes decodes to nothing
-      if (!data) RaiseReadError();
+      const std::uint8_t* data = kNothing;  // a strip of 0 bytes decodes to nothing
+      if (take) {
+        source.Seek(tiffStart_ + static_cast<std::int64_t>(offset));
+        data = source.Take(take);
+        if (!data) RaiseReadError();
+      }
       if (reversed && !fax) {
         reversedBytes.assign(data, data + take);
         for (std::uint8_t& b : reversedBytes) b = ReverseBits(b);
@@ -624,6 +631,7 @@ void TTIFFGraphic::LoadFromStream(TStream& Stream) {
         continue;
       }
       std::uint8_t* out = planeBuffers[k].data();
+      if (cut) std::memset(out, 0, decodedBytes);
       bool done = false;
       if (compression == ctLZ77) {
         done = InflateComplete(std::span<const std::uint8_t>(data, take), std::span<std::uint8_t>(out, decodedBytes));
@@ -678,10 +686,16 @@ void TTIFFGraphic::LoadFromStream(TStream& Stream) {
       ++p.CurrentRow;
       RowProgress(p.CurrentRow - 1, static_cast<std::uint32_t>(height));
     }
+    // Rows the file does not hold are blank, not whatever the new bitmap held.
+    for (std::size_t r = rowCount; r < strip.Rows && p.CurrentRow < height; ++r) {
+      std::memset(ScanLine(static_cast<int>(p.CurrentRow)), 0, BytesPerScanline());
+      ++p.CurrentRow;
+      RowProgress(p.CurrentRow - 1, static_cast<std::uint32_t>(height));
+    }
     ++p.CurrentStrip;
-    if (truncated || rowsReady < strip.Rows) RaiseReadError();
   }
   if (decoder) decoder->DecodeEnd();
+  guard.done = true;
   EndProgress();
 }
 
@@ -691,10 +705,6 @@ bool TEPSGraphic::CanLoad(TStream& Stream) {
   return TestHeader(Stream, kEPSHeaderSize, [](const std::uint8_t* b) {
     return std::memcmp(b, kEPSMagic, 4) == 0 && LittleEndian32(b + 20) >= kEPSHeaderSize && LittleEndian32(b + 24) > 0;
   });
-}
-
-bool TEPSGraphic::CanLoad(const std::string& FileName) {
-  return CanLoadFile(FileName, static_cast<bool (*)(TStream&)>(&TEPSGraphic::CanLoad));
 }
 
 void TEPSGraphic::SeekPreview(TStream& Stream) {

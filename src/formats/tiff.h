@@ -11,24 +11,14 @@
 
 namespace vumo {
 
+// CanLoad: more than 8 bytes remain, the byte order is "II" or "MM", the version is 42 and
+// the first directory lies inside the stream. ReadImageProperties reads the header at the
+// stream's position and walks the directory chain to directory `ImageIndex` (from 0); false
+// when the data is no TIFF, the chain ends or loops first, or the directory gives no width
+// or height. LoadFromStream shows the first directory; tiled images give an empty bitmap
+// without an error.
 class TTIFFGraphic : public TReaderGraphic {
-  VUMO_GRAPHIC_CLASS(TTIFFGraphic)
-
- public:
-  TTIFFGraphic() = default;
-
-  // True when more than 8 bytes remain, the byte order is "II" or "MM", the version is 42
-  // and the first directory lies inside the stream. The position is restored.
-  static bool CanLoad(TStream& Stream);
-  static bool CanLoad(const std::string& FileName);
-
-  // Reads the header at the stream's position and walks the directory chain to directory
-  // `ImageIndex` (from 0); false when the data is no TIFF, the chain ends or loops first,
-  // or the directory gives no width or height.
-  bool ReadImageProperties(TStream& Stream, unsigned ImageIndex) override;
-
-  // Tiled images give an empty bitmap without an error.
-  void LoadFromStream(TStream& Stream) override;
+  VUMO_READER_CLASS(TTIFFGraphic)
 
   // One entry of an image file directory, its value field kept as stored.
   struct TEntry {
@@ -64,20 +54,11 @@ class TTIFFGraphic : public TReaderGraphic {
   std::vector<float> yCbCrCoefficients_;
 };
 
+// CanLoad: more than 30 bytes remain, the DOS EPS magic matches and the header names a
+// TIFF preview behind itself. The load shows the TIFF preview; its offsets count from where
+// it starts.
 class TEPSGraphic : public TTIFFGraphic {
-  VUMO_GRAPHIC_CLASS(TEPSGraphic)
-
- public:
-  TEPSGraphic() = default;
-
-  // True when more than 30 bytes remain, the DOS EPS magic matches and the header names a
-  // TIFF preview behind itself. The position is restored.
-  static bool CanLoad(TStream& Stream);
-  static bool CanLoad(const std::string& FileName);
-
-  bool ReadImageProperties(TStream& Stream, unsigned ImageIndex) override;
-  // Shows the TIFF preview; its offsets count from where it starts.
-  void LoadFromStream(TStream& Stream) override;
+  VUMO_READER_CLASS(TEPSGraphic)
 
  private:
   // Checks the header at the stream's position and moves the stream to the preview.

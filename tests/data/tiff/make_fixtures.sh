@@ -68,3 +68,6 @@ for f in rgb8 rgb16 rgba8 gray8 cmyk8 palette8 palette4 bilevel_white; do conver
 for f in gray8_jpeg rgb8_jpeg_ycbcr rgb8_jpeg_rgb; do tiff2rgba -c none $f.tif ${f}_libtiff.tif; done
 # YCbCr with 2x2 subsampling, uncompressed: no Debian tool writes it.
 python3 write_ycbcr.py "$tmp/rgb.ppm" ycbcr_2x2.tif
+# libtiff's decode of Pillow's CMYK JPEG file.
+tiff2rgba -c none ../pillow/tiff_strip_cmyk_jpeg.tif "$tmp/cmyk.tif"
+convert "$tmp/cmyk.tif" -alpha off pillow_tiff_strip_cmyk_jpeg_libtiff.png
