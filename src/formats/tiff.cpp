@@ -168,11 +168,12 @@ void UndoPredictor(std::uint8_t* row, std::size_t count, std::size_t stride, uns
 
 // 16-bit samples to 8 bits for the converters that neither swap nor scale them: CMYK by the
 // colour manager's 16-to-8 scaling, CIE L*a*b* with L to 0..255 and a*, b* to signed bytes.
-void ReduceTo8(const std::uint8_t* source, std::uint8_t* target, std::size_t count, bool bigEndian, bool lab,
-               std::size_t samples) {
+// `chroma(i)` tells the a* and b* samples of a Lab row from L.
+template <typename IsChroma>
+void ReduceTo8(const std::uint8_t* source, std::uint8_t* target, std::size_t count, bool bigEndian, IsChroma chroma) {
   for (std::size_t i = 0; i < count; ++i) {
     const std::uint16_t v = static_cast<std::uint16_t>(Endian16(source + 2 * i, bigEndian));
-    if (lab && i % samples != 0)
+    if (chroma(i))
       target[i] = static_cast<std::uint8_t>(static_cast<std::int16_t>(v) >> 8);
     else
       target[i] = static_cast<std::uint8_t>(MulDiv16(v, 255, 65535));
@@ -675,8 +676,9 @@ void TTIFFGraphic::LoadFromStream(TStream& Stream) {
           const std::size_t perPlane = planar ? width : width * samples;
           for (std::size_t k = 0; k < planesUsed; ++k) {
             std::uint8_t* out = scratch.data() + k * perPlane;
+            const bool lab = scheme == csCIELab;
             ReduceTo8(static_cast<const std::uint8_t*>(sources[k]), out, perPlane, bigEndian_,
-                      scheme == csCIELab, planar ? (k == 0 ? perPlane : 1) : samples);
+                      [lab, planar, k](std::size_t i) { return lab && (planar ? k != 0 : i % 3 != 0); });
             sources[k] = out;
           }
           sourceBytes = perPlane;

@@ -59,6 +59,9 @@ convert "$tmp/rgb.ppm" -colors 16 -type Palette -depth 4 $q -compress None palet
 convert "$tmp/rgb.ppm" -colorspace CMYK $q -compress None cmyk8.tif
 tiffcp -c zip:2 cmyk8.tif cmyk8_zip_predictor.tif
 convert "$tmp/rgb.ppm" -colorspace CMYK -depth 16 $q -compress None cmyk16.tif
+# CIE L*a*b*, 8 and 16 bits.
+convert "$tmp/rgb.ppm" -colorspace Lab -depth 8 $q -compress None lab8.tif
+convert "$tmp/rgb.ppm" -colorspace Lab -depth 16 $q -compress None lab16.tif
 # ThunderScan and EPS.
 python3 write_thunder_eps.py . rgb8.tif
 # Two pages; ImageMagick's decode of the uncompressed files as a second opinion.
