@@ -331,7 +331,9 @@ bool TTIFFGraphic::ReadImageProperties(TStream& Stream, unsigned ImageIndex) {
   p.Compression = MapCompression(Value(tgCompression, 0));
   samplesPerPixel_ = Value(tgSamplesPerPixel, 1);
   p.SamplesPerPixel = static_cast<std::uint8_t>(std::min<std::uint32_t>(samplesPerPixel_, 255));
-  photometric_ = Value(tgPhotometric, 0);
+  // Some writers leave out the photometric interpretation of colour images; three or more
+  // samples are taken for RGB, as libtiff takes them.
+  photometric_ = Value(tgPhotometric, !Find(tgPhotometric) && samplesPerPixel_ >= 3 ? 2 : 0);
   p.ColorScheme = MapPhotometric(photometric_, samplesPerPixel_);
   if (photometric_ == 0) p.Options |= ioMinIsWhite;
   if (Value(tgFillOrder, 1) == 2) p.Options |= ioReversed;

@@ -115,6 +115,17 @@ TEST(TIFFGraphic, DamagedDirectoriesFailWithAClearMessage) {
   EXPECT_EQ(LoadErrorWith<TEPSGraphic>(Tiff("rgb8.tif")), FormatMessage(gesInvalidImage, gesEPS));
 }
 
+TEST(TIFFGraphic, ColourImagesWithoutAPhotometricInterpretationAreRGB) {
+  TPatcher bytes{Tiff("rgb8.tif")};
+  const std::size_t entry = bytes.Entry(262);
+  bytes.bytes[entry] = 0xFF;  // tag 262 becomes an unknown tag 511
+  bytes.bytes[entry + 1] = 0x01;
+  // The entries are sorted again on reading; the picture is the same.
+  const test::Difference d = test::Compare(DecodeWith<TTIFFGraphic>(bytes.bytes), DecodeWith<TTIFFGraphic>(Tiff("rgb8.tif")));
+  EXPECT_TRUE(d.sameSize);
+  EXPECT_EQ(d.pixelsOff, 0u);
+}
+
 TEST(TIFFGraphic, ADirectoryLoopEndsTheWalk) {
   TPatcher looped{Tiff("rgb8.tif")};
   const std::size_t ifd = LittleEndian32(&looped.bytes[4]);
