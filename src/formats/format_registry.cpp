@@ -17,6 +17,7 @@
 #include "formats/rla.h"
 #include "formats/sgi.h"
 #include "formats/targa.h"
+#include "formats/tiff.h"
 
 namespace vumo {
 namespace {
@@ -158,10 +159,10 @@ const TStartupRow kStartupRows[] = {
     {"vda", &TTargaGraphic::ClassInfo, "", "", fkRaster},
     {"tga", &TTargaGraphic::ClassInfo, "", "", fkRaster},
     {"icb", &TTargaGraphic::ClassInfo, "", "", fkRaster},
-    {"tiff", nullptr /* TTIFFGraphic */, "Tagged image file format images", "Macintosh TIFF images", fkRaster | fkMultiImage},
-    {"tif", nullptr /* TTIFFGraphic */, "", "PC TIF images", fkRaster | fkMultiImage},
-    {"fax", nullptr /* TTIFFGraphic */, "", "GFI fax images", fkRaster | fkMultiImage},
-    {"eps", nullptr /* TEPSGraphic */, "Encapsulated Postscript images", "", fkRaster},
+    {"tiff", &TTIFFGraphic::ClassInfo, "Tagged image file format images", "Macintosh TIFF images", fkRaster | fkMultiImage},
+    {"tif", &TTIFFGraphic::ClassInfo, "", "PC TIF images", fkRaster | fkMultiImage},
+    {"fax", &TTIFFGraphic::ClassInfo, "", "GFI fax images", fkRaster | fkMultiImage},
+    {"eps", &TEPSGraphic::ClassInfo, "Encapsulated Postscript images", "", fkRaster},
     {"pcx", &TPCXGraphic::ClassInfo, "ZSoft Paintbrush images", "", fkRaster},
     {"pcc", &TPCXGraphic::ClassInfo, "", "", fkRaster},
     {"scr", &TPCXGraphic::ClassInfo, "", "Word 5.x screen capture images", fkRaster},
@@ -187,7 +188,7 @@ const TStartupRow kStartupRows[] = {
 // Classes withdrawn one by one at shutdown, in this order, before "rle" and "dib".
 TGraphicClass (*const kShutdownFirst[])() = {
     nullptr /* TPSPGraphic */,  &TPSDGraphic::ClassInfo, &TTargaGraphic::ClassInfo,
-    nullptr /* TTIFFGraphic */, &TSGIGraphic::ClassInfo, &TPCXGraphic::ClassInfo,
+    &TTIFFGraphic::ClassInfo, &TSGIGraphic::ClassInfo, &TPCXGraphic::ClassInfo,
     &TAutodeskGraphic::ClassInfo, &TPCDGraphic::ClassInfo,   &TPPMGraphic::ClassInfo,
     &TCUTGraphic::ClassInfo, &TRLAGraphic::ClassInfo,
 };

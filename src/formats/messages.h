@@ -37,6 +37,7 @@ inline constexpr const char* gesExtraCompressedData = "Cannot load image. Extra 
 inline constexpr const char* gesInvalidPalette = "Cannot load image. Palette in %s file is invalid.";
 inline constexpr const char* gesUnknownCriticalChunk = "Cannot load PNG image. Unexpected but critical chunk detected.";
 inline constexpr const char* gesCompressionScheme = "The compression scheme is";
+inline constexpr const char* gesPredictor = "The predictor is";
 inline constexpr const char* gesMetafileTooLarge = "Cannot load image. The metafile is too large (%u bytes).";
 
 // Format names used for "%s".

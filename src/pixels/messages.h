@@ -18,6 +18,14 @@ inline constexpr const char* kRowBufferTooShort = "Color conversion failed. A ro
 // Decoders.
 inline constexpr const char* kLZ77Error = "LZ77 decompression error.";
 inline constexpr const char* kOperationAborted = "Operation aborted";
+inline constexpr const char* kJPEGBogusTables = "Bogus JPEG tables field.";
+inline constexpr const char* kJPEGStripSize = "Improper JPEG strip/tile size.";
+inline constexpr const char* kJPEGComponentCount = "Improper JPEG component count.";
+inline constexpr const char* kJPEGPrecision = "Improper JPEG data precision.";
+inline constexpr const char* kJPEGSamplingFactors = "Improper JPEG sampling factors.";
+inline constexpr const char* kJPEGFractionalScanline = "Fractional JPEG scanline unsupported.";
+inline constexpr const char* kJPEGErrorCode = "JPEG error #%d";
+inline constexpr const char* kJPEGUnexpectedEnd = "JPEG decompression error. Unexpected end of input.";
 
 // Limits of what a file may ask to allocate.
 inline constexpr const char* kImageTooLarge = "Cannot load image. The image is too large (%u x %u pixels).";

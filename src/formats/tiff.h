@@ -1,0 +1,68 @@
+// Tagged Image File Format: the first image of a file, in strips, uncompressed or PackBits,
+// deflate, fax (Modified Huffman, Group 3 one- and two-dimensional), JPEG or ThunderScan
+// coded; and the TIFF preview inside a binary Encapsulated PostScript file.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "formats/reader_graphic.h"
+
+namespace vumo {
+
+// CanLoad: more than 8 bytes remain, the byte order is "II" or "MM", the version is 42 and
+// the first directory lies inside the stream. ReadImageProperties reads the header at the
+// stream's position and walks the directory chain to directory `ImageIndex` (from 0); false
+// when the data is no TIFF, the chain ends or loops first, or the directory gives no width
+// or height. LoadFromStream shows the first directory; tiled images give an empty bitmap
+// without an error.
+class TTIFFGraphic : public TReaderGraphic {
+  VUMO_READER_CLASS(TTIFFGraphic)
+
+  // One entry of an image file directory, its value field kept as stored.
+  struct TEntry {
+    std::uint16_t Tag = 0;
+    std::uint16_t Type = 0;
+    std::uint32_t Count = 0;
+    std::uint8_t Field[4] = {};
+  };
+
+ protected:
+  const char* FormatName() const override;
+
+ private:
+  // Values of a directory entry, read (and checked against the file) from the stream.
+  std::vector<std::uint32_t> Values(TStream& Stream, std::uint16_t tag) const;
+  std::vector<float> Floats(TStream& Stream, std::uint16_t tag) const;
+  std::vector<std::uint8_t> Bytes(TStream& Stream, std::uint16_t tag) const;
+  const TEntry* Find(std::uint16_t tag) const;
+  std::uint32_t Value(std::uint16_t tag, std::uint32_t fallback) const;
+  // The bytes of an entry's values: its field, or `storage` filled from the file.
+  const std::uint8_t* EntryData(TStream& Stream, const TEntry& entry, std::vector<std::uint8_t>& storage) const;
+
+  std::vector<TEntry> entries_;  // the chosen directory, sorted by tag
+  bool bigEndian_ = false;
+  std::int64_t tiffStart_ = 0;
+  std::uint64_t tiffSize_ = 0;  // bytes from tiffStart_ to the stream's end
+  std::uint32_t bitsPerSample_ = 0;
+  std::uint32_t samplesPerPixel_ = 0;
+  bool mixedBitsPerSample_ = false;
+  std::uint32_t t4Options_ = 0;
+  std::uint32_t photometric_ = 0;
+  std::uint32_t yCbCrPositioning_ = 1;
+  std::vector<float> yCbCrCoefficients_;
+};
+
+// CanLoad: more than 30 bytes remain, the DOS EPS magic matches and the header names a
+// TIFF preview behind itself. The load shows the TIFF preview; its offsets count from where
+// it starts.
+class TEPSGraphic : public TTIFFGraphic {
+  VUMO_READER_CLASS(TEPSGraphic)
+
+ private:
+  // Checks the header at the stream's position and moves the stream to the preview.
+  void SeekPreview(TStream& Stream);
+};
+
+}  // namespace vumo

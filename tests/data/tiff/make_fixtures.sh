@@ -1,0 +1,76 @@
+#!/bin/sh
+# Writes the TIFF and EPS fixtures of this folder from tests/data/pillow/hopper.png with
+# Debian's ImageMagick and libtiff-tools, libtiff's encoder for the Modified Huffman files
+# (write_tiff.c) and write_thunder_eps.py. Every coded file has an uncompressed twin that
+# holds the same pixels: the tests decode both and compare.
+set -e
+cd "$(dirname "$0")"
+tmp=$(mktemp -d)
+trap 'rm -rf "$tmp"' EXIT
+cc write_tiff.c -ltiff -o "$tmp/write_tiff"
+convert ../pillow/hopper.png -resize 64x48! "$tmp/rgb.ppm"
+q="-define tiff:rows-per-strip=16"
+
+# Colour, 8 bits: the uncompressed reference and every coding of the same pixels.
+convert "$tmp/rgb.ppm" $q -compress None rgb8.tif
+tiffcp -c packbits rgb8.tif rgb8_packbits.tif
+tiffcp -c zip rgb8.tif rgb8_zip.tif
+tiffcp -c zip:2 -r 7 rgb8.tif rgb8_zip_predictor.tif
+tiffcp -B -c zip:2 rgb8.tif rgb8_zip_predictor_mm.tif
+tiffcp -B rgb8.tif rgb8_mm.tif
+tiffcp -p separate rgb8.tif rgb8_planar.tif
+tiffcp -p separate -c zip:2 rgb8.tif rgb8_planar_zip_predictor.tif
+tiffcp -c lzw rgb8.tif rgb8_lzw.tif
+tiffcp -t -w 16 -l 16 rgb8.tif rgb8_tiled.tif
+tiffcp -c jpeg:90 -r 16 rgb8.tif rgb8_jpeg_ycbcr.tif
+tiffcp -c jpeg:90:r -r 16 rgb8.tif rgb8_jpeg_rgb.tif
+# Colour, 16 bits, both byte orders.
+convert "$tmp/rgb.ppm" $q -depth 16 -compress None rgb16.tif
+tiffcp -c zip:2 rgb16.tif rgb16_zip_predictor.tif
+tiffcp -B -c zip:2 rgb16.tif rgb16_zip_predictor_mm.tif
+# Alpha.
+convert "$tmp/rgb.ppm" \( +clone -fx "i/w" \) -alpha off -compose CopyOpacity -composite $q -compress None rgba8.tif
+tiffcp -c packbits rgba8.tif rgba8_packbits.tif
+# Grey and bilevel.
+convert "$tmp/rgb.ppm" -colorspace Gray $q -depth 8 -compress None gray8.tif
+tiffcp -c zip:2 gray8.tif gray8_zip_predictor.tif
+tiffcp -c jpeg gray8.tif gray8_jpeg.tif
+convert "$tmp/rgb.ppm" -colorspace Gray $q -depth 16 -compress None gray16.tif
+tiffcp -B -c packbits gray16.tif gray16_packbits_mm.tif
+convert "$tmp/rgb.ppm" -colorspace Gray -threshold 50% -type Bilevel "$tmp/bw.pbm"
+convert "$tmp/bw.pbm" $q -compress None -define quantum:polarity=min-is-white bilevel_white.tif
+convert "$tmp/bw.pbm" $q -compress None -define quantum:polarity=min-is-black bilevel_black.tif
+tiffcp -f lsb2msb bilevel_black.tif bilevel_black_lsb.tif
+# Fax: Group 3 one- and two-dimensional, with and without fill bits, either bit order;
+# Modified Huffman plain and word aligned; Group 4 (refused).
+tiffcp -c g3:1d bilevel_white.tif fax_g3_1d.tif
+tiffcp -c g3:2d bilevel_white.tif fax_g3_2d.tif
+tiffcp -c g3:1d:fill bilevel_white.tif fax_g3_1d_fill.tif
+tiffcp -c g3:2d:fill -f lsb2msb bilevel_white.tif fax_g3_2d_fill_lsb.tif
+tiffcp -c g4 bilevel_white.tif fax_g4.tif
+"$tmp/write_tiff" "$tmp/bw.pbm" fax_mh.tif 2
+"$tmp/write_tiff" "$tmp/bw.pbm" fax_mh_lsb.tif 2 2
+"$tmp/write_tiff" "$tmp/bw.pbm" fax_mh_word.tif 32771
+# Palette of 256 and of 16 colours.
+convert "$tmp/rgb.ppm" -colors 200 -type Palette $q -compress None palette8.tif
+tiffcp -c packbits palette8.tif palette8_packbits.tif
+convert "$tmp/rgb.ppm" -colors 16 -type Palette -depth 4 $q -compress None palette4.tif
+# CMYK, 8 and 16 bits.
+convert "$tmp/rgb.ppm" -colorspace CMYK $q -compress None cmyk8.tif
+tiffcp -c zip:2 cmyk8.tif cmyk8_zip_predictor.tif
+convert "$tmp/rgb.ppm" -colorspace CMYK -depth 16 $q -compress None cmyk16.tif
+# CIE L*a*b*, 8 and 16 bits.
+convert "$tmp/rgb.ppm" -colorspace Lab -depth 8 $q -compress None lab8.tif
+convert "$tmp/rgb.ppm" -colorspace Lab -depth 16 $q -compress None lab16.tif
+# ThunderScan and EPS.
+python3 write_thunder_eps.py . rgb8.tif
+# Two pages; ImageMagick's decode of the uncompressed files as a second opinion.
+tiffcp rgb8.tif gray8.tif two_pages.tif
+for f in rgb8 rgb16 rgba8 gray8 cmyk8 palette8 palette4 bilevel_white; do convert $f.tif $f.png; done
+# libtiff's own decode of the JPEG files, for the tests to compare with.
+for f in gray8_jpeg rgb8_jpeg_ycbcr rgb8_jpeg_rgb; do tiff2rgba -c none $f.tif ${f}_libtiff.tif; done
+# YCbCr with 2x2 subsampling, uncompressed: no Debian tool writes it.
+python3 write_ycbcr.py "$tmp/rgb.ppm" ycbcr_2x2.tif
+# libtiff's decode of Pillow's CMYK JPEG file.
+tiff2rgba -c none ../pillow/tiff_strip_cmyk_jpeg.tif "$tmp/cmyk.tif"
+convert "$tmp/cmyk.tif" -alpha off pillow_tiff_strip_cmyk_jpeg_libtiff.png

@@ -1,0 +1,189 @@
+// What only the TIFF and EPS readers have: the directory walk, damaged directories and
+// strips, the header tests. Every fixture's decode is a row of tests/data/tiff/read.tsv.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "formats/messages.h"
+#include "formats/tiff.h"
+#include "pixels/byte_order.h"
+#include "support/test_support.h"
+
+namespace vumo {
+namespace {
+
+using test::DecodeWith;
+using test::Fixture;
+using test::LoadErrorWith;
+using test::ReadFile;
+
+std::vector<std::uint8_t> Tiff(const std::string& name) { return ReadFile(Fixture("tiff/" + name)); }
+
+TEST(TIFFGraphic, RefusesOldStyleJPEGWithTheCompressionMessage) {
+  // LZW and Group 4 files are rows of tests/data/tiff/read.tsv; compression 6 in place of 1 here.
+  auto bytes = Tiff("rgb8.tif");
+  for (std::size_t i = LittleEndian32(&bytes[4]) + 2; i + 12 <= bytes.size(); i += 12)
+    if (LittleEndian16(&bytes[i]) == 259) {
+      bytes[i + 8] = 6;
+      break;
+    }
+  EXPECT_EQ(LoadErrorWith<TTIFFGraphic>(bytes),
+            "Cannot load image. The compression scheme is not supported for TIF/TIFF files.");
+}
+
+TEST(TIFFGraphic, ImageIndexWalksTheDirectoryChain) {
+  const auto bytes = Tiff("two_pages.tif");
+  TTIFFGraphic reader;
+  TMemoryStream stream(bytes.data(), bytes.size());
+  ASSERT_TRUE(reader.ReadImageProperties(stream, 1));
+  EXPECT_EQ(reader.ImageProperties.ColorScheme, csGray);
+  EXPECT_EQ(reader.ImageProperties.Width, 64u);
+  stream.SetPosition(0);
+  ASSERT_TRUE(reader.ReadImageProperties(stream, 0));
+  EXPECT_EQ(reader.ImageProperties.ColorScheme, csRGB);
+  stream.SetPosition(0);
+  EXPECT_FALSE(reader.ReadImageProperties(stream, 2));
+}
+
+// Little-endian directory surgery on a fixture.
+struct TPatcher {
+  std::vector<std::uint8_t> bytes;
+  std::size_t Entry(std::uint16_t tag) const {
+    const std::size_t ifd = LittleEndian32(&bytes[4]);
+    const std::size_t count = LittleEndian16(&bytes[ifd]);
+    for (std::size_t i = 0; i < count; ++i)
+      if (LittleEndian16(&bytes[ifd + 2 + 12 * i]) == tag) return ifd + 2 + 12 * i;
+    ADD_FAILURE() << "no tag " << tag;
+    return 0;
+  }
+  void Put32(std::size_t at, std::uint32_t v) {
+    for (int k = 0; k < 4; ++k) bytes[at + k] = static_cast<std::uint8_t>(v >> (8 * k));
+  }
+  // Replaces a tag's value with one LONG.
+  TPatcher& Set(std::uint16_t tag, std::uint32_t value) {
+    const std::size_t e = Entry(tag);
+    bytes[e + 2] = 4;
+    bytes[e + 3] = 0;
+    Put32(e + 4, 1);
+    Put32(e + 8, value);
+    return *this;
+  }
+  TPatcher& Count(std::uint16_t tag, std::uint32_t count) {
+    Put32(Entry(tag) + 4, count);
+    return *this;
+  }
+};
+
+TEST(TIFFGraphic, DamagedDirectoriesFailWithAClearMessage) {
+  const std::string invalid = FormatMessage(gesInvalidImage, gesTIFF);
+  const std::string colour = FormatMessage(gesInvalidColorFormat, gesTIFF);
+  const TPatcher rgb{Tiff("rgb8.tif")};
+  struct TCase {
+    const char* what;
+    std::vector<std::uint8_t> bytes;
+    std::string message;
+  };
+  std::vector<TCase> cases = {
+      {"rows per strip 0", TPatcher(rgb).Set(278, 0).bytes, invalid},
+      {"no width", TPatcher(rgb).Set(256, 0).bytes, invalid},
+      {"too large", TPatcher(rgb).Set(256, 300000).Set(257, 300000).bytes,
+       "Cannot load image. The image is too large (300000 x 300000 pixels)."},
+      {"5 bits per sample", TPatcher(rgb).Set(258, 5).bytes, colour},
+      {"2 samples of RGB", TPatcher(rgb).Set(277, 2).bytes, colour},
+      {"5 samples", TPatcher(rgb).Set(277, 5).bytes, colour},
+      {"photometric 4", TPatcher(rgb).Set(262, 4).bytes, colour},
+      {"strip offsets too few", TPatcher(rgb).Count(273, 2).bytes, invalid},
+      {"byte counts too few", TPatcher(rgb).Count(279, 1).bytes, invalid},
+      {"offsets past the file", TPatcher(rgb).Count(273, 0x40000000).bytes, kStreamReadError},
+      {"thunder of 8 bits", Tiff("thunder_8bit.tif"), colour},
+      {"palette too short", TPatcher{Tiff("palette8.tif")}.Count(320, 3 * 255).bytes,
+       FormatMessage(gesInvalidPalette, gesTIFF)},
+      {"predictor 3", TPatcher{Tiff("rgb8_zip_predictor.tif")}.Set(317, 3).bytes,
+       FormatMessage(gesUnsupportedFeature, gesPredictor, gesTIFF)},
+  };
+  {
+    TPatcher entries(rgb);
+    const std::size_t ifd = LittleEndian32(&entries.bytes[4]);
+    entries.bytes[ifd] = 0xFF;
+    entries.bytes[ifd + 1] = 0xFF;
+    cases.push_back({"entry count past the file", entries.bytes, kStreamReadError});
+  }
+  for (const TCase& c : cases) EXPECT_EQ(LoadErrorWith<TTIFFGraphic>(c.bytes), c.message) << c.what;
+  EXPECT_EQ(LoadErrorWith<TEPSGraphic>(Tiff("preview_past_end.eps")), FormatMessage(gesInvalidImage, gesEPS));
+  EXPECT_EQ(LoadErrorWith<TEPSGraphic>(Tiff("rgb8.tif")), FormatMessage(gesInvalidImage, gesEPS));
+}
+
+TEST(TIFFGraphic, ColourImagesWithoutAPhotometricInterpretationAreRGB) {
+  TPatcher bytes{Tiff("rgb8.tif")};
+  const std::size_t entry = bytes.Entry(262);
+  bytes.bytes[entry] = 0xFF;  // tag 262 becomes an unknown tag 511
+  bytes.bytes[entry + 1] = 0x01;
+  // The entries are sorted again on reading; the picture is the same.
+  const test::Difference d = test::Compare(DecodeWith<TTIFFGraphic>(bytes.bytes), DecodeWith<TTIFFGraphic>(Tiff("rgb8.tif")));
+  EXPECT_TRUE(d.sameSize);
+  EXPECT_EQ(d.pixelsOff, 0u);
+}
+
+TEST(TIFFGraphic, ADirectoryLoopEndsTheWalk) {
+  TPatcher looped{Tiff("rgb8.tif")};
+  const std::size_t ifd = LittleEndian32(&looped.bytes[4]);
+  const std::size_t count = LittleEndian16(&looped.bytes[ifd]);
+  looped.Put32(ifd + 2 + 12 * count, static_cast<std::uint32_t>(ifd));  // next points back to itself
+  TTIFFGraphic reader;
+  TMemoryStream stream(looped.bytes.data(), looped.bytes.size());
+  EXPECT_FALSE(reader.ReadImageProperties(stream, 1));
+  stream.SetPosition(0);
+  EXPECT_FALSE(reader.ReadImageProperties(stream, 1000000));
+  EXPECT_EQ(DecodeWith<TTIFFGraphic>(looped.bytes).width, 64);
+}
+
+TEST(TIFFGraphic, StripsPastTheFileKeepTheRowsBeforeThem) {
+  TTIFFGraphic whole;
+  DecodeWith<TTIFFGraphic>(Tiff("rgb8.tif"), &whole);
+  TPatcher cut{Tiff("rgb8.tif")};  // three strips of 16 rows
+  const std::size_t offsets = LittleEndian32(&cut.bytes[cut.Entry(273) + 8]);
+  cut.Put32(offsets + 8, 0x7FFFFFF0);  // the third strip lies past the end
+  TTIFFGraphic reader;
+  DecodeWith<TTIFFGraphic>(cut.bytes, &reader);
+  ASSERT_EQ(reader.Height(), 48);
+  const std::vector<std::uint8_t> blank(whole.BytesPerScanline(), 0);
+  for (int y = 0; y < 48; ++y)
+    EXPECT_EQ(std::memcmp(reader.ScanLine(y), y < 32 ? whole.ScanLine(y) : blank.data(), blank.size()), 0) << y;
+  // A second strip that runs past the end gives what it has (five rows and a bit) and
+  // leaves the rest blank; the third strip is whole again.
+  TPatcher runs{Tiff("rgb8.tif")};
+  runs.Put32(offsets + 4, static_cast<std::uint32_t>(runs.bytes.size() - 5 * 192 - 7));
+  DecodeWith<TTIFFGraphic>(runs.bytes, &reader);
+  for (int y = 0; y < 48; ++y) {
+    if (y >= 16 && y < 21) continue;  // whatever the file's last bytes are
+    EXPECT_EQ(std::memcmp(reader.ScanLine(y), y < 16 || y >= 32 ? whole.ScanLine(y) : blank.data(), blank.size()), 0) << y;
+  }
+  // With no strip inside the file there is nothing to show.
+  TPatcher none{Tiff("rgb8.tif")};
+  none.Put32(offsets, 0x7FFFFFF0);
+  EXPECT_EQ(LoadErrorWith<TTIFFGraphic>(none.bytes), kStreamReadError);
+}
+
+TEST(TIFFGraphic, CanLoadTestsTheHeaders) {
+  auto test = [](auto canLoad, const std::vector<std::uint8_t>& bytes) {
+    TMemoryStream stream(bytes.data(), bytes.size());
+    const bool result = canLoad(stream);
+    EXPECT_EQ(stream.Position(), 0);
+    return result;
+  };
+  auto tiff = [](TStream& s) { return TTIFFGraphic::CanLoad(s); };
+  auto eps = [](TStream& s) { return TEPSGraphic::CanLoad(s); };
+  EXPECT_TRUE(test(tiff, Tiff("rgb8.tif")));
+  EXPECT_TRUE(test(tiff, Tiff("rgb8_mm.tif")));
+  EXPECT_FALSE(test(tiff, Tiff("preview.eps")));
+  EXPECT_TRUE(test(eps, Tiff("preview.eps")));
+  EXPECT_FALSE(test(eps, Tiff("rgb8.tif")));
+  auto far = Tiff("rgb8.tif");
+  far[7] = 0x7F;  // first directory past the end
+  EXPECT_FALSE(test(tiff, far));
+}
+
+}  // namespace
+}  // namespace vumo

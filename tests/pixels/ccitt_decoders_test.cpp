@@ -1,0 +1,129 @@
+// The fax decoders on hand-coded rows: code trees, end-of-line handling, fill order,
+// byte and word alignment, two-dimensional rows and damaged data.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "pixels/ccitt_decoders.h"
+
+namespace vumo {
+namespace {
+
+// "0001 1..." to bytes, most significant bit first, the last byte padded with zeros.
+std::vector<std::uint8_t> Bits(const std::string& text) {
+  std::vector<std::uint8_t> bytes;
+  int count = 0;
+  for (char c : text) {
+    if (c != '0' && c != '1') continue;
+    if (count % 8 == 0) bytes.push_back(0);
+    if (c == '1') bytes.back() |= static_cast<std::uint8_t>(0x80 >> (count % 8));
+    ++count;
+  }
+  return bytes;
+}
+
+const std::string kEOL = "000000000001";
+
+template <typename Decoder>
+std::vector<std::uint8_t> Decode(Decoder&& decoder, const std::vector<std::uint8_t>& input, std::size_t outputBytes) {
+  std::vector<std::uint8_t> output(outputBytes, 0xAA);
+  const std::uint8_t* source = input.data();
+  std::uint8_t* dest = output.data();
+  decoder.Decode(source, dest, static_cast<std::int32_t>(input.size()), static_cast<std::int32_t>(output.size()));
+  EXPECT_EQ(source, input.data());
+  EXPECT_EQ(dest, output.data());
+  return output;
+}
+
+using Bytes = std::vector<std::uint8_t>;
+
+TEST(CCITTDecoder, TreesHoldEveryCodeOnceAndArePrefixFree) {
+  TCCITTFax3Decoder decoder(0, false, false, 8);
+  for (const auto* tree : {&decoder.WhiteTree(), &decoder.BlackTree()}) {
+    int codes = 0;
+    for (const auto& node : *tree) {
+      if (node.Value == TCCITTDecoder::kNoValue) continue;
+      ++codes;
+      EXPECT_EQ(node.Zero, 0);  // a code ends at a leaf: none is the prefix of another
+      EXPECT_EQ(node.One, 0);
+    }
+    EXPECT_EQ(codes, 64 + 27 + 13 + 1 + 4);
+  }
+}
+
+TEST(CCITTFax3Decoder, DecodesOneDimensionalRows) {
+  // End of line, white 3 (1000), black 5 (0011).
+  EXPECT_EQ(Decode(TCCITTFax3Decoder(0, false, false, 8), Bits(kEOL + "1000 0011"), 1), Bytes{0x1F});
+  // A row starting black has a white run of 0 first.
+  EXPECT_EQ(Decode(TCCITTFax3Decoder(0, false, false, 8), Bits(kEOL + "00110101 000101"), 1), Bytes{0xFF});
+  // Two rows, the first ending by its width; fill zeros before the second end of line.
+  EXPECT_EQ(Decode(TCCITTFax3Decoder(0, false, false, 8), Bits(kEOL + "1000 0011 0000000" + kEOL + "0111 11 0111"), 2),
+            (Bytes{0x1F, 0x30}));
+}
+
+TEST(CCITTFax3Decoder, MakeUpAndTerminatingCodesAddUp) {
+  // White 1728 (010011011) + 5 (1100) = 1733, then black 64 (0000001111) + 3 (10) = 67.
+  const auto row = Decode(TCCITTFax3Decoder(0, false, false, 1800), Bits(kEOL + "010011011 1100 0000001111 10"), 225);
+  for (int x : {0, 1000, 1732}) EXPECT_FALSE(row[x / 8] & (0x80 >> (x % 8))) << x;
+  for (int x : {1733, 1799}) EXPECT_TRUE(row[x / 8] & (0x80 >> (x % 8))) << x;
+}
+
+TEST(CCITTFax3Decoder, ReadsLeastSignificantBitFirstWithSwapBits) {
+  Bytes input = Bits(kEOL + "1000 0011");
+  const Bytes original = input;
+  for (auto& b : input) {
+    std::uint8_t r = 0;
+    for (int i = 0; i < 8; ++i)
+      if (b & (1 << i)) r |= static_cast<std::uint8_t>(0x80 >> i);
+    b = r;
+  }
+  const Bytes swapped = input;
+  EXPECT_EQ(Decode(TCCITTFax3Decoder(0, true, false, 8), input, 1), Bytes{0x1F});
+  EXPECT_EQ(input, swapped);  // the caller's bytes stay as they were
+}
+
+TEST(CCITTFax3Decoder, RunsStopAtTheRowsEnd) {
+  // White 3, black 7 (00011) in a row of 8: the run stops at the last pixel; the next row
+  // after its end of line is read normally.
+  EXPECT_EQ(Decode(TCCITTFax3Decoder(0, false, false, 8), Bits(kEOL + "1000 00011" + kEOL + "10011"), 2),
+            (Bytes{0x1F, 0x00}));
+}
+
+TEST(CCITTFax3Decoder, DecodesTwoDimensionalRowsAgainstTheRowAbove) {
+  // 1D row 00011111; 2D row V0 V0 (the same); 2D row VR1 V0 (00001111); 2D row pass
+  // mode then V0 at the row's end (all white then... the colour stays white).
+  const std::string bits = kEOL + "1" + "1000 0011" + kEOL + "0" + "1 1" + kEOL + "0" + "011 1" + kEOL + "0" + "0001 1";
+  EXPECT_EQ(Decode(TCCITTFax3Decoder(kT4TwoDimensional, false, false, 8), Bits(bits), 4),
+            (Bytes{0x1F, 0x1F, 0x0F, 0x00}));
+  // Horizontal mode (001): white 2 (0111), black 3 (10), then V0 to the reference's end.
+  const std::string horizontal = kEOL + "1" + "1000 0011" + kEOL + "0" + "001 0111 10 1";
+  EXPECT_EQ(Decode(TCCITTFax3Decoder(kT4TwoDimensional, false, false, 8), Bits(horizontal), 2), (Bytes{0x1F, 0x38}));
+}
+
+TEST(CCITTFax3Decoder, DamagedDataKeepsWhatItDecoded) {
+  // An invalid code (000000001) in the first row: the row keeps its first run; the second
+  // row, after the next end of line, decodes.
+  EXPECT_EQ(Decode(TCCITTFax3Decoder(0, false, false, 8), Bits(kEOL + "1000 000000001 0101" + kEOL + "1000 0011"), 2),
+            (Bytes{0x00, 0x1F}));
+  // The input ends in the middle of the second row: what is missing stays white.
+  EXPECT_EQ(Decode(TCCITTFax3Decoder(0, false, false, 8), Bits(kEOL + "1000 0011" + kEOL + "0111"), 3),
+            (Bytes{0x1F, 0x00, 0x00}));
+  // Nothing but zeros, and nothing at all.
+  EXPECT_EQ(Decode(TCCITTFax3Decoder(kT4TwoDimensional, false, false, 8), Bytes(64, 0), 2), (Bytes{0, 0}));
+  EXPECT_EQ(Decode(TCCITTFax3Decoder(0, false, false, 8), Bytes{}, 1), Bytes{0});
+}
+
+TEST(CCITTMHDecoder, RowsStartOnABoundaryOfTheInput) {
+  // White 3, black 5 take one byte each row.
+  EXPECT_EQ(Decode(TCCITTMHDecoder(0, false, false, 8), Bytes{0x83, 0x83}, 2), (Bytes{0x1F, 0x1F}));
+  // White 2 (0111), black 6 (0010): seven bits, the eighth is padding.
+  EXPECT_EQ(Decode(TCCITTMHDecoder(0, false, false, 8), Bytes{0x72, 0x83}, 2), (Bytes{0x3F, 0x1F}));
+  // Word aligned: a padding byte follows each one-byte row.
+  EXPECT_EQ(Decode(TCCITTMHDecoder(0, false, true, 8), Bytes{0x83, 0xFF, 0x83, 0x00}, 2), (Bytes{0x1F, 0x1F}));
+  // Room for more rows than the input holds: the rest is white.
+  EXPECT_EQ(Decode(TCCITTMHDecoder(0, false, false, 8), Bytes{0x83}, 3), (Bytes{0x1F, 0x00, 0x00}));
+}
+
+}  // namespace
+}  // namespace vumo
