@@ -1,9 +1,13 @@
 // Small helpers for the browser tests: folders of files with chosen sizes and times.
 #pragma once
 
+#include <QCoreApplication>
+#include <QDeadlineTimer>
 #include <QString>
+#include <QThread>
 
 #include <filesystem>
+#include <functional>
 #include <string>
 
 #include <fcntl.h>
@@ -16,6 +20,20 @@
 namespace vumo::test {
 
 inline QString Q(const std::string& text) { return QString::fromStdString(text); }
+
+// Lets the event loop run until `condition` holds or five seconds pass: what an edit, a
+// timer or a watcher sets off lands in its own time on a loaded machine.
+inline bool WaitUntil(const std::function<bool()>& condition, int milliseconds = 5000) {
+  QDeadlineTimer deadline(milliseconds);
+  while (!condition()) {
+    if (deadline.hasExpired()) return false;
+    // As QTest::qWait does: deferred deletions too, which close an in-place editor.
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QThread::msleep(2);
+  }
+  return true;
+}
 
 inline void WriteBytes(const std::string& path, std::size_t size) {
   const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);

@@ -190,7 +190,7 @@ TEST_F(DirTreeTest, NewFolderStartsItsRenameWithoutAQuestionAndDoesNotNumber) {
   ASSERT_NE(editor, nullptr);
   editor->setText("Maps");
   QTest::keyClick(editor, Qt::Key_Return);
-  QTest::qWait(30);
+  EXPECT_TRUE(test::WaitUntil([&] { return tree_->SelectedPath() == P("b/Maps/"); }));
   EXPECT_EQ(Names(S("b")), (std::set<std::string>{"Maps"}));
   EXPECT_EQ(tree_->SelectedPath(), P("b/Maps/"));
   EXPECT_EQ(list_->Directory(), P("b/Maps/"));
@@ -236,8 +236,7 @@ TEST_F(DirTreeTest, RenameAsksAndRefusesInvalidNames) {
   editor->setText("z");
   AnswerBox(QMessageBox::Yes, &text);
   QTest::keyClick(editor, Qt::Key_Return);
-  QTest::qWait(100);
-  EXPECT_TRUE(fs::is_directory(S("a/z")));
+  EXPECT_TRUE(test::WaitUntil([&] { return fs::is_directory(S("a/z")); }));
 }
 
 TEST_F(DirTreeTest, DeleteFolderGoesToTheTrashAndTheListShowsTheParent) {
@@ -405,7 +404,7 @@ TEST_F(DirTreeTest, FoldersMadeElsewhereRebuildTheTreeAndTheList) {
   QSignalSpy changed(tree_->Watcher(), &TChangeWatcher::Changed);
   fs::create_directories(S("a/made"));
   EXPECT_TRUE(changed.wait(3000));
-  QTest::qWait(20);
+  EXPECT_TRUE(test::WaitUntil([&] { return tree_->FindNode(P("a/made")) != nullptr; }));
   QTreeWidgetItem* made = tree_->FindNode(P("a/made"));
   ASSERT_NE(made, nullptr);
   EXPECT_EQ(made->text(0), "made");

@@ -343,7 +343,7 @@ TEST_F(FileCommandsTest, RenameEditsInPlaceAndRefusesAnExistingName) {
   ASSERT_NE(editor, nullptr);
   editor->setText("renamed.txt");
   QTest::keyClick(editor, Qt::Key_Return);
-  QTest::qWait(20);
+  EXPECT_TRUE(test::WaitUntil([&] { return RowOf(List(), "renamed.txt") >= 0; }));
   EXPECT_EQ(Names(S("a")), (std::set<std::string>{"renamed.txt", "two.txt"}));
   EXPECT_GE(RowOf(List(), "renamed.txt"), 0);
 
@@ -355,7 +355,7 @@ TEST_F(FileCommandsTest, RenameEditsInPlaceAndRefusesAnExistingName) {
   QString text;
   AnswerBox(QMessageBox::Ok, &text);
   QTest::keyClick(editor, Qt::Key_Return);
-  QTest::qWait(80);
+  EXPECT_TRUE(test::WaitUntil([&] { return !text.isEmpty(); }));
   EXPECT_EQ(text, "\"two.txt\" already exists !");
   EXPECT_EQ(Read(S("a/two.txt")), "2");
   EXPECT_EQ(Read(S("a/renamed.txt")), "1");
@@ -366,9 +366,10 @@ TEST_F(FileCommandsTest, RenameEditsInPlaceAndRefusesAnExistingName) {
   editor = List().findChild<QLineEdit*>();
   ASSERT_NE(editor, nullptr);
   editor->setText("x/y");
+  text.clear();
   AnswerBox(QMessageBox::Ok, &text);
   QTest::keyClick(editor, Qt::Key_Return);
-  QTest::qWait(80);
+  EXPECT_TRUE(test::WaitUntil([&] { return !text.isEmpty(); }));
   EXPECT_TRUE(text.contains("invalid name")) << text.toStdString();
   EXPECT_EQ(Names(S("a")), (std::set<std::string>{"renamed.txt", "two.txt"}));
 }
@@ -384,7 +385,7 @@ TEST_F(FileCommandsTest, RenameWithHiddenExtensionsKeepsTheExtension) {
   EXPECT_EQ(editor->text(), "photo");
   editor->setText("holiday");
   QTest::keyClick(editor, Qt::Key_Return);
-  QTest::qWait(20);
+  EXPECT_TRUE(test::WaitUntil([&] { return fs::exists(S("a/holiday.jpg")); }));
   EXPECT_EQ(Names(S("a")), (std::set<std::string>{"holiday.jpg"}));
 }
 
@@ -411,7 +412,7 @@ TEST_F(FileCommandsTest, NewFolderNumbersNamesAndStartsTheEdit) {
   EXPECT_EQ(editor->text(), "New Folder(3)");
   editor->setText("Textures");
   QTest::keyClick(editor, Qt::Key_Return);
-  QTest::qWait(20);
+  EXPECT_TRUE(test::WaitUntil([&] { return fs::is_directory(S("a/Textures")); }));
   EXPECT_TRUE(fs::is_directory(S("a/Textures")));
   EXPECT_FALSE(fs::exists(S("a/New Folder(3)")));
   // Not in the drive view.
