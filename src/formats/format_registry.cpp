@@ -10,6 +10,7 @@
 #include "formats/messages.h"
 #include "formats/metafile.h"
 #include "formats/pcx.h"
+#include "formats/png.h"
 #include "formats/picture.h"
 #include "formats/portable_map.h"
 #include "formats/psd.h"
@@ -180,7 +181,7 @@ const TStartupRow kStartupRows[] = {
     {"pcd", nullptr /* TPCDGraphic */, "Kodak Photo-CD images", "", fkRaster},
     {"cut", &TCUTGraphic::ClassInfo, "Dr. Halo images", "", fkRaster},
     {"psp", nullptr /* TPSPGraphic */, "Paintshop Pro images", "", fkRaster | fkVector},
-    {"png", nullptr /* TPNGGraphic */, "Portable network graphic images", "", fkRaster},
+    {"png", &TPNGGraphic::ClassInfo, "Portable network graphic images", "", fkRaster},
 };
 
 // Classes withdrawn one by one at shutdown, in this order, before "rle" and "dib".
@@ -192,7 +193,7 @@ TGraphicClass (*const kShutdownFirst[])() = {
 };
 // ... and after them.
 TGraphicClass (*const kShutdownLast[])() = {
-    nullptr /* TPNGGraphic */,
+    &TPNGGraphic::ClassInfo,
 };
 
 class TFormatsUnit {

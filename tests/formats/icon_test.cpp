@@ -3,7 +3,10 @@
 #include <string>
 #include <vector>
 
+#include <cstdio>
+
 #include "formats/icon.h"
+#include "pixels/byte_order.h"
 #include "support/test_support.h"
 
 namespace vumo {
@@ -43,8 +46,19 @@ void ExpectLooksLike(const std::string& icoPath, const std::string& pngPath) {
 // Hand-assembled icons (tests/data/ico/make_fixtures.py) against the look they were drawn from.
 TEST(Icon, MasksDepthsAndChoiceOfImage) {
   for (const char* name : {"and_mask_1bit", "and_mask_4bit", "and_mask_8bit", "alpha_32bit", "zero_alpha_32bit",
-                           "no_and_mask_24bit", "several_sizes"})
+                           "no_and_mask_24bit"})
     ExpectLooksLike(Fixture(std::string("ico/") + name + ".ico"), Fixture(std::string("ico/") + name + ".png"));
+  // The 48 x 48 PNG entry is the largest; without it, the 32 x 32 32-bit entry wins over the
+  // 32 x 32 8-bit and the 16 x 16 ones.
+  EXPECT_EQ(LoadBytes(ReadFile(Fixture("ico/several_sizes.ico"))).Width(), 48);
+  auto several = ReadFile(Fixture("ico/several_sizes.ico"));
+  Put32(several, 6 + 16 * 2 + 12, 0x7FFFFFF0);  // the PNG entry now points nowhere
+  const std::string withoutPng = test::TempDir("icon_without_png") + "/several_sizes.ico";
+  std::FILE* f = std::fopen(withoutPng.c_str(), "wb");
+  ASSERT_NE(f, nullptr);
+  std::fwrite(several.data(), 1, several.size(), f);
+  std::fclose(f);
+  ExpectLooksLike(withoutPng, Fixture("ico/several_sizes.png"));
 }
 
 // Icons written by other programs, against ImageMagick's decode of the image we pick.
@@ -60,9 +74,25 @@ TEST(Icon, RealIconsMatchReferences) {
   EXPECT_EQ(viaPicture.pixelsOff, 0u);
 }
 
-TEST(Icon, PngEntriesAreRefusedClearly) {
-  EXPECT_EQ(ErrorOf(ReadFile(Fixture("ico/png_only.ico"))),
-            "Cannot load icon: PNG-compressed icon images are not supported yet.");
+TEST(Icon, PngEntriesLoadThroughThePngReader) {
+  // The entry's own PNG, written out for Qt to decode as a second opinion.
+  const auto ico = ReadFile(Fixture("ico/png_only.ico"));
+  const std::uint32_t size = LittleEndian32(&ico[6 + 8]), offset = LittleEndian32(&ico[6 + 12]);
+  ASSERT_LE(std::uint64_t{offset} + size, ico.size());
+  const std::string png = test::TempDir("icon_png_entry") + "/entry.png";
+  std::FILE* f = std::fopen(png.c_str(), "wb");
+  ASSERT_NE(f, nullptr);
+  std::fwrite(ico.data() + offset, 1, size, f);
+  std::fclose(f);
+  ASSERT_EQ(ErrorOf(ico), "");
+  const auto d = Compare(ToRgba8(*LoadBytes(ico).DrawBitmap()), test::LoadReferencePng(png), 0);
+  EXPECT_TRUE(d.sameSize);
+  EXPECT_EQ(d.pixelsOff, 0u);
+  EXPECT_EQ(d.maxAlphaDelta, 0);
+  // A broken PNG entry gives the PNG reader's message.
+  auto broken = ico;
+  broken[offset + 12] = 'X';  // IHDR is no longer the first chunk
+  EXPECT_EQ(ErrorOf(broken), "Cannot load image. Invalid or unexpected PNG image format.");
 }
 
 TEST(Icon, DirectoryChecked) {
@@ -89,7 +119,7 @@ TEST(Icon, DirectoryChecked) {
   EXPECT_EQ(ErrorOf(intoDirectory), "Icon image is not valid");
   // A bad entry beside a good one: the good one is used.
   auto several = ReadFile(Fixture("ico/several_sizes.ico"));
-  Put32(several, 6 + 16 * 3 + 12, 0x7FFFFFF0);  // the 32x32 32-bit entry now points nowhere
+  Put32(several, 6 + 16 * 2 + 12, 0x7FFFFFF0);  // the 48x48 PNG entry now points nowhere
   TIcon icon = LoadBytes(several);
   EXPECT_EQ(icon.Width(), 32);
   EXPECT_FALSE(icon.DrawBitmap()->Empty());
