@@ -1,11 +1,16 @@
 #include "formats/png.h"
 
 #include <libdeflate.h>
+#include <sys/mman.h>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include <algorithm>
 #include <array>
 #include <cstring>
 #include <memory>
+#include <new>
 #include <vector>
 
 #include "formats/byte_source.h"
@@ -95,7 +100,67 @@ void UnfilterRow(std::uint8_t type, std::uint8_t* row, const std::uint8_t* prior
   }
 }
 
+#if defined(__SSE2__)
+// Filters of 3- and 4-byte pixels a pixel at a time in 16-bit lanes: the reconstructed pixel
+// to the left is the only dependency from one step to the next.
+template <std::size_t Bpp>
+inline __m128i LoadPixel(const std::uint8_t* p) {
+  // Composed in a register: a 3-byte copy through memory would stall the load after it.
+  std::uint32_t v = std::uint32_t{p[0]} | std::uint32_t{p[1]} << 8 | std::uint32_t{p[2]} << 16;
+  if constexpr (Bpp == 4) v |= std::uint32_t{p[3]} << 24;
+  return _mm_unpacklo_epi8(_mm_cvtsi32_si128(static_cast<int>(v)), _mm_setzero_si128());
+}
+
+template <std::size_t Bpp>
+inline void StorePixel(std::uint8_t* p, __m128i v) {
+  const auto packed = static_cast<std::uint32_t>(_mm_cvtsi128_si32(_mm_packus_epi16(v, v)));
+  p[0] = static_cast<std::uint8_t>(packed);
+  p[1] = static_cast<std::uint8_t>(packed >> 8);
+  p[2] = static_cast<std::uint8_t>(packed >> 16);
+  if constexpr (Bpp == 4) p[3] = static_cast<std::uint8_t>(packed >> 24);
+}
+
+inline __m128i Abs16(__m128i x) { return _mm_max_epi16(x, _mm_sub_epi16(_mm_setzero_si128(), x)); }
+
+template <std::size_t Bpp>
+bool UnfilterWide(std::uint8_t type, std::uint8_t* row, const std::uint8_t* prior, std::size_t n) {
+  if (type != 1 && type != 3 && type != 4) return false;
+  const __m128i low = _mm_set1_epi16(0xFF);
+  __m128i a = _mm_setzero_si128(), c = _mm_setzero_si128();
+  // Whole pixels only; the last pixel is stored through a byte copy.
+  for (std::size_t i = 0; i + Bpp <= n; i += Bpp) {
+    const __m128i x = LoadPixel<Bpp>(row + i);
+    __m128i out;
+    if (type == 1) {
+      out = _mm_add_epi16(x, a);
+    } else if (type == 3) {
+      const __m128i b = LoadPixel<Bpp>(prior + i);
+      out = _mm_add_epi16(x, _mm_srli_epi16(_mm_add_epi16(a, b), 1));
+    } else {
+      const __m128i b = LoadPixel<Bpp>(prior + i);
+      const __m128i pb = _mm_sub_epi16(b, c), pa_ = _mm_sub_epi16(a, c);
+      // pa = |b - c|, pb = |a - c|, pc = |a + b - 2c|; ties go to a, then b.
+      const __m128i da = Abs16(pb), db = Abs16(pa_), dc = Abs16(_mm_add_epi16(pb, pa_));
+      const __m128i smallest = _mm_min_epi16(_mm_min_epi16(da, db), dc);
+      const __m128i useA = _mm_cmpeq_epi16(da, smallest);
+      const __m128i useB = _mm_andnot_si128(useA, _mm_cmpeq_epi16(db, smallest));
+      __m128i predictor = _mm_or_si128(_mm_and_si128(useA, a), _mm_and_si128(useB, b));
+      predictor = _mm_or_si128(predictor, _mm_andnot_si128(_mm_or_si128(useA, useB), c));
+      out = _mm_add_epi16(x, predictor);
+      c = b;
+    }
+    a = _mm_and_si128(out, low);
+    StorePixel<Bpp>(row + i, a);
+  }
+  return true;
+}
+#endif
+
 void Unfilter(std::uint8_t type, std::uint8_t* row, const std::uint8_t* prior, std::size_t n, std::size_t bpp) {
+#if defined(__SSE2__)
+  if (bpp == 3 && UnfilterWide<3>(type, row, prior, n)) return;
+  if (bpp == 4 && UnfilterWide<4>(type, row, prior, n)) return;
+#endif
   switch (bpp) {
     case 1: UnfilterRow<1>(type, row, prior, n); break;
     case 2: UnfilterRow<2>(type, row, prior, n); break;
@@ -106,11 +171,52 @@ void Unfilter(std::uint8_t type, std::uint8_t* row, const std::uint8_t* prior, s
   }
 }
 
+
 // How a decoded row reaches the bitmap.
 enum class TRowPath {
   kColorManager,  // the colour manager converts it
   kPaletteAlpha,  // palette indices through a table of 32-bit colours with alpha
   kGrayAlpha,     // grey and alpha spread to 32-bit colours with alpha
+};
+
+// The inflated image, in a mapping each thread keeps from one load to the next: touching
+// tens of megabytes of fresh memory costs a page fault and a cleared page every few
+// kilobytes, a good part of the whole decode. Between loads its pages are handed back to the
+// kernel lazily (MADV_FREE), so memory pressure reclaims them while a next load that comes
+// first finds them still mapped.
+class TRawBuffer {
+ public:
+  explicit TRawBuffer(std::size_t size) : cache_(Cache()) {
+    if (cache_.size < size) {
+      cache_.Release();
+      void* p = mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+      if (p == MAP_FAILED) throw std::bad_alloc();
+      madvise(p, size, MADV_HUGEPAGE);  // a hint; without transparent huge pages it changes nothing
+      cache_.data = static_cast<std::uint8_t*>(p);
+      cache_.size = size;
+    }
+  }
+  ~TRawBuffer() { madvise(cache_.data, cache_.size, MADV_FREE); }
+  TRawBuffer(const TRawBuffer&) = delete;
+  TRawBuffer& operator=(const TRawBuffer&) = delete;
+  std::uint8_t* get() const { return cache_.data; }
+
+ private:
+  struct TCache {
+    std::uint8_t* data = nullptr;
+    std::size_t size = 0;
+    void Release() {
+      if (data) munmap(data, size);
+      data = nullptr;
+      size = 0;
+    }
+    ~TCache() { Release(); }
+  };
+  static TCache& Cache() {
+    static thread_local TCache cache;
+    return cache;
+  }
+  TCache& cache_;
 };
 
 std::uint8_t Scale16(const std::uint8_t* p) { return static_cast<std::uint8_t>(MulDiv16(BigEndian16(p), 255, 65535)); }
@@ -498,7 +604,7 @@ void TPNGGraphic::LoadFromStream(TStream& Stream) {
   const std::vector<std::uint8_t> zeros(widestRow, 0);
   bool done = false;
   if (idat.size() >= rawSize / 1032) {
-    auto raw = std::make_unique_for_overwrite<std::uint8_t[]>(rawSize);
+    TRawBuffer raw(rawSize);
     if (InflateComplete(idat, std::span<std::uint8_t>(raw.get(), rawSize))) {
       std::uint8_t* at = raw.get();
       for (const TPassSize& s : passes) {
