@@ -14,6 +14,7 @@
 #include "formats/picture.h"
 #include "formats/portable_map.h"
 #include "formats/psd.h"
+#include "formats/psp.h"
 #include "formats/rla.h"
 #include "formats/sgi.h"
 #include "formats/targa.h"
@@ -180,13 +181,13 @@ const TStartupRow kStartupRows[] = {
     {"pic", &TAutodeskGraphic::ClassInfo, "Autodesk images", "", fkRaster},
     {"pcd", nullptr /* TPCDGraphic */, "Kodak Photo-CD images", "", fkRaster},
     {"cut", &TCUTGraphic::ClassInfo, "Dr. Halo images", "", fkRaster},
-    {"psp", nullptr /* TPSPGraphic */, "Paintshop Pro images", "", fkRaster | fkVector},
+    {"psp", &TPSPGraphic::ClassInfo, "Paintshop Pro images", "", fkRaster | fkVector},
     {"png", &TPNGGraphic::ClassInfo, "Portable network graphic images", "", fkRaster},
 };
 
 // Classes withdrawn one by one at shutdown, in this order, before "rle" and "dib".
 TGraphicClass (*const kShutdownFirst[])() = {
-    nullptr /* TPSPGraphic */,  &TPSDGraphic::ClassInfo, &TTargaGraphic::ClassInfo,
+    &TPSPGraphic::ClassInfo,  &TPSDGraphic::ClassInfo, &TTargaGraphic::ClassInfo,
     nullptr /* TTIFFGraphic */, &TSGIGraphic::ClassInfo, &TPCXGraphic::ClassInfo,
     &TAutodeskGraphic::ClassInfo, nullptr /* TPCDGraphic */, &TPPMGraphic::ClassInfo,
     &TCUTGraphic::ClassInfo, &TRLAGraphic::ClassInfo,
