@@ -522,8 +522,8 @@ void TPNGGraphic::LoadFromStream(TStream& Stream) {
     }
   }
 
-  // Fills the bitmap with the background colour, for rows the data never reaches.
-  auto fillBackground = [&]() {
+  // Fills the bitmap from `firstRow` down with the background colour.
+  auto fillBackground = [&](int firstRow) {
     std::uint8_t pixel[4] = {255, 255, 255, 255};
     std::uint8_t index = 0;
     if (colorType == 0 || colorType == 4) {
@@ -546,7 +546,7 @@ void TPNGGraphic::LoadFromStream(TStream& Stream) {
       pixel[0] = level(background + 4);
     }
     const TPixelFormat format = PixelFormat();
-    for (int y = 0; y < Height(); ++y) {
+    for (int y = firstRow; y < Height(); ++y) {
       std::uint8_t* line = ScanLine(y);
       if (format == pf24bit || format == pf32bit) {
         const int size = format == pf24bit ? 3 : 4;
@@ -619,14 +619,17 @@ void TPNGGraphic::LoadFromStream(TStream& Stream) {
     }
   }
   if (!done) {
-    // Damaged, short or overlong: row by row, keeping what arrives.
-    fillBackground();
+    // Damaged, short or overlong: row by row, keeping what arrives. Rows the data never
+    // reaches show the background: an interlaced picture is filled first, a progressive one
+    // only below its last row.
+    if (p.Interlaced) fillBackground(0);
     TLZ77Decoder decoder(kFlushPartial, false);
     decoder.DecodeInit();
     const std::uint8_t* in = idat.data();
     const std::uint8_t* const inEnd = idat.data() + idat.size();
     std::vector<std::uint8_t> current(widestRow + 1), prior(widestRow + 1);
     bool anyRow = false, stopped = false;
+    int rowsDone = 0;
     for (const TPassSize& s : passes) {
       if (stopped) break;
       std::fill(prior.begin(), prior.end(), 0);
@@ -652,11 +655,13 @@ void TPNGGraphic::LoadFromStream(TStream& Stream) {
         Unfilter(current[0], current.data() + 1, prior.data() + 1, s.rowBytes, bpp);
         emitRow(s, s.pass.startRow + r * s.pass.rowStep, current.data() + 1);
         anyRow = true;
+        ++rowsDone;
         std::swap(current, prior);
       }
     }
     decoder.DecodeEnd();
     if (!anyRow) RaiseReadError();
+    if (!p.Interlaced) fillBackground(rowsDone);
   }
   EndProgress();
 }

@@ -176,6 +176,7 @@ void TPSPGraphic::LoadFromStream(TStream& Stream) {
   while (ReadBlock(Stream, version, fileEnd, fileEnd, block)) {
     if (block.type == btColorPalette && !rgb) {
       const std::int64_t end = version > 3 ? ReadChunkEnd(Stream, block.end, 8) : block.end;
+      if (end - Stream.Position() < 4) RaiseInvalidImage();
       const std::uint32_t count = Read32(Stream);
       // Entries past 256 or past the block are not read.
       const std::uint32_t used = static_cast<std::uint32_t>(
@@ -242,6 +243,7 @@ void TPSPGraphic::LoadFromStream(TStream& Stream) {
           Read16(Stream);  // bitmap type
           const std::uint16_t channelType = Read16(Stream);
           if (version == 3) dataStart = Stream.Position();
+          if (dataStart > channel.end) RaiseInvalidImage();  // the fields reach past the channel block
           Stream.SetPosition(dataStart);
           if (channelType <= 3 && planeSize > 0) {
             const std::uint64_t stored = p.Compression == ctNone ? unpacked : packed;
@@ -298,7 +300,9 @@ void TPSPGraphic::LoadFromStream(TStream& Stream) {
                                     BytesPerScanline() - static_cast<std::size_t>(left) * pixelBytes,
                                     static_cast<std::uint32_t>(layerWidth), 0xFF);
           } else if (left == 0) {
-            ConvertRowTo(line, planeRow(0), rowLength);
+            const void* const sources[1] = {planeRow(0)};
+            ColorManager.ConvertRow(std::span<const void* const>(sources, 1), rowLength, ScanLine(line), BytesPerScanline(),
+                                    static_cast<std::uint32_t>(layerWidth), 0xFF);
           } else {
             // Packed indices placed from column `left` on, one by one.
             const std::uint8_t* s = planeRow(0);

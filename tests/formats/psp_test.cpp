@@ -243,12 +243,33 @@ TEST(PSPReader, OtherBlocksAndVectorLayersAreSkipped) {
 TEST(PSPReader, ALayerRectanglePlacesItsChannels) {
   TWriter w{5};
   Bytes file = w.Header(20, 10, 8, kNone, true);
-  const Bytes plane(5 * 3, 200);
+  const Bytes plane(5 * 3, 200);  // a 5 x 3 layer
   Append(file, w.Block(3, w.Layer({4, 2, 9, 5}, {w.Channel(0, plane, kNone)})));
   const Rgba8Image image = Load(file);
   EXPECT_EQ(image.pixels[4 * (3 * 20 + 5)], 200);
   EXPECT_EQ(image.pixels[4 * (3 * 20 + 3)], 0);
   EXPECT_EQ(image.pixels[4 * (6 * 20 + 5)], 0);
+  // A narrower layer from the left edge.
+  file = w.Header(20, 10, 8, kNone, true);
+  Append(file, w.Block(3, w.Layer({0, 0, 5, 3}, {w.Channel(0, plane, kNone)})));
+  const Rgba8Image left = Load(file);
+  EXPECT_EQ(left.pixels[4 * (2 * 20 + 4)], 200);
+  EXPECT_EQ(left.pixels[4 * (2 * 20 + 5)], 0);
+}
+
+TEST(PSPReader, FourBitRowsHaveHalfTheWidthPlusOneBytes) {
+  TWriter w{5};
+  Bytes file = w.Header(5, 2, 4, kRle, false);
+  Append(file, w.Palette({{{0, 0, 0}}, {{10, 0, 0}}, {{20, 0, 0}}, {{30, 0, 0}}, {{40, 0, 0}}, {{50, 0, 0}}}));
+  // Indices 1 2 3 4 5 and 5 4 3 2 1, three bytes a row.
+  Append(file, w.Block(3, w.Layer({0, 0, 5, 2}, {w.Channel(0, {0x12, 0x34, 0x50, 0x54, 0x32, 0x10}, kRle)})));
+  TPSPGraphic reader;
+  const Rgba8Image image = Load(file, &reader);
+  EXPECT_EQ(reader.PixelFormat(), pf4bit);
+  for (int x = 0; x < 5; ++x) {
+    EXPECT_EQ(image.pixels[4 * x], 10 * (x + 1));
+    EXPECT_EQ(image.pixels[4 * (5 + x)], 10 * (5 - x));
+  }
 }
 
 TEST(PSPReader, BadInputFailsWithAClearMessage) {
