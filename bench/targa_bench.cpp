@@ -7,6 +7,7 @@
 #include <cstring>
 #include <vector>
 
+#include "bench_support.h"
 #include "formats/targa.h"
 #include "pixels/decoders.h"
 
@@ -22,24 +23,7 @@
 
 namespace {
 
-constexpr int kSide = 4096;
-
-std::uint32_t Hash(std::uint32_t x, std::uint32_t y, std::uint32_t seed) {
-  std::uint32_t h = x * 0x8DA6B343u ^ y * 0xD8163841u ^ seed * 0xCB1AB31Fu;
-  h ^= h >> 13;
-  h *= 0x5BD1E995u;
-  return h ^ (h >> 15);
-}
-
-// Smooth value noise in 0..255 over cells of `cell` pixels.
-int ValueNoise(int x, int y, int cell, std::uint32_t seed) {
-  const int cx = x / cell, cy = y / cell;
-  const int fx = x % cell, fy = y % cell;
-  auto corner = [&](int i, int j) { return static_cast<int>(Hash(cx + i, cy + j, seed) & 255); };
-  const int top = corner(0, 0) * (cell - fx) + corner(1, 0) * fx;
-  const int bottom = corner(0, 1) * (cell - fx) + corner(1, 1) * fx;
-  return (top * (cell - fy) + bottom * fy) / (cell * cell);
-}
+using namespace vumo::bench;
 
 // A brick wall: flat mortar lines (long runs), brick faces of banded noise (short runs),
 // and speckles (literals), the mix a painted game texture has.

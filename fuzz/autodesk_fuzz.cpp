@@ -1,18 +1,13 @@
 // Feeds arbitrary bytes to the Autodesk reader: it may refuse them or load part of a picture,
 // never crash, over-read or allocate without bound.
+// Each input goes through a memory stream, a file stream and a plain stream (fuzz_support.h).
 #include <cstddef>
 #include <cstdint>
 
 #include "formats/autodesk.h"
+#include "fuzz_support.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  vumo::TMemoryStream stream(data, size);
-  vumo::TAutodeskGraphic::CanLoad(stream);
-  vumo::TAutodeskGraphic graphic;
-  try {
-    graphic.LoadFromStream(stream);
-  } catch (const vumo::Exception&) {
-    // a clean refusal
-  }
+  vumo::fuzz::SniffAndLoadEveryWay<vumo::TAutodeskGraphic>(data, size);
   return 0;
 }

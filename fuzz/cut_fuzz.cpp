@@ -1,11 +1,13 @@
 // Feeds arbitrary bytes to the Dr. Halo reader: the first two bytes give the length of a
 // palette file that follows them, the rest is the picture. It may refuse them or load part
-// of a picture, never crash, over-read or allocate without bound.
+// of a picture, never crash, over-read or allocate without bound. The picture goes through a
+// memory stream, a file stream and a plain stream (fuzz_support.h); the palette stays in memory.
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
 
 #include "formats/cut.h"
+#include "fuzz_support.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   std::size_t paletteSize = 0;
@@ -14,13 +16,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     data += 2;
     size -= 2;
   }
-  vumo::TMemoryStream palette(data, paletteSize);
-  vumo::TMemoryStream picture(data + paletteSize, size - paletteSize);
-  vumo::TCUTGraphic graphic;
-  try {
-    graphic.LoadWithPalette(picture, paletteSize ? &palette : nullptr);
-  } catch (const vumo::Exception&) {
-    // a clean refusal
-  }
+  const std::uint8_t* paletteBytes = data;
+  vumo::fuzz::LoadEveryWay<vumo::TCUTGraphic>(
+      data + paletteSize, size - paletteSize, [&](vumo::TCUTGraphic& graphic, vumo::TStream& picture) {
+        vumo::TMemoryStream palette(paletteBytes, paletteSize);
+        graphic.LoadWithPalette(picture, paletteSize ? &palette : nullptr);
+      });
   return 0;
 }

@@ -1,15 +1,12 @@
-// Feeds arbitrary bytes to the reader: it must load them or raise the program's own errors.
+// Feeds arbitrary bytes to the JPEG reader: it must load them or raise the program's own errors.
+// Each input goes through a memory stream, a file stream and a plain stream (fuzz_support.h).
 #include <cstddef>
 #include <cstdint>
 
 #include "formats/jpeg_image.h"
+#include "fuzz_support.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  vumo::TMemoryStream stream(data, size);
-  vumo::TJPEGImage graphic;
-  try {
-    graphic.LoadFromStream(stream);
-  } catch (const vumo::Exception&) {
-  }
+  vumo::fuzz::PlainLoadEveryWay<vumo::TJPEGImage>(data, size);
   return 0;
 }

@@ -1,18 +1,13 @@
 // Feeds arbitrary bytes to the RLA reader: it may refuse them or load part of a picture,
 // never crash, over-read or allocate without bound.
+// Each input goes through a memory stream, a file stream and a plain stream (fuzz_support.h).
 #include <cstddef>
 #include <cstdint>
 
 #include "formats/rla.h"
+#include "fuzz_support.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  vumo::TMemoryStream stream(data, size);
-  vumo::TRLAGraphic::CanLoad(stream);
-  vumo::TRLAGraphic graphic;
-  try {
-    graphic.LoadFromStream(stream);
-  } catch (const vumo::Exception&) {
-    // a clean refusal
-  }
+  vumo::fuzz::SniffAndLoadEveryWay<vumo::TRLAGraphic>(data, size);
   return 0;
 }

@@ -1,6 +1,10 @@
 // vumo-convert: loads a picture exactly as the viewer does and writes it as an RGBA PNG,
 // prints what its header says as JSON, writes a thumbnail for file managers, or lists the
-// MIME types of the registered formats for the desktop entry.
+// MIME types of the registered formats for the desktop entry. Metafiles are drawn with the
+// viewer's own painting code at their frame's size, on a transparent background; that needs
+// Qt's GUI module, which is started without a display (the offscreen platform) and only for them.
+#include <QGuiApplication>
+#include <QImage>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -16,8 +20,10 @@
 #include "formats/bitmap_export.h"
 #include "formats/format_mime_types.h"
 #include "formats/format_registry.h"
+#include "formats/metafile.h"
 #include "formats/picture.h"
 #include "formats/reader_graphic.h"
+#include "shell/qpainter_canvas.h"
 #include "tools/thumbnail.h"
 
 using namespace vumo;
@@ -179,6 +185,27 @@ int ListMimeTypes(TGraphicClass readerBase) {
   return kExitWritten;
 }
 
+// Fonts and text layout need a GUI application object; the offscreen platform needs no display.
+std::vector<std::uint8_t> RenderToRgba8(const TMetafile& metafile) {
+  static int argc = 3;
+  static char name[] = "vumo-convert", option[] = "-platform", platform[] = "offscreen";
+  static char* argv[] = {name, option, platform, nullptr};
+  // Qt's own notes (a missing runtime folder and the like) are not the converter's messages.
+  qInstallMessageHandler([](QtMsgType type, const QMessageLogContext&, const QString& message) {
+    if (type == QtCriticalMsg || type == QtFatalMsg) std::fprintf(stderr, "%s\n", message.toLocal8Bit().constData());
+  });
+  static QGuiApplication* app = new QGuiApplication(argc, argv);
+  (void)app;
+  const QImage image = RenderMetafile(metafile, metafile.Width(), metafile.Height())
+                           .convertToFormat(QImage::Format_RGBA8888);
+  if (image.isNull()) throw Exception("Cannot render the metafile: out of memory.");
+  std::vector<std::uint8_t> rgba(static_cast<std::size_t>(image.width()) * image.height() * 4);
+  for (int y = 0; y < image.height(); ++y)
+    std::memcpy(&rgba[static_cast<std::size_t>(y) * image.width() * 4], image.constScanLine(y),
+                static_cast<std::size_t>(image.width()) * 4);
+  return rgba;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -216,7 +243,9 @@ int main(int argc, char** argv) {
     return kExitLoadError;
   }
   const TGraphic* graphic = picture.Graphic();
-  if (!graphic || graphic->Empty() || !graphic->DrawBitmap()) {
+  // Metafiles are left to the desktop's own thumbnailers, as the thumbnailer entry says.
+  const auto* metafile = thumbnailSide ? nullptr : dynamic_cast<const TMetafile*>(graphic);
+  if (!graphic || graphic->Empty() || (!graphic->DrawBitmap() && !metafile)) {
     if (info && graphic) PrintInfo(picture);
     std::fprintf(stderr, "%s: the picture is empty\n", input.c_str());
     // A file manager knows one failure: no thumbnail.
@@ -227,6 +256,10 @@ int main(int argc, char** argv) {
     return kExitWritten;
   }
   try {
+    if (metafile) {
+      WriteFileWhole(output, EncodePngRgba8(metafile->Width(), metafile->Height(), RenderToRgba8(*metafile)));
+      return kExitWritten;
+    }
     const TBitmap& bitmap = *graphic->DrawBitmap();
     if (thumbnailSide) {
       TThumbnailSize size;

@@ -1,13 +1,21 @@
 #include "browser/file_list_view.h"
 
+#include "browser/dir_tree.h"
 #include "browser/dir_tree_combo.h"
 #include "browser/explorer_texts.h"
+#include "browser/file_clipboard.h"
+#include "browser/file_list_popup.h"
 #include "browser/file_mask.h"
 #include "browser/file_names.h"
 #include "browser/linux_shell.h"
 
 #include <QApplication>
+#include <QClipboard>
+#include <QContextMenuEvent>
 #include <QDateTime>
+#include <QDrag>
+#include <QDropEvent>
+#include <QMimeData>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLocale>
@@ -57,75 +65,6 @@ QString SizeInMb(std::int64_t kb) {
 
 }  // namespace
 
-struct TFileListView::ScanEntry {
-  QString name;
-  std::uint32_t attributes = 0;
-  std::int64_t size = 0;
-  std::int64_t mtimeNs = 0;
-};
-
-// ---------------------------------------------------------------- model
-
-int TFileListModel::rowCount(const QModelIndex& parent) const {
-  return parent.isValid() ? 0 : int(items_.size());
-}
-
-int TFileListModel::columnCount(const QModelIndex& parent) const {
-  return parent.isValid() ? 0 : 5;
-}
-
-QVariant TFileListModel::data(const QModelIndex& index, int role) const {
-  if (!index.isValid() || index.row() >= int(items_.size())) return {};
-  const TListItem& item = items_[std::size_t(index.row())];
-  const int column = index.column();
-  switch (role) {
-    case Qt::DisplayRole:
-    case Qt::EditRole:
-      return column == 0 ? item.Caption : item.SubItems[column - 1];
-    case Qt::DecorationRole:
-      if (column == 0) return TFileTypes::Instance().Icon(item.ImageIndex);
-      return {};
-    case Qt::TextAlignmentRole:
-      if (column < alignments_.size()) return QVariant::fromValue(alignments_[column] | Qt::AlignVCenter);
-      return {};
-    case Qt::ToolTipRole:
-      return column == 0 ? item.SubItems[4] : QVariant();
-    default:
-      return {};
-  }
-}
-
-QVariant TFileListModel::headerData(int section, Qt::Orientation orientation, int role) const {
-  if (orientation != Qt::Horizontal || section < 0 || section >= captions_.size()) return {};
-  if (role == Qt::DisplayRole) return captions_[section];
-  if (role == Qt::TextAlignmentRole && section < alignments_.size())
-    return QVariant::fromValue(alignments_[section] | Qt::AlignVCenter);
-  return {};
-}
-
-void TFileListModel::SetCaptions(const QStringList& captions, const QVector<Qt::Alignment>& alignments) {
-  captions_ = captions;
-  alignments_ = alignments;
-  emit headerDataChanged(Qt::Horizontal, 0, 4);
-}
-
-void TFileListModel::Reorder(const std::vector<int>& order) {
-  emit layoutAboutToBeChanged();
-  std::vector<int> newRowOf(order.size());
-  std::vector<TListItem> sorted;
-  sorted.reserve(items_.size());
-  for (std::size_t i = 0; i < order.size(); ++i) {
-    newRowOf[std::size_t(order[i])] = int(i);
-    sorted.push_back(std::move(items_[std::size_t(order[i])]));
-  }
-  items_ = std::move(sorted);
-  const QModelIndexList from = persistentIndexList();
-  QModelIndexList to;
-  to.reserve(from.size());
-  for (const QModelIndex& index : from) to.append(this->index(newRowOf[std::size_t(index.row())], index.column()));
-  changePersistentIndexList(from, to);
-  emit layoutChanged();
-}
 
 // ---------------------------------------------------------------- construction
 
@@ -137,8 +76,18 @@ TFileListView::TFileListView(QWidget* parent) : QTreeView(parent), model_(new TF
   setAllColumnsShowFocus(true);
   setSelectionBehavior(QAbstractItemView::SelectRows);
   setSelectionMode(QAbstractItemView::ExtendedSelection);
-  // Renaming belongs to the file commands; no editing until they exist.
+  // Renaming starts only through the rename command (F2, the popup, a new folder).
   setEditTriggers(QAbstractItemView::NoEditTriggers);
+  connect(model_, &TFileListModel::CaptionEdited, this, [this](int row, const QString& caption) {
+    // Run after the editor has closed, so the re-read does not pull the list from under it.
+    QMetaObject::invokeMethod(this, [this, row, caption] { CaptionEdited(row, caption); }, Qt::QueuedConnection);
+  });
+  connect(itemDelegate(), &QAbstractItemDelegate::closeEditor, this, [this](QWidget*, QAbstractItemDelegate::EndEditHint hint) {
+    if (hint == QAbstractItemDelegate::RevertModelCache) {
+      model_->SetEditableRow(-1);
+      renameOldPath_.clear();
+    }
+  });
   header()->setSectionsMovable(false);
   header()->setSortIndicatorShown(true);
   header()->setSectionsClickable(true);
@@ -149,9 +98,89 @@ TFileListView::TFileListView(QWidget* parent) : QTreeView(parent), model_(new TF
   SetLanguage(lnEnglish);
   CreateFileColumns();
   ApplyViewStyle();
+  SetPopUpMenuEnabled(true);
+  HookOwner();
 }
 
-TFileListView::~TFileListView() = default;
+TFileListView::~TFileListView() {
+  if (hookedOwner_ != nullptr) hookedOwner_->removeEventFilter(this);
+  if (dirTree_ != nullptr && dirTree_->FileList() == this) dirTree_->SetFileList(nullptr);
+}
+
+// ---------------------------------------------------------------- popup and dropped files
+
+void TFileListView::BuildPopup() {
+  delete popup_;
+  popup_ = new TFileListPopup(this);
+}
+
+void TFileListView::SetPopUpMenuEnabled(bool value) {
+  popUpMenuEnabled_ = value;
+  // Without the command popup a popup the owner gives the list is used (the viewer's window does).
+  if (!value && QWidget::mouseGrabber() == this) releaseMouse();
+}
+
+void TFileListView::UpdatePopupItems() {
+  if (popup_ != nullptr) popup_->UpdateItems();
+}
+
+void TFileListView::ShowPopup(const QPoint& globalPoint) {
+  if (popup_ == nullptr) return;
+  popup_->UpdateItems();
+  popup_->popup(globalPoint + QPoint(10, 10));
+}
+
+void TFileListView::contextMenuEvent(QContextMenuEvent* event) {
+  if (popUpMenuEnabled_ && popupAutomatic_ && popup_ != nullptr) {
+    ShowPopup(event->globalPos());
+    event->accept();
+    return;
+  }
+  QTreeView::contextMenuEvent(event);
+}
+
+void TFileListView::HookOwner() {
+  QWidget* owner = window();
+  if (owner == this || owner == hookedOwner_) return;
+  if (hookedOwner_ != nullptr) hookedOwner_->removeEventFilter(this);
+  hookedOwner_ = owner;
+  owner->setAcceptDrops(true);
+  owner->installEventFilter(this);
+}
+
+bool TFileListView::event(QEvent* event) {
+  if (event->type() == QEvent::ParentChange) HookOwner();
+  return QTreeView::event(event);
+}
+
+bool TFileListView::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == hookedOwner_) {
+    switch (event->type()) {
+      case QEvent::DragEnter:
+      case QEvent::DragMove: {
+        auto* drag = static_cast<QDropEvent*>(event);
+        if (drag->source() == nullptr && HasFiles(drag->mimeData())) {
+          drag->setDropAction(Qt::CopyAction);
+          drag->accept();
+          return true;
+        }
+        break;
+      }
+      case QEvent::Drop: {
+        auto* drop = static_cast<QDropEvent*>(event);
+        if (drop->source() != nullptr) break;
+        const TClipboardFiles files = ParseFileMimeData(drop->mimeData());
+        if (files.paths.isEmpty()) break;
+        drop->setDropAction(Qt::CopyAction);
+        drop->accept();
+        PasteDropped(files.paths);
+        return true;
+      }
+      default: break;
+    }
+  }
+  return QTreeView::eventFilter(watched, event);
+}
 
 void TFileListView::SetFileOpener(std::function<bool(const QString&)> opener) {
   FileOpener() = opener ? std::move(opener) : std::function<bool(const QString&)>(OpenWithDesktop);
@@ -223,6 +252,8 @@ void TFileListView::SetLanguage(TLanguage value) {
   if (value == language_) return;
   language_ = value;
   FillFileListTexts(value);
+  BuildPopup();
+  popUpMenuEnabled_ = true;
   if (driveColumns_) CreateDriveColumns();
   else CreateFileColumns();
   ApplyViewStyle();
@@ -346,6 +377,16 @@ QString TFileListView::SelectedItem() const { return selectedItem_; }
 
 TDirTreeCombo* TFileListView::DirTreeCombo() const { return dirTreeCombo_; }
 
+TDirTree* TFileListView::DirTree() const { return dirTree_; }
+
+void TFileListView::SetDirTree(TDirTree* value) {
+  if (value == dirTree_) return;
+  TDirTree* previous = dirTree_;
+  dirTree_ = value;
+  if (previous != nullptr && previous->FileList() == this) previous->SetFileList(nullptr);
+  if (value != nullptr && value->FileList() != this) value->SetFileList(this);
+}
+
 void TFileListView::SetDirTreeCombo(TDirTreeCombo* value) {
   if (value == dirTreeCombo_) return;
   TDirTreeCombo* previous = dirTreeCombo_;
@@ -373,10 +414,10 @@ qint64 TFileListView::SelectedSize() const {
   qint64 total = 0;
   for (const QModelIndex& index : selectionModel()->selectedRows()) {
     const TListItem& item = model_->Items()[std::size_t(index.row())];
-    if (item.SubItems[5] != QLatin1String("file")) continue;
+    if (item.SubItems[kSubKind] != QLatin1String("file")) continue;
     // Read again from the folder, so a file changed since the listing counts as it is now.
     struct stat st {};
-    if (::stat(EncodeFileName(item.SubItems[4]).constData(), &st) == 0) total += st.st_size;
+    if (::stat(EncodeFileName(item.SubItems[kSubPath]).constData(), &st) == 0) total += st.st_size;
   }
   return total;
 }
@@ -392,57 +433,10 @@ qint64 TFileListView::DriveFreeSpace() const {
 const std::vector<TFileListView::ScanEntry>& TFileListView::Scan(const QString& folder) {
   if (scanValid_ && scan_ && scanFolder_ == folder) return *scan_;
   if (!scan_) scan_ = std::make_unique<std::vector<ScanEntry>>();
-  scan_->clear();
   scanFolder_ = folder;
   scanValid_ = true;
   ++fileReads_;
-  const QByteArray path = EncodeFileName(folder);
-  const int dirFd = ::open(path.isEmpty() ? "." : path.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (dirFd < 0) return *scan_;
-  DIR* dir = ::fdopendir(dirFd);
-  if (dir == nullptr) {
-    ::close(dirFd);
-    return *scan_;
-  }
-  // Whether the user may write an entry follows from its mode bits and the
-  // user's ids, found once here rather than asked of the kernel per entry.
-  struct statvfs volume {};
-  const bool readOnlyVolume = ::fstatvfs(dirFd, &volume) == 0 && (volume.f_flag & ST_RDONLY) != 0;
-  const uid_t userId = ::geteuid();
-  std::vector<gid_t> groups(std::size_t(std::max(0, ::getgroups(0, nullptr))) + 1);
-  groups.resize(std::size_t(std::max(0, ::getgroups(int(groups.size() - 1), groups.data()))));
-  groups.push_back(::getegid());
-  auto writable = [&](const struct stat& st) {
-    if (readOnlyVolume) return false;
-    if (userId == 0) return true;
-    if (st.st_uid == userId) return (st.st_mode & S_IWUSR) != 0;
-    if (std::find(groups.begin(), groups.end(), st.st_gid) != groups.end()) return (st.st_mode & S_IWGRP) != 0;
-    return (st.st_mode & S_IWOTH) != 0;
-  };
-  scan_->reserve(256);
-  while (dirent* entry = ::readdir(dir)) {
-    const char* name = entry->d_name;
-    if (name[0] == '.' && name[1] == '\0') continue;
-    ScanEntry scanned;
-    struct stat st {};
-    if (::fstatat(dirFd, name, &st, 0) != 0) {
-      // A broken link (or an entry gone since) is shown as a plain file.
-      if (::fstatat(dirFd, name, &st, AT_SYMLINK_NOFOLLOW) != 0) continue;
-      st.st_mode = S_IFREG | (st.st_mode & 07777);
-    }
-    const bool parent = name[0] == '.' && name[1] == '.' && name[2] == '\0';
-    std::uint32_t attributes = 0;
-    if (S_ISDIR(st.st_mode)) attributes |= kAttrDirectory;
-    else if (!S_ISREG(st.st_mode)) attributes |= kAttrSystem;
-    if (name[0] == '.' && !parent) attributes |= kAttrHidden;
-    if (!writable(st)) attributes |= kAttrReadOnly;
-    scanned.name = DecodeFileName(QByteArray(name));
-    scanned.attributes = attributes;
-    scanned.size = S_ISREG(st.st_mode) ? std::int64_t(st.st_size) : 0;
-    scanned.mtimeNs = std::int64_t(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
-    scan_->push_back(std::move(scanned));
-  }
-  ::closedir(dir);
+  ScanFolder(folder, *scan_);
   return *scan_;
 }
 
@@ -478,28 +472,28 @@ void TFileListView::AddFiles(const QString& pattern, std::uint32_t filter) {
     }
     item.SortName = item.Caption.toUpper();
     if (isFolder) {
-      item.SubItems[0] = QStringLiteral(" ");
+      item.SubItems[kSubSize] = QStringLiteral(" ");
     } else if (fileSize_ == fsKB) {
       const std::int64_t kb = entry.size > 0 && entry.size < 1024 ? 1 : entry.size / 1024;
-      item.SubItems[0] = QString::number(kb) + QStringLiteral(" KB");
+      item.SubItems[kSubSize] = QString::number(kb) + QStringLiteral(" KB");
       item.SizeKey = kb;
     } else {
-      item.SubItems[0] = QString::number(entry.size);
+      item.SubItems[kSubSize] = QString::number(entry.size);
       item.SizeKey = entry.size;
     }
     item.Bytes = entry.size;
     item.TimeKey = entry.mtimeNs;
     if (isParent) {
-      item.SubItems[1] = item.SubItems[2] = item.SubItems[3] = QStringLiteral(" ");
+      item.SubItems[kSubType] = item.SubItems[kSubModified] = item.SubItems[kSubAttr] = QStringLiteral(" ");
     } else {
-      item.SubItems[1] = types.TypeName(type);
-      item.SubItems[2] = FormatTime(entry.mtimeNs / 1000000000 - (entry.mtimeNs % 1000000000 < 0 ? 1 : 0));
-      item.SubItems[3] = AttributeLetters(entry.attributes);
+      item.SubItems[kSubType] = types.TypeName(type);
+      item.SubItems[kSubModified] = FormatTime(entry.mtimeNs / 1000000000 - (entry.mtimeNs % 1000000000 < 0 ? 1 : 0));
+      item.SubItems[kSubAttr] = AttributeLetters(entry.attributes);
     }
-    item.SubItems[4] = folder + entry.name;
-    item.SubItems[5] = isFolder ? QStringLiteral("dir") : QStringLiteral("file");
+    item.SubItems[kSubPath] = folder + entry.name;
+    item.SubItems[kSubKind] = isFolder ? QStringLiteral("dir") : QStringLiteral("file");
     item.IsFolder = isFolder;
-    item.SubItems[6] = QString::number(entry.mtimeNs);
+    item.SubItems[kSubTimeKey] = QString::number(entry.mtimeNs);
     folderTotal_ += entry.size;
     items.push_back(std::move(item));
   }
@@ -514,7 +508,7 @@ void TFileListView::AddDrives() {
     item.ImageIndex = types.DriveType();
     item.Caption = QStringLiteral(" (") + RemoveSlash(volume.Root) + QStringLiteral(")  ") + volume.DisplayName;
     item.SortName = item.Caption.toUpper();
-    item.SubItems[0] = DriveTypeText(volume.DriveType);
+    item.SubItems[kSubSize] = DriveTypeText(volume.DriveType);
     std::int64_t totalKb = 0, freeKb = 0;
     // Removable and optical drives are never touched, so listing drives
     // never waits for a disk.
@@ -525,10 +519,10 @@ void TFileListView::AddDrives() {
       totalKb = total / 1024;
       freeKb = free / 1024;
     }
-    item.SubItems[1] = SizeInMb(totalKb);
-    item.SubItems[2] = SizeInMb(freeKb);
-    item.SubItems[4] = volume.Root;
-    item.SubItems[5] = QStringLiteral("drv");
+    item.SubItems[kSubType] = SizeInMb(totalKb);
+    item.SubItems[kSubModified] = SizeInMb(freeKb);
+    item.SubItems[kSubPath] = volume.Root;
+    item.SubItems[kSubKind] = QStringLiteral("drv");
     items.push_back(std::move(item));
   }
 }
@@ -543,6 +537,7 @@ void TFileListView::UpdateFileList() {
     scanValid_ = false;
     try {
       if (!IsDrivesName(directory_)) {
+        popupAutomatic_ = true;
         if (!fileColumns_) CreateFileColumns();
         std::uint32_t filter = 0;
         if (fileType_ & ftReadOnly) filter |= kAttrReadOnly;
@@ -555,6 +550,7 @@ void TFileListView::UpdateFileList() {
       } else {
         CreateDriveColumns();
         AddDrives();
+        popupAutomatic_ = false;
       }
     } catch (...) {
       // Whatever went wrong part-way, the list stays consistent and sorted.
@@ -616,7 +612,7 @@ bool TFileListView::SortItems() {
   // The parent entry leads in every order; the comparison alone does not
   // give a consistent order for it on the size and time columns.
   const auto firstRest = std::stable_partition(order.begin(), order.end(), [&](int row) {
-    return items[std::size_t(row)].Caption == parentDirCaption_ && items[std::size_t(row)].SubItems[5] == QLatin1String("dir");
+    return items[std::size_t(row)].Caption == parentDirCaption_ && items[std::size_t(row)].SubItems[kSubKind] == QLatin1String("dir");
   });
   std::stable_sort(firstRest, order.end(), [&](int a, int b) {
     return CompareItems(items[std::size_t(a)], items[std::size_t(b)]) < 0;
@@ -658,7 +654,7 @@ void TFileListView::SelectRow(int row) {
 void TFileListView::ClickHandling() {
   const int row = SelectedIndex();
   if (row < 0) return;
-  selectedItem_ = model_->Items()[std::size_t(row)].SubItems[4];
+  selectedItem_ = model_->Items()[std::size_t(row)].SubItems[kSubPath];
   const QString reported = selectedItem_;
   emit OnItemChange(this, reported);
   emit Click();
@@ -666,6 +662,27 @@ void TFileListView::ClickHandling() {
 
 void TFileListView::mousePressEvent(QMouseEvent* event) {
   QTreeView::mousePressEvent(event);
+  // A drop made later copies when Ctrl was held at the press, else moves.
+  dragArmed_ = event->button() == Qt::LeftButton;
+  dragCopy_ = (event->modifiers() & Qt::ControlModifier) != 0;
+  dragStart_ = event->position().toPoint();
+}
+
+void TFileListView::mouseMoveEvent(QMouseEvent* event) {
+  // The selection is dragged only towards a linked directory tree that takes drops.
+  if (dragArmed_ && (event->buttons() & Qt::LeftButton) && dirTree_ != nullptr && dirTree_->DragDropEnabled() &&
+      (event->position().toPoint() - dragStart_).manhattanLength() > QApplication::startDragDistance() + 10) {
+    dragArmed_ = false;
+    const QStringList paths = SelectedPaths(false);
+    if (paths.isEmpty()) return;
+    QMimeData* data = MakeFileMimeData(paths, !dragCopy_);
+    data->setData(TDirTree::kDragModeFormat, dragCopy_ ? QByteArrayLiteral("copy") : QByteArrayLiteral("move"));
+    auto* drag = new QDrag(this);
+    drag->setMimeData(data);
+    drag->exec(dragCopy_ ? Qt::CopyAction : Qt::MoveAction, dragCopy_ ? Qt::CopyAction : Qt::MoveAction);
+    return;
+  }
+  QTreeView::mouseMoveEvent(event);
 }
 
 void TFileListView::mouseReleaseEvent(QMouseEvent* event) {
@@ -720,23 +737,45 @@ void TFileListView::keyPressEvent(QKeyEvent* event) {
           dirTreeCombo_->ReloadTree();
           dirTreeCombo_->ShowPath(path);
         }
+        if (dirTree_ != nullptr) {
+          const QString path = dirTree_->SelectedPath();
+          dirTree_->Reload();
+          dirTree_->SelectPath(path);
+        }
         break;
-      // The file commands (delete, rename, search) come later; their keys are taken and do nothing yet.
-      case Qt::Key_Delete:
-      case Qt::Key_F2:
-      case Qt::Key_F3:
-        break;
+      case Qt::Key_Delete: CmdDelete(); break;
+      case Qt::Key_F2: CmdRename(); break;
+      case Qt::Key_F3: CmdSearch(); break;
       default:
         QTreeView::keyPressEvent(event);
         break;
     }
   } else if (modifiers == Qt::ShiftModifier && key == Qt::Key_Delete) {
-    // Permanent delete is a later file command.
+    if (SelectedIndex() >= 0) {
+      const bool firstIsFolder = model_->Items()[std::size_t(SelectedIndex())].SubItems[kSubKind] == QLatin1String("dir");
+      CmdPermanentDelete();
+      // Stopped at a folder: the inherited key event is not raised.
+      if (firstIsFolder) raise = false;
+    }
   } else if (modifiers == Qt::ControlModifier &&
              (key == Qt::Key_A || key == Qt::Key_C || key == Qt::Key_X || key == Qt::Key_V ||
               key == Qt::Key_N || key == Qt::Key_O || key == Qt::Key_F)) {
-    if (key == Qt::Key_A) selectAll();
-    else if (key == Qt::Key_O && SelectedIndex() >= 0) OpenItem();
+    switch (key) {
+      case Qt::Key_A: selectAll(); break;
+      case Qt::Key_C: CmdCopy(); break;
+      case Qt::Key_X: CmdCut(); break;
+      case Qt::Key_V:
+        if (!clipboardFiles_.isEmpty() || HasFiles(QApplication::clipboard()->mimeData())) CmdPaste();
+        break;
+      case Qt::Key_N:
+        if (!IsDrivesName(directory_)) CmdNewFolder();
+        break;
+      case Qt::Key_O:
+        if (SelectedIndex() >= 0) OpenItem();
+        break;
+      case Qt::Key_F: CmdView(); break;
+      default: break;
+    }
   } else {
     QTreeView::keyPressEvent(event);
   }
@@ -756,26 +795,27 @@ void TFileListView::OpenItem() {
   if (row < 0) return;
   TWaitCursor wait;
   const TListItem item = model_->Items()[std::size_t(row)];
-  if (item.Caption == parentDirCaption_ && item.SubItems[5] == QLatin1String("dir")) {
+  if (item.Caption == parentDirCaption_ && item.SubItems[kSubKind] == QLatin1String("dir")) {
     OneLevelUp();
     return;
   }
-  if (item.SubItems[5] == QLatin1String("file")) {
-    if (!FileOpener()(item.SubItems[4])) {
-      const qsizetype slash = item.SubItems[4].lastIndexOf(QLatin1Char('/'));
+  if (item.SubItems[kSubKind] == QLatin1String("file")) {
+    if (!FileOpener()(item.SubItems[kSubPath])) {
+      const qsizetype slash = item.SubItems[kSubPath].lastIndexOf(QLatin1Char('/'));
       QMessageBox::critical(this, QString(),
-                            ExplorerTexts.Cannot + QStringLiteral("Open") + ExplorerTexts.FileWord + item.SubItems[4].mid(slash + 1));
+                            ExplorerTexts.Cannot + QStringLiteral("Open") + ExplorerTexts.FileWord + item.SubItems[kSubPath].mid(slash + 1));
     }
     return;
   }
-  const QString path = AddSlash(item.SubItems[4]);
-  if (item.SubItems[5] == QLatin1String("drv")) {
+  const QString path = AddSlash(item.SubItems[kSubPath]);
+  if (item.SubItems[kSubKind] == QLatin1String("drv")) {
     const QVector<TVolume> volumes = MountedVolumes();
     const TVolume* volume = FindVolume(volumes, path);
     if (volume != nullptr && (volume->DriveType == dtRemovable || volume->DriveType == dtCdRom) && !DiskInDrive(path, true))
       return;
   }
   SetDirectory(path);
+  if (dirTree_ != nullptr) dirTree_->SelectPath(path);
   if (dirTreeCombo_ != nullptr) dirTreeCombo_->ShowPath(path);
 }
 
@@ -784,6 +824,7 @@ void TFileListView::OneLevelUp() {
   const QString old = AddSlash(directory_);
   if (IsVolumeRoot(directory_)) {
     if (dirTreeCombo_ != nullptr) dirTreeCombo_->ShowPath(dirTreeCombo_->RootCaption());
+    if (dirTree_ != nullptr) dirTree_->SelectPath(dirTree_->RootCaption());
     SetDirectory(kDrivesName);
     return;
   }
@@ -792,10 +833,11 @@ void TFileListView::OneLevelUp() {
   if (slash < 0) return;
   const QString parent = withoutSlash.left(slash + 1);
   SetDirectory(parent);
+  if (dirTree_ != nullptr) dirTree_->SelectPath(parent);
   if (dirTreeCombo_ != nullptr) dirTreeCombo_->ShowPath(parent);
   const std::vector<TListItem>& items = model_->Items();
   for (std::size_t row = 0; row < items.size(); ++row) {
-    if (items[row].SubItems[4] + QLatin1Char('/') == old) {
+    if (items[row].SubItems[kSubPath] + QLatin1Char('/') == old) {
       SelectRow(int(row));
       ClickHandling();
       break;

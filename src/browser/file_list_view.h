@@ -1,6 +1,5 @@
 #pragma once
 
-#include <QAbstractTableModel>
 #include <QFlags>
 #include <QPointer>
 #include <QString>
@@ -12,48 +11,14 @@
 #include <memory>
 #include <vector>
 
+#include "browser/file_list_model.h"
+#include "browser/folder_scan.h"
+
 namespace vumo {
 
 class TDirTreeCombo;
-
-// One entry of the list: a caption, a type (the index of its icon and type
-// name) and seven sub-items; the numbers behind the size and time texts are
-// kept as well, so sorting never parses text.
-struct TListItem {
-  QString Caption;
-  int ImageIndex = -1;
-  QString SubItems[7];
-  QString SortName;            // the caption upper-cased once
-  std::int64_t Bytes = 0;      // size of a file, 0 for folders and drives
-  std::int64_t SizeKey = 0;    // the number the size column shows
-  std::int64_t TimeKey = 0;    // modification time in nanoseconds
-  bool IsFolder = false;       // kind tag "dir", kept as a flag for the sort
-};
-
-class TFileListModel : public QAbstractTableModel {
-  Q_OBJECT
- public:
-  explicit TFileListModel(QObject* parent = nullptr) : QAbstractTableModel(parent) {}
-  int rowCount(const QModelIndex& parent = QModelIndex()) const override;
-  int columnCount(const QModelIndex& parent = QModelIndex()) const override;
-  QVariant data(const QModelIndex& index, int role) const override;
-  QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
-
-  std::vector<TListItem>& Items() { return items_; }
-  const std::vector<TListItem>& Items() const { return items_; }
-  void BeginReset() { beginResetModel(); }
-  void EndReset() { endResetModel(); }
-  // Reorders the items by the permutation (new position -> old row), keeping
-  // the view's selection and focus on the same entries.
-  void Reorder(const std::vector<int>& order);
-  void SetCaptions(const QStringList& captions, const QVector<Qt::Alignment>& alignments);
-  void SetSortArrow(int column, bool descending);
-
- private:
-  std::vector<TListItem> items_;
-  QStringList captions_;
-  QVector<Qt::Alignment> alignments_;
-};
+class TDirTree;
+class TFileListPopup;
 
 class TFileListView : public QTreeView {
   Q_OBJECT
@@ -149,7 +114,7 @@ class TFileListView : public QTreeView {
   QString ParentDirCaption() const { return parentDirCaption_; }
   void SetParentDirCaption(const QString& value);
   bool PopUpMenuEnabled() const { return popUpMenuEnabled_; }
-  void SetPopUpMenuEnabled(bool value) { popUpMenuEnabled_ = value; }
+  void SetPopUpMenuEnabled(bool value);
   QString SelectedItem() const;
   void SetSelectedItem(const QString& value) { selectedItem_ = value; }
   int SelectedNumber() const;
@@ -168,6 +133,47 @@ class TFileListView : public QTreeView {
 
   TDirTreeCombo* DirTreeCombo() const;
   void SetDirTreeCombo(TDirTreeCombo* value);
+  TDirTree* DirTree() const;
+  void SetDirTree(TDirTree* value);
+
+  // ---- the file commands (file_list_commands.cpp)
+  void CmdView();
+  void CmdSearch();
+  void CmdCut() { CutOrCopy(kClipMove); }
+  void CmdCopy() { CutOrCopy(kClipCopy); }
+  void CmdPaste();
+  void CmdRename();
+  void CmdDelete();
+  void CmdPermanentDelete();
+  void CmdProperties();
+  void CmdNewFolder();
+  void CmdSendToAnyFolder();
+  void CmdClipboardAsContents();
+  void CmdClipboardAsFileName();
+  void CmdDesktopShortcut();
+  // Sends the selection through the Send To entry at this path.
+  void CmdSendToShortcut(const QString& shortcutPath);
+  // Files dropped on the owner window: copied into the listed folder.
+  void PasteDropped(const QStringList& paths);
+  // Copies (or moves) the selected files into a folder, as the tree's drop does.
+  bool SendSelectionTo(const QString& targetText, bool move);
+  // The selected entries' full paths, in list order, without the parent entry.
+  QStringList SelectedPaths(bool deselectParent);
+
+  // Unit-wide clipboard mode: copy 0, move 2, -1 while collecting.
+  static constexpr int kClipCopy = 0;
+  static constexpr int kClipMove = 2;
+  static int ClipboardMode;
+  const QStringList& ClipboardFiles() const { return clipboardFiles_; }
+  TFileListPopup* Popup() const { return popup_; }
+  // Shows the command popup at a global point (10 pixels right of and below it).
+  void ShowPopup(const QPoint& globalPoint);
+  // Sets the enabled state of every popup item by the command tables.
+  void UpdatePopupItems();
+  // The upper-cased extension with its dot ("" when none) of the selected item's path.
+  QString SelectedExtension() const;
+  // Whether the popup would appear by itself on a right click (folder view only).
+  bool PopupAutomatic() const { return popupAutomatic_; }
 
   void UpdateFileList();
   void AddFiles(const QString& pattern, std::uint32_t filter);
@@ -200,13 +206,17 @@ class TFileListView : public QTreeView {
 
  protected:
   void mousePressEvent(QMouseEvent* event) override;
+  void mouseMoveEvent(QMouseEvent* event) override;
   void mouseReleaseEvent(QMouseEvent* event) override;
   void mouseDoubleClickEvent(QMouseEvent* event) override;
   void keyPressEvent(QKeyEvent* event) override;
   void keyReleaseEvent(QKeyEvent* event) override;
+  void contextMenuEvent(QContextMenuEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
+  bool event(QEvent* event) override;
 
  private:
-  struct ScanEntry;
+  using ScanEntry = TScanEntry;
   void CreateFileColumns();
   void CreateDriveColumns();
   void ApplyColumns(const QStringList& captions, const QVector<int>& widths, const QVector<Qt::Alignment>& alignments);
@@ -217,6 +227,13 @@ class TFileListView : public QTreeView {
   void RecomputeTimePattern();
   const std::vector<ScanEntry>& Scan(const QString& folder);
   QString FormatTime(std::int64_t seconds);
+  void CutOrCopy(int mode);
+  void CommonRefresh(const QString& folder);
+  void CaptionEdited(int row, const QString& caption);
+  void StartLabelEdit(int row);
+  void HookOwner();
+  void BuildPopup();
+  bool MakeDirectoryCurrent();
 
   TFileListModel* model_ = nullptr;
   QString directory_ = QStringLiteral("Drives");
@@ -224,6 +241,15 @@ class TFileListView : public QTreeView {
   bool showFolders_ = true;
   QString selectedItem_;
   QPointer<TDirTreeCombo> dirTreeCombo_;
+  QPointer<TDirTree> dirTree_;
+  TFileListPopup* popup_ = nullptr;
+  bool popupAutomatic_ = false;
+  QStringList clipboardFiles_;
+  QString renameOldPath_;
+  QPointer<QWidget> hookedOwner_;
+  QPoint dragStart_;
+  bool dragArmed_ = false;
+  bool dragCopy_ = false;
   int colWidths_[5] = {165, 75, 95, 125, 40};
   TDtFormat dateFormat_ = df_Customize;
   TTmFormat timeFormat_ = tfShortFormat;

@@ -26,10 +26,6 @@ bool TAutodeskGraphic::CanLoad(TStream& Stream) {
 
 const char* TAutodeskGraphic::FormatName() const { return gesAutodesk; }
 
-bool TAutodeskGraphic::CanLoad(const std::string& FileName) {
-  return CanLoadFile(FileName, [](TStream& stream) { return CanLoad(stream); });
-}
-
 bool TAutodeskGraphic::ReadImageProperties(TStream& Stream, unsigned ImageIndex) {
   TReaderGraphic::ReadImageProperties(Stream, ImageIndex);
   const std::uint8_t* header = ReadHeaderBytes(Stream, kHeaderSize);

@@ -8,14 +8,7 @@
 namespace vumo {
 
 class TAutodeskGraphic : public TReaderGraphic {
-  VUMO_GRAPHIC_CLASS(TAutodeskGraphic)
-
- public:
-  static bool CanLoad(TStream& Stream);
-  static bool CanLoad(const std::string& FileName);
-
-  bool ReadImageProperties(TStream& Stream, unsigned ImageIndex) override;
-  void LoadFromStream(TStream& Stream) override;
+  VUMO_READER_CLASS(TAutodeskGraphic)
 
  protected:
   const char* FormatName() const override;

@@ -34,6 +34,7 @@ inline constexpr const char* gesExtraCompressedData = "Cannot load image. Extra 
 inline constexpr const char* gesInvalidPalette = "Cannot load image. Palette in %s file is invalid.";
 inline constexpr const char* gesUnknownCriticalChunk = "Cannot load PNG image. Unexpected but critical chunk detected.";
 inline constexpr const char* gesCompressionScheme = "The compression scheme is";
+inline constexpr const char* gesMetafileTooLarge = "Cannot load image. The metafile is too large (%u bytes).";
 
 // Format names used for "%s".
 inline constexpr const char* gesAutodesk = "Autodesk";
@@ -47,6 +48,7 @@ inline constexpr const char* gesPortableMap = "PBM, PGM or PPM";
 inline constexpr const char* gesPSD = "PSD or PDD";
 inline constexpr const char* gesPSP = "PSP";
 inline constexpr const char* gesPNG = "PNG";
+inline constexpr const char* gesMetafile = "WMF or EMF";
 
 // Progress messages.
 inline constexpr const char* gesPreparing = "Preparing...";

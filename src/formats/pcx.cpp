@@ -124,10 +124,6 @@ bool TPCXGraphic::CanLoad(TStream& Stream) {
 
 const char* TPCXGraphic::FormatName() const { return gesPCX; }
 
-bool TPCXGraphic::CanLoad(const std::string& FileName) {
-  return CanLoadFile(FileName, static_cast<bool (*)(TStream&)>(&TPCXGraphic::CanLoad));
-}
-
 bool TPCXGraphic::ReadImageProperties(TStream& Stream, unsigned ImageIndex) {
   TReaderGraphic::ReadImageProperties(Stream, ImageIndex);
   const std::uint8_t* bytes = ReadHeaderBytes(Stream, kHeaderSize);

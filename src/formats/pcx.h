@@ -9,20 +9,10 @@
 namespace vumo {
 
 class TPCXGraphic : public TReaderGraphic {
-  VUMO_GRAPHIC_CLASS(TPCXGraphic)
-
- public:
-  TPCXGraphic() = default;
-
-  // True when more than a header's worth of bytes remain and the header's maker, version and
+  // CanLoad: true when more than a header's worth of bytes remain and the header's maker, version and
   // encoding are ones this reader knows. The position is restored.
-  static bool CanLoad(TStream& Stream);
-  static bool CanLoad(const std::string& FileName);
-
-  // Reads the 128-byte header; false when the maker byte is not a PCX one.
-  bool ReadImageProperties(TStream& Stream, unsigned ImageIndex) override;
-
-  void LoadFromStream(TStream& Stream) override;
+  // ReadImageProperties: reads the 128-byte header; false when the maker byte is not a PCX one.
+  VUMO_READER_CLASS(TPCXGraphic)
 
  protected:
   const char* FormatName() const override;

@@ -236,10 +236,6 @@ bool TPNGGraphic::CanLoad(TStream& Stream) {
   return TestHeader(Stream, 8, [](const std::uint8_t* bytes) { return std::memcmp(bytes, kSignature, 8) == 0; });
 }
 
-bool TPNGGraphic::CanLoad(const std::string& FileName) {
-  return CanLoadFile(FileName, static_cast<bool (*)(TStream&)>(&TPNGGraphic::CanLoad));
-}
-
 bool TPNGGraphic::ReadImageProperties(TStream& Stream, unsigned ImageIndex) {
   TReaderGraphic::ReadImageProperties(Stream, ImageIndex);
   const std::uint8_t* head = ReadHeaderBytes(Stream, kHeadBytes);
@@ -286,384 +282,390 @@ bool TPNGGraphic::ReadImageProperties(TStream& Stream, unsigned ImageIndex) {
 }
 
 void TPNGGraphic::LoadFromStream(TStream& Stream) {
-  BeginLoad(Stream);
-  if (!ReadImageProperties(Stream, 0)) RaiseInvalidImage();
-  Stream.SetPosition(BasePosition + static_cast<std::int64_t>(kHeadBytes));
-  StartProgress(gesPreparing);
-  const std::uint8_t* ihdr = HeaderBytes() + 16;
-  const unsigned depth = ihdr[8], colorType = ihdr[9];
-  if (ihdr[10] != 0) RaiseUnsupported(gesCompressionScheme);
-  bool depthAccepted = false;
-  switch (colorType) {
-    case 0: depthAccepted = depth == 1 || depth == 2 || depth == 4 || depth == 8 || depth == 16; break;
-    case 3: depthAccepted = depth == 1 || depth == 2 || depth == 4 || depth == 8; break;
-    case 2:
-    case 4:
-    case 6: depthAccepted = depth == 8 || depth == 16; break;
-    default: break;
-  }
-  if (!depthAccepted) RaiseInvalidColorFormat();
-  const TImageProperties& p = ImageProperties;
-  const std::size_t width = p.Width, height = p.Height;
-  CheckImageSize(width, height);
-
-  // Where each pass's rows lie in the inflated data: a filter byte before every row.
-  const unsigned bitsPerPixel = p.BitsPerPixel;
-  const std::size_t bpp = std::max(1u, bitsPerPixel / 8);
-  std::vector<TPassSize> passes;
-  std::size_t rawSize = 0, widestRow = 0;
-  for (const TPass& pass : p.Interlaced ? std::span<const TPass>(kAdam7) : std::span<const TPass>(&kWhole, 1)) {
-    if (pass.startColumn >= width || pass.startRow >= height) continue;
-    TPassSize s{pass};
-    s.columns = (width - pass.startColumn + pass.columnStep - 1) / pass.columnStep;
-    s.rows = (height - pass.startRow + pass.rowStep - 1) / pass.rowStep;
-    s.rowBytes = (s.columns * bitsPerPixel + 7) / 8;
-    rawSize += (s.rowBytes + 1) * s.rows;  // within the limits checked above: no overflow
-    widestRow = std::max(widestRow, s.rowBytes);
-    passes.push_back(s);
-  }
-  // Stored deflate blocks carry at most 5 bytes for every 65535 of data, and zlib's header
-  // and checksum 6: anything past this cannot belong to the image.
-  const std::size_t compressedLimit = rawSize + (rawSize / 65535 + 1) * 5 + 6 + 4096;
-
-  // Every chunk up to IEND: the ancillary ones we use, the image data gathered in one piece.
-  TByteSource source(Stream);
-  std::vector<std::uint8_t> idat;
-  std::uint8_t palette[256 * 3] = {};
-  std::size_t paletteCount = 0;
-  std::uint8_t paletteAlpha[256];
-  std::memset(paletteAlpha, 255, sizeof paletteAlpha);
-  const std::uint8_t* background = nullptr;  // bKGD data, kept in `backgroundBytes`
-  std::uint8_t backgroundBytes[6] = {};
-  bool hasTransparent = false;
-  std::uint8_t transparentBytes[6] = {};
-  float gamma = 0;
-  bool sawImageData = false, imageDataDone = false, endedEarly = false;
-  for (;;) {
-    const std::uint8_t* header = source.Take(8);
-    if (!header) {
-      endedEarly = true;
-      break;
+  // A refused load leaves the reader empty, whatever it had drawn.
+  try {
+    BeginLoad(Stream);
+    if (!ReadImageProperties(Stream, 0)) RaiseInvalidImage();
+    Stream.SetPosition(BasePosition + static_cast<std::int64_t>(kHeadBytes));
+    StartProgress(gesPreparing);
+    const std::uint8_t* ihdr = HeaderBytes() + 16;
+    const unsigned depth = ihdr[8], colorType = ihdr[9];
+    if (ihdr[10] != 0) RaiseUnsupported(gesCompressionScheme);
+    bool depthAccepted = false;
+    switch (colorType) {
+      case 0: depthAccepted = depth == 1 || depth == 2 || depth == 4 || depth == 8 || depth == 16; break;
+      case 3: depthAccepted = depth == 1 || depth == 2 || depth == 4 || depth == 8; break;
+      case 2:
+      case 4:
+      case 6: depthAccepted = depth == 8 || depth == 16; break;
+      default: break;
     }
-    const std::uint32_t length = BigEndian32(header);
-    std::uint8_t typeBytes[4];
-    std::memcpy(typeBytes, header + 4, 4);
-    const std::uint32_t type = TypeKey(typeBytes);
-    if (length > kMaxChunkLength) RaiseInvalidImage();
-    const bool complete = std::uint64_t{length} + 4 <= source.Remaining();
-    if (type == kIDAT && !imageDataDone) {
-      sawImageData = true;
-      std::size_t taken = length;
-      const std::uint8_t* data = nullptr;
-      if (complete) {
-        data = source.Take(std::size_t{length} + 4);
-        if (!CrcMatches(typeBytes, data, length)) Raise(gesInvalidCRC);
-      } else {
-        // The file ends inside the chunk: what is there is taken unchecked.
-        taken = std::min<std::uint64_t>(length, source.Remaining());
-        data = source.Peek(taken).data();
+    if (!depthAccepted) RaiseInvalidColorFormat();
+    const TImageProperties& p = ImageProperties;
+    const std::size_t width = p.Width, height = p.Height;
+    CheckImageSize(width, height);
+
+    // Where each pass's rows lie in the inflated data: a filter byte before every row.
+    const unsigned bitsPerPixel = p.BitsPerPixel;
+    const std::size_t bpp = std::max(1u, bitsPerPixel / 8);
+    std::vector<TPassSize> passes;
+    std::size_t rawSize = 0, widestRow = 0;
+    for (const TPass& pass : p.Interlaced ? std::span<const TPass>(kAdam7) : std::span<const TPass>(&kWhole, 1)) {
+      if (pass.startColumn >= width || pass.startRow >= height) continue;
+      TPassSize s{pass};
+      s.columns = (width - pass.startColumn + pass.columnStep - 1) / pass.columnStep;
+      s.rows = (height - pass.startRow + pass.rowStep - 1) / pass.rowStep;
+      s.rowBytes = (s.columns * bitsPerPixel + 7) / 8;
+      rawSize += (s.rowBytes + 1) * s.rows;  // within the limits checked above: no overflow
+      widestRow = std::max(widestRow, s.rowBytes);
+      passes.push_back(s);
+    }
+    // Stored deflate blocks carry at most 5 bytes for every 65535 of data, and zlib's header
+    // and checksum 6: anything past this cannot belong to the image.
+    const std::size_t compressedLimit = rawSize + (rawSize / 65535 + 1) * 5 + 6 + 4096;
+
+    // Every chunk up to IEND: the ancillary ones we use, the image data gathered in one piece.
+    TByteSource source(Stream);
+    std::vector<std::uint8_t> idat;
+    std::uint8_t palette[256 * 3] = {};
+    std::size_t paletteCount = 0;
+    std::uint8_t paletteAlpha[256];
+    std::memset(paletteAlpha, 255, sizeof paletteAlpha);
+    const std::uint8_t* background = nullptr;  // bKGD data, kept in `backgroundBytes`
+    std::uint8_t backgroundBytes[6] = {};
+    bool hasTransparent = false;
+    std::uint8_t transparentBytes[6] = {};
+    float gamma = 0;
+    bool sawImageData = false, imageDataDone = false, endedEarly = false;
+    for (;;) {
+      const std::uint8_t* header = source.Take(8);
+      if (!header) {
+        endedEarly = true;
+        break;
       }
-      const std::size_t room = compressedLimit - std::min(compressedLimit, idat.size());
-      idat.insert(idat.end(), data, data + std::min(taken, room));
+      const std::uint32_t length = BigEndian32(header);
+      std::uint8_t typeBytes[4];
+      std::memcpy(typeBytes, header + 4, 4);
+      const std::uint32_t type = TypeKey(typeBytes);
+      if (length > kMaxChunkLength) RaiseInvalidImage();
+      const bool complete = std::uint64_t{length} + 4 <= source.Remaining();
+      if (type == kIDAT && !imageDataDone) {
+        sawImageData = true;
+        std::size_t taken = length;
+        const std::uint8_t* data = nullptr;
+        if (complete) {
+          data = source.Take(std::size_t{length} + 4);
+          if (!CrcMatches(typeBytes, data, length)) Raise(gesInvalidCRC);
+        } else {
+          // The file ends inside the chunk: what is there is taken unchecked.
+          taken = std::min<std::uint64_t>(length, source.Remaining());
+          data = source.Peek(taken).data();
+        }
+        const std::size_t room = compressedLimit - std::min(compressedLimit, idat.size());
+        idat.insert(idat.end(), data, data + std::min(taken, room));
+        if (!complete) {
+          endedEarly = true;
+          break;
+        }
+        continue;
+      }
+      if (sawImageData) imageDataDone = true;
+      if (type == kIEND) break;
+      const bool known = type == kPLTE || type == kGAMA || type == kBKGD || type == kTRNS || type == kIDAT;
+      if (!known) {
+        if (type == kIHDR) RaiseInvalidImage();  // a second header
+        if (Critical(typeBytes)) Raise(gesUnknownCriticalChunk);
+      }
       if (!complete) {
         endedEarly = true;
         break;
       }
-      continue;
-    }
-    if (sawImageData) imageDataDone = true;
-    if (type == kIEND) break;
-    const bool known = type == kPLTE || type == kGAMA || type == kBKGD || type == kTRNS || type == kIDAT;
-    if (!known) {
-      if (type == kIHDR) RaiseInvalidImage();  // a second header
-      if (Critical(typeBytes)) Raise(gesUnknownCriticalChunk);
-    }
-    if (!complete) {
-      endedEarly = true;
-      break;
-    }
-    if (!known || type == kIDAT) {  // skipped unchecked; image data after the image is ignored
-      source.Consume(std::size_t{length} + 4);
-      continue;
-    }
-    const std::uint8_t* data = source.Take(std::size_t{length} + 4);
-    if (!CrcMatches(typeBytes, data, length)) Raise(gesInvalidCRC);
-    if (type == kPLTE && (length % 3 != 0 || length > 256 * 3 || length == 0)) Raise(gesInvalidPalette);
-    if (imageDataDone) continue;  // read after the image and not used
-    if (type == kPLTE) {
-      paletteCount = length / 3;
-      std::memcpy(palette, data, length);
-    } else if (type == kGAMA) {
-      if (length >= 4 && BigEndian32(data) != 0) gamma = static_cast<float>(BigEndian32(data) / 100000.0);
-    } else if (type == kBKGD) {
-      const std::size_t wanted = colorType == 3 ? 1 : colorType == 2 || colorType == 6 ? 6 : 2;
-      if (length >= wanted) {
-        std::memcpy(backgroundBytes, data, wanted);
-        background = backgroundBytes;
+      if (!known || type == kIDAT) {  // skipped unchecked; image data after the image is ignored
+        source.Consume(std::size_t{length} + 4);
+        continue;
       }
-    } else if (type == kTRNS) {
-      if (colorType == 3) {
-        // Each entry's alpha, in palette order; entries past the chunk stay opaque.
-        if (length > paletteCount) Raise(gesInvalidPalette);
-        std::memcpy(paletteAlpha, data, length);
-      } else if ((colorType == 0 && length >= 2) || (colorType == 2 && length >= 6)) {
-        hasTransparent = true;
-        std::memcpy(transparentBytes, data, colorType == 0 ? 2 : 6);
+      const std::uint8_t* data = source.Take(std::size_t{length} + 4);
+      if (!CrcMatches(typeBytes, data, length)) Raise(gesInvalidCRC);
+      if (type == kPLTE && (length % 3 != 0 || length > 256 * 3 || length == 0)) Raise(gesInvalidPalette);
+      if (imageDataDone) continue;  // read after the image and not used
+      if (type == kPLTE) {
+        paletteCount = length / 3;
+        std::memcpy(palette, data, length);
+      } else if (type == kGAMA) {
+        if (length >= 4 && BigEndian32(data) != 0) gamma = static_cast<float>(BigEndian32(data) / 100000.0);
+      } else if (type == kBKGD) {
+        const std::size_t wanted = colorType == 3 ? 1 : colorType == 2 || colorType == 6 ? 6 : 2;
+        if (length >= wanted) {
+          std::memcpy(backgroundBytes, data, wanted);
+          background = backgroundBytes;
+        }
+      } else if (type == kTRNS) {
+        if (colorType == 3) {
+          // Each entry's alpha, in palette order; entries past the chunk stay opaque.
+          if (length > paletteCount) Raise(gesInvalidPalette);
+          std::memcpy(paletteAlpha, data, length);
+        } else if ((colorType == 0 && length >= 2) || (colorType == 2 && length >= 6)) {
+          hasTransparent = true;
+          std::memcpy(transparentBytes, data, colorType == 0 ? 2 : 6);
+        }
       }
     }
-  }
-  if (!sawImageData) {
-    if (endedEarly) RaiseReadError();
-    RaiseInvalidImage();
-  }
-
-  // Colours.
-  const bool paletteAlphaUsed =
-      colorType == 3 && std::any_of(paletteAlpha, paletteAlpha + paletteCount, [](std::uint8_t a) { return a != 255; });
-  const TRowPath path = paletteAlphaUsed ? TRowPath::kPaletteAlpha
-                        : colorType == 4 ? TRowPath::kGrayAlpha
-                                         : TRowPath::kColorManager;
-  const TConversionOptions gammaOption = gamma > 0 ? cvApplyGamma : 0;
-  if (gamma > 0) ImageProperties.Options |= ioUseGamma;
-  TColorSetup colors;
-  colors.SourceOptions = kBigEndianSamples;
-  colors.TargetOptions = gammaOption;
-  colors.SourceBits = static_cast<std::uint8_t>(depth);
-  switch (colorType) {
-    case 0:
-      colors.SourceScheme = colors.TargetScheme = csGray;
-      colors.SourceSamples = colors.TargetSamples = 1;
-      colors.TargetBits = static_cast<std::uint8_t>(depth == 2 ? 4 : depth == 16 ? 8 : depth);
-      break;
-    case 3:
-      colors.SourceScheme = colors.TargetScheme = csIndexed;
-      colors.SourceSamples = colors.TargetSamples = 1;
-      if (path == TRowPath::kPaletteAlpha) colors.SourceBits = 8;  // only the palette's colours are wanted
-      colors.TargetBits = static_cast<std::uint8_t>(colors.SourceBits == 2 ? 4 : colors.SourceBits);
-      break;
-    case 2:
-      colors.SourceScheme = csRGB;
-      colors.TargetScheme = csBGR;
-      colors.SourceSamples = colors.TargetSamples = 3;
-      colors.TargetBits = 8;
-      break;
-    case 4:  // only the grey ramp's gamma is wanted from the colour manager
-      colors.SourceScheme = colors.TargetScheme = csGray;
-      colors.SourceSamples = colors.TargetSamples = 1;
-      colors.SourceBits = colors.TargetBits = 8;
-      break;
-    default:
-      colors.SourceScheme = csRGBA;
-      colors.TargetScheme = csBGRA;
-      colors.SourceSamples = colors.TargetSamples = 4;
-      colors.TargetBits = 8;
-      break;
-  }
-  // The gamma table for 8-bit values: the palette's colours and the grey ramp go through it
-  // whatever the depth of the indices, which the colour manager's own table follows.
-  std::array<std::uint8_t, 256> gamma8{};
-  if (gamma > 0) {
-    ColorManager.Setup(TColorSetup{csGray, 8, 1, 0, csGray, 8, 1, cvApplyGamma});
-    ColorManager.SetGamma(gamma, 2.2f);
-    std::memcpy(gamma8.data(), ColorManager.GammaTable(), 256);
-  }
-  ColorManager.Setup(colors);
-  if (gamma > 0) ColorManager.SetGamma(gamma, 2.2f);
-  const std::uint8_t* gammaTable = gamma > 0 ? gamma8.data() : nullptr;
-  auto corrected = [&](std::uint8_t v) { return gammaTable ? gammaTable[v] : v; };
-
-  // The palette, or the grey ramp with black first. Two-bit indices land on the 4-bit
-  // bitmap's entries 0, 5, 10 and 15.
-  std::array<std::uint32_t, 256> paletteLut{};  // blue, green, red, alpha, for the alpha path
-  TLogPalette logPalette;
-  if (colorType == 3 && paletteCount > 0) {
-    const unsigned spread = path == TRowPath::kColorManager && depth == 2 ? 5 : 1;
-    logPalette.assign(spread == 5 ? 16 : paletteCount, TPaletteEntry{});
-    for (std::size_t i = 0; i < paletteCount; ++i) {
-      const std::uint8_t r = corrected(palette[3 * i]), g = corrected(palette[3 * i + 1]), b = corrected(palette[3 * i + 2]);
-      if (i * spread < logPalette.size()) logPalette[i * spread] = TPaletteEntry{r, g, b, 0};
-      const std::uint8_t bgra[4] = {b, g, r, paletteAlpha[i]};
-      std::memcpy(&paletteLut[i], bgra, 4);
+    if (!sawImageData) {
+      if (endedEarly) RaiseReadError();
+      RaiseInvalidImage();
     }
-  } else if (colorType == 0) {
-    const unsigned count = 1u << ColorManager.TargetBitsPerSample();
-    logPalette.assign(count, TPaletteEntry{});
-    for (unsigned i = 0; i < count; ++i) {
-      const std::uint8_t v = corrected(static_cast<std::uint8_t>(i * 255 / (count - 1)));
-      logPalette[i] = TPaletteEntry{v, v, v, 0};
+
+    // Colours.
+    const bool paletteAlphaUsed =
+        colorType == 3 && std::any_of(paletteAlpha, paletteAlpha + paletteCount, [](std::uint8_t a) { return a != 255; });
+    const TRowPath path = paletteAlphaUsed ? TRowPath::kPaletteAlpha
+                          : colorType == 4 ? TRowPath::kGrayAlpha
+                                           : TRowPath::kColorManager;
+    const TConversionOptions gammaOption = gamma > 0 ? cvApplyGamma : 0;
+    if (gamma > 0) ImageProperties.Options |= ioUseGamma;
+    TColorSetup colors;
+    colors.SourceOptions = kBigEndianSamples;
+    colors.TargetOptions = gammaOption;
+    colors.SourceBits = static_cast<std::uint8_t>(depth);
+    switch (colorType) {
+      case 0:
+        colors.SourceScheme = colors.TargetScheme = csGray;
+        colors.SourceSamples = colors.TargetSamples = 1;
+        colors.TargetBits = static_cast<std::uint8_t>(depth == 2 ? 4 : depth == 16 ? 8 : depth);
+        break;
+      case 3:
+        colors.SourceScheme = colors.TargetScheme = csIndexed;
+        colors.SourceSamples = colors.TargetSamples = 1;
+        if (path == TRowPath::kPaletteAlpha) colors.SourceBits = 8;  // only the palette's colours are wanted
+        colors.TargetBits = static_cast<std::uint8_t>(colors.SourceBits == 2 ? 4 : colors.SourceBits);
+        break;
+      case 2:
+        colors.SourceScheme = csRGB;
+        colors.TargetScheme = csBGR;
+        colors.SourceSamples = colors.TargetSamples = 3;
+        colors.TargetBits = 8;
+        break;
+      case 4:  // only the grey ramp's gamma is wanted from the colour manager
+        colors.SourceScheme = colors.TargetScheme = csGray;
+        colors.SourceSamples = colors.TargetSamples = 1;
+        colors.SourceBits = colors.TargetBits = 8;
+        break;
+      default:
+        colors.SourceScheme = csRGBA;
+        colors.TargetScheme = csBGRA;
+        colors.SourceSamples = colors.TargetSamples = 4;
+        colors.TargetBits = 8;
+        break;
     }
-  }
+    // The gamma table for 8-bit values: the palette's colours and the grey ramp go through it
+    // whatever the depth of the indices, which the colour manager's own table follows.
+    std::array<std::uint8_t, 256> gamma8{};
+    if (gamma > 0) {
+      ColorManager.Setup(TColorSetup{csGray, 8, 1, 0, csGray, 8, 1, cvApplyGamma});
+      ColorManager.SetGamma(gamma, 2.2f);
+      std::memcpy(gamma8.data(), ColorManager.GammaTable(), 256);
+    }
+    ColorManager.Setup(colors);
+    if (gamma > 0) ColorManager.SetGamma(gamma, 2.2f);
+    const std::uint8_t* gammaTable = gamma > 0 ? gamma8.data() : nullptr;
+    auto corrected = [&](std::uint8_t v) { return gammaTable ? gammaTable[v] : v; };
 
-  if (path == TRowPath::kColorManager) {
-    AllocateImage(width, height);
-    if (!logPalette.empty()) SetPalette(logPalette);
-  } else {
-    AllocateImage(width, height, pf32bit);
-  }
-  if (colorType == 4 || colorType == 6 || path == TRowPath::kPaletteAlpha) SetAlphaChannel(true);
-  EndProgress();
-  StartProgress(gesTransfering);
+    // The palette, or the grey ramp with black first. Two-bit indices land on the 4-bit
+    // bitmap's entries 0, 5, 10 and 15.
+    std::array<std::uint32_t, 256> paletteLut{};  // blue, green, red, alpha, for the alpha path
+    TLogPalette logPalette;
+    if (colorType == 3 && paletteCount > 0) {
+      const unsigned spread = path == TRowPath::kColorManager && depth == 2 ? 5 : 1;
+      logPalette.assign(spread == 5 ? 16 : paletteCount, TPaletteEntry{});
+      for (std::size_t i = 0; i < paletteCount; ++i) {
+        const std::uint8_t r = corrected(palette[3 * i]), g = corrected(palette[3 * i + 1]), b = corrected(palette[3 * i + 2]);
+        if (i * spread < logPalette.size()) logPalette[i * spread] = TPaletteEntry{r, g, b, 0};
+        const std::uint8_t bgra[4] = {b, g, r, paletteAlpha[i]};
+        std::memcpy(&paletteLut[i], bgra, 4);
+      }
+    } else if (colorType == 0) {
+      const unsigned count = 1u << ColorManager.TargetBitsPerSample();
+      logPalette.assign(count, TPaletteEntry{});
+      for (unsigned i = 0; i < count; ++i) {
+        const std::uint8_t v = corrected(static_cast<std::uint8_t>(i * 255 / (count - 1)));
+        logPalette[i] = TPaletteEntry{v, v, v, 0};
+      }
+    }
 
-  // The grey level or colour of a grey or RGB sample as the bitmap shows it.
-  auto level = [&](const std::uint8_t* sample) -> std::uint8_t {
-    const unsigned maximum = (1u << std::min(depth, 8u)) - 1;
-    const std::uint8_t v = depth == 16 ? Scale16(sample) : static_cast<std::uint8_t>((BigEndian16(sample) & maximum) * 255 / maximum);
-    return gammaTable ? gammaTable[v] : v;
-  };
-  auto toColor = [](std::uint8_t r, std::uint8_t g, std::uint8_t b) {
-    return static_cast<TColor>(r | g << 8 | b << 16);
-  };
-  if (hasTransparent) {
-    if (colorType == 0) {
-      const std::uint8_t g = level(transparentBytes);
-      SetTransparentColor(toColor(g, g, g));
+    if (path == TRowPath::kColorManager) {
+      AllocateImage(width, height);
+      if (!logPalette.empty()) SetPalette(logPalette);
     } else {
-      SetTransparentColor(toColor(level(transparentBytes), level(transparentBytes + 2), level(transparentBytes + 4)));
+      AllocateImage(width, height, pf32bit);
     }
-  }
+    if (colorType == 4 || colorType == 6 || path == TRowPath::kPaletteAlpha) SetAlphaChannel(true);
+    EndProgress();
+    StartProgress(gesTransfering);
 
-  // Fills the bitmap from `firstRow` down with the background colour.
-  auto fillBackground = [&](int firstRow) {
-    std::uint8_t pixel[4] = {255, 255, 255, 255};
-    std::uint8_t index = 0;
-    if (colorType == 0 || colorType == 4) {
-      const unsigned targetMax = (1u << ColorManager.TargetBitsPerSample()) - 1;
-      unsigned value = targetMax;
-      if (background) {
-        const unsigned sample = depth == 16 ? Scale16(background) : BigEndian16(background) & ((1u << depth) - 1);
-        value = depth == 16 ? sample * targetMax / 255 : sample * targetMax / ((1u << depth) - 1);
-      }
-      index = static_cast<std::uint8_t>(value);
-      pixel[0] = pixel[1] = pixel[2] = logPalette.empty() ? 255 : logPalette[std::min<std::size_t>(value, logPalette.size() - 1)].peRed;
-    } else if (colorType == 3) {
-      const unsigned i = background ? std::min<unsigned>(background[0], 255) : 0;
-      index = static_cast<std::uint8_t>(depth == 2 ? i * 5 : i);
-      if (i < paletteCount) std::memcpy(pixel, &paletteLut[i], 4);
-      if (path == TRowPath::kPaletteAlpha && i >= paletteCount) std::memset(pixel, 0, 4);
-    } else if (background) {
-      pixel[2] = level(background);
-      pixel[1] = level(background + 2);
-      pixel[0] = level(background + 4);
-    }
-    const TPixelFormat format = PixelFormat();
-    for (int y = firstRow; y < Height(); ++y) {
-      std::uint8_t* line = ScanLine(y);
-      if (format == pf24bit || format == pf32bit) {
-        const int size = format == pf24bit ? 3 : 4;
-        for (int x = 0; x < Width(); ++x) std::memcpy(line + x * size, pixel, size);
+    // The grey level or colour of a grey or RGB sample as the bitmap shows it.
+    auto level = [&](const std::uint8_t* sample) -> std::uint8_t {
+      const unsigned maximum = (1u << std::min(depth, 8u)) - 1;
+      const std::uint8_t v = depth == 16 ? Scale16(sample) : static_cast<std::uint8_t>((BigEndian16(sample) & maximum) * 255 / maximum);
+      return gammaTable ? gammaTable[v] : v;
+    };
+    auto toColor = [](std::uint8_t r, std::uint8_t g, std::uint8_t b) {
+      return static_cast<TColor>(r | g << 8 | b << 16);
+    };
+    if (hasTransparent) {
+      if (colorType == 0) {
+        const std::uint8_t g = level(transparentBytes);
+        SetTransparentColor(toColor(g, g, g));
       } else {
-        const std::uint8_t byte = format == pf1bit ? (index ? 0xFF : 0) : format == pf4bit ? index * 0x11 : index;
-        std::memset(line, byte, BytesPerScanline());
+        SetTransparentColor(toColor(level(transparentBytes), level(transparentBytes + 2), level(transparentBytes + 4)));
       }
     }
-  };
 
-  // Indices past the palette have no colour: the file is broken.
-  const bool checkIndices = colorType == 3 && paletteCount < (1u << depth);
-  auto emitRow = [&](const TPassSize& s, std::size_t y, const std::uint8_t* row) {
-    if (checkIndices) {
-      for (std::size_t i = 0; i < s.columns; ++i)
-        if (PackedIndex(row, i, depth) >= paletteCount) Raise(gesInvalidPalette);
-    }
-    const int line = static_cast<int>(y);
-    switch (path) {
-      case TRowPath::kColorManager:
-        if (s.pass.mask == 0xFF) {
-          ConvertRowTo(line, row, s.rowBytes);
+    // Fills the bitmap from `firstRow` down with the background colour.
+    auto fillBackground = [&](int firstRow) {
+      std::uint8_t pixel[4] = {255, 255, 255, 255};
+      std::uint8_t index = 0;
+      if (colorType == 0 || colorType == 4) {
+        const unsigned targetMax = (1u << ColorManager.TargetBitsPerSample()) - 1;
+        unsigned value = targetMax;
+        if (background) {
+          const unsigned sample = depth == 16 ? Scale16(background) : BigEndian16(background) & ((1u << depth) - 1);
+          value = depth == 16 ? sample * targetMax / 255 : sample * targetMax / ((1u << depth) - 1);
+        }
+        index = static_cast<std::uint8_t>(value);
+        pixel[0] = pixel[1] = pixel[2] = logPalette.empty() ? 255 : logPalette[std::min<std::size_t>(value, logPalette.size() - 1)].peRed;
+      } else if (colorType == 3) {
+        const unsigned i = background ? std::min<unsigned>(background[0], 255) : 0;
+        index = static_cast<std::uint8_t>(depth == 2 ? i * 5 : i);
+        if (i < paletteCount) std::memcpy(pixel, &paletteLut[i], 4);
+        if (path == TRowPath::kPaletteAlpha && i >= paletteCount) std::memset(pixel, 0, 4);
+      } else if (background) {
+        pixel[2] = level(background);
+        pixel[1] = level(background + 2);
+        pixel[0] = level(background + 4);
+      }
+      const TPixelFormat format = PixelFormat();
+      for (int y = firstRow; y < Height(); ++y) {
+        std::uint8_t* line = ScanLine(y);
+        if (format == pf24bit || format == pf32bit) {
+          const int size = format == pf24bit ? 3 : 4;
+          for (int x = 0; x < Width(); ++x) std::memcpy(line + x * size, pixel, size);
         } else {
-          const void* const sources[1] = {row};
-          ColorManager.ConvertRow(std::span<const void* const>(sources, 1), s.rowBytes, ScanLine(line), BytesPerScanline(),
-                                  static_cast<std::uint32_t>(width), s.pass.mask);
+          const std::uint8_t byte = format == pf1bit ? (index ? 0xFF : 0) : format == pf4bit ? index * 0x11 : index;
+          std::memset(line, byte, BytesPerScanline());
         }
-        break;
-      case TRowPath::kPaletteAlpha: {
-        std::uint8_t* out = ScanLine(line) + 4 * s.pass.startColumn;
-        const std::size_t step = 4 * s.pass.columnStep;
-        for (std::size_t i = 0; i < s.columns; ++i, out += step) std::memcpy(out, &paletteLut[PackedIndex(row, i, depth)], 4);
-        break;
       }
-      case TRowPath::kGrayAlpha: {
-        std::uint8_t* out = ScanLine(line) + 4 * s.pass.startColumn;
-        const std::size_t step = 4 * s.pass.columnStep;
-        const std::size_t size = depth / 8;
-        for (std::size_t i = 0; i < s.columns; ++i, out += step, row += 2 * size) {
-          std::uint8_t g = size == 2 ? Scale16(row) : row[0];
-          if (gammaTable) g = gammaTable[g];
-          out[0] = out[1] = out[2] = g;
-          out[3] = size == 2 ? Scale16(row + 2) : row[1];
-        }
-        break;
-      }
-    }
-    // Interlaced images report progress during the last pass only.
-    if (!p.Interlaced || s.pass.startRow == 1) RowProgress(static_cast<std::uint32_t>(y), static_cast<std::uint32_t>(height));
-  };
+    };
 
-  // The whole stream at hand and sound: one inflate into the exact size, filters undone in
-  // place. Data too short to possibly hold the image goes the streaming way at once.
-  const std::vector<std::uint8_t> zeros(widestRow, 0);
-  bool done = false;
-  if (idat.size() >= rawSize / 1032) {
-    TRawBuffer raw(rawSize);
-    if (InflateComplete(idat, std::span<std::uint8_t>(raw.get(), rawSize))) {
-      std::uint8_t* at = raw.get();
-      for (const TPassSize& s : passes) {
-        const std::uint8_t* prior = zeros.data();
-        for (std::size_t r = 0; r < s.rows; ++r, at += s.rowBytes + 1) {
-          Unfilter(at[0], at + 1, prior, s.rowBytes, bpp);
-          emitRow(s, s.pass.startRow + r * s.pass.rowStep, at + 1);
-          prior = at + 1;
-        }
+    // Indices past the palette have no colour: the file is broken.
+    const bool checkIndices = colorType == 3 && paletteCount < (1u << depth);
+    auto emitRow = [&](const TPassSize& s, std::size_t y, const std::uint8_t* row) {
+      if (checkIndices) {
+        for (std::size_t i = 0; i < s.columns; ++i)
+          if (PackedIndex(row, i, depth) >= paletteCount) Raise(gesInvalidPalette);
       }
-      done = true;
-    }
-  }
-  if (!done) {
-    // Damaged, short or overlong: row by row, keeping what arrives. Rows the data never
-    // reaches show the background: an interlaced picture is filled first, a progressive one
-    // only below its last row.
-    if (p.Interlaced) fillBackground(0);
-    TLZ77Decoder decoder(kFlushPartial, false);
-    decoder.DecodeInit();
-    const std::uint8_t* in = idat.data();
-    const std::uint8_t* const inEnd = idat.data() + idat.size();
-    std::vector<std::uint8_t> current(widestRow + 1), prior(widestRow + 1);
-    bool anyRow = false, stopped = false;
-    int rowsDone = 0;
-    for (const TPassSize& s : passes) {
-      if (stopped) break;
-      std::fill(prior.begin(), prior.end(), 0);
-      for (std::size_t r = 0; r < s.rows; ++r) {
-        const std::size_t need = s.rowBytes + 1;
-        std::uint8_t* out = current.data();
-        while (out < current.data() + need && in < inEnd) {
-          if (decoder.ZLibResult() == 1) Raise(gesExtraCompressedData);
-          const std::uint8_t* inBefore = in;
-          std::uint8_t* outBefore = out;
-          decoder.Decode(in, out, static_cast<std::int32_t>(std::min<std::size_t>(inEnd - in, INT32_MAX)),
-                         static_cast<std::int32_t>(current.data() + need - out));
-          const int result = decoder.ZLibResult();
-          if (result != 0 && result != 1) Raise(gesCompression);
-          // The stream ends before the image does.
-          if (result == 1 && out < current.data() + need) Raise(gesExtraCompressedData);
-          if (in == inBefore && out == outBefore) break;
-        }
-        if (out < current.data() + need) {
-          stopped = true;  // the data ends early: the rows so far stay
+      const int line = static_cast<int>(y);
+      switch (path) {
+        case TRowPath::kColorManager:
+          if (s.pass.mask == 0xFF) {
+            ConvertRowTo(line, row, s.rowBytes);
+          } else {
+            const void* const sources[1] = {row};
+            ColorManager.ConvertRow(std::span<const void* const>(sources, 1), s.rowBytes, ScanLine(line), BytesPerScanline(),
+                                    static_cast<std::uint32_t>(width), s.pass.mask);
+          }
+          break;
+        case TRowPath::kPaletteAlpha: {
+          std::uint8_t* out = ScanLine(line) + 4 * s.pass.startColumn;
+          const std::size_t step = 4 * s.pass.columnStep;
+          for (std::size_t i = 0; i < s.columns; ++i, out += step) std::memcpy(out, &paletteLut[PackedIndex(row, i, depth)], 4);
           break;
         }
-        Unfilter(current[0], current.data() + 1, prior.data() + 1, s.rowBytes, bpp);
-        emitRow(s, s.pass.startRow + r * s.pass.rowStep, current.data() + 1);
-        anyRow = true;
-        ++rowsDone;
-        std::swap(current, prior);
+        case TRowPath::kGrayAlpha: {
+          std::uint8_t* out = ScanLine(line) + 4 * s.pass.startColumn;
+          const std::size_t step = 4 * s.pass.columnStep;
+          const std::size_t size = depth / 8;
+          for (std::size_t i = 0; i < s.columns; ++i, out += step, row += 2 * size) {
+            std::uint8_t g = size == 2 ? Scale16(row) : row[0];
+            if (gammaTable) g = gammaTable[g];
+            out[0] = out[1] = out[2] = g;
+            out[3] = size == 2 ? Scale16(row + 2) : row[1];
+          }
+          break;
+        }
+      }
+      // Interlaced images report progress during the last pass only.
+      if (!p.Interlaced || s.pass.startRow == 1) RowProgress(static_cast<std::uint32_t>(y), static_cast<std::uint32_t>(height));
+    };
+
+    // The whole stream at hand and sound: one inflate into the exact size, filters undone in
+    // place. Data too short to possibly hold the image goes the streaming way at once.
+    const std::vector<std::uint8_t> zeros(widestRow, 0);
+    bool done = false;
+    if (idat.size() >= rawSize / 1032) {
+      TRawBuffer raw(rawSize);
+      if (InflateComplete(idat, std::span<std::uint8_t>(raw.get(), rawSize))) {
+        std::uint8_t* at = raw.get();
+        for (const TPassSize& s : passes) {
+          const std::uint8_t* prior = zeros.data();
+          for (std::size_t r = 0; r < s.rows; ++r, at += s.rowBytes + 1) {
+            Unfilter(at[0], at + 1, prior, s.rowBytes, bpp);
+            emitRow(s, s.pass.startRow + r * s.pass.rowStep, at + 1);
+            prior = at + 1;
+          }
+        }
+        done = true;
       }
     }
-    decoder.DecodeEnd();
-    if (!anyRow) RaiseReadError();
-    if (!p.Interlaced) fillBackground(rowsDone);
+    if (!done) {
+      // Damaged, short or overlong: row by row, keeping what arrives. Rows the data never
+      // reaches show the background: an interlaced picture is filled first, a progressive one
+      // only below its last row.
+      if (p.Interlaced) fillBackground(0);
+      TLZ77Decoder decoder(kFlushPartial, false);
+      decoder.DecodeInit();
+      const std::uint8_t* in = idat.data();
+      const std::uint8_t* const inEnd = idat.data() + idat.size();
+      std::vector<std::uint8_t> current(widestRow + 1), prior(widestRow + 1);
+      bool anyRow = false, stopped = false;
+      int rowsDone = 0;
+      for (const TPassSize& s : passes) {
+        if (stopped) break;
+        std::fill(prior.begin(), prior.end(), 0);
+        for (std::size_t r = 0; r < s.rows; ++r) {
+          const std::size_t need = s.rowBytes + 1;
+          std::uint8_t* out = current.data();
+          while (out < current.data() + need && in < inEnd) {
+            if (decoder.ZLibResult() == 1) Raise(gesExtraCompressedData);
+            const std::uint8_t* inBefore = in;
+            std::uint8_t* outBefore = out;
+            decoder.Decode(in, out, static_cast<std::int32_t>(std::min<std::size_t>(inEnd - in, INT32_MAX)),
+                           static_cast<std::int32_t>(current.data() + need - out));
+            const int result = decoder.ZLibResult();
+            if (result != 0 && result != 1) Raise(gesCompression);
+            // The stream ends before the image does.
+            if (result == 1 && out < current.data() + need) Raise(gesExtraCompressedData);
+            if (in == inBefore && out == outBefore) break;
+          }
+          if (out < current.data() + need) {
+            stopped = true;  // the data ends early: the rows so far stay
+            break;
+          }
+          Unfilter(current[0], current.data() + 1, prior.data() + 1, s.rowBytes, bpp);
+          emitRow(s, s.pass.startRow + r * s.pass.rowStep, current.data() + 1);
+          anyRow = true;
+          ++rowsDone;
+          std::swap(current, prior);
+        }
+      }
+      decoder.DecodeEnd();
+      if (!anyRow) RaiseReadError();
+      if (!p.Interlaced) fillBackground(rowsDone);
+    }
+    EndProgress();
+  } catch (...) {
+    ReleaseImage();
+    throw;
   }
-  EndProgress();
 }
 
 }  // namespace vumo

@@ -201,10 +201,6 @@ bool TPPMGraphic::CanLoad(TStream& Stream) {
 
 const char* TPPMGraphic::FormatName() const { return gesPortableMap; }
 
-bool TPPMGraphic::CanLoad(const std::string& FileName) {
-  return CanLoadFile(FileName, static_cast<bool (*)(TStream&)>(&TPPMGraphic::CanLoad));
-}
-
 bool TPPMGraphic::ReadImageProperties(TStream& Stream, unsigned ImageIndex) {
   TReaderGraphic::ReadImageProperties(Stream, ImageIndex);
   TAnyMapHeader h;
@@ -282,6 +278,15 @@ void TPPMGraphic::LoadFromStream(TStream& Stream) {
   std::unique_ptr<TSampleScale> scale;
   if (scaled || text) scale = std::make_unique<TSampleScale>(maximum);
   std::vector<std::uint8_t> wide(kind >= 5 && sampleBytes == 2 ? width * samples * 2 : 0);
+  // Text rows can still end early once the bitmap is made; a refused load leaves the
+  // reader empty, as every other reader's does.
+  struct TEmptyOnFailure {
+    TPPMGraphic& graphic;
+    bool done = false;
+    ~TEmptyOnFailure() {
+      if (!done) graphic.ReleaseImage();
+    }
+  } guard{*this};
   for (std::size_t r = 0; r < height; ++r) {
     std::uint8_t* line = ScanLine(static_cast<int>(r));
     switch (kind) {
@@ -332,6 +337,7 @@ void TPPMGraphic::LoadFromStream(TStream& Stream) {
     }
     RowProgress(static_cast<std::uint32_t>(r), static_cast<std::uint32_t>(height));
   }
+  guard.done = true;
   EndProgress();
 }
 

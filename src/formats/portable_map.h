@@ -8,21 +8,11 @@
 namespace vumo {
 
 class TPPMGraphic : public TReaderGraphic {
-  VUMO_GRAPHIC_CLASS(TPPMGraphic)
-
- public:
-  TPPMGraphic() = default;
-
-  // True when more than 10 bytes remain, the first is "P" and the second a digit 1 to 6.
+  // CanLoad: true when more than 10 bytes remain, the first is "P" and the second a digit 1 to 6.
   // The position is restored.
-  static bool CanLoad(TStream& Stream);
-  static bool CanLoad(const std::string& FileName);
-
-  // Reads the magic and the header numbers; false unless the file starts with "P". A kind
+  // ReadImageProperties: reads the magic and the header numbers; false unless the file starts with "P". A kind
   // outside P1 to P6 gives true with no size.
-  bool ReadImageProperties(TStream& Stream, unsigned ImageIndex) override;
-
-  void LoadFromStream(TStream& Stream) override;
+  VUMO_READER_CLASS(TPPMGraphic)
 
  protected:
   const char* FormatName() const override;

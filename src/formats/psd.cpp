@@ -102,10 +102,6 @@ bool TPSDGraphic::CanLoad(TStream& Stream) {
 
 const char* TPSDGraphic::FormatName() const { return gesPSD; }
 
-bool TPSDGraphic::CanLoad(const std::string& FileName) {
-  return CanLoadFile(FileName, static_cast<bool (*)(TStream&)>(&TPSDGraphic::CanLoad));
-}
-
 bool TPSDGraphic::ReadImageProperties(TStream& Stream, unsigned ImageIndex) {
   TReaderGraphic::ReadImageProperties(Stream, ImageIndex);
   const std::uint8_t* bytes = ReadHeaderBytes(Stream, kHeaderSize);

@@ -9,22 +9,12 @@
 namespace vumo {
 
 class TPSDGraphic : public TReaderGraphic {
-  VUMO_GRAPHIC_CLASS(TPSDGraphic)
-
- public:
-  TPSDGraphic() = default;
-
-  // True when more than a header's worth of bytes remain, the signature reads "8BPS" in
+  // CanLoad: true when more than a header's worth of bytes remain, the signature reads "8BPS" in
   // any letter case and the version is 1. The position is restored.
-  static bool CanLoad(TStream& Stream);
-  static bool CanLoad(const std::string& FileName);
-
-  // Reads the header, passes over the colour mode data, the image resources and the layer
+  // ReadImageProperties: reads the header, passes over the colour mode data, the image resources and the layer
   // section by their lengths and reads the compression code; false for another signature.
-  bool ReadImageProperties(TStream& Stream, unsigned ImageIndex) override;
-
-  // Large-document files (version 2) are refused with the invalid-format message.
-  void LoadFromStream(TStream& Stream) override;
+  // LoadFromStream: large-document files (version 2) are refused with the invalid-format message.
+  VUMO_READER_CLASS(TPSDGraphic)
 
  protected:
   const char* FormatName() const override;

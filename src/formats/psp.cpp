@@ -96,10 +96,6 @@ bool TPSPGraphic::CanLoad(TStream& Stream) {
                     [](const std::uint8_t* b) { return SignatureMatches(b) && LittleEndian16(b + 32) >= 3; });
 }
 
-bool TPSPGraphic::CanLoad(const std::string& FileName) {
-  return CanLoadFile(FileName, static_cast<bool (*)(TStream&)>(&TPSPGraphic::CanLoad));
-}
-
 bool TPSPGraphic::ReadImageProperties(TStream& Stream, unsigned ImageIndex) {
   TReaderGraphic::ReadImageProperties(Stream, ImageIndex);
   const std::uint8_t* head = ReadHeaderBytes(Stream, kHeadBytes);
@@ -144,185 +140,191 @@ bool TPSPGraphic::ReadImageProperties(TStream& Stream, unsigned ImageIndex) {
 }
 
 void TPSPGraphic::LoadFromStream(TStream& Stream) {
-  BeginLoad(Stream);
-  if (!ReadImageProperties(Stream, 0)) RaiseInvalidImage();
-  const std::uint8_t* head = HeaderBytes();
-  const unsigned version = LittleEndian16(head + 32);
-  const std::int64_t fileEnd = Stream.Size();
-  Stream.SetPosition(BasePosition + static_cast<std::int64_t>(kFileHeader));
-  StartProgress(gesPreparing);
-  TBlock attributes;
-  if (!ReadBlock(Stream, version, fileEnd, fileEnd, attributes)) RaiseInvalidImage();
-  Stream.SetPosition(attributes.end);
+  // A refused load leaves the reader empty, whatever it had drawn.
+  try {
+    BeginLoad(Stream);
+    if (!ReadImageProperties(Stream, 0)) RaiseInvalidImage();
+    const std::uint8_t* head = HeaderBytes();
+    const unsigned version = LittleEndian16(head + 32);
+    const std::int64_t fileEnd = Stream.Size();
+    Stream.SetPosition(BasePosition + static_cast<std::int64_t>(kFileHeader));
+    StartProgress(gesPreparing);
+    TBlock attributes;
+    if (!ReadBlock(Stream, version, fileEnd, fileEnd, attributes)) RaiseInvalidImage();
+    Stream.SetPosition(attributes.end);
 
-  const TImageProperties& p = ImageProperties;
-  const unsigned bits = p.BitsPerSample;
-  if (!(p.ColorScheme == csRGB || bits == 1 || bits == 4 || bits == 8)) RaiseInvalidColorFormat();
-  const bool rgb = p.ColorScheme == csRGB;
-  const std::size_t width = p.Width, height = p.Height;
-  TColorSetup colors;
-  colors.SourceScheme = p.ColorScheme;
-  colors.TargetScheme = rgb ? csBGR : p.ColorScheme;
-  colors.SourceBits = colors.TargetBits = static_cast<std::uint8_t>(bits);
-  colors.SourceSamples = colors.TargetSamples = p.SamplesPerPixel;
-  ColorManager.Setup(colors);
-  AllocateImage(width, height);
-  // Without a palette block, indices show as grey levels.
-  if (!rgb) SetPalette(ColorManager.CreateGrayPalette(false));
-  EndProgress();
+    const TImageProperties& p = ImageProperties;
+    const unsigned bits = p.BitsPerSample;
+    if (!(p.ColorScheme == csRGB || bits == 1 || bits == 4 || bits == 8)) RaiseInvalidColorFormat();
+    const bool rgb = p.ColorScheme == csRGB;
+    const std::size_t width = p.Width, height = p.Height;
+    TColorSetup colors;
+    colors.SourceScheme = p.ColorScheme;
+    colors.TargetScheme = rgb ? csBGR : p.ColorScheme;
+    colors.SourceBits = colors.TargetBits = static_cast<std::uint8_t>(bits);
+    colors.SourceSamples = colors.TargetSamples = p.SamplesPerPixel;
+    ColorManager.Setup(colors);
+    AllocateImage(width, height);
+    // Without a palette block, indices show as grey levels.
+    if (!rgb) SetPalette(ColorManager.CreateGrayPalette(false));
+    EndProgress();
 
-  bool shown = false;
-  TBlock block;
-  while (ReadBlock(Stream, version, fileEnd, fileEnd, block)) {
-    if (block.type == btColorPalette && !rgb) {
-      const std::int64_t end = version > 3 ? ReadChunkEnd(Stream, block.end, 8) : block.end;
-      if (end - Stream.Position() < 4) RaiseInvalidImage();
-      const std::uint32_t count = Read32(Stream);
-      // Entries past 256 or past the block are not read.
-      const std::uint32_t used = static_cast<std::uint32_t>(
-          std::min<std::int64_t>({count, 256, (end - Stream.Position()) / 4}));
-      std::vector<std::uint8_t> entries(std::size_t{used} * 4);
-      Stream.ReadBuffer(entries.data(), entries.size());
-      const void* const data[1] = {entries.data()};
-      if (used > 0) SetPalette(ColorManager.CreateColorPalette(data, pfInterlaced8Quad, used, true));
-    } else if (block.type == btLayerBank && !shown) {
-      StartProgress(gesLoadingData);
-      TBlock layer;
-      while (!shown && ReadBlock(Stream, version, block.end, fileEnd, layer) && layer.type == btLayer) {
-        // Layer information: its type and the rectangle it covers.
-        std::uint8_t type = 0;
-        std::uint8_t rect[16];
-        std::uint16_t channelCount = 0;
-        if (version > 3) {
-          const std::int64_t infoEnd = ReadChunkEnd(Stream, layer.end, 8);
-          const std::uint16_t nameLength = Read16(Stream);
-          if (Stream.Position() + nameLength + 17 > infoEnd) RaiseInvalidImage();
-          Stream.Seek(nameLength, TSeekOrigin::soCurrent);
-          Stream.ReadBuffer(&type, 1);
-          Stream.ReadBuffer(rect, 16);
-          Stream.SetPosition(infoEnd);
-          const std::int64_t bitmapEnd = ReadChunkEnd(Stream, layer.end, 8);
-          Read16(Stream);  // bitmap count
-          channelCount = Read16(Stream);
-          Stream.SetPosition(bitmapEnd);
-        } else {
-          if (layer.end - layer.start < 256 + 115 + 4) RaiseInvalidImage();
-          Stream.Seek(256, TSeekOrigin::soCurrent);
-          Stream.ReadBuffer(&type, 1);
-          Stream.ReadBuffer(rect, 16);
-          Stream.Seek(115 - 17, TSeekOrigin::soCurrent);
-          Read16(Stream);  // bitmap count
-          channelCount = Read16(Stream);
-        }
-        if (version > 3 ? type > 1 : type != 0) {  // vector and other layers
-          Stream.SetPosition(layer.end);
-          continue;
-        }
-        const std::int64_t left = static_cast<std::int32_t>(LittleEndian32(rect)),
-                           top = static_cast<std::int32_t>(LittleEndian32(rect + 4)),
-                           right = static_cast<std::int32_t>(LittleEndian32(rect + 8)),
-                           bottom = static_cast<std::int32_t>(LittleEndian32(rect + 12));
-        if (left < 0 || top < 0 || right > static_cast<std::int64_t>(width) || bottom > static_cast<std::int64_t>(height) ||
-            left > right || top > bottom)
-          RaiseInvalidImage();
-        const std::size_t layerWidth = static_cast<std::size_t>(right - left), layerHeight = static_cast<std::size_t>(bottom - top);
-        const std::size_t rowLength = PlaneRowLength(layerWidth, rgb ? 8 : bits);
-        const std::size_t planeSize = rowLength * layerHeight;  // within the image's limits
-        if (p.Compression != ctNone && p.Compression != ctRLE && p.Compression != ctLZ77 && planeSize > 0)
-          RaiseUnsupported(gesCompressionScheme);
-
-        // Planes: composite (or index), red, green, blue.
-        std::vector<std::uint8_t> planes[4];
-        bool present[4] = {};
-        for (unsigned c = 0; c < channelCount; ++c) {
-          TBlock channel;
-          if (!ReadBlock(Stream, version, layer.end, fileEnd, channel)) break;
-          std::int64_t dataStart = 0;
-          if (version > 3) dataStart = ReadChunkEnd(Stream, channel.end, 16);
-          const std::uint32_t packed = Read32(Stream), unpacked = Read32(Stream);
-          Read16(Stream);  // bitmap type
-          const std::uint16_t channelType = Read16(Stream);
-          if (version == 3) dataStart = Stream.Position();
-          if (dataStart > channel.end) RaiseInvalidImage();  // the fields reach past the channel block
-          Stream.SetPosition(dataStart);
-          if (channelType <= 3 && planeSize > 0) {
-            const std::uint64_t stored = p.Compression == ctNone ? unpacked : packed;
-            if (unpacked != planeSize) RaiseInvalidImage();
-            if (stored > static_cast<std::uint64_t>(channel.end - dataStart)) {
-              if (channel.end == fileEnd) RaiseReadError();
-              RaiseInvalidImage();
-            }
-            std::vector<std::uint8_t>& plane = planes[channelType];
-            plane.assign(planeSize, 0);
-            present[channelType] = true;
-            std::vector<std::uint8_t> data(stored);
-            Stream.ReadBuffer(data.data(), data.size());
-            const std::uint8_t* source = data.data();
-            std::uint8_t* dest = plane.data();
-            if (p.Compression == ctNone) {
-              std::memcpy(dest, source, planeSize);
-            } else if (p.Compression == ctRLE) {
-              TPSPRLEDecoder decoder;
-              decoder.Decode(source, dest, static_cast<std::int32_t>(stored), static_cast<std::int32_t>(planeSize));
-            } else {
-              TLZ77Decoder decoder(kFlushFinish, false);
-              decoder.DecodeInit();
-              decoder.Decode(source, dest, static_cast<std::int32_t>(stored), static_cast<std::int32_t>(planeSize));
-              const int result = decoder.ZLibResult();
-              decoder.DecodeEnd();
-              if (result < 0 || result == 2) throw EGraphicCompression(kLZ77Error);  // 2: wants a dictionary
-            }
-          }
-          Stream.SetPosition(channel.end);
-        }
-        shown = true;
-        EndProgress();
-        StartProgress(gesTransfering);
-        // A 24-bit layer with a fourth channel: its composite plane is the layer's transparency.
-        const bool alpha = rgb && channelCount > 3 && present[0];
-        if (alpha) {
-          colors.SourceScheme = csRGBA;
-          colors.TargetScheme = csBGRA;
-          colors.SourceSamples = colors.TargetSamples = 4;
-          ColorManager.Setup(colors);
-          AllocateImage(width, height, pf32bit);
-          SetAlphaChannel(true);
-        }
-        std::vector<std::uint8_t> blank(rowLength, 0);
-        for (std::size_t y = 0; y < layerHeight; ++y) {
-          const int line = static_cast<int>(top + static_cast<std::int64_t>(y));
-          auto planeRow = [&](int k) { return present[k] ? planes[k].data() + y * rowLength : blank.data(); };
-          if (rgb) {
-            const void* sources[4] = {planeRow(1), planeRow(2), planeRow(3), planeRow(0)};
-            const std::size_t pixelBytes = alpha ? 4 : 3;
-            ColorManager.ConvertRow(std::span<const void* const>(sources, alpha ? 4 : 3), rowLength,
-                                    ScanLine(line) + static_cast<std::size_t>(left) * pixelBytes,
-                                    BytesPerScanline() - static_cast<std::size_t>(left) * pixelBytes,
-                                    static_cast<std::uint32_t>(layerWidth), 0xFF);
-          } else if (left == 0) {
-            const void* const sources[1] = {planeRow(0)};
-            ColorManager.ConvertRow(std::span<const void* const>(sources, 1), rowLength, ScanLine(line), BytesPerScanline(),
-                                    static_cast<std::uint32_t>(layerWidth), 0xFF);
+    bool shown = false;
+    TBlock block;
+    while (ReadBlock(Stream, version, fileEnd, fileEnd, block)) {
+      if (block.type == btColorPalette && !rgb) {
+        const std::int64_t end = version > 3 ? ReadChunkEnd(Stream, block.end, 8) : block.end;
+        if (end - Stream.Position() < 4) RaiseInvalidImage();
+        const std::uint32_t count = Read32(Stream);
+        // Entries past 256 or past the block are not read.
+        const std::uint32_t used = static_cast<std::uint32_t>(
+            std::min<std::int64_t>({count, 256, (end - Stream.Position()) / 4}));
+        std::vector<std::uint8_t> entries(std::size_t{used} * 4);
+        Stream.ReadBuffer(entries.data(), entries.size());
+        const void* const data[1] = {entries.data()};
+        if (used > 0) SetPalette(ColorManager.CreateColorPalette(data, pfInterlaced8Quad, used, true));
+      } else if (block.type == btLayerBank && !shown) {
+        StartProgress(gesLoadingData);
+        TBlock layer;
+        while (!shown && ReadBlock(Stream, version, block.end, fileEnd, layer) && layer.type == btLayer) {
+          // Layer information: its type and the rectangle it covers.
+          std::uint8_t type = 0;
+          std::uint8_t rect[16];
+          std::uint16_t channelCount = 0;
+          if (version > 3) {
+            const std::int64_t infoEnd = ReadChunkEnd(Stream, layer.end, 8);
+            const std::uint16_t nameLength = Read16(Stream);
+            if (Stream.Position() + nameLength + 17 > infoEnd) RaiseInvalidImage();
+            Stream.Seek(nameLength, TSeekOrigin::soCurrent);
+            Stream.ReadBuffer(&type, 1);
+            Stream.ReadBuffer(rect, 16);
+            Stream.SetPosition(infoEnd);
+            const std::int64_t bitmapEnd = ReadChunkEnd(Stream, layer.end, 8);
+            Read16(Stream);  // bitmap count
+            channelCount = Read16(Stream);
+            Stream.SetPosition(bitmapEnd);
           } else {
-            // Packed indices placed from column `left` on, one by one.
-            const std::uint8_t* s = planeRow(0);
-            std::uint8_t* d = ScanLine(line);
-            const unsigned mask = (1u << bits) - 1;
-            for (std::size_t i = 0; i < layerWidth; ++i) {
-              const std::size_t from = i * bits, to = (static_cast<std::size_t>(left) + i) * bits;
-              const unsigned v = (s[from >> 3] >> (8 - bits - (from & 7))) & mask;
-              const unsigned shift = 8 - bits - (to & 7);
-              d[to >> 3] = static_cast<std::uint8_t>((d[to >> 3] & ~(mask << shift)) | (v << shift));
-            }
+            if (layer.end - layer.start < 256 + 115 + 4) RaiseInvalidImage();
+            Stream.Seek(256, TSeekOrigin::soCurrent);
+            Stream.ReadBuffer(&type, 1);
+            Stream.ReadBuffer(rect, 16);
+            Stream.Seek(115 - 17, TSeekOrigin::soCurrent);
+            Read16(Stream);  // bitmap count
+            channelCount = Read16(Stream);
           }
-          RowProgress(static_cast<std::uint32_t>(y), static_cast<std::uint32_t>(layerHeight));
+          if (version > 3 ? type > 1 : type != 0) {  // vector and other layers
+            Stream.SetPosition(layer.end);
+            continue;
+          }
+          const std::int64_t left = static_cast<std::int32_t>(LittleEndian32(rect)),
+                             top = static_cast<std::int32_t>(LittleEndian32(rect + 4)),
+                             right = static_cast<std::int32_t>(LittleEndian32(rect + 8)),
+                             bottom = static_cast<std::int32_t>(LittleEndian32(rect + 12));
+          if (left < 0 || top < 0 || right > static_cast<std::int64_t>(width) || bottom > static_cast<std::int64_t>(height) ||
+              left > right || top > bottom)
+            RaiseInvalidImage();
+          const std::size_t layerWidth = static_cast<std::size_t>(right - left), layerHeight = static_cast<std::size_t>(bottom - top);
+          const std::size_t rowLength = PlaneRowLength(layerWidth, rgb ? 8 : bits);
+          const std::size_t planeSize = rowLength * layerHeight;  // within the image's limits
+          if (p.Compression != ctNone && p.Compression != ctRLE && p.Compression != ctLZ77 && planeSize > 0)
+            RaiseUnsupported(gesCompressionScheme);
+
+          // Planes: composite (or index), red, green, blue.
+          std::vector<std::uint8_t> planes[4];
+          bool present[4] = {};
+          for (unsigned c = 0; c < channelCount; ++c) {
+            TBlock channel;
+            if (!ReadBlock(Stream, version, layer.end, fileEnd, channel)) break;
+            std::int64_t dataStart = 0;
+            if (version > 3) dataStart = ReadChunkEnd(Stream, channel.end, 16);
+            const std::uint32_t packed = Read32(Stream), unpacked = Read32(Stream);
+            Read16(Stream);  // bitmap type
+            const std::uint16_t channelType = Read16(Stream);
+            if (version == 3) dataStart = Stream.Position();
+            if (dataStart > channel.end) RaiseInvalidImage();  // the fields reach past the channel block
+            Stream.SetPosition(dataStart);
+            if (channelType <= 3 && planeSize > 0) {
+              const std::uint64_t stored = p.Compression == ctNone ? unpacked : packed;
+              if (unpacked != planeSize) RaiseInvalidImage();
+              if (stored > static_cast<std::uint64_t>(channel.end - dataStart)) {
+                if (channel.end == fileEnd) RaiseReadError();
+                RaiseInvalidImage();
+              }
+              std::vector<std::uint8_t>& plane = planes[channelType];
+              plane.assign(planeSize, 0);
+              present[channelType] = true;
+              std::vector<std::uint8_t> data(stored);
+              Stream.ReadBuffer(data.data(), data.size());
+              const std::uint8_t* source = data.data();
+              std::uint8_t* dest = plane.data();
+              if (p.Compression == ctNone) {
+                std::memcpy(dest, source, planeSize);
+              } else if (p.Compression == ctRLE) {
+                TPSPRLEDecoder decoder;
+                decoder.Decode(source, dest, static_cast<std::int32_t>(stored), static_cast<std::int32_t>(planeSize));
+              } else {
+                TLZ77Decoder decoder(kFlushFinish, false);
+                decoder.DecodeInit();
+                decoder.Decode(source, dest, static_cast<std::int32_t>(stored), static_cast<std::int32_t>(planeSize));
+                const int result = decoder.ZLibResult();
+                decoder.DecodeEnd();
+                if (result < 0 || result == 2) throw EGraphicCompression(kLZ77Error);  // 2: wants a dictionary
+              }
+            }
+            Stream.SetPosition(channel.end);
+          }
+          shown = true;
+          EndProgress();
+          StartProgress(gesTransfering);
+          // A 24-bit layer with a fourth channel: its composite plane is the layer's transparency.
+          const bool alpha = rgb && channelCount > 3 && present[0];
+          if (alpha) {
+            colors.SourceScheme = csRGBA;
+            colors.TargetScheme = csBGRA;
+            colors.SourceSamples = colors.TargetSamples = 4;
+            ColorManager.Setup(colors);
+            AllocateImage(width, height, pf32bit);
+            SetAlphaChannel(true);
+          }
+          std::vector<std::uint8_t> blank(rowLength, 0);
+          for (std::size_t y = 0; y < layerHeight; ++y) {
+            const int line = static_cast<int>(top + static_cast<std::int64_t>(y));
+            auto planeRow = [&](int k) { return present[k] ? planes[k].data() + y * rowLength : blank.data(); };
+            if (rgb) {
+              const void* sources[4] = {planeRow(1), planeRow(2), planeRow(3), planeRow(0)};
+              const std::size_t pixelBytes = alpha ? 4 : 3;
+              ColorManager.ConvertRow(std::span<const void* const>(sources, alpha ? 4 : 3), rowLength,
+                                      ScanLine(line) + static_cast<std::size_t>(left) * pixelBytes,
+                                      BytesPerScanline() - static_cast<std::size_t>(left) * pixelBytes,
+                                      static_cast<std::uint32_t>(layerWidth), 0xFF);
+            } else if (left == 0) {
+              const void* const sources[1] = {planeRow(0)};
+              ColorManager.ConvertRow(std::span<const void* const>(sources, 1), rowLength, ScanLine(line), BytesPerScanline(),
+                                      static_cast<std::uint32_t>(layerWidth), 0xFF);
+            } else {
+              // Packed indices placed from column `left` on, one by one.
+              const std::uint8_t* s = planeRow(0);
+              std::uint8_t* d = ScanLine(line);
+              const unsigned mask = (1u << bits) - 1;
+              for (std::size_t i = 0; i < layerWidth; ++i) {
+                const std::size_t from = i * bits, to = (static_cast<std::size_t>(left) + i) * bits;
+                const unsigned v = (s[from >> 3] >> (8 - bits - (from & 7))) & mask;
+                const unsigned shift = 8 - bits - (to & 7);
+                d[to >> 3] = static_cast<std::uint8_t>((d[to >> 3] & ~(mask << shift)) | (v << shift));
+              }
+            }
+            RowProgress(static_cast<std::uint32_t>(y), static_cast<std::uint32_t>(layerHeight));
+          }
+          EndProgress();
         }
-        EndProgress();
+        Stream.SetPosition(block.end);
+        continue;
       }
       Stream.SetPosition(block.end);
-      continue;
     }
-    Stream.SetPosition(block.end);
+  } catch (...) {
+    ReleaseImage();
+    throw;
   }
 }
 

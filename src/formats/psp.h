@@ -9,22 +9,12 @@
 namespace vumo {
 
 class TPSPGraphic : public TReaderGraphic {
-  VUMO_GRAPHIC_CLASS(TPSPGraphic)
-
- public:
-  TPSPGraphic() = default;
-
-  // True when more than 36 bytes remain, the signature reads "Paint Shop Pro Image File" in
-  // any letter case and the major version is 3 or more. The position is restored.
-  static bool CanLoad(TStream& Stream);
-  static bool CanLoad(const std::string& FileName);
-
-  // Reads the file header and the image attributes of the first block.
-  bool ReadImageProperties(TStream& Stream, unsigned ImageIndex) override;
-
-  // The layer's own rectangle places its channels in the image; a fourth channel of a
-  // 24-bit layer is its alpha. A file without a raster layer loads blank.
-  void LoadFromStream(TStream& Stream) override;
+  // CanLoad: true when more than 36 bytes remain, the signature reads "Paint Shop Pro Image
+  // File" in any letter case and the major version is 3 or more. The position is restored.
+  // ReadImageProperties: reads the file header and the image attributes of the first block.
+  // LoadFromStream: the layer's own rectangle places its channels in the image; a fourth
+  // channel of a 24-bit layer is its alpha. A file without a raster layer loads blank.
+  VUMO_READER_CLASS(TPSPGraphic)
 
  protected:
   const char* FormatName() const override;

@@ -92,6 +92,20 @@ class TReaderGraphic : public TBitmap {
   std::vector<std::uint8_t> header_;
 };
 
+// The members every reader with a signature declares: its class information, the stream
+// test and the file test built on it (the file is opened, tested and closed), the header
+// parse and the load. Access is public after it.
+#define VUMO_READER_CLASS(Name)                                                     \
+  VUMO_GRAPHIC_CLASS(Name)                                                          \
+                                                                                    \
+ public:                                                                            \
+  static bool CanLoad(TStream& Stream);                                             \
+  static bool CanLoad(const std::string& FileName) {                                \
+    return CanLoadFile(FileName, static_cast<bool (*)(TStream&)>(&Name::CanLoad));  \
+  }                                                                                 \
+  bool ReadImageProperties(TStream& Stream, unsigned ImageIndex) override;          \
+  void LoadFromStream(TStream& Stream) override;
+
 template <typename Test>
 bool TReaderGraphic::TestHeader(TStream& Stream, std::size_t headerSize, Test test) {
   const std::int64_t start = Stream.Position();

@@ -74,10 +74,6 @@ bool TRLAGraphic::CanLoad(TStream& Stream) {
   });
 }
 
-bool TRLAGraphic::CanLoad(const std::string& FileName) {
-  return CanLoadFile(FileName, [](TStream& stream) { return CanLoad(stream); });
-}
-
 bool TRLAGraphic::ReadImageProperties(TStream& Stream, unsigned ImageIndex) {
   TReaderGraphic::ReadImageProperties(Stream, ImageIndex);
   const std::uint8_t* header = ReadHeaderBytes(Stream, kHeaderSize);

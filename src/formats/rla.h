@@ -9,14 +9,7 @@
 namespace vumo {
 
 class TRLAGraphic : public TReaderGraphic {
-  VUMO_GRAPHIC_CLASS(TRLAGraphic)
-
- public:
-  static bool CanLoad(TStream& Stream);
-  static bool CanLoad(const std::string& FileName);
-
-  bool ReadImageProperties(TStream& Stream, unsigned ImageIndex) override;
-  void LoadFromStream(TStream& Stream) override;
+  VUMO_READER_CLASS(TRLAGraphic)
 };
 
 }  // namespace vumo

@@ -110,10 +110,6 @@ bool TTargaGraphic::CanLoad(TStream& Stream) {
   });
 }
 
-bool TTargaGraphic::CanLoad(const std::string& FileName) {
-  return CanLoadFile(FileName, static_cast<bool (*)(TStream&)>(&TTargaGraphic::CanLoad));
-}
-
 bool TTargaGraphic::ReadImageProperties(TStream& Stream, unsigned ImageIndex) {
   TReaderGraphic::ReadImageProperties(Stream, ImageIndex);
   const std::uint8_t* bytes = ReadHeaderBytes(Stream, kHeaderSize);

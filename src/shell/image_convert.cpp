@@ -2,7 +2,9 @@
 
 #include <QList>
 
+#include "formats/metafile.h"
 #include "settings/colors.h"
+#include "shell/qpainter_canvas.h"
 
 namespace vumo {
 namespace {
@@ -86,6 +88,8 @@ QImage BitmapToQImage(const TBitmap& bitmap) {
 }
 
 QImage GraphicToQImage(const TGraphic& graphic) {
+  if (auto* metafile = dynamic_cast<const TMetafile*>(&graphic))
+    return RenderMetafile(*metafile, metafile->Width(), metafile->Height());
   const TBitmap* bitmap = graphic.DrawBitmap();
   if (!bitmap) return {};
   QImage image = BitmapToQImage(*bitmap);

@@ -14,7 +14,8 @@ namespace vumo {
 QImage BitmapToQImage(const TBitmap& bitmap);
 
 // The image a display draws for a graphic: its bitmap, with the transparent colour keyed out
-// when the graphic is transparent (which always copies). Null when there is nothing to draw.
+// when the graphic is transparent (which always copies), or a metafile drawn at its own size
+// on a transparent background. Null when there is nothing to draw.
 QImage GraphicToQImage(const TGraphic& graphic);
 
 }  // namespace vumo

@@ -5,7 +5,9 @@
 #include <QPainter>
 
 #include "formats/bitmap.h"
+#include "formats/metafile.h"
 #include "shell/image_convert.h"
+#include "shell/qpainter_canvas.h"
 
 namespace vumo {
 namespace {
@@ -110,6 +112,13 @@ void TProImage::paintEvent(QPaintEvent*) {
     ~Restore() { flag = value; }
   } restore{drawing_, savedDrawing};
 
+  // A metafile is drawn afresh at the size it is shown, so a stretched one stays sharp.
+  const auto* metafile = dynamic_cast<const TMetafile*>(picture_->Graphic());
+  if (metafile && !tiled_ && !metafile->Empty()) {
+    QPainter painter(this);
+    DrawMetafile(painter, *metafile, DestRect());
+    return;
+  }
   const QImage& image = Image();
   if (image.isNull()) return;
   QPainter painter(this);
@@ -145,7 +154,9 @@ void TProImage::PictureChanged() {
     // Alpha of the picture's own (icons) is see-through as well: marked opaque, the parent
     // would not paint behind it and the previous picture would show through.
     const TBitmap* drawn = graphic->DrawBitmap();
-    const bool seeThrough = graphic->Transparent() || (drawn && drawn->AlphaChannel());
+    // So is a metafile, which paints only its shapes.
+    const bool seeThrough = graphic->Transparent() || (drawn && drawn->AlphaChannel()) ||
+                            dynamic_cast<const TMetafile*>(graphic) != nullptr;
     const bool opaque = !seeThrough && (stretch_ || (pw >= width() && ph >= height()));
     setAttribute(Qt::WA_OpaquePaintEvent, opaque);
     // A repaint from inside paintEvent would recurse; a queued one does the same job.

@@ -2,9 +2,13 @@
 
 #include "browser/file_names.h"
 #include "browser_test_util.h"
+#include "shell/shell_test_util.h"
 
 #include <QFile>
 #include <QHeaderView>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -402,17 +406,28 @@ TEST_F(FileListTest, NamesThatAreNotUtf8AreListedAndRoundTrip) {
   EXPECT_EQ(list_.SelectedSize(), 7);
 }
 
-TEST_F(FileListTest, KeysOfLaterCommandsDoNothingYet) {
+TEST_F(FileListTest, KeysReachTheFileCommands) {
   WriteBytes(dir_ + "/keep.png", 1);
   Open();
   list_.show();
   list_.SelectRow(0);
-  for (int key : {int(Qt::Key_Delete), int(Qt::Key_F2), int(Qt::Key_F3)}) QTest::keyClick(&list_, Qt::Key(key));
-  QTest::keyClick(&list_, Qt::Key_Delete, Qt::ShiftModifier);
-  QTest::keyClick(&list_, Qt::Key_N, Qt::ControlModifier);
-  QTest::keyClick(&list_, Qt::Key_X, Qt::ControlModifier);
+  QString question;
+  test::OnNextModal([&](QWidget* modal) {
+    auto* box = qobject_cast<QMessageBox*>(modal);
+    question = box->text();
+    box->button(QMessageBox::No)->click();
+  });
+  QTest::keyClick(&list_, Qt::Key_Delete);
+  EXPECT_EQ(question, "Are you sure you want to move \"keep.png\" to the trash?");
   EXPECT_TRUE(fs::exists(dir_ + "/keep.png"));
-  EXPECT_EQ(list_.Items().size(), 1u);
+  QTest::keyClick(&list_, Qt::Key_F2);
+  auto* editor = list_.findChild<QLineEdit*>();
+  ASSERT_NE(editor, nullptr);
+  QTest::keyClick(editor, Qt::Key_Escape);
+  QTest::qWait(20);
+  EXPECT_TRUE(fs::exists(dir_ + "/keep.png"));
+  QTest::keyClick(&list_, Qt::Key_X, Qt::ControlModifier);
+  EXPECT_EQ(list_.ClipboardFiles(), QStringList{Folder() + "keep.png"});
   QTest::keyClick(&list_, Qt::Key_A, Qt::ControlModifier);
   EXPECT_EQ(list_.SelectedNumber(), 1);
 }

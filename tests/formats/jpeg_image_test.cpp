@@ -17,6 +17,7 @@ using test::Fixture;
 using test::ReadFile;
 using test::ToRgba8;
 
+// LoadFromMemory, the reader's own entry for bytes in memory (the read test loads from streams).
 TJPEGImage LoadBytes(const std::vector<std::uint8_t>& bytes) {
   TJPEGImage image;
   image.LoadFromMemory(bytes.data(), bytes.size());
@@ -40,16 +41,14 @@ std::size_t FindMarker(const std::vector<std::uint8_t>& bytes, std::uint8_t code
   return 0;
 }
 
-// Fixtures written by ImageMagick and cjpeg, against Qt's decode of the same files.
-TEST(JpegImage, MatchesQtDecode) {
+// Fixtures written by ImageMagick and cjpeg; how each looks beside Qt's decode is in jpeg/read.tsv.
+TEST(JpegImage, FixturesLoadWithoutWarnings) {
   struct Case {
     const char* name;
     bool grey;
-    int tolerance;
   };
-  for (const Case& c : {Case{"colour", false, 4}, Case{"colour_444", false, 3}, Case{"progressive", false, 4},
-                        Case{"restart", false, 4}, Case{"odd_size", false, 4}, Case{"grey", true, 1},
-                        Case{"cmyk", false, 3}}) {
+  for (const Case& c : {Case{"colour", false}, Case{"colour_444", false}, Case{"progressive", false},
+                        Case{"restart", false}, Case{"odd_size", false}, Case{"grey", true}, Case{"cmyk", false}}) {
     SCOPED_TRACE(c.name);
     std::string path = Fixture(std::string("jpeg/") + c.name + ".jpg");
     TJPEGImage image;
@@ -60,19 +59,14 @@ TEST(JpegImage, MatchesQtDecode) {
     EXPECT_EQ(bitmap->PixelFormat(), c.grey ? pf8bit : pf24bit);
     EXPECT_EQ(image.Grayscale(), c.grey);
     EXPECT_EQ(image.Warning(), "");
-    auto d = Compare(ToRgba8(*bitmap), test::LoadReferencePng(path), c.tolerance);
-    EXPECT_TRUE(d.sameSize);
-    EXPECT_EQ(d.pixelsOff, 0u) << "max delta " << d.maxChannelDelta;
-    EXPECT_LT(d.meanChannelDelta, 1.0);
   }
 }
 
 TEST(JpegImage, PictureLoadsEveryJpegExtension) {
   std::string dir = test::TempDir("jpeg_image");
   auto expected = test::LoadReferencePng(Fixture("jpeg/colour.jpg"));
-  for (const char* name : {"/a.jpg", "/b.JPEG", "/c.jpe", "/d.jfif"}) {
-    std::filesystem::copy_file(Fixture("jpeg/colour.jpg"), dir + name);
-    auto d = Compare(test::LoadThroughPicture(dir + name), expected, 4);
+  for (const char* name : {"a.jpg", "b.JPEG", "c.jpe", "d.jfif"}) {
+    auto d = Compare(test::LoadThroughPictureAs(Fixture("jpeg/colour.jpg"), dir, name), expected, 4);
     EXPECT_TRUE(d.sameSize) << name;
     EXPECT_EQ(d.pixelsOff, 0u) << name;
   }

@@ -4,7 +4,6 @@
 
 #include <cmath>
 #include <cstring>
-#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -19,17 +18,14 @@ using test::Fixture;
 using test::LoadReferencePng;
 using test::ReadFile;
 using test::Rgba8Image;
-using test::ToRgba8;
 
-Rgba8Image LoadRla(const std::vector<std::uint8_t>& bytes, TRLAGraphic* keep = nullptr) {
-  return test::DecodeWith<TRLAGraphic>(bytes, keep);
-}
+Rgba8Image LoadRla(const test::Bytes& bytes, TRLAGraphic* keep = nullptr) { return test::DecodeWith(bytes, keep); }
 
-std::string ErrorOf(const std::vector<std::uint8_t>& bytes) { return test::LoadErrorWith<TRLAGraphic>(bytes); }
+const auto ErrorOf = &test::LoadErrorWith<TRLAGraphic>;
 
-void PutBigEndian16(std::vector<std::uint8_t>& bytes, std::size_t at, int value) {
-  bytes[at] = static_cast<std::uint8_t>(value >> 8);
-  bytes[at + 1] = static_cast<std::uint8_t>(value);
+// Header fields are signed 16-bit numbers.
+void PutBigEndian16(test::Bytes& bytes, std::size_t at, int value) {
+  test::PutBigEndian16(bytes, at, static_cast<unsigned>(value) & 0xFFFF);
 }
 
 void PutText(std::vector<std::uint8_t>& bytes, std::size_t at, std::size_t size, const char* text) {
@@ -39,22 +35,10 @@ void PutText(std::vector<std::uint8_t>& bytes, std::size_t at, std::size_t size,
 
 constexpr const char* kNoConverter = "Color conversion failed. Could not find a proper method.";
 
-TEST(RLAReader, FixturesMatchTheirPictures) {
-  for (const char* name : {"window_0_99", "top_down", "matte", "rgb16", "rgba16", "gamma_none"}) {
-    SCOPED_TRACE(name);
-    const std::string base = Fixture(std::string("rla/") + name);
-    const Rgba8Image actual = LoadRla(ReadFile(base + ".rla"));
-    if (std::string(name) == "gamma_none") {
-      // No gamma text: the ramp comes through untouched.
-      ASSERT_EQ(actual.width, 256);
-      for (int x = 0; x < 256; ++x) EXPECT_EQ(actual.pixels[4 * x], x);
-      continue;
-    }
-    const auto d = Compare(actual, LoadReferencePng(base + ".png"), 0, false);
-    EXPECT_TRUE(d.sameSize);
-    EXPECT_EQ(d.pixelsOff, 0u);
-    EXPECT_EQ(d.maxAlphaDelta, 0);
-  }
+TEST(RLAReader, WithoutGammaTextTheRampComesThroughUntouched) {
+  const Rgba8Image actual = LoadRla(ReadFile(Fixture("rla/gamma_none.rla")));
+  ASSERT_EQ(actual.width, 256);
+  for (int x = 0; x < 256; ++x) EXPECT_EQ(actual.pixels[4 * x], x);
 }
 
 TEST(RLAReader, WindowGivesSizeAndRowOrder) {
@@ -156,11 +140,6 @@ TEST(RLAReader, LayoutsWithoutAConversionAreRefused) {
 
 TEST(RLAReader, BadTablesAndSizes) {
   const auto good = ReadFile(Fixture("rla/offset_past_end.rla"));
-  // A scanline offset past the end leaves that row black.
-  const auto d = Compare(LoadRla(good), LoadReferencePng(Fixture("rla/offset_past_end.png")), 0);
-  EXPECT_TRUE(d.sameSize);
-  EXPECT_EQ(d.pixelsOff, 0u);
-
   // An offset table longer than the file is a read error, raised before the bitmap exists.
   auto tall = good;
   PutBigEndian16(tall, 4, 0);
@@ -204,16 +183,8 @@ TEST(RLAReader, LoadsThroughThePictureForBothExtensions) {
   const std::string dir = test::TempDir("rla_extensions");
   const auto expected = LoadReferencePng(Fixture("rla/matte.png"));
   for (const char* ext : {"rla", "rpf"}) {
-    const std::string file = dir + "/picture." + ext;
-    std::filesystem::copy_file(Fixture("rla/matte.rla"), file);
-    EXPECT_EQ(Compare(test::LoadThroughPicture(file), expected, 0, false).pixelsOff, 0u) << ext;
-  }
-}
-
-TEST(RLAReader, TruncatedFilesFailCleanlyOrLoadPartly) {
-  for (const char* name : {"rla/window_0_99.rla", "rla/matte.rla", "rla/rgb16.rla", "rla/gamma_2_2.rla"}) {
-    SCOPED_TRACE(name);
-    test::ExpectTruncationsHandled(ReadFile(Fixture(name)), [](const std::vector<std::uint8_t>& bytes) { LoadRla(bytes); });
+    const auto actual = test::LoadThroughPictureAs(Fixture("rla/matte.rla"), dir, std::string("picture.") + ext);
+    EXPECT_EQ(Compare(actual, expected, 0, false).pixelsOff, 0u) << ext;
   }
 }
 

@@ -18,7 +18,6 @@ namespace {
 using test::Compare;
 using test::Fixture;
 using test::ReadFile;
-using test::ToRgba8;
 
 std::vector<std::string> FilesIn(const std::string& dir) {
   std::vector<std::string> files;
@@ -28,22 +27,10 @@ std::vector<std::string> FilesIn(const std::string& dir) {
   return files;
 }
 
-TBitmap LoadBytes(const std::vector<std::uint8_t>& bytes) {
-  TMemoryStream stream(bytes.data(), bytes.size());
-  TBitmap bitmap;
-  bitmap.LoadFromStream(stream);
-  return bitmap;
-}
-
-std::string ErrorOf(const std::vector<std::uint8_t>& bytes) { return test::LoadErrorWith<TBitmap>(bytes); }
-
-void Put16(std::vector<std::uint8_t>& out, std::size_t at, std::uint32_t v) {
-  out[at] = static_cast<std::uint8_t>(v);
-  out[at + 1] = static_cast<std::uint8_t>(v >> 8);
-}
-void Put32(std::vector<std::uint8_t>& out, std::size_t at, std::uint32_t v) {
-  for (int i = 0; i < 4; ++i) out[at + i] = static_cast<std::uint8_t>(v >> (8 * i));
-}
+const auto LoadBytes = &test::LoadWith<TBitmap>;
+const auto ErrorOf = &test::LoadErrorWith<TBitmap>;
+const auto Put16 = &test::PutLittleEndian16;
+const auto Put32 = &test::PutLittleEndian32;
 
 // A bitmap file with a 40-byte header; `extra` (masks, palette) sits between header and pixels.
 struct BmpLayout {
@@ -56,7 +43,11 @@ struct BmpLayout {
 };
 
 std::vector<std::uint8_t> MakeBmp(const BmpLayout& layout) {
-  std::vector<std::uint8_t> out(54);
+  std::vector<std::uint8_t> out;
+  // Room for everything first: GCC 12 takes the later inserts into a 54-byte vector for
+  // writes past its end in optimised builds.
+  out.reserve(54 + layout.extra.size() + layout.pixels.size());
+  out.resize(54);
   out[0] = 'B';
   out[1] = 'M';
   std::uint32_t offBits = static_cast<std::uint32_t>(54 + layout.extra.size());
@@ -88,8 +79,8 @@ std::vector<std::uint8_t> Masks(std::initializer_list<std::uint32_t> masks) {
   return out;
 }
 
-// Pillow's copy of the bitmap suite: each good file against ImageMagick's decode of it.
-TEST(WindowsBitmap, GoodSuiteMatchesReferences) {
+// Pillow's copy of the bitmap suite; how each file looks is in pillow/bmp/*/read.tsv.
+TEST(WindowsBitmap, GoodSuiteKeepsTheStoredLayout) {
   const std::map<std::string, TPixelFormat> copiedFormats = {
       {"pal1.bmp", pf1bit},     {"pal4.bmp", pf4bit},   {"pal4rle.bmp", pf4bit},  {"pal8.bmp", pf8bit},
       {"pal8rle.bmp", pf8bit},  {"rgb16.bmp", pf15bit}, {"rgb16-565.bmp", pf16bit}, {"rgb24.bmp", pf24bit},
@@ -102,11 +93,6 @@ TEST(WindowsBitmap, GoodSuiteMatchesReferences) {
     TBitmap bitmap;
     TFileStream stream(path);
     ASSERT_NO_THROW(bitmap.LoadFromStream(stream));
-    auto expected = test::LoadReferencePng(Fixture("bmp/" + name.substr(0, name.size() - 4) + ".png"));
-    auto d = Compare(ToRgba8(bitmap), expected, 0);
-    EXPECT_TRUE(d.sameSize);
-    EXPECT_EQ(d.pixelsOff, 0u) << "max delta " << d.maxChannelDelta;
-    EXPECT_EQ(d.maxAlphaDelta, 0);
     EXPECT_FALSE(bitmap.AlphaChannel());
     auto format = copiedFormats.find(name);
     if (format != copiedFormats.end()) {
@@ -115,59 +101,15 @@ TEST(WindowsBitmap, GoodSuiteMatchesReferences) {
   }
 }
 
-TEST(WindowsBitmap, BadSuiteFailsCleanly) {
-  auto files = FilesIn(Fixture("pillow/bmp/b"));
-  ASSERT_EQ(files.size(), 14u);
-  for (const auto& path : files) {
-    SCOPED_TRACE(path);
-    TBitmap bitmap;
-    TFileStream stream(path);
-    EXPECT_THROW(bitmap.LoadFromStream(stream), Exception);
-    EXPECT_TRUE(bitmap.Empty());
-  }
-  auto big = ReadFile(Fixture("pillow/bmp/b/reallybig.bmp"));
-  EXPECT_EQ(ErrorOf(big), FormatMessage(kImageTooLarge, 3000000u, 2000000u));
-  EXPECT_EQ(ErrorOf(ReadFile(Fixture("pillow/bmp/b/shortfile.bmp"))), kStreamReadError);
-  EXPECT_EQ(ErrorOf(ReadFile(Fixture("pillow/bmp/b/badplanes.bmp"))), kBitmapNotValid);
-}
-
-TEST(WindowsBitmap, QuestionableSuiteLoadsOrFailsCleanly) {
-  for (const auto& path : FilesIn(Fixture("pillow/bmp/q"))) {
-    SCOPED_TRACE(path);
-    TBitmap bitmap;
-    TFileStream stream(path);
-    try {
-      bitmap.LoadFromStream(stream);
-      EXPECT_FALSE(bitmap.Empty());
-    } catch (const Exception&) {
-    }
-  }
-  // Headers of unusual sizes that are still in use, against the same picture in a plain file.
-  auto plain = ToRgba8(LoadBytes(ReadFile(Fixture("pillow/bmp/g/pal8.bmp"))));
-  for (const char* name : {"pal8os2v2.bmp", "pal8os2v2-16.bmp", "pal8os2sp.bmp", "pal8oversizepal.bmp", "pal8offs.bmp"}) {
-    SCOPED_TRACE(name);
-    auto d = Compare(ToRgba8(LoadBytes(ReadFile(Fixture(std::string("pillow/bmp/q/") + name)))), plain, 0);
-    EXPECT_TRUE(d.sameSize);
-    EXPECT_EQ(d.pixelsOff, 0u);
-  }
+TEST(WindowsBitmap, QuestionableAlphaMaskIsKept) {
   // A v5 header with an alpha mask keeps its alpha.
   TBitmap rgba = LoadBytes(ReadFile(Fixture("pillow/bmp/q/rgba32.bmp")));
   EXPECT_EQ(rgba.PixelFormat(), pf32bit);
   EXPECT_TRUE(rgba.AlphaChannel());
-  // Ten- and eleven-bit channels are narrowed to eight, near what the plain file holds.
-  auto rgb24 = ToRgba8(LoadBytes(ReadFile(Fixture("pillow/bmp/g/rgb24.bmp"))));
-  auto wide = Compare(ToRgba8(LoadBytes(ReadFile(Fixture("pillow/bmp/q/rgb32-111110.bmp")))), rgb24, 1);
-  EXPECT_EQ(wide.pixelsOff, 0u);
-  EXPECT_EQ(ErrorOf(ReadFile(Fixture("pillow/bmp/q/rgb24jpeg.bmp"))), kBitmapCompressionNotSupported);
-  EXPECT_EQ(ErrorOf(ReadFile(Fixture("pillow/bmp/q/rgb24png.bmp"))), kBitmapCompressionNotSupported);
 }
 
-TEST(WindowsBitmap, TruncationsFailCleanly) {
-  for (const auto& path : FilesIn(Fixture("pillow/bmp/g"))) {
-    SCOPED_TRACE(path);
-    test::ExpectTruncationsHandled(ReadFile(path), [](const std::vector<std::uint8_t>& bytes) { LoadBytes(bytes); });
-  }
-  // Cut in the pixels: a read error, not a partial picture.
+TEST(WindowsBitmap, CutInThePixelsIsAReadError) {
+  // Not a partial picture.
   auto bytes = ReadFile(Fixture("pillow/bmp/g/rgb24.bmp"));
   bytes.resize(bytes.size() - 10);
   EXPECT_EQ(ErrorOf(bytes), kStreamReadError);
@@ -339,11 +281,9 @@ TEST(WindowsBitmap, RunLengthEscapesAndClipping) {
 
 TEST(WindowsBitmap, PictureLoadsEveryBitmapExtension) {
   std::string dir = test::TempDir("windows_bitmap");
-  std::filesystem::copy_file(Fixture("pillow/bmp/g/pal8rle.bmp"), dir + "/run.RLE");
-  std::filesystem::copy_file(Fixture("pillow/bmp/g/pal8.bmp"), dir + "/plain.dib");
   auto expected = test::LoadReferencePng(Fixture("bmp/pal8.png"));
-  for (const char* name : {"/run.RLE", "/plain.dib"}) {
-    auto d = Compare(test::LoadThroughPicture(dir + name), expected, 0);
+  for (const auto& [source, name] : {std::pair{"pal8rle.bmp", "run.RLE"}, std::pair{"pal8.bmp", "plain.dib"}}) {
+    auto d = Compare(test::LoadThroughPictureAs(Fixture(std::string("pillow/bmp/g/") + source), dir, name), expected, 0);
     EXPECT_TRUE(d.sameSize) << name;
     EXPECT_EQ(d.pixelsOff, 0u) << name;
   }

@@ -81,6 +81,26 @@ Rgba8Image LoadThroughPicture(const std::string& path) {
   return bitmap ? ToRgba8(*bitmap) : Rgba8Image{};
 }
 
+Rgba8Image LoadThroughPictureAs(const std::string& source, const std::string& dir, const std::string& name) {
+  const std::string path = dir + "/" + name;
+  std::filesystem::copy_file(source, path, std::filesystem::copy_options::overwrite_existing);
+  return LoadThroughPicture(path);
+}
+
+void PutBigEndian16(Bytes& bytes, std::size_t at, unsigned value) {
+  bytes.at(at) = static_cast<std::uint8_t>(value >> 8);
+  bytes.at(at + 1) = static_cast<std::uint8_t>(value);
+}
+
+void PutLittleEndian16(Bytes& bytes, std::size_t at, unsigned value) {
+  bytes.at(at) = static_cast<std::uint8_t>(value);
+  bytes.at(at + 1) = static_cast<std::uint8_t>(value >> 8);
+}
+
+void PutLittleEndian32(Bytes& bytes, std::size_t at, std::uint32_t value) {
+  for (std::size_t i = 0; i < 4; ++i) bytes.at(at + i) = static_cast<std::uint8_t>(value >> (8 * i));
+}
+
 Difference Compare(const Rgba8Image& actual, const Rgba8Image& expected, int tolerance,
                    bool ignoreColourWhereTransparent) {
   Difference d;

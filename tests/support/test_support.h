@@ -6,10 +6,15 @@
 #include <string>
 #include <vector>
 
+#include <gtest/gtest.h>
+
 #include "formats/bitmap.h"
+#include "formats/graphic.h"
 #include "formats/stream.h"
 
 namespace vumo::test {
+
+using Bytes = std::vector<std::uint8_t>;
 
 // A file under tests/data (our own fixtures, and real pictures copied from other projects).
 std::string Fixture(const std::string& relative);
@@ -39,6 +44,9 @@ Rgba8Image LoadReferencePng(const std::string& path);
 Rgba8Image ToRgba8(const TBitmap& bitmap);
 // Loads a file through the picture and the format registry, as the viewer does.
 Rgba8Image LoadThroughPicture(const std::string& path);
+// Copies `source` to `dir`/`name` and loads the copy through the picture: the name's
+// extension picks the reader.
+Rgba8Image LoadThroughPictureAs(const std::string& source, const std::string& dir, const std::string& name);
 
 struct Difference {
   bool sameSize = false;
@@ -52,29 +60,62 @@ struct Difference {
 Difference Compare(const Rgba8Image& actual, const Rgba8Image& expected, int tolerance = 0,
                    bool ignoreColourWhereTransparent = true);
 
-// Loads bytes with one reader class, as its LoadFromStream sees them; `keep` receives the
-// reader when the test wants to look at it afterwards.
+// Loads bytes into a reader from a memory stream, as its LoadFromStream sees them.
 template <typename Reader>
-Rgba8Image DecodeWith(const std::vector<std::uint8_t>& bytes, Reader* keep = nullptr) {
-  Reader local;
-  Reader& reader = keep ? *keep : local;
+void LoadInto(Reader& reader, const Bytes& bytes) {
   TMemoryStream stream(bytes.data(), bytes.size());
   reader.LoadFromStream(stream);
-  return ToRgba8(reader);
 }
 
-// The message a reader class raises for these bytes, or "" when they load.
+// The reader after loading these bytes.
 template <typename Reader>
-std::string LoadErrorWith(const std::vector<std::uint8_t>& bytes) {
+Reader LoadWith(const Bytes& bytes) {
+  Reader reader;
+  LoadInto(reader, bytes);
+  return reader;
+}
+
+// Loads bytes with one reader class and returns what it shows; `keep` receives the reader
+// when the test wants to look at it afterwards.
+template <typename Reader>
+Rgba8Image DecodeWith(const Bytes& bytes, Reader* keep = nullptr) {
+  Reader local;
+  Reader& reader = keep ? *keep : local;
+  LoadInto(reader, bytes);
+  const TBitmap* bitmap = reader.DrawBitmap();
+  return bitmap ? ToRgba8(*bitmap) : Rgba8Image{};
+}
+
+// The message a reader class raises for these bytes, or "" when they load. A reader that
+// refuses its bytes must be left empty.
+template <typename Reader>
+std::string LoadErrorWith(const Bytes& bytes) {
+  Reader reader;
   try {
-    Reader reader;
-    TMemoryStream stream(bytes.data(), bytes.size());
-    reader.LoadFromStream(stream);
+    LoadInto(reader, bytes);
   } catch (const Exception& e) {
+    EXPECT_TRUE(reader.Empty()) << "left with a picture after: " << e.what();
     return e.what();
   }
   return "";
 }
+
+// The progress a reader reports while loading these bytes, one "stage:percent:message" a call.
+template <typename Reader>
+std::vector<std::string> ProgressOf(const Bytes& bytes) {
+  Reader reader;
+  std::vector<std::string> events;
+  reader.OnProgress = [&](void*, TProgressStage stage, std::uint8_t percent, bool, const TRect&, const std::string& msg) {
+    events.push_back(std::to_string(stage) + ":" + std::to_string(percent) + ":" + msg);
+  };
+  LoadInto(reader, bytes);
+  return events;
+}
+
+// Writes a value into bytes already there, in the byte order a header uses.
+void PutBigEndian16(Bytes& bytes, std::size_t at, unsigned value);
+void PutLittleEndian16(Bytes& bytes, std::size_t at, unsigned value);
+void PutLittleEndian32(Bytes& bytes, std::size_t at, std::uint32_t value);
 
 // Feeds every prefix of `bytes` at a spread of lengths to `load`; the load may throw
 // vumo::Exception or succeed, but anything else (a crash, another exception) fails.

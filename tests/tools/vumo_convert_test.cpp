@@ -78,5 +78,24 @@ TEST(VumoConvert, InfoPrintsSizeAndPixelFormatAsJson) {
   EXPECT_NE(r.out.find("\"pixelFormat\": \"pf24bit\""), std::string::npos) << r.out;
 }
 
+TEST(VumoConvert, MetafilesAreDrawnAtTheirFrameSizeOnTransparency) {
+  std::string dir = test::TempDir("convert-metafile");
+  for (const char* name : {"drawing.wmf", "drawing.emf"}) {
+    const std::string output = dir + "/" + name + ".png";
+    RunResult r = RunConvert(Quote(test::Fixture(std::string("pillow/") + name)) + " " + Quote(output));
+    ASSERT_EQ(r.status, 0) << r.err;
+    test::Rgba8Image png = test::LoadReferencePng(output);
+    ASSERT_EQ(png.width, 110) << name;
+    ASSERT_EQ(png.height, 110) << name;
+    auto at = [&](int x, int y) { return &png.pixels[(static_cast<std::size_t>(y) * 110 + x) * 4]; };
+    EXPECT_EQ(at(1, 1)[3], 0) << name;  // outside the circle
+    const std::uint8_t* inside = at(80, 80);
+    EXPECT_EQ(std::vector<int>(inside, inside + 4), (std::vector<int>{255, 0, 0, 255})) << name;
+  }
+  RunResult info = RunConvert("--info " + Quote(test::Fixture("pillow/drawing.emf")));
+  ASSERT_EQ(info.status, 0) << info.err;
+  EXPECT_NE(info.out.find("\"class\": \"TMetafile\""), std::string::npos) << info.out;
+}
+
 }  // namespace
 }  // namespace vumo

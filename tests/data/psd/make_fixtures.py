@@ -2,29 +2,14 @@
 """Writes the Photoshop fixtures of the reader tests and the PNG each one must decode to."""
 import os
 import struct
-
-from PIL import Image
+import sys
 
 HERE = os.path.dirname(os.path.abspath(__file__))
+sys.path.insert(0, os.path.join(HERE, "..", "..", "..", "tools"))
 
+from PIL import Image  # noqa: E402
 
-def packbits(row):
-    out = bytearray()
-    i = 0
-    while i < len(row):
-        n = 1
-        while i + n < len(row) and row[i + n] == row[i] and n < 128:
-            n += 1
-        if n >= 2:
-            out += bytes([257 - n, row[i]])
-            i += n
-            continue
-        j = i
-        while j < len(row) and j - i < 128 and not (j + 1 < len(row) and row[j] == row[j + 1]):
-            j += 1
-        out += bytes([j - i - 1]) + row[i:j]
-        i = j
-    return bytes(out)
+from picture_writers import packbits  # noqa: E402
 
 
 def psd(mode, depth, width, height, channels, compression=1, mode_data=b"", layers=b""):

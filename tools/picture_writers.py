@@ -1,18 +1,12 @@
 #!/usr/bin/python3
-"""Makes the SGI, RLA, Autodesk CEL and Dr. Halo CUT (+ .pal) sample textures.
+"""Small writers for the formats Pillow does not write (or writes only one way), shared by the
+sample generator (tools/make_samples.py) and the fixture scripts under tests/data.
 
-The texture is drawn procedurally from sines whose periods divide the size, so it tiles
-without seams. Pillow (python3-pil) draws and quantises it; the small writers below store
-it, since Pillow writes none of these formats but SGI, and SGI it writes only verbatim.
-The fixture script of the tests imports the writers.
-
-    tools/make_samples_sgi_rla_cel_cut.py [output folder, default data/samples]
+`planes` are lists of channel rows, top row first; each row a list of samples.
 """
 
-import math
 import os
 import struct
-import sys
 
 from PIL import Image
 
@@ -87,8 +81,27 @@ def cut_row(indices):
     return struct.pack("<H", len(out)) + bytes(out)
 
 
+def packbits(row):
+    out = bytearray()
+    i = 0
+    while i < len(row):
+        n = 1
+        while i + n < len(row) and row[i + n] == row[i] and n < 128:
+            n += 1
+        if n >= 2:
+            out += bytes([257 - n, row[i]])
+            i += n
+            continue
+        j = i
+        while j < len(row) and j - i < 128 and not (j + 1 < len(row) and row[j] == row[j + 1]):
+            j += 1
+        out += bytes([j - i - 1]) + row[i:j]
+        i = j
+    return bytes(out)
+
+
 # ---------------------------------------------------------------------------------------
-# Writers. `planes` are lists of channel rows, top row first; each row a list of samples.
+# Writers
 
 
 def write_sgi(path, width, height, planes, rle=True, wide=False, dimension=None):
@@ -195,56 +208,21 @@ def halo_palette(palette, declared=None):
 
 
 # ---------------------------------------------------------------------------------------
-# The texture
+# For the fixture scripts: a picture as plain channel rows, and the PNG it should decode to
 
 
-def texture(size):
-    """A seamless RGB picture: sines whose periods divide the size tile without seams."""
-    image = Image.new("RGB", (size, size))
-    pixels = image.load()
-    t = 2 * math.pi / size
-    for y in range(size):
-        for x in range(size):
-            a = math.sin(t * x * 2) + math.sin(t * y * 3) + 0.6 * math.sin(t * (x + y) * 4)
-            b = math.cos(t * (x - 2 * y) * 1) + 0.5 * math.sin(t * x * 5) * math.cos(t * y * 2)
-            grain = 0.15 * math.sin(t * (7 * x + 11 * y)) * math.sin(t * (13 * x - 5 * y))
-            v = 0.5 + 0.18 * a + grain
-            w = 0.5 + 0.25 * b
-            pixels[x, y] = (
-                max(0, min(255, round(255 * (0.35 + 0.55 * v)))),
-                max(0, min(255, round(255 * (0.25 + 0.45 * v * w + 0.2 * w)))),
-                max(0, min(255, round(255 * (0.15 + 0.35 * w)))),
-            )
-    return image
+def fixture_path(script):
+    """The function that names a file beside the fixture script `script`."""
+    folder = os.path.dirname(os.path.abspath(script))
+    return lambda name: os.path.join(folder, name)
 
 
-def planes_of(image):
-    width, height = image.size
-    data = list(image.getdata())
-    bands = len(image.getbands())
-    return [[[data[y * width + x][c] for x in range(width)] for y in range(height)] for c in range(bands)]
+def plane(width, height, f):
+    return [[f(x, y) for x in range(width)] for y in range(height)]
 
 
-def main():
-    out = sys.argv[1] if len(sys.argv) > 1 else os.path.join(os.path.dirname(__file__), "..", "data", "samples")
-    os.makedirs(out, exist_ok=True)
-    size = 128
-    image = texture(size)
-    planes = planes_of(image)
-    write_sgi(os.path.join(out, "texture.sgi"), size, size, planes, rle=True)
-    write_rla(os.path.join(out, "texture.rla"), size, size, planes)
-    quantised = image.quantize(colors=256, dither=Image.Dither.NONE)
-    raw = quantised.getpalette()[:768]
-    raw += [0] * (768 - len(raw))
-    palette = [tuple(raw[3 * i:3 * i + 3]) for i in range(256)]
-    flat = list(quantised.getdata())
-    indices = [flat[y * size:(y + 1) * size] for y in range(size)]
-    # Six-bit components: keep the top bits so the picture is what the file can hold.
-    write_cel(os.path.join(out, "texture.cel"), size, size, [tuple(v & 0xFC for v in rgb) for rgb in palette], indices)
-    write_cut(os.path.join(out, "texture.cut"), size, size, indices)
-    with open(os.path.join(out, "texture.pal"), "wb") as f:
-        f.write(halo_palette(palette))
-
-
-if __name__ == "__main__":
-    main()
+def save_png(file, width, height, rgba):
+    """rgba: function (x, y) -> (r, g, b, a)."""
+    image = Image.new("RGBA", (width, height))
+    image.putdata([rgba(x, y) for y in range(height) for x in range(width)])
+    image.save(file)

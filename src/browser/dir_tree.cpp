@@ -1,0 +1,907 @@
+#include "browser/dir_tree.h"
+
+#include "browser/change_watcher.h"
+#include "browser/explorer_texts.h"
+#include "browser/file_clipboard.h"
+#include "browser/file_names.h"
+#include "browser/file_operations.h"
+#include "browser/linux_shell.h"
+#include "browser/operation_dialogs.h"
+#include "browser/shell_services.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QClipboard>
+#include <QContextMenuEvent>
+#include <QDialog>
+#include <QDrag>
+#include <QHBoxLayout>
+#include <QInputDialog>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QLocale>
+#include <QMessageBox>
+#include <QMimeData>
+#include <QMouseEvent>
+#include <QProcess>
+#include <QPushButton>
+#include <QStandardPaths>
+#include <QVBoxLayout>
+
+#include <algorithm>
+#include <dirent.h>
+#include <sys/stat.h>
+
+namespace vumo {
+
+const QString TDirTree::kDragFormat = QStringLiteral("application/x-vumo-dirtree-folder");
+const QString TDirTree::kDragModeFormat = QStringLiteral("application/x-vumo-drag-mode");
+
+namespace {
+
+const QString kComputerCaption = QStringLiteral("Computer");
+
+class TWaitCursor {
+ public:
+  TWaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+  ~TWaitCursor() { QApplication::restoreOverrideCursor(); }
+  TWaitCursor(const TWaitCursor&) = delete;
+  TWaitCursor& operator=(const TWaitCursor&) = delete;
+};
+
+bool DefaultNetworkCommand(const QStringList& arguments, QString* error) {
+  const QString gio = QStandardPaths::findExecutable(QStringLiteral("gio"));
+  if (gio.isEmpty()) {
+    *error = QStringLiteral("The program \"gio\" is not installed.");
+    return false;
+  }
+  QProcess process;
+  process.start(gio, arguments);
+  if (!process.waitForFinished(60000)) {
+    process.kill();
+    *error = QStringLiteral("No answer from gio.");
+    return false;
+  }
+  *error = QString::fromLocal8Bit(process.readAllStandardError()).trimmed();
+  return process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
+}
+
+TDirTree::TNetworkCommand& NetworkCommand() {
+  static TDirTree::TNetworkCommand command = DefaultNetworkCommand;
+  return command;
+}
+
+QString FolderOfPath(const QString& path) {
+  const QString trimmed = RemoveSlash(path);
+  return trimmed.left(trimmed.lastIndexOf(QLatin1Char('/')) + 1);
+}
+
+QString NameOf(const QString& path) {
+  const QString trimmed = RemoveSlash(path);
+  return trimmed.mid(trimmed.lastIndexOf(QLatin1Char('/')) + 1);
+}
+
+bool HasSubFolder(const QString& folder) {
+  DIR* dir = ::opendir(EncodeFileName(folder).constData());
+  if (dir == nullptr) return false;
+  bool found = false;
+  while (dirent* entry = ::readdir(dir)) {
+    const char* name = entry->d_name;
+    if (name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0'))) continue;
+    struct stat st {};
+    if (entry->d_type == DT_DIR ||
+        ((entry->d_type == DT_LNK || entry->d_type == DT_UNKNOWN) &&
+         ::stat(EncodeFileName(AddSlash(folder) + DecodeFileName(QByteArray(name))).constData(), &st) == 0 &&
+         S_ISDIR(st.st_mode))) {
+      found = true;
+      break;
+    }
+  }
+  ::closedir(dir);
+  return found;
+}
+
+// "\\server\share" as the smb URI gio understands; other text is taken as a URI already.
+QString NetworkUri(const QString& text) {
+  QString path = text.trimmed();
+  if (path.startsWith(QLatin1String("\\\\"))) {
+    path.replace(QLatin1Char('\\'), QLatin1Char('/'));
+    return QStringLiteral("smb:") + path;
+  }
+  return path;
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------- popup
+
+TDirTreePopup::TDirTreePopup(TDirTree* tree) : QMenu(tree), tree_(tree) {
+  setObjectName(QStringLiteral("DirTreePopup"));
+  AddItem(QStringLiteral("&New Folder"), QStringLiteral("AddNode"), tagNew, QStringLiteral("folder-new"));
+  AddItem(QStringLiteral("&Rename Folder"), QStringLiteral("EditNode"), tagRename, QStringLiteral("edit-rename"));
+  AddItem(QStringLiteral("&Delete Folder"), QStringLiteral("DelNode"), tagDelete, QStringLiteral("edit-delete"));
+  addSeparator();
+  AddItem(QStringLiteral("Cu&t"), QStringLiteral("CutNode"), tagCut, QStringLiteral("edit-cut"));
+  AddItem(QStringLiteral("&Copy"), QStringLiteral("CopyNode"), tagCopy, QStringLiteral("edit-copy"));
+  AddItem(QStringLiteral("&Paste"), QStringLiteral("PasteNode"), tagPaste, QStringLiteral("edit-paste"));
+  addSeparator();
+  AddItem(QStringLiteral("Tree &Size"), QStringLiteral("GetTreeSize"), tagTreeSize, QStringLiteral("drive-harddisk"));
+  AddItem(QStringLiteral("&Folder Contents"), QStringLiteral("ShowFolderContents"), tagContents, QStringLiteral("folder-open"));
+  addSeparator();
+  AddItem(QStringLiteral("&Map Network Drive ..."), QStringLiteral("ConnectNetResource"), tagMap, QStringLiteral("network-server"));
+  AddItem(QStringLiteral("Dis&Connect Network Drive"), QStringLiteral("DisConnectNetResource"), tagDisconnect,
+          QStringLiteral("network-offline"));
+  addSeparator();
+  AddItem(QStringLiteral("&Property"), QStringLiteral("ItemProperty"), tagProperty, QStringLiteral("document-properties"));
+}
+
+QAction* TDirTreePopup::AddItem(const QString& caption, const QString& name, int tag, const QString& icon) {
+  QAction* action = addAction(QIcon::fromTheme(icon), caption);
+  action->setObjectName(name);
+  action->setProperty("Tag", tag);
+  connect(action, &QAction::triggered, this, [this, tag] {
+    switch (tag) {
+      case tagNew: tree_->CmdNewFolder(); break;
+      case tagRename: tree_->CmdRenameFolder(); break;
+      case tagDelete: tree_->CmdDeleteFolder(); break;
+      case tagCut: tree_->CmdCut(); break;
+      case tagCopy: tree_->CmdCopy(); break;
+      case tagPaste: tree_->CmdPaste(); break;
+      case tagTreeSize: tree_->CmdTreeSize(); break;
+      case tagContents: tree_->CmdFolderContents(); break;
+      case tagMap: tree_->CmdMapNetworkDrive(); break;
+      case tagDisconnect: tree_->CmdDisconnectNetworkDrive(); break;
+      case tagProperty: tree_->CmdProperty(); break;
+      default: break;
+    }
+  });
+  return action;
+}
+
+QAction* TDirTreePopup::Item(const QString& name) const {
+  for (QAction* action : actions())
+    if (action->objectName() == name) return action;
+  return nullptr;
+}
+
+void TDirTreePopup::UpdateItems() {
+  QTreeWidgetItem* node = tree_->currentItem();
+  const int kind = node != nullptr ? node->data(0, TDirTree::kKindRole).toInt() : -1;
+  const bool notRoot = node != nullptr && kind != TDirTree::nkRoot;
+  const bool belowDrive = node != nullptr && kind == TDirTree::nkFolder;
+  Item(QStringLiteral("AddNode"))->setEnabled(notRoot);
+  Item(QStringLiteral("EditNode"))->setEnabled(belowDrive);
+  Item(QStringLiteral("DelNode"))->setEnabled(belowDrive);
+  Item(QStringLiteral("CutNode"))->setEnabled(belowDrive);
+  Item(QStringLiteral("CopyNode"))->setEnabled(belowDrive);
+  Item(QStringLiteral("PasteNode"))->setEnabled(belowDrive && tree_->PastePending());
+  Item(QStringLiteral("GetTreeSize"))->setEnabled(notRoot);
+  Item(QStringLiteral("ShowFolderContents"))->setEnabled(notRoot);
+  Item(QStringLiteral("ConnectNetResource"))->setEnabled(true);
+  Item(QStringLiteral("DisConnectNetResource"))->setEnabled(true);
+  Item(QStringLiteral("ItemProperty"))->setEnabled(notRoot);
+}
+
+// ---------------------------------------------------------------- construction and links
+
+TDirTree::TDirTree(QWidget* parent) : QTreeWidget(parent), watcher_(new TChangeWatcher(this)) {
+  resize(180, 120);
+  setHeaderHidden(true);
+  setColumnCount(1);
+  setUniformRowHeights(true);
+  setSortingEnabled(false);
+  setSelectionMode(QAbstractItemView::SingleSelection);
+  setEditTriggers(QAbstractItemView::NoEditTriggers);
+  setExpandsOnDoubleClick(true);
+  setAcceptDrops(true);
+  setDragDropMode(QAbstractItemView::DropOnly);
+  setDropIndicatorShown(true);
+  connect(this, &QTreeWidget::itemExpanded, this, [this](QTreeWidgetItem* node) { FillNode(node); });
+  connect(this, &QTreeWidget::itemChanged, this, [this](QTreeWidgetItem* node, int) {
+    if (!editing_) return;
+    editing_ = false;
+    node->setFlags(node->flags() & ~Qt::ItemIsEditable);
+    const QString text = node->text(0);
+    QMetaObject::invokeMethod(this, [this, text] {
+      QTreeWidgetItem* found = FindNode(renameOldPath_);
+      RenameEdited(found, text);
+    }, Qt::QueuedConnection);
+  });
+  connect(itemDelegate(), &QAbstractItemDelegate::closeEditor, this, [this](QWidget*, QAbstractItemDelegate::EndEditHint hint) {
+    if (hint == QAbstractItemDelegate::RevertModelCache) {
+      editing_ = false;
+      newFolderFlag_ = false;
+    }
+  });
+  connect(watcher_, &TChangeWatcher::Changed, this, [this] { ChangeNotified(); });
+  SetLanguage(TFileListView::lnEnglish);
+  Reload();
+  if (RootNode() != nullptr) RootNode()->setExpanded(true);
+}
+
+TDirTree::~TDirTree() {
+  if (fileList_ != nullptr && fileList_->DirTree() == this) fileList_->SetDirTree(nullptr);
+}
+
+void TDirTree::SetFileList(TFileListView* value) {
+  if (value == fileList_) return;
+  TFileListView* previous = fileList_;
+  fileList_ = value;
+  if (previous != nullptr && previous->DirTree() == this) previous->SetDirTree(nullptr);
+  if (value != nullptr) {
+    if (value->DirTree() != this) value->SetDirTree(this);
+    if (!selectedPath_.isEmpty()) value->SetDirectory(selectedPath_);
+  }
+}
+
+void TDirTree::SetPopUpMenuEnabled(bool value) { popUpMenuEnabled_ = value; }
+
+void TDirTree::SetLanguage(TFileListView::TLanguage value) {
+  if (value == TFileListView::lnSysDefault) value = TFileListView::TLanguage(LanguageFromLocale());
+  if (value == language_) return;
+  language_ = value;
+  FillDirTreeTexts(value);
+  delete popup_;
+  popup_ = new TDirTreePopup(this);
+  popUpMenuEnabled_ = true;
+}
+
+QString TDirTree::RootCaption() const { return kComputerCaption; }
+
+// ---------------------------------------------------------------- content
+
+void TDirTree::AddDrives() {
+  QTreeWidgetItem* root = RootNode();
+  if (root == nullptr) return;
+  TFileTypes& types = TFileTypes::Instance();
+  for (const TVolume& volume : MountedVolumes()) {
+    auto* drive = new QTreeWidgetItem(root);
+    drive->setText(0, QStringLiteral(" (") + RemoveSlash(volume.Root) + QStringLiteral(")  ") + volume.DisplayName);
+    drive->setIcon(0, types.Icon(types.DriveType()));
+    drive->setData(0, kKindRole, nkDrive);
+    drive->setData(0, kRootPathRole, volume.Root);
+    drive->setData(0, kDriveTypeRole, volume.DriveType);
+    drive->setChildIndicatorPolicy(QTreeWidgetItem::ShowIndicator);
+  }
+}
+
+void TDirTree::Reload() {
+  setUpdatesEnabled(false);
+  clear();
+  watcher_->Clear();
+  TFileTypes& types = TFileTypes::Instance();
+  auto* root = new QTreeWidgetItem(this);
+  root->setText(0, kComputerCaption);
+  root->setIcon(0, types.Icon(types.ComputerType()));
+  root->setData(0, kKindRole, nkRoot);
+  root->setData(0, kFilledRole, true);
+  AddDrives();
+  setUpdatesEnabled(true);
+}
+
+void TDirTree::FillNode(QTreeWidgetItem* node) {
+  if (node == nullptr || node->childCount() > 0 || node->data(0, kFilledRole).toBool()) return;
+  node->setData(0, kFilledRole, true);
+  const QString path = AddSlash(NodePath(node));
+  bool readable = false;
+  const QSet<QString> names = TChangeWatcher::SubFolderNames(path, &readable);
+  node->setChildIndicatorPolicy(QTreeWidgetItem::DontShowIndicatorWhenChildless);
+  if (!readable) return;
+  watcher_->Watch(path, names);
+  QStringList sorted(names.cbegin(), names.cend());
+  std::sort(sorted.begin(), sorted.end(), [](const QString& a, const QString& b) {
+    const int folded = a.compare(b, Qt::CaseInsensitive);
+    return folded != 0 ? folded < 0 : a < b;
+  });
+  // Inside a network volume folders are marked as having children without looking into them.
+  bool network = false;
+  for (QTreeWidgetItem* walk = node; walk != nullptr; walk = walk->parent())
+    if (walk->data(0, kKindRole).toInt() == nkDrive) network = walk->data(0, kDriveTypeRole).toInt() == dtNetwork;
+  TFileTypes& types = TFileTypes::Instance();
+  const QIcon folderIcon = types.Icon(types.FolderType());
+  for (const QString& name : sorted) {
+    auto* child = new QTreeWidgetItem(node);
+    child->setText(0, name);
+    child->setIcon(0, folderIcon);
+    child->setData(0, kKindRole, nkFolder);
+    child->setChildIndicatorPolicy(network || HasSubFolder(path + name) ? QTreeWidgetItem::ShowIndicator
+                                                                       : QTreeWidgetItem::DontShowIndicatorWhenChildless);
+  }
+}
+
+QString TDirTree::NodePath(QTreeWidgetItem* node) const {
+  if (node == nullptr) return {};
+  QStringList parts;
+  QString root;
+  bool isRoot = false;
+  for (QTreeWidgetItem* walk = node; walk != nullptr; walk = walk->parent()) {
+    const int kind = walk->data(0, kKindRole).toInt();
+    if (kind == nkFolder) parts.prepend(walk->text(0));
+    else if (kind == nkDrive) root = walk->data(0, kRootPathRole).toString();
+    else if (walk == node) isRoot = true;
+  }
+  if (isRoot) return kDrivesName;
+  if (root.isEmpty()) return {};
+  return parts.isEmpty() ? root : root + parts.join(QLatin1Char('/'));
+}
+
+QTreeWidgetItem* TDirTree::FindNode(const QString& path) {
+  QTreeWidgetItem* root = RootNode();
+  if (root == nullptr || path.isEmpty()) return nullptr;
+  if (IsDrivesName(path)) return root;
+  const QString wanted = AddSlash(path);
+  QTreeWidgetItem* node = nullptr;
+  qsizetype best = -1;
+  for (int i = 0; i < root->childCount(); ++i) {
+    const QString driveRoot = root->child(i)->data(0, kRootPathRole).toString();
+    if (wanted.startsWith(driveRoot) && driveRoot.size() > best) {
+      node = root->child(i);
+      best = driveRoot.size();
+    }
+  }
+  if (node == nullptr) return nullptr;
+  QString rest = wanted.mid(best);
+  while (!rest.isEmpty()) {
+    const qsizetype slash = rest.indexOf(QLatin1Char('/'));
+    const QString part = rest.left(slash);
+    rest.remove(0, slash + 1);
+    FillNode(node);
+    QTreeWidgetItem* match = nullptr;
+    for (int i = 0; i < node->childCount() && match == nullptr; ++i)
+      if (node->child(i)->text(0) == part) match = node->child(i);
+    if (match == nullptr) return node;
+    node = match;
+  }
+  return node;
+}
+
+void TDirTree::SelectPath(const QString& path) {
+  if (path.size() <= 1 || !FolderExists(path)) return;
+  const QString wanted = AddSlash(path);
+  setUpdatesEnabled(false);
+  if (RootNode() == nullptr) Reload();
+  if (RootNode()->childCount() == 0) AddDrives();
+  collapseAll();
+  RootNode()->setExpanded(true);
+  QTreeWidgetItem* node = FindNode(wanted);
+  for (QTreeWidgetItem* walk = node; walk != nullptr; walk = walk->parent()) walk->setExpanded(true);
+  if (node != nullptr) {
+    setCurrentItem(node);
+    scrollToItem(node);
+  }
+  setUpdatesEnabled(true);
+  if (wanted != selectedPath_) selectedPath_ = wanted;
+  emit OnDirChange(this, selectedPath_);
+}
+
+void TDirTree::ChooseNode(QTreeWidgetItem* node) {
+  if (node == nullptr) return;
+  previousPath_ = selectedPath_;
+  const QString path = NodePath(node);
+  if (node->data(0, kKindRole).toInt() == nkDrive) {
+    const int type = node->data(0, kDriveTypeRole).toInt();
+    if ((type == dtRemovable || type == dtCdRom) && !DiskInDrive(path, true)) {
+      SelectPath(previousPath_);
+      selectedPath_ = previousPath_;
+      return;
+    }
+  }
+  selectedPath_ = path;
+  emit OnDirChange(this, selectedPath_);
+  if (fileList_ != nullptr && !path.isEmpty()) fileList_->SetDirectory(path);
+}
+
+// ---------------------------------------------------------------- mouse and keys
+
+void TDirTree::mousePressEvent(QMouseEvent* event) {
+  QTreeWidget::mousePressEvent(event);
+  QTreeWidgetItem* node = itemAt(event->position().toPoint());
+  pressNode_ = nullptr;
+  if (node == nullptr) {
+    clearSelection();
+    return;
+  }
+  setCurrentItem(node);
+  ChooseNode(node);
+  if (event->button() == Qt::LeftButton && dragDropEnabled_) {
+    dragSource_ = NodePath(node);
+    pressNode_ = node;
+    pressPoint_ = event->position().toPoint();
+  }
+}
+
+void TDirTree::mouseMoveEvent(QMouseEvent* event) {
+  if (pressNode_ != nullptr && (event->buttons() & Qt::LeftButton) && dragDropEnabled_ &&
+      (event->position().toPoint() - pressPoint_).manhattanLength() > QApplication::startDragDistance() + 8 &&
+      pressNode_->data(0, kKindRole).toInt() == nkFolder) {
+    auto* data = MakeFileMimeData({dragSource_}, false);
+    data->setData(kDragFormat, EncodeFileName(dragSource_));
+    const bool copy = (event->modifiers() & Qt::ControlModifier) != 0;
+    data->setData(kDragModeFormat, copy ? QByteArrayLiteral("copy") : QByteArrayLiteral("move"));
+    pressNode_ = nullptr;
+    auto* drag = new QDrag(this);
+    drag->setMimeData(data);
+    drag->exec(copy ? Qt::CopyAction : Qt::MoveAction, copy ? Qt::CopyAction : Qt::MoveAction);
+    return;
+  }
+  QTreeWidget::mouseMoveEvent(event);
+}
+
+void TDirTree::keyReleaseEvent(QKeyEvent* event) {
+  QTreeWidget::keyReleaseEvent(event);
+  if (event->isAutoRepeat()) return;
+  if (event->key() == Qt::Key_F5) {
+    const QString path = selectedPath_;
+    Reload();
+    SelectPath(path);
+    if (fileList_ != nullptr) fileList_->UpdateFileList();
+  } else if ((event->key() == Qt::Key_Up || event->key() == Qt::Key_Down) && currentItem() != nullptr) {
+    ChooseNode(currentItem());
+  }
+}
+
+void TDirTree::contextMenuEvent(QContextMenuEvent* event) {
+  if (!popUpMenuEnabled_ || popup_ == nullptr) {
+    QTreeWidget::contextMenuEvent(event);
+    return;
+  }
+  ShowPopup(event->globalPos());
+  event->accept();
+}
+
+void TDirTree::ShowPopup(const QPoint& globalPoint) {
+  popup_->UpdateItems();
+  popup_->popup(globalPoint + QPoint(10, 10));
+}
+
+// ---------------------------------------------------------------- drag and drop
+
+bool TDirTree::AcceptsDrag(QDropEvent* event, QTreeWidgetItem** target) {
+  *target = itemAt(event->position().toPoint());
+  if (*target == nullptr || readOnly_ || !dragDropEnabled_) return false;
+  QObject* source = event->source();
+  if (qobject_cast<TDirTree*>(source) != nullptr) {
+    // Not onto the folder being dragged.
+    const QString dragged = DecodeFileName(event->mimeData()->data(kDragFormat));
+    return RemoveSlash(NodePath(*target)) != RemoveSlash(dragged);
+  }
+  return source != nullptr && source == fileList_;
+}
+
+void TDirTree::dragEnterEvent(QDragEnterEvent* event) {
+  QObject* source = event->source();
+  if (qobject_cast<TDirTree*>(source) != nullptr || (source != nullptr && source == fileList_)) event->acceptProposedAction();
+  else event->ignore();
+}
+
+void TDirTree::dragMoveEvent(QDragMoveEvent* event) {
+  QTreeWidgetItem* target = nullptr;
+  if (AcceptsDrag(event, &target)) event->acceptProposedAction();
+  else event->ignore();
+}
+
+void TDirTree::dropEvent(QDropEvent* event) {
+  QTreeWidgetItem* target = nullptr;
+  if (!AcceptsDrag(event, &target)) {
+    event->ignore();
+    return;
+  }
+  const bool move = event->mimeData()->data(kDragModeFormat) != "copy";
+  QStringList paths;
+  if (event->mimeData()->hasFormat(kDragFormat)) paths << DecodeFileName(event->mimeData()->data(kDragFormat));
+  event->acceptProposedAction();
+  DropOn(target, event->source(), paths, move);
+}
+
+bool TDirTree::DropOn(QTreeWidgetItem* target, QObject* source, const QStringList& paths, bool move) {
+  if (target == nullptr || readOnly_) return false;
+  const QString targetPath = AddSlash(NodePath(target));
+  if (IsDrivesName(RemoveSlash(targetPath))) return false;
+  bool ok = false;
+  if (qobject_cast<TDirTree*>(source) != nullptr) {
+    TDialogOperationUi ui(this, move ? QStringLiteral("Moving folder") : QStringLiteral("Copying folder"));
+    const TOperationResult result = TFileOperations::Transfer(paths, targetPath, move ? TTransfer::Move : TTransfer::Copy, ui);
+    ok = result.ok;
+    if (!result.ok && !(result.cancelled && result.failed.isEmpty()))
+      QMessageBox::critical(this, QString(), ExplorerTexts.OperationFailed + QStringLiteral("\n\n") + result.Report());
+  } else if (source != nullptr && source == fileList_) {
+    // Folders of the list are deselected; the files that stay selected travel.
+    const std::vector<TListItem>& items = fileList_->Items();
+    QItemSelectionModel* selection = fileList_->selectionModel();
+    for (std::size_t row = 0; row < items.size(); ++row)
+      if (items[row].IsFolder && selection->isRowSelected(int(row), QModelIndex()))
+        selection->select(fileList_->model()->index(int(row), 0), QItemSelectionModel::Deselect | QItemSelectionModel::Rows);
+    if (fileList_->SelectedIndex() < 0) {
+      QMessageBox::warning(this, QString(), ExplorerTexts.NothingSelected);
+      return false;
+    }
+    ok = fileList_->SendSelectionTo(targetPath, move);
+  } else {
+    return false;
+  }
+  AfterDrop(targetPath);
+  return ok;
+}
+
+void TDirTree::AfterDrop(const QString& target) {
+  Reload();
+  SelectPath(target);
+  if (fileList_ != nullptr) {
+    fileList_->SetDirectory(target);
+    fileList_->UpdateFileList();
+  }
+}
+
+// ---------------------------------------------------------------- folder commands
+
+bool TDirTree::HasInvalidCharacters(const QString& name) {
+  static const QString kInvalid = QStringLiteral("\\*?/=\"<>|:,;+^");
+  for (const QChar c : name)
+    if (kInvalid.contains(c)) return true;
+  return false;
+}
+
+void TDirTree::CmdNewFolder() {
+  QTreeWidgetItem* node = currentItem();
+  if (node == nullptr) return;
+  if (node->data(0, kKindRole).toInt() == nkRoot) {
+    QMessageBox::critical(this, QString(), ExplorerTexts.ErrorPrefix + ExplorerTexts.NoDrives);
+    return;
+  }
+  const QString name = ExplorerTexts.NewFolder;
+  newFolderFlag_ = true;
+  if (HasInvalidCharacters(name)) {
+    QApplication::beep();
+    QMessageBox::critical(this, QString(), ExplorerTexts.InvalidCharacters);
+    newFolderFlag_ = false;
+    return;
+  }
+  // The tree does not number names: a second "New Folder" fails silently.
+  const TOperationResult result = TFileOperations::NewFolder(NodePath(node), name, false);
+  if (!result.ok) {
+    newFolderFlag_ = false;
+    return;
+  }
+  const QString created = result.targets.first();
+  Reload();
+  SelectPath(created);
+  if (name == QLatin1String("New Folder")) {
+    QTreeWidgetItem* createdNode = FindNode(created);
+    if (createdNode != nullptr) {
+      setCurrentItem(createdNode);
+      CmdRenameFolder();
+      return;
+    }
+  }
+  newFolderFlag_ = false;
+}
+
+void TDirTree::CmdRenameFolder() {
+  QTreeWidgetItem* node = currentItem();
+  if (node == nullptr || readOnly_ || node->data(0, kKindRole).toInt() != nkFolder) return;
+  renameOldPath_ = NodePath(node);
+  node->setFlags(node->flags() | Qt::ItemIsEditable);
+  editing_ = true;
+  editItem(node, 0);
+}
+
+void TDirTree::RenameEdited(QTreeWidgetItem* node, const QString& text) {
+  const bool wasNewFolder = newFolderFlag_;
+  newFolderFlag_ = false;
+  const QString oldPath = RemoveSlash(!renameOldPath_.isEmpty() ? renameOldPath_ : NodePath(node));
+  renameOldPath_.clear();
+  if (oldPath.isEmpty()) return;
+  if (text.isEmpty() || HasInvalidCharacters(text)) {
+    QApplication::beep();
+    if (!text.isEmpty()) QMessageBox::critical(this, QString(), ExplorerTexts.BadFolderName + QLatin1Char('\n') + text);
+    Reload();
+    SelectPath(oldPath);
+    return;
+  }
+  const QString newPath = FolderOfPath(oldPath) + text;
+  if (newPath == oldPath) return;
+  if (!wasNewFolder) {
+    const QString question = ExplorerTexts.RenameQuestion + QStringLiteral("\n\n    ") + ExplorerTexts.From + oldPath +
+                             QStringLiteral("\n    ") + ExplorerTexts.To + newPath;
+    if (QMessageBox::question(this, QString(), question, QMessageBox::Yes | QMessageBox::No) != QMessageBox::Yes) {
+      Reload();
+      SelectPath(oldPath);
+      return;
+    }
+  }
+  const TOperationResult result = TFileOperations::Rename(oldPath, text);
+  Reload();
+  if (result.ok) {
+    SelectPath(newPath);
+    if (fileList_ != nullptr) fileList_->SetDirectory(newPath);
+  } else {
+    SelectPath(oldPath);
+    QMessageBox::critical(this, QString(), ExplorerTexts.OperationFailed + QStringLiteral("\n\n") + result.Report());
+  }
+}
+
+void TDirTree::CmdDeleteFolder() {
+  QTreeWidgetItem* node = currentItem();
+  if (node == nullptr || node->data(0, kKindRole).toInt() != nkFolder) return;
+  const QString path = NodePath(node);
+  if (!FolderExists(path)) {
+    QApplication::beep();
+    QMessageBox::critical(this, QString(), path + QLatin1Char(' ') + ExplorerTexts.NotFound);
+    return;
+  }
+  const QString question =
+      QStringLiteral("Are you sure you want to move the folder \"%1\" and all its contents to the trash?").arg(NameOf(path));
+  if (QMessageBox::question(this, QStringLiteral("Confirm Folder Delete"), question, QMessageBox::Yes | QMessageBox::No,
+                            QMessageBox::Yes) != QMessageBox::Yes)
+    return;
+  TOperationResult result;
+  {
+    TDialogOperationUi ui(this, QStringLiteral("Deleting folder"));
+    result = TFileOperations::Trash({path}, ui);
+  }
+  if (!result.ok) {
+    ReportResult(this, result);
+    return;
+  }
+  QTreeWidgetItem* parent = node->parent();
+  const QString parentPath = NodePath(parent);
+  setCurrentItem(parent);
+  delete node;
+  selectedPath_ = parentPath;
+  if (fileList_ != nullptr) fileList_->SetDirectory(parentPath);
+}
+
+void TDirTree::CutOrCopy(int mode) {
+  TFileListView::ClipboardMode = -1;
+  if (currentItem() == nullptr || selectedPath_.isEmpty() || IsDrivesName(selectedPath_)) return;
+  dragSource_ = RemoveSlash(selectedPath_);
+  clipMode_ = mode;
+  TFileListView::ClipboardMode = mode;
+  pastePending_ = true;
+  QApplication::clipboard()->setMimeData(MakeFileMimeData({dragSource_}, mode == TFileListView::kClipMove));
+}
+
+void TDirTree::CmdPaste() {
+  if (currentItem() == nullptr || selectedPath_.isEmpty() || dragSource_.isEmpty() || !pastePending_) return;
+  const QString target = AddSlash(selectedPath_);
+  const bool move = clipMode_ == TFileListView::kClipMove;
+  TOperationResult result;
+  {
+    TDialogOperationUi ui(this, move ? QStringLiteral("Moving folder") : QStringLiteral("Copying folder"));
+    result = TFileOperations::Transfer({dragSource_}, target, move ? TTransfer::Move : TTransfer::Copy, ui);
+  }
+  pastePending_ = false;
+  if (result.ok) {
+    Reload();
+    SelectPath(target);
+  } else if (!(result.cancelled && result.failed.isEmpty())) {
+    QMessageBox::critical(this, QString(), ExplorerTexts.OperationFailed + QStringLiteral("\n\n") + result.Report());
+  }
+}
+
+double TDirTree::FolderBytes(const QString& folder) {
+  double total = 0;
+  std::vector<QByteArray> pending{EncodeFileName(RemoveSlash(folder))};
+  while (!pending.empty()) {
+    const QByteArray path = pending.back();
+    pending.pop_back();
+    DIR* dir = ::opendir(path.constData());
+    if (dir == nullptr) continue;
+    while (dirent* entry = ::readdir(dir)) {
+      const char* name = entry->d_name;
+      if (name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0'))) continue;
+      const QByteArray child = (path.endsWith('/') ? path : path + '/') + name;
+      struct stat st {};
+      if (::lstat(child.constData(), &st) != 0) continue;
+      if (S_ISDIR(st.st_mode)) pending.push_back(child);  // links are counted as links, never followed
+      else total += double(st.st_size);
+    }
+    ::closedir(dir);
+  }
+  return total;
+}
+
+QString TDirTree::TreeSizeText(const QString& subject, double bytes) {
+  QLocale locale;
+  locale.setNumberOptions(locale.numberOptions() & ~QLocale::OmitGroupSeparator);
+  double kb = bytes / 1024.0;
+  if (bytes > 0 && bytes < 1024) kb = 1;
+  const QString shortText = kb > 99999 ? locale.toString(kb / 1024.0, 'f', 2) + QStringLiteral(" MB")
+                                       : locale.toString(kb, 'f', 2) + QStringLiteral(" KB");
+  return QStringLiteral("===== ") + ExplorerTexts.TreeSize + QStringLiteral(" =====\n\n") + subject + QLatin1Char('\n') +
+         ExplorerTexts.SubFolders + QStringLiteral("\n =  ") + locale.toString(bytes, 'f', 0) + QStringLiteral(" Bytes") +
+         QStringLiteral("\n     (i.e. ") + shortText + QStringLiteral(" )");
+}
+
+void TDirTree::CmdTreeSize() {
+  QTreeWidgetItem* node = currentItem();
+  if (node == nullptr || node->data(0, kKindRole).toInt() == nkRoot) return;
+  double total = 0;
+  {
+    TWaitCursor wait;
+    total = FolderBytes(NodePath(node));
+  }
+  const QString path = NodePath(node);
+  const QString subject = node->data(0, kKindRole).toInt() == nkDrive
+                              ? ExplorerTexts.DriveWord + path
+                              : ExplorerTexts.FolderWord + NameOf(path) + QLatin1Char('"');
+  QMessageBox::information(this, QString(), TreeSizeText(subject, total), QMessageBox::Ok);
+}
+
+void TDirTree::CmdFolderContents() {
+  QTreeWidgetItem* node = currentItem();
+  if (node == nullptr || node->data(0, kKindRole).toInt() == nkRoot) return;
+  const QString path = NodePath(node);
+  contentsReturnPath_ = selectedPath_;
+  collapseAll();
+  delete contents_;
+  auto* window = new QDialog(this, Qt::Tool | Qt::WindowStaysOnTopHint | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
+  contents_ = window;
+  window->setObjectName(QStringLiteral("FolderContents"));
+  window->setAttribute(Qt::WA_DeleteOnClose);
+  const bool drive = node->data(0, kKindRole).toInt() == nkDrive;
+  window->setWindowTitle(drive ? QStringLiteral("Files in \" ") + path + QStringLiteral(" \"")
+                               : QStringLiteral("Files in \" ../") + NameOf(path) + QStringLiteral(" \""));
+  auto* layout = new QVBoxLayout(window);
+  layout->setContentsMargins(0, 0, 0, 0);
+  layout->setSpacing(0);
+  auto* list = new QListWidget(window);
+  list->setObjectName(QStringLiteral("Files"));
+  list->setViewMode(QListView::ListMode);
+  list->setToolTip(QStringLiteral("LeftClick - Select\nDblClick  - Open"));
+  list->setSortingEnabled(true);
+  const QByteArray folder = EncodeFileName(AddSlash(path));
+  TFileTypes& types = TFileTypes::Instance();
+  if (DIR* dir = ::opendir(folder.constData())) {
+    while (dirent* entry = ::readdir(dir)) {
+      const QByteArray name(entry->d_name);
+      struct stat st {};
+      if (name == "." || name == ".." || ::stat((folder + name).constData(), &st) != 0 || S_ISDIR(st.st_mode)) continue;
+      const QString decoded = DecodeFileName(name);
+      auto* item = new QListWidgetItem(types.Icon(types.TypeForFileName(decoded)), decoded, list);
+      item->setData(Qt::UserRole, AddSlash(path) + decoded);
+    }
+    ::closedir(dir);
+  }
+  if (list->count() > 0) list->setCurrentRow(0, QItemSelectionModel::NoUpdate);
+  layout->addWidget(list, 1);
+  auto* strip = new QWidget(window);
+  strip->setFixedHeight(22);
+  auto* stripLayout = new QHBoxLayout(strip);
+  stripLayout->setContentsMargins(0, 0, 0, 0);
+  auto* ok = new QPushButton(QStringLiteral("&OK"), strip);
+  ok->setObjectName(QStringLiteral("OK"));
+  ok->setFixedSize(60, 22);
+  stripLayout->addStretch();
+  stripLayout->addWidget(ok);
+  stripLayout->addStretch();
+  layout->addWidget(strip);
+  connect(list, &QListWidget::itemDoubleClicked, window, [window](QListWidgetItem* item) {
+    window->hide();
+    const QString file = item->data(Qt::UserRole).toString();
+    if (!OpenWithDesktop(file))
+      QMessageBox::critical(window, QString(), ExplorerTexts.Cannot + QStringLiteral("Open") + ExplorerTexts.FileWord + item->text());
+    window->show();
+  });
+  connect(ok, &QPushButton::clicked, this, [this, window, list] {
+    QListWidgetItem* item = list->currentItem();
+    if (item != nullptr && item->isSelected()) {
+      selectedFile_ = item->data(Qt::UserRole).toString();
+      emit OnFileChange(this, selectedFile_);
+    }
+    window->close();
+    SelectPath(contentsReturnPath_);
+  });
+  const QPoint origin = mapToGlobal(QPoint(0, 0));
+  window->setGeometry(origin.x(), origin.y(), std::max(width(), 160), std::max(height(), 120));
+  window->show();
+}
+
+void TDirTree::SetNetworkCommand(TNetworkCommand command) {
+  NetworkCommand() = command ? std::move(command) : TNetworkCommand(DefaultNetworkCommand);
+}
+
+void TDirTree::CmdMapNetworkDrive() {
+  QDialog dialog(this);
+  dialog.setObjectName(QStringLiteral("MapNetworkDrive"));
+  dialog.setWindowTitle(QStringLiteral("Map Network Drive"));
+  dialog.setFont(QFont(QStringLiteral("MS Sans Serif"), 8));
+  dialog.setFixedSize(355, 208);
+  auto* explanation = new QLabel(QStringLiteral("Specify the network path that you want to connect to.\n"
+                                                "It is mounted through the desktop (gio mount)."),
+                                 &dialog);
+  explanation->setGeometry(12, 10, 331, 36);
+  auto* pathLabel = new QLabel(QStringLiteral("Network path (e.g. \\\\computer\\share or smb://computer/share)"), &dialog);
+  pathLabel->setGeometry(12, 60, 331, 16);
+  auto* pathEdit = new QLineEdit(&dialog);
+  pathEdit->setObjectName(QStringLiteral("Path"));
+  pathEdit->setGeometry(12, 80, 331, 22);
+  auto* ok = new QPushButton(QStringLiteral("OK"), &dialog);
+  ok->setObjectName(QStringLiteral("OK"));
+  ok->setDefault(true);
+  ok->setGeometry(40, 160, 75, 25);
+  auto* cancel = new QPushButton(QStringLiteral("Cancel"), &dialog);
+  cancel->setObjectName(QStringLiteral("Cancel"));
+  cancel->setGeometry(140, 160, 75, 25);
+  auto* browse = new QPushButton(QStringLiteral("Browse"), &dialog);
+  browse->setObjectName(QStringLiteral("Browse"));
+  browse->setGeometry(240, 160, 75, 25);
+  connect(ok, &QPushButton::clicked, &dialog, &QDialog::accept);
+  connect(cancel, &QPushButton::clicked, &dialog, &QDialog::reject);
+  connect(browse, &QPushButton::clicked, &dialog, [&dialog, pathEdit] {
+    const QString gvfs = QStringLiteral("/run/user/%1/gvfs").arg(::getuid());
+    const QString folder = BrowseForFolder(&dialog, ExplorerTexts.SpecifyDirectory, FolderExists(gvfs) ? gvfs : QString());
+    if (!folder.isEmpty()) pathEdit->setText(RemoveSlash(folder));
+  });
+  if (dialog.exec() != QDialog::Accepted || pathEdit->text().trimmed().isEmpty()) return;
+  QString error;
+  if (!NetworkCommand()({QStringLiteral("mount"), NetworkUri(pathEdit->text())}, &error)) {
+    QMessageBox::critical(this, QStringLiteral("Error while connecting!"),
+                          QStringLiteral("An error occured while connecting:\r\n") + error);
+    return;
+  }
+  Reload();
+  QTreeWidgetItem* root = RootNode();
+  root->setExpanded(true);
+  if (root->childCount() > 0) {
+    QTreeWidgetItem* last = root->child(root->childCount() - 1);
+    setCurrentItem(last);
+    selectedPath_ = NodePath(last);
+    if (fileList_ != nullptr) fileList_->SetDirectory(selectedPath_);
+  }
+}
+
+void TDirTree::CmdDisconnectNetworkDrive() {
+  QStringList shares;
+  for (const TVolume& volume : MountedVolumes())
+    if (volume.DriveType == dtNetwork) shares << volume.Root;
+  const QString gvfs = QStringLiteral("/run/user/%1/gvfs/").arg(::getuid());
+  if (DIR* dir = ::opendir(EncodeFileName(gvfs).constData())) {
+    while (dirent* entry = ::readdir(dir)) {
+      const QByteArray name(entry->d_name);
+      if (name != "." && name != "..") shares << gvfs + DecodeFileName(name);
+    }
+    ::closedir(dir);
+  }
+  shares.removeDuplicates();
+  bool chosen = false;
+  const QString share = QInputDialog::getItem(this, QStringLiteral("Disconnect Network Drive"), QStringLiteral("Network drive:"),
+                                              shares, 0, true, &chosen);
+  if (!chosen || share.trimmed().isEmpty()) return;
+  QString error;
+  if (!NetworkCommand()({QStringLiteral("mount"), QStringLiteral("-u"), NetworkUri(share)}, &error)) {
+    QMessageBox::critical(this, QStringLiteral("Disconnect Network Drive"), error);
+    return;
+  }
+  Reload();
+  RootNode()->setExpanded(true);
+  setCurrentItem(RootNode());
+  selectedPath_ = kDrivesName;
+  if (fileList_ != nullptr) {
+    fileList_->SetDirectory(kDrivesName);
+    fileList_->UpdateFileList();
+  }
+}
+
+void TDirTree::CmdProperty() {
+  if (selectedPath_.isEmpty() || IsDrivesName(selectedPath_)) return;
+  if (CallFileManager(QStringLiteral("ShowItemProperties"), selectedPath_)) return;
+  ShowPropertiesDialog(this, selectedPath_);
+}
+
+void TDirTree::ChangeNotified() {
+  setUpdatesEnabled(false);
+  const QString path = selectedPath_;
+  Reload();
+  RootNode()->setExpanded(true);
+  if (!IsDrivesName(path)) SelectPath(path);
+  setUpdatesEnabled(true);
+  if (fileList_ != nullptr) {
+    if (!path.isEmpty()) fileList_->SetDirectory(path);
+    fileList_->UpdateFileList();
+  }
+}
+
+}  // namespace vumo

@@ -1,0 +1,34 @@
+#pragma once
+
+// The clipboard of files as Linux desktops share it. One QMimeData carries
+// text/uri-list, x-special/gnome-copied-files ("copy" or "cut", then one URI a
+// line, no trailing newline), application/x-kde-cutselection ("1" for cut,
+// "0" for copy) and text/plain (one path a line). URIs are built from the raw
+// bytes of the names, so names that are not UTF-8 survive the trip.
+
+#include <QString>
+#include <QStringList>
+
+class QMimeData;
+
+namespace vumo {
+
+enum class TClipMode { Unknown, Copy, Cut };
+
+struct TClipboardFiles {
+  QStringList paths;
+  TClipMode mode = TClipMode::Unknown;  // from a cut or copy marker, when one was present
+};
+
+QMimeData* MakeFileMimeData(const QStringList& paths, bool cut);
+// Reads the formats in the order gnome-copied-files, uri-list, text/plain
+// (absolute paths or file URIs only); the marker of the GNOME or KDE format
+// sets the mode.
+TClipboardFiles ParseFileMimeData(const QMimeData* data);
+bool HasFiles(const QMimeData* data);
+
+// file:// URI of a path and back, by bytes.
+QByteArray FileUri(const QString& path);
+QString PathFromUri(const QByteArray& uri);
+
+}  // namespace vumo

@@ -1,0 +1,209 @@
+// Rows of the RGB family: RGB or BGR, with or without alpha, 8 or 16 bits, into RGB or BGR.
+#include "pixels/color_rows.h"
+
+namespace vumo {
+namespace color_rows {
+namespace {
+
+template <class Fn, class AlphaFn, bool CopyAlpha, bool Masked>
+void RgbLoop(const Planes& src, std::uint8_t* dst, std::size_t dstStride, std::uint32_t count, std::uint8_t mask,
+             Fn fn, AlphaFn alphaFn) {
+  using D = typename Fn::Dst;
+  constexpr std::size_t kD = sizeof(D);
+  const std::uint8_t* s0 = src.p[0];
+  const std::uint8_t* s1 = src.p[1];
+  const std::uint8_t* s2 = src.p[2];
+  const std::uint8_t* s3 = src.p[3];
+  const std::size_t stride = src.stride;
+  std::size_t off = 0;
+  for (std::uint32_t i = 0; i < count; ++i, dst += dstStride) {
+    if constexpr (Masked) {
+      if (!Selected(mask, i)) continue;
+    }
+    // Everything is read before anything is written, so a row may be converted in place.
+    const D c0 = fn(s0 + off);
+    const D c1 = fn(s1 + off);
+    const D c2 = fn(s2 + off);
+    if constexpr (CopyAlpha) {
+      const D alpha = alphaFn(s3 + off);
+      Store<D>(dst + 3 * kD, alpha);
+    }
+    Store<D>(dst, c0);
+    Store<D>(dst + kD, c1);
+    Store<D>(dst + 2 * kD, c2);
+    off += stride;
+  }
+}
+
+template <class Fn, class AlphaFn>
+void RunRgb(const Planes& src, bool copyAlpha, std::uint8_t* dst, std::size_t dstStride, std::uint32_t count,
+            std::uint8_t mask, Fn fn, AlphaFn alphaFn) {
+  const bool masked = mask != 0xFF;
+  if (copyAlpha) {
+    if (masked) {
+      RgbLoop<Fn, AlphaFn, true, true>(src, dst, dstStride, count, mask, fn, alphaFn);
+    } else {
+      RgbLoop<Fn, AlphaFn, true, false>(src, dst, dstStride, count, mask, fn, alphaFn);
+    }
+  } else {
+    if (masked) {
+      RgbLoop<Fn, AlphaFn, false, true>(src, dst, dstStride, count, mask, fn, alphaFn);
+    } else {
+      RgbLoop<Fn, AlphaFn, false, false>(src, dst, dstStride, count, mask, fn, alphaFn);
+    }
+  }
+}
+
+// The most common row of all (8-bit RGB(A) into a BGR(A) bitmap, every pixel): exchange the
+// first and third byte of each pixel.
+void SwapRedBlue3(const std::uint8_t* s, std::uint8_t* d, std::uint32_t count) {
+  std::uint32_t i = 0;
+  if constexpr (std::endian::native == std::endian::little) {
+    // Four pixels at a time as three words: R0 G0 B0 R1 | G1 B1 R2 G2 | B2 R3 G3 B3.
+    for (; i + 4 <= count; i += 4, s += 12, d += 12) {
+      std::uint32_t w0, w1, w2;
+      std::memcpy(&w0, s, 4);
+      std::memcpy(&w1, s + 4, 4);
+      std::memcpy(&w2, s + 8, 4);
+      const std::uint32_t o0 = ((w0 >> 16) & 0xFFu) | (w0 & 0xFF00u) | ((w0 & 0xFFu) << 16) | ((w1 & 0xFF00u) << 16);
+      const std::uint32_t o1 = (w1 & 0xFFu) | ((w0 >> 24) << 8) | ((w2 & 0xFFu) << 16) | (w1 & 0xFF000000u);
+      const std::uint32_t o2 =
+          ((w1 >> 16) & 0xFFu) | ((w2 >> 24) << 8) | (w2 & 0xFF0000u) | (((w2 >> 8) & 0xFFu) << 24);
+      std::memcpy(d, &o0, 4);
+      std::memcpy(d + 4, &o1, 4);
+      std::memcpy(d + 8, &o2, 4);
+    }
+  }
+  for (; i < count; ++i, s += 3, d += 3) {
+    const std::uint8_t first = s[0];
+    d[0] = s[2];
+    d[1] = s[1];
+    d[2] = first;
+  }
+}
+
+void SwapRedBlue4(const std::uint8_t* s, std::uint8_t* d, std::uint32_t count) {
+  for (std::uint32_t i = 0; i < count; ++i, s += 4, d += 4) {
+    std::uint32_t v;
+    std::memcpy(&v, s, 4);
+    if constexpr (std::endian::native == std::endian::little) {
+      v = (v & 0xFF00FF00u) | ((v >> 16) & 0xFFu) | ((v & 0xFFu) << 16);
+    } else {
+      v = (v & 0x00FF00FFu) | ((v >> 16) & 0xFF00u) | ((v & 0xFF00u) << 16);
+    }
+    std::memcpy(d, &v, 4);
+  }
+}
+
+}  // namespace
+
+// RGB/BGR to RGB/BGR; `reverse` exchanges the first and third colour sample.
+void ConvertRgbFamily(const RowSetup& setup, std::span<const void* const> source, void* target,
+                      std::uint32_t count, std::uint8_t mask, bool reverse) {
+  const std::uint8_t sb = setup.sourceBits;
+  const std::uint8_t tb = setup.targetBits;
+  if (!IsWideDepth(sb) || !IsWideDepth(tb)) return;
+  const bool sourceAlpha = (setup.sourceOptions & cvAlpha) != 0;
+  const bool targetAlpha = (setup.targetOptions & cvAlpha) != 0;
+  const bool gamma = (setup.targetOptions & cvApplyGamma) != 0;
+  const bool swap = (setup.sourceOptions & cvSwapBytes) != 0;
+  const std::size_t sourceSize = sb / 8;
+  const std::size_t targetSize = tb / 8;
+  static constexpr int kStraight[3] = {0, 1, 2};
+  static constexpr int kReversed[3] = {2, 1, 0};
+  const bool planar = source.size() > 1;
+
+  Planes planes;
+  if (!SetupPlanes(source, sourceSize, 3, sourceAlpha, planar, reverse ? kReversed : kStraight, planes)) {
+    Fail(kNoConversionMethod);
+  }
+  const bool copyAlpha = sourceAlpha && targetAlpha && planes.p[3] != nullptr;
+  const std::size_t dstStride = (targetAlpha ? 4 : 3) * targetSize;
+  auto* dst = static_cast<std::uint8_t*>(target);
+
+  if (mask == 0xFF && !planar && !gamma && sb == tb && (sb == 8 || !swap)) {
+    const std::uint8_t* base = Bytes(source[0]);
+    if (!reverse && planes.stride == dstStride) {
+      std::memmove(dst, base, std::size_t{count} * dstStride);
+      return;
+    }
+    if (reverse && sb == 8 && sourceAlpha == targetAlpha) {
+      if (sourceAlpha) {
+        SwapRedBlue4(base, dst, count);
+      } else {
+        SwapRedBlue3(base, dst, count);
+      }
+      return;
+    }
+  }
+
+  const std::uint8_t* g = setup.gamma;
+  if (sb == 8 && tb == 8) {
+    if (gamma) {
+      RunRgb(planes, copyAlpha, dst, dstStride, count, mask, Component8To8<true>{g}, Component8To8<false>{g});
+    } else {
+      RunRgb(planes, copyAlpha, dst, dstStride, count, mask, Component8To8<false>{g}, Component8To8<false>{g});
+    }
+  } else if (sb == 16 && tb == 8) {
+    if (swap) {
+      if (gamma) {
+        RunRgb(planes, copyAlpha, dst, dstStride, count, mask, Component16To8<true, true>{g},
+               Component16To8<true, false>{g});
+      } else {
+        RunRgb(planes, copyAlpha, dst, dstStride, count, mask, Component16To8<true, false>{g},
+               Component16To8<true, false>{g});
+      }
+    } else {
+      if (gamma) {
+        RunRgb(planes, copyAlpha, dst, dstStride, count, mask, Component16To8<false, true>{g},
+               Component16To8<false, false>{g});
+      } else {
+        RunRgb(planes, copyAlpha, dst, dstStride, count, mask, Component16To8<false, false>{g},
+               Component16To8<false, false>{g});
+      }
+    }
+  } else if (sb == 8 && tb == 16) {
+    if (gamma) {
+      RunRgb(planes, copyAlpha, dst, dstStride, count, mask, Component8To16<true>{g}, Component8To16<false>{g});
+    } else {
+      RunRgb(planes, copyAlpha, dst, dstStride, count, mask, Component8To16<false>{g}, Component8To16<false>{g});
+    }
+  } else {
+    if (swap) {
+      RunRgb(planes, copyAlpha, dst, dstStride, count, mask, Component16To16<true>{g}, Component16To16<true>{g});
+    } else {
+      RunRgb(planes, copyAlpha, dst, dstStride, count, mask, Component16To16<false>{g},
+             Component16To16<false>{g});
+    }
+  }
+}
+
+}  // namespace color_rows
+
+using namespace color_rows;
+
+void TColorManager::ConvertRGBToRGB(std::span<const void* const> Source, void* Target, std::uint32_t Count,
+                                    std::uint8_t Mask) {
+  const RowSetup setup{sourceBitsPerSample_, targetBitsPerSample_, sourceOptions_, targetOptions_, gammaTable_};
+  ConvertRgbFamily(setup, Source, Target, Count, Mask, false);
+}
+
+void TColorManager::ConvertRGBToBGR(std::span<const void* const> Source, void* Target, std::uint32_t Count,
+                                    std::uint8_t Mask) {
+  const RowSetup setup{sourceBitsPerSample_, targetBitsPerSample_, sourceOptions_, targetOptions_, gammaTable_};
+  ConvertRgbFamily(setup, Source, Target, Count, Mask, true);
+}
+
+void TColorManager::ConvertBGRToRGB(std::span<const void* const> Source, void* Target, std::uint32_t Count,
+                                    std::uint8_t Mask) {
+  const RowSetup setup{sourceBitsPerSample_, targetBitsPerSample_, sourceOptions_, targetOptions_, gammaTable_};
+  ConvertRgbFamily(setup, Source, Target, Count, Mask, true);
+}
+
+void TColorManager::ConvertBGRToBGR(std::span<const void* const> Source, void* Target, std::uint32_t Count,
+                                    std::uint8_t Mask) {
+  const RowSetup setup{sourceBitsPerSample_, targetBitsPerSample_, sourceOptions_, targetOptions_, gammaTable_};
+  ConvertRgbFamily(setup, Source, Target, Count, Mask, false);
+}
+
+}  // namespace vumo
