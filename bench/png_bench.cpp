@@ -30,7 +30,8 @@ std::uint32_t Mix(std::uint32_t x, std::uint32_t y, std::uint32_t seed) {
 // A photograph-like texture: smooth shading across the picture, soft blotches and grain.
 unsigned Sample(int x, int y, int channel, unsigned maximum) {
   const double shade = 0.5 + 0.25 * ((x * (channel + 1)) % 1024) / 1024.0 + 0.2 * ((y + 300 * channel) % 2048) / 2048.0;
-  const std::uint32_t grain = Mix(static_cast<std::uint32_t>(x), static_cast<std::uint32_t>(y), static_cast<std::uint32_t>(channel));
+  const std::uint32_t grain =
+      Mix(static_cast<std::uint32_t>(x), static_cast<std::uint32_t>(y), static_cast<std::uint32_t>(channel));
   const double value = shade * 0.85 + ((grain & 31) / 31.0 - 0.5) * 0.06;
   const double clamped = value < 0 ? 0 : value > 1 ? 1 : value;
   return static_cast<unsigned>(clamped * maximum);

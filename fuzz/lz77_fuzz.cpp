@@ -14,7 +14,8 @@
 namespace {
 
 // Streams `input` through the decoder in pieces of `piece` bytes into `out`; the bytes produced.
-std::size_t Stream(int flushMode, const std::uint8_t* data, std::size_t size, std::size_t piece, std::vector<std::uint8_t>& out) {
+std::size_t Stream(int flushMode, const std::uint8_t* data, std::size_t size, std::size_t piece,
+                   std::vector<std::uint8_t>& out) {
   vumo::TLZ77Decoder decoder(flushMode, false);
   decoder.DecodeInit();
   std::uint8_t* dest = out.data();
@@ -24,7 +25,8 @@ std::size_t Stream(int flushMode, const std::uint8_t* data, std::size_t size, st
     const std::uint8_t* before = source;
     std::uint8_t* outBefore = dest;
     const std::size_t take = std::min<std::size_t>(piece, end - source);
-    decoder.Decode(source, dest, static_cast<std::int32_t>(take), static_cast<std::int32_t>(out.data() + out.size() - dest));
+    decoder.Decode(source, dest, static_cast<std::int32_t>(take),
+                   static_cast<std::int32_t>(out.data() + out.size() - dest));
     if (source < before || source > end || dest < outBefore || dest > out.data() + out.size()) std::abort();
     if (source == before && dest == outBefore) break;
   }

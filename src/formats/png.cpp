@@ -162,15 +162,26 @@ void Unfilter(std::uint8_t type, std::uint8_t* row, const std::uint8_t* prior, s
   if (bpp == 4 && UnfilterWide<4>(type, row, prior, n)) return;
 #endif
   switch (bpp) {
-    case 1: UnfilterRow<1>(type, row, prior, n); break;
-    case 2: UnfilterRow<2>(type, row, prior, n); break;
-    case 3: UnfilterRow<3>(type, row, prior, n); break;
-    case 4: UnfilterRow<4>(type, row, prior, n); break;
-    case 6: UnfilterRow<6>(type, row, prior, n); break;
-    default: UnfilterRow<8>(type, row, prior, n); break;
+    case 1:
+      UnfilterRow<1>(type, row, prior, n);
+      break;
+    case 2:
+      UnfilterRow<2>(type, row, prior, n);
+      break;
+    case 3:
+      UnfilterRow<3>(type, row, prior, n);
+      break;
+    case 4:
+      UnfilterRow<4>(type, row, prior, n);
+      break;
+    case 6:
+      UnfilterRow<6>(type, row, prior, n);
+      break;
+    default:
+      UnfilterRow<8>(type, row, prior, n);
+      break;
   }
 }
-
 
 // How a decoded row reaches the bitmap.
 enum class TRowPath {
@@ -253,12 +264,30 @@ bool TPNGGraphic::ReadImageProperties(TStream& Stream, unsigned ImageIndex) {
   p.FilterMode = ihdr[11];
   p.Interlaced = ihdr[12] != 0;
   switch (ihdr[9]) {
-    case 0: p.ColorScheme = csGray; p.SamplesPerPixel = 1; break;
-    case 2: p.ColorScheme = csRGB; p.SamplesPerPixel = 3; break;
-    case 3: p.ColorScheme = csIndexed; p.SamplesPerPixel = 1; break;
-    case 4: p.ColorScheme = csGrayAlpha; p.SamplesPerPixel = 2; break;
-    case 6: p.ColorScheme = csRGBA; p.SamplesPerPixel = 4; break;
-    default: p.ColorScheme = csUnknown; p.SamplesPerPixel = 1; break;
+    case 0:
+      p.ColorScheme = csGray;
+      p.SamplesPerPixel = 1;
+      break;
+    case 2:
+      p.ColorScheme = csRGB;
+      p.SamplesPerPixel = 3;
+      break;
+    case 3:
+      p.ColorScheme = csIndexed;
+      p.SamplesPerPixel = 1;
+      break;
+    case 4:
+      p.ColorScheme = csGrayAlpha;
+      p.SamplesPerPixel = 2;
+      break;
+    case 6:
+      p.ColorScheme = csRGBA;
+      p.SamplesPerPixel = 4;
+      break;
+    default:
+      p.ColorScheme = csUnknown;
+      p.SamplesPerPixel = 1;
+      break;
   }
   p.BitsPerPixel = static_cast<std::uint8_t>(p.SamplesPerPixel * p.BitsPerSample);
   p.HasAlpha = p.ColorScheme == csGrayAlpha || p.ColorScheme == csRGBA;
@@ -273,7 +302,8 @@ bool TPNGGraphic::ReadImageProperties(TStream& Stream, unsigned ImageIndex) {
       std::vector<std::uint8_t> data(length + 4);
       Stream.ReadBuffer(data.data(), data.size());
       if (!CrcMatches(chunk + 4, data.data(), length)) Raise(gesInvalidCRC);
-      if (length >= 4 && BigEndian32(data.data()) != 0) p.FileGamma = static_cast<float>(BigEndian32(data.data()) / 100000.0);
+      if (length >= 4 && BigEndian32(data.data()) != 0)
+        p.FileGamma = static_cast<float>(BigEndian32(data.data()) / 100000.0);
       break;
     }
     Stream.Seek(std::int64_t{length} + 4, TSeekOrigin::soCurrent);
@@ -293,12 +323,19 @@ void TPNGGraphic::LoadFromStream(TStream& Stream) {
     if (ihdr[10] != 0) RaiseUnsupported(gesCompressionScheme);
     bool depthAccepted = false;
     switch (colorType) {
-      case 0: depthAccepted = depth == 1 || depth == 2 || depth == 4 || depth == 8 || depth == 16; break;
-      case 3: depthAccepted = depth == 1 || depth == 2 || depth == 4 || depth == 8; break;
+      case 0:
+        depthAccepted = depth == 1 || depth == 2 || depth == 4 || depth == 8 || depth == 16;
+        break;
+      case 3:
+        depthAccepted = depth == 1 || depth == 2 || depth == 4 || depth == 8;
+        break;
       case 2:
       case 4:
-      case 6: depthAccepted = depth == 8 || depth == 16; break;
-      default: break;
+      case 6:
+        depthAccepted = depth == 8 || depth == 16;
+        break;
+      default:
+        break;
     }
     if (!depthAccepted) RaiseInvalidColorFormat();
     const TImageProperties& p = ImageProperties;
@@ -416,8 +453,8 @@ void TPNGGraphic::LoadFromStream(TStream& Stream) {
     }
 
     // Colours.
-    const bool paletteAlphaUsed =
-        colorType == 3 && std::any_of(paletteAlpha, paletteAlpha + paletteCount, [](std::uint8_t a) { return a != 255; });
+    const bool paletteAlphaUsed = colorType == 3 && std::any_of(paletteAlpha, paletteAlpha + paletteCount,
+                                                                [](std::uint8_t a) { return a != 255; });
     const TRowPath path = paletteAlphaUsed ? TRowPath::kPaletteAlpha
                           : colorType == 4 ? TRowPath::kGrayAlpha
                                            : TRowPath::kColorManager;
@@ -478,7 +515,8 @@ void TPNGGraphic::LoadFromStream(TStream& Stream) {
       const unsigned spread = path == TRowPath::kColorManager && depth == 2 ? 5 : 1;
       logPalette.assign(spread == 5 ? 16 : paletteCount, TPaletteEntry{});
       for (std::size_t i = 0; i < paletteCount; ++i) {
-        const std::uint8_t r = corrected(palette[3 * i]), g = corrected(palette[3 * i + 1]), b = corrected(palette[3 * i + 2]);
+        const std::uint8_t r = corrected(palette[3 * i]), g = corrected(palette[3 * i + 1]),
+                           b = corrected(palette[3 * i + 2]);
         if (i * spread < logPalette.size()) logPalette[i * spread] = TPaletteEntry{r, g, b, 0};
         const std::uint8_t bgra[4] = {b, g, r, paletteAlpha[i]};
         std::memcpy(&paletteLut[i], bgra, 4);
@@ -505,7 +543,8 @@ void TPNGGraphic::LoadFromStream(TStream& Stream) {
     // The grey level or colour of a grey or RGB sample as the bitmap shows it.
     auto level = [&](const std::uint8_t* sample) -> std::uint8_t {
       const unsigned maximum = (1u << std::min(depth, 8u)) - 1;
-      const std::uint8_t v = depth == 16 ? Scale16(sample) : static_cast<std::uint8_t>((BigEndian16(sample) & maximum) * 255 / maximum);
+      const std::uint8_t v =
+          depth == 16 ? Scale16(sample) : static_cast<std::uint8_t>((BigEndian16(sample) & maximum) * 255 / maximum);
       return gammaTable ? gammaTable[v] : v;
     };
     auto toColor = [](std::uint8_t r, std::uint8_t g, std::uint8_t b) {
@@ -532,7 +571,8 @@ void TPNGGraphic::LoadFromStream(TStream& Stream) {
           value = depth == 16 ? sample * targetMax / 255 : sample * targetMax / ((1u << depth) - 1);
         }
         index = static_cast<std::uint8_t>(value);
-        pixel[0] = pixel[1] = pixel[2] = logPalette.empty() ? 255 : logPalette[std::min<std::size_t>(value, logPalette.size() - 1)].peRed;
+        pixel[0] = pixel[1] = pixel[2] =
+            logPalette.empty() ? 255 : logPalette[std::min<std::size_t>(value, logPalette.size() - 1)].peRed;
       } else if (colorType == 3) {
         const unsigned i = background ? std::min<unsigned>(background[0], 255) : 0;
         index = static_cast<std::uint8_t>(depth == 2 ? i * 5 : i);
@@ -570,14 +610,15 @@ void TPNGGraphic::LoadFromStream(TStream& Stream) {
             ConvertRowTo(line, row, s.rowBytes);
           } else {
             const void* const sources[1] = {row};
-            ColorManager.ConvertRow(std::span<const void* const>(sources, 1), s.rowBytes, ScanLine(line), BytesPerScanline(),
-                                    static_cast<std::uint32_t>(width), s.pass.mask);
+            ColorManager.ConvertRow(std::span<const void* const>(sources, 1), s.rowBytes, ScanLine(line),
+                                    BytesPerScanline(), static_cast<std::uint32_t>(width), s.pass.mask);
           }
           break;
         case TRowPath::kPaletteAlpha: {
           std::uint8_t* out = ScanLine(line) + 4 * s.pass.startColumn;
           const std::size_t step = 4 * s.pass.columnStep;
-          for (std::size_t i = 0; i < s.columns; ++i, out += step) std::memcpy(out, &paletteLut[PackedIndex(row, i, depth)], 4);
+          for (std::size_t i = 0; i < s.columns; ++i, out += step)
+            std::memcpy(out, &paletteLut[PackedIndex(row, i, depth)], 4);
           break;
         }
         case TRowPath::kGrayAlpha: {
@@ -594,7 +635,8 @@ void TPNGGraphic::LoadFromStream(TStream& Stream) {
         }
       }
       // Interlaced images report progress during the last pass only.
-      if (!p.Interlaced || s.pass.startRow == 1) RowProgress(static_cast<std::uint32_t>(y), static_cast<std::uint32_t>(height));
+      if (!p.Interlaced || s.pass.startRow == 1)
+        RowProgress(static_cast<std::uint32_t>(y), static_cast<std::uint32_t>(height));
     };
 
     // The whole stream at hand and sound: one inflate into the exact size, filters undone in

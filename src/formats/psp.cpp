@@ -119,11 +119,21 @@ bool TPSPGraphic::ReadImageProperties(TStream& Stream, unsigned ImageIndex) {
   if (a[16] == 2) resolution *= 2.54;
   p.XResolution = p.YResolution = static_cast<float>(resolution);
   switch (LittleEndian16(a + 17)) {
-    case 0: p.Compression = ctNone; break;
-    case 1: p.Compression = ctRLE; break;
-    case 2: p.Compression = ctLZ77; break;
-    case 3: p.Compression = ctJPEG; break;
-    default: p.Compression = ctUnknown; break;
+    case 0:
+      p.Compression = ctNone;
+      break;
+    case 1:
+      p.Compression = ctRLE;
+      break;
+    case 2:
+      p.Compression = ctLZ77;
+      break;
+    case 3:
+      p.Compression = ctJPEG;
+      break;
+    default:
+      p.Compression = ctUnknown;
+      break;
   }
   const unsigned depth = LittleEndian16(a + 19);
   if (depth == 24) {
@@ -177,8 +187,8 @@ void TPSPGraphic::LoadFromStream(TStream& Stream) {
         if (end - Stream.Position() < 4) RaiseInvalidImage();
         const std::uint32_t count = Read32(Stream);
         // Entries past 256 or past the block are not read.
-        const std::uint32_t used = static_cast<std::uint32_t>(
-            std::min<std::int64_t>({count, 256, (end - Stream.Position()) / 4}));
+        const std::uint32_t used =
+            static_cast<std::uint32_t>(std::min<std::int64_t>({count, 256, (end - Stream.Position()) / 4}));
         std::vector<std::uint8_t> entries(std::size_t{used} * 4);
         Stream.ReadBuffer(entries.data(), entries.size());
         const void* const data[1] = {entries.data()};
@@ -220,10 +230,11 @@ void TPSPGraphic::LoadFromStream(TStream& Stream) {
                              top = static_cast<std::int32_t>(LittleEndian32(rect + 4)),
                              right = static_cast<std::int32_t>(LittleEndian32(rect + 8)),
                              bottom = static_cast<std::int32_t>(LittleEndian32(rect + 12));
-          if (left < 0 || top < 0 || right > static_cast<std::int64_t>(width) || bottom > static_cast<std::int64_t>(height) ||
-              left > right || top > bottom)
+          if (left < 0 || top < 0 || right > static_cast<std::int64_t>(width) ||
+              bottom > static_cast<std::int64_t>(height) || left > right || top > bottom)
             RaiseInvalidImage();
-          const std::size_t layerWidth = static_cast<std::size_t>(right - left), layerHeight = static_cast<std::size_t>(bottom - top);
+          const std::size_t layerWidth = static_cast<std::size_t>(right - left),
+                            layerHeight = static_cast<std::size_t>(bottom - top);
           const std::size_t rowLength = PlaneRowLength(layerWidth, rgb ? 8 : bits);
           const std::size_t planeSize = rowLength * layerHeight;  // within the image's limits
           if (p.Compression != ctNone && p.Compression != ctRLE && p.Compression != ctLZ77 && planeSize > 0)
@@ -299,8 +310,8 @@ void TPSPGraphic::LoadFromStream(TStream& Stream) {
                                       static_cast<std::uint32_t>(layerWidth), 0xFF);
             } else if (left == 0) {
               const void* const sources[1] = {planeRow(0)};
-              ColorManager.ConvertRow(std::span<const void* const>(sources, 1), rowLength, ScanLine(line), BytesPerScanline(),
-                                      static_cast<std::uint32_t>(layerWidth), 0xFF);
+              ColorManager.ConvertRow(std::span<const void* const>(sources, 1), rowLength, ScanLine(line),
+                                      BytesPerScanline(), static_cast<std::uint32_t>(layerWidth), 0xFF);
             } else {
               // Packed indices placed from column `left` on, one by one.
               const std::uint8_t* s = planeRow(0);

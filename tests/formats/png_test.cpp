@@ -1,9 +1,9 @@
 #include "formats/png.h"
 
-#include <QImage>
 #include <gtest/gtest.h>
 #include <zlib.h>
 
+#include <QImage>
 #include <cmath>
 #include <cstring>
 #include <filesystem>
@@ -129,7 +129,9 @@ TEST(PNGReader, PngSuiteFilesMatchTheirReferences) {
     if (reader.ImageProperties.Options & ioUseGamma || (name[0] == 'g' && gamma != 1.0f)) {
       const double exponent = 1.0 / (gamma * 2.2);
       for (std::size_t i = 0; i < expected.pixels.size(); ++i)
-        if (i % 4 != 3) expected.pixels[i] = static_cast<std::uint8_t>(std::lround(std::pow(expected.pixels[i] / 255.0, exponent) * 255));
+        if (i % 4 != 3)
+          expected.pixels[i] =
+              static_cast<std::uint8_t>(std::lround(std::pow(expected.pixels[i] / 255.0, exponent) * 255));
     }
     // Grey and RGB pictures keep their tRNS colour as the bitmap's transparent colour, not as alpha.
     const bool colourKey = reader.TransparentMode() == tmFixed;
@@ -152,10 +154,9 @@ TEST(PNGReader, BrokenPngSuiteFilesFailWithTheirMessage) {
     const char* name;
     std::string message;
   } cases[] = {
-      {"xc1n0g08", colour}, {"xc9n2c08", colour}, {"xcrn0g04", invalid}, {"xcsn0g01", crc},
-      {"xd0n2c08", colour}, {"xd3n2c08", colour}, {"xd9n2c08", colour}, {"xdtn0g01", invalid},
-      {"xhdn0g08", crc},    {"xlfn0g04", invalid}, {"xs1n0g01", invalid}, {"xs2n0g01", invalid},
-      {"xs4n0g01", invalid}, {"xs7n0g01", invalid},
+      {"xc1n0g08", colour},  {"xc9n2c08", colour},  {"xcrn0g04", invalid}, {"xcsn0g01", crc},     {"xd0n2c08", colour},
+      {"xd3n2c08", colour},  {"xd9n2c08", colour},  {"xdtn0g01", invalid}, {"xhdn0g08", crc},     {"xlfn0g04", invalid},
+      {"xs1n0g01", invalid}, {"xs2n0g01", invalid}, {"xs4n0g01", invalid}, {"xs7n0g01", invalid},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);

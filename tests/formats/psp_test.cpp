@@ -23,7 +23,9 @@ using test::Rgba8Image;
 // attributes block, an optional palette block and a layer bank of layers with channels.
 enum TCompression { kNone = 0, kRle = 1, kLz77 = 2 };
 
-void Put16(Bytes& out, unsigned v) { out.insert(out.end(), {static_cast<std::uint8_t>(v), static_cast<std::uint8_t>(v >> 8)}); }
+void Put16(Bytes& out, unsigned v) {
+  out.insert(out.end(), {static_cast<std::uint8_t>(v), static_cast<std::uint8_t>(v >> 8)});
+}
 void Put32(Bytes& out, std::uint32_t v) {
   for (int i = 0; i < 4; ++i) out.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
 }
@@ -94,7 +96,8 @@ struct TWriter {
                !(i + n + 2 < plane.size() && plane[i + n] == plane[i + n + 1] && plane[i + n] == plane[i + n + 2]))
           ++n;
         out.push_back(static_cast<std::uint8_t>(n));
-        out.insert(out.end(), plane.begin() + static_cast<std::ptrdiff_t>(i), plane.begin() + static_cast<std::ptrdiff_t>(i + n));
+        out.insert(out.end(), plane.begin() + static_cast<std::ptrdiff_t>(i),
+                   plane.begin() + static_cast<std::ptrdiff_t>(i + n));
         i += n;
       }
     }
@@ -180,7 +183,8 @@ Bytes RgbFile(unsigned version, TCompression compression, bool alpha, std::vecto
 Rgba8Image ExpectedRgb(bool alpha) {
   Rgba8Image image{static_cast<int>(kW), static_cast<int>(kH), {}};
   const Bytes r = Plane(1), g = Plane(2), b = Plane(3), a = Plane(4);
-  for (std::size_t i = 0; i < r.size(); ++i) image.pixels.insert(image.pixels.end(), {r[i], g[i], b[i], alpha ? a[i] : std::uint8_t{255}});
+  for (std::size_t i = 0; i < r.size(); ++i)
+    image.pixels.insert(image.pixels.end(), {r[i], g[i], b[i], alpha ? a[i] : std::uint8_t{255}});
   return image;
 }
 
@@ -188,7 +192,8 @@ TEST(PSPReader, RgbLayersDecodeInEveryVersionAndCompression) {
   for (unsigned version : {3u, 5u, 6u}) {
     for (TCompression compression : {kNone, kRle, kLz77}) {
       for (bool alpha : {false, true}) {
-        SCOPED_TRACE(testing::Message() << "version " << version << " compression " << compression << " alpha " << alpha);
+        SCOPED_TRACE(testing::Message() << "version " << version << " compression " << compression << " alpha "
+                                        << alpha);
         TPSPGraphic reader;
         const Rgba8Image image = Load(RgbFile(version, compression, alpha), &reader);
         EXPECT_EQ(image.width, static_cast<int>(kW));
@@ -231,7 +236,8 @@ TEST(PSPReader, OtherBlocksAndVectorLayersAreSkipped) {
   Bytes file = w.Header(kW, kH, 24, kRle, false);
   Append(file, creator);
   Bytes bank = w.Layer({0, 0, kW, kH}, {}, 2);  // a vector layer first
-  Append(bank, w.Layer({0, 0, kW, kH}, {w.Channel(1, Plane(1), kRle), w.Channel(2, Plane(2), kRle), w.Channel(3, Plane(3), kRle)}));
+  Append(bank, w.Layer({0, 0, kW, kH},
+                       {w.Channel(1, Plane(1), kRle), w.Channel(2, Plane(2), kRle), w.Channel(3, Plane(3), kRle)}));
   Append(file, w.Block(3, bank));
   Append(file, thumbnail);
   EXPECT_EQ(Load(file).pixels, ExpectedRgb(false).pixels);
