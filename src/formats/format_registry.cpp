@@ -11,9 +11,11 @@
 #include "formats/metafile.h"
 #include "formats/pcd.h"
 #include "formats/pcx.h"
+#include "formats/png.h"
 #include "formats/picture.h"
 #include "formats/portable_map.h"
 #include "formats/psd.h"
+#include "formats/psp.h"
 #include "formats/rla.h"
 #include "formats/sgi.h"
 #include "formats/targa.h"
@@ -181,20 +183,20 @@ const TStartupRow kStartupRows[] = {
     {"pic", &TAutodeskGraphic::ClassInfo, "Autodesk images", "", fkRaster},
     {"pcd", &TPCDGraphic::ClassInfo, "Kodak Photo-CD images", "", fkRaster},
     {"cut", &TCUTGraphic::ClassInfo, "Dr. Halo images", "", fkRaster},
-    {"psp", nullptr /* TPSPGraphic */, "Paintshop Pro images", "", fkRaster | fkVector},
-    {"png", nullptr /* TPNGGraphic */, "Portable network graphic images", "", fkRaster},
+    {"psp", &TPSPGraphic::ClassInfo, "Paintshop Pro images", "", fkRaster | fkVector},
+    {"png", &TPNGGraphic::ClassInfo, "Portable network graphic images", "", fkRaster},
 };
 
 // Classes withdrawn one by one at shutdown, in this order, before "rle" and "dib".
 TGraphicClass (*const kShutdownFirst[])() = {
-    nullptr /* TPSPGraphic */,  &TPSDGraphic::ClassInfo, &TTargaGraphic::ClassInfo,
+    &TPSPGraphic::ClassInfo,  &TPSDGraphic::ClassInfo, &TTargaGraphic::ClassInfo,
     &TTIFFGraphic::ClassInfo, &TSGIGraphic::ClassInfo, &TPCXGraphic::ClassInfo,
     &TAutodeskGraphic::ClassInfo, &TPCDGraphic::ClassInfo,   &TPPMGraphic::ClassInfo,
     &TCUTGraphic::ClassInfo, &TRLAGraphic::ClassInfo,
 };
 // ... and after them.
 TGraphicClass (*const kShutdownLast[])() = {
-    nullptr /* TPNGGraphic */,
+    &TPNGGraphic::ClassInfo,
 };
 
 class TFormatsUnit {

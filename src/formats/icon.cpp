@@ -8,6 +8,7 @@
 
 #include "formats/bitmap_export.h"
 #include "pixels/byte_order.h"
+#include "formats/png.h"
 #include "formats/windows_bitmap.h"
 
 namespace vumo {
@@ -33,6 +34,7 @@ struct Candidate {
   std::uint32_t size = 0;
   std::uint64_t area = 0;
   int bits = 0;
+  bool png = false;
 };
 
 // The colour image must be complete and stored plainly, since the AND mask follows it.
@@ -62,7 +64,6 @@ void TIcon::LoadFromStream(TStream& Stream) {
   std::vector<std::uint8_t> directory(kDirectoryEntry * count);
   Stream.ReadBuffer(directory.data(), directory.size());
 
-  bool sawPng = false;
   Candidate best;
   bool found = false;
   std::vector<std::uint8_t> probe;
@@ -74,7 +75,13 @@ void TIcon::LoadFromStream(TStream& Stream) {
     Stream.SetPosition(start + offset);
     Stream.ReadBuffer(probe.data(), probe.size());
     if (IsPng(probe.data(), probe.size())) {
-      sawPng = true;
+      // The PNG header tells the size and depth; the entry is decoded only if it is chosen.
+      if (probe.size() < 8 + 8 + 13) continue;
+      const std::uint64_t area = std::uint64_t{BigEndian32(probe.data() + 16)} * BigEndian32(probe.data() + 20);
+      const int bits = probe[24] * (probe[25] == 2 ? 3 : probe[25] == 4 ? 2 : probe[25] == 6 ? 4 : 1);
+      Candidate c{offset, size, area, bits, true};
+      if (!found || c.area > best.area || (c.area == best.area && c.bits > best.bits)) best = c;
+      found = true;
       continue;
     }
     try {
@@ -87,11 +94,35 @@ void TIcon::LoadFromStream(TStream& Stream) {
       // An entry we cannot read does not spoil the others.
     }
   }
-  if (!found) throw EInvalidGraphic(sawPng ? kPngIconNotSupported : kIconNotValid);
+  if (!found) throw EInvalidGraphic(kIconNotValid);
 
   std::vector<std::uint8_t> data(best.size);
   Stream.SetPosition(start + best.offset);
   Stream.ReadBuffer(data.data(), data.size());
+  if (best.png) {
+    // Vista-style entries hold a whole PNG file, with its own alpha.
+    TMemoryStream entry(data.data(), data.size());
+    TPNGGraphic png;
+    png.LoadFromStream(entry);
+    const std::vector<std::uint8_t> rgba = BitmapToRgba8(png);
+    TBitmap result;
+    result.SetPixelFormat(pf32bit);
+    result.SetSize(png.Width(), png.Height());
+    for (int y = 0; y < png.Height(); ++y) {
+      const std::uint8_t* s = rgba.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(png.Width()) * 4;
+      std::uint8_t* d = result.ScanLine(y);
+      for (int x = 0; x < png.Width(); ++x, s += 4, d += 4) {
+        d[0] = s[2];
+        d[1] = s[1];
+        d[2] = s[0];
+        d[3] = s[3];
+      }
+    }
+    result.SetAlphaChannel(true);
+    bitmap_ = result;
+    Changed();
+    return;
+  }
   const dib::TDibInfo info = dib::ParseDibInfo(data.data(), data.size(), data.size(), true);
   const std::size_t xorBytes = dib::UncompressedBytes(info);
   TBitmap image;

@@ -18,7 +18,6 @@ inline constexpr const char* kBitmapNotValid = "Bitmap image is not valid";
 inline constexpr const char* kBitmapCompressionNotSupported =
     "Cannot load bitmap: JPEG-, PNG- and Huffman-compressed bitmaps are not supported.";
 inline constexpr const char* kIconNotValid = "Icon image is not valid";
-inline constexpr const char* kPngIconNotSupported = "Cannot load icon: PNG-compressed icon images are not supported yet.";
 inline constexpr const char* kJpegError = "Cannot load JPEG image. %s";
 inline constexpr const char* kJpegNoImage = "Cannot load JPEG image. The file holds tables but no image.";
 inline constexpr const char* kMetafileNotShown = "Cannot load image. Windows metafiles cannot be shown yet.";

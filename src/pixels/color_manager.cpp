@@ -113,7 +113,13 @@ void TColorManager::ConvertRow(std::span<const void* const> Source, std::size_t 
                                std::size_t TargetBytes, std::uint32_t Count, std::uint8_t Mask) {
   // A planar source holds one sample of each pixel per buffer.
   const std::uint64_t sourceSamples = Source.size() > 1 ? 1 : sourceSamplesPerPixel_;
-  const std::uint64_t sourceNeed = (std::uint64_t{Count} * sourceBitsPerSample_ * sourceSamples + 7) / 8;
+  // A masked row (an interlaced pass) takes a source pixel only for each selected column.
+  std::uint64_t selected = Count;
+  if (Mask != 0xFF) {
+    selected = std::uint64_t{Count} / 8 * static_cast<unsigned>(std::popcount(Mask));
+    for (std::uint32_t i = Count / 8 * 8; i < Count; ++i) selected += (Mask >> (7 - i % 8)) & 1;
+  }
+  const std::uint64_t sourceNeed = (selected * sourceBitsPerSample_ * sourceSamples + 7) / 8;
   // What a converter writes is a pixel of the target's bitmap format.
   const int targetBits = BitsPerPixelOf(TargetPixelFormat());
   const std::uint64_t targetPixelBits =

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "formats/icon.h"
+#include "pixels/byte_order.h"
 #include "support/test_support.h"
 
 namespace vumo {
@@ -22,7 +23,7 @@ TEST(Icon, ShowsAsThirtyTwoBitsWithAlpha) {
   for (const char* name : {"ico/and_mask_1bit.ico", "ico/and_mask_4bit.ico", "ico/and_mask_8bit.ico",
                            "ico/alpha_32bit.ico", "ico/zero_alpha_32bit.ico", "ico/no_and_mask_24bit.ico",
                            "ico/several_sizes.ico", "ico/magick.ico", "pillow/python.ico", "pillow/hopper.ico",
-                           "pillow/black_and_white.ico"}) {
+                           "pillow/black_and_white.ico", "ico/png_only.ico"}) {
     SCOPED_TRACE(name);
     const TIcon icon = LoadBytes(ReadFile(Fixture(name)));
     const TBitmap* bitmap = icon.DrawBitmap();
@@ -31,6 +32,15 @@ TEST(Icon, ShowsAsThirtyTwoBitsWithAlpha) {
     EXPECT_TRUE(bitmap->AlphaChannel());
   }
   EXPECT_EQ(LoadBytes(ReadFile(Fixture("pillow/python.ico"))).Width(), 48);
+  // The largest entry of several_sizes.ico is a PNG, which wins over the 32 x 32 ones.
+  EXPECT_EQ(LoadBytes(ReadFile(Fixture("ico/several_sizes.ico"))).Width(), 48);
+}
+
+TEST(Icon, ABrokenPngEntryGivesThePngReadersMessage) {
+  auto ico = ReadFile(Fixture("ico/png_only.ico"));
+  const std::uint32_t offset = LittleEndian32(&ico[6 + 12]);
+  ico[offset + 12] = 'X';  // IHDR is no longer the first chunk
+  EXPECT_EQ(ErrorOf(ico), "Cannot load image. Invalid or unexpected PNG image format.");
 }
 
 TEST(Icon, DirectoryChecked) {
@@ -57,7 +67,7 @@ TEST(Icon, DirectoryChecked) {
   EXPECT_EQ(ErrorOf(intoDirectory), "Icon image is not valid");
   // A bad entry beside a good one: the good one is used.
   auto several = ReadFile(Fixture("ico/several_sizes.ico"));
-  PutLittleEndian32(several, 6 + 16 * 3 + 12, 0x7FFFFFF0);  // the 32x32 32-bit entry now points nowhere
+  PutLittleEndian32(several, 6 + 16 * 2 + 12, 0x7FFFFFF0);  // the 48x48 PNG entry now points nowhere
   TIcon icon = LoadBytes(several);
   EXPECT_EQ(icon.Width(), 32);
   EXPECT_FALSE(icon.DrawBitmap()->Empty());

@@ -494,6 +494,21 @@ TEST(ColorManagerMasks, RowsStayInsideExactlySizedBuffers) {
   }
 }
 
+// The length-checked form counts only the pixels a mask selects: an interlaced pass's row
+// holds just those.
+TEST(ColorManagerMasks, CheckedRowsNeedOnlyTheSelectedPixels) {
+  TColorManager cm;
+  cm.Setup(TColorSetup{csRGB, 8, 3, 0, csBGR, 8, 3, 0});
+  Bytes target(13 * 3);
+  Bytes source(4 * 3, 7);  // 0x88 over 13 columns selects 0, 4, 8 and 12
+  const void* const row[1] = {source.data()};
+  cm.ConvertRow(std::span<const void* const>(row, 1), source.size(), target.data(), target.size(), 13, 0x88);
+  EXPECT_EQ(target[12 * 3], 7);
+  EXPECT_EQ(target[1 * 3], 0);
+  EXPECT_THROW(cm.ConvertRow(std::span<const void* const>(row, 1), source.size() - 1, target.data(), target.size(), 13, 0x88),
+               EColorConversionError);
+}
+
 TEST(ColorManagerPlanes, PlanarEqualsInterleaved) {
   const Layout layouts[] = {{csRGBA, csBGRA, 8, 8}, {csRGB, csRGB, 16, 8, cvSwapBytes}, {csCMYK, csRGB, 8, 8},
                             {csCIELab, csBGR, 8, 8}, {csYCbCr, csRGBA, 16, 16}};

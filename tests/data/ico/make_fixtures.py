@@ -107,7 +107,7 @@ fixtures = {
     'zero_alpha_32bit': ([(16, 32, dib(16, 32))], expected(16, 32)),
     'no_and_mask_24bit': ([(8, 24, dib(8, 24, with_and=False))], expected(8, 24, mask=False)),
     # Largest first, then deepest: the 32x32 32-bit entry wins over 32x32 8-bit and 16x16 ones;
-    # the PNG entry is larger still but cannot be decoded.
+    # the PNG entry is larger still and wins over all of them (the test removes it to see the rest).
     'several_sizes': ([(16, 4, dib(16, 4, palette=pal16)), (32, 8, dib(32, 8, palette=pal256)),
                        (48, 32, png_entry(48)), (32, 32, dib(32, 32, alpha=gradient)),
                        (16, 32, dib(16, 32, alpha=gradient))], expected(32, 32, alpha=gradient)),
