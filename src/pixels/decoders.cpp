@@ -238,6 +238,32 @@ void TPCXRLEDecoder::Decode(const std::uint8_t*& Source, std::uint8_t*& Dest, st
   }
 }
 
+std::size_t TPCXRLEDecoder::DecodePart(const std::uint8_t*& Source, const std::uint8_t* End, std::uint8_t* Dest,
+                                       std::size_t room) {
+  std::size_t written = std::min(pending_, room);
+  std::memset(Dest, pendingValue_, written);
+  pending_ -= written;
+  const std::uint8_t* source = Source;
+  while (written < room && source < End) {
+    const std::uint8_t value = *source;
+    if (value < 0xC0) {
+      Dest[written++] = value;
+      ++source;
+      continue;
+    }
+    if (End - source < 2) break;
+    const std::size_t count = value & 0x3Fu;
+    const std::size_t n = std::min(count, room - written);
+    pendingValue_ = source[1];
+    std::memset(Dest + written, pendingValue_, n);
+    written += n;
+    pending_ = count - n;
+    source += 2;
+  }
+  Source = source;
+  return written;
+}
+
 void TSGIRLEDecoder::Decode(const std::uint8_t*& Source, std::uint8_t*& Dest, std::int32_t PackedSize,
                             std::int32_t UnpackedSize) {
   const std::uint8_t* source = Source;

@@ -200,6 +200,45 @@ TEST(PCXRLEDecoder, DescribedPacketsAndBounds) {
   EXPECT_EQ(DecodeWith(decoder, {0x01, 0x02, 0x03}, 2, 3, 3).out, WithGuard({1, 2, kGuard}));
 }
 
+// Decoding row by row, with the input handed over in windows that may cut a run's two bytes
+// apart, gives what one decode of the whole gives: runs go on across rows, and the decode
+// stops at the end of the data and at the end of the image alike.
+TEST(PCXRLEDecoder, PartsGiveWhatTheWholeGives) {
+  std::uint32_t seed = 12345;
+  auto random = [&seed] {
+    seed = seed * 1103515245u + 12345u;
+    return seed >> 16;
+  };
+  for (int trial = 0; trial < 200; ++trial) {
+    std::vector<std::uint8_t> packed(1 + random() % 300);
+    // Mostly runs (some of zero length) and literals below 0xC0.
+    for (auto& b : packed) b = static_cast<std::uint8_t>(random() % 3 == 0 ? 0xC0 | (random() % 64) : random() % 0xC0);
+    const std::size_t row = 1 + random() % 40, rows = 1 + random() % 12, window = 2 + random() % 9;
+    std::vector<std::uint8_t> whole(row * rows, 0);
+    TPCXRLEDecoder once;
+    const std::uint8_t* in = packed.data();
+    std::uint8_t* out = whole.data();
+    once.Decode(in, out, static_cast<std::int32_t>(packed.size()), static_cast<std::int32_t>(whole.size()));
+
+    std::vector<std::uint8_t> parts(row * rows, 0);
+    TPCXRLEDecoder decoder;
+    decoder.DecodeInit();
+    const std::uint8_t* source = packed.data();
+    const std::uint8_t* const end = packed.data() + packed.size();
+    for (std::size_t r = 0; r < rows; ++r) {
+      std::size_t written = 0;
+      for (;;) {
+        // A window of the data left, as a byte source might give it.
+        const std::uint8_t* windowEnd = source + std::min<std::size_t>(window, static_cast<std::size_t>(end - source));
+        const std::uint8_t* before = source;
+        written += decoder.DecodePart(source, windowEnd, &parts[r * row + written], row - written);
+        if (written == row || (windowEnd == end && (source == before || source == end))) break;
+      }
+    }
+    ASSERT_EQ(parts, whole) << "trial " << trial << ", rows of " << row << ", windows of " << window;
+  }
+}
+
 TEST(SGIRLEDecoder, EightBitPacketsStopAtTheEndMarker) {
   TSGIRLEDecoder decoder(8);
   EXPECT_EQ(DecodeWith(decoder, {0x83, 'A', 'B', 'C', 0x02, 'D', 0x00, 0x05, 'E'}, 8).out,
