@@ -254,16 +254,13 @@ void TPackbitsRLEDecoder::Decode(const std::uint8_t*& Source, std::uint8_t*& Des
   scratch_.resize(output + 16);
   TBoundedCursor cursor{Source, Room(PackedSize), scratch_.data(), output};
   while (cursor.input >= 17 && cursor.output > 0) {
-    // Masks rather than conditions, which the compiler would turn back into branches:
-    // header 0..127 copies header + 1 bytes, 129..255 repeats one 257 - header times, 128 is
-    // nothing.
-    const std::size_t header = cursor.source[0];
-    const std::size_t copyMask = (header >> 7) - 1;  // all ones for a copy
-    const std::size_t realRun = header != 128;
-    const std::size_t count = ((header + 1) & copyMask) | ((257 - header) & (0 - realRun) & ~copyMask);
+    const auto header = static_cast<std::int8_t>(cursor.source[0]);
+    const bool copy = header >= 0;
+    const std::size_t count =
+        copy ? static_cast<std::size_t>(header) + 1 : header == -128 ? 0 : static_cast<std::size_t>(1 - header);
     if (count > 16 || count > cursor.output) {
       cursor.Next();
-      if (copyMask)
+      if (copy)
         cursor.Copy(count);
       else if (count > 0)
         cursor.Fill(count);
@@ -273,11 +270,11 @@ void TPackbitsRLEDecoder::Decode(const std::uint8_t*& Source, std::uint8_t*& Des
     std::memcpy(&low, cursor.source + 1, 8);
     std::memcpy(&high, cursor.source + 9, 8);
     const std::uint64_t run = cursor.source[1] * 0x0101010101010101ull;
-    low = (low & copyMask) | (run & ~copyMask);
-    high = (high & copyMask) | (run & ~copyMask);
+    low = copy ? low : run;
+    high = copy ? high : run;
     std::memcpy(cursor.dest, &low, 8);
     std::memcpy(cursor.dest + 8, &high, 8);
-    const std::size_t used = ((1 + count) & copyMask) | ((1 + realRun) & ~copyMask);
+    const std::size_t used = copy ? 1 + count : header == -128 ? 1 : 2;
     cursor.source += used;
     cursor.input -= used;
     cursor.dest += count;
