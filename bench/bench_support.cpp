@@ -3,7 +3,7 @@
 #include <algorithm>
 
 // The program's shared stb_image build has only the Targa loader; this file builds the
-// Photoshop and PNM loaders privately (static functions) so the two cannot collide.
+// Photoshop, PNM and BMP loaders privately (static functions) so the two cannot collide.
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wunused-function"
 #pragma GCC diagnostic ignored "-Wmissing-field-initializers"
@@ -13,6 +13,7 @@
 #define STB_IMAGE_IMPLEMENTATION
 #define STBI_ONLY_PSD
 #define STBI_ONLY_PNM
+#define STBI_ONLY_BMP
 #include <stb_image.h>
 #pragma GCC diagnostic pop
 

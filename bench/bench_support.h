@@ -42,7 +42,7 @@ void RunVumo(benchmark::State& state, const std::vector<std::uint8_t>& file) {
   state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * static_cast<std::int64_t>(kPixels * 3));
 }
 
-// stb_image's decode of the same bytes (Photoshop and any-map files only).
+// stb_image's decode of the same bytes (Photoshop, any-map and Windows bitmap files only).
 void RunStb(benchmark::State& state, const std::vector<std::uint8_t>& file);
 
 }  // namespace vumo::bench

@@ -130,6 +130,22 @@ void TBitmap::ReleaseImage() {
   alphaChannel_ = false;
 }
 
+void TBitmap::TakeImage(TBitmap& source) {
+  if (this == &source) return;
+  pixelFormat_ = source.pixelFormat_;
+  pixels_ = std::move(source.pixels_);
+  rowBytes_ = std::exchange(source.rowBytes_, 0);
+  width_ = std::exchange(source.width_, 0);
+  height_ = std::exchange(source.height_, 0);
+  palette_ = std::move(source.palette_);
+  source.palette_.clear();
+  transparentColor_ = source.transparentColor_;
+  transparentMode_ = source.transparentMode_;
+  alphaChannel_ = std::exchange(source.alphaChannel_, false);
+  transparent_ = source.transparent_;
+  Changed();
+}
+
 void TBitmap::Assign(const TGraphic& Source) {
   const TBitmap* bitmap = Source.DrawBitmap();
   if (!bitmap) {

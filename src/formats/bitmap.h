@@ -64,6 +64,9 @@ class TBitmap : public TGraphic {
 
   // Drops the image: size 0 x 0, no palette.
   void ReleaseImage();
+  // Takes over what an assignment from `source` would copy, without copying the pixels;
+  // `source` is left empty.
+  void TakeImage(TBitmap& source);
 
   // Reads a Windows bitmap file (.bmp, .dib, .rle).
   void LoadFromStream(TStream& Stream) override;

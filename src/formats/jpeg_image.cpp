@@ -5,6 +5,7 @@
 // jpeglib.h needs size_t and FILE declared before it.
 #include <cstddef>
 #include <cstdio>
+#include <algorithm>
 #include <csetjmp>
 #include <cstring>
 #include <vector>
@@ -51,19 +52,36 @@ void EmitMessage(j_common_ptr cinfo, int level) {
 
 void OutputMessage(j_common_ptr) {}
 
-// Hands libjpeg the whole file at once; past its end it sees an end-of-image marker, so
-// data that stops early decodes as far as it goes.
+// Hands libjpeg the file: in one piece when it is in memory, else a block at a time from
+// the stream. Past its end libjpeg sees an end-of-image marker, so data that stops early
+// decodes as far as it goes.
 struct SourceManager {
   jpeg_source_mgr pub;
   bool ranOut;  // the data ended and libjpeg was given the end marker
+  TStream* stream;  // null when the whole file was handed over at once
+  std::uint64_t left;  // bytes the stream may still give
+  JOCTET* block;
+  std::size_t blockSize;
 };
 
 const JOCTET kEndOfImage[2] = {0xFF, JPEG_EOI};
+constexpr std::size_t kReadBlock = std::size_t{1} << 16;
 
 void InitSource(j_decompress_ptr) {}
 
 boolean FillInputBuffer(j_decompress_ptr cinfo) {
-  reinterpret_cast<SourceManager*>(cinfo->src)->ranOut = true;
+  auto* src = reinterpret_cast<SourceManager*>(cinfo->src);
+  if (src->stream && src->left > 0) {
+    const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(src->left, src->blockSize));
+    const std::size_t got = src->stream->Read(src->block, want);
+    src->left = got == want ? src->left - got : 0;
+    if (got > 0) {
+      src->pub.next_input_byte = src->block;
+      src->pub.bytes_in_buffer = got;
+      return TRUE;
+    }
+  }
+  src->ranOut = true;
   WARNMS(cinfo, JWRN_JPEG_EOF);
   cinfo->src->next_input_byte = kEndOfImage;
   cinfo->src->bytes_in_buffer = sizeof kEndOfImage;
@@ -72,15 +90,23 @@ boolean FillInputBuffer(j_decompress_ptr cinfo) {
 
 void SkipInputData(j_decompress_ptr cinfo, long count) {
   if (count <= 0) return;
-  jpeg_source_mgr* src = cinfo->src;
-  if (static_cast<unsigned long>(count) > src->bytes_in_buffer) {
-    // Skipping past the end: the next read reaches the end marker.
-    src->next_input_byte += src->bytes_in_buffer;
-    src->bytes_in_buffer = 0;
+  auto* src = reinterpret_cast<SourceManager*>(cinfo->src);
+  jpeg_source_mgr* pub = cinfo->src;
+  if (static_cast<unsigned long>(count) > pub->bytes_in_buffer) {
+    // Skipping past the block: the stream moves on by the rest, or the next read reaches
+    // the end marker.
+    const std::uint64_t rest = static_cast<std::uint64_t>(count) - pub->bytes_in_buffer;
+    pub->next_input_byte += pub->bytes_in_buffer;
+    pub->bytes_in_buffer = 0;
+    if (src->stream) {
+      const std::uint64_t skipped = std::min(rest, src->left);
+      src->stream->Seek(static_cast<std::int64_t>(skipped), TSeekOrigin::soCurrent);
+      src->left -= skipped;
+    }
     return;
   }
-  src->next_input_byte += count;
-  src->bytes_in_buffer -= static_cast<std::size_t>(count);
+  pub->next_input_byte += count;
+  pub->bytes_in_buffer -= static_cast<std::size_t>(count);
 }
 
 void TermSource(j_decompress_ptr) {}
@@ -100,6 +126,7 @@ struct DecodeState {
   jpeg_progress_mgr progress;
   TBitmap decoded;
   std::vector<std::uint8_t> cmyk;
+  std::vector<JOCTET> block;
   bool gray = false;
   bool cmykData = false;
   bool invertedCmyk = false;
@@ -139,8 +166,9 @@ void ConvertCmykRow(const std::uint8_t* cmyk, std::uint8_t* bgr, std::size_t wid
   }
 }
 
-// Runs inside the jump's reach: its own locals are plain values only.
-void Decode(DecodeState& s, const std::uint8_t* data, std::size_t size) {
+// Runs inside the jump's reach: its own locals are plain values only. Takes the data from
+// memory, or `size` bytes from `stream` when it is given.
+void Decode(DecodeState& s, const std::uint8_t* data, std::size_t size, TStream* stream) {
   jpeg_decompress_struct& cinfo = s.cinfo;
   jpeg_create_decompress(&cinfo);
   s.src.pub.init_source = InitSource;
@@ -148,9 +176,13 @@ void Decode(DecodeState& s, const std::uint8_t* data, std::size_t size) {
   s.src.pub.skip_input_data = SkipInputData;
   s.src.pub.resync_to_restart = jpeg_resync_to_restart;
   s.src.pub.term_source = TermSource;
-  s.src.pub.next_input_byte = data;
-  s.src.pub.bytes_in_buffer = size;
+  s.src.pub.next_input_byte = stream ? nullptr : data;
+  s.src.pub.bytes_in_buffer = stream ? 0 : size;
   s.src.ranOut = false;
+  s.src.stream = stream;
+  s.src.left = stream ? size : 0;
+  s.src.block = s.block.data();
+  s.src.blockSize = s.block.size();
   cinfo.src = &s.src.pub;
   s.progress.progress_monitor = LimitScans;
   cinfo.progress = &s.progress;
@@ -199,36 +231,44 @@ void Decode(DecodeState& s, const std::uint8_t* data, std::size_t size) {
 }
 
 // False when libjpeg raised an error; its message is in s.err.message.
-bool DecodeGuarded(DecodeState& s, const std::uint8_t* data, std::size_t size) {
+bool DecodeGuarded(DecodeState& s, const std::uint8_t* data, std::size_t size, TStream* stream) {
   if (setjmp(s.err.jump)) return false;
-  Decode(s, data, size);
+  Decode(s, data, size, stream);
   return true;
 }
 
 }  // namespace
 
-// A file cut short in its compressed data, or with recoverable damage there, gives the
-// part that decodes (the rest grey) and keeps libjpeg's warning in Warning(); a file cut
-// short before its image data, or with damage libjpeg cannot get past, raises EInvalidGraphic.
-void TJPEGImage::LoadFromMemory(const std::uint8_t* data, std::size_t size) {
+void TJPEGImage::Load(const std::uint8_t* data, std::size_t size, TStream* stream) {
   DecodeState s;
-  if (!DecodeGuarded(s, data, size)) {
+  if (stream) s.block.resize(std::min<std::size_t>(size, kReadBlock));
+  if (!DecodeGuarded(s, data, size, stream)) {
     if (s.cinfo.global_state != 0 && s.cinfo.input_scan_number > kMaxScans)
       throw EInvalidGraphic(FormatMessage(kJpegError, "The file has too many scans."));
     throw EInvalidGraphic(FormatMessage(kJpegError, s.err.message));
   }
   warning_ = s.err.warnings ? s.err.warning : "";
   grayscale_ = s.gray;
-  bitmap_ = s.decoded;
+  bitmap_.TakeImage(s.decoded);
   Changed();
 }
 
+// A file cut short in its compressed data, or with recoverable damage there, gives the
+// part that decodes (the rest grey) and keeps libjpeg's warning in Warning(); a file cut
+// short before its image data, or with damage libjpeg cannot get past, raises EInvalidGraphic.
+void TJPEGImage::LoadFromMemory(const std::uint8_t* data, std::size_t size) { Load(data, size, nullptr); }
+
+// A stream in memory is decoded in place; any other is read a block at a time.
 void TJPEGImage::LoadFromStream(TStream& Stream) {
   std::uint64_t size = static_cast<std::uint64_t>(Stream.Remaining());
   if (size > kMaxJpegBytes) size = kMaxJpegBytes;
-  std::vector<std::uint8_t> data(static_cast<std::size_t>(size));
-  Stream.ReadBuffer(data.data(), data.size());
-  LoadFromMemory(data.data(), data.size());
+  if (const std::uint8_t* memory = Stream.Memory()) {
+    const std::int64_t position = Stream.Position();
+    Stream.Seek(static_cast<std::int64_t>(size), TSeekOrigin::soCurrent);
+    Load(memory + position, static_cast<std::size_t>(size), nullptr);
+    return;
+  }
+  Load(nullptr, static_cast<std::size_t>(size), &Stream);
 }
 
 void TJPEGImage::Assign(const TGraphic& Source) {

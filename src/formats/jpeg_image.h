@@ -24,6 +24,9 @@ class TJPEGImage : public TGraphic {
   const std::string& Warning() const { return warning_; }
 
  private:
+  // From `size` bytes at `data`, or read from `stream` when it is given.
+  void Load(const std::uint8_t* data, std::size_t size, TStream* stream);
+
   TBitmap bitmap_;
   bool grayscale_ = false;
   std::string warning_;

@@ -107,10 +107,6 @@ void MergeBitPlanes(const std::uint8_t* row, std::size_t bytesPerLine, unsigned 
   }
 }
 
-struct TFreeBytes {
-  void operator()(std::uint8_t* p) const { std::free(p); }
-};
-
 }  // namespace
 
 bool TPCXGraphic::CanLoad(TStream& Stream) {
@@ -229,41 +225,51 @@ void TPCXGraphic::LoadFromStream(TStream& Stream) {
 
   SetSize(static_cast<int>(width), static_cast<int>(height));
 
-  // The pixel source: decoded rows, or the raw bytes as the byte source gives them.
+  // Rows come one at a time: decoded into a row buffer (zeroed past where the data ends, so
+  // those rows stay blank), or in place from the byte source when they are raw.
   TByteSource bytes(Stream);
-  dataSize = runLength ? dataSize : std::min(dataSize, *total);
-  const std::uint8_t* source = bytes.Take(dataSize);
-  if (!source) RaiseReadError();
-  std::unique_ptr<std::uint8_t, TFreeBytes> decoded;
-  std::size_t available = std::min(dataSize, *total);
+  std::vector<std::uint8_t> buffer;
+  TPCXRLEDecoder decoder;
+  // Enough for any row of sound data: a literal byte yields one byte, a run at least one.
+  const std::size_t window = std::max<std::size_t>(2 * rowStride + 2, std::size_t{1} << 16);
+  std::uint64_t left = dataSize;
   if (runLength) {
-    if (dataSize > static_cast<std::size_t>(INT32_MAX)) dataSize = INT32_MAX;
-    // Zeroed, so rows the data does not reach stay blank.
-    decoded.reset(static_cast<std::uint8_t*>(std::calloc(*total, 1)));
-    if (!decoded) RaiseTooLarge(width, height);
-    TPCXRLEDecoder decoder;
-    const std::uint8_t* in = source;
-    std::uint8_t* out = decoded.get();
+    if (left > static_cast<std::uint64_t>(INT32_MAX)) left = INT32_MAX;
+    buffer.resize(rowStride);
     decoder.DecodeInit();
-    decoder.Decode(in, out, static_cast<std::int32_t>(dataSize), static_cast<std::int32_t>(*total));
-    decoder.DecodeEnd();
-    source = decoded.get();
-    available = *total;
   }
+  const std::size_t available = runLength ? *total : std::min(dataSize, *total);
   EndProgress();
   StartProgress(gesTransfering);
 
-  std::vector<std::uint8_t> partial;
   for (std::size_t r = 0; r < height; ++r) {
     const std::size_t offset = r * rowStride;
     const std::uint8_t* row = nullptr;
-    if (offset + rowStride <= available) {
-      row = source + offset;
+    if (runLength) {
+      std::size_t written = 0;
+      for (;;) {
+        // Also with no data left: a run from the row before may still reach into this one.
+        const auto data = bytes.Peek(static_cast<std::size_t>(std::min<std::uint64_t>(left, window)));
+        const std::uint8_t* in = data.data();
+        written += decoder.DecodePart(in, in + data.size(), buffer.data() + written, rowStride - written);
+        const std::size_t used = static_cast<std::size_t>(in - data.data());
+        bytes.Consume(used);
+        left -= used;
+        // Nothing used and the row not full: the data has ended (perhaps in a run's count byte).
+        if (written == rowStride || used == 0) break;
+      }
+      std::memset(buffer.data() + written, 0, rowStride - written);
+      row = buffer.data();
+    } else if (offset + rowStride <= available) {
+      row = bytes.Take(rowStride);
+      if (!row) RaiseReadError();
     } else if (offset < available) {
       // The last row the data reaches: padded with zeros.
-      partial.assign(rowStride, 0);
-      std::memcpy(partial.data(), source + offset, available - offset);
-      row = partial.data();
+      buffer.assign(rowStride, 0);
+      const std::uint8_t* rest = bytes.Take(available - offset);
+      if (!rest) RaiseReadError();
+      std::memcpy(buffer.data(), rest, available - offset);
+      row = buffer.data();
     }
     if (row) {
       std::uint8_t* scanline = ScanLine(static_cast<int>(r));

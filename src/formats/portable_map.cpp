@@ -1,19 +1,15 @@
 #include "formats/portable_map.h"
 
 #include <algorithm>
-#include <bit>
 #include <cstring>
 #include <memory>
 #include <vector>
-
-#if defined(__x86_64__) || defined(__i386__)
-#include <immintrin.h>
-#endif
 
 #include "formats/byte_source.h"
 #include "formats/messages.h"
 #include "pixels/byte_order.h"
 #include "pixels/image_limits.h"
+#include "pixels/row_kernels.h"
 
 namespace vumo {
 
@@ -117,81 +113,6 @@ class TSampleScale {
  private:
   std::vector<std::uint8_t> table_;
 };
-
-void SwapRedBlue(std::uint8_t* pixels, std::size_t count) {
-  for (std::size_t i = 0; i < count; ++i, pixels += 3) std::swap(pixels[0], pixels[2]);
-}
-
-#if defined(__x86_64__) || defined(__i386__)
-// Four pixels a step through one byte shuffle; each step reads and writes 16 bytes, of which
-// the last four are passed through unchanged, so it also works in place. Returns the pixels done.
-__attribute__((target("ssse3"))) std::size_t CopyRGBToBGRShuffled(const std::uint8_t* source, std::uint8_t* target,
-                                                                  std::size_t count) {
-  const __m128i order = _mm_setr_epi8(2, 1, 0, 5, 4, 3, 8, 7, 6, 11, 10, 9, 12, 13, 14, 15);
-  std::size_t i = 0;
-  for (; i + 6 <= count; i += 4, source += 12, target += 12)
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(target),
-                     _mm_shuffle_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(source)), order));
-  return i;
-}
-
-// Eight pixels a step: two shuffled halves, the second stored over the first's last four bytes.
-__attribute__((target("avx2"))) std::size_t CopyRGBToBGRShuffled8(const std::uint8_t* source, std::uint8_t* target,
-                                                                  std::size_t count) {
-  const __m256i order = _mm256_setr_epi8(2, 1, 0, 5, 4, 3, 8, 7, 6, 11, 10, 9, 12, 13, 14, 15,  //
-                                         2, 1, 0, 5, 4, 3, 8, 7, 6, 11, 10, 9, 12, 13, 14, 15);
-  std::size_t i = 0;
-  for (; i + 10 <= count; i += 8, source += 24, target += 24) {
-    const __m128i low = _mm_loadu_si128(reinterpret_cast<const __m128i*>(source));
-    const __m128i high = _mm_loadu_si128(reinterpret_cast<const __m128i*>(source + 12));
-    const __m256i v = _mm256_shuffle_epi8(_mm256_inserti128_si256(_mm256_castsi128_si256(low), high, 1), order);
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(target), _mm256_castsi256_si128(v));
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(target + 12), _mm256_extracti128_si256(v, 1));
-  }
-  return i;
-}
-#endif
-
-// Red, green, blue triples to blue, green, red.
-void CopyRGBToBGR(const std::uint8_t* source, std::uint8_t* target, std::size_t count) {
-  std::size_t i = 0;
-#if defined(__x86_64__) || defined(__i386__)
-  static const bool shuffle = __builtin_cpu_supports("ssse3");
-  static const bool shuffle8 = __builtin_cpu_supports("avx2");
-  if (shuffle8) {
-    i = CopyRGBToBGRShuffled8(source, target, count);
-    source += 3 * i;
-    target += 3 * i;
-  }
-  if (shuffle) {
-    const std::size_t done = CopyRGBToBGRShuffled(source, target, count - i);
-    i += done;
-    source += 3 * done;
-    target += 3 * done;
-  }
-#endif
-  // Elsewhere four pixels at a time move as three words.
-  if constexpr (std::endian::native == std::endian::little) {
-    for (; i + 4 <= count; i += 4, source += 12, target += 12) {
-      std::uint32_t w0, w1, w2;
-      std::memcpy(&w0, source, 4);
-      std::memcpy(&w1, source + 4, 4);
-      std::memcpy(&w2, source + 8, 4);
-      const std::uint32_t t0 = ((w0 >> 16) & 0xFFu) | (w0 & 0xFF00u) | ((w0 & 0xFFu) << 16) | ((w1 & 0xFF00u) << 16);
-      const std::uint32_t t1 = (w1 & 0xFFu) | ((w0 >> 24) << 8) | ((w2 & 0xFFu) << 16) | (w1 & 0xFF000000u);
-      const std::uint32_t t2 = ((w1 >> 16) & 0xFFu) | ((w2 >> 24) << 8) | (w2 & 0xFF0000u) | ((w2 & 0xFF00u) << 16);
-      std::memcpy(target, &t0, 4);
-      std::memcpy(target + 4, &t1, 4);
-      std::memcpy(target + 8, &t2, 4);
-    }
-  }
-  for (; i < count; ++i, source += 3, target += 3) {
-    const std::uint8_t red = source[0];
-    target[0] = source[2];
-    target[1] = source[1];
-    target[2] = red;
-  }
-}
 
 }  // namespace
 
@@ -321,16 +242,16 @@ void TPPMGraphic::LoadFromStream(TStream& Stream) {
         if (sampleBytes == 2) {
           source->Bytes(wide.data(), wide.size());
           for (std::size_t i = 0; i < count; ++i) line[i] = (*scale)(BigEndian16(&wide[2 * i]));
-          if (samples == 3) SwapRedBlue(line, width);
+          if (samples == 3) SwapRedBlue24(line, line, width);
         } else if (samples == 3 && !scaled) {
-          CopyRGBToBGR(source->View(count), line, width);
+          SwapRedBlue24(source->View(count), line, width);
         } else {
           source->Bytes(line, count);
           if (scaled) {
             const std::uint8_t* table = scale->Table();
             for (std::size_t i = 0; i < count; ++i) line[i] = table[line[i]];
           }
-          if (samples == 3) SwapRedBlue(line, width);
+          if (samples == 3) SwapRedBlue24(line, line, width);
         }
         break;
       }

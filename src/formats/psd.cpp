@@ -5,7 +5,6 @@
 #include <vector>
 
 #include "pixels/byte_order.h"
-#include "formats/byte_source.h"
 #include "formats/messages.h"
 #include "pixels/decoders.h"
 #include "pixels/image_limits.h"
@@ -83,6 +82,60 @@ void ReduceTo8(const std::uint8_t* source, std::uint8_t* target, std::size_t cou
 void Invert8(const std::uint8_t* source, std::uint8_t* target, std::size_t count) {
   for (std::size_t i = 0; i < count; ++i) target[i] = static_cast<std::uint8_t>(255 - source[i]);
 }
+
+// The rows of the channels shown, each a span of the pixel data: in place when the stream
+// is in memory, else read a band of rows of one channel at a time (the rows of a channel lie
+// one after the other), so no more than a band per channel is ever held.
+class TChannelRows {
+ public:
+  // `start(c, r)` and `length(c, r)` place channel c's row r within the pixel data.
+  template <typename Start, typename Length>
+  TChannelRows(TStream& stream, std::size_t dataSize, unsigned channels, std::size_t rows, Start start, Length length)
+      : stream_(stream), dataStart_(stream.Position()), rows_(rows) {
+    if (const std::uint8_t* memory = stream.Memory()) memory_ = memory + dataStart_;
+    for (unsigned c = 0; c < channels; ++c) {
+      bands_[c].starts.resize(rows);
+      bands_[c].lengths.resize(rows);
+      for (std::size_t r = 0; r < rows; ++r) {
+        bands_[c].starts[r] = start(c, r);
+        bands_[c].lengths[r] = length(c, r);
+      }
+    }
+    end_ = dataStart_ + static_cast<std::int64_t>(dataSize);
+  }
+  // Leaves the stream just past the pixel data, as a reader that took it all would.
+  ~TChannelRows() { stream_.SetPosition(end_); }
+
+  const std::uint8_t* Row(unsigned c, std::size_t r) {
+    TBand& band = bands_[c];
+    if (memory_) return memory_ + band.starts[r];
+    if (r < band.first || r >= band.end) {
+      constexpr std::size_t kBandBytes = std::size_t{1} << 18;
+      band.first = r;
+      band.end = r + 1;
+      while (band.end < rows_ && band.starts[band.end] + band.lengths[band.end] - band.starts[r] <= kBandBytes)
+        ++band.end;
+      const std::size_t bytes = band.starts[band.end - 1] + band.lengths[band.end - 1] - band.starts[r];
+      band.bytes.resize(bytes);
+      stream_.SetPosition(dataStart_ + static_cast<std::int64_t>(band.starts[r]));
+      stream_.ReadBuffer(band.bytes.data(), bytes);
+    }
+    return band.bytes.data() + (band.starts[r] - band.starts[band.first]);
+  }
+
+ private:
+  struct TBand {
+    std::vector<std::size_t> starts, lengths;
+    std::vector<std::uint8_t> bytes;
+    std::size_t first = 0, end = 0;
+  };
+  TStream& stream_;
+  std::int64_t dataStart_;
+  std::int64_t end_;
+  std::size_t rows_;
+  const std::uint8_t* memory_ = nullptr;
+  TBand bands_[4];
+};
 
 }  // namespace
 
@@ -279,10 +332,12 @@ void TPSDGraphic::LoadFromStream(TStream& Stream) {
     return;
   }
 
-  TByteSource source(Stream);
   StartProgress(copyPath ? gesTransfering : gesLoadingData);
-  const std::uint8_t* data = source.Take(dataSize);
-  if (!data) RaiseReadError();
+  const std::size_t planeSize = rowLength * height;
+  TChannelRows data(
+      Stream, dataSize, channelsUsed, height,
+      [&](unsigned c, std::size_t r) { return packBits ? offsets[c * height + r] : c * planeSize + r * rowLength; },
+      [&](unsigned c, std::size_t r) { return packBits ? std::size_t{counts[c * height + r]} : rowLength; });
   if (!copyPath) {
     EndProgress();
     StartProgress(gesTransfering);
@@ -290,7 +345,6 @@ void TPSDGraphic::LoadFromStream(TStream& Stream) {
 
   TPackbitsRLEDecoder decoder;
   decoder.DecodeInit();
-  const std::size_t planeSize = rowLength * height;
   // One decoded row per channel shown; the rows converted need 8-bit samples.
   std::vector<std::uint8_t> rows(packBits || reduceFirst || scheme == csCMYK ? rowLength * channelsUsed : 0);
   std::vector<std::uint8_t> reduced(reduceFirst || scheme == csCMYK ? width * channelsUsed : 0);
@@ -303,11 +357,11 @@ void TPSDGraphic::LoadFromStream(TStream& Stream) {
         const std::size_t entry = c * height + r;
         // Direct rows of 1 and 8 bits decode straight into the bitmap.
         std::uint8_t* dest = copyPath && !convertGray ? scanline : &rows[c * rowLength];
-        const std::uint8_t* source = data + offsets[entry];
+        const std::uint8_t* source = data.Row(c, r);
         decoder.Decode(source, dest, static_cast<std::int32_t>(counts[entry]), static_cast<std::int32_t>(rowLength));
         channelRows[c] = dest;
       } else {
-        channelRows[c] = data + c * planeSize + r * rowLength;
+        channelRows[c] = data.Row(c, r);
       }
     }
     if (copyPath) {

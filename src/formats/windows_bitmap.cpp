@@ -8,6 +8,7 @@
 #include <cstring>
 #include <vector>
 
+#include "formats/byte_source.h"
 #include "pixels/byte_order.h"
 #include "pixels/image_limits.h"
 
@@ -382,6 +383,36 @@ void DecodeDibPixels(const TDibInfo& info, const std::uint8_t* pixels, std::size
   SettleAlpha(out, fields ? info.masks[3] != 0 : iconAlpha && info.bits == 32);
 }
 
+namespace {
+
+void DecodeDibRows(const TDibInfo& info, TStream& stream, TBitmap& out) {
+  bool copyRows = false;
+  const TPixelFormat format = FormatFor(info, copyRows);
+  out.ReleaseImage();
+  out.SetPixelFormat(format);
+  out.SetSize(info.width, info.height);
+  if (info.bits <= 8) out.SetPalette(info.palette);
+  const std::size_t stride = StoredRowBytes(info);
+  const std::size_t rowBytes = std::min(stride, out.BytesPerScanline());
+  TByteSource bytes(stream);
+  for (std::int64_t r = 0; r < info.height; ++r) {
+    const std::uint8_t* row = bytes.Take(stride);
+    if (!row) Truncated();
+    std::memcpy(out.ScanLine(RowOf(info, r)), row, rowBytes);
+  }
+  CheckIndices(info, out);
+  const bool fields = info.compression == kBitfields || info.compression == kAlphaBitfields;
+  SettleAlpha(out, fields && info.masks[3] != 0);
+}
+
+bool StoredRowsFit(const TDibInfo& info) {
+  bool copyRows = false;
+  FormatFor(info, copyRows);
+  return copyRows && info.compression != kRle4 && info.compression != kRle8;
+}
+
+}  // namespace
+
 }  // namespace dib
 
 // Every truncation raises EReadError "Stream read error"; values no bitmap can have raise
@@ -425,16 +456,20 @@ void TBitmap::LoadFromStream(TStream& Stream) {
   } else if (toRead > available) {
     Truncated();
   }
-  std::vector<std::uint8_t> pixels(static_cast<std::size_t>(toRead));
   Stream.SetPosition(start + static_cast<std::int64_t>(pixelOffset));
-  Stream.ReadBuffer(pixels.data(), pixels.size());
-
   TBitmap decoded;
-  DecodeDibPixels(info, pixels.data(), pixels.size(), false, decoded);
+  if (StoredRowsFit(info)) {
+    // Rows the bitmap keeps as stored go straight from the stream into their scanlines.
+    DecodeDibRows(info, Stream, decoded);
+  } else {
+    std::vector<std::uint8_t> pixels(static_cast<std::size_t>(toRead));
+    Stream.ReadBuffer(pixels.data(), pixels.size());
+    DecodeDibPixels(info, pixels.data(), pixels.size(), false, decoded);
+  }
   // A complete picture whose header claims more data than the file holds has a corrupt
   // header, not a short file.
   if (bfSize > fileSize || (info.sizeImage > available)) NotValid();
-  *this = decoded;
+  TakeImage(decoded);
   // A palette just read is one the display has not realised yet, as with every other reader.
   paletteModified_ = decoded.PaletteModified();
   Changed();

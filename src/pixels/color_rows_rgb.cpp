@@ -1,5 +1,6 @@
 // Rows of the RGB family: RGB or BGR, with or without alpha, 8 or 16 bits, into RGB or BGR.
 #include "pixels/color_rows.h"
+#include "pixels/row_kernels.h"
 
 namespace vumo {
 namespace color_rows {
@@ -54,34 +55,6 @@ void RunRgb(const Planes& src, bool copyAlpha, std::uint8_t* dst, std::size_t ds
   }
 }
 
-// The most common row of all (8-bit RGB(A) into a BGR(A) bitmap, every pixel): exchange the
-// first and third byte of each pixel.
-void SwapRedBlue3(const std::uint8_t* s, std::uint8_t* d, std::uint32_t count) {
-  std::uint32_t i = 0;
-  if constexpr (std::endian::native == std::endian::little) {
-    // Four pixels at a time as three words: R0 G0 B0 R1 | G1 B1 R2 G2 | B2 R3 G3 B3.
-    for (; i + 4 <= count; i += 4, s += 12, d += 12) {
-      std::uint32_t w0, w1, w2;
-      std::memcpy(&w0, s, 4);
-      std::memcpy(&w1, s + 4, 4);
-      std::memcpy(&w2, s + 8, 4);
-      const std::uint32_t o0 = ((w0 >> 16) & 0xFFu) | (w0 & 0xFF00u) | ((w0 & 0xFFu) << 16) | ((w1 & 0xFF00u) << 16);
-      const std::uint32_t o1 = (w1 & 0xFFu) | ((w0 >> 24) << 8) | ((w2 & 0xFFu) << 16) | (w1 & 0xFF000000u);
-      const std::uint32_t o2 =
-          ((w1 >> 16) & 0xFFu) | ((w2 >> 24) << 8) | (w2 & 0xFF0000u) | (((w2 >> 8) & 0xFFu) << 24);
-      std::memcpy(d, &o0, 4);
-      std::memcpy(d + 4, &o1, 4);
-      std::memcpy(d + 8, &o2, 4);
-    }
-  }
-  for (; i < count; ++i, s += 3, d += 3) {
-    const std::uint8_t first = s[0];
-    d[0] = s[2];
-    d[1] = s[1];
-    d[2] = first;
-  }
-}
-
 void SwapRedBlue4(const std::uint8_t* s, std::uint8_t* d, std::uint32_t count) {
   for (std::uint32_t i = 0; i < count; ++i, s += 4, d += 4) {
     std::uint32_t v;
@@ -131,8 +104,20 @@ void ConvertRgbFamily(const RowSetup& setup, std::span<const void* const> source
       if (sourceAlpha) {
         SwapRedBlue4(base, dst, count);
       } else {
-        SwapRedBlue3(base, dst, count);
+        // The most common row of all: 8-bit RGB into a BGR bitmap.
+        SwapRedBlue24(base, dst, count);
       }
+      return;
+    }
+  }
+  // Planes of 8-bit samples (Photoshop, PCX) interleave as they are, already in target order.
+  if (mask == 0xFF && planar && !gamma && sb == 8 && tb == 8) {
+    if (!targetAlpha) {
+      MergePlanes3(planes.p[0], planes.p[1], planes.p[2], dst, count);
+      return;
+    }
+    if (copyAlpha) {
+      MergePlanes4(planes.p[0], planes.p[1], planes.p[2], planes.p[3], dst, count);
       return;
     }
   }

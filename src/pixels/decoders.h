@@ -7,6 +7,7 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include "pixels/errors.h"
 
@@ -44,6 +45,9 @@ class TPackbitsRLEDecoder : public TDecoder {
   void Decode(const std::uint8_t*& Source, std::uint8_t*& Dest, std::int32_t PackedSize,
               std::int32_t UnpackedSize) override;
   void Encode(const std::uint8_t*, std::uint8_t*, std::uint32_t, std::uint32_t&) override {}
+
+ private:
+  std::vector<std::uint8_t> scratch_;  // one row, kept between calls
 };
 
 class TPCXRLEDecoder : public TDecoder {
@@ -51,6 +55,19 @@ class TPCXRLEDecoder : public TDecoder {
   void Decode(const std::uint8_t*& Source, std::uint8_t*& Dest, std::int32_t PackedSize,
               std::int32_t UnpackedSize) override;
   void Encode(const std::uint8_t*, std::uint8_t*, std::uint32_t, std::uint32_t&) override {}
+
+  // The data decoded a part (a row) at a time, the parts giving together what one Decode of
+  // the whole would: a run that passes the end of one part goes on in the next. Fills at
+  // most `room` bytes at Dest from [Source, End) and returns how many it wrote, with Source
+  // past what it used; a run's count byte whose value byte lies past End is left unread, so
+  // the caller can hand it over again with more data. Bytes after those written, up to
+  // `room`, may have been changed. DecodeInit starts afresh.
+  std::size_t DecodePart(const std::uint8_t*& Source, const std::uint8_t* End, std::uint8_t* Dest, std::size_t room);
+  void DecodeInit() override { pending_ = 0; }
+
+ private:
+  std::size_t pending_ = 0;  // bytes of the last run still to write
+  std::uint8_t pendingValue_ = 0;
 };
 
 class TSGIRLEDecoder : public TDecoder {

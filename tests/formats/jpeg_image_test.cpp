@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -126,6 +128,44 @@ TEST(JpegImage, TruncationsHandled) {
   for (const char* name : {"colour", "progressive", "grey", "cmyk", "restart"})
     test::ExpectTruncationsHandled(ReadFile(Fixture(std::string("jpeg/") + name + ".jpg")),
                                    [](const std::vector<std::uint8_t>& bytes) { LoadBytes(bytes); });
+}
+
+}  // namespace
+}  // namespace vumo
+
+namespace vumo {
+namespace {
+
+// A file stream is read a block at a time, memory in place: both give the same picture and
+// warning, also for a file cut short and one with markers skipped past a block's end.
+TEST(JPEGImage, FileAndMemoryLoadsAgree) {
+  const std::string dir = (std::filesystem::temp_directory_path() / "vumo_jpeg_stream_test").string();
+  std::filesystem::create_directories(dir);
+  for (const char* name : {"colour.jpg", "progressive.jpg", "cmyk.jpg", "grey.jpg", "restart.jpg"}) {
+    const std::vector<std::uint8_t> whole = ReadFile(Fixture(std::string("jpeg/") + name));
+    for (const std::size_t size : {whole.size(), whole.size() * 2 / 3}) {
+      const std::vector<std::uint8_t> bytes(whole.begin(), whole.begin() + static_cast<std::ptrdiff_t>(size));
+      const std::string path = dir + "/" + name;
+      {
+        std::FILE* f = std::fopen(path.c_str(), "wb");
+        ASSERT_NE(f, nullptr);
+        std::fwrite(bytes.data(), 1, bytes.size(), f);
+        std::fclose(f);
+      }
+      TJPEGImage fromFile;
+      fromFile.LoadFromFile(path);
+      const TJPEGImage fromMemory = LoadBytes(bytes);
+      const TBitmap* a = fromFile.DrawBitmap();
+      const TBitmap* b = fromMemory.DrawBitmap();
+      ASSERT_TRUE(a && b) << name;
+      ASSERT_EQ(a->Height(), b->Height());
+      ASSERT_EQ(a->BytesPerScanline(), b->BytesPerScanline());
+      for (int y = 0; y < a->Height(); ++y)
+        ASSERT_EQ(0, std::memcmp(a->ScanLine(y), b->ScanLine(y), a->BytesPerScanline())) << name << " row " << y;
+      EXPECT_EQ(fromFile.Warning(), fromMemory.Warning()) << name << " of " << size << " bytes";
+    }
+  }
+  std::filesystem::remove_all(dir);
 }
 
 }  // namespace

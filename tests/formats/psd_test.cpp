@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -196,6 +198,61 @@ TEST(PSDReader, SixteenBitGreyAndIndexedRowsAreScaledNotCopied) {
     EXPECT_EQ(graphic.ScanLine(0)[1], 127);  // 32768 * 255 / 65535, truncated
     EXPECT_EQ(graphic.ScanLine(0)[2], 1);
   }
+}
+
+}  // namespace
+}  // namespace vumo
+
+namespace vumo {
+namespace {
+
+// From a file the reader holds a band of rows per channel at a time; a document larger than
+// several bands, raw and PackBits-coded (rows of varying length), loads as from memory.
+TEST(PSDReader, FileLoadsReadInBandsAgreeWithMemoryLoads) {
+  constexpr std::uint32_t kWidth = 301, kHeight = 2000;
+  std::vector<std::uint8_t> raw, table, packed;
+  std::uint32_t seed = 7;
+  for (unsigned c = 0; c < 3; ++c)
+    for (std::uint32_t y = 0; y < kHeight; ++y) {
+      std::vector<std::uint8_t> row(kWidth);
+      for (std::uint32_t x = 0; x < kWidth; ++x) {
+        seed = seed * 1103515245u + 12345u;
+        row[x] = static_cast<std::uint8_t>(x % 64 < 20 ? y + c : seed >> 16);
+      }
+      raw.insert(raw.end(), row.begin(), row.end());
+      // PackBits: the flat stretch as one run, the rest as literals of up to 128.
+      std::vector<std::uint8_t> coded = {static_cast<std::uint8_t>(257 - 20), row[0]};
+      for (std::uint32_t x = 20; x < kWidth;) {
+        const std::uint32_t n = std::min<std::uint32_t>(128, x % 64 < 20 ? 20 - x % 64 : 64 - x % 64);
+        if (x % 64 < 20) {
+          coded.push_back(static_cast<std::uint8_t>(257 - std::max<std::uint32_t>(n, 2)));
+          coded.push_back(row[x]);
+          x += std::max<std::uint32_t>(n, 2);
+          continue;
+        }
+        coded.push_back(static_cast<std::uint8_t>(std::min(n, kWidth - x) - 1));
+        coded.insert(coded.end(), row.begin() + x, row.begin() + std::min(x + n, kWidth));
+        x += n;
+      }
+      PutBe(table, coded.size(), 2);
+      packed.insert(packed.end(), coded.begin(), coded.end());
+    }
+  table.insert(table.end(), packed.begin(), packed.end());
+  const std::string path = ::testing::TempDir() + "vumo_psd_bands.psd";
+  for (const auto& file : {MakePsd(3, 8, kWidth, kHeight, 3, 0, raw), MakePsd(3, 8, kWidth, kHeight, 3, 1, table)}) {
+    std::FILE* f = std::fopen(path.c_str(), "wb");
+    ASSERT_NE(f, nullptr);
+    std::fwrite(file.data(), 1, file.size(), f);
+    std::fclose(f);
+    TPSDGraphic fromFile, fromMemory;
+    fromFile.LoadFromFile(path);
+    test::LoadInto(fromMemory, file);
+    ASSERT_EQ(fromFile.Height(), static_cast<int>(kHeight));
+    ASSERT_EQ(fromMemory.Height(), static_cast<int>(kHeight));
+    for (int y = 0; y < fromFile.Height(); ++y)
+      ASSERT_EQ(0, std::memcmp(fromFile.ScanLine(y), fromMemory.ScanLine(y), fromFile.BytesPerScanline())) << "row " << y;
+  }
+  std::remove(path.c_str());
 }
 
 }  // namespace

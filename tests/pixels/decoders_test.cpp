@@ -188,6 +188,38 @@ TEST(PackbitsRLEDecoder, DescribedPacketsAndBounds) {
   EXPECT_EQ(DecodeWith(decoder, {0xFE, 0xAA}, 0, -3, 3).out, Bytes(11, kGuard));
 }
 
+// Long random streams (copies and runs of every length, the no-op header, data cut short
+// and rows cut short) against the packet rules written out plainly; bytes past what the
+// data gives keep what Dest held.
+TEST(PackbitsRLEDecoder, LongStreamsFollowThePlainRules) {
+  std::mt19937 random(2024);
+  TPackbitsRLEDecoder decoder;
+  for (int trial = 0; trial < 300; ++trial) {
+    Bytes packed(random() % 2000);
+    for (auto& b : packed) b = static_cast<std::uint8_t>(random() % 4 == 0 ? 0x80 + random() % 128 : random() % 256);
+    if (!packed.empty() && trial % 3 == 0) packed[0] = static_cast<std::uint8_t>(random() % 20);  // short copies
+    const std::size_t room = random() % 3000;
+    Bytes expected(room + 4, kGuard);
+    std::size_t in = 0, out = 0;
+    while (in < packed.size() && out < room) {
+      const auto header = static_cast<std::int8_t>(packed[in++]);
+      if (header >= 0) {
+        for (std::size_t k = 0; k <= static_cast<std::size_t>(header) && in < packed.size() && out < room; ++k)
+          expected[out++] = packed[in++];
+      } else if (header != -128) {
+        if (in == packed.size()) break;
+        const std::uint8_t value = packed[in++];
+        for (int k = 0; k < 1 - header && out < room; ++k) expected[out++] = value;
+      }
+    }
+    Bytes dest(room + 4, kGuard);
+    const std::uint8_t* source = packed.data();
+    std::uint8_t* target = dest.data();
+    decoder.Decode(source, target, static_cast<std::int32_t>(packed.size()), static_cast<std::int32_t>(room));
+    ASSERT_EQ(dest, expected) << "trial " << trial;
+  }
+}
+
 TEST(PCXRLEDecoder, DescribedPacketsAndBounds) {
   TPCXRLEDecoder decoder;
   EXPECT_EQ(DecodeWith(decoder, {0xC3, 0x55}, 3).out, WithGuard({0x55, 0x55, 0x55}));
@@ -198,6 +230,48 @@ TEST(PCXRLEDecoder, DescribedPacketsAndBounds) {
   // A run header at the very end of the source, and a source shorter than the row.
   EXPECT_EQ(DecodeWith(decoder, {0x07, 0xC3}, 3).out, WithGuard({0x07, kGuard, kGuard}));
   EXPECT_EQ(DecodeWith(decoder, {0x01, 0x02, 0x03}, 2, 3, 3).out, WithGuard({1, 2, kGuard}));
+}
+
+// Decoding row by row, with the input handed over in windows that may cut a run's two bytes
+// apart, gives what one decode of the whole gives: runs go on across rows, and the decode
+// stops at the end of the data and at the end of the image alike.
+TEST(PCXRLEDecoder, PartsGiveWhatTheWholeGives) {
+  std::uint32_t seed = 12345;
+  auto random = [&seed] {
+    seed = seed * 1103515245u + 12345u;
+    return seed >> 16;
+  };
+  for (int trial = 0; trial < 200; ++trial) {
+    std::vector<std::uint8_t> packed(1 + random() % 1200);
+    // Mostly runs (some of zero length) and literals below 0xC0.
+    for (auto& b : packed) b = static_cast<std::uint8_t>(random() % 3 == 0 ? 0xC0 | (random() % 64) : random() % 0xC0);
+    const std::size_t row = 1 + random() % 160, rows = 1 + random() % 12, window = 2 + random() % 9;
+    std::vector<std::uint8_t> whole(row * rows, 0);
+    TPCXRLEDecoder once;
+    const std::uint8_t* in = packed.data();
+    std::uint8_t* out = whole.data();
+    once.Decode(in, out, static_cast<std::int32_t>(packed.size()), static_cast<std::int32_t>(whole.size()));
+
+    std::vector<std::uint8_t> parts(row * rows, 0);
+    TPCXRLEDecoder decoder;
+    decoder.DecodeInit();
+    const std::uint8_t* source = packed.data();
+    const std::uint8_t* const end = packed.data() + packed.size();
+    for (std::size_t r = 0; r < rows; ++r) {
+      std::size_t written = 0;
+      for (;;) {
+        // A window of the data left, as a byte source might give it.
+        const std::uint8_t* windowEnd = source + std::min<std::size_t>(window, static_cast<std::size_t>(end - source));
+        const std::uint8_t* before = source;
+        written += decoder.DecodePart(source, windowEnd, &parts[r * row + written], row - written);
+        if (written == row || (windowEnd == end && (source == before || source == end))) break;
+      }
+      // What follows the bytes written is the caller's to clear, as the reader does.
+      std::fill(parts.begin() + static_cast<std::ptrdiff_t>(r * row + written),
+                parts.begin() + static_cast<std::ptrdiff_t>((r + 1) * row), std::uint8_t{0});
+    }
+    ASSERT_EQ(parts, whole) << "trial " << trial << ", rows of " << row << ", windows of " << window;
+  }
 }
 
 TEST(SGIRLEDecoder, EightBitPacketsStopAtTheEndMarker) {

@@ -1,0 +1,155 @@
+#include "pixels/row_kernels.h"
+
+#if defined(__x86_64__) || defined(__i386__)
+#define VUMO_X86_KERNELS 1
+#include <immintrin.h>
+#endif
+
+namespace vumo {
+
+namespace {
+
+void SwapRedBlue24Plain(const std::uint8_t* source, std::uint8_t* target, std::size_t count) {
+  for (std::size_t i = 0; i < count; ++i, source += 3, target += 3) {
+    const std::uint8_t first = source[0];
+    target[0] = source[2];
+    target[1] = source[1];
+    target[2] = first;
+  }
+}
+
+void MergePlanes3Plain(const std::uint8_t* a, const std::uint8_t* b, const std::uint8_t* c, std::uint8_t* target,
+                       std::size_t count) {
+  for (std::size_t i = 0; i < count; ++i, target += 3) {
+    target[0] = a[i];
+    target[1] = b[i];
+    target[2] = c[i];
+  }
+}
+
+#ifdef VUMO_X86_KERNELS
+
+// Four pixels a step through one byte shuffle; each step reads and writes 16 bytes of which
+// the last four pass through unchanged, so it also works in place. Returns the pixels done;
+// it stops while at least two pixels are left so the last 16-byte read stays in the row.
+__attribute__((target("ssse3"))) std::size_t SwapRedBlue24Ssse3(const std::uint8_t* source, std::uint8_t* target,
+                                                                std::size_t count) {
+  const __m128i order = _mm_setr_epi8(2, 1, 0, 5, 4, 3, 8, 7, 6, 11, 10, 9, 12, 13, 14, 15);
+  std::size_t i = 0;
+  for (; i + 6 <= count; i += 4, source += 12, target += 12)
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(target),
+                     _mm_shuffle_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(source)), order));
+  return i;
+}
+
+// Eight pixels a step: both 12-byte halves are loaded before either is stored, the second
+// stored over the first's four passed-through bytes.
+__attribute__((target("avx2"))) std::size_t SwapRedBlue24Avx2(const std::uint8_t* source, std::uint8_t* target,
+                                                               std::size_t count) {
+  const __m256i order = _mm256_setr_epi8(2, 1, 0, 5, 4, 3, 8, 7, 6, 11, 10, 9, 12, 13, 14, 15,  //
+                                         2, 1, 0, 5, 4, 3, 8, 7, 6, 11, 10, 9, 12, 13, 14, 15);
+  std::size_t i = 0;
+  for (; i + 10 <= count; i += 8, source += 24, target += 24) {
+    const __m128i low = _mm_loadu_si128(reinterpret_cast<const __m128i*>(source));
+    const __m128i high = _mm_loadu_si128(reinterpret_cast<const __m128i*>(source + 12));
+    const __m256i v = _mm256_shuffle_epi8(_mm256_inserti128_si256(_mm256_castsi128_si256(low), high, 1), order);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(target), _mm256_castsi256_si128(v));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(target + 12), _mm256_extracti128_si256(v, 1));
+  }
+  return i;
+}
+
+// Sixteen pixels a step: each of the three 16-byte outputs gathers its bytes from the three
+// planes with one shuffle each (-1 leaves a byte zero) and ORs them together.
+__attribute__((target("ssse3"))) std::size_t MergePlanes3Ssse3(const std::uint8_t* a, const std::uint8_t* b,
+                                                               const std::uint8_t* c, std::uint8_t* target,
+                                                               std::size_t count) {
+  const __m128i a0 = _mm_setr_epi8(0, -1, -1, 1, -1, -1, 2, -1, -1, 3, -1, -1, 4, -1, -1, 5);
+  const __m128i b0 = _mm_setr_epi8(-1, 0, -1, -1, 1, -1, -1, 2, -1, -1, 3, -1, -1, 4, -1, -1);
+  const __m128i c0 = _mm_setr_epi8(-1, -1, 0, -1, -1, 1, -1, -1, 2, -1, -1, 3, -1, -1, 4, -1);
+  const __m128i a1 = _mm_setr_epi8(-1, -1, 6, -1, -1, 7, -1, -1, 8, -1, -1, 9, -1, -1, 10, -1);
+  const __m128i b1 = _mm_setr_epi8(5, -1, -1, 6, -1, -1, 7, -1, -1, 8, -1, -1, 9, -1, -1, 10);
+  const __m128i c1 = _mm_setr_epi8(-1, 5, -1, -1, 6, -1, -1, 7, -1, -1, 8, -1, -1, 9, -1, -1);
+  const __m128i a2 = _mm_setr_epi8(-1, 11, -1, -1, 12, -1, -1, 13, -1, -1, 14, -1, -1, 15, -1, -1);
+  const __m128i b2 = _mm_setr_epi8(-1, -1, 11, -1, -1, 12, -1, -1, 13, -1, -1, 14, -1, -1, 15, -1);
+  const __m128i c2 = _mm_setr_epi8(10, -1, -1, 11, -1, -1, 12, -1, -1, 13, -1, -1, 14, -1, -1, 15);
+  std::size_t i = 0;
+  for (; i + 16 <= count; i += 16, target += 48) {
+    const __m128i va = _mm_loadu_si128(reinterpret_cast<const __m128i*>(a + i));
+    const __m128i vb = _mm_loadu_si128(reinterpret_cast<const __m128i*>(b + i));
+    const __m128i vc = _mm_loadu_si128(reinterpret_cast<const __m128i*>(c + i));
+    const __m128i o0 = _mm_or_si128(_mm_or_si128(_mm_shuffle_epi8(va, a0), _mm_shuffle_epi8(vb, b0)),
+                                    _mm_shuffle_epi8(vc, c0));
+    const __m128i o1 = _mm_or_si128(_mm_or_si128(_mm_shuffle_epi8(va, a1), _mm_shuffle_epi8(vb, b1)),
+                                    _mm_shuffle_epi8(vc, c1));
+    const __m128i o2 = _mm_or_si128(_mm_or_si128(_mm_shuffle_epi8(va, a2), _mm_shuffle_epi8(vb, b2)),
+                                    _mm_shuffle_epi8(vc, c2));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(target), o0);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(target + 16), o1);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(target + 32), o2);
+  }
+  return i;
+}
+
+struct TCpu {
+  bool ssse3 = __builtin_cpu_supports("ssse3");
+  bool avx2 = __builtin_cpu_supports("avx2");
+};
+
+const TCpu& Cpu() {
+  static const TCpu cpu;
+  return cpu;
+}
+
+#endif
+
+}  // namespace
+
+void SwapRedBlue24(const std::uint8_t* source, std::uint8_t* target, std::size_t count) {
+#ifdef VUMO_X86_KERNELS
+  std::size_t done = 0;
+  if (Cpu().avx2) done = SwapRedBlue24Avx2(source, target, count);
+  if (Cpu().ssse3) done += SwapRedBlue24Ssse3(source + 3 * done, target + 3 * done, count - done);
+  source += 3 * done;
+  target += 3 * done;
+  count -= done;
+#endif
+  SwapRedBlue24Plain(source, target, count);
+}
+
+void MergePlanes3(const std::uint8_t* first, const std::uint8_t* second, const std::uint8_t* third,
+                  std::uint8_t* target, std::size_t count) {
+  std::size_t done = 0;
+#ifdef VUMO_X86_KERNELS
+  if (Cpu().ssse3) done = MergePlanes3Ssse3(first, second, third, target, count);
+#endif
+  MergePlanes3Plain(first + done, second + done, third + done, target + 3 * done, count - done);
+}
+
+void MergePlanes4(const std::uint8_t* first, const std::uint8_t* second, const std::uint8_t* third,
+                  const std::uint8_t* fourth, std::uint8_t* target, std::size_t count) {
+  std::size_t i = 0;
+#ifdef VUMO_X86_KERNELS
+  // Byte then word interleaves, part of every x86-64 processor.
+  for (; i + 16 <= count; i += 16, target += 64) {
+    const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(first + i));
+    const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(second + i));
+    const __m128i c = _mm_loadu_si128(reinterpret_cast<const __m128i*>(third + i));
+    const __m128i d = _mm_loadu_si128(reinterpret_cast<const __m128i*>(fourth + i));
+    const __m128i abLow = _mm_unpacklo_epi8(a, b), abHigh = _mm_unpackhi_epi8(a, b);
+    const __m128i cdLow = _mm_unpacklo_epi8(c, d), cdHigh = _mm_unpackhi_epi8(c, d);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(target), _mm_unpacklo_epi16(abLow, cdLow));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(target + 16), _mm_unpackhi_epi16(abLow, cdLow));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(target + 32), _mm_unpacklo_epi16(abHigh, cdHigh));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(target + 48), _mm_unpackhi_epi16(abHigh, cdHigh));
+  }
+#endif
+  for (; i < count; ++i, target += 4) {
+    target[0] = first[i];
+    target[1] = second[i];
+    target[2] = third[i];
+    target[3] = fourth[i];
+  }
+}
+
+}  // namespace vumo

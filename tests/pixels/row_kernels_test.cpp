@@ -1,0 +1,68 @@
+// The vector row kernels against the plain byte loops they stand for, on every length around
+// the vector widths and at every alignment, in place where a kernel allows it.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <vector>
+
+#include "pixels/row_kernels.h"
+
+namespace vumo {
+namespace {
+
+std::vector<std::uint8_t> Pattern(std::size_t size, unsigned seed) {
+  std::vector<std::uint8_t> bytes(size);
+  std::uint32_t x = seed * 2654435761u + 1;
+  for (auto& b : bytes) {
+    x = x * 1103515245u + 12345u;
+    b = static_cast<std::uint8_t>(x >> 16);
+  }
+  return bytes;
+}
+
+// Lengths across the 4-, 8- and 16-pixel steps and the tails after them.
+const std::size_t kCounts[] = {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 15, 16, 17, 31, 32, 33, 47, 63, 64, 65, 100, 4097};
+
+TEST(RowKernels, SwapRedBlue24MatchesThePlainLoopCopiedAndInPlace) {
+  for (std::size_t count : kCounts)
+    for (std::size_t offset = 0; offset < 4; ++offset) {
+      const auto source = Pattern(3 * count + 8, static_cast<unsigned>(count));
+      std::vector<std::uint8_t> expected(source);
+      for (std::size_t i = 0; i < count; ++i) {
+        expected[offset + 3 * i] = source[offset + 3 * i + 2];
+        expected[offset + 3 * i + 2] = source[offset + 3 * i];
+      }
+      // Bytes around the row are guards: a kernel must not touch them.
+      std::vector<std::uint8_t> copied(source);
+      SwapRedBlue24(source.data() + offset, copied.data() + offset, count);
+      EXPECT_EQ(copied, expected) << count << " pixels at offset " << offset;
+      std::vector<std::uint8_t> inPlace(source);
+      SwapRedBlue24(inPlace.data() + offset, inPlace.data() + offset, count);
+      EXPECT_EQ(inPlace, expected) << count << " pixels in place at offset " << offset;
+    }
+}
+
+TEST(RowKernels, MergePlanesMatchesThePlainLoop) {
+  for (std::size_t count : kCounts)
+    for (std::size_t offset = 0; offset < 4; ++offset) {
+      std::vector<std::uint8_t> planes[4];
+      for (unsigned k = 0; k < 4; ++k) planes[k] = Pattern(count + offset, 7 * static_cast<unsigned>(count) + k);
+      const auto guard = Pattern(4 * count + 16, 99);
+      std::vector<std::uint8_t> expected3(guard), expected4(guard);
+      for (std::size_t i = 0; i < count; ++i)
+        for (unsigned k = 0; k < 4; ++k) {
+          if (k < 3) expected3[offset + 3 * i + k] = planes[k][offset + i];
+          expected4[offset + 4 * i + k] = planes[k][offset + i];
+        }
+      std::vector<std::uint8_t> merged3(guard), merged4(guard);
+      MergePlanes3(planes[0].data() + offset, planes[1].data() + offset, planes[2].data() + offset,
+                   merged3.data() + offset, count);
+      MergePlanes4(planes[0].data() + offset, planes[1].data() + offset, planes[2].data() + offset,
+                   planes[3].data() + offset, merged4.data() + offset, count);
+      EXPECT_EQ(merged3, expected3) << count << " pixels at offset " << offset;
+      EXPECT_EQ(merged4, expected4) << count << " pixels at offset " << offset;
+    }
+}
+
+}  // namespace
+}  // namespace vumo
