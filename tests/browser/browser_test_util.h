@@ -7,6 +7,9 @@
 #include <QThread>
 
 #include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <set>
 #include <functional>
 #include <string>
 
@@ -42,6 +45,24 @@ inline void WriteBytes(const std::string& path, std::size_t size) {
   if (size > 0 && ::write(fd, data.data(), size) != ssize_t(size)) {
   }
   ::close(fd);
+}
+
+// A file's whole contents, and a file written with exactly `text`.
+inline std::string Read(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+inline void Write(const std::string& path, const std::string& text) {
+  std::ofstream out(path, std::ios::binary);
+  out << text;
+}
+
+// The names in a folder.
+inline std::set<std::string> Names(const std::string& folder) {
+  std::set<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(folder)) names.insert(entry.path().filename().string());
+  return names;
 }
 
 // Sets the modification time in whole seconds since 1970.
