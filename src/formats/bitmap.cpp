@@ -3,7 +3,9 @@
 #include "formats/messages.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
+#include <mutex>
 #include <utility>
 
 #include <sys/mman.h>
@@ -16,10 +18,59 @@ VUMO_DEFINE_GRAPHIC_CLASS(TBitmap, TGraphic::ClassInfo())
 
 namespace {
 constexpr std::size_t kMappedThreshold = std::size_t{4} << 20;
-}
 
-TBitmap::TPixelMemory::TPixelMemory(std::size_t size) : size_(size) {
+// The last large pixel block freed, kept for the next picture that is written whole: viewers
+// load picture after picture of one size, and memory already mapped is filled at the speed
+// of a copy, where fresh pages cost a fault and clearing each. Its pages are given to the
+// kernel to take back lazily (MADV_FREE), so memory pressure reclaims them; pages that stay
+// keep old bytes, pages taken back return as zeros, either of which the next picture
+// overwrites.
+class TRecycledBlock {
+ public:
+  // A block of at least `size` bytes that wastes at most an eighth, with its size, or null.
+  std::uint8_t* Take(std::size_t size, std::size_t& mappedSize) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (!data_ || size_ < size || size_ - size > size / 8) return nullptr;
+    mappedSize = std::exchange(size_, 0);
+    return std::exchange(data_, nullptr);
+  }
+  // Keeps `data` in place of the block held before, which goes back to the kernel.
+  void Give(std::uint8_t* data, std::size_t size) {
+    madvise(data, size, MADV_FREE);
+    std::uint8_t* old;
+    std::size_t oldSize;
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      old = std::exchange(data_, data);
+      oldSize = std::exchange(size_, size);
+    }
+    if (old) munmap(old, oldSize);
+  }
+
+ private:
+  std::mutex mutex_;
+  std::uint8_t* data_ = nullptr;
+  std::size_t size_ = 0;
+};
+
+// Never destroyed, so bitmaps freed while the program ends still find it.
+TRecycledBlock& RecycledBlock() {
+  static TRecycledBlock* const block = new TRecycledBlock;
+  return *block;
+}
+}  // namespace
+
+TBitmap::TPixelMemory::TPixelMemory(std::size_t size, bool cleared) : size_(size) {
   if (size >= kMappedThreshold) {
+    if (!cleared) {
+      std::size_t mappedSize = 0;
+      if (std::uint8_t* p = RecycledBlock().Take(size, mappedSize)) {
+        data_ = p;
+        size_ = mappedSize;
+        mapped_ = true;
+        return;
+      }
+    }
     void* p = mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
     if (p != MAP_FAILED) {
       madvise(p, size, MADV_HUGEPAGE);  // a hint; without transparent huge pages it changes nothing
@@ -28,14 +79,17 @@ TBitmap::TPixelMemory::TPixelMemory(std::size_t size) : size_(size) {
       return;
     }
   }
-  data_ = static_cast<std::uint8_t*>(std::calloc(1, size));
+  data_ = static_cast<std::uint8_t*>(cleared ? std::calloc(1, size) : std::malloc(size));
+  // Small pictures gain nothing from skipping the clear; a fixed pattern instead of zeros
+  // makes a reader that leaves bytes unwritten show it the same way every time.
+  if (data_ && !cleared) std::memset(data_, 0xA5, size);
 }
 
 TBitmap::TPixelMemory::~TPixelMemory() { reset(); }
 
 void TBitmap::TPixelMemory::reset() {
   if (data_) {
-    if (mapped_) munmap(data_, size_);
+    if (mapped_) RecycledBlock().Give(data_, size_);
     else std::free(data_);
   }
   data_ = nullptr;
@@ -80,7 +134,20 @@ void TBitmap::SetPixelFormat(TPixelFormat value) {
   }
 }
 
-void TBitmap::SetSize(int width, int height) {
+void TBitmap::SetSize(int width, int height) { Resize(width, height, true); }
+
+void TBitmap::SetSizeToOverwrite(int width, int height) {
+  // Nothing of the old picture is kept, and its memory may serve the new one.
+  pixels_.reset();
+  width_ = height_ = 0;
+  rowBytes_ = 0;
+  Resize(width, height, false);
+  const std::size_t used = (static_cast<std::size_t>(width_) * BitsPerPixelOf(pixelFormat_) + 7) / 8;
+  if (used < rowBytes_)
+    for (int y = 0; y < height_; ++y) std::memset(pixels_.get() + rowBytes_ * y + used, 0, rowBytes_ - used);
+}
+
+void TBitmap::Resize(int width, int height, bool cleared) {
   if (width < 0) width = 0;
   if (height < 0) height = 0;
   if (width == width_ && height == height_ && (pixels_ || width == 0 || height == 0)) return;
@@ -92,7 +159,7 @@ void TBitmap::SetSize(int width, int height) {
   std::size_t rowBytes = ((static_cast<std::size_t>(width) * bits + 31) / 32) * 4;
   TPixelMemory pixels;
   if (width > 0 && height > 0) {
-    pixels = TPixelMemory(static_cast<std::size_t>(height) * rowBytes);
+    pixels = TPixelMemory(static_cast<std::size_t>(height) * rowBytes, cleared);
     if (!pixels) throw EInvalidGraphic(FormatMessage(kImageTooLarge, static_cast<unsigned>(width), static_cast<unsigned>(height)));
     if (pixels_) {
       std::size_t copyBytes = std::min(rowBytes, rowBytes_);

@@ -37,6 +37,11 @@ class TBitmap : public TGraphic {
   void SetWidth(int value) { SetSize(value, height_); }
   void SetHeight(int value) { SetSize(width_, value); }
   void SetSize(int width, int height);
+  // As SetSize from empty, for a loader that writes every pixel of every row before the
+  // picture is used: the memory may be a freed picture's, handed on without being cleared,
+  // which spares the page faults and clearing that cost as much as the pixels' copy. Only
+  // the padding at the rows' ends is cleared.
+  void SetSizeToOverwrite(int width, int height);
 
   // Bytes of one row, padded to a multiple of four as the platform's bitmaps are.
   std::size_t BytesPerScanline() const { return rowBytes_; }
@@ -79,11 +84,13 @@ class TBitmap : public TGraphic {
 
  private:
   // Pixel memory: large blocks come straight from the kernel as zero pages and are marked
-  // for huge pages, so filling a big bitmap costs far fewer page faults.
+  // for huge pages, so filling a big bitmap costs far fewer page faults. The last large
+  // block freed is kept for a next one of about its size that need not be cleared.
   class TPixelMemory {
    public:
     TPixelMemory() = default;
-    explicit TPixelMemory(std::size_t size);
+    // `cleared` false: the bytes may be anything.
+    explicit TPixelMemory(std::size_t size, bool cleared = true);
     ~TPixelMemory();
     TPixelMemory(TPixelMemory&& other) noexcept { *this = std::move(other); }
     TPixelMemory& operator=(TPixelMemory&& other) noexcept;
@@ -102,6 +109,8 @@ class TBitmap : public TGraphic {
   TPixelFormat pixelFormat_ = pf24bit;
   std::size_t rowBytes_ = 0;
   TPixelMemory pixels_;
+
+  void Resize(int width, int height, bool cleared);
   TLogPalette palette_;
   TColor transparentColor_ = clDefault;
   TTransparentMode transparentMode_ = tmAuto;

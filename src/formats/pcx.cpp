@@ -223,7 +223,12 @@ void TPCXGraphic::LoadFromStream(TStream& Stream) {
   // A run-length pair yields at most 63 bytes: a file too short for that cannot hold the image.
   if (runLength && (dataSize / 2) * 63 + dataSize % 2 < *total) throw EReadError(kStreamReadError);
 
-  SetSize(static_cast<int>(width), static_cast<int>(height));
+  // Run-length rows are all written (blank past the data's end); raw rows past it are not.
+  if (runLength)
+    SetSizeToOverwrite(static_cast<int>(width), static_cast<int>(height));
+  else
+    SetSize(static_cast<int>(width), static_cast<int>(height));
+  TEmptyOnFailure guard(*this);
 
   // Rows come one at a time: decoded into a row buffer (zeroed past where the data ends, so
   // those rows stay blank), or in place from the byte source when they are raw.

@@ -193,7 +193,7 @@ void TPPMGraphic::LoadFromStream(TStream& Stream) {
     ColorManager.SetTargetBitsPerSample(8);
     SetPalette(ColorManager.CreateGrayPalette(false));
   }
-  AllocateImage(width, height, format);
+  AllocateImageToOverwrite(width, height, format);
 
   const bool scaled = !bitmap && maximum != 255;
   std::unique_ptr<TSampleScale> scale;
@@ -201,13 +201,7 @@ void TPPMGraphic::LoadFromStream(TStream& Stream) {
   std::vector<std::uint8_t> wide(kind >= 5 && sampleBytes == 2 ? width * samples * 2 : 0);
   // Text rows can still end early once the bitmap is made; a refused load leaves the
   // reader empty, as every other reader's does.
-  struct TEmptyOnFailure {
-    TPPMGraphic& graphic;
-    bool done = false;
-    ~TEmptyOnFailure() {
-      if (!done) graphic.ReleaseImage();
-    }
-  } guard{*this};
+  TEmptyOnFailure guard(*this);
   for (std::size_t r = 0; r < height; ++r) {
     std::uint8_t* line = ScanLine(static_cast<int>(r));
     switch (kind) {
@@ -258,7 +252,6 @@ void TPPMGraphic::LoadFromStream(TStream& Stream) {
     }
     RowProgress(static_cast<std::uint32_t>(r), static_cast<std::uint32_t>(height));
   }
-  guard.done = true;
   EndProgress();
 }
 

@@ -322,7 +322,14 @@ void TPSDGraphic::LoadFromStream(TStream& Stream) {
     if (dataSize > static_cast<std::size_t>(Stream.Remaining())) RaiseReadError();
   }
 
-  SetSize(static_cast<int>(width), static_cast<int>(height));
+  // Rows converted or copied raw are written whole; PackBits rows decoded straight into the
+  // bitmap may end short and leave the rest of the row as it was.
+  const bool convertGray = copyPath && bits == 16;
+  if (channelsUsed > 0 && !(packBits && copyPath && !convertGray))
+    SetSizeToOverwrite(static_cast<int>(width), static_cast<int>(height));
+  else
+    SetSize(static_cast<int>(width), static_cast<int>(height));
+  TEmptyOnFailure guard(*this);
   EndProgress();
   if (channelsUsed == 0 || Empty()) {
     StartProgress(gesTransfering);
@@ -348,22 +355,21 @@ void TPSDGraphic::LoadFromStream(TStream& Stream) {
   // One decoded row per channel shown; the rows converted need 8-bit samples.
   std::vector<std::uint8_t> rows(packBits || reduceFirst || scheme == csCMYK ? rowLength * channelsUsed : 0);
   std::vector<std::uint8_t> reduced(reduceFirst || scheme == csCMYK ? width * channelsUsed : 0);
-  const bool convertGray = copyPath && bits == 16;
   for (std::size_t r = 0; r < height; ++r) {
     std::uint8_t* scanline = ScanLine(static_cast<int>(r));
     const std::uint8_t* channelRows[4] = {};
+    TPackbitsRLEDecoder::TRow packed[4];
     for (unsigned c = 0; c < channelsUsed; ++c) {
       if (packBits) {
-        const std::size_t entry = c * height + r;
         // Direct rows of 1 and 8 bits decode straight into the bitmap.
         std::uint8_t* dest = copyPath && !convertGray ? scanline : &rows[c * rowLength];
-        const std::uint8_t* source = data.Row(c, r);
-        decoder.Decode(source, dest, static_cast<std::int32_t>(counts[entry]), static_cast<std::int32_t>(rowLength));
+        packed[c] = {data.Row(c, r), counts[c * height + r], dest, rowLength};
         channelRows[c] = dest;
       } else {
         channelRows[c] = data.Row(c, r);
       }
     }
+    if (packBits) decoder.DecodeRows(std::span<const TPackbitsRLEDecoder::TRow>(packed, channelsUsed));
     if (copyPath) {
       if (convertGray) {
         ConvertRowTo(static_cast<int>(r), channelRows[0], rowLength);

@@ -64,6 +64,12 @@ void TReaderGraphic::AllocateImage(std::uint64_t width, std::uint64_t height, TP
   SetSize(static_cast<int>(width), static_cast<int>(height));
 }
 
+void TReaderGraphic::AllocateImageToOverwrite(std::uint64_t width, std::uint64_t height, TPixelFormat format) {
+  CheckImageSize(width, height, format);
+  SetPixelFormat(format);
+  SetSizeToOverwrite(static_cast<int>(width), static_cast<int>(height));
+}
+
 void TReaderGraphic::AllocateImage(std::uint64_t width, std::uint64_t height) {
   AllocateImage(width, height, ColorManager.TargetPixelFormat());
 }

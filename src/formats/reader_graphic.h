@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <exception>
 #include <span>
 #include <string>
 #include <vector>
@@ -54,6 +55,25 @@ class TReaderGraphic : public TBitmap {
   void AllocateImage(std::uint64_t width, std::uint64_t height, TPixelFormat format);
   // ... in the colour manager's target format.
   void AllocateImage(std::uint64_t width, std::uint64_t height);
+  // ... for a reader that writes every row whole (or raises, leaving the reader empty):
+  // the pixels start out as anything, which makes large pictures load faster.
+  void AllocateImageToOverwrite(std::uint64_t width, std::uint64_t height, TPixelFormat format);
+
+  // Held through a load once the bitmap exists: a load refused by an exception leaves the
+  // reader empty, never half made (nor, after AllocateImageToOverwrite, with rows unwritten).
+  class TEmptyOnFailure {
+   public:
+    explicit TEmptyOnFailure(TReaderGraphic& graphic) : graphic_(graphic) {}
+    TEmptyOnFailure(const TEmptyOnFailure&) = delete;
+    TEmptyOnFailure& operator=(const TEmptyOnFailure&) = delete;
+    ~TEmptyOnFailure() {
+      if (std::uncaught_exceptions() > exceptions_) graphic_.ReleaseImage();
+    }
+
+   private:
+    TReaderGraphic& graphic_;
+    int exceptions_ = std::uncaught_exceptions();
+  };
   // Refuses a size beyond the limits, for readers that allocate buffers before the bitmap.
   static void CheckImageSize(std::uint64_t width, std::uint64_t height, TPixelFormat format = pf32bit);
 

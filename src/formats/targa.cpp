@@ -212,7 +212,12 @@ void TTargaGraphic::LoadFromStream(TStream& Stream) {
     if (!needed || *needed > static_cast<std::size_t>(Stream.Remaining())) RaiseReadError();
   }
 
-  AllocateImage(h.Width, h.Height, PixelFormat());
+  // Raw rows are read whole into every scanline; other types may leave rows as they are.
+  if (h.RawType())
+    AllocateImageToOverwrite(h.Width, h.Height, PixelFormat());
+  else
+    AllocateImage(h.Width, h.Height, PixelFormat());
+  TEmptyOnFailure guard(*this);
   EndProgress();
   StartProgress(gesTransfering);
 

@@ -535,13 +535,7 @@ void TTIFFGraphic::LoadFromStream(TStream& Stream) {
   AllocateImage(width, height, format);
   // A load refused once the bitmap exists (a colour map or strip data libjpeg rejects)
   // leaves the reader empty, as every reader's refused load does.
-  struct TEmptyOnFailure {
-    TTIFFGraphic& graphic;
-    bool done = false;
-    ~TEmptyOnFailure() {
-      if (!done) graphic.ReleaseImage();
-    }
-  } guard{*this};
+  TEmptyOnFailure guard(*this);
   if (scheme == csIndexed) {
     // The colour map holds red, then green, then blue, 2^bits values each.
     const std::vector<std::uint32_t> map = Values(Stream, tgColorMap);
@@ -699,7 +693,6 @@ void TTIFFGraphic::LoadFromStream(TStream& Stream) {
     ++p.CurrentStrip;
   }
   if (decoder) decoder->DecodeEnd();
-  guard.done = true;
   EndProgress();
 }
 

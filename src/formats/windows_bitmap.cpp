@@ -390,7 +390,8 @@ void DecodeDibRows(const TDibInfo& info, TStream& stream, TBitmap& out) {
   const TPixelFormat format = FormatFor(info, copyRows);
   out.ReleaseImage();
   out.SetPixelFormat(format);
-  out.SetSize(info.width, info.height);
+  // Every row is copied whole, or the load fails and `out` is dropped.
+  out.SetSizeToOverwrite(info.width, info.height);
   if (info.bits <= 8) out.SetPalette(info.palette);
   const std::size_t stride = StoredRowBytes(info);
   const std::size_t rowBytes = std::min(stride, out.BytesPerScanline());

@@ -5,6 +5,10 @@
 #include <cstddef>
 #include <cstring>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "pixels/byte_order.h"
 
 namespace vumo {
@@ -246,42 +250,44 @@ void TTargaRLEDecoder::Encode(const std::uint8_t* Source, std::uint8_t* Dest, st
   }
 }
 
-void TPackbitsRLEDecoder::Decode(const std::uint8_t*& Source, std::uint8_t*& Dest, std::int32_t PackedSize,
-                                 std::int32_t UnpackedSize) {
-  const std::size_t output = Room(UnpackedSize);
-  // Most packets are a few bytes long and switch between copies and runs at random, so a
-  // branch on the kind is mostly mispredicted. The fast step writes sixteen bytes whichever
-  // kind it is (only the packet's first ones count) into a scratch row with room to spare;
-  // only the bytes decoded reach Dest, so Dest past them is left as it was.
-  scratch_.resize(output + 16);
-  TBoundedCursor cursor{Source, Room(PackedSize), scratch_.data(), output};
-  while (cursor.input >= 17 && cursor.output > 0) {
-    const auto header = static_cast<std::int8_t>(cursor.source[0]);
-    const bool copy = header >= 0;
-    const std::size_t count =
-        copy ? static_cast<std::size_t>(header) + 1 : header == -128 ? 0 : static_cast<std::size_t>(1 - header);
-    if (count > 16 || count > cursor.output) {
-      cursor.Next();
-      if (copy)
-        cursor.Copy(count);
-      else if (count > 0)
-        cursor.Fill(count);
-      continue;
-    }
-    std::uint64_t low, high;
-    std::memcpy(&low, cursor.source + 1, 8);
-    std::memcpy(&high, cursor.source + 9, 8);
-    const std::uint64_t run = cursor.source[1] * 0x0101010101010101ull;
-    low = copy ? low : run;
-    high = copy ? high : run;
-    std::memcpy(cursor.dest, &low, 8);
-    std::memcpy(cursor.dest + 8, &high, 8);
-    const std::size_t used = copy ? 1 + count : header == -128 ? 1 : 2;
-    cursor.source += used;
-    cursor.input -= used;
-    cursor.dest += count;
-    cursor.output -= count;
+namespace {
+
+// One PackBits packet while at least 17 source bytes are left. Most packets are a few bytes
+// long and switch between copies and runs at random, so a branch on the kind is mostly
+// mispredicted. The step writes sixteen bytes whichever kind it is (only the packet's first
+// ones count), so the target needs sixteen bytes of room past its end.
+inline void PackBitsStep(TBoundedCursor& cursor) {
+  const auto header = static_cast<std::int8_t>(cursor.source[0]);
+  const bool copy = header >= 0;
+  const std::size_t count =
+      copy ? static_cast<std::size_t>(header) + 1 : header == -128 ? 0 : static_cast<std::size_t>(1 - header);
+  if (count > 16 || count > cursor.output) {
+    cursor.Next();
+    if (copy)
+      cursor.Copy(count);
+    else if (count > 0)
+      cursor.Fill(count);
+    return;
   }
+  std::uint64_t low, high;
+  std::memcpy(&low, cursor.source + 1, 8);
+  std::memcpy(&high, cursor.source + 9, 8);
+  const std::uint64_t run = cursor.source[1] * 0x0101010101010101ull;
+  low = copy ? low : run;
+  high = copy ? high : run;
+  std::memcpy(cursor.dest, &low, 8);
+  std::memcpy(cursor.dest + 8, &high, 8);
+  const std::size_t used = copy ? 1 + count : header == -128 ? 1 : 2;
+  cursor.source += used;
+  cursor.input -= used;
+  cursor.dest += count;
+  cursor.output -= count;
+}
+
+inline bool PackBitsFast(const TBoundedCursor& cursor) { return cursor.input >= 17 && cursor.output > 0; }
+
+void PackBitsFinish(TBoundedCursor& cursor) {
+  while (PackBitsFast(cursor)) PackBitsStep(cursor);
   while (cursor.More()) {
     const auto header = static_cast<std::int8_t>(cursor.Next());
     if (header >= 0)
@@ -289,7 +295,92 @@ void TPackbitsRLEDecoder::Decode(const std::uint8_t*& Source, std::uint8_t*& Des
     else if (header != -128 && !cursor.Fill(static_cast<std::size_t>(1 - header)))
       break;
   }
-  std::memcpy(Dest, scratch_.data(), output - cursor.output);
+}
+
+// The same packet step without a branch on the packet's kind, for rows stepped side by side:
+// a mispredicted branch would throw away the work of every row at once. Returns false, having
+// done nothing, for a packet longer than sixteen bytes or than the room left.
+inline bool PackBitsStepMasked(TBoundedCursor& cursor) {
+  const std::uint64_t header = cursor.source[0];
+  const std::uint64_t copy = 0 - static_cast<std::uint64_t>(header < 128);
+  const std::uint64_t run = 0 - static_cast<std::uint64_t>(header != 128);  // 128 is a no-op
+  const std::uint64_t count = (copy & (header + 1)) | (~copy & run & (257 - header));
+  if (count > 16 || count > cursor.output) return false;
+  std::uint64_t low, high;
+  std::memcpy(&low, cursor.source + 1, 8);
+  std::memcpy(&high, cursor.source + 9, 8);
+  const std::uint64_t fill = cursor.source[1] * 0x0101010101010101ull;
+  low = (copy & low) | (~copy & fill);
+  high = (copy & high) | (~copy & fill);
+  std::memcpy(cursor.dest, &low, 8);
+  std::memcpy(cursor.dest + 8, &high, 8);
+  const std::uint64_t used = (copy & (header + 2)) | (~copy & (1 + (run & 1)));
+  cursor.source += used;
+  cursor.input -= used;
+  cursor.dest += count;
+  cursor.output -= count;
+  return true;
+}
+
+// Each packet's position hangs on the one before, so one row is a chain of dependent loads.
+// Rows are independent: stepping N of them in turn lets the processor overlap N chains.
+template <std::size_t N>
+void PackBitsInterleaved(TBoundedCursor* cursors) {
+  TBoundedCursor c[N];
+  for (std::size_t i = 0; i < N; ++i) c[i] = cursors[i];
+  for (;;) {
+    bool fast = true;
+#pragma GCC unroll 4
+    for (std::size_t i = 0; i < N; ++i) fast &= PackBitsFast(c[i]);
+    if (!fast) break;
+    bool stepped = true;
+#pragma GCC unroll 4
+    for (std::size_t i = 0; i < N; ++i) stepped &= PackBitsStepMasked(c[i]);
+    if (!stepped) {
+      for (std::size_t i = 0; i < N; ++i)
+        if (PackBitsFast(c[i])) PackBitsStep(c[i]);
+    }
+  }
+  for (std::size_t i = 0; i < N; ++i) {
+    PackBitsFinish(c[i]);
+    cursors[i] = c[i];
+  }
+}
+
+}  // namespace
+
+void TPackbitsRLEDecoder::Decode(const std::uint8_t*& Source, std::uint8_t*& Dest, std::int32_t PackedSize,
+                                 std::int32_t UnpackedSize) {
+  const TRow row{Source, Room(PackedSize), Dest, Room(UnpackedSize)};
+  DecodeRows(std::span<const TRow>(&row, 1));
+}
+
+void TPackbitsRLEDecoder::DecodeRows(std::span<const TRow> rows) {
+  constexpr std::size_t kGroup = 4;
+  std::size_t widest = 0;
+  for (const TRow& row : rows) widest = std::max(widest, row.unpacked);
+  // The steps write past a row's decoded bytes, so they decode into scratch rows with room to
+  // spare; only the bytes decoded reach the target, which past them is left as it was.
+  const std::size_t stride = widest + 16;
+  scratch_.resize(stride * std::min(rows.size(), kGroup));
+  for (std::size_t first = 0; first < rows.size(); first += kGroup) {
+    const std::size_t n = std::min(kGroup, rows.size() - first);
+    TBoundedCursor cursors[kGroup];
+    for (std::size_t i = 0; i < n; ++i) {
+      const TRow& row = rows[first + i];
+      cursors[i] = TBoundedCursor{row.source, row.packed, scratch_.data() + i * stride, row.unpacked};
+    }
+    switch (n) {
+      case 1: PackBitsInterleaved<1>(cursors); break;
+      case 2: PackBitsInterleaved<2>(cursors); break;
+      case 3: PackBitsInterleaved<3>(cursors); break;
+      default: PackBitsInterleaved<4>(cursors); break;
+    }
+    for (std::size_t i = 0; i < n; ++i) {
+      const TRow& row = rows[first + i];
+      std::memcpy(row.dest, scratch_.data() + i * stride, row.unpacked - cursors[i].output);
+    }
+  }
 }
 
 void TPCXRLEDecoder::Decode(const std::uint8_t*& Source, std::uint8_t*& Dest, std::int32_t PackedSize,
@@ -319,21 +410,38 @@ std::size_t TPCXRLEDecoder::DecodePart(const std::uint8_t*& Source, const std::u
   FillBytes(Dest, pendingValue_, written);
   pending_ -= written;
   const std::uint8_t* source = Source;
-  // Far from the row's end every packet fits whole: one branch-free step a packet, which
-  // writes eight bytes of its value whatever its count.
-  while (room - written >= 64 && End - source >= 2) {
-    // Masks rather than conditions, which the compiler would turn back into branches.
-    const std::uint32_t header = source[0];
-    const std::uint32_t run = (header + 0x40u) >> 8;  // 1 from 0xC0 up
-    const std::uint32_t runMask = 0u - run;
-    const std::size_t count = ((header & 0x3Fu) & runMask) | (1u & ~runMask);
-    const auto value = static_cast<std::uint8_t>(header ^ ((header ^ source[1]) & runMask));
-    const std::uint64_t word = value * 0x0101010101010101ull;
-    std::memcpy(Dest + written, &word, 8);
-    if (count > 8) FillBytes(Dest + written, value, count);
-    written += count;
-    source += 1 + run;
+#if defined(__SSE2__)
+  // Far from both ends, sixteen source bytes at a time. Which of them are run counts (both
+  // top bits set) is one vector compare; a count's value byte is skipped whatever it holds,
+  // and the bytes between counts are literals, copied sixteen at a time. Packets then follow
+  // each other through bit operations on the mask, not through the loads of each packet's
+  // first byte that one step a packet has to wait for.
+  const __m128i countBits = _mm_set1_epi8(static_cast<char>(0xC0));
+  while (End - source >= 32 && room - written >= 80) {
+    const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(source));
+    unsigned counts =
+        static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(_mm_and_si128(block, countBits), countBits)));
+    unsigned position = 0;  // the first byte not yet used
+    for (;;) {
+      const auto next = static_cast<unsigned>(std::countr_zero(counts | 0x10000u));
+      // The literals up to the next count (the store writes sixteen bytes; those past them count for nothing).
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(Dest + written),
+                       _mm_loadu_si128(reinterpret_cast<const __m128i*>(source + position)));
+      written += next - position;
+      position = next;
+      if (next == 16) break;
+      const std::size_t count = source[next] & 0x3Fu;
+      const std::uint8_t value = source[next + 1];  // at most source + 16, inside the 32 checked
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(Dest + written), _mm_set1_epi8(static_cast<char>(value)));
+      if (count > 16) std::memset(Dest + written + 16, value, count - 16);
+      written += count;
+      position = next + 2;
+      if (position >= 16 || room - written < 80) break;
+      counts &= ~0u << position;
+    }
+    source += position;
   }
+#endif
   while (written < room && source < End) {
     const std::uint8_t value = *source;
     if (value < 0xC0) {

@@ -4,6 +4,7 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <string>
 
@@ -47,6 +48,39 @@ TEST(Bitmap, SizesBeyondTheLimitsAreRefusedBeforeAllocating) {
   EXPECT_EQ(bitmap.Width(), 0);
   bitmap.SetSize(16384, 16384);  // the largest texture allowed is lazily zeroed memory
   EXPECT_EQ(bitmap.Width(), 16384);
+}
+
+// A large picture's memory, once freed, may serve a next picture that is written whole,
+// never one that must start blank; either way row padding is blank and the palette stays.
+TEST(Bitmap, FreedMemoryServesOnlyPicturesWrittenWhole) {
+  constexpr int kSide = 1499;  // 4497 bytes a row, padded to 4500; far past the mapped size
+  auto freedFull = [] {
+    TBitmap used;
+    used.SetPixelFormat(pf24bit);
+    used.SetSize(kSide, kSide);
+    for (int y = 0; y < kSide; ++y) std::fill_n(used.ScanLine(y), used.BytesPerScanline(), std::uint8_t{0x77});
+  };
+  freedFull();
+  TBitmap blank;
+  blank.SetPixelFormat(pf24bit);
+  blank.SetSize(kSide, kSide);
+  for (int y = 0; y < kSide; ++y) {
+    const std::uint8_t* row = blank.ScanLine(y);
+    ASSERT_TRUE(std::all_of(row, row + blank.BytesPerScanline(), [](std::uint8_t b) { return b == 0; })) << y;
+  }
+
+  freedFull();
+  TBitmap written;
+  written.SetPixelFormat(pf24bit);
+  written.SetPalette(TLogPalette(2, TPaletteEntry{1, 2, 3, 0}));
+  written.SetSizeToOverwrite(kSide, kSide);
+  EXPECT_EQ(written.Width(), kSide);
+  EXPECT_EQ(written.Height(), kSide);
+  EXPECT_EQ(written.Palette().size(), 2u);
+  for (int y = 0; y < kSide; ++y) {
+    const std::uint8_t* row = written.ScanLine(y);
+    for (std::size_t i = kSide * 3; i < written.BytesPerScanline(); ++i) ASSERT_EQ(row[i], 0) << y;
+  }
 }
 
 TEST(Bitmap, CopiesAreDeepAndPalettesAreCapped) {

@@ -220,6 +220,30 @@ TEST(PackbitsRLEDecoder, LongStreamsFollowThePlainRules) {
   }
 }
 
+// Rows decoded together give what each gives decoded alone, whatever their number and
+// lengths, with the bytes past what each row's data gives left as they were.
+TEST(PackbitsRLEDecoder, RowsDecodedTogetherAsEachAlone) {
+  std::mt19937 random(77);
+  TPackbitsRLEDecoder together, alone;
+  for (int trial = 0; trial < 100; ++trial) {
+    const std::size_t count = 1 + random() % 7;
+    std::vector<Bytes> packed(count), expected(count), actual(count);
+    std::vector<TPackbitsRLEDecoder::TRow> rows(count);
+    for (std::size_t i = 0; i < count; ++i) {
+      packed[i].resize(random() % 1500);
+      for (auto& b : packed[i]) b = static_cast<std::uint8_t>(random() % 3 == 0 ? 0x80 + random() % 128 : random() % 24);
+      const std::size_t room = random() % 1200;
+      expected[i] = actual[i] = Bytes(room + 4, kGuard);
+      const std::uint8_t* source = packed[i].data();
+      std::uint8_t* target = expected[i].data();
+      alone.Decode(source, target, static_cast<std::int32_t>(packed[i].size()), static_cast<std::int32_t>(room));
+      rows[i] = {packed[i].data(), packed[i].size(), actual[i].data(), room};
+    }
+    together.DecodeRows(rows);
+    for (std::size_t i = 0; i < count; ++i) ASSERT_EQ(actual[i], expected[i]) << "trial " << trial << ", row " << i;
+  }
+}
+
 TEST(PCXRLEDecoder, DescribedPacketsAndBounds) {
   TPCXRLEDecoder decoder;
   EXPECT_EQ(DecodeWith(decoder, {0xC3, 0x55}, 3).out, WithGuard({0x55, 0x55, 0x55}));
@@ -245,7 +269,9 @@ TEST(PCXRLEDecoder, PartsGiveWhatTheWholeGives) {
     std::vector<std::uint8_t> packed(1 + random() % 1200);
     // Mostly runs (some of zero length) and literals below 0xC0.
     for (auto& b : packed) b = static_cast<std::uint8_t>(random() % 3 == 0 ? 0xC0 | (random() % 64) : random() % 0xC0);
-    const std::size_t row = 1 + random() % 160, rows = 1 + random() % 12, window = 2 + random() % 9;
+    // Short windows cut packets apart; long ones let whole blocks of packets decode at once.
+    const std::size_t row = 1 + random() % 400, rows = 1 + random() % 12;
+    const std::size_t window = trial % 2 == 0 ? 2 + random() % 9 : 32 + random() % 2000;
     std::vector<std::uint8_t> whole(row * rows, 0);
     TPCXRLEDecoder once;
     const std::uint8_t* in = packed.data();
