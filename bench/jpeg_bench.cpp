@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <memory>
 #include <vector>
 
 #include <jpeglib.h>
@@ -44,17 +45,18 @@ void BM_JPEGQ90_LibjpegTurbo(benchmark::State& state) {
     cinfo.out_color_space = JCS_EXT_BGR;
     jpeg_start_decompress(&cinfo);
     const std::size_t stride = static_cast<std::size_t>(cinfo.output_width) * 3;
-    std::vector<std::uint8_t> pixels(stride * cinfo.output_height);
+    // Left unset, as a decoder that fills every row would allocate it.
+    const std::unique_ptr<std::uint8_t[]> pixels(new std::uint8_t[stride * cinfo.output_height]);
     while (cinfo.output_scanline < cinfo.output_height) {
       JSAMPROW rows[4];
       for (int i = 0; i < 4; ++i)
-        rows[i] = pixels.data() + stride * std::min<std::size_t>(cinfo.output_scanline + static_cast<unsigned>(i),
+        rows[i] = pixels.get() + stride * std::min<std::size_t>(cinfo.output_scanline + static_cast<unsigned>(i),
                                                                  cinfo.output_height - 1);
       jpeg_read_scanlines(&cinfo, rows, 4);
     }
     jpeg_finish_decompress(&cinfo);
     jpeg_destroy_decompress(&cinfo);
-    benchmark::DoNotOptimize(pixels.data());
+    benchmark::DoNotOptimize(pixels.get());
   }
   state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * static_cast<std::int64_t>(kPixels * 3));
 }

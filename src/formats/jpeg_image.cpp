@@ -210,7 +210,8 @@ void Decode(DecodeState& s, const std::uint8_t* data, std::size_t size, TStream*
     throw EInvalidGraphic(FormatMessage(kJpegError, "Unexpected colour layout."));
 
   s.decoded.SetPixelFormat(s.gray ? pf8bit : pf24bit);
-  s.decoded.SetSize(static_cast<int>(cinfo.output_width), static_cast<int>(cinfo.output_height));
+  // Every row is decoded or filled grey below, so the memory need not start blank.
+  s.decoded.SetSizeToOverwrite(static_cast<int>(cinfo.output_width), static_cast<int>(cinfo.output_height));
   if (s.gray) SetGreyPalette(s.decoded);
   if (s.cmykData) s.cmyk.resize(static_cast<std::size_t>(cinfo.output_width) * 4);
   // Once a single-scan file's data has run out, only the rows of the block rows already

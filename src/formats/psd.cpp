@@ -374,7 +374,7 @@ void TPSDGraphic::LoadFromStream(TStream& Stream) {
       if (convertGray) {
         ConvertRowTo(static_cast<int>(r), channelRows[0], rowLength);
       } else if (!packBits) {
-        std::memcpy(scanline, channelRows[0], rowLength);
+        CopyRowTo(static_cast<int>(r), channelRows[0], rowLength);
       }
     } else {
       const void* planes[4] = {};

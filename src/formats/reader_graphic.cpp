@@ -1,9 +1,11 @@
 #include "formats/reader_graphic.h"
 
 #include <algorithm>
+#include <cstring>
 #include <limits>
 
 #include "formats/messages.h"
+#include "pixels/row_kernels.h"
 #include "pixels/image_limits.h"
 
 namespace vumo {
@@ -32,6 +34,7 @@ void TReaderGraphic::Assign(const TGraphic& Source) {
 
 void TReaderGraphic::BeginLoad(TStream& Stream) {
   ReleaseImage();
+  rowBuffer_.clear();  // blank again for this load's first row
   BasePosition = Stream.Position();
 }
 
@@ -75,8 +78,34 @@ void TReaderGraphic::AllocateImage(std::uint64_t width, std::uint64_t height) {
 }
 
 void TReaderGraphic::ConvertRowTo(int y, std::span<const void* const> sources, std::size_t sourceBytes) {
-  ColorManager.ConvertRow(sources, sourceBytes, ScanLine(y), BytesPerScanline(), static_cast<std::uint32_t>(Width()),
+  ColorManager.ConvertRow(sources, sourceBytes, RowTarget(y), BytesPerScanline(), static_cast<std::uint32_t>(Width()),
                           0xFF);
+  WriteRow(y);
+}
+
+bool TReaderGraphic::LargeRows() const {
+  return IsLargePicture(BytesPerScanline() * static_cast<std::size_t>(Height()));
+}
+
+std::uint8_t* TReaderGraphic::RowTarget(int y) {
+  if (!LargeRows()) return ScanLine(y);
+  ScanLine(y);  // the same check of y
+  // Bytes a conversion never writes stay zero in every row, as in a blank bitmap.
+  if (rowBuffer_.size() != BytesPerScanline()) rowBuffer_.assign(BytesPerScanline(), 0);
+  return rowBuffer_.data();
+}
+
+void TReaderGraphic::CopyRowTo(int y, const std::uint8_t* source, std::size_t bytes) {
+  std::uint8_t* scanline = ScanLine(y);
+  if (LargeRows())
+    CopyRowUncached(source, scanline, bytes);
+  else
+    std::memcpy(scanline, source, bytes);
+}
+
+void TReaderGraphic::WriteRow(int y) {
+  if (LargeRows() && rowBuffer_.size() == BytesPerScanline())
+    CopyRowUncached(rowBuffer_.data(), ScanLine(y), rowBuffer_.size());
 }
 
 void TReaderGraphic::RaiseInvalidImage() const {

@@ -85,6 +85,16 @@ class TReaderGraphic : public TBitmap {
     ConvertRowTo(y, std::span<const void* const>(sources, 1), sourceBytes);
   }
 
+  // Where row y is put together before WriteRow(y): the scanline itself, or for a picture
+  // far larger than the caches a row buffer that WriteRow streams into the scanline without
+  // reading it into the caches first. The buffer holds the row put together before it.
+  std::uint8_t* RowTarget(int y);
+  void WriteRow(int y);
+  // Copies `bytes` finished bytes to the start of row y, streamed as WriteRow streams.
+  void CopyRowTo(int y, const std::uint8_t* source, std::size_t bytes);
+  // Whether rows are streamed: the picture is far larger than the caches (IsLargePicture).
+  bool LargeRows() const;
+
   // The format's name where the shared messages say "%s".
   virtual const char* FormatName() const { return ""; }
   // The shared reader errors, with the format's name.
@@ -110,6 +120,7 @@ class TReaderGraphic : public TBitmap {
 
  private:
   std::vector<std::uint8_t> header_;
+  std::vector<std::uint8_t> rowBuffer_;
 };
 
 // The members every reader with a signature declares: its class information, the stream

@@ -1,5 +1,7 @@
 #include "pixels/row_kernels.h"
 
+#include <cstring>
+
 #if defined(__x86_64__) || defined(__i386__)
 #define VUMO_X86_KERNELS 1
 #include <immintrin.h>
@@ -59,6 +61,46 @@ __attribute__((target("avx2"))) std::size_t SwapRedBlue24Avx2(const std::uint8_t
   return i;
 }
 
+// The swap as a table: output byte k of a 48-byte step (sixteen pixels) comes from input byte
+// 3(k / 3) + 2 - k % 3. mask[v][u] gathers the bytes of output vector v found in input vector
+// u (-128 leaves a byte zero).
+struct TSwapMasks {
+  alignas(16) std::int8_t mask[3][3][16];
+};
+constexpr TSwapMasks MakeSwapMasks() {
+  TSwapMasks masks {};
+  for (int v = 0; v < 3; ++v)
+    for (int u = 0; u < 3; ++u)
+      for (int j = 0; j < 16; ++j) {
+        const int k = 16 * v + j, from = 3 * (k / 3) + 2 - k % 3 - 16 * u;
+        masks.mask[v][u][j] = static_cast<std::int8_t>(from >= 0 && from < 16 ? from : -128);
+      }
+  return masks;
+}
+constexpr TSwapMasks kSwapMasks = MakeSwapMasks();
+
+// Sixteen pixels a step, each of the three outputs whole, so they can be streamed; the
+// target must be 16-byte aligned. Returns the pixels done.
+__attribute__((target("ssse3"))) std::size_t SwapRedBlue24StreamSsse3(const std::uint8_t* source,
+                                                                      std::uint8_t* target, std::size_t count) {
+  const auto* m = reinterpret_cast<const __m128i*>(kSwapMasks.mask);
+  std::size_t i = 0;
+  for (; i + 16 <= count; i += 16, source += 48, target += 48) {
+    const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(source));
+    const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(source + 16));
+    const __m128i c = _mm_loadu_si128(reinterpret_cast<const __m128i*>(source + 32));
+    const __m128i o0 = _mm_or_si128(_mm_shuffle_epi8(a, m[0]), _mm_shuffle_epi8(b, m[1]));
+    const __m128i o1 = _mm_or_si128(_mm_or_si128(_mm_shuffle_epi8(a, m[3]), _mm_shuffle_epi8(b, m[4])),
+                                    _mm_shuffle_epi8(c, m[5]));
+    const __m128i o2 = _mm_or_si128(_mm_shuffle_epi8(b, m[7]), _mm_shuffle_epi8(c, m[8]));
+    _mm_stream_si128(reinterpret_cast<__m128i*>(target), o0);
+    _mm_stream_si128(reinterpret_cast<__m128i*>(target + 16), o1);
+    _mm_stream_si128(reinterpret_cast<__m128i*>(target + 32), o2);
+  }
+  _mm_sfence();
+  return i;
+}
+
 // Sixteen pixels a step: each of the three 16-byte outputs gathers its bytes from the three
 // planes with one shuffle each (-1 leaves a byte zero) and ORs them together.
 __attribute__((target("ssse3"))) std::size_t MergePlanes3Ssse3(const std::uint8_t* a, const std::uint8_t* b,
@@ -105,6 +147,33 @@ const TCpu& Cpu() {
 
 }  // namespace
 
+void CopyRowUncached(const std::uint8_t* source, std::uint8_t* target, std::size_t bytes) {
+#ifdef VUMO_X86_KERNELS
+  // Plain stores up to the first 16-byte boundary of the target, streaming stores from there.
+  std::size_t head = (16 - reinterpret_cast<std::uintptr_t>(target) % 16) % 16;
+  if (head > bytes) head = bytes;
+  std::memcpy(target, source, head);
+  source += head;
+  target += head;
+  bytes -= head;
+  for (; bytes >= 64; bytes -= 64, source += 64, target += 64) {
+    const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(source));
+    const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(source + 16));
+    const __m128i c = _mm_loadu_si128(reinterpret_cast<const __m128i*>(source + 32));
+    const __m128i d = _mm_loadu_si128(reinterpret_cast<const __m128i*>(source + 48));
+    _mm_stream_si128(reinterpret_cast<__m128i*>(target), a);
+    _mm_stream_si128(reinterpret_cast<__m128i*>(target + 16), b);
+    _mm_stream_si128(reinterpret_cast<__m128i*>(target + 32), c);
+    _mm_stream_si128(reinterpret_cast<__m128i*>(target + 48), d);
+  }
+  for (; bytes >= 16; bytes -= 16, source += 16, target += 16)
+    _mm_stream_si128(reinterpret_cast<__m128i*>(target), _mm_loadu_si128(reinterpret_cast<const __m128i*>(source)));
+  // Streamed stores are ordered before anything stored after this returns.
+  _mm_sfence();
+#endif
+  std::memcpy(target, source, bytes);
+}
+
 void SwapRedBlue24(const std::uint8_t* source, std::uint8_t* target, std::size_t count) {
 #ifdef VUMO_X86_KERNELS
   std::size_t done = 0;
@@ -115,6 +184,22 @@ void SwapRedBlue24(const std::uint8_t* source, std::uint8_t* target, std::size_t
   count -= done;
 #endif
   SwapRedBlue24Plain(source, target, count);
+}
+
+void SwapRedBlue24Uncached(const std::uint8_t* source, std::uint8_t* target, std::size_t count) {
+#ifdef VUMO_X86_KERNELS
+  if (Cpu().ssse3) {
+    // Pixels one by one up to the first 16-byte boundary of the target (3 and 16 share no
+    // factor, so one lies within fifteen pixels), then streamed.
+    std::size_t lead = 0;
+    while (lead < count && (reinterpret_cast<std::uintptr_t>(target + 3 * lead) % 16) != 0) ++lead;
+    SwapRedBlue24Plain(source, target, lead);
+    const std::size_t done = lead + SwapRedBlue24StreamSsse3(source + 3 * lead, target + 3 * lead, count - lead);
+    SwapRedBlue24Plain(source + 3 * done, target + 3 * done, count - done);
+    return;
+  }
+#endif
+  SwapRedBlue24(source, target, count);
 }
 
 void MergePlanes3(const std::uint8_t* first, const std::uint8_t* second, const std::uint8_t* third,

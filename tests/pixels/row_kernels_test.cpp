@@ -42,6 +42,28 @@ TEST(RowKernels, SwapRedBlue24MatchesThePlainLoopCopiedAndInPlace) {
     }
 }
 
+// The streamed kernels write whole aligned vectors once the target reaches a 16-byte
+// boundary, so every offset within 16 bytes is tried, source and target apart.
+TEST(RowKernels, StreamedRowsMatchThePlainLoopAtEveryAlignment) {
+  for (std::size_t count : kCounts)
+    for (std::size_t offset = 0; offset < 16; ++offset)
+      for (std::size_t sourceOffset : {std::size_t{0}, offset, std::size_t{5}}) {
+        const auto source = Pattern(3 * count + 32, static_cast<unsigned>(count + offset));
+        const auto guard = Pattern(3 * count + 32, 7);
+        std::vector<std::uint8_t> swapped(guard), copied(guard);
+        std::vector<std::uint8_t> expectedSwap(guard), expectedCopy(guard);
+        for (std::size_t i = 0; i < count; ++i)
+          for (std::size_t k = 0; k < 3; ++k) {
+            expectedSwap[offset + 3 * i + k] = source[sourceOffset + 3 * i + 2 - k];
+            expectedCopy[offset + 3 * i + k] = source[sourceOffset + 3 * i + k];
+          }
+        SwapRedBlue24Uncached(source.data() + sourceOffset, swapped.data() + offset, count);
+        CopyRowUncached(source.data() + sourceOffset, copied.data() + offset, 3 * count);
+        EXPECT_EQ(swapped, expectedSwap) << count << " pixels at offset " << offset << " from " << sourceOffset;
+        EXPECT_EQ(copied, expectedCopy) << 3 * count << " bytes at offset " << offset << " from " << sourceOffset;
+      }
+}
+
 TEST(RowKernels, MergePlanesMatchesThePlainLoop) {
   for (std::size_t count : kCounts)
     for (std::size_t offset = 0; offset < 4; ++offset) {
