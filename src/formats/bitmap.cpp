@@ -34,6 +34,18 @@ class TRecycledBlock {
     mappedSize = std::exchange(size_, 0);
     return std::exchange(data_, nullptr);
   }
+  // Gives the block held back to the kernel, so a picture that cannot use it does not have
+  // it beside its own memory.
+  void Release() {
+    std::uint8_t* old;
+    std::size_t oldSize;
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      old = std::exchange(data_, nullptr);
+      oldSize = std::exchange(size_, 0);
+    }
+    if (old) munmap(old, oldSize);
+  }
   // Keeps `data` in place of the block held before, which goes back to the kernel.
   void Give(std::uint8_t* data, std::size_t size) {
     madvise(data, size, MADV_FREE);
@@ -71,6 +83,7 @@ TBitmap::TPixelMemory::TPixelMemory(std::size_t size, bool cleared) : size_(size
         return;
       }
     }
+    RecycledBlock().Release();
     void* p = mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
     if (p != MAP_FAILED) {
       madvise(p, size, MADV_HUGEPAGE);  // a hint; without transparent huge pages it changes nothing
