@@ -55,6 +55,22 @@ const TTexture& Texture() {
   return texture;
 }
 
+std::vector<std::uint8_t> MakeTopDownTarga24() {
+  std::vector<std::uint8_t> b(18, 0);
+  b[2] = 2;
+  b[12] = kSide & 0xFF, b[13] = kSide >> 8, b[14] = kSide & 0xFF, b[15] = kSide >> 8;
+  b[16] = 24;
+  b[17] = 0x20;
+  const TTexture& t = Texture();
+  b.reserve(b.size() + kPixels * 3);
+  for (std::size_t i = 0; i < kPixels; ++i) {
+    b.push_back(t.planes[2][i]);
+    b.push_back(t.planes[1][i]);
+    b.push_back(t.planes[0][i]);
+  }
+  return b;
+}
+
 void Put16(std::vector<std::uint8_t>& b, unsigned v, bool bigEndian) {
   if (bigEndian) {
     b.push_back(static_cast<std::uint8_t>(v >> 8));

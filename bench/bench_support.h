@@ -28,6 +28,9 @@ struct TTexture {
 };
 const TTexture& Texture();
 
+// A raw 24-bit top-down Targa file of the texture, the picture the viewer is timed with.
+std::vector<std::uint8_t> MakeTopDownTarga24();
+
 void Put16(std::vector<std::uint8_t>& b, unsigned v, bool bigEndian);
 void Put32(std::vector<std::uint8_t>& b, std::uint32_t v);  // big-endian
 

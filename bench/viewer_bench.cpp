@@ -33,18 +33,7 @@ QApplication& App() {
 const std::string& TargaFile() {
   static const std::string path = [] {
     const std::string file = (std::filesystem::temp_directory_path() / "vumo_viewer_bench.tga").string();
-    std::vector<std::uint8_t> b(18, 0);
-    b[2] = 2;
-    b[12] = kSide & 0xFF, b[13] = kSide >> 8, b[14] = kSide & 0xFF, b[15] = kSide >> 8;
-    b[16] = 24;
-    b[17] = 0x20;
-    const TTexture& t = Texture();
-    b.reserve(b.size() + kPixels * 3);
-    for (std::size_t i = 0; i < kPixels; ++i) {
-      b.push_back(t.planes[2][i]);
-      b.push_back(t.planes[1][i]);
-      b.push_back(t.planes[0][i]);
-    }
+    const std::vector<std::uint8_t> b = MakeTopDownTarga24();
     std::FILE* f = std::fopen(file.c_str(), "wb");
     if (f) {
       std::fwrite(b.data(), 1, b.size(), f);

@@ -32,19 +32,7 @@ long long WallNanoseconds() {
 }
 
 int WriteTarga(const char* path) {
-  using namespace vumo::bench;
-  std::vector<std::uint8_t> b(18, 0);
-  b[2] = 2;
-  b[12] = kSide & 0xFF, b[13] = kSide >> 8, b[14] = kSide & 0xFF, b[15] = kSide >> 8;
-  b[16] = 24;
-  b[17] = 0x20;
-  const TTexture& t = Texture();
-  b.reserve(b.size() + kPixels * 3);
-  for (std::size_t i = 0; i < kPixels; ++i) {
-    b.push_back(t.planes[2][i]);
-    b.push_back(t.planes[1][i]);
-    b.push_back(t.planes[0][i]);
-  }
+  const std::vector<std::uint8_t> b = vumo::bench::MakeTopDownTarga24();
   std::FILE* f = std::fopen(path, "wb");
   if (!f || std::fwrite(b.data(), 1, b.size(), f) != b.size() || std::fclose(f) != 0) {
     std::perror(path);
