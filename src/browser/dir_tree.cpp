@@ -8,6 +8,7 @@
 #include "browser/linux_shell.h"
 #include "browser/operation_dialogs.h"
 #include "browser/shell_services.h"
+#include "browser/wait_cursor.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -43,14 +44,6 @@ namespace {
 
 const QString kComputerCaption = QStringLiteral("Computer");
 
-class TWaitCursor {
- public:
-  TWaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-  ~TWaitCursor() { QApplication::restoreOverrideCursor(); }
-  TWaitCursor(const TWaitCursor&) = delete;
-  TWaitCursor& operator=(const TWaitCursor&) = delete;
-};
-
 bool DefaultNetworkCommand(const QStringList& arguments, QString* error) {
   const QString gio = QStandardPaths::findExecutable(QStringLiteral("gio"));
   if (gio.isEmpty()) {
@@ -83,25 +76,6 @@ QString NameOf(const QString& path) {
   return trimmed.mid(trimmed.lastIndexOf(QLatin1Char('/')) + 1);
 }
 
-bool HasSubFolder(const QString& folder) {
-  DIR* dir = ::opendir(EncodeFileName(folder).constData());
-  if (dir == nullptr) return false;
-  bool found = false;
-  while (dirent* entry = ::readdir(dir)) {
-    const char* name = entry->d_name;
-    if (name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0'))) continue;
-    struct stat st {};
-    if (entry->d_type == DT_DIR ||
-        ((entry->d_type == DT_LNK || entry->d_type == DT_UNKNOWN) &&
-         ::stat(EncodeFileName(AddSlash(folder) + DecodeFileName(QByteArray(name))).constData(), &st) == 0 &&
-         S_ISDIR(st.st_mode))) {
-      found = true;
-      break;
-    }
-  }
-  ::closedir(dir);
-  return found;
-}
 
 // "\\server\share" as the smb URI gio understands; other text is taken as a URI already.
 QString NetworkUri(const QString& text) {

@@ -5,6 +5,7 @@
 #include "browser/file_list_view.h"
 #include "browser/file_names.h"
 #include "browser/linux_shell.h"
+#include "browser/wait_cursor.h"
 
 #include <QApplication>
 #include <QDir>
@@ -18,47 +19,12 @@
 #include <QToolTip>
 
 #include <algorithm>
-#include <dirent.h>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace vumo {
 
 namespace {
 
 const QString kComputerCaption = QStringLiteral("Computer");
-
-class TWaitCursor {
- public:
-  TWaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-  ~TWaitCursor() { QApplication::restoreOverrideCursor(); }
-  TWaitCursor(const TWaitCursor&) = delete;
-  TWaitCursor& operator=(const TWaitCursor&) = delete;
-};
-
-// Does the folder hold at least one sub-folder? The first one found ends the search.
-bool HasSubFolder(const QString& folder) {
-  const int dirFd = ::open(EncodeFileName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (dirFd < 0) return false;
-  DIR* dir = ::fdopendir(dirFd);
-  if (dir == nullptr) {
-    ::close(dirFd);
-    return false;
-  }
-  bool found = false;
-  while (dirent* entry = ::readdir(dir)) {
-    const char* name = entry->d_name;
-    if (name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0'))) continue;
-    if (entry->d_type == DT_DIR) { found = true; break; }
-    if (entry->d_type == DT_LNK || entry->d_type == DT_UNKNOWN) {
-      struct stat st {};
-      if (::fstatat(dirFd, name, &st, 0) == 0 && S_ISDIR(st.st_mode)) { found = true; break; }
-    }
-  }
-  ::closedir(dir);
-  return found;
-}
 
 }  // namespace
 

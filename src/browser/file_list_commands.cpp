@@ -11,6 +11,7 @@
 #include "browser/linux_shell.h"
 #include "browser/operation_dialogs.h"
 #include "browser/shell_services.h"
+#include "browser/wait_cursor.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -32,14 +33,6 @@ namespace vumo {
 int TFileListView::ClipboardMode = TFileListView::kClipCopy;
 
 namespace {
-
-class TWaitCursor {
- public:
-  TWaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-  ~TWaitCursor() { QApplication::restoreOverrideCursor(); }
-  TWaitCursor(const TWaitCursor&) = delete;
-  TWaitCursor& operator=(const TWaitCursor&) = delete;
-};
 
 QString FileNameOf(const QString& path) {
   const QString trimmed = RemoveSlash(path);

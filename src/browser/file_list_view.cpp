@@ -8,6 +8,7 @@
 #include "browser/file_mask.h"
 #include "browser/file_names.h"
 #include "browser/linux_shell.h"
+#include "browser/wait_cursor.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -39,22 +40,6 @@ std::function<bool(const QString&)>& FileOpener() {
   static std::function<bool(const QString&)> opener = OpenWithDesktop;
   return opener;
 }
-
-// Shows the hourglass for the life of the guard, on every way out.
-class TWaitCursor {
- public:
-  TWaitCursor() : active_(qobject_cast<QApplication*>(QCoreApplication::instance()) != nullptr) {
-    if (active_) QApplication::setOverrideCursor(Qt::WaitCursor);
-  }
-  ~TWaitCursor() {
-    if (active_) QApplication::restoreOverrideCursor();
-  }
-  TWaitCursor(const TWaitCursor&) = delete;
-  TWaitCursor& operator=(const TWaitCursor&) = delete;
-
- private:
-  bool active_;
-};
 
 QString SizeInMb(std::int64_t kb) {
   if (kb < 1) return QStringLiteral("0 Mb");

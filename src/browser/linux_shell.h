@@ -38,6 +38,9 @@ std::int64_t VolumeTotalBytes(const QString& root);
 std::int64_t VolumeFreeBytes(const QString& root);
 // The volume holding the path is mounted and ready.
 bool VolumeReady(const QString& root);
+// Does the folder hold at least one sub-folder (links to folders count)? The first one found
+// ends the search.
+bool HasSubFolder(const QString& folder);
 
 // Attribute bits as the browser filters them.
 enum : std::uint32_t {
