@@ -1,6 +1,7 @@
 #include "formats/tiff.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <memory>
 #include <set>
@@ -45,6 +46,7 @@ enum TTag : std::uint16_t {
   tgT4Options = 292,
   tgResolutionUnit = 296,
   tgPredictor = 317,
+  tgWhitePoint = 318,
   tgColorMap = 320,
   tgTileWidth = 322,
   tgTileLength = 323,
@@ -469,7 +471,14 @@ void TTIFFGraphic::LoadFromStream(TStream& Stream) {
   colors.SourceSamples = static_cast<std::uint8_t>(sourceSamples);
   colors.SourceOptions = bits == 16 ? (bigEndian_ ? kBigEndianSamples : kLittleEndianSamples) : 0;
   if (reduce16) colors.SourceOptions = 0;
-  if (scheme == csCIELab) colors.SourceOptions |= cvLabScaledLightness;
+  if (scheme == csCIELab) {
+    colors.SourceOptions |= cvLabScaledLightness;
+    // Lab values are relative to the white point the file gives, D50 (as Photoshop writes
+    // them, without the tag) unless it gives D65's chromaticity, as ImageMagick does.
+    const std::vector<float> white = Floats(Stream, tgWhitePoint);
+    if (white.size() == 2 && std::fabs(white[0] - 0.3127f) < 0.002f && std::fabs(white[1] - 0.3290f) < 0.002f)
+      colors.SourceOptions |= cvLabD65White;
+  }
   colors.TargetBits = static_cast<std::uint8_t>(bits == 16 ? 8 : bits == 2 ? 4 : bits);
   switch (scheme) {
     case csIndexed:

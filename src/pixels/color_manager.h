@@ -20,6 +20,8 @@ inline constexpr TConversionOptions cvApplyGamma = 1 << 1;
 inline constexpr TConversionOptions cvSwapBytes = 1 << 2;
 inline constexpr TConversionOptions cvLabScaledLightness = 1 << 3;
 inline constexpr TConversionOptions cvLabChromaOffset = 1 << 4;
+// L*a*b* relative to the D65 white rather than D50 (a TIFF file whose WhitePoint says so).
+inline constexpr TConversionOptions cvLabD65White = 1 << 5;
 
 // The source option for 16-bit samples kept in a file's byte order.
 inline constexpr TConversionOptions kBigEndianSamples = kSwapBigEndian ? cvSwapBytes : 0;

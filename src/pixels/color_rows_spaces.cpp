@@ -117,9 +117,24 @@ struct CmykPixel {
 // CIE L*a*b* as Photoshop and TIFF store it is relative to the D50 white. A colour goes to
 // XYZ (D50), through the Bradford adaptation to D65 and the sRGB primaries in one matrix, and
 // through the sRGB transfer curve, so an sRGB colour saved as Lab shows as itself again.
+// Lab relative to D65 (as some writers state in TIFF's WhitePoint) needs no adaptation.
 constexpr double kLabEpsilon = 216.0 / 24389.0;
 constexpr double kLabKappa = 24389.0 / 27.0;
-constexpr double kD50WhiteX = 0.96422, kD50WhiteZ = 0.82521;
+
+struct TLabWhite {
+  double whiteX, whiteZ;
+  double toRgb[3][3];  // XYZ relative to this white to linear sRGB
+};
+constexpr TLabWhite kD50White = {0.96422,
+                                 0.82521,
+                                 {{3.1338561, -1.6168667, -0.4906146},
+                                  {-0.9787684, 1.9161415, 0.0334540},
+                                  {0.0719453, -0.2289914, 1.4052427}}};
+constexpr TLabWhite kD65White = {0.95047,
+                                 1.08883,
+                                 {{3.2404542, -1.5371385, -0.4985314},
+                                  {-0.9692660, 1.8760108, 0.0415560},
+                                  {0.0556434, -0.2040259, 1.0572252}}};
 
 // The sRGB curve from linear light in [0, 1], tabulated finely enough that the table's step
 // moves no output by more than a twentieth of a level.
@@ -148,17 +163,19 @@ inline double LabInverse(double f) {
   return cube > kLabEpsilon ? cube : (116 * f - 16) / kLabKappa;
 }
 
-inline void LabToRgb(double l, double a, double b, std::uint8_t& red, std::uint8_t& green, std::uint8_t& blue) {
+inline void LabToRgb(const TLabWhite& white, double l, double a, double b, std::uint8_t& red, std::uint8_t& green,
+                     std::uint8_t& blue) {
   const double fy = (l + 16) / 116;
   const double fx = fy + a / 500;
   const double fz = fy - b / 200;
-  const double x = LabInverse(fx) * kD50WhiteX;
+  const double x = LabInverse(fx) * white.whiteX;
   const double y = l > kLabKappa * kLabEpsilon ? fy * fy * fy : l / kLabKappa;
-  const double z = LabInverse(fz) * kD50WhiteZ;
+  const double z = LabInverse(fz) * white.whiteZ;
   const std::uint8_t* curve = SrgbCurve();
-  red = EncodeSrgb(curve, 3.1338561 * x - 1.6168667 * y - 0.4906146 * z);
-  green = EncodeSrgb(curve, -0.9787684 * x + 1.9161415 * y + 0.0334540 * z);
-  blue = EncodeSrgb(curve, 0.0719453 * x - 0.2289914 * y + 1.4052427 * z);
+  const auto& m = white.toRgb;
+  red = EncodeSrgb(curve, m[0][0] * x + m[0][1] * y + m[0][2] * z);
+  green = EncodeSrgb(curve, m[1][0] * x + m[1][1] * y + m[1][2] * z);
+  blue = EncodeSrgb(curve, m[2][0] * x + m[2][1] * y + m[2][2] * z);
 }
 
 // The L*, a* and b* of every 8-bit sample value, built once: index [0] without and [1] with
@@ -188,6 +205,7 @@ struct LabPixel {
   bool scaledLightness = false;
   bool chromaOffset = false;
   const LabTermTables* tables = nullptr;
+  const TLabWhite* white = &kD50White;
 
   void operator()(const std::uint8_t* const* p, std::size_t off, D& r, D& g, D& b) const {
     std::uint8_t red, green, blue;
@@ -207,12 +225,12 @@ struct LabPixel {
         cb = static_cast<std::int16_t>(sb) / 256.0;
       }
       if (scaledLightness) l /= 2.55;
-      LabToRgb(l, ca, cb, red, green, blue);
+      LabToRgb(*white, l, ca, cb, red, green, blue);
     } else {
       const int lo = scaledLightness ? 1 : 0;
       const int co = chromaOffset ? 1 : 0;
-      LabToRgb(tables->lightness[lo][p[0][off]], tables->chroma[co][p[1][off]], tables->chroma[co][p[2][off]], red,
-               green, blue);
+      LabToRgb(*white, tables->lightness[lo][p[0][off]], tables->chroma[co][p[1][off]], tables->chroma[co][p[2][off]],
+               red, green, blue);
     }
     r = Widen<D>(red);
     g = Widen<D>(green);
@@ -285,12 +303,14 @@ void ConvertLab(const RowSetup& setup, std::span<const void* const> source, void
   }
   const bool scaled = (setup.sourceOptions & cvLabScaledLightness) != 0;
   const bool offset = (setup.sourceOptions & cvLabChromaOffset) != 0;
+  const TLabWhite* white = (setup.sourceOptions & cvLabD65White) != 0 ? &kD65White : &kD50White;
   const LabTermTables& tables = LabTables();
   RunTripleByDepth<LabPixel>(setup, planes, bgr, static_cast<std::uint8_t*>(target), count, mask,
                              [&](auto px) {
                                px.scaledLightness = scaled;
                                px.chromaOffset = offset;
                                px.tables = &tables;
+                               px.white = white;
                                return px;
                              });
 }

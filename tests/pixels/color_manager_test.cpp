@@ -349,6 +349,12 @@ TEST(ColorManagerLab, Sanity) {
   const Bytes fine = Convert({csCIELab, csRGB, 16, 8, cvLabScaledLightness | cvLabChromaOffset},
                              Words({29408, 48492, 44974}), 1, 3);
   EXPECT_EQ(fine, (Bytes{200, 40, 30}));
+  // The same red relative to D65 is L* 44.08, a* 60.60, b* 45.97: as 16-bit TIFF samples
+  // (lightness scaled, a* and b* signed) it shows as itself only when read as D65.
+  const Bytes d65Red = Words({28889, 15513, 11769});
+  EXPECT_EQ(Convert({csCIELab, csRGB, 16, 8, cvLabScaledLightness | cvLabD65White}, d65Red, 1, 3),
+            (Bytes{200, 40, 30}));
+  EXPECT_NE(Convert({csCIELab, csRGB, 16, 8, cvLabScaledLightness}, d65Red, 1, 3), (Bytes{200, 40, 30}));
   // Colours outside sRGB are clipped per channel.
   EXPECT_EQ(Convert({csCIELab, csRGB, 8, 8}, {60, 70, 50}, 1, 3), (Bytes{255, 73, 62}));
   // 16-bit samples read as their 8-bit counterparts.

@@ -62,6 +62,11 @@ convert "$tmp/rgb.ppm" -colorspace CMYK -depth 16 $q -compress None cmyk16.tif
 # CIE L*a*b*, 8 and 16 bits.
 convert "$tmp/rgb.ppm" -colorspace Lab -depth 8 $q -compress None lab8.tif
 convert "$tmp/rgb.ppm" -colorspace Lab -depth 16 $q -compress None lab16.tif
+# Saturated colours in eight blocks, where the Lab white point (D65 in ImageMagick's
+# WhitePoint tag, D50 where Photoshop writes none) moves blue by far more than rounding.
+convert -size 8x8 xc:red xc:lime xc:blue xc:cyan xc:magenta xc:yellow xc:white xc:gray50 +append "$tmp/primaries.ppm"
+convert "$tmp/primaries.ppm" primaries.png
+convert "$tmp/primaries.ppm" -colorspace Lab -depth 8 -compress None lab8_primaries.tif
 # ThunderScan and EPS.
 python3 write_thunder_eps.py . rgb8.tif
 # Two pages; ImageMagick's decode of the uncompressed files as a second opinion.
