@@ -5,8 +5,8 @@
 #include <limits>
 
 #include "formats/messages.h"
-#include "pixels/row_kernels.h"
 #include "pixels/image_limits.h"
+#include "pixels/row_kernels.h"
 
 namespace vumo {
 
