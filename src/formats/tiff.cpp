@@ -13,6 +13,7 @@
 #include "pixels/decoders.h"
 #include "pixels/image_limits.h"
 #include "pixels/lz77_decoder.h"
+#include "pixels/row_kernels.h"
 #include "pixels/thunder_decoder.h"
 #include "pixels/tiff_jpeg_decoder.h"
 
@@ -360,9 +361,11 @@ bool TTIFFGraphic::ReadImageProperties(TStream& Stream, unsigned ImageIndex) {
   p.TileWidth = Value(tgTileWidth, 0);
   p.TileLength = Value(tgTileLength, 0);
   if (p.TileWidth && p.TileLength) p.Options |= ioTiled;
+  associatedAlpha_ = false;
   if (Find(tgExtraSamples)) {
     const std::vector<std::uint32_t> extra = Values(Stream, tgExtraSamples);
     p.HasAlpha = std::all_of(extra.begin(), extra.end(), [](std::uint32_t v) { return v <= 2; });
+    associatedAlpha_ = !extra.empty() && extra[0] == 1;
   }
   if (p.Compression == ctJPEG) p.JPEGTables = Bytes(Stream, tgJPEGTables);
   yCbCrCoefficients_ = {0.299f, 0.587f, 0.114f};
@@ -497,6 +500,7 @@ void TTIFFGraphic::LoadFromStream(TStream& Stream) {
       break;
   }
   ColorManager.Setup(colors);
+  const bool unpremultiply = associatedAlpha_ && colors.TargetScheme == csBGRA;
   const TPixelFormat format = ColorManager.TargetPixelFormat();
   const std::size_t width = p.Width, height = p.Height;
   CheckImageSize(width, height, format);
@@ -689,7 +693,19 @@ void TTIFFGraphic::LoadFromStream(TStream& Stream) {
           sourceBytes = perPlane;
         }
       }
-      ConvertRowTo(static_cast<int>(p.CurrentRow), std::span<const void* const>(sources, planesUsed), sourceBytes);
+      const std::span<const void* const> rowSources(sources, planesUsed);
+      const int y = static_cast<int>(p.CurrentRow);
+      if (unpremultiply) {
+        // Colours stored multiplied by their alpha (GIMP and libvips write them so) are
+        // divided by it again, as a display that blends with the alpha needs them.
+        std::uint8_t* target = RowTarget(y);
+        ColorManager.ConvertRow(rowSources, sourceBytes, target, BytesPerScanline(), static_cast<std::uint32_t>(width),
+                                0xFF);
+        UnpremultiplyBGRA(target, width);
+        WriteRow(y);
+      } else {
+        ConvertRowTo(y, rowSources, sourceBytes);
+      }
       ++p.CurrentRow;
       RowProgress(p.CurrentRow - 1, static_cast<std::uint32_t>(height));
     }

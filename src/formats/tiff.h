@@ -49,6 +49,7 @@ class TTIFFGraphic : public TReaderGraphic {
   std::uint32_t samplesPerPixel_ = 0;
   bool mixedBitsPerSample_ = false;
   std::uint32_t t4Options_ = 0;
+  bool associatedAlpha_ = false;  // colours stored multiplied by their alpha
   std::uint32_t photometric_ = 0;
   std::uint32_t yCbCrPositioning_ = 1;
   std::vector<float> yCbCrCoefficients_;

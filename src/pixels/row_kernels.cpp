@@ -1,5 +1,6 @@
 #include "pixels/row_kernels.h"
 
+#include <algorithm>
 #include <cstring>
 
 #if defined(__x86_64__) || defined(__i386__)
@@ -200,6 +201,15 @@ void SwapRedBlue24Uncached(const std::uint8_t* source, std::uint8_t* target, std
   }
 #endif
   SwapRedBlue24(source, target, count);
+}
+
+void UnpremultiplyBGRA(std::uint8_t* pixels, std::size_t count) {
+  for (std::size_t i = 0; i < count; ++i, pixels += 4) {
+    const unsigned alpha = pixels[3];
+    if (alpha == 255 || alpha == 0) continue;
+    for (int k = 0; k < 3; ++k)
+      pixels[k] = static_cast<std::uint8_t>(std::min(255u, (pixels[k] * 255u + alpha / 2) / alpha));
+  }
 }
 
 void MergePlanes3(const std::uint8_t* first, const std::uint8_t* second, const std::uint8_t* third,

@@ -26,6 +26,11 @@ void SwapRedBlue24(const std::uint8_t* source, std::uint8_t* target, std::size_t
 // source and target do not overlap.
 void SwapRedBlue24Uncached(const std::uint8_t* source, std::uint8_t* target, std::size_t count);
 
+// Blue, green, red and alpha pixels whose colours were stored multiplied by their alpha
+// ("associated" alpha) get their own colours back: c * 255 / alpha, rounded, at most 255.
+// Fully transparent pixels keep colour 0.
+void UnpremultiplyBGRA(std::uint8_t* pixels, std::size_t count);
+
 // target[3i + k] = plane k[i]. The planes and the target do not overlap.
 void MergePlanes3(const std::uint8_t* first, const std::uint8_t* second, const std::uint8_t* third,
                   std::uint8_t* target, std::size_t count);

@@ -64,6 +64,19 @@ TEST(RowKernels, StreamedRowsMatchThePlainLoopAtEveryAlignment) {
       }
 }
 
+TEST(RowKernels, UnpremultiplyDividesByAlphaRoundedAndClamped) {
+  std::vector<std::uint8_t> pixels = {
+      100, 50, 25, 128,   // half covered: doubled, to the nearest level
+      9, 9, 9, 0,         // no coverage: left as it is
+      10, 20, 30, 255,    // full coverage: unchanged
+      200, 3, 0, 100,     // a colour above its alpha (broken data) stops at 255
+      1, 1, 1, 3,         // 85 exactly
+  };
+  UnpremultiplyBGRA(pixels.data(), pixels.size() / 4);
+  EXPECT_EQ(pixels, (std::vector<std::uint8_t>{199, 100, 50, 128, 9, 9, 9, 0, 10, 20, 30, 255, 255, 8, 0, 100, 85, 85,
+                                               85, 3}));
+}
+
 TEST(RowKernels, MergePlanesMatchesThePlainLoop) {
   for (std::size_t count : kCounts)
     for (std::size_t offset = 0; offset < 4; ++offset) {

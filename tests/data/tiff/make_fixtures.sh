@@ -31,6 +31,8 @@ tiffcp -B -c zip:2 rgb16.tif rgb16_zip_predictor_mm.tif
 # Alpha.
 convert "$tmp/rgb.ppm" \( +clone -fx "i/w" \) -alpha off -compose CopyOpacity -composite $q -compress None rgba8.tif
 tiffcp -c packbits rgba8.tif rgba8_packbits.tif
+# The same with its colours stored multiplied by alpha ("associated" alpha, as GIMP writes it).
+convert rgba8.tif -define tiff:alpha=associated -compress None rgba8_associated.tif
 # Grey and bilevel.
 convert "$tmp/rgb.ppm" -colorspace Gray $q -depth 8 -compress None gray8.tif
 tiffcp -c zip:2 gray8.tif gray8_zip_predictor.tif
@@ -71,7 +73,7 @@ convert "$tmp/primaries.ppm" -colorspace Lab -depth 8 -compress None lab8_primar
 python3 write_thunder_eps.py . rgb8.tif
 # Two pages; ImageMagick's decode of the uncompressed files as a second opinion.
 tiffcp rgb8.tif gray8.tif two_pages.tif
-for f in rgb8 rgb16 rgba8 gray8 cmyk8 palette8 palette4 bilevel_white; do convert $f.tif $f.png; done
+for f in rgb8 rgb16 rgba8 rgba8_associated gray8 cmyk8 palette8 palette4 bilevel_white; do convert $f.tif $f.png; done
 # libtiff's own decode of the JPEG files, for the tests to compare with.
 for f in gray8_jpeg rgb8_jpeg_ycbcr rgb8_jpeg_rgb; do tiff2rgba -c none $f.tif ${f}_libtiff.tif; done
 # YCbCr with 2x2 subsampling, uncompressed: no Debian tool writes it.
