@@ -188,6 +188,29 @@ TEST(WindowsBitmap, PalettesShortLongAndCutOff) {
   // An index past an explicit colour count.
   layout.pixels = {0, 1, 3, 0};
   EXPECT_EQ(ErrorOf(MakeBmp(layout)), kBitmapNotValid);
+  // At 4 bits, in either nibble; the padding nibble after an odd row's last pixel is no pixel.
+  layout.bits = 4;
+  layout.width = 3;
+  layout.pixels = {0x12, 0x2F, 0, 0};
+  EXPECT_EQ(ErrorOf(MakeBmp(layout)), "");
+  layout.pixels = {0x12, 0x3F, 0, 0};
+  EXPECT_EQ(ErrorOf(MakeBmp(layout)), kBitmapNotValid);
+  layout.pixels = {0x13, 0x20, 0, 0};
+  EXPECT_EQ(ErrorOf(MakeBmp(layout)), kBitmapNotValid);
+  // At 1 bit with a single colour, any set pixel.
+  layout.bits = 1;
+  layout.clrUsed = 1;
+  layout.extra = GreyPalette(1);
+  layout.pixels = {0x00, 0, 0, 0};
+  EXPECT_EQ(ErrorOf(MakeBmp(layout)), "");
+  layout.pixels = {0x20, 0, 0, 0};
+  EXPECT_EQ(ErrorOf(MakeBmp(layout)), kBitmapNotValid);
+  layout.pixels = {0x10, 0, 0, 0};  // the fourth bit lies past the row's three pixels
+  EXPECT_EQ(ErrorOf(MakeBmp(layout)), "");
+  layout.bits = 8;
+  layout.width = 4;
+  layout.clrUsed = 3;
+  layout.extra = GreyPalette(3);
   // A count far past the file is refused; a palette cut off by the end of the file is kept
   // as far as it goes, with black for the rest.
   layout.clrUsed = 0x12345678;
