@@ -4,10 +4,11 @@
 #include <cstring>
 #include <vector>
 
-#include "pixels/byte_order.h"
 #include "formats/messages.h"
+#include "pixels/byte_order.h"
 #include "pixels/decoders.h"
 #include "pixels/image_limits.h"
+#include "pixels/row_kernels.h"
 
 namespace vumo {
 
@@ -283,7 +284,19 @@ void TPSDGraphic::LoadFromStream(TStream& Stream) {
   }
   Stream.SetPosition(modeDataStart + static_cast<std::int64_t>(modeDataLength));
   Skip(Stream, ReadSectionLength(Stream, false));
-  Skip(Stream, ReadSectionLength(Stream, false));
+  // The layer section's layer count is negative when the first extra channel holds the
+  // transparency of the merged picture; Photoshop then stores its colours blended over white.
+  bool mergedTransparency = false;
+  const std::uint64_t layerSection = ReadSectionLength(Stream, false);
+  const std::int64_t layerStart = Stream.Position();
+  if (layerSection >= 6 && ReadBe32(Stream) >= 2) {
+    std::uint8_t count[2];
+    Stream.ReadBuffer(count, 2);
+    mergedTransparency = static_cast<std::int16_t>(BigEndian16(count)) < 0;
+  }
+  Stream.SetPosition(layerStart + static_cast<std::int64_t>(layerSection));
+  const bool unmatte = mergedTransparency && scheme == csRGBA;
+  if (unmatte) SetAlphaChannel(true);
   std::uint8_t code[2];
   Stream.ReadBuffer(code, 2);
   const std::uint16_t compression = BigEndian16(code);
@@ -392,8 +405,17 @@ void TPSDGraphic::LoadFromStream(TStream& Stream) {
           planes[c] = channelRows[c];
         }
       }
-      ConvertRowTo(static_cast<int>(r), std::span<const void* const>(planes, channelsUsed),
-                   reduceFirst || scheme == csCMYK ? width : rowLength);
+      const std::span<const void* const> rowPlanes(planes, channelsUsed);
+      const std::size_t planeBytes = reduceFirst || scheme == csCMYK ? width : rowLength;
+      if (unmatte) {
+        std::uint8_t* target = RowTarget(static_cast<int>(r));
+        ColorManager.ConvertRow(rowPlanes, planeBytes, target, BytesPerScanline(), static_cast<std::uint32_t>(width),
+                                0xFF);
+        UnmatteWhiteBGRA(target, width);
+        WriteRow(static_cast<int>(r));
+      } else {
+        ConvertRowTo(static_cast<int>(r), rowPlanes, planeBytes);
+      }
     }
     RowProgress(static_cast<std::uint32_t>(r), static_cast<std::uint32_t>(height));
   }

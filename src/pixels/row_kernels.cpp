@@ -212,6 +212,15 @@ void UnpremultiplyBGRA(std::uint8_t* pixels, std::size_t count) {
   }
 }
 
+void UnmatteWhiteBGRA(std::uint8_t* pixels, std::size_t count) {
+  for (std::size_t i = 0; i < count; ++i, pixels += 4) {
+    const unsigned alpha = pixels[3];
+    if (alpha == 255 || alpha == 0) continue;
+    for (int k = 0; k < 3; ++k)
+      pixels[k] = static_cast<std::uint8_t>(255u - std::min(255u, ((255u - pixels[k]) * 255u + alpha / 2) / alpha));
+  }
+}
+
 void MergePlanes3(const std::uint8_t* first, const std::uint8_t* second, const std::uint8_t* third,
                   std::uint8_t* target, std::size_t count) {
   std::size_t done = 0;

@@ -31,6 +31,12 @@ void SwapRedBlue24Uncached(const std::uint8_t* source, std::uint8_t* target, std
 // Fully transparent pixels keep colour 0.
 void UnpremultiplyBGRA(std::uint8_t* pixels, std::size_t count);
 
+// Blue, green, red and alpha pixels whose colours were stored blended over white (as
+// Photoshop stores the merged picture of a transparent document) get their own colours
+// back: 255 - (255 - c) * 255 / alpha, rounded, at least 0. Fully transparent pixels keep
+// their colour.
+void UnmatteWhiteBGRA(std::uint8_t* pixels, std::size_t count);
+
 // target[3i + k] = plane k[i]. The planes and the target do not overlap.
 void MergePlanes3(const std::uint8_t* first, const std::uint8_t* second, const std::uint8_t* third,
                   std::uint8_t* target, std::size_t count);

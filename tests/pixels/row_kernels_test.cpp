@@ -77,6 +77,17 @@ TEST(RowKernels, UnpremultiplyDividesByAlphaRoundedAndClamped) {
                                                85, 3}));
 }
 
+TEST(RowKernels, UnmatteTakesColoursBackFromTheirBlendOverWhite) {
+  std::vector<std::uint8_t> pixels = {
+      127, 191, 255, 128,  // half covered: black, grey 127 and white, as blended over white
+      200, 200, 200, 0,    // no coverage: left as it is
+      10, 20, 30, 255,     // full coverage: unchanged
+      0, 250, 255, 100,    // darker than any blend over white can be (broken data) stops at 0
+  };
+  UnmatteWhiteBGRA(pixels.data(), pixels.size() / 4);
+  EXPECT_EQ(pixels, (std::vector<std::uint8_t>{0, 127, 255, 128, 200, 200, 200, 0, 10, 20, 30, 255, 0, 242, 255, 100}));
+}
+
 TEST(RowKernels, MergePlanesMatchesThePlainLoop) {
   for (std::size_t count : kCounts)
     for (std::size_t offset = 0; offset < 4; ++offset) {
