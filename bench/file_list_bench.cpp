@@ -14,20 +14,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "bench_qt.h"
 #include "browser/file_list_view.h"
 
 namespace {
-
-QApplication& App() {
-  static int argc = 1;
-  static char name[] = "vumo_bench";
-  static char* argv[] = {name, nullptr};
-  static QApplication* app = [] {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    return new QApplication(argc, argv);
-  }();
-  return *app;
-}
 
 // A folder of mixed names, suffixes, sizes and times, made once per size.
 std::string MakeFolder(int count) {
@@ -60,7 +50,7 @@ std::string MakeFolder(int count) {
 }
 
 void ListFolder(benchmark::State& state, const char* mask) {
-  App();
+  vumo::bench::BenchApplication();
   const int count = int(state.range(0));
   const std::string dir = MakeFolder(count);
   vumo::TFileListView list;

@@ -11,23 +11,13 @@
 #include <filesystem>
 #include <string>
 
+#include "bench_qt.h"
 #include "bench_support.h"
 #include "shell/pro_image.h"
 
 namespace {
 
 using namespace vumo::bench;
-
-QApplication& App() {
-  static int argc = 1;
-  static char name[] = "vumo_bench";
-  static char* argv[] = {name, nullptr};
-  static QApplication* app = [] {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    return new QApplication(argc, argv);
-  }();
-  return *app;
-}
 
 // A raw 24-bit top-down Targa of the painted texture, written once.
 const std::string& TargaFile() {
@@ -50,7 +40,7 @@ void Paint(vumo::TProImage& view, QImage& target) {
 }
 
 void BM_ViewerLoadToFirstPaint(benchmark::State& state) {
-  App();
+  vumo::bench::BenchApplication();
   const std::string& file = TargaFile();
   QImage target(1920, 1080, QImage::Format_RGB32);
   for (auto _ : state) {
@@ -63,7 +53,7 @@ void BM_ViewerLoadToFirstPaint(benchmark::State& state) {
 
 // 0: natural size, 1: stretched, 2: tiled.
 void BM_ViewerRepaint(benchmark::State& state) {
-  App();
+  vumo::bench::BenchApplication();
   vumo::TProImage view;
   view.resize(1920, 1080);
   view.Picture()->LoadFromFile(TargaFile());

@@ -263,32 +263,15 @@ bool TPNGGraphic::ReadImageProperties(TStream& Stream, unsigned ImageIndex) {
   p.Compression = ihdr[10] == 0 ? ctLZ77 : ctUnknown;
   p.FilterMode = ihdr[11];
   p.Interlaced = ihdr[12] != 0;
-  switch (ihdr[9]) {
-    case 0:
-      p.ColorScheme = csGray;
-      p.SamplesPerPixel = 1;
-      break;
-    case 2:
-      p.ColorScheme = csRGB;
-      p.SamplesPerPixel = 3;
-      break;
-    case 3:
-      p.ColorScheme = csIndexed;
-      p.SamplesPerPixel = 1;
-      break;
-    case 4:
-      p.ColorScheme = csGrayAlpha;
-      p.SamplesPerPixel = 2;
-      break;
-    case 6:
-      p.ColorScheme = csRGBA;
-      p.SamplesPerPixel = 4;
-      break;
-    default:
-      p.ColorScheme = csUnknown;
-      p.SamplesPerPixel = 1;
-      break;
-  }
+  // Colour types 0, 2, 3, 4 and 6: the scheme and the samples a pixel has.
+  static const struct {
+    TColorScheme scheme;
+    std::uint8_t samples;
+  } kColorTypes[7] = {{csGray, 1},      {csUnknown, 1},   {csRGB, 3}, {csIndexed, 1},
+                      {csGrayAlpha, 2}, {csUnknown, 1}, {csRGBA, 4}};
+  const auto& type = kColorTypes[ihdr[9] < 7 ? ihdr[9] : 1];
+  p.ColorScheme = type.scheme;
+  p.SamplesPerPixel = type.samples;
   p.BitsPerPixel = static_cast<std::uint8_t>(p.SamplesPerPixel * p.BitsPerSample);
   p.HasAlpha = p.ColorScheme == csGrayAlpha || p.ColorScheme == csRGBA;
 

@@ -288,15 +288,22 @@ void TCCITTDecoder::RenderRow(const std::vector<std::uint32_t>& changes, std::ui
     FillBlack(row, changes[i], i + 1 < changes.size() ? changes[i + 1] : width_);
 }
 
+std::size_t TCCITTDecoder::StartRows(const std::uint8_t* source, std::uint8_t* dest, std::int32_t packedSize,
+                                     std::int32_t unpackedSize, std::size_t& rowBytes) {
+  const std::size_t room = Room(unpackedSize);
+  if (!dest || room == 0) return 0;
+  std::memset(dest, 0, room);
+  rowBytes = (std::size_t{width_} + 7) / 8;
+  if (rowBytes == 0) return 0;
+  StartInput(source, packedSize);
+  return room / rowBytes;
+}
+
 void TCCITTFax3Decoder::Decode(const std::uint8_t*& Source, std::uint8_t*& Dest, std::int32_t PackedSize,
                                std::int32_t UnpackedSize) {
-  const std::size_t room = Room(UnpackedSize);
-  if (!Dest || room == 0) return;
-  std::memset(Dest, 0, room);
-  const std::size_t rowBytes = (std::size_t{width_} + 7) / 8;
-  if (rowBytes == 0) return;
-  const std::size_t rows = room / rowBytes;
-  StartInput(Source, PackedSize);
+  std::size_t rowBytes = 0;
+  const std::size_t rows = StartRows(Source, Dest, PackedSize, UnpackedSize, rowBytes);
+  if (rows == 0) return;
   const bool twoDimensional = (options_ & kT4TwoDimensional) != 0;
   std::vector<std::uint32_t> reference, changes;
   std::size_t row = 0;
@@ -338,13 +345,9 @@ void TCCITTFax3Decoder::Decode(const std::uint8_t*& Source, std::uint8_t*& Dest,
 
 void TCCITTMHDecoder::Decode(const std::uint8_t*& Source, std::uint8_t*& Dest, std::int32_t PackedSize,
                              std::int32_t UnpackedSize) {
-  const std::size_t room = Room(UnpackedSize);
-  if (!Dest || room == 0) return;
-  std::memset(Dest, 0, room);
-  const std::size_t rowBytes = (std::size_t{width_} + 7) / 8;
-  if (rowBytes == 0) return;
-  const std::size_t rows = room / rowBytes;
-  StartInput(Source, PackedSize);
+  std::size_t rowBytes = 0;
+  const std::size_t rows = StartRows(Source, Dest, PackedSize, UnpackedSize, rowBytes);
+  if (rows == 0) return;
   std::vector<std::uint32_t> changes;
   for (std::size_t row = 0; row < rows && !InputEnded(); ++row) {
     const std::int32_t result = DecodeRow1D(changes);

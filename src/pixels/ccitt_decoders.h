@@ -41,6 +41,10 @@ class TCCITTDecoder : public TDecoder {
   // Bits of the compressed block, most significant first (least significant first with
   // swap bits: the caller's bytes stay as they are).
   void StartInput(const std::uint8_t* source, std::int32_t packedSize);
+  // The start every Decode shares: clears Dest's room to white and takes the input. Returns
+  // the whole rows that fit in the room (0: nothing to decode), with their size in bytes.
+  std::size_t StartRows(const std::uint8_t* source, std::uint8_t* dest, std::int32_t packedSize,
+                        std::int32_t unpackedSize, std::size_t& rowBytes);
   bool InputEnded() const { return bitPosition_ >= bitCount_; }
   int NextBit();  // -1 at the end
   // Zero bits from the current position on, at most `limit`.
