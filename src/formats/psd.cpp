@@ -405,17 +405,8 @@ void TPSDGraphic::LoadFromStream(TStream& Stream) {
           planes[c] = channelRows[c];
         }
       }
-      const std::span<const void* const> rowPlanes(planes, channelsUsed);
-      const std::size_t planeBytes = reduceFirst || scheme == csCMYK ? width : rowLength;
-      if (unmatte) {
-        std::uint8_t* target = RowTarget(static_cast<int>(r));
-        ColorManager.ConvertRow(rowPlanes, planeBytes, target, BytesPerScanline(), static_cast<std::uint32_t>(width),
-                                0xFF);
-        UnmatteWhiteBGRA(target, width);
-        WriteRow(static_cast<int>(r));
-      } else {
-        ConvertRowTo(static_cast<int>(r), rowPlanes, planeBytes);
-      }
+      ConvertRowTo(static_cast<int>(r), std::span<const void* const>(planes, channelsUsed),
+                   reduceFirst || scheme == csCMYK ? width : rowLength, unmatte ? UnmatteWhiteBGRA : nullptr);
     }
     RowProgress(static_cast<std::uint32_t>(r), static_cast<std::uint32_t>(height));
   }

@@ -77,9 +77,11 @@ void TReaderGraphic::AllocateImage(std::uint64_t width, std::uint64_t height) {
   AllocateImage(width, height, ColorManager.TargetPixelFormat());
 }
 
-void TReaderGraphic::ConvertRowTo(int y, std::span<const void* const> sources, std::size_t sourceBytes) {
-  ColorManager.ConvertRow(sources, sourceBytes, RowTarget(y), BytesPerScanline(), static_cast<std::uint32_t>(Width()),
-                          0xFF);
+void TReaderGraphic::ConvertRowTo(int y, std::span<const void* const> sources, std::size_t sourceBytes,
+                                  void (*finish)(std::uint8_t* pixels, std::size_t count)) {
+  std::uint8_t* target = RowTarget(y);
+  ColorManager.ConvertRow(sources, sourceBytes, target, BytesPerScanline(), static_cast<std::uint32_t>(Width()), 0xFF);
+  if (finish) finish(target, static_cast<std::size_t>(Width()));
   WriteRow(y);
 }
 

@@ -79,18 +79,16 @@ class TReaderGraphic : public TBitmap {
 
   // Converts `count` pixels (the bitmap's width by default) of one decoded row into scanline
   // `y`, telling the colour manager how long each source buffer and the scanline are.
-  void ConvertRowTo(int y, std::span<const void* const> sources, std::size_t sourceBytes);
+  // `finish`, when given, is applied to the converted pixels before they are stored.
+  void ConvertRowTo(int y, std::span<const void* const> sources, std::size_t sourceBytes,
+                    void (*finish)(std::uint8_t* pixels, std::size_t count) = nullptr);
   void ConvertRowTo(int y, const void* source, std::size_t sourceBytes) {
     const void* const sources[1] = {source};
     ConvertRowTo(y, std::span<const void* const>(sources, 1), sourceBytes);
   }
 
-  // Where row y is put together before WriteRow(y): the scanline itself, or for a picture
-  // far larger than the caches a row buffer that WriteRow streams into the scanline without
-  // reading it into the caches first. The buffer holds the row put together before it.
-  std::uint8_t* RowTarget(int y);
-  void WriteRow(int y);
-  // Copies `bytes` finished bytes to the start of row y, streamed as WriteRow streams.
+  // Copies `bytes` finished bytes to the start of row y, streamed past the caches for large
+  // pictures as converted rows are.
   void CopyRowTo(int y, const std::uint8_t* source, std::size_t bytes);
   // Whether rows are streamed: the picture is far larger than the caches (IsLargePicture).
   bool LargeRows() const;
@@ -119,6 +117,12 @@ class TReaderGraphic : public TBitmap {
   const std::uint8_t* HeaderBytes() const { return header_.data(); }
 
  private:
+  // Where row y is put together before WriteRow(y): the scanline itself, or for a picture
+  // far larger than the caches a row buffer that WriteRow streams into the scanline without
+  // reading it into the caches first. The buffer holds the row put together before it.
+  std::uint8_t* RowTarget(int y);
+  void WriteRow(int y);
+
   std::vector<std::uint8_t> header_;
   std::vector<std::uint8_t> rowBuffer_;
 };

@@ -693,19 +693,10 @@ void TTIFFGraphic::LoadFromStream(TStream& Stream) {
           sourceBytes = perPlane;
         }
       }
-      const std::span<const void* const> rowSources(sources, planesUsed);
-      const int y = static_cast<int>(p.CurrentRow);
-      if (unpremultiply) {
-        // Colours stored multiplied by their alpha (GIMP and libvips write them so) are
-        // divided by it again, as a display that blends with the alpha needs them.
-        std::uint8_t* target = RowTarget(y);
-        ColorManager.ConvertRow(rowSources, sourceBytes, target, BytesPerScanline(), static_cast<std::uint32_t>(width),
-                                0xFF);
-        UnpremultiplyBGRA(target, width);
-        WriteRow(y);
-      } else {
-        ConvertRowTo(y, rowSources, sourceBytes);
-      }
+      // Colours stored multiplied by their alpha (GIMP and libvips write them so) are divided
+      // by it again, as a display that blends with the alpha needs them.
+      ConvertRowTo(static_cast<int>(p.CurrentRow), std::span<const void* const>(sources, planesUsed), sourceBytes,
+                   unpremultiply ? UnpremultiplyBGRA : nullptr);
       ++p.CurrentRow;
       RowProgress(p.CurrentRow - 1, static_cast<std::uint32_t>(height));
     }
