@@ -134,6 +134,9 @@ TBitmap& TBitmap::operator=(const TBitmap& other) {
   transparentMode_ = other.transparentMode_;
   alphaChannel_ = other.alphaChannel_;
   transparent_ = other.transparent_;
+  floatPixels_ = other.floatPixels_;
+  exposure_ = other.exposure_;
+  AssignDescription(other);
   return *this;
 }
 
@@ -208,6 +211,41 @@ void TBitmap::ReleaseImage() {
   rowBytes_ = 0;
   palette_.clear();
   alphaChannel_ = false;
+  floatPixels_.reset();
+  exposure_ = 0.0f;
+}
+
+void TBitmap::SetFloatPixels(std::shared_ptr<const TFloatPixels> pixels) {
+  if (pixels && (pixels->Width != width_ || pixels->Height != height_ || pixelFormat_ != pf32bit ||
+                 pixels->RGBA.size() != static_cast<std::size_t>(width_) * static_cast<std::size_t>(height_) * 4))
+    throw EInvalidGraphic(kScanLineOutOfRange);
+  floatPixels_ = std::move(pixels);
+  RenderFloatPixels();
+}
+
+std::shared_ptr<TFloatPixels> TBitmap::NewFloatPixels(int width, int height) {
+  const auto w = static_cast<std::uint64_t>(std::max(width, 0)), h = static_cast<std::uint64_t>(std::max(height, 0));
+  if (!ImageSizeAllowed(w, h) || w * h * 4 * sizeof(float) > kMaxFloatPixelBytes)
+    throw EInvalidGraphic(FormatMessage(kImageTooLarge, static_cast<unsigned>(w), static_cast<unsigned>(h)));
+  auto pixels = std::make_shared<TFloatPixels>();
+  pixels->Width = width;
+  pixels->Height = height;
+  pixels->RGBA.assign(static_cast<std::size_t>(w * h * 4), 0.0f);
+  return pixels;
+}
+
+void TBitmap::SetExposure(float stops) {
+  if (!floatPixels_ || stops == exposure_) return;
+  exposure_ = stops;
+  RenderFloatPixels();
+  Changed();
+}
+
+void TBitmap::RenderFloatPixels() {
+  if (!floatPixels_ || Empty()) return;
+  const float gain = ExposureGain(exposure_);
+  for (int y = 0; y < height_; ++y)
+    ExposeRowToBGRA8(floatPixels_->Row(y), ScanLine(y), static_cast<std::size_t>(width_), gain);
 }
 
 void TBitmap::TakeImage(TBitmap& source) {
@@ -223,6 +261,9 @@ void TBitmap::TakeImage(TBitmap& source) {
   transparentMode_ = source.transparentMode_;
   alphaChannel_ = std::exchange(source.alphaChannel_, false);
   transparent_ = source.transparent_;
+  floatPixels_ = std::move(source.floatPixels_);
+  exposure_ = std::exchange(source.exposure_, 0.0f);
+  AssignDescription(source);
   Changed();
 }
 

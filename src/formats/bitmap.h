@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "formats/graphic.h"
+#include "pixels/float_pixels.h"
 #include "pixels/palette.h"
 #include "pixels/pixel_format.h"
 
@@ -67,6 +68,20 @@ class TBitmap : public TGraphic {
   bool AlphaChannel() const { return alphaChannel_; }
   void SetAlphaChannel(bool value) { alphaChannel_ = value; }
 
+  // High-dynamic-range samples kept beside the 32-bit pixels shown, for pictures whose file
+  // stores floats or shared exponents; null otherwise. Shared between copies, never changed.
+  const TFloatPixels* FloatPixels() const { return floatPixels_.get(); }
+  // Keeps `pixels` (of the bitmap's size) and renders the 32-bit pixels from them at the
+  // current exposure; the bitmap must be pf32bit of the same size.
+  void SetFloatPixels(std::shared_ptr<const TFloatPixels> pixels);
+  // Float samples for a picture of this size, zero-filled; raises "image too large" past the
+  // limits, before anything is allocated.
+  static std::shared_ptr<TFloatPixels> NewFloatPixels(int width, int height);
+  // The exposure in stops the 32-bit pixels of a float picture were rendered at (0 at load).
+  float Exposure() const { return exposure_; }
+  // Renders the 32-bit pixels again at `stops`; nothing for a picture without float samples.
+  void SetExposure(float stops);
+
   // Drops the image: size 0 x 0, no palette.
   void ReleaseImage();
   // Takes over what an assignment from `source` would copy, without copying the pixels;
@@ -115,6 +130,10 @@ class TBitmap : public TGraphic {
   TColor transparentColor_ = clDefault;
   TTransparentMode transparentMode_ = tmAuto;
   bool alphaChannel_ = false;
+  std::shared_ptr<const TFloatPixels> floatPixels_;
+  float exposure_ = 0.0f;
+
+  void RenderFloatPixels();
 };
 
 }  // namespace vumo

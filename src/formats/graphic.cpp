@@ -9,6 +9,10 @@ TGraphicClass TGraphic::ClassInfo() {
   return &info;
 }
 
+std::string ImageCaption(const char* kind, unsigned index, unsigned count) {
+  return std::string(kind) + " " + std::to_string(index + 1) + "/" + std::to_string(count);
+}
+
 void TGraphic::SetTransparent(bool value) {
   if (value != transparent_) {
     transparent_ = value;

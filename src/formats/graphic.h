@@ -5,6 +5,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <utility>
 
 #include "formats/stream.h"
 
@@ -56,6 +57,22 @@ struct TRect {
 
 enum TProgressStage { psStarting, psRunning, psEnding };
 
+// A file may hold several images: TIFF pages, icon entries, mip levels, array layers, cube
+// faces, volume slices, animation frames. A graphic says how many its file holds, which one
+// it shows and what that one is; a viewer steps through them by loading another index.
+struct TImageSet {
+  unsigned Count = 1;
+  unsigned Index = 0;
+  // What the loaded image is among the others, for a status line: "page 3/5",
+  // "level 2/12 (512 x 512)", "face -Y, level 1/10". Empty for a file of one image.
+  std::string Caption;
+
+  friend bool operator==(const TImageSet&, const TImageSet&) = default;
+};
+
+// "page 3/5" for index 2 of 5: the caption of an image known only by its kind and number.
+std::string ImageCaption(const char* kind, unsigned index, unsigned count);
+
 using TNotifyEvent = std::function<void(void* Sender)>;
 using TProgressEvent = std::function<void(void* Sender, TProgressStage Stage, std::uint8_t PercentDone,
                                           bool RedrawNow, const TRect& R, const std::string& Msg)>;
@@ -81,6 +98,19 @@ class TGraphic {
 
   virtual void LoadFromStream(TStream& Stream) = 0;
   virtual void LoadFromFile(const std::string& FileName);
+
+  // The image a load reads from a file of several (0, the first, unless asked otherwise); a
+  // reader refuses an index its file does not hold.
+  unsigned RequestedImage() const { return requestedImage_; }
+  void RequestImage(unsigned index) { requestedImage_ = index; }
+  // Set by the load: how many images the file holds and which one this is.
+  const TImageSet& Images() const { return images_; }
+  void SetImages(const TImageSet& value) { images_ = value; }
+
+  // How the file stores its pixels, for a status line or an inspector: "BC7 sRGB",
+  // "RGBA 16-bit", "EXR half RGBA PIZ". Empty when the reader says nothing more than its format.
+  const std::string& FormatDescription() const { return formatDescription_; }
+  void SetFormatDescription(std::string value) { formatDescription_ = std::move(value); }
   // Copies the content of another graphic; raises EConvertError-like Exception when the
   // kinds cannot be assigned.
   virtual void Assign(const TGraphic& Source);
@@ -96,8 +126,17 @@ class TGraphic {
   void Progress(TProgressStage Stage, std::uint8_t PercentDone, bool RedrawNow, const TRect& R,
                 const std::string& Msg);
 
+  // What every kind of graphic copies from another beside its content.
+  void AssignDescription(const TGraphic& Source) {
+    images_ = Source.images_;
+    formatDescription_ = Source.formatDescription_;
+  }
+
   bool transparent_ = false;
   bool paletteModified_ = false;
+  unsigned requestedImage_ = 0;
+  TImageSet images_;
+  std::string formatDescription_;
 };
 
 }  // namespace vumo

@@ -159,6 +159,7 @@ void TIcon::LoadFromStream(TStream& Stream) {
 void TIcon::Assign(const TGraphic& Source) {
   const TBitmap* bitmap = Source.DrawBitmap();
   if (bitmap) bitmap_ = *bitmap; else bitmap_.ReleaseImage();
+  AssignDescription(Source);
   Changed();
 }
 

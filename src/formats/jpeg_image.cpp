@@ -275,6 +275,7 @@ void TJPEGImage::LoadFromStream(TStream& Stream) {
 void TJPEGImage::Assign(const TGraphic& Source) {
   const TBitmap* bitmap = Source.DrawBitmap();
   if (bitmap) bitmap_ = *bitmap; else bitmap_.ReleaseImage();
+  AssignDescription(Source);
   if (auto* jpeg = dynamic_cast<const TJPEGImage*>(&Source)) {
     grayscale_ = jpeg->grayscale_;
     warning_ = jpeg->warning_;

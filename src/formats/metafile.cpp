@@ -258,10 +258,12 @@ void TMetafile::LoadFromStream(TStream& Stream) {
 }
 
 void TMetafile::Assign(const TGraphic& Source) {
-  if (auto* other = dynamic_cast<const TMetafile*>(&Source))
+  if (auto* other = dynamic_cast<const TMetafile*>(&Source)) {
     content_ = other->content_;
-  else
+    AssignDescription(Source);
+  } else {
     TGraphic::Assign(Source);
+  }
   Changed();
 }
 

@@ -95,7 +95,7 @@ void TPicture::SetGraphic(const TGraphic* value) {
   Changed();
 }
 
-void TPicture::LoadFromFile(const std::string& FileName) {
+void TPicture::LoadFromFile(const std::string& FileName, unsigned ImageIndex) {
   FileFormatList();  // the formats unit registers its readers before the first load
   std::string ext = FileExtensionOf(FileName);
   TGraphicClass graphicClass = FileFormats().FindExt(ext);
@@ -105,6 +105,7 @@ void TPicture::LoadFromFile(const std::string& FileName) {
                                const TRect& R, const std::string& Msg) {
     if (OnProgress) OnProgress(Sender, Stage, PercentDone, RedrawNow, R, Msg);
   };
+  graphic->RequestImage(ImageIndex);
   graphic->LoadFromFile(FileName);  // on error the unique_ptr frees the half-built reader
   graphic_ = std::move(graphic);
   Hook(graphic_.get());

@@ -47,8 +47,9 @@ class TPicture {
   int Height() const { return graphic_ ? graphic_->Height() : 0; }
 
   // Loads by the text after the last dot of the file name, lower-cased. On any error the
-  // new graphic is freed, the picture keeps what it had and the error propagates.
-  void LoadFromFile(const std::string& FileName);
+  // new graphic is freed, the picture keeps what it had and the error propagates. A file of
+  // several images gives the one at `ImageIndex`.
+  void LoadFromFile(const std::string& FileName, unsigned ImageIndex = 0);
   void Assign(const TPicture& Source);
 
   // The framework's table, created on first use with its built-in entries, then the JPEG

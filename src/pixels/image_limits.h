@@ -17,6 +17,8 @@ inline constexpr std::uint32_t kMaxImageSide = 262144;
 inline constexpr std::uint64_t kMaxPixelCount = std::uint64_t{1} << 28;
 // One gibibyte of pixel data for one bitmap.
 inline constexpr std::uint64_t kMaxBitmapBytes = std::uint64_t{1} << 30;
+// One gibibyte of float samples beside it: a high-dynamic-range picture of 64 megapixels.
+inline constexpr std::uint64_t kMaxFloatPixelBytes = std::uint64_t{1} << 30;
 
 // a * b, or nothing when the product does not fit.
 inline std::optional<std::size_t> CheckedMul(std::size_t a, std::size_t b) {

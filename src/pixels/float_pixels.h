@@ -1,0 +1,35 @@
+// High-dynamic-range samples: linear light kept as 32-bit floats, and the one way they become
+// the 8-bit sRGB pixels a display shows, through an exposure.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+namespace vumo {
+
+// Linear RGBA floats, unassociated alpha, rows top to bottom, four floats a pixel.
+struct TFloatPixels {
+  int Width = 0;
+  int Height = 0;
+  std::vector<float> RGBA;
+
+  const float* Row(int y) const { return RGBA.data() + static_cast<std::size_t>(y) * Width * 4; }
+  float* Row(int y) { return RGBA.data() + static_cast<std::size_t>(y) * Width * 4; }
+};
+
+// IEEE 754 binary16 to binary32, subnormals, infinities and NaN included.
+float HalfToFloat(std::uint16_t half);
+void HalfRowToFloat(const std::uint16_t* half, float* out, std::size_t count);
+
+// The gain of an exposure of `stops` (each stop doubles the light).
+float ExposureGain(float stops);
+
+// Linear RGBA to the 32-bit bitmap's B, G, R, A bytes: colours times `gain`, clamped to 0..1
+// (NaN as 0) and encoded with the sRGB curve; alpha clamped and scaled without a curve.
+void ExposeRowToBGRA8(const float* rgba, std::uint8_t* bgra, std::size_t count, float gain);
+
+// The sRGB curve alone, linear 0..1 to 0..255 (clamped), for single values such as a readout.
+std::uint8_t LinearToSRGB8(float linear);
+
+}  // namespace vumo
