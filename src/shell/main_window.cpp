@@ -159,6 +159,7 @@ void TForm1::CreateComponents() {
   ViewImage->SetTiled(true);
   ViewImage->SetStretch(false);
   ViewImage->SetAutoSize(true);
+  ScrollBox->SetContent(ViewImage);
 
   FontBrowse = new TFontDialog(this);
   FontBrowse->setObjectName(QStringLiteral("FontBrowse"));

@@ -10,14 +10,6 @@
 #include "shell/qpainter_canvas.h"
 
 namespace vumo {
-namespace {
-
-// Past this many tiles one textured fill replaces the per-tile loop: a 1 x 1 texture on a
-// large control would otherwise cost millions of draw calls per paint. The pixels are the
-// same, since the brush's pattern also starts at the control's top-left corner.
-constexpr qint64 kMaxTileDraws = 4096;
-
-}  // namespace
 
 TProImage::TProImage(QWidget* parent) : QWidget(parent), picture_(std::make_unique<TPicture>()) {
   picture_->OnChange = [this](void*) {
@@ -44,11 +36,6 @@ void TProImage::SetPicture(const TPicture& value) { picture_->Assign(value); }
 void TProImage::SetAlign(TAlign value) {
   align_ = value;
   ApplyAlign();
-  // The parent may size its client after its children that are not aligned (a scroll box).
-  if (QWidget* parent = parentWidget()) {
-    QEvent request(QEvent::LayoutRequest);
-    QCoreApplication::sendEvent(parent, &request);
-  }
 }
 
 void TProImage::SetAutoSize(bool value) {
@@ -80,13 +67,15 @@ void TProImage::SetTransparent(bool value) {
   PictureChanged();
 }
 
-QRect TProImage::DestRect() const {
-  const int w = width(), h = height();
-  const int pw = picture_->Width(), ph = picture_->Height();
-  if (stretch_) return QRect(0, 0, w, h);
-  // C++ division truncates toward zero, so a larger picture is cut evenly on both sides.
-  if (center_) return QRect((w - pw) / 2, (h - ph) / 2, pw, ph);
-  return QRect(0, 0, pw, ph);
+TViewGeometry TProImage::Geometry() const {
+  TViewGeometry geometry;
+  geometry.Picture = QSize(picture_->Width(), picture_->Height());
+  geometry.Viewport = size();
+  geometry.Mode = tiled_     ? TViewMode::Tiled
+                  : stretch_ ? TViewMode::Stretched
+                  : center_  ? TViewMode::Centered
+                             : TViewMode::Normal;
+  return geometry;
 }
 
 void TProImage::SetBounds(int left, int top, int width, int height) {
@@ -103,7 +92,7 @@ const QImage& TProImage::Image() {
   return image_;
 }
 
-void TProImage::paintEvent(QPaintEvent*) {
+void TProImage::paintEvent(QPaintEvent* event) {
   const bool savedDrawing = drawing_;
   drawing_ = true;
   struct Restore {
@@ -112,51 +101,56 @@ void TProImage::paintEvent(QPaintEvent*) {
     ~Restore() { flag = value; }
   } restore{drawing_, savedDrawing};
 
-  // A metafile is drawn afresh at the size it is shown, so a stretched one stays sharp.
-  const auto* metafile = dynamic_cast<const TMetafile*>(picture_->Graphic());
-  if (metafile && !tiled_ && !metafile->Empty()) {
-    QPainter painter(this);
-    DrawMetafile(painter, *metafile, DestRect());
+  const TViewGeometry geometry = Geometry();
+  if (geometry.Empty() || width() <= 0 || height() <= 0) return;
+  QPainter painter(this);
+  const QRect exposed = event->rect();
+  painter.setClipRect(exposed);
+  PaintBackground(painter, geometry, exposed);
+  PaintContent(painter, geometry, exposed);
+  PaintOverlay(painter, geometry, exposed);
+}
+
+void TProImage::PaintBackground(QPainter& painter, const TViewGeometry& geometry, const QRect& exposed) {
+  // Tiles lie on white, so see-through parts of a tile show white; elsewhere what lies
+  // around and behind the picture is the parent's.
+  if (geometry.Mode == TViewMode::Tiled && !Image().isNull()) painter.fillRect(exposed, Qt::white);
+}
+
+void TProImage::PaintContent(QPainter& painter, const TViewGeometry& geometry, const QRect& exposed) {
+  if (metafile_ && geometry.Mode != TViewMode::Tiled) {
+    DrawMetafile(painter, *metafile_, geometry.DestRect());
     return;
   }
   const QImage& image = Image();
   if (image.isNull()) return;
-  QPainter painter(this);
-  if (!tiled_) {
-    painter.drawImage(DestRect(), image);
+  if (geometry.Mode != TViewMode::Tiled) {
+    painter.drawImage(geometry.DestRect(), image);
     return;
   }
-  const int w = width(), h = height();
-  const int pw = picture_->Width(), ph = picture_->Height();
-  // A graphic without extent would never advance the loops below.
-  if (pw <= 0 || ph <= 0 || w <= 0 || h <= 0) return;
-  QImage buffer(w, h, QImage::Format_RGB32);
-  if (buffer.isNull()) return;
-  buffer.fill(Qt::white);
-  {
-    QPainter composer(&buffer);
-    const qint64 tiles = (static_cast<qint64>(w + pw - 1) / pw) * ((h + ph - 1) / ph);
-    if (tiles > kMaxTileDraws) {
-      composer.fillRect(QRect(0, 0, w, h), QBrush(image));
-    } else {
-      for (int x = 0; x < w; x += pw)
-        for (int y = 0; y < h; y += ph) composer.drawImage(x, y, image);
-    }
-  }
-  painter.drawImage(0, 0, buffer);
+  // One textured fill straight onto the control: the brush's pattern starts at the first
+  // tile's corner, so every pixel is the picture's pixel at its position modulo the size.
+  const QRectF first = geometry.PictureRect();
+  painter.setBrushOrigin(first.topLeft());
+  painter.fillRect(exposed, QBrush(image));
 }
+
+void TProImage::PaintOverlay(QPainter&, const TViewGeometry&, const QRect&) {}
 
 void TProImage::PictureChanged() {
   const int pw = picture_->Width(), ph = picture_->Height();
-  if (autoSize_ && pw > 0 && ph > 0) SetBounds(x(), y(), pw, ph);
+  metafile_ = dynamic_cast<const TMetafile*>(picture_->Graphic());
+  if (autoSize_ && pw > 0 && ph > 0) {
+    const QSize content = Geometry().ContentSize();
+    SetBounds(x(), y(), content.width(), content.height());
+  }
   if (TGraphic* graphic = picture_->Graphic()) {
     graphic->SetTransparent(transparent_);
     // Alpha of the picture's own (icons) is see-through as well: marked opaque, the parent
     // would not paint behind it and the previous picture would show through.
     const TBitmap* drawn = graphic->DrawBitmap();
     // So is a metafile, which paints only its shapes.
-    const bool seeThrough = graphic->Transparent() || (drawn && drawn->AlphaChannel()) ||
-                            dynamic_cast<const TMetafile*>(graphic) != nullptr;
+    const bool seeThrough = graphic->Transparent() || (drawn && drawn->AlphaChannel()) || metafile_;
     const bool opaque = !seeThrough && (stretch_ || (pw >= width() && ph >= height()));
     setAttribute(Qt::WA_OpaquePaintEvent, opaque);
     // A repaint from inside paintEvent would recurse; a queued one does the same job.
@@ -217,9 +211,11 @@ void TProImage::MouseLeave() {
 }
 
 void TProImage::WatchParent() {
-  if (watchedParent_ == parentWidget()) return;
+  // A scroll box lays out its content itself; only a plain parent is watched for its size.
+  QWidget* watched = Host() ? nullptr : parentWidget();
+  if (watchedParent_ == watched) return;
   if (watchedParent_) watchedParent_->removeEventFilter(this);
-  watchedParent_ = parentWidget();
+  watchedParent_ = watched;
   if (watchedParent_) watchedParent_->installEventFilter(this);
 }
 
@@ -236,21 +232,35 @@ bool TProImage::eventFilter(QObject* watched, QEvent* event) {
   return QWidget::eventFilter(watched, event);
 }
 
-void TProImage::ApplyAlign() {
-  QWidget* parent = parentWidget();
-  if (align_ == alNone || !parent || aligning_) return;
-  aligning_ = true;
-  const QRect client = parent->contentsRect();
-  QRect bounds = geometry();
+void TProImage::moveEvent(QMoveEvent* event) {
+  QWidget::moveEvent(event);
+  if (!aligning_) RealignInHost();
+}
+
+void TProImage::resizeEvent(QResizeEvent* event) {
+  QWidget::resizeEvent(event);
+  if (!aligning_) RealignInHost();
+}
+
+QRect TProImage::AlignedBounds(const QRect& client) const {
   switch (align_) {
-    case alClient: bounds = client; break;
-    case alTop: bounds = QRect(client.left(), client.top(), client.width(), height()); break;
-    case alBottom: bounds = QRect(client.left(), client.bottom() + 1 - height(), client.width(), height()); break;
-    case alLeft: bounds = QRect(client.left(), client.top(), width(), client.height()); break;
-    case alRight: bounds = QRect(client.right() + 1 - width(), client.top(), width(), client.height()); break;
+    case alClient: return client;
+    case alTop: return QRect(client.left(), client.top(), client.width(), height());
+    case alBottom: return QRect(client.left(), client.bottom() + 1 - height(), client.width(), height());
+    case alLeft: return QRect(client.left(), client.top(), width(), client.height());
+    case alRight: return QRect(client.right() + 1 - width(), client.top(), width(), client.height());
     case alNone: break;
   }
-  setGeometry(bounds);
+  return geometry();
+}
+
+QRect TProImage::ContentBounds(const QRect& visible) const { return AlignedBounds(visible); }
+
+void TProImage::ApplyAlign() {
+  if (aligning_) return;
+  aligning_ = true;
+  WatchParent();
+  if (!RealignInHost() && align_ != alNone && parentWidget()) setGeometry(AlignedBounds(parentWidget()->contentsRect()));
   aligning_ = false;
 }
 

@@ -6,10 +6,14 @@
 #include <memory>
 
 #include "formats/picture.h"
+#include "shell/scroll_box.h"
+#include "shell/view_geometry.h"
 
 namespace vumo {
 
-class TProImage : public QWidget {
+class TMetafile;
+
+class TProImage : public QWidget, public TScrolledContent {
   Q_OBJECT
 
  public:
@@ -48,10 +52,16 @@ class TProImage : public QWidget {
   bool IncrementalDisplay() const { return incrementalDisplay_; }
   void SetIncrementalDisplay(bool value) { incrementalDisplay_ = value; }
 
+  // The view as a plain value: the picture's and the control's sizes, the mode and the zoom.
+  TViewGeometry Geometry() const;
   // Where the picture goes when it is not tiled, in the control's coordinates.
-  QRect DestRect() const;
+  QRect DestRect() const { return Geometry().DestRect(); }
   // Sets position and size together, then lets the alignment put the control back.
   void SetBounds(int left, int top, int width, int height);
+
+  // Its place in a scroll box: the visible area when aligned, its own bounds otherwise.
+  QRect ContentBounds(const QRect& visible) const override;
+  QWidget* ContentWidget() override { return this; }
 
   TNotifyEvent OnMouseEnter;
   TNotifyEvent OnMouseLeave;
@@ -59,6 +69,8 @@ class TProImage : public QWidget {
 
  protected:
   void paintEvent(QPaintEvent* event) override;
+  void moveEvent(QMoveEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
   void enterEvent(QEnterEvent* event) override;
   void leaveEvent(QEvent* event) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
@@ -70,10 +82,18 @@ class TProImage : public QWidget {
                         const TRect& R, const std::string& Msg);
 
  private:
+  // Painting in passes, each clipped to the exposed rectangle: what lies behind the picture,
+  // the picture, and what is drawn over it.
+  void PaintBackground(QPainter& painter, const TViewGeometry& geometry, const QRect& exposed);
+  void PaintContent(QPainter& painter, const TViewGeometry& geometry, const QRect& exposed);
+  void PaintOverlay(QPainter& painter, const TViewGeometry& geometry, const QRect& exposed);
+
   void PictureChanged();
   bool DoPaletteRealize();
   void ApplyAlign();
+  QRect AlignedBounds(const QRect& client) const;
   void WatchParent();
+  void HostChanged() override { WatchParent(); }
   const QImage& Image();
 
   std::unique_ptr<TPicture> picture_;
@@ -90,6 +110,8 @@ class TProImage : public QWidget {
   // The graphic as Qt sees it, made again after each change of the picture.
   QImage image_;
   bool imageStale_ = true;
+  // Decided once a change: a metafile is drawn afresh at the size shown, not as pixels.
+  const TMetafile* metafile_ = nullptr;
 };
 
 // Posted to the window when a picture with a palette asks for it to be realised. True-colour

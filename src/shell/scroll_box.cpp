@@ -1,8 +1,9 @@
 #include "shell/scroll_box.h"
 
-#include <QChildEvent>
+#include <QEvent>
 #include <QPainter>
 #include <QScrollBar>
+#include <utility>
 
 namespace vumo {
 namespace {
@@ -22,11 +23,6 @@ class TScrollBoxClient : public QWidget {
   TScrollBox* box_;
 };
 
-bool IsAligned(const QWidget* child) {
-  const QVariant align = child->property("Align");
-  return align.isValid() && align.toInt() != 0;
-}
-
 }  // namespace
 
 TScrollBox::TScrollBox(QWidget* parent) : QScrollArea(parent) {
@@ -34,9 +30,37 @@ TScrollBox::TScrollBox(QWidget* parent) : QScrollArea(parent) {
   setWidgetResizable(false);
   setWidget(client);
   client->setAutoFillBackground(false);  // setWidget turned it on; the client paints itself
-  client->installEventFilter(this);
   setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
   setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+}
+
+TScrolledContent::~TScrolledContent() {
+  if (host_) host_->content_ = nullptr;
+}
+
+bool TScrolledContent::RealignInHost() {
+  if (!host_) return false;
+  host_->Realign();
+  return true;
+}
+
+// The client and the content go with the scroll area's own destruction, after this box's
+// part of the object is gone: the content must not reach back into it then.
+TScrollBox::~TScrollBox() {
+  if (content_) content_->host_ = nullptr;
+}
+
+void TScrollBox::SetContent(TScrolledContent* content) {
+  TScrolledContent* old = std::exchange(content_, content);
+  if (old && old != content) {
+    old->host_ = nullptr;
+    old->HostChanged();
+  }
+  if (content_) {
+    content_->host_ = this;
+    content_->HostChanged();
+  }
+  Realign();
 }
 
 void TScrollBox::SetColor(TColor value) {
@@ -50,40 +74,20 @@ void TScrollBox::Realign() {
   QWidget* client = widget();
   if (!client || realigning_) return;
   realigning_ = true;
-  int right = 0, bottom = 0;
-  for (QObject* object : client->children()) {
-    auto* child = qobject_cast<QWidget*>(object);
-    if (!child || child->isHidden() || IsAligned(child)) continue;
-    right = std::max(right, child->geometry().right() + 1);
-    bottom = std::max(bottom, child->geometry().bottom() + 1);
+  // Two rounds: content that makes a scroll bar appear shrinks the visible area, and
+  // aligned content must then follow the smaller area.
+  for (int round = 0; round < 2; ++round) {
+    const QSize visible = viewport()->size();
+    QRect bounds;
+    QWidget* widget = content_ ? content_->ContentWidget() : nullptr;
+    if (widget && !widget->isHidden()) bounds = content_->ContentBounds(QRect(QPoint(0, 0), visible));
+    const int right = bounds.isEmpty() ? 0 : bounds.right() + 1;
+    const int bottom = bounds.isEmpty() ? 0 : bounds.bottom() + 1;
+    client->resize(std::max(right, visible.width()), std::max(bottom, visible.height()));
+    if (widget && !bounds.isEmpty() && widget->geometry() != bounds) widget->setGeometry(bounds);
+    if (viewport()->size() == visible) break;
   }
-  const QSize visible = viewport()->size();
-  client->resize(std::max(right, visible.width()), std::max(bottom, visible.height()));
   realigning_ = false;
-}
-
-bool TScrollBox::eventFilter(QObject* watched, QEvent* event) {
-  if (watched == widget()) {
-    if (event->type() == QEvent::ChildAdded) {
-      auto* child = static_cast<QChildEvent*>(event)->child();
-      if (child->isWidgetType()) child->installEventFilter(this);
-    } else if (event->type() == QEvent::LayoutRequest) {
-      Realign();
-    } else if (event->type() == QEvent::ChildRemoved) {
-      static_cast<QChildEvent*>(event)->child()->removeEventFilter(this);
-      Realign();
-    }
-  } else if (watched->isWidgetType() && watched->parent() == widget()) {
-    switch (event->type()) {
-      case QEvent::Move:
-      case QEvent::Resize:
-      case QEvent::Show:
-      case QEvent::Hide:
-      case QEvent::DynamicPropertyChange: Realign(); break;
-      default: break;
-    }
-  }
-  return QScrollArea::eventFilter(watched, event);
 }
 
 bool TScrollBox::viewportEvent(QEvent* event) {
