@@ -55,21 +55,25 @@ const TTexture& Texture() {
   return texture;
 }
 
-std::vector<std::uint8_t> MakeTopDownTarga24() {
+std::vector<std::uint8_t> MakeTopDownTarga(bool withAlpha) {
   std::vector<std::uint8_t> b(18, 0);
   b[2] = 2;
   b[12] = kSide & 0xFF, b[13] = kSide >> 8, b[14] = kSide & 0xFF, b[15] = kSide >> 8;
-  b[16] = 24;
-  b[17] = 0x20;
+  b[16] = withAlpha ? 32 : 24;
+  b[17] = withAlpha ? 0x28 : 0x20;
   const TTexture& t = Texture();
-  b.reserve(b.size() + kPixels * 3);
+  b.reserve(b.size() + kPixels * (withAlpha ? 4 : 3));
   for (std::size_t i = 0; i < kPixels; ++i) {
     b.push_back(t.planes[2][i]);
     b.push_back(t.planes[1][i]);
     b.push_back(t.planes[0][i]);
+    // Alpha that varies across the picture, so the backdrop shows through in every shade.
+    if (withAlpha) b.push_back(static_cast<std::uint8_t>((i % kSide) * 255 / (kSide - 1)));
   }
   return b;
 }
+
+std::vector<std::uint8_t> MakeTopDownTarga24() { return MakeTopDownTarga(false); }
 
 void Put16(std::vector<std::uint8_t>& b, unsigned v, bool bigEndian) {
   if (bigEndian) {

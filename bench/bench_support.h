@@ -30,6 +30,8 @@ const TTexture& Texture();
 
 // A raw 24-bit top-down Targa file of the texture, the picture the viewer is timed with.
 std::vector<std::uint8_t> MakeTopDownTarga24();
+// The same texture with an alpha channel ramping across it, as 32-bit Targa.
+std::vector<std::uint8_t> MakeTopDownTarga(bool withAlpha);
 
 void Put16(std::vector<std::uint8_t>& b, unsigned v, bool bigEndian);
 void Put32(std::vector<std::uint8_t>& b, std::uint32_t v);  // big-endian

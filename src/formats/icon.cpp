@@ -64,8 +64,7 @@ void TIcon::LoadFromStream(TStream& Stream) {
   std::vector<std::uint8_t> directory(kDirectoryEntry * count);
   Stream.ReadBuffer(directory.data(), directory.size());
 
-  Candidate best;
-  bool found = false;
+  std::vector<Candidate> candidates;
   std::vector<std::uint8_t> probe;
   for (unsigned i = 0; i < count; ++i) {
     const std::uint8_t* e = directory.data() + kDirectoryEntry * i;
@@ -79,22 +78,31 @@ void TIcon::LoadFromStream(TStream& Stream) {
       if (probe.size() < 8 + 8 + 13) continue;
       const std::uint64_t area = std::uint64_t{BigEndian32(probe.data() + 16)} * BigEndian32(probe.data() + 20);
       const int bits = probe[24] * (probe[25] == 2 ? 3 : probe[25] == 4 ? 2 : probe[25] == 6 ? 4 : 1);
-      Candidate c{offset, size, area, bits, true};
-      if (!found || c.area > best.area || (c.area == best.area && c.bits > best.bits)) best = c;
-      found = true;
+      candidates.push_back({offset, size, area, bits, true});
       continue;
     }
     try {
       dib::TDibInfo info = dib::ParseDibInfo(probe.data(), probe.size(), size, true);
       if (!Decodable(info, size)) continue;
-      Candidate c{offset, size, static_cast<std::uint64_t>(info.width) * static_cast<std::uint64_t>(info.height), info.bits};
-      if (!found || c.area > best.area || (c.area == best.area && c.bits > best.bits)) best = c;
-      found = true;
+      candidates.push_back(
+          {offset, size, static_cast<std::uint64_t>(info.width) * static_cast<std::uint64_t>(info.height), info.bits});
     } catch (const Exception&) {
       // An entry we cannot read does not spoil the others.
     }
   }
-  if (!found) throw EInvalidGraphic(kIconNotValid);
+  if (candidates.empty()) throw EInvalidGraphic(kIconNotValid);
+  // The entries as images: the one shown first, then the others from the largest and deepest
+  // down, so stepping through them goes from the finest to the coarsest.
+  std::stable_sort(candidates.begin(), candidates.end(), [](const Candidate& a, const Candidate& b) {
+    return a.area != b.area ? a.area > b.area : a.bits > b.bits;
+  });
+  if (RequestedImage() >= candidates.size()) throw EInvalidGraphic(FormatMessage(kNoSuchImage, RequestedImage() + 1));
+  const Candidate best = candidates[RequestedImage()];
+  const unsigned entryCount = static_cast<unsigned>(candidates.size());
+  auto images = [&] {
+    return TImageSet{entryCount, RequestedImage(),
+                     entryCount > 1 ? ImageCaption("entry", RequestedImage(), entryCount) : std::string()};
+  };
 
   std::vector<std::uint8_t> data(best.size);
   Stream.SetPosition(start + best.offset);
@@ -120,6 +128,7 @@ void TIcon::LoadFromStream(TStream& Stream) {
     }
     result.SetAlphaChannel(true);
     bitmap_ = result;
+    SetImages(images());
     Changed();
     return;
   }
@@ -153,6 +162,7 @@ void TIcon::LoadFromStream(TStream& Stream) {
   }
   result.SetAlphaChannel(true);
   bitmap_ = result;
+  SetImages(images());
   Changed();
 }
 

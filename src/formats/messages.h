@@ -18,6 +18,8 @@ inline constexpr const char* kBitmapNotValid = "Bitmap image is not valid";
 inline constexpr const char* kBitmapCompressionNotSupported =
     "Cannot load bitmap: JPEG-, PNG- and Huffman-compressed bitmaps are not supported.";
 inline constexpr const char* kIconNotValid = "Icon image is not valid";
+// A file of several images asked for one it does not hold.
+inline constexpr const char* kNoSuchImage = "The file holds no image %u.";
 inline constexpr const char* kJpegError = "Cannot load JPEG image. %s";
 inline constexpr const char* kJpegNoImage = "Cannot load JPEG image. The file holds tables but no image.";
 inline constexpr const char* kMetafileNotShown = "Cannot load image. Windows metafiles cannot be shown yet.";

@@ -77,6 +77,7 @@ TForm1::TForm1(QWidget* parent) : QWidget(parent) {
 
   CreateComponents();
   CreateMenus();
+  CreateViewCommands();
   layout()->activate();  // the start-up handler reads the list's laid-out height
 
   // The stored settings come back at the first show, before FormShow runs, and are saved
@@ -88,7 +89,10 @@ TForm1::TForm1(QWidget* parent) : QWidget(parent) {
        QStringLiteral("AllFiles.Checked"), QStringLiteral("BrowseFiles.Mask"), QStringLiteral("BrowseFiles.ShowFolders"),
        QStringLiteral("ViewImage.Align"), QStringLiteral("ViewImage.AutoSize"), QStringLiteral("ViewImage.Stretch"),
        QStringLiteral("ViewImage.Tiled"), QStringLiteral("TileMenu.Checked"), QStringLiteral("NormMenu.Checked"),
-       QStringLiteral("StretchMenu.Checked"), QStringLiteral("ScrollBox.Color")});
+       QStringLiteral("StretchMenu.Checked"), QStringLiteral("ScrollBox.Color"), QStringLiteral("ViewImage.Zoom"),
+       QStringLiteral("ViewImage.HalfOffset"), QStringLiteral("ViewImage.Channel"),
+       QStringLiteral("ViewImage.AlphaBackground"), QStringLiteral("ViewImage.AlphaColor"),
+       QStringLiteral("ViewImage.Exposure")});
   FormStorage1->setObjectName(QStringLiteral("FormStorage1"));
 
   FormCreate(this);
@@ -161,6 +165,9 @@ void TForm1::CreateComponents() {
   ViewImage->SetAutoSize(true);
   ScrollBox->SetContent(ViewImage);
 
+  StatusBar = new TViewStatusBar(this);
+  StatusBar->setObjectName(QStringLiteral("StatusBar"));
+
   FontBrowse = new TFontDialog(this);
   FontBrowse->setObjectName(QStringLiteral("FontBrowse"));
   FontBrowse->SetFont(font());
@@ -187,7 +194,13 @@ void TForm1::CreateComponents() {
   rowLayout->setSpacing(0);
   rowLayout->addWidget(PanelLeft);
   rowLayout->addWidget(SplitterV);
-  rowLayout->addWidget(ScrollBox, 1);
+  // The status line belongs to the picture: it sits under the scroll box, beside the browser.
+  auto* viewLayout = new QVBoxLayout;
+  viewLayout->setContentsMargins(0, 0, 0, 0);
+  viewLayout->setSpacing(0);
+  viewLayout->addWidget(ScrollBox, 1);
+  viewLayout->addWidget(StatusBar);
+  rowLayout->addLayout(viewLayout, 1);
 
   auto* formLayout = new QVBoxLayout(this);
   formLayout->setContentsMargins(0, 0, 0, 0);
@@ -297,10 +310,6 @@ QSize TForm1::ClientSizeFor(int width, int height) const {
 }
 
 void TForm1::SetOuterSize(int width, int height) { resize(ClientSizeFor(width, height)); }
-
-void TForm1::LoadPicture(const QString& path) {
-  ViewImage->Picture()->LoadFromFile(EncodeFileName(path).toStdString());
-}
 
 void TForm1::OpenFromCommandLine(const QString& path) {
   const QFileInfo info(path);
@@ -434,6 +443,7 @@ void TForm1::DefaultSettingsClick(QObject*) {
   StretchMenu->SetChecked(false);
 
   ScrollBox->SetColor(clBtnFace);
+  ResetView();
 }
 
 void TForm1::AboutVumoClick(QObject*) { AboutImage->Execute(); }

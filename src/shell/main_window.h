@@ -3,6 +3,9 @@
 
 #include <QMenu>
 #include <QWidget>
+#include <functional>
+#include <optional>
+#include <vector>
 
 #include "browser/dir_tree_combo.h"
 #include "browser/file_list_view.h"
@@ -14,6 +17,7 @@
 #include "shell/pro_image.h"
 #include "shell/scroll_box.h"
 #include "shell/splitter.h"
+#include "shell/view_status_bar.h"
 
 namespace vumo {
 
@@ -38,6 +42,7 @@ class TForm1 : public QWidget {
   TSplitter* SplitterV = nullptr;
   TScrollBox* ScrollBox = nullptr;
   TProImage* ViewImage = nullptr;
+  TViewStatusBar* StatusBar = nullptr;
   TFontDialog* FontBrowse = nullptr;
   TProImageViewDialog* AboutImage = nullptr;
   TColorDialog* ImageBk = nullptr;
@@ -57,6 +62,16 @@ class TForm1 : public QWidget {
   TMenuItem* NormMenu = nullptr;
   TMenuItem* StretchMenu = nullptr;
   TMenuItem* Background = nullptr;
+
+  // The inspector's commands, on submenus of the image popup; their shortcuts work anywhere
+  // in the window.
+  QMenu* ZoomMenu = nullptr;
+  QMenu* ChannelMenu = nullptr;
+  QMenu* TransparencyMenu = nullptr;
+  QMenu* ImagesMenu = nullptr;
+  QMenu* ExposureMenu = nullptr;
+  TMenuItem* HalfOffsetMenu = nullptr;
+  TMenuItem* CopyPixelMenu = nullptr;
 
   // Never shown: its items live on the window itself, for their shortcuts only.
   QMenu* FormMenu = nullptr;
@@ -85,8 +100,15 @@ class TForm1 : public QWidget {
   // Chooses the browser's font; no command reaches it in this window.
   void FontMenuBClick(QObject* Sender);
 
-  // Loads a picture file into the image control; raises the readers' errors.
-  void LoadPicture(const QString& path);
+  // Loads a picture file into the image control; raises the readers' errors. A file of
+  // several images shows the one at `imageIndex`.
+  void LoadPicture(const QString& path, unsigned imageIndex = 0);
+  // Shows the previous (-1) or next (+1) image of the shown file, if it has one.
+  void StepImage(int direction);
+  // Puts the hex text of the pixel under the mouse (or under the popup) on the clipboard.
+  void CopyPixelValue();
+  // The file shown, empty when none.
+  const QString& ShownFile() const { return shownFile_; }
   // Start-up with a path: lists a folder, or a file's folder and shows the file.
   void OpenFromCommandLine(const QString& path);
   // Sets the window's outer size, frame included, as far as the window system tells it.
@@ -104,6 +126,13 @@ class TForm1 : public QWidget {
  private:
   void CreateComponents();
   void CreateMenus();
+  void CreateViewCommands();
+  TMenuItem* AddCommand(QMenu* menu, const char* name, const char* caption, QList<QKeySequence> keys,
+                        std::function<void()> run, bool checkable = false);
+  // The title, the status line and the check marks, from the view and the shown file.
+  void ViewChanged();
+  void HoverChanged();
+  void ResetView();
   void LoadAboutPicture();
   TMenuItem* AddItem(QMenu* menu, const char* name, const char* caption, bool checkable, bool checked,
                      void (TForm1::*handler)(QObject*));
@@ -112,6 +141,10 @@ class TForm1 : public QWidget {
   // The client size the design's outer size gave before the window system framed the
   // window; still this size at the first show means nothing else has sized the window.
   QSize designClientSize_;
+  QString shownFile_;
+  // The pixel under the mouse when the image popup opened, for its copy command.
+  std::optional<QPoint> popupPixel_;
+  std::vector<std::pair<TMenuItem*, std::function<bool()>>> marks_;
   bool shown_ = false;
   // Set at the first show until the window system has told the frame's size.
   bool fitOuterSizePending_ = false;

@@ -1,8 +1,14 @@
 #include "shell/pro_image.h"
 
 #include <QCoreApplication>
+#include <QKeyEvent>
+#include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
+#include <QScrollBar>
+#include <QWheelEvent>
+#include <algorithm>
+#include <cmath>
 
 #include "formats/bitmap.h"
 #include "formats/metafile.h"
@@ -10,10 +16,34 @@
 #include "shell/qpainter_canvas.h"
 
 namespace vumo {
+namespace {
+
+// Screen pixels an arrow key pans by.
+constexpr double kArrowPan = 32.0;
+// A wheel notch, in the eighths of a degree Qt reports.
+constexpr int kWheelNotch = 120;
+// Stops of exposure a key press changes.
+constexpr double kExposureStep = 0.5;
+constexpr double kMaxExposure = 32.0;
+
+// The float picture whose 32-bit pixels an exposure renders, if the graphic is one.
+TBitmap* FloatBitmap(TGraphic* graphic) {
+  auto* bitmap = dynamic_cast<TBitmap*>(graphic);
+  return bitmap && bitmap->FloatPixels() ? bitmap : nullptr;
+}
+
+}  // namespace
 
 TProImage::TProImage(QWidget* parent) : QWidget(parent), picture_(std::make_unique<TPicture>()) {
   picture_->OnChange = [this](void*) {
+    // A new float picture is shown at the exposure the view is set to; rendering it raises
+    // this notification again, which then finds it in step.
+    if (TBitmap* floats = FloatBitmap(picture_->Graphic()); floats && floats->Exposure() != state_.Exposure) {
+      floats->SetExposure(state_.Exposure);
+      return;
+    }
     image_ = QImage();  // it may point into the graphic that was just replaced
+    renderer_.SetSource(QImage());
     imageStale_ = true;
     PictureChanged();
   };
@@ -22,6 +52,8 @@ TProImage::TProImage(QWidget* parent) : QWidget(parent), picture_(std::make_uniq
     Progress(Sender, Stage, PercentDone, RedrawNow, R, Msg);
   };
   resize(105, 105);
+  setMouseTracking(true);
+  setFocusPolicy(Qt::ClickFocus);
   WatchParent();
 }
 
@@ -67,6 +99,12 @@ void TProImage::SetTransparent(bool value) {
   PictureChanged();
 }
 
+QPointF TProImage::DrawnTileOffset(double zoom) const {
+  QPointF offset = state_.TileOffset;
+  if (state_.HalfOffset) offset += QPointF(picture_->Width() * zoom / 2, picture_->Height() * zoom / 2);
+  return offset;
+}
+
 TViewGeometry TProImage::Geometry() const {
   TViewGeometry geometry;
   geometry.Picture = QSize(picture_->Width(), picture_->Height());
@@ -75,7 +113,94 @@ TViewGeometry TProImage::Geometry() const {
                   : stretch_ ? TViewMode::Stretched
                   : center_  ? TViewMode::Centered
                              : TViewMode::Normal;
+  geometry.Zoom = Zoomable() ? state_.Zoom : 1.0;
+  geometry.TileOffset = DrawnTileOffset(geometry.Zoom);
   return geometry;
+}
+
+void TProImage::ZoomAbout(double value, std::optional<QPointF> anchor) {
+  value = std::clamp(std::isfinite(value) ? value : 1.0, kMinZoom, kMaxZoom);
+  if (value == state_.Zoom) return;
+  // The point kept in place: the one asked for, or the middle of what is visible.
+  QRect visible = rect();
+  if (Host()) visible = visible.intersected(QRect(mapFrom(Host()->viewport(), QPoint(0, 0)), Host()->viewport()->size()));
+  const QPointF at = anchor ? *anchor : QRectF(visible).center();
+  const QPointF atInViewport = Host() ? QPointF(mapTo(Host()->viewport(), QPoint(0, 0))) + at : at;
+  const TViewGeometry before = Geometry();
+  const QPointF picturePoint = before.MapToPicture(at);
+  state_.Zoom = value;
+  if (tiled_) {
+    const TViewGeometry after = Geometry();
+    const QPointF half = DrawnTileOffset(value) - state_.TileOffset;
+    state_.TileOffset = after.WrapTileOffset(after.TileOffsetKeeping(picturePoint, at) - half);
+  }
+  PictureChanged();
+  if (Host() && !tiled_ && Zoomable()) {
+    const QPointF onScreen = Geometry().MapToView(picturePoint);
+    Host()->ScrollClientPointTo(QPointF(mapTo(Host()->Client(), QPoint(0, 0))) + onScreen, atInViewport);
+  }
+  StateChanged();
+}
+
+void TProImage::ZoomStep(int direction) { SetZoom(NextZoomStep(state_.Zoom, direction)); }
+
+void TProImage::ZoomToFit() {
+  const QSize area = Host() ? Host()->viewport()->size() : size();
+  SetZoom(FitZoom(QSize(picture_->Width(), picture_->Height()), area));
+}
+
+void TProImage::SetHalfOffset(bool value) {
+  if (state_.HalfOffset == value) return;
+  state_.HalfOffset = value;
+  StateChanged();
+}
+
+void TProImage::SetChannel(TViewState::TChannel value) {
+  if (state_.Channel == value) return;
+  state_.Channel = value;
+  renderer_.SetChannel(value);
+  StateChanged();
+}
+
+void TProImage::SetAlphaBackground(TViewState::TAlphaBackground value) {
+  if (state_.AlphaBackground == value) return;
+  state_.AlphaBackground = value;
+  StateChanged();
+}
+
+void TProImage::SetAlphaColor(TColor value) {
+  if (state_.AlphaColor == value) return;
+  state_.AlphaColor = value;
+  StateChanged();
+}
+
+bool TProImage::HasExposure() const { return FloatBitmap(picture_->Graphic()) != nullptr; }
+
+void TProImage::SetExposure(double stops) {
+  stops = std::clamp(std::isfinite(stops) ? stops : 0.0, -kMaxExposure, kMaxExposure);
+  if (state_.Exposure == static_cast<float>(stops)) return;
+  state_.Exposure = static_cast<float>(stops);
+  // The picture renders its pixels again and says it changed, which repaints the view.
+  if (TBitmap* floats = FloatBitmap(picture_->Graphic())) floats->SetExposure(state_.Exposure);
+  StateChanged();
+}
+
+void TProImage::Pan(QPointF delta) {
+  if (tiled_) {
+    state_.TileOffset = Geometry().WrapTileOffset(state_.TileOffset + delta);
+    StateChanged();
+  } else if (Host()) {
+    QScrollBar* h = Host()->horizontalScrollBar();
+    QScrollBar* v = Host()->verticalScrollBar();
+    h->setValue(h->value() - static_cast<int>(std::lround(delta.x())));
+    v->setValue(v->value() - static_cast<int>(std::lround(delta.y())));
+  }
+}
+
+void TProImage::StateChanged() {
+  if (!drawing_) update();
+  if (underMouse()) UpdateHover(mapFromGlobal(QCursor::pos()));
+  emit ViewChanged();
 }
 
 void TProImage::SetBounds(int left, int top, int width, int height) {
@@ -87,6 +212,7 @@ const QImage& TProImage::Image() {
   if (imageStale_) {
     const TGraphic* graphic = picture_->Graphic();
     image_ = graphic ? GraphicToQImage(*graphic) : QImage();
+    renderer_.SetSource(image_);
     imageStale_ = false;
   }
   return image_;
@@ -112,9 +238,21 @@ void TProImage::paintEvent(QPaintEvent* event) {
 }
 
 void TProImage::PaintBackground(QPainter& painter, const TViewGeometry& geometry, const QRect& exposed) {
-  // Tiles lie on white, so see-through parts of a tile show white; elsewhere what lies
-  // around and behind the picture is the parent's.
-  if (geometry.Mode == TViewMode::Tiled && !Image().isNull()) painter.fillRect(exposed, Qt::white);
+  const QImage& image = Image();
+  if (image.isNull() || !image.hasAlphaChannel()) return;
+  const TGraphic* graphic = picture_->Graphic();
+  // A picture's own alpha lies over the backdrop the user chose, while the channel shows it.
+  if (!graphic->Transparent() && !metafile_) {
+    if (renderer_.SeeThrough()) {
+      const QRect area = geometry.Mode == TViewMode::Tiled ? exposed : geometry.DestRect().intersected(exposed);
+      const QColor window = Host() ? ColorToQColor(Host()->Color()) : palette().color(QPalette::Window);
+      TViewRenderer::PaintBackdrop(painter, area, state_.AlphaBackground, ColorToQColor(state_.AlphaColor), window);
+    }
+    return;
+  }
+  // Colour-keyed pictures keep the framework's look: their tiles lie on white, and
+  // elsewhere what lies around and behind them is the parent's.
+  if (geometry.Mode == TViewMode::Tiled) painter.fillRect(exposed, Qt::white);
 }
 
 void TProImage::PaintContent(QPainter& painter, const TViewGeometry& geometry, const QRect& exposed) {
@@ -122,17 +260,8 @@ void TProImage::PaintContent(QPainter& painter, const TViewGeometry& geometry, c
     DrawMetafile(painter, *metafile_, geometry.DestRect());
     return;
   }
-  const QImage& image = Image();
-  if (image.isNull()) return;
-  if (geometry.Mode != TViewMode::Tiled) {
-    painter.drawImage(geometry.DestRect(), image);
-    return;
-  }
-  // One textured fill straight onto the control: the brush's pattern starts at the first
-  // tile's corner, so every pixel is the picture's pixel at its position modulo the size.
-  const QRectF first = geometry.PictureRect();
-  painter.setBrushOrigin(first.topLeft());
-  painter.fillRect(exposed, QBrush(image));
+  if (Image().isNull()) return;
+  renderer_.Paint(painter, geometry, exposed);
 }
 
 void TProImage::PaintOverlay(QPainter&, const TViewGeometry&, const QRect&) {}
@@ -140,8 +269,9 @@ void TProImage::PaintOverlay(QPainter&, const TViewGeometry&, const QRect&) {}
 void TProImage::PictureChanged() {
   const int pw = picture_->Width(), ph = picture_->Height();
   metafile_ = dynamic_cast<const TMetafile*>(picture_->Graphic());
+  const TViewGeometry geometry = Geometry();
   if (autoSize_ && pw > 0 && ph > 0) {
-    const QSize content = Geometry().ContentSize();
+    const QSize content = geometry.ContentSize();
     SetBounds(x(), y(), content.width(), content.height());
   }
   if (TGraphic* graphic = picture_->Graphic()) {
@@ -151,7 +281,8 @@ void TProImage::PictureChanged() {
     const TBitmap* drawn = graphic->DrawBitmap();
     // So is a metafile, which paints only its shapes.
     const bool seeThrough = graphic->Transparent() || (drawn && drawn->AlphaChannel()) || metafile_;
-    const bool opaque = !seeThrough && (stretch_ || (pw >= width() && ph >= height()));
+    const QSize shown = tiled_ ? QSize(pw, ph) : geometry.ContentSize();
+    const bool opaque = !seeThrough && (stretch_ || (shown.width() >= width() && shown.height() >= height()));
     setAttribute(Qt::WA_OpaquePaintEvent, opaque);
     // A repaint from inside paintEvent would recurse; a queued one does the same job.
     if (DoPaletteRealize() && drawing_) update();
@@ -159,6 +290,7 @@ void TProImage::PictureChanged() {
     setAttribute(Qt::WA_OpaquePaintEvent, false);
   }
   if (!drawing_) update();
+  emit ViewChanged();
 }
 
 bool TProImage::DoPaletteRealize() {
@@ -199,6 +331,10 @@ void TProImage::enterEvent(QEnterEvent* event) {
 
 void TProImage::leaveEvent(QEvent* event) {
   QWidget::leaveEvent(event);
+  if (hovered_) {
+    hovered_.reset();
+    emit HoverChanged();
+  }
   MouseLeave();
 }
 
@@ -208,6 +344,77 @@ void TProImage::MouseEnter() {
 
 void TProImage::MouseLeave() {
   if (OnMouseLeave) OnMouseLeave(this);
+}
+
+void TProImage::UpdateHover(const QPointF& position) {
+  const std::optional<QPoint> pixel = metafile_ ? std::nullopt : Geometry().PixelAt(position);
+  if (pixel == hovered_) return;
+  hovered_ = pixel;
+  emit HoverChanged();
+}
+
+void TProImage::wheelEvent(QWheelEvent* event) {
+  if (!Zoomable() || picture_->Width() <= 0) {
+    event->ignore();
+    return;
+  }
+  // Fine-grained wheels and touchpads send parts of a notch: a step is taken per notch.
+  wheelRemainder_ += event->angleDelta().y();
+  while (std::abs(wheelRemainder_) >= kWheelNotch) {
+    const int direction = wheelRemainder_ > 0 ? 1 : -1;
+    wheelRemainder_ -= direction * kWheelNotch;
+    ZoomAbout(NextZoomStep(state_.Zoom, direction), event->position());
+  }
+  event->accept();
+}
+
+void TProImage::mousePressEvent(QMouseEvent* event) {
+  if (event->button() == Qt::LeftButton) {
+    dragFrom_ = event->globalPosition();
+    setCursor(Qt::ClosedHandCursor);
+    event->accept();
+    return;
+  }
+  QWidget::mousePressEvent(event);
+}
+
+void TProImage::mouseMoveEvent(QMouseEvent* event) {
+  if (dragFrom_ && (event->buttons() & Qt::LeftButton)) {
+    const QPointF now = event->globalPosition();
+    Pan(now - *dragFrom_);
+    dragFrom_ = now;
+  }
+  UpdateHover(event->position());
+  QWidget::mouseMoveEvent(event);
+}
+
+void TProImage::mouseReleaseEvent(QMouseEvent* event) {
+  if (event->button() == Qt::LeftButton && dragFrom_) {
+    dragFrom_.reset();
+    unsetCursor();
+    event->accept();
+    return;
+  }
+  QWidget::mouseReleaseEvent(event);
+}
+
+void TProImage::keyPressEvent(QKeyEvent* event) {
+  switch (event->key()) {
+    case Qt::Key_Left: Pan(QPointF(kArrowPan, 0)); break;
+    case Qt::Key_Right: Pan(QPointF(-kArrowPan, 0)); break;
+    case Qt::Key_Up: Pan(QPointF(0, kArrowPan)); break;
+    case Qt::Key_Down: Pan(QPointF(0, -kArrowPan)); break;
+    case Qt::Key_PageUp:
+    case Qt::Key_BracketLeft: emit ImageStepRequested(-1); break;
+    case Qt::Key_PageDown:
+    case Qt::Key_BracketRight: emit ImageStepRequested(1); break;
+    case Qt::Key_Plus:
+    case Qt::Key_Equal: SetExposure(state_.Exposure + kExposureStep); break;
+    case Qt::Key_Minus: SetExposure(state_.Exposure - kExposureStep); break;
+    case Qt::Key_Asterisk: SetExposure(0.0); break;
+    default: QWidget::keyPressEvent(event); return;
+  }
+  event->accept();
 }
 
 void TProImage::WatchParent() {

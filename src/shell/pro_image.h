@@ -1,13 +1,18 @@
-// The control that shows the viewer's picture: tiled, stretched, centred or at natural size.
+// The control that shows the viewer's picture: tiled, stretched, centred or at natural size,
+// zoomed, panned, by channel, over a backdrop where it is see-through, and at an exposure.
 #pragma once
 
 #include <QImage>
 #include <QWidget>
 #include <memory>
+#include <optional>
 
 #include "formats/picture.h"
+#include "settings/colors.h"
 #include "shell/scroll_box.h"
 #include "shell/view_geometry.h"
+#include "shell/view_renderer.h"
+#include "shell/view_state.h"
 
 namespace vumo {
 
@@ -28,6 +33,13 @@ class TProImage : public QWidget, public TScrolledContent {
   Q_PROPERTY(bool Tiled READ Tiled WRITE SetTiled)
   Q_PROPERTY(bool Transparent READ Transparent WRITE SetTransparent)
   Q_PROPERTY(bool IncrementalDisplay READ IncrementalDisplay WRITE SetIncrementalDisplay)
+  // The inspector's choices, kept with the other view settings.
+  Q_PROPERTY(double Zoom READ Zoom WRITE SetZoom)
+  Q_PROPERTY(bool HalfOffset READ HalfOffset WRITE SetHalfOffset)
+  Q_PROPERTY(vumo::TViewState::TChannel Channel READ Channel WRITE SetChannel)
+  Q_PROPERTY(vumo::TViewState::TAlphaBackground AlphaBackground READ AlphaBackground WRITE SetAlphaBackground)
+  Q_PROPERTY(int AlphaColor READ AlphaColor WRITE SetAlphaColor)
+  Q_PROPERTY(double Exposure READ Exposure WRITE SetExposure)
 
  public:
   explicit TProImage(QWidget* parent = nullptr);
@@ -52,10 +64,39 @@ class TProImage : public QWidget, public TScrolledContent {
   bool IncrementalDisplay() const { return incrementalDisplay_; }
   void SetIncrementalDisplay(bool value) { incrementalDisplay_ = value; }
 
+  const TViewState& State() const { return state_; }
+  double Zoom() const { return state_.Zoom; }
+  // Zooms keeping the picture point under `anchor` (control coordinates; the centre of the
+  // visible area when not given) where it is. Clamped to the zoom limits.
+  void SetZoom(double value) { ZoomAbout(value, std::nullopt); }
+  void ZoomAbout(double value, std::optional<QPointF> anchor);
+  void ZoomStep(int direction);
+  void ZoomToFit();
+  // Whether zoom means anything in the current mode (it does not for stretched pictures).
+  bool Zoomable() const { return !stretch_ || tiled_; }
+  bool HalfOffset() const { return state_.HalfOffset; }
+  void SetHalfOffset(bool value);
+  TViewState::TChannel Channel() const { return state_.Channel; }
+  void SetChannel(TViewState::TChannel value);
+  TViewState::TAlphaBackground AlphaBackground() const { return state_.AlphaBackground; }
+  void SetAlphaBackground(TViewState::TAlphaBackground value);
+  // A framework colour value ($00BBGGRR).
+  TColor AlphaColor() const { return state_.AlphaColor; }
+  void SetAlphaColor(TColor value);
+  double Exposure() const { return state_.Exposure; }
+  void SetExposure(double stops);
+  // Whether the picture has float samples that an exposure changes.
+  bool HasExposure() const;
+  // Moves the view by `delta` screen pixels: the tiling in tiled mode, the scroll box else.
+  void Pan(QPointF delta);
+
   // The view as a plain value: the picture's and the control's sizes, the mode and the zoom.
   TViewGeometry Geometry() const;
   // Where the picture goes when it is not tiled, in the control's coordinates.
   QRect DestRect() const { return Geometry().DestRect(); }
+  // The picture pixel last under the mouse, if any.
+  std::optional<QPoint> HoveredPixel() const { return hovered_; }
+
   // Sets position and size together, then lets the alignment put the control back.
   void SetBounds(int left, int top, int width, int height);
 
@@ -67,12 +108,25 @@ class TProImage : public QWidget, public TScrolledContent {
   TNotifyEvent OnMouseLeave;
   TProgressEvent OnProgress;
 
+ signals:
+  // Zoom, offset, channel, background, exposure or the picture changed.
+  void ViewChanged();
+  // The mouse moved over another picture pixel, or off the picture.
+  void HoverChanged();
+  // The keys that step through a file's images, pressed while the view has the focus.
+  void ImageStepRequested(int direction);
+
  protected:
   void paintEvent(QPaintEvent* event) override;
   void moveEvent(QMoveEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
   void enterEvent(QEnterEvent* event) override;
   void leaveEvent(QEvent* event) override;
+  void wheelEvent(QWheelEvent* event) override;
+  void mousePressEvent(QMouseEvent* event) override;
+  void mouseMoveEvent(QMouseEvent* event) override;
+  void mouseReleaseEvent(QMouseEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
   bool event(QEvent* event) override;
 
@@ -95,6 +149,10 @@ class TProImage : public QWidget, public TScrolledContent {
   void WatchParent();
   void HostChanged() override { WatchParent(); }
   const QImage& Image();
+  void UpdateHover(const QPointF& position);
+  void StateChanged();
+  // The tiling's offset as drawn: the user's pan plus half a tile when asked.
+  QPointF DrawnTileOffset(double zoom) const;
 
   std::unique_ptr<TPicture> picture_;
   TAlign align_ = alNone;
@@ -112,6 +170,11 @@ class TProImage : public QWidget, public TScrolledContent {
   bool imageStale_ = true;
   // Decided once a change: a metafile is drawn afresh at the size shown, not as pixels.
   const TMetafile* metafile_ = nullptr;
+  TViewState state_;
+  TViewRenderer renderer_;
+  std::optional<QPoint> hovered_;
+  std::optional<QPointF> dragFrom_;
+  int wheelRemainder_ = 0;
 };
 
 // Posted to the window when a picture with a palette asks for it to be realised. True-colour

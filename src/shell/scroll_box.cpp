@@ -3,6 +3,7 @@
 #include <QEvent>
 #include <QPainter>
 #include <QScrollBar>
+#include <cmath>
 #include <utility>
 
 namespace vumo {
@@ -88,6 +89,11 @@ void TScrollBox::Realign() {
     if (viewport()->size() == visible) break;
   }
   realigning_ = false;
+}
+
+void TScrollBox::ScrollClientPointTo(QPointF clientPoint, QPointF viewportPoint) {
+  horizontalScrollBar()->setValue(static_cast<int>(std::lround(clientPoint.x() - viewportPoint.x())));
+  verticalScrollBar()->setValue(static_cast<int>(std::lround(clientPoint.y() - viewportPoint.y())));
 }
 
 bool TScrollBox::viewportEvent(QEvent* event) {

@@ -50,6 +50,9 @@ class TScrollBox : public QScrollArea {
   // Places the content and sizes the client to cover both the visible area and the
   // content. The content calls it whenever its bounds may have changed.
   void Realign();
+  // Scrolls so that `clientPoint` of the client shows at `viewportPoint` of the visible area,
+  // as far as the scroll bars reach.
+  void ScrollClientPointTo(QPointF clientPoint, QPointF viewportPoint);
 
  protected:
   bool viewportEvent(QEvent* event) override;

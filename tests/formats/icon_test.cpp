@@ -36,6 +36,32 @@ TEST(Icon, ShowsAsThirtyTwoBitsWithAlpha) {
   EXPECT_EQ(LoadBytes(ReadFile(Fixture("ico/several_sizes.ico"))).Width(), 48);
 }
 
+// Each entry is one of the file's images: the one shown by default first, then the others
+// from the largest and deepest down.
+TEST(Icon, EntriesAreTheFilesImagesLargestFirst) {
+  const auto bytes = ReadFile(Fixture("ico/several_sizes.ico"));
+  const TIcon first = LoadBytes(bytes);
+  ASSERT_GT(first.Images().Count, 1u);
+  EXPECT_EQ(first.Images().Index, 0u);
+  EXPECT_EQ(first.Images().Caption, "entry 1/" + std::to_string(first.Images().Count));
+  int previousWidth = first.Width();
+  for (unsigned index = 1; index < first.Images().Count; ++index) {
+    TIcon icon;
+    icon.RequestImage(index);
+    TMemoryStream stream(bytes.data(), bytes.size());
+    icon.LoadFromStream(stream);
+    EXPECT_EQ(icon.Images().Index, index);
+    EXPECT_LE(icon.Width(), previousWidth) << index;
+    previousWidth = icon.Width();
+  }
+  TIcon beyond;
+  beyond.RequestImage(first.Images().Count);
+  TMemoryStream stream(bytes.data(), bytes.size());
+  EXPECT_THROW(beyond.LoadFromStream(stream), EInvalidGraphic);
+  // A single-entry icon says nothing of other images.
+  EXPECT_EQ(LoadBytes(ReadFile(Fixture("ico/and_mask_4bit.ico"))).Images(), (TImageSet{1, 0, ""}));
+}
+
 TEST(Icon, ABrokenPngEntryGivesThePngReadersMessage) {
   auto ico = ReadFile(Fixture("ico/png_only.ico"));
   const std::uint32_t offset = LittleEndian32(&ico[6 + 12]);

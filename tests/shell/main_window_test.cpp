@@ -120,8 +120,9 @@ TEST_F(MainWindow, MenusHaveTheirCaptionsVisibilityAndMarks) {
   };
   EXPECT_EQ(captions(form->FileMenu),
             QStringList({"Show Folders", "View All Files (*.*)", "-", "Default Settings", "-", "About Vumo ..."}));
-  EXPECT_EQ(captions(form->ImageMenu), QStringList({"View Browser", "-", "View Tiled", "View Normal", "View Stretched",
-                                                    "-", "Background ..."}));
+  EXPECT_EQ(captions(form->ImageMenu),
+            QStringList({"View Browser", "-", "View Tiled", "View Normal", "View Stretched", "-", "Background ...", "-",
+                         "Zoom", "Half Offset", "Channel", "Transparency", "Image", "Exposure", "Copy Pixel Value"}));
   EXPECT_TRUE(form->FormMenu->actions().isEmpty());
   EXPECT_FALSE(form->AllFiles->isVisible());
   EXPECT_TRUE(form->FolderMenu->isVisible());

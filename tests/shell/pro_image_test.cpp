@@ -186,20 +186,28 @@ TEST(ProImage, PictureWithAlphaLetsTheParentPaintBehindIt) {
     }
   }
   icon.SetAlphaChannel(true);
+  // Shown once: a window shown again is not exposed at once, and would not repaint.
+  parent.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&parent));
   for (bool stretch : {false, true}) {
     SCOPED_TRACE(stretch ? "stretched" : "normal");
     image->SetStretch(stretch);
     test::SetPicture(*image->Picture(), MakeBitmap(64, 64, [](int, int) { return 0x00FF00u; }));
-    parent.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&parent));
     parent.repaint();  // painted now, not when a busy machine gets round to it
     test::SetPicture(*image->Picture(), icon);
     parent.repaint();
     const QImage shown = parent.screen()->grabWindow(parent.winId()).toImage().convertToFormat(QImage::Format_RGB32);
     ASSERT_FALSE(shown.isNull());
-    EXPECT_EQ(Rgb(shown, 10, 10), 0x123456u) << "the green picture before it shows through";
+    // The see-through half shows the checkerboard (white and light grey squares of 8), not
+    // the green picture before it.
+    EXPECT_EQ(Rgb(shown, 4, 4), 0xFFFFFFu);
+    EXPECT_EQ(Rgb(shown, 12, 4), 0xCCCCCCu);
     EXPECT_EQ(Rgb(shown, 50, 10), 0xFF0000u);
-    parent.hide();
+    image->SetAlphaBackground(TViewState::abWindow);
+    parent.repaint();
+    const QImage window = parent.screen()->grabWindow(parent.winId()).toImage().convertToFormat(QImage::Format_RGB32);
+    EXPECT_EQ(Rgb(window, 10, 10), 0x123456u) << "the window's colour behind it";
+    image->SetAlphaBackground(TViewState::abChecker);
   }
 }
 

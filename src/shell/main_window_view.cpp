@@ -1,0 +1,203 @@
+// The main window's inspector: the commands of the image view, the status line under it,
+// the caption and stepping through a file's images.
+#include <QApplication>
+#include <QClipboard>
+#include <QColorDialog>
+#include <QFileInfo>
+
+#include "browser/file_names.h"
+#include "shell/application.h"
+#include "shell/main_window.h"
+#include "shell/pixel_readout.h"
+
+namespace vumo {
+namespace {
+
+QString FormatOf(const QString& path) {
+  const std::string extension = FileExtensionOf(EncodeFileName(path).toStdString());
+  for (const auto& entry : TPicture::FileFormats().Entries())
+    if (entry.Extension == extension) return QString::fromStdString(entry.Description);
+  return {};
+}
+
+}  // namespace
+
+TMenuItem* TForm1::AddCommand(QMenu* menu, const char* name, const char* caption, QList<QKeySequence> keys,
+                              std::function<void()> run, bool checkable) {
+  auto* item = new TMenuItem(QString::fromLatin1(name), QString::fromUtf8(caption), checkable, this);
+  menu->addAction(item);
+  if (!keys.isEmpty()) {
+    item->setShortcuts(keys);
+    // In the popup and on the window, so the keys answer wherever the focus is.
+    item->setShortcutContext(Qt::WindowShortcut);
+    addAction(item);
+  }
+  connect(item, &TMenuItem::Click, this, [run = std::move(run)] { RunGuarded(run); });
+  return item;
+}
+
+void TForm1::CreateViewCommands() {
+  using State = TViewState;
+  ImageMenu->addSeparator();
+  ZoomMenu = ImageMenu->addMenu(QStringLiteral("Zoom"));
+  ZoomMenu->setObjectName(QStringLiteral("ZoomMenu"));
+  AddCommand(ZoomMenu, "ZoomInMenu", "Zoom In", {QKeySequence(Qt::CTRL | Qt::Key_Plus), QKeySequence(Qt::CTRL | Qt::Key_Equal)},
+             [this] { ViewImage->ZoomStep(1); });
+  AddCommand(ZoomMenu, "ZoomOutMenu", "Zoom Out", {QKeySequence(Qt::CTRL | Qt::Key_Minus)}, [this] { ViewImage->ZoomStep(-1); });
+  AddCommand(ZoomMenu, "ZoomActualMenu", "Actual Size", {QKeySequence(Qt::CTRL | Qt::Key_0)}, [this] { ViewImage->SetZoom(1.0); });
+  AddCommand(ZoomMenu, "ZoomFitMenu", "Zoom to Fit", {QKeySequence(Qt::CTRL | Qt::Key_9)}, [this] { ViewImage->ZoomToFit(); });
+
+  HalfOffsetMenu = AddCommand(ImageMenu, "HalfOffsetMenu", "Half Offset", {QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_O)},
+                              [this] { ViewImage->SetHalfOffset(!ViewImage->HalfOffset()); }, true);
+  marks_.emplace_back(HalfOffsetMenu, [this] { return ViewImage->HalfOffset(); });
+
+  ChannelMenu = ImageMenu->addMenu(QStringLiteral("Channel"));
+  ChannelMenu->setObjectName(QStringLiteral("ChannelMenu"));
+  struct ChannelRow {
+    const char* name;
+    const char* caption;
+    Qt::Key key;
+    State::TChannel channel;
+  };
+  for (const ChannelRow& row : {ChannelRow{"ChannelColorMenu", "Colour", Qt::Key_C, State::vcColor},
+                                ChannelRow{"ChannelOpaqueMenu", "Colour Without Alpha", Qt::Key_O, State::vcColorOpaque},
+                                ChannelRow{"ChannelRedMenu", "Red", Qt::Key_R, State::vcRed},
+                                ChannelRow{"ChannelGreenMenu", "Green", Qt::Key_G, State::vcGreen},
+                                ChannelRow{"ChannelBlueMenu", "Blue", Qt::Key_B, State::vcBlue},
+                                ChannelRow{"ChannelAlphaMenu", "Alpha", Qt::Key_A, State::vcAlpha}}) {
+    const State::TChannel channel = row.channel;
+    // A channel chosen again goes back to the full colour, so one key looks and returns.
+    TMenuItem* item = AddCommand(ChannelMenu, row.name, row.caption, {QKeySequence(Qt::ALT | row.key)}, [this, channel] {
+      ViewImage->SetChannel(ViewImage->Channel() == channel ? State::vcColor : channel);
+    }, true);
+    marks_.emplace_back(item, [this, channel] { return ViewImage->Channel() == channel; });
+  }
+
+  TransparencyMenu = ImageMenu->addMenu(QStringLiteral("Transparency"));
+  TransparencyMenu->setObjectName(QStringLiteral("TransparencyMenu"));
+  struct BackgroundRow {
+    const char* name;
+    const char* caption;
+    State::TAlphaBackground background;
+  };
+  for (const BackgroundRow& row : {BackgroundRow{"CheckerMenu", "Checkerboard", State::abChecker},
+                                   BackgroundRow{"WindowColorMenu", "Window Colour", State::abWindow},
+                                   BackgroundRow{"BlackMenu", "Black", State::abBlack},
+                                   BackgroundRow{"WhiteMenu", "White", State::abWhite},
+                                   BackgroundRow{"CustomColorMenu", "Colour ...", State::abCustom}}) {
+    const State::TAlphaBackground background = row.background;
+    TMenuItem* item = AddCommand(TransparencyMenu, row.name, row.caption, {}, [this, background] {
+      if (background == State::abCustom) {
+        const QColor chosen = QColorDialog::getColor(ColorToQColor(ViewImage->AlphaColor()), this);
+        if (!chosen.isValid()) return;
+        ViewImage->SetAlphaColor(QColorToColor(chosen));
+      }
+      ViewImage->SetAlphaBackground(background);
+    }, true);
+    marks_.emplace_back(item, [this, background] { return ViewImage->AlphaBackground() == background; });
+  }
+
+  ImagesMenu = ImageMenu->addMenu(QStringLiteral("Image"));
+  ImagesMenu->setObjectName(QStringLiteral("ImagesMenu"));
+  AddCommand(ImagesMenu, "PreviousImageMenu", "Previous Image", {QKeySequence(Qt::CTRL | Qt::Key_PageUp)},
+             [this] { StepImage(-1); });
+  AddCommand(ImagesMenu, "NextImageMenu", "Next Image", {QKeySequence(Qt::CTRL | Qt::Key_PageDown)},
+             [this] { StepImage(1); });
+
+  ExposureMenu = ImageMenu->addMenu(QStringLiteral("Exposure"));
+  ExposureMenu->setObjectName(QStringLiteral("ExposureMenu"));
+  AddCommand(ExposureMenu, "BrighterMenu", "Brighter", {QKeySequence(Qt::ALT | Qt::Key_Plus), QKeySequence(Qt::ALT | Qt::Key_Equal)},
+             [this] { ViewImage->SetExposure(ViewImage->Exposure() + 0.5); });
+  AddCommand(ExposureMenu, "DarkerMenu", "Darker", {QKeySequence(Qt::ALT | Qt::Key_Minus)},
+             [this] { ViewImage->SetExposure(ViewImage->Exposure() - 0.5); });
+  AddCommand(ExposureMenu, "ResetExposureMenu", "Reset Exposure", {QKeySequence(Qt::ALT | Qt::Key_0)},
+             [this] { ViewImage->SetExposure(0.0); });
+
+  CopyPixelMenu = AddCommand(ImageMenu, "CopyPixelMenu", "Copy Pixel Value", {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_C)},
+                             [this] { CopyPixelValue(); });
+  // The popup's copy takes the pixel the mouse was on when the popup opened.
+  connect(ImageMenu, &QMenu::aboutToShow, this, [this] { popupPixel_ = ViewImage->HoveredPixel(); });
+  connect(ImageMenu, &QMenu::aboutToHide, this, [this] { QMetaObject::invokeMethod(this, [this] { popupPixel_.reset(); }, Qt::QueuedConnection); });
+
+  connect(ViewImage, &TProImage::ViewChanged, this, [this] { ViewChanged(); });
+  connect(ViewImage, &TProImage::HoverChanged, this, [this] { HoverChanged(); });
+  connect(ViewImage, &TProImage::ImageStepRequested, this, [this](int direction) { RunGuarded([&] { StepImage(direction); }); });
+  ViewChanged();
+}
+
+void TForm1::LoadPicture(const QString& path, unsigned imageIndex) {
+  ViewImage->Picture()->LoadFromFile(EncodeFileName(path).toStdString(), imageIndex);
+  shownFile_ = path;
+  ViewChanged();
+}
+
+void TForm1::StepImage(int direction) {
+  const TGraphic* graphic = ViewImage->Picture()->Graphic();
+  if (!graphic || shownFile_.isEmpty()) return;
+  const TImageSet& images = graphic->Images();
+  const long next = static_cast<long>(images.Index) + direction;
+  if (images.Count <= 1 || next < 0 || next >= static_cast<long>(images.Count)) {
+    QApplication::beep();
+    return;
+  }
+  LoadPicture(shownFile_, static_cast<unsigned>(next));
+}
+
+void TForm1::CopyPixelValue() {
+  const TGraphic* graphic = ViewImage->Picture()->Graphic();
+  const std::optional<QPoint> pixel = popupPixel_ ? popupPixel_ : ViewImage->HoveredPixel();
+  if (!graphic || !pixel) return;
+  if (const std::optional<TPixelValue> value = ReadPixel(*graphic, *pixel))
+    QApplication::clipboard()->setText(HexText(*value));
+}
+
+void TForm1::HoverChanged() {
+  const TGraphic* graphic = ViewImage->Picture()->Graphic();
+  const std::optional<QPoint> pixel = ViewImage->HoveredPixel();
+  std::optional<TPixelValue> value;
+  if (graphic && pixel) value = ReadPixel(*graphic, *pixel);
+  StatusBar->SetPixel(value ? PixelText(*value) : QString());
+}
+
+void TForm1::ViewChanged() {
+  const TGraphic* graphic = ViewImage->Picture()->Graphic();
+  const bool shown = graphic && !graphic->Empty();
+  const QString zoom = ZoomText(ViewImage->Zoomable() ? ViewImage->Zoom() : 1.0);
+  QString title = QString::fromLatin1(kApplicationTitle);
+  if (shown && !shownFile_.isEmpty()) {
+    title = QFileInfo(shownFile_).fileName() + QStringLiteral(" \u2014 %1 \u00D7 %2").arg(graphic->Width()).arg(graphic->Height());
+    if (ViewImage->Zoomable() && ViewImage->Zoom() != 1.0) title += QStringLiteral(" \u2014 ") + zoom;
+    title += QStringLiteral(" \u2014 ") + QString::fromLatin1(kApplicationTitle);
+  }
+  if (windowTitle() != title) setWindowTitle(title);
+
+  QString picture, view;
+  if (shown) {
+    picture = PictureSizeText(*graphic);
+    const QString format = !graphic->FormatDescription().empty() ? QString::fromStdString(graphic->FormatDescription())
+                           : shownFile_.isEmpty()                ? QString()
+                                                                 : FormatOf(shownFile_);
+    if (!format.isEmpty()) picture += QStringLiteral(", ") + format;
+    QStringList parts;
+    if (ViewImage->Zoomable()) parts << zoom;
+    parts << ChannelText(ViewImage->Channel());
+    if (!graphic->Images().Caption.empty()) parts << QString::fromStdString(graphic->Images().Caption);
+    if (ViewImage->HasExposure())
+      parts << QStringLiteral("exposure %1%2").arg(ViewImage->Exposure() >= 0 ? "+" : "").arg(ViewImage->Exposure(), 0, 'f', 1);
+    view = parts.join(QStringLiteral("   "));
+  }
+  StatusBar->SetPicture(picture);
+  StatusBar->SetView(view);
+  for (auto& [item, checked] : marks_) item->SetChecked(checked());
+  HoverChanged();
+}
+
+void TForm1::ResetView() {
+  ViewImage->SetZoom(1.0);
+  ViewImage->SetHalfOffset(false);
+  ViewImage->SetChannel(TViewState::vcColor);
+  ViewImage->SetAlphaBackground(TViewState::abChecker);
+  ViewImage->SetExposure(0.0);
+}
+
+}  // namespace vumo
