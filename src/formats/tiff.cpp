@@ -293,23 +293,35 @@ bool TTIFFGraphic::ReadImageProperties(TStream& Stream, unsigned ImageIndex) {
   p.Version = 42;
   p.FirstIFD = Endian32(h + 4, bigEndian_);
 
-  // The chain to the wanted directory; an offset met before means the chain loops.
-  std::uint64_t offset = p.FirstIFD;
+  // The whole chain, for the number of pages, and the wanted directory in it; an offset met
+  // before means the chain loops. A damaged link after the wanted page ends the count there
+  // rather than the load, as readers that show only the first page read such files.
+  std::uint64_t offset = p.FirstIFD, wanted = 0;
   std::set<std::uint64_t> seen;
   std::uint8_t two[2];
   std::uint16_t count = 0;
-  for (unsigned index = 0;; ++index) {
-    if (offset == 0 || offset + 2 > tiffSize_ || !seen.insert(offset).second || index >= kMaxDirectories) return false;
+  unsigned pages = 0;
+  pages_ = 0;
+  for (unsigned index = 0; index < kMaxDirectories; ++index) {
+    if (offset == 0 || offset + 2 > tiffSize_ || !seen.insert(offset).second) break;
     Stream.SetPosition(tiffStart_ + static_cast<std::int64_t>(offset));
     Stream.ReadBuffer(two, 2);
-    count = static_cast<std::uint16_t>(Endian16(two, bigEndian_));
-    if (offset + 2 + std::uint64_t{count} * 12 > tiffSize_) RaiseReadError();
-    if (index == ImageIndex) break;
+    const auto entries = static_cast<std::uint16_t>(Endian16(two, bigEndian_));
+    if (offset + 2 + std::uint64_t{entries} * 12 > tiffSize_) {
+      if (index <= ImageIndex) RaiseReadError();
+      break;
+    }
+    ++pages;
+    if (index == ImageIndex) wanted = offset, count = entries;
     std::uint8_t next[4];
-    Stream.SetPosition(tiffStart_ + static_cast<std::int64_t>(offset + 2 + std::uint64_t{count} * 12));
-    if (Stream.Read(next, 4) != 4) return false;
+    Stream.SetPosition(tiffStart_ + static_cast<std::int64_t>(offset + 2 + std::uint64_t{entries} * 12));
+    if (Stream.Read(next, 4) != 4) break;
     offset = Endian32(next, bigEndian_);
   }
+  pages_ = pages;
+  if (ImageIndex >= pages) return false;
+  SetImages(TImageSet{pages, ImageIndex, pages > 1 ? ImageCaption("page", ImageIndex, pages) : std::string()});
+  Stream.SetPosition(tiffStart_ + static_cast<std::int64_t>(wanted + 2));
   std::vector<std::uint8_t> raw(std::size_t{count} * 12);
   Stream.ReadBuffer(raw.data(), raw.size());
   entries_.resize(count);
@@ -391,7 +403,10 @@ bool TTIFFGraphic::ReadImageProperties(TStream& Stream, unsigned ImageIndex) {
 void TTIFFGraphic::LoadFromStream(TStream& Stream) {
   BeginLoad(Stream);
   // The TIFF's own directory walk, also for the EPS preview, which has found its TIFF already.
-  if (!TTIFFGraphic::ReadImageProperties(Stream, 0)) RaiseInvalidImage();
+  if (!TTIFFGraphic::ReadImageProperties(Stream, RequestedImage())) {
+    if (pages_ > 0 && RequestedImage() >= pages_) throw EInvalidGraphic(FormatMessage(kNoSuchImage, RequestedImage() + 1));
+    RaiseInvalidImage();
+  }
   TImageProperties& p = ImageProperties;
   if (p.Options & ioTiled) {
     EndProgress();
