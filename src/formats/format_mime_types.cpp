@@ -55,6 +55,8 @@ const TMimeRow kMimeRows[] = {
     {"cut", "image/x-halo-cut"},
     {"psp", "image/x-psp"},
     {"png", "image/png"},
+    {"gif", "image/gif"},
+    {"qoi", "image/qoi"},
 };
 
 bool SameTextAscii(const char* a, const std::string& b) {
