@@ -183,12 +183,20 @@ void TPSPGraphic::LoadFromStream(TStream& Stream) {
     TBlock block;
     while (ReadBlock(Stream, version, fileEnd, fileEnd, block)) {
       if (block.type == btColorPalette && !rgb) {
-        const std::int64_t end = version > 3 ? ReadChunkEnd(Stream, block.end, 8) : block.end;
-        if (end - Stream.Position() < 4) RaiseInvalidImage();
-        const std::uint32_t count = Read32(Stream);
+        // From version 4 on the count stands in an information chunk of its own, and the
+        // entries follow that chunk in the block.
+        std::uint32_t count = 0;
+        if (version > 3) {
+          const std::int64_t infoEnd = ReadChunkEnd(Stream, block.end, 8);
+          count = Read32(Stream);
+          Stream.SetPosition(infoEnd);
+        } else {
+          if (block.end - Stream.Position() < 4) RaiseInvalidImage();
+          count = Read32(Stream);
+        }
         // Entries past 256 or past the block are not read.
         const std::uint32_t used =
-            static_cast<std::uint32_t>(std::min<std::int64_t>({count, 256, (end - Stream.Position()) / 4}));
+            static_cast<std::uint32_t>(std::min<std::int64_t>({count, 256, (block.end - Stream.Position()) / 4}));
         std::vector<std::uint8_t> entries(std::size_t{used} * 4);
         Stream.ReadBuffer(entries.data(), entries.size());
         const void* const data[1] = {entries.data()};

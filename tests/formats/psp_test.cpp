@@ -74,11 +74,13 @@ struct TWriter {
     return out;
   }
 
+  // The entry count in the information chunk, the entries after it.
   Bytes Palette(const std::vector<std::array<std::uint8_t, 3>>& colours) const {
-    Bytes content;
-    Put32(content, static_cast<std::uint32_t>(colours.size()));
+    Bytes count;
+    Put32(count, static_cast<std::uint32_t>(colours.size()));
+    Bytes content = Chunk(count);
     for (const auto& c : colours) content.insert(content.end(), {c[2], c[1], c[0], 0});
-    return Block(2, Chunk(content));
+    return Block(2, content);
   }
 
   static Bytes Rle(const Bytes& plane) {
@@ -206,26 +208,28 @@ TEST(PSPReader, RgbLayersDecodeInEveryVersionAndCompression) {
 }
 
 TEST(PSPReader, PaletteAndGreyImages) {
-  for (TCompression compression : {kNone, kRle, kLz77}) {
-    SCOPED_TRACE(compression);
-    TWriter w{5};
-    Bytes indices(kW * kH);
-    for (std::size_t i = 0; i < indices.size(); ++i) indices[i] = static_cast<std::uint8_t>(i % 3);
-    Bytes file = w.Header(kW, kH, 8, compression, false);
-    Append(file, w.Palette({{{255, 0, 0}}, {{0, 255, 0}}, {{0, 0, 255}}}));
-    Append(file, w.Block(3, w.Layer({0, 0, kW, kH}, {w.Channel(0, indices, compression)})));
-    TPSPGraphic reader;
-    const Rgba8Image image = Load(file, &reader);
-    EXPECT_EQ(reader.PixelFormat(), pf8bit);
-    for (std::size_t i = 0; i < indices.size(); ++i) {
-      EXPECT_EQ(image.pixels[4 * i + indices[i]], 255) << i;
-      EXPECT_EQ(image.pixels[4 * i + (indices[i] + 1) % 3], 0) << i;
+  for (unsigned version : {3u, 4u, 5u}) {
+    for (TCompression compression : {kNone, kRle, kLz77}) {
+      SCOPED_TRACE(testing::Message() << "version " << version << " compression " << compression);
+      TWriter w{version};
+      Bytes indices(kW * kH);
+      for (std::size_t i = 0; i < indices.size(); ++i) indices[i] = static_cast<std::uint8_t>(i % 3);
+      Bytes file = w.Header(kW, kH, 8, compression, false);
+      Append(file, w.Palette({{{255, 0, 0}}, {{0, 255, 0}}, {{0, 0, 255}}}));
+      Append(file, w.Block(3, w.Layer({0, 0, kW, kH}, {w.Channel(0, indices, compression)})));
+      TPSPGraphic reader;
+      const Rgba8Image image = Load(file, &reader);
+      EXPECT_EQ(reader.PixelFormat(), pf8bit);
+      for (std::size_t i = 0; i < indices.size(); ++i) {
+        EXPECT_EQ(image.pixels[4 * i + indices[i]], 255) << i;
+        EXPECT_EQ(image.pixels[4 * i + (indices[i] + 1) % 3], 0) << i;
+      }
+      // Grey without a palette block: the values are the grey levels.
+      Bytes grey = w.Header(kW, kH, 8, compression, true);
+      Append(grey, w.Block(3, w.Layer({0, 0, kW, kH}, {w.Channel(0, Plane(1), compression)})));
+      const Rgba8Image levels = Load(grey);
+      for (std::size_t i = 0; i < kW * kH; ++i) EXPECT_EQ(levels.pixels[4 * i], Plane(1)[i]);
     }
-    // Grey without a palette block: the values are the grey levels.
-    Bytes grey = w.Header(kW, kH, 8, compression, true);
-    Append(grey, w.Block(3, w.Layer({0, 0, kW, kH}, {w.Channel(0, Plane(1), compression)})));
-    const Rgba8Image levels = Load(grey);
-    for (std::size_t i = 0; i < kW * kH; ++i) EXPECT_EQ(levels.pixels[4 * i], Plane(1)[i]);
   }
 }
 
