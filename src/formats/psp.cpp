@@ -245,11 +245,15 @@ void TPSPGraphic::LoadFromStream(TStream& Stream) {
                             layerHeight = static_cast<std::size_t>(bottom - top);
           const std::size_t rowLength = PlaneRowLength(layerWidth, rgb ? 8 : bits);
           const std::size_t planeSize = rowLength * layerHeight;  // within the image's limits
+          // The format's documents put every row on a 4-byte boundary; Paint Shop Pro pads
+          // them so, other writers store them unpadded: a channel may hold either.
+          const std::size_t paddedRow = ((layerWidth * (rgb ? 8 : bits) + 7) / 8 + 3) & ~std::size_t{3};
           if (p.Compression != ctNone && p.Compression != ctRLE && p.Compression != ctLZ77 && planeSize > 0)
             RaiseUnsupported(gesCompressionScheme);
 
           // Planes: composite (or index), red, green, blue.
           std::vector<std::uint8_t> planes[4];
+          std::size_t strides[4] = {rowLength, rowLength, rowLength, rowLength};
           bool present[4] = {};
           for (unsigned c = 0; c < channelCount; ++c) {
             TBlock channel;
@@ -264,27 +268,29 @@ void TPSPGraphic::LoadFromStream(TStream& Stream) {
             Stream.SetPosition(dataStart);
             if (channelType <= 3 && planeSize > 0) {
               const std::uint64_t stored = p.Compression == ctNone ? unpacked : packed;
-              if (unpacked != planeSize) RaiseInvalidImage();
+              const std::size_t stride = unpacked == planeSize ? rowLength : paddedRow;
+              if (unpacked != stride * layerHeight) RaiseInvalidImage();
               if (stored > static_cast<std::uint64_t>(channel.end - dataStart)) {
                 if (channel.end == fileEnd) RaiseReadError();
                 RaiseInvalidImage();
               }
               std::vector<std::uint8_t>& plane = planes[channelType];
-              plane.assign(planeSize, 0);
+              plane.assign(unpacked, 0);
               present[channelType] = true;
+              strides[channelType] = stride;
               std::vector<std::uint8_t> data(stored);
               Stream.ReadBuffer(data.data(), data.size());
               const std::uint8_t* source = data.data();
               std::uint8_t* dest = plane.data();
               if (p.Compression == ctNone) {
-                std::memcpy(dest, source, planeSize);
+                std::memcpy(dest, source, unpacked);
               } else if (p.Compression == ctRLE) {
                 TPSPRLEDecoder decoder;
-                decoder.Decode(source, dest, static_cast<std::int32_t>(stored), static_cast<std::int32_t>(planeSize));
+                decoder.Decode(source, dest, static_cast<std::int32_t>(stored), static_cast<std::int32_t>(unpacked));
               } else {
                 TLZ77Decoder decoder(kFlushFinish, false);
                 decoder.DecodeInit();
-                decoder.Decode(source, dest, static_cast<std::int32_t>(stored), static_cast<std::int32_t>(planeSize));
+                decoder.Decode(source, dest, static_cast<std::int32_t>(stored), static_cast<std::int32_t>(unpacked));
                 const int result = decoder.ZLibResult();
                 decoder.DecodeEnd();
                 if (result < 0 || result == 2) throw EGraphicCompression(kLZ77Error);  // 2: wants a dictionary
@@ -305,20 +311,22 @@ void TPSPGraphic::LoadFromStream(TStream& Stream) {
             AllocateImage(width, height, pf32bit);
             SetAlphaChannel(true);
           }
-          std::vector<std::uint8_t> blank(rowLength, 0);
+          std::vector<std::uint8_t> blank(std::max(rowLength, paddedRow), 0);
+          // Enough for the row's pixels in every plane, padded or not.
+          const std::size_t sourceBytes = std::min({rowLength, strides[0], strides[1], strides[2], strides[3]});
           for (std::size_t y = 0; y < layerHeight; ++y) {
             const int line = static_cast<int>(top + static_cast<std::int64_t>(y));
-            auto planeRow = [&](int k) { return present[k] ? planes[k].data() + y * rowLength : blank.data(); };
+            auto planeRow = [&](int k) { return present[k] ? planes[k].data() + y * strides[k] : blank.data(); };
             if (rgb) {
               const void* sources[4] = {planeRow(1), planeRow(2), planeRow(3), planeRow(0)};
               const std::size_t pixelBytes = alpha ? 4 : 3;
-              ColorManager.ConvertRow(std::span<const void* const>(sources, alpha ? 4 : 3), rowLength,
+              ColorManager.ConvertRow(std::span<const void* const>(sources, alpha ? 4 : 3), sourceBytes,
                                       ScanLine(line) + static_cast<std::size_t>(left) * pixelBytes,
                                       BytesPerScanline() - static_cast<std::size_t>(left) * pixelBytes,
                                       static_cast<std::uint32_t>(layerWidth), 0xFF);
             } else if (left == 0) {
               const void* const sources[1] = {planeRow(0)};
-              ColorManager.ConvertRow(std::span<const void* const>(sources, 1), rowLength, ScanLine(line),
+              ColorManager.ConvertRow(std::span<const void* const>(sources, 1), sourceBytes, ScanLine(line),
                                       BytesPerScanline(), static_cast<std::uint32_t>(layerWidth), 0xFF);
             } else {
               // Packed indices placed from column `left` on, one by one.

@@ -282,6 +282,58 @@ TEST(PSPReader, FourBitRowsHaveHalfTheWidthPlusOneBytes) {
   }
 }
 
+// Rows of `rowBytes` each, padded with `fill` to the next multiple of four.
+Bytes PadRows(const Bytes& plane, std::size_t rowBytes, std::uint8_t fill = 0xEE) {
+  Bytes out;
+  for (std::size_t at = 0; at < plane.size(); at += rowBytes) {
+    out.insert(out.end(), plane.begin() + static_cast<std::ptrdiff_t>(at),
+               plane.begin() + static_cast<std::ptrdiff_t>(at + rowBytes));
+    while (out.size() % 4) out.push_back(fill);
+  }
+  return out;
+}
+
+TEST(PSPReader, RowsPaddedToFourBytesLoadWithoutTheirPadding) {
+  // 13 pixels across: 8-bit rows of 13 bytes padded to 16, in every compression.
+  for (TCompression compression : {kNone, kRle, kLz77}) {
+    SCOPED_TRACE(compression);
+    TWriter w{5};
+    Bytes file = w.Header(kW, kH, 24, compression, false);
+    std::vector<Bytes> channels;
+    for (unsigned c = 1; c <= 3; ++c) channels.push_back(w.Channel(c, PadRows(Plane(static_cast<int>(c)), kW), compression));
+    channels.push_back(w.Channel(0, PadRows(Plane(4), kW), compression));
+    Append(file, w.Block(3, w.Layer({0, 0, kW, kH}, channels)));
+    EXPECT_EQ(Load(file).pixels, ExpectedRgb(true).pixels);
+
+    Bytes grey = w.Header(kW, kH, 8, compression, true);
+    Append(grey, w.Block(3, w.Layer({0, 0, kW, kH}, {w.Channel(0, PadRows(Plane(1), kW), compression)})));
+    const Rgba8Image levels = Load(grey);
+    ASSERT_EQ(levels.pixels.size(), std::size_t{4} * kW * kH);
+    for (std::size_t i = 0; i < kW * kH; ++i) EXPECT_EQ(levels.pixels[4 * i], Plane(1)[i]) << i;
+  }
+  // 1-bit rows of 2 bytes padded to 4, and 4-bit rows of 3 bytes padded to 4.
+  TWriter w{5};
+  Bytes mono = w.Header(kW, 2, 1, kNone, false);
+  Append(mono, w.Palette({{{0, 0, 0}}, {{255, 255, 255}}}));
+  Append(mono, w.Block(3, w.Layer({0, 0, kW, 2}, {w.Channel(0, PadRows({0xAA, 0xA8, 0x00, 0x00}, 2), kNone)})));
+  const Rgba8Image bits = Load(mono);
+  ASSERT_EQ(bits.pixels.size(), std::size_t{4} * kW * 2);
+  for (std::size_t x = 0; x < kW; ++x) {
+    EXPECT_EQ(bits.pixels[4 * x], x % 2 ? 0 : 255) << x;
+    EXPECT_EQ(bits.pixels[4 * (kW + x)], 0) << x;
+  }
+  Bytes nibbles = w.Header(5, 2, 4, kRle, false);
+  Append(nibbles, w.Palette({{{0, 0, 0}}, {{10, 0, 0}}, {{20, 0, 0}}, {{30, 0, 0}}, {{40, 0, 0}}, {{50, 0, 0}}}));
+  Append(nibbles,
+         w.Block(3, w.Layer({0, 0, 5, 2}, {w.Channel(0, PadRows({0x12, 0x34, 0x50, 0x54, 0x32, 0x10}, 3), kRle)})));
+  const Rgba8Image four = Load(nibbles);
+  ASSERT_EQ(four.pixels.size(), std::size_t{4} * 5 * 2);
+  for (int x = 0; x < 5; ++x) {
+    EXPECT_EQ(four.pixels[4 * x], 10 * (x + 1));
+    EXPECT_EQ(four.pixels[4 * (5 + x)], 10 * (5 - x));
+  }
+}
+
 TEST(PSPReader, BadInputFailsWithAClearMessage) {
   const std::string invalid = FormatMessage(gesInvalidImage, gesPSP);
   TWriter w{5};
