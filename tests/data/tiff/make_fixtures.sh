@@ -24,6 +24,9 @@ tiffcp -c lzw rgb8.tif rgb8_lzw.tif
 tiffcp -t -w 16 -l 16 rgb8.tif rgb8_tiled.tif
 tiffcp -c jpeg:90 -r 16 rgb8.tif rgb8_jpeg_ycbcr.tif
 tiffcp -c jpeg:90:r -r 16 rgb8.tif rgb8_jpeg_rgb.tif
+# One strip of 37 x 23, neither side a whole number of 16-pixel MCUs, with no subsampling tag.
+convert "$tmp/rgb.ppm" -crop 37x23+13+11 +repage -compress None "$tmp/odd.tif"
+tiffcp -c jpeg "$tmp/odd.tif" rgb8_jpeg_ycbcr_odd.tif
 # Colour, 16 bits, both byte orders.
 convert "$tmp/rgb.ppm" $q -depth 16 -compress None rgb16.tif
 tiffcp -c zip:2 rgb16.tif rgb16_zip_predictor.tif
@@ -75,7 +78,7 @@ python3 write_thunder_eps.py . rgb8.tif
 tiffcp rgb8.tif gray8.tif two_pages.tif
 for f in rgb8 rgb16 rgba8 rgba8_associated gray8 cmyk8 palette8 palette4 bilevel_white; do convert $f.tif $f.png; done
 # libtiff's own decode of the JPEG files, for the tests to compare with.
-for f in gray8_jpeg rgb8_jpeg_ycbcr rgb8_jpeg_rgb; do tiff2rgba -c none $f.tif ${f}_libtiff.tif; done
+for f in gray8_jpeg rgb8_jpeg_ycbcr rgb8_jpeg_ycbcr_odd rgb8_jpeg_rgb; do tiff2rgba -c none $f.tif ${f}_libtiff.tif; done
 # YCbCr with 2x2 subsampling, uncompressed: no Debian tool writes it.
 python3 write_ycbcr.py "$tmp/rgb.ppm" ycbcr_2x2.tif
 # libtiff's decode of Pillow's CMYK JPEG file.
