@@ -67,6 +67,11 @@ convert "$tmp/rgb.ppm" -colorspace CMYK -depth 16 $q -compress None cmyk16.tif
 # CIE L*a*b*, 8 and 16 bits.
 convert "$tmp/rgb.ppm" -colorspace Lab -depth 8 $q -compress None lab8.tif
 convert "$tmp/rgb.ppm" -colorspace Lab -depth 16 $q -compress None lab16.tif
+# L*a*b* with an alpha sample (ExtraSamples 2), interleaved and in planes; one marked 1.
+convert rgba8.tif -colorspace Lab -depth 8 $q -compress None lab8_alpha.tif
+convert rgba8.tif -colorspace Lab -depth 16 $q -compress None lab16_alpha.tif
+tiffcp -p separate lab8_alpha.tif lab8_alpha_planar.tif
+tiffcp lab8_alpha.tif lab8_alpha_extra1.tif && tiffset -s 338 1 1 lab8_alpha_extra1.tif
 # Saturated colours in eight blocks, where the Lab white point (D65 in ImageMagick's
 # WhitePoint tag, D50 where Photoshop writes none) moves blue by far more than rounding.
 convert -size 8x8 xc:red xc:lime xc:blue xc:cyan xc:magenta xc:yellow xc:white xc:gray50 +append "$tmp/primaries.ppm"
