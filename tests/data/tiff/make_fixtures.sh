@@ -53,6 +53,12 @@ tiffcp -c g3:2d bilevel_white.tif fax_g3_2d.tif
 tiffcp -c g3:1d:fill bilevel_white.tif fax_g3_1d_fill.tif
 tiffcp -c g3:2d:fill -f lsb2msb bilevel_white.tif fax_g3_2d_fill_lsb.tif
 tiffcp -c g4 bilevel_white.tif fax_g4.tif
+# netpbm's Group 3 writer, end-of-line codes aligned to a byte and to a 16-bit word.
+convert bilevel_white.tif "$tmp/bw_white.pbm"
+pbmtog3 -nofixedwidth -align8 "$tmp/bw_white.pbm" >"$tmp/align8.g3"
+python3 wrap_g3.py "$tmp/align8.g3" fax_g3_1d_netpbm_align8.tif 64 48 4
+pbmtog3 -nofixedwidth -align16 "$tmp/bw_white.pbm" >"$tmp/align16.g3"
+python3 wrap_g3.py "$tmp/align16.g3" fax_g3_1d_netpbm_align16.tif 64 48 4
 "$tmp/write_tiff" "$tmp/bw.pbm" fax_mh.tif 2
 "$tmp/write_tiff" "$tmp/bw.pbm" fax_mh_lsb.tif 2 2
 "$tmp/write_tiff" "$tmp/bw.pbm" fax_mh_word.tif 32771
