@@ -11,6 +11,7 @@
 
 #include "formats/messages.h"
 #include "pixels/messages.h"
+#include "formats/memory_limit.h"
 #include "support/test_support.h"
 
 namespace vumo {
@@ -370,6 +371,57 @@ TEST(PSPReader, BadInputFailsWithAClearMessage) {
   // Every truncation fails cleanly or loads.
   for (TCompression compression : {kNone, kRle, kLz77})
     test::ExpectTruncationsHandled(RgbFile(5, compression, true), [](const Bytes& bytes) { Load(bytes); });
+}
+
+// A few hundred bytes that declare the largest picture the limits allow, with four channels
+// of a few run-length packets each.
+Bytes HostileFile(TCompression compression) {
+  constexpr std::uint32_t side = 16384;
+  TWriter w{5};
+  Bytes file = w.Header(side, side, 24, compression, false);
+  std::vector<Bytes> channels;
+  for (unsigned type : {1u, 2u, 3u, 0u}) {
+    Bytes data;
+    if (compression == kRle) {
+      data = {0x80 + 100, 7, 0x80 + 100, 9};
+    } else {
+      const Bytes some(300, static_cast<std::uint8_t>(type * 50));
+      uLongf size = compressBound(static_cast<uLong>(some.size()));
+      data.resize(size);
+      compress2(data.data(), &size, some.data(), static_cast<uLong>(some.size()), 9);
+      data.resize(size);
+    }
+    Bytes fields;
+    Put32(fields, static_cast<std::uint32_t>(data.size()));
+    Put32(fields, side * side);
+    Put16(fields, 1);
+    Put16(fields, type);
+    Bytes content = w.Chunk(fields);
+    Append(content, data);
+    channels.push_back(w.Block(5, content));
+  }
+  Append(file, w.Block(3, w.Layer({0, 0, side, side}, channels)));
+  return file;
+}
+
+TEST(PSPReader, AHugeDeclaredLayerCostsItsBitmapAndWhatItsDataCanFill) {
+  if (!test::kMemoryLimitWorks) GTEST_SKIP() << "no address-space limit under AddressSanitizer";
+  for (TCompression compression : {kRle, kLz77}) {
+    SCOPED_TRACE(compression);
+    const Bytes file = HostileFile(compression);
+    EXPECT_LT(file.size(), 1000u);
+    // The 1 GiB bitmap with alpha, and nothing near the size of a plane beside it.
+    const auto end = test::RunUnderMemoryLimit(std::size_t{1536} << 20, [&] {
+      TPSPGraphic reader;
+      test::LoadInto(reader, file);
+      if (reader.Width() != 16384 || reader.PixelFormat() != pf32bit) std::exit(4);
+      // What the packets hold is there; the rest of the layer is blank.
+      const std::uint8_t* first = reader.ScanLine(0);
+      if (compression == kRle && (first[2] != 7 || first[4 * 150 + 2] != 9 || reader.ScanLine(1)[2] != 0))
+        std::exit(5);
+    });
+    EXPECT_EQ(end, test::TChildEnd::kReturned);
+  }
 }
 
 TEST(PSPReader, CanLoadChecksSignatureAndVersion) {
