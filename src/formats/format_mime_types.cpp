@@ -60,6 +60,7 @@ const TMimeRow kMimeRows[] = {
     {"png", "image/png"},
     {"gif", "image/gif"},
     {"qoi", "image/qoi"},
+    {"webp", "image/webp"},
 };
 
 bool SameTextAscii(const char* a, const std::string& b) {

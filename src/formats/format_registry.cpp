@@ -22,6 +22,7 @@
 #include "formats/sgi.h"
 #include "formats/targa.h"
 #include "formats/tiff.h"
+#include "formats/webp.h"
 
 namespace vumo {
 namespace {
@@ -192,6 +193,7 @@ const TStartupRow kStartupRows[] = {
     {"png", &TPNGGraphic::ClassInfo, "Portable network graphic images", "", fkRaster},
     {"gif", &TGIFGraphic::ClassInfo, "GIF images", "", fkRaster | fkMultiImage},
     {"qoi", &TQOIGraphic::ClassInfo, "Quite OK images", "", fkRaster},
+    {"webp", &TWebPGraphic::ClassInfo, "WebP images", "", fkRaster | fkMultiImage},
 };
 
 // Classes withdrawn one by one at shutdown, in this order, before "rle" and "dib".
@@ -200,7 +202,7 @@ TGraphicClass (*const kShutdownFirst[])() = {
     &TTIFFGraphic::ClassInfo, &TSGIGraphic::ClassInfo, &TPCXGraphic::ClassInfo,
     &TAutodeskGraphic::ClassInfo, &TPCDGraphic::ClassInfo,   &TPPMGraphic::ClassInfo,
     &TCUTGraphic::ClassInfo, &TRLAGraphic::ClassInfo, &TGIFGraphic::ClassInfo,
-    &TQOIGraphic::ClassInfo,
+    &TQOIGraphic::ClassInfo, &TWebPGraphic::ClassInfo,
 };
 // ... and after them.
 TGraphicClass (*const kShutdownLast[])() = {

@@ -56,6 +56,7 @@ inline constexpr const char* gesPNG = "PNG";
 inline constexpr const char* gesMetafile = "WMF or EMF";
 inline constexpr const char* gesGIF = "GIF";
 inline constexpr const char* gesQOI = "QOI";
+inline constexpr const char* gesWebP = "WebP";
 
 // Progress messages.
 inline constexpr const char* gesPreparing = "Preparing...";
