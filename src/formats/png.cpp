@@ -643,9 +643,10 @@ void TPNGGraphic::LoadFromStream(TStream& Stream) {
     }
     if (!done) {
       // Damaged, short or overlong: row by row, keeping what arrives. Rows the data never
-      // reaches show the background: an interlaced picture is filled first, a progressive one
-      // only below its last row.
-      if (p.Interlaced) fillBackground(0);
+      // reaches show the background: an interlaced picture is filled once its first row has
+      // arrived (a header with no usable data must not cost a pass over a huge bitmap), a
+      // progressive one only below its last row.
+      bool filled = !p.Interlaced;
       TLZ77Decoder decoder(kFlushPartial, false);
       decoder.DecodeInit();
       const std::uint8_t* in = idat.data();
@@ -676,6 +677,10 @@ void TPNGGraphic::LoadFromStream(TStream& Stream) {
             break;
           }
           Unfilter(current[0], current.data() + 1, prior.data() + 1, s.rowBytes, bpp);
+          if (!filled) {
+            fillBackground(0);
+            filled = true;
+          }
           emitRow(s, s.pass.startRow + r * s.pass.rowStep, current.data() + 1);
           anyRow = true;
           ++rowsDone;

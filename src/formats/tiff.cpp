@@ -284,6 +284,8 @@ bool TTIFFGraphic::ReadImageProperties(TStream& Stream, unsigned ImageIndex) {
   tiffStart_ = Stream.Position();
   const std::int64_t streamSize = Stream.Size();
   tiffSize_ = streamSize > tiffStart_ ? static_cast<std::uint64_t>(streamSize - tiffStart_) : 0;
+  // An embedded TIFF ends where its container says, not where the file does.
+  tiffSize_ = std::min(tiffSize_, embeddedLength_);
   const std::uint8_t* h = ReadHeaderBytes(Stream, kHeaderSize);
   if (!h) return false;
   bigEndian_ = h[0] == 'M' && h[1] == 'M';
@@ -730,6 +732,7 @@ void TEPSGraphic::SeekPreview(TStream& Stream) {
   if (offset < kEPSHeaderSize || length == 0 || offset + length > static_cast<std::uint64_t>(size))
     Raise(gesInvalidImage, gesEPS);
   Stream.SetPosition(start + static_cast<std::int64_t>(offset));
+  embeddedLength_ = length;
 }
 
 bool TEPSGraphic::ReadImageProperties(TStream& Stream, unsigned ImageIndex) {
