@@ -212,8 +212,10 @@ void EncodeMetafilePng(const TMetafile& metafile, const TByteSink& sink) {
   });
   static QGuiApplication* app = new QGuiApplication(argc, argv);
   (void)app;
-  const QImage image = RenderMetafile(metafile, metafile.Width(), metafile.Height());
+  bool complete = true;
+  const QImage image = RenderMetafile(metafile, metafile.Width(), metafile.Height(), &complete);
   if (image.isNull()) throw Exception("Cannot render the metafile: out of memory.");
+  if (!complete) std::fprintf(stderr, "%s\n", kMetafileIncomplete);
   TPngRgba8Writer writer(image.width(), image.height(), sink);
   std::vector<std::uint8_t> row(static_cast<std::size_t>(image.width()) * 4);
   QImage line;

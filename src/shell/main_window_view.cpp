@@ -202,6 +202,7 @@ void TForm1::ViewChanged() {
     if (ViewImage->Zoomable()) parts << zoom;
     parts << ChannelText(ViewImage->Channel());
     if (!graphic->Images().Caption.empty()) parts << QString::fromStdString(graphic->Images().Caption);
+    if (ViewImage->DrawingIncomplete()) parts << QStringLiteral("drawing incomplete");
     if (ViewImage->HasExposure())
       parts << QStringLiteral("exposure %1%2").arg(ViewImage->Exposure() >= 0 ? "+" : "").arg(ViewImage->Exposure(), 0, 'f', 1);
     view = parts.join(QStringLiteral("   "));

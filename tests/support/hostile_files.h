@@ -6,8 +6,11 @@
 #include <zlib.h>
 
 #include <cstdint>
+#include <random>
 #include <string>
 #include <vector>
+
+#include "support/metafile_writer.h"
 
 namespace vumo::test {
 
@@ -81,5 +84,57 @@ struct THostileTiff {
     return out;
   }
 };
+
+// Enhanced metafiles of a few hundred kilobytes at most that an unbounded painter spends
+// minutes on, each on a frame of 1000 x 1000 pixels.
+struct THostileMetafile {
+  std::string name;
+  std::vector<std::uint8_t> bytes;
+};
+
+inline std::vector<THostileMetafile> HostileMetafiles() {
+  constexpr std::uint32_t kPolygon = 3, kPolyline = 4, kMoveTo = 27, kClipRect = 30, kRectangle = 43, kLineTo = 54;
+  std::mt19937 random(29);
+  auto poly = [&random](TEmfWriter& emf, std::uint32_t type, int count, int spread) {
+    std::vector<std::uint8_t> p(16, 0);
+    Put32(p, static_cast<std::uint32_t>(count));
+    for (int i = 0; i < 2 * count; ++i) Put32(p, static_cast<std::uint32_t>(static_cast<int>(random() % spread) - spread / 4));
+    emf.Raw(type, p);
+  };
+  std::vector<THostileMetafile> files;
+  {
+    TEmfWriter emf(1000, 1000);
+    emf.Brush(1, 0, 0x0000FF).Select(1);
+    poly(emf, kPolygon, 5000, 1500);
+    files.push_back({"polygon_5000_points", emf.Bytes()});
+  }
+  {
+    TEmfWriter emf(1000, 1000);
+    emf.Pen(1, 0x10000, 40, 0xFF0000).Select(1);  // a geometric pen
+    poly(emf, kPolyline, 5000, 1500);
+    files.push_back({"polyline_5000_points_pen_40", emf.Bytes()});
+  }
+  {
+    TEmfWriter emf(1000, 1000);
+    emf.Pen(1, 0x10000, 9, 0x00FF00).Select(1);
+    for (int i = 0; i < 200; ++i)
+      emf.Record(kMoveTo, {-20000000 + i * 1000, -20000000}).Record(kLineTo, {20000000, 20000000 - i * 1000});
+    files.push_back({"long_lines_200_pen_9", emf.Bytes()});
+  }
+  {
+    TEmfWriter emf(1000, 1000);
+    emf.Brush(1, 0, 0x808080).Select(1);
+    for (int i = 0; i < 12000; ++i)
+      emf.Record(kClipRect, {i % 500, i % 400, 1000 - i % 300, 1000 - i % 200}).Record(kRectangle, {0, 0, 1000, 1000});
+    files.push_back({"clips_and_rectangles_12000", emf.Bytes()});
+  }
+  {
+    TEmfWriter emf(1000, 1000);
+    emf.Pen(1, 0x10000, 3000, 0x0000FF).Select(1);
+    for (int i = 0; i < 3000; ++i) poly(emf, kPolyline, 5, 3000);
+    files.push_back({"polylines_3000_pen_3000", emf.Bytes()});
+  }
+  return files;
+}
 
 }  // namespace vumo::test

@@ -125,5 +125,21 @@ TEST(VumoConvert, PicturesTooLargeForTheirFileAreRefusedAndWriteNothing) {
   }
 }
 
+TEST(VumoConvert, ADrawingStoppedAtItsBudgetIsWrittenAndSaidToBeIncomplete) {
+  const std::string dir = test::TempDir("convert-incomplete");
+  test::TEmfWriter heavy(1000, 1000);
+  heavy.Brush(1, 0, 0x808080).Select(1);
+  for (int i = 0; i < 30000; ++i) heavy.Record(43, {0, 0, 1000, 1000});
+  const std::vector<std::uint8_t> bytes = heavy.Bytes();
+  std::ofstream(dir + "/heavy.emf", std::ios::binary)
+      .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  const RunResult r = RunConvert(Quote(dir + "/heavy.emf") + " " + Quote(dir + "/heavy.png"));
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_NE(r.err.find("The drawing is incomplete"), std::string::npos) << r.err;
+  const test::Rgba8Image png = test::LoadReferencePng(dir + "/heavy.png");
+  ASSERT_EQ(png.width, 1000);
+  EXPECT_EQ(png.pixels[3], 255);  // what was drawn before the stop is there
+}
+
 }  // namespace
 }  // namespace vumo
