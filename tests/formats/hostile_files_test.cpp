@@ -101,5 +101,23 @@ TEST(HostileFiles, AnEpsPreviewEndsWhereItsHeaderSays) {
   EXPECT_NE(test::LoadErrorWith<TEPSGraphic>(eps), "");
 }
 
+TEST(HostileFiles, OneByteStripsInAnyOrderReadTheSameFromAFile) {
+  const std::string dir = test::TempDir("hostile-strips");
+  for (const bool shuffled : {false, true}) {
+    const std::vector<std::uint8_t> bytes = test::OneByteStripsTiff(20000, shuffled);
+    const std::string path = WriteTemp(dir, shuffled ? "shuffled.tif" : "ordered.tif", bytes);
+    TTIFFGraphic fromFile, fromMemory;
+    TFileStream file(path);
+    fromFile.LoadFromStream(file);
+    TMemoryStream memory(bytes.data(), bytes.size());
+    fromMemory.LoadFromStream(memory);
+    ASSERT_EQ(fromFile.Height(), 20000);
+    for (int y = 0; y < 20000; ++y) {
+      ASSERT_EQ(fromFile.ScanLine(y)[0], fromMemory.ScanLine(y)[0]) << y;
+      ASSERT_EQ(fromFile.ScanLine(y)[0], static_cast<std::uint8_t>(y * 7)) << y;
+    }
+  }
+}
+
 }  // namespace
 }  // namespace vumo

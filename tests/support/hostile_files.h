@@ -5,7 +5,9 @@
 
 #include <zlib.h>
 
+#include <algorithm>
 #include <cstdint>
+#include <iterator>
 #include <random>
 #include <string>
 #include <vector>
@@ -84,6 +86,41 @@ struct THostileTiff {
     return out;
   }
 };
+
+// A grey TIFF one pixel wide whose every row is a strip of one byte, the strips laid out in
+// the file in order or shuffled: a reader seeks for each. 100,000 rows make 900 KB.
+inline std::vector<std::uint8_t> OneByteStripsTiff(std::uint32_t rows, bool shuffled) {
+  std::vector<std::uint32_t> order(rows);
+  for (std::uint32_t i = 0; i < rows; ++i) order[i] = i;
+  if (shuffled) std::shuffle(order.begin(), order.end(), std::mt19937(20));
+  std::vector<std::uint8_t> out = {'I', 'I', 42, 0};
+  auto put16 = [&out](unsigned v) { out.push_back(v & 0xFF), out.push_back((v >> 8) & 0xFF); };
+  auto put32 = [&](std::uint32_t v) { put16(v & 0xFFFF), put16(v >> 16); };
+  const std::uint32_t dataAt = 8, offsetsAt = dataAt + (rows + 1) / 2 * 2, countsAt = offsetsAt + 4 * rows;
+  const std::uint32_t ifdAt = countsAt + 4 * rows;
+  put32(ifdAt);
+  std::vector<std::uint8_t> data(rows);
+  std::vector<std::uint32_t> offsets(rows);
+  for (std::uint32_t slot = 0; slot < rows; ++slot) {
+    data[slot] = static_cast<std::uint8_t>(order[slot] * 7);
+    offsets[order[slot]] = dataAt + slot;
+  }
+  out.insert(out.end(), data.begin(), data.end());
+  if (out.size() % 2) out.push_back(0);
+  for (std::uint32_t o : offsets) put32(o);
+  for (std::uint32_t i = 0; i < rows; ++i) put32(1);
+  const std::uint32_t entries[][4] = {{256, 4, 1, 1},         {257, 4, 1, rows},         {258, 3, 1, 8},
+                                      {259, 3, 1, 1},         {262, 3, 1, 1},            {273, 4, rows, offsetsAt},
+                                      {277, 3, 1, 1},         {278, 4, 1, 1},            {279, 4, rows, countsAt}};
+  put16(static_cast<unsigned>(std::size(entries)));
+  for (const auto& e : entries) {
+    put16(e[0]), put16(e[1]), put32(e[2]);
+    if (e[1] == 3) put16(e[3]), put16(0);
+    else put32(e[3]);
+  }
+  put32(0);
+  return out;
+}
 
 // Enhanced metafiles of a few hundred kilobytes at most that an unbounded painter spends
 // minutes on, each on a frame of 1000 x 1000 pixels.
