@@ -34,6 +34,7 @@
 
 #include "formats/format_registry.h"
 #include "formats/picture.h"
+#include "formats/reader_graphic.h"
 #include "support/test_support.h"
 
 namespace vumo {
@@ -258,9 +259,14 @@ TEST_P(ReadTest, MatchesItsManifestRow) {
     }
   }
 
-  test::ExpectTruncationsHandled(bytes, [&](const std::vector<std::uint8_t>& cut) {
+  // Our own readers refuse a file that ends before its data; what follows the data (a
+  // footer, metadata) may be lost without harm. The platform's classes show what they can.
+  const bool ownReader = dynamic_cast<const TReaderGraphic*>(graphic.get()) != nullptr;
+  test::ExpectTruncationsRaiseUnlessWhole(bytes, [&](const std::vector<std::uint8_t>& cut) {
     std::unique_ptr<TGraphic> fresh = GraphicFor(path);
-    DecodeFromMemory(*fresh, cut);
+    const Rgba8Image image = DecodeFromMemory(*fresh, cut);
+    return !ownReader || (image.width == fromFile.width && image.height == fromFile.height &&
+                          image.pixels == fromFile.pixels);
   });
 }
 
