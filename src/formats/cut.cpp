@@ -145,6 +145,7 @@ void TCUTGraphic::LoadWithPalette(TStream& Stream, TStream* PaletteStream) {
   if (PaletteStream) palette = ReadHaloPalette(*PaletteStream);
   SetPalette(palette.empty() ? GreyRamp() : palette);
   AllocateImage(width, height, pf8bit);
+  TEmptyOnFailure guard(*this);
 
   TByteSource bytes(Stream);
   const std::uint8_t* source = bytes.Take(static_cast<std::size_t>(dataBytes));
