@@ -621,6 +621,9 @@ void TTIFFGraphic::LoadFromStream(TStream& Stream) {
       if (decoder) wanted = counts.empty() ? available : counts[index];
       const std::size_t take = static_cast<std::size_t>(std::min<std::uint64_t>({wanted, available, INT32_MAX}));
       const bool cut = wanted > available;
+      // A strip that lies past the end belongs to a file cut short; JPEG strips keep their
+      // decoder's warning and completion instead.
+      if (cut && compression != ctJPEG) RaiseReadError();
       static const std::uint8_t kNothing[1] = {};
       const std::uint8_t* data = kNothing;  // a strip of 0 bytes decodes to nothing
       if (take) {

@@ -260,13 +260,18 @@ TEST_P(ReadTest, MatchesItsManifestRow) {
   }
 
   // Our own readers refuse a file that ends before its data; what follows the data (a
-  // footer, metadata) may be lost without harm. The platform's classes show what they can.
+  // footer, metadata) may be lost without harm, and a header too short to name a picture
+  // may show nothing. The platform's classes show what they can.
   const bool ownReader = dynamic_cast<const TReaderGraphic*>(graphic.get()) != nullptr;
+  // A text any-map ends with a number, and the end of the file may end it: one cut inside
+  // it reads as a shorter number.
+  const bool textMap = bytes.size() > 2 && bytes[0] == 'P' && bytes[1] >= '1' && bytes[1] <= '3';
   test::ExpectTruncationsRaiseUnlessWhole(bytes, [&](const std::vector<std::uint8_t>& cut) {
     std::unique_ptr<TGraphic> fresh = GraphicFor(path);
     const Rgba8Image image = DecodeFromMemory(*fresh, cut);
-    return !ownReader || (image.width == fromFile.width && image.height == fromFile.height &&
-                          image.pixels == fromFile.pixels);
+    if (textMap && cut.size() + 3 >= bytes.size()) return true;
+    return !ownReader || image.width == 0 || image.height == 0 ||
+           (image.width == fromFile.width && image.height == fromFile.height && image.pixels == fromFile.pixels);
   });
 }
 
