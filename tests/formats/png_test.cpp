@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "formats/bitmap_export.h"
 #include "formats/messages.h"
 #include "formats/picture.h"
 #include "pixels/messages.h"
@@ -362,6 +363,18 @@ TEST(PNGReader, IconsWithPngEntriesLoad) {
   picture.LoadFromFile(Fixture("ico/png_only.ico"));
   ASSERT_NE(picture.Graphic(), nullptr);
   EXPECT_GT(picture.Width(), 0);
+}
+
+TEST(PNGReader, LargePicturesInflateRowByRowToTheSamePixels) {
+  // Past 64 MiB of inflated data the rows are inflated one at a time instead of into one
+  // copy of the whole; they must come out as the whole copy would give them.
+  constexpr int kSide = 4100;
+  std::vector<std::uint8_t> rgba(std::size_t{kSide} * kSide * 4);
+  for (std::size_t i = 0; i < rgba.size(); ++i) rgba[i] = static_cast<std::uint8_t>((i * 2654435761u) >> 13);
+  const Bytes png = EncodePngRgba8(kSide, kSide, rgba);
+  const Rgba8Image image = Load(png);
+  ASSERT_EQ(image.width, kSide);
+  EXPECT_TRUE(image.pixels == rgba);
 }
 
 }  // namespace
