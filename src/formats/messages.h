@@ -39,6 +39,10 @@ inline constexpr const char* gesInvalidPalette = "Cannot load image. Palette in 
 inline constexpr const char* gesUnknownCriticalChunk = "Cannot load PNG image. Unexpected but critical chunk detected.";
 inline constexpr const char* gesCompressionScheme = "The compression scheme is";
 inline constexpr const char* gesPredictor = "The predictor is";
+inline constexpr const char* kPictureTooLargeForFile =
+    "Cannot load image. The picture is too large for its file (%u x %u pixels from %s bytes).";
+inline constexpr const char* kMetafileIncomplete =
+    "The drawing is incomplete: it stopped after as much work as a picture may take.";
 inline constexpr const char* gesMetafileTooLarge = "Cannot load image. The metafile is too large (%u bytes).";
 
 // Format names used for "%s".

@@ -284,6 +284,8 @@ bool TTIFFGraphic::ReadImageProperties(TStream& Stream, unsigned ImageIndex) {
   tiffStart_ = Stream.Position();
   const std::int64_t streamSize = Stream.Size();
   tiffSize_ = streamSize > tiffStart_ ? static_cast<std::uint64_t>(streamSize - tiffStart_) : 0;
+  // An embedded TIFF ends where its container says, not where the file does.
+  tiffSize_ = std::min(tiffSize_, embeddedLength_);
   const std::uint8_t* h = ReadHeaderBytes(Stream, kHeaderSize);
   if (!h) return false;
   bigEndian_ = h[0] == 'M' && h[1] == 'M';
@@ -642,6 +644,9 @@ void TTIFFGraphic::LoadFromStream(TStream& Stream) {
       if (decoder) wanted = counts.empty() ? available : counts[index];
       const std::size_t take = static_cast<std::size_t>(std::min<std::uint64_t>({wanted, available, INT32_MAX}));
       const bool cut = wanted > available;
+      // A strip that lies past the end belongs to a file cut short; JPEG strips keep their
+      // decoder's warning and completion instead.
+      if (cut && compression != ctJPEG) RaiseReadError();
       static const std::uint8_t kNothing[1] = {};
       const std::uint8_t* data = kNothing;  // a strip of 0 bytes decodes to nothing
       if (take) {
@@ -781,6 +786,7 @@ void TEPSGraphic::SeekPreview(TStream& Stream) {
   if (offset < kEPSHeaderSize || length == 0 || offset + length > static_cast<std::uint64_t>(size))
     Raise(gesInvalidImage, gesEPS);
   Stream.SetPosition(start + static_cast<std::int64_t>(offset));
+  embeddedLength_ = length;
 }
 
 bool TEPSGraphic::ReadImageProperties(TStream& Stream, unsigned ImageIndex) {

@@ -167,28 +167,16 @@ TEST(TIFFGraphic, ADirectoryLoopEndsTheWalk) {
   EXPECT_EQ(DecodeWith<TTIFFGraphic>(looped.bytes).width, 64);
 }
 
-TEST(TIFFGraphic, StripsPastTheFileKeepTheRowsBeforeThem) {
-  TTIFFGraphic whole;
-  DecodeWith<TTIFFGraphic>(Tiff("rgb8.tif"), &whole);
+TEST(TIFFGraphic, StripsPastTheFileAreAFileCutShort) {
   TPatcher cut{Tiff("rgb8.tif")};  // three strips of 16 rows
   const std::size_t offsets = LittleEndian32(&cut.bytes[cut.Entry(273) + 8]);
   cut.Put32(offsets + 8, 0x7FFFFFF0);  // the third strip lies past the end
-  TTIFFGraphic reader;
-  DecodeWith<TTIFFGraphic>(cut.bytes, &reader);
-  ASSERT_EQ(reader.Height(), 48);
-  const std::vector<std::uint8_t> blank(whole.BytesPerScanline(), 0);
-  for (int y = 0; y < 48; ++y)
-    EXPECT_EQ(std::memcmp(reader.ScanLine(y), y < 32 ? whole.ScanLine(y) : blank.data(), blank.size()), 0) << y;
-  // A second strip that runs past the end gives what it has (five rows and a bit) and
-  // leaves the rest blank; the third strip is whole again.
+  EXPECT_EQ(LoadErrorWith<TTIFFGraphic>(cut.bytes), kStreamReadError);
+  // A second strip that runs past the end.
   TPatcher runs{Tiff("rgb8.tif")};
   runs.Put32(offsets + 4, static_cast<std::uint32_t>(runs.bytes.size() - 5 * 192 - 7));
-  DecodeWith<TTIFFGraphic>(runs.bytes, &reader);
-  for (int y = 0; y < 48; ++y) {
-    if (y >= 16 && y < 21) continue;  // whatever the file's last bytes are
-    EXPECT_EQ(std::memcmp(reader.ScanLine(y), y < 16 || y >= 32 ? whole.ScanLine(y) : blank.data(), blank.size()), 0) << y;
-  }
-  // With no strip inside the file there is nothing to show.
+  EXPECT_EQ(LoadErrorWith<TTIFFGraphic>(runs.bytes), kStreamReadError);
+  // With no strip inside the file.
   TPatcher none{Tiff("rgb8.tif")};
   none.Put32(offsets, 0x7FFFFFF0);
   EXPECT_EQ(LoadErrorWith<TTIFFGraphic>(none.bytes), kStreamReadError);

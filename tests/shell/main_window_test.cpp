@@ -12,10 +12,13 @@
 #include <QTimer>
 #include <sys/stat.h>
 
+#include <fstream>
+
 #include "formats/graphic.h"
 #include "shell/application.h"
 #include "shell/main_window.h"
 #include "shell_test_util.h"
+#include "support/hostile_files.h"
 #include "support/test_support.h"
 
 namespace vumo {
@@ -322,6 +325,40 @@ TEST_F(MainWindow, LoadingAPictureAndFailingToKeepsTheOldOne) {
     EXPECT_STREQ(error.what(), "Unknown picture file extension (.qrc)");
   }
   EXPECT_EQ(form->ViewImage->Picture()->Width(), 128);
+}
+
+TEST_F(MainWindow, APictureTooLargeForItsFileOpensOnlyAfterAYes) {
+  const std::string samples = std::string(VUMO_SOURCE_DIR) + "/data/samples/";
+  form->LoadPicture(QString::fromStdString(samples + "bricks.bmp"));
+  const std::string dir = test::TempDir("shell_bomb");
+  // 16384 x 16384 from a hundred bytes whose data, a zlib header alone, holds no row.
+  const std::vector<std::uint8_t> bomb = test::HostilePng(16384, 16384, 8, 0, false, {0x78, 0x9C});
+  std::ofstream(dir + "/bomb.png", std::ios::binary)
+      .write(reinterpret_cast<const char*>(bomb.data()), static_cast<std::streamsize>(bomb.size()));
+  const QString path = QString::fromStdString(dir + "/bomb.png");
+
+  QString question;
+  auto answer = [&](QMessageBox::StandardButton button) {
+    OnNextModal([&question, button](QWidget* modal) {
+      auto* box = qobject_cast<QMessageBox*>(modal);
+      ASSERT_NE(box, nullptr);
+      question = box->text();
+      box->button(button)->click();
+    });
+  };
+  answer(QMessageBox::No);
+  form->LoadPicture(path);
+  EXPECT_TRUE(question.contains("too large for its file")) << question.toStdString();
+  EXPECT_TRUE(question.contains("16384 x 16384")) << question.toStdString();
+  EXPECT_EQ(form->ViewImage->Picture()->Width(), 128);
+
+  // Yes loads the file as it is: here it ends before its first row, and the old picture stays.
+  question.clear();
+  answer(QMessageBox::Yes);
+  EXPECT_THROW(form->LoadPicture(path), EReadError);
+  EXPECT_FALSE(question.isEmpty());
+  EXPECT_EQ(form->ViewImage->Picture()->Width(), 128);
+  EXPECT_TRUE(form->ViewImage->Picture()->RefuseTooLargeForFile);
 }
 
 TEST_F(MainWindow, ClicksOnEntriesThatAreNotRegularFilesLoadNothing) {
