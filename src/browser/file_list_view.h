@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QFlags>
+#include <QMimeData>
 #include <QPointer>
 #include <QString>
 #include <QTreeView>
@@ -228,6 +229,7 @@ class TFileListView : public QTreeView {
   const std::vector<ScanEntry>& Scan(const QString& folder);
   QString FormatTime(std::int64_t seconds);
   void CutOrCopy(int mode);
+  bool OwnsClipboard() const;
   void CommonRefresh(const QString& folder);
   void CaptionEdited(int row, const QString& caption);
   void StartLabelEdit(int row);
@@ -245,6 +247,11 @@ class TFileListView : public QTreeView {
   TFileListPopup* popup_ = nullptr;
   bool popupAutomatic_ = false;
   QStringList clipboardFiles_;
+  // What this list's last cut or copy put on the system clipboard. Qt deletes it when
+  // another program takes the clipboard, so a live pointer that is still the clipboard's
+  // data means the list's own files are the newest.
+  QPointer<QMimeData> publishedData_;
+  bool droppedPaste_ = false;
   QString renameOldPath_;
   QPointer<QWidget> hookedOwner_;
   QPoint dragStart_;
