@@ -531,9 +531,12 @@ void TDirTreeCombo::ChangeNotified() {
   ReloadTree();
   if (tree_->RootNode() != nullptr && !tree_->RootNode()->isExpanded()) tree_->RootNode()->setExpanded(true);
   if (!remembered.isEmpty()) ShowPath(remembered);
+  // The list watches its own folder and re-reads when that folder changes; folders made
+  // in other folders (parents such as /tmp change all the time) leave it and its
+  // selection alone. The drive view has no folder to watch: volumes come and go here.
   if (fileList_ != nullptr) {
-    fileList_->SetDirectory(remembered);
-    fileList_->UpdateFileList();
+    if (IsDrivesName(fileList_->Directory())) fileList_->UpdateFileList();
+    else if (!remembered.isEmpty() && AddSlash(remembered) != fileList_->Directory()) fileList_->SetDirectory(remembered);
   }
   setUpdatesEnabled(true);
   rebuilding_ = false;

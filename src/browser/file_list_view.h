@@ -4,6 +4,7 @@
 #include <QMimeData>
 #include <QPointer>
 #include <QString>
+#include <QTimer>
 #include <QTreeView>
 #include <QVector>
 
@@ -14,6 +15,8 @@
 
 #include "browser/file_list_model.h"
 #include "browser/folder_scan.h"
+
+class QFileSystemWatcher;
 
 namespace vumo {
 
@@ -176,7 +179,11 @@ class TFileListView : public QTreeView {
   // Whether the popup would appear by itself on a right click (folder view only).
   bool PopupAutomatic() const { return popupAutomatic_; }
 
+  // Re-reads the folder or the drive list. A re-read of the folder already listed keeps the
+  // selected entries (by path) and the scroll position where they still exist.
   void UpdateFileList();
+  // Re-reads made by the list's own watch on its folder, for tests to wait on.
+  int ChangeRereads() const { return changeRereads_; }
   void AddFiles(const QString& pattern, std::uint32_t filter);
   void AddDrives();
   int CompareItems(const TListItem& item1, const TListItem& item2) const;
@@ -236,6 +243,8 @@ class TFileListView : public QTreeView {
   void HookOwner();
   void BuildPopup();
   bool MakeDirectoryCurrent();
+  void WatchListedFolder();
+  void ListedFolderChanged();
 
   TFileListModel* model_ = nullptr;
   QString directory_ = QStringLiteral("Drives");
@@ -282,6 +291,13 @@ class TFileListView : public QTreeView {
   bool driveColumns_ = false;
   int fileReads_ = 0;
   int updateDepth_ = 0;
+  // The folder the items were last read from ("" for none or the drive view).
+  QString readFolder_;
+  // The listed folder's own watch: files and folders made, removed or renamed there show
+  // without F5. Bursts are gathered into one re-read.
+  QFileSystemWatcher* folderWatcher_ = nullptr;
+  QTimer folderChangedDelay_;
+  int changeRereads_ = 0;
 
   // One reading of a folder, shared by the passes of one re-read.
   QString scanFolder_;
