@@ -250,6 +250,12 @@ TDirTreeCombo::TDirTreeCombo(QWidget* parent) : QWidget(parent) {
   // The button sits over the edit's right end, as on the old platform.
   button_->raise();
   setFocusProxy(edit_);
+  // Not a tab stop and not focused by a click: the keyboard stays in the list, where the
+  // first Down walks the files instead of opening the tree over them. Opening the tree
+  // gives it the focus.
+  setFocusPolicy(Qt::NoFocus);
+  edit_->setFocusPolicy(Qt::NoFocus);
+  button_->setFocusPolicy(Qt::NoFocus);
   setContextMenuPolicy(Qt::NoContextMenu);
   resize(216, 21);
   connect(button_, &QToolButton::clicked, this, [this] { DropDown(); });
