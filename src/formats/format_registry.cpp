@@ -234,4 +234,15 @@ TFileFormatList& FileFormatList() {
   return unit.list;
 }
 
+std::vector<std::string> ReadableExtensions() {
+  std::vector<std::string> extensions;
+  for (const auto& entry : FileFormatList().Extensions()) {
+    std::string extension = entry->Extension;
+    for (char& c : extension)
+      if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    if (std::find(extensions.begin(), extensions.end(), extension) == extensions.end()) extensions.push_back(extension);
+  }
+  return extensions;
+}
+
 }  // namespace vumo

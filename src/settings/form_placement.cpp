@@ -76,7 +76,12 @@ class TFormPlacement::ProfileScope {
   ProfileScope(const ProfileScope&) = delete;
   ProfileScope& operator=(const ProfileScope&) = delete;
   void Commit() {
-    if (owns_ && owner_->profile_->Modified()) owner_->profile_->UpdateFile();
+    if (!owns_ || !owner_->profile_->Modified()) return;
+    owner_->profile_->UpdateFile();
+    const QString setAside = owner_->profile_->SetAsidePath();
+    if (!setAside.isEmpty())
+      ReportError(Exception(FormatMessage(SSetAside, QFile::encodeName(owner_->profile_->Path()).constData(),
+                                          QFile::encodeName(setAside).constData())));
   }
 
  private:

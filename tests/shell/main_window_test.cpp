@@ -90,9 +90,9 @@ TEST_F(MainWindow, StartsWithItsDesignValues) {
   QTRY_COMPARE(form->BrowseFiles->height(), form->height() - 2 - 21 - 2);
   EXPECT_EQ(form->BrowseDrives->TreeHeight(), form->BrowseFiles->height());
 
-  // The start-up handler: the working directory, the mask without "*.jpeg", folders off.
+  // The start-up handler: the working directory, the start-up mask, folders off.
   EXPECT_TRUE(form->BrowseFiles->Directory().startsWith(QDir::currentPath())) << form->BrowseFiles->Directory().toStdString();
-  EXPECT_EQ(form->BrowseFiles->Mask(), kStartupMask);
+  EXPECT_EQ(form->BrowseFiles->Mask(), StartupMask());
   EXPECT_FALSE(form->BrowseFiles->ShowFolders());
 
   // The list's own design values.
@@ -176,7 +176,8 @@ TEST_F(MainWindow, AllFilesTwiceGivesThePictureMaskWithJpeg) {
   EXPECT_EQ(form->BrowseFiles->Mask(), "*.*");
   EXPECT_TRUE(form->AllFiles->Checked());
   Press(form->BrowseFiles, Qt::Key_A, Qt::ControlModifier | Qt::AltModifier);
-  EXPECT_EQ(form->BrowseFiles->Mask(), "*.jpg;*.jpeg;*.psd;*.psp;*.bmp;*.png;*.tga;*.tif");
+  EXPECT_TRUE(form->BrowseFiles->Mask().startsWith("*.jpg;*.jpeg;*.psd;*.psp;*.bmp;*.png;*.tga;*.tif;"));
+  EXPECT_EQ(form->BrowseFiles->Mask(), PictureMask());
   EXPECT_FALSE(form->AllFiles->Checked());
 }
 
@@ -256,7 +257,7 @@ TEST_F(MainWindow, DefaultSettingsAfterMaximisingRestoresTheLayout) {
   EXPECT_TRUE(form->SplitterV->isVisible());
   EXPECT_TRUE(form->BrowseMenu->Checked());
   EXPECT_TRUE(form->BrowseFiles->hasFocus());
-  EXPECT_EQ(form->BrowseFiles->Mask(), kPictureMask);
+  EXPECT_EQ(form->BrowseFiles->Mask(), PictureMask());
   EXPECT_FALSE(form->AllFiles->Checked());
   EXPECT_FALSE(form->BrowseFiles->ShowFolders());
   EXPECT_FALSE(form->FolderMenu->Checked());
@@ -389,6 +390,61 @@ TEST_F(MainWindow, CommandLineOpensAFolderOrAFileInItsFolder) {
   EXPECT_TRUE(form->BrowseFiles->Directory().startsWith(QDir::tempPath()));
   EXPECT_EQ(form->ViewImage->Picture()->Width(), 96);
   EXPECT_THROW(form->OpenFromCommandLine(samples + "/no such file.bmp"), Exception);
+}
+
+TEST_F(MainWindow, TheKeyboardStartsInTheListAndTheDropDownTakesNoFocus) {
+  EXPECT_EQ(QApplication::focusWidget(), form->BrowseFiles);
+  EXPECT_EQ(form->BrowseDrives->focusPolicy(), Qt::NoFocus);
+  for (QWidget* child : form->BrowseDrives->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+    if (!child->isVisible()) continue;
+    EXPECT_EQ(child->focusPolicy(), Qt::NoFocus) << child->metaObject()->className();
+  }
+  // A click on the drop-down's text leaves the focus where it was.
+  auto* edit = form->BrowseDrives->findChild<QLineEdit*>();
+  ASSERT_NE(edit, nullptr);
+  QTest::mouseClick(edit, Qt::LeftButton);
+  EXPECT_EQ(QApplication::focusWidget(), form->BrowseFiles);
+  // Tabbing round the window never lands in it.
+  for (int i = 0; i < 6; ++i) {
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    EXPECT_FALSE(form->BrowseDrives->isAncestorOf(QApplication::focusWidget()));
+  }
+}
+
+TEST_F(MainWindow, CommandLineFileIsTheSelectedEntrySoDownGoesToTheNext) {
+  const QString samples = QDir(QStringLiteral(VUMO_SOURCE_DIR "/data/samples")).absolutePath();
+  form->OpenFromCommandLine(samples + "/marble.bmp");
+  EXPECT_EQ(form->BrowseFiles->SelectedItem(), samples + "/marble.bmp");
+  const int row = form->BrowseFiles->SelectedIndex();
+  ASSERT_GE(row, 0);
+  ASSERT_LT(row + 1, int(form->BrowseFiles->Items().size()));
+  EXPECT_EQ(form->BrowseFiles->Items()[std::size_t(row)].Caption, "marble.bmp");
+  form->BrowseFiles->setFocus();
+  QTest::keyClick(form->BrowseFiles, Qt::Key_Down);
+  EXPECT_EQ(form->BrowseFiles->SelectedItem(), form->BrowseFiles->Items()[std::size_t(row + 1)].SubItems[kSubPath]);
+  EXPECT_EQ(form->ShownFile(), form->BrowseFiles->SelectedItem());
+}
+
+TEST_F(MainWindow, EverySamplePictureIsListedAndOldBuiltInMasksCountAsTheNewOnes) {
+  const QString samples = QDir(QStringLiteral(VUMO_SOURCE_DIR "/data/samples")).absolutePath();
+  form->BrowseFiles->SetDirectory(samples);
+  QStringList captions;
+  for (const TListItem& item : form->BrowseFiles->Items()) captions << item.Caption;
+  for (const char* name : {"cobblestones.pcx", "ripples.ppm", "stone_fine.jpeg", "texture.cel", "texture.cut",
+                           "texture.rla", "texture.sgi", "woven.tif", "woven_tiles.psp", "lava.psd"})
+    EXPECT_TRUE(captions.contains(QString::fromLatin1(name))) << name;
+  EXPECT_FALSE(captions.contains("texture.pal"));  // a palette, no picture
+  EXPECT_TRUE(StartupMask().startsWith(QString::fromLatin1(kStartupMask) + ";"));
+  EXPECT_TRUE(PictureMask().startsWith(QString::fromLatin1(kPictureMask) + ";"));
+  EXPECT_EQ(PictureMask().count("*.jpeg"), 1);
+  EXPECT_EQ(PictureMask().count("*.pcx"), 1);
+
+  EXPECT_EQ(UpgradedMask(kStartupMask), StartupMask());
+  EXPECT_EQ(UpgradedMask(kPictureMask), PictureMask());
+  EXPECT_EQ(UpgradedMask(QString(kPictureMask) + ";*.pcx"), PictureMask());  // a later built-in one
+  EXPECT_EQ(UpgradedMask("*.*"), "*.*");
+  EXPECT_EQ(UpgradedMask("*.png;*.tga"), "*.png;*.tga");
+  EXPECT_EQ(UpgradedMask(QString(kPictureMask) + ";*.txt"), QString(kPictureMask) + ";*.txt");
 }
 
 TEST_F(MainWindow, ErrorsInHandlersAreShownInABoxAndTheProgramGoesOn) {
