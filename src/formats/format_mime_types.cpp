@@ -55,6 +55,7 @@ const TMimeRow kMimeRows[] = {
     {"cut", "image/x-halo-cut"},
     {"psp", "image/x-psp"},
     {"png", "image/png"},
+    {"dds", "image/x-dds"},  // the database's name; image/vnd-ms.dds is its alias in data/vumo-mime.xml
 };
 
 bool SameTextAscii(const char* a, const std::string& b) {

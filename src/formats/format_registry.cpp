@@ -5,6 +5,7 @@
 #include "formats/autodesk.h"
 #include "formats/bitmap.h"
 #include "formats/cut.h"
+#include "formats/dds.h"
 #include "formats/icon.h"
 #include "formats/jpeg_image.h"
 #include "formats/messages.h"
@@ -185,6 +186,7 @@ const TStartupRow kStartupRows[] = {
     {"cut", &TCUTGraphic::ClassInfo, "Dr. Halo images", "", fkRaster},
     {"psp", &TPSPGraphic::ClassInfo, "Paintshop Pro images", "", fkRaster | fkVector},
     {"png", &TPNGGraphic::ClassInfo, "Portable network graphic images", "", fkRaster},
+    {"dds", &TDDSGraphic::ClassInfo, "DirectDraw surfaces", "", fkRaster | fkMultiImage},
 };
 
 // Classes withdrawn one by one at shutdown, in this order, before "rle" and "dib".
@@ -192,7 +194,7 @@ TGraphicClass (*const kShutdownFirst[])() = {
     &TPSPGraphic::ClassInfo,  &TPSDGraphic::ClassInfo, &TTargaGraphic::ClassInfo,
     &TTIFFGraphic::ClassInfo, &TSGIGraphic::ClassInfo, &TPCXGraphic::ClassInfo,
     &TAutodeskGraphic::ClassInfo, &TPCDGraphic::ClassInfo,   &TPPMGraphic::ClassInfo,
-    &TCUTGraphic::ClassInfo, &TRLAGraphic::ClassInfo,
+    &TCUTGraphic::ClassInfo, &TRLAGraphic::ClassInfo, &TDDSGraphic::ClassInfo,
 };
 // ... and after them.
 TGraphicClass (*const kShutdownLast[])() = {

@@ -39,6 +39,9 @@ inline constexpr const char* gesInvalidPalette = "Cannot load image. Palette in 
 inline constexpr const char* gesUnknownCriticalChunk = "Cannot load PNG image. Unexpected but critical chunk detected.";
 inline constexpr const char* gesCompressionScheme = "The compression scheme is";
 inline constexpr const char* gesPredictor = "The predictor is";
+// DDS pixel formats the reader does not decode; "%s" takes the format's code.
+inline constexpr const char* gesDDSFourCC = "The pixel format '%s' is";
+inline constexpr const char* gesDDSDXGI = "The DXGI format %s is";
 inline constexpr const char* gesMetafileTooLarge = "Cannot load image. The metafile is too large (%u bytes).";
 
 // Format names used for "%s".
@@ -54,6 +57,7 @@ inline constexpr const char* gesPSD = "PSD or PDD";
 inline constexpr const char* gesPSP = "PSP";
 inline constexpr const char* gesPNG = "PNG";
 inline constexpr const char* gesMetafile = "WMF or EMF";
+inline constexpr const char* gesDDS = "DDS";
 
 // Progress messages.
 inline constexpr const char* gesPreparing = "Preparing...";
