@@ -551,6 +551,9 @@ constexpr int UnquantizeSigned(int x, unsigned bits) {
 // An interpolated value as the bits of a half float.
 constexpr std::uint16_t FinishHalf(int v, bool isSigned) {
   if (!isSigned) return static_cast<std::uint16_t>((v * 31) >> 6);
+  // Mode 15 takes its 16-bit endpoints as they are, and -32768 would scale to an infinity,
+  // which the format never yields.
+  v = std::max(v, -0x7FFF);
   if (v < 0) return static_cast<std::uint16_t>(0x8000 | (((-v) * 31) >> 5));
   return static_cast<std::uint16_t>((v * 31) >> 5);
 }

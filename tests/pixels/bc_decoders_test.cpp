@@ -520,6 +520,9 @@ TEST(BC6H, ReversedFieldsFillTheirHighBitFirst) {
     EXPECT_EQ(1.5f, t[i * 4]);
     EXPECT_EQ(0.0f, t[i * 4 + 1]);
   }
+  // Signed, the same bits are -32768, which must end as the lowest finite half, not -infinity.
+  const TFloatTile s = DecodeFloat(TBlockFormat::BC6HS, w.data());
+  EXPECT_EQ(-65504.0f, s[0]);
 }
 
 TEST(BC6H, ReservedModesAreOpaqueBlack) {
