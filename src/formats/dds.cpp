@@ -35,6 +35,7 @@ constexpr std::uint32_t kCapsCubeMap = 0x200, kCapsVolume = 0x200000;
 constexpr std::uint32_t kCubeFaceFlags = 0xFC00;  // +X, -X, +Y, -Y, +Z, -Z from bit 10 up
 constexpr std::uint32_t kMiscTextureCube = 0x4;
 constexpr std::uint32_t kDimensionTexture1D = 2, kDimensionTexture3D = 4;
+constexpr std::uint32_t kAlphaModeOpaque = 3;
 
 // More layers than this is a broken header, not a texture.
 constexpr std::uint32_t kMaxLayers = 1u << 16;
@@ -201,6 +202,18 @@ void MaskRowToBGRA(const TPixelLayout& p, const std::uint8_t* source, std::uint8
   }
 }
 
+// Whether any BC1 block uses its transparent black: most BC1 textures are opaque, and are
+// shown (and converted) without an alpha channel.
+bool BC1BlocksTransparent(const std::uint8_t* blocks, std::size_t bytes) {
+  for (std::size_t at = 0; at + 8 <= bytes; at += 8) {
+    const std::uint8_t* b = blocks + at;
+    if (LittleEndian16(b) > LittleEndian16(b + 2)) continue;
+    const std::uint32_t indices = LittleEndian32(b + 4);
+    if (indices & (indices >> 1) & 0x55555555u) return true;  // an index of 3
+  }
+  return false;
+}
+
 // ---------------------------------------------------------------------------------------------
 // Pixels to floats
 
@@ -360,6 +373,8 @@ bool TDDSGraphic::ReadImageProperties(TStream& Stream, unsigned ImageIndex) {
     volume = dimension == kDimensionTexture3D && depth > 1;
     if (dimension == kDimensionTexture1D) layout.Height = std::max<std::uint32_t>(layout.Height, 1);
     if (misc & kMiscTextureCube) layout.FaceMask = 0x3F;
+    // The alpha mode of newer writers: alpha that is there but says nothing is not shown.
+    if ((LittleEndian32(ext + 16) & 7) == kAlphaModeOpaque) layout.Pixels.Alpha = false;
   } else {
     layout.Pixels = LegacyPixels(h);
     if (caps2 & kCapsCubeMap) {
@@ -485,6 +500,7 @@ std::string TDDSGraphic::Caption(const TSurface& s) const {
 
 void TDDSGraphic::DecodeToBitmap(TByteSource& source, const TSurface& s) {
   const TPixelLayout& p = layout_.Pixels;
+  bc1Transparent_ = false;
   AllocateImageToOverwrite(s.Width, s.Height, pf32bit);
   std::uint8_t* pixels = ScanLine(0);
   const std::size_t stride = BytesPerScanline();
@@ -493,6 +509,7 @@ void TDDSGraphic::DecodeToBitmap(TByteSource& source, const TSurface& s) {
     for (std::uint32_t y = 0; y < s.Height; y += 4) {
       const std::uint8_t* blocks = source.Take(rowBytes);
       if (!blocks) RaiseReadError();
+      if (p.Blocks == TBlockFormat::BC1 && !bc1Transparent_) bc1Transparent_ = BC1BlocksTransparent(blocks, rowBytes);
       const std::uint32_t rows = std::min<std::uint32_t>(4, s.Height - y);
       DecodeBlocks(p.Blocks, blocks, rowBytes, s.Width, rows, pixels + y * stride, stride, poBGRA);
       RowProgress(y, s.Height);
@@ -547,6 +564,7 @@ void TDDSGraphic::DecodeToFloats(TByteSource& source, const TSurface& s) {
       if (!blocks) RaiseReadError();
       DecodeBlocks(p.Blocks, blocks, rowBytes, s.Width, std::min<std::uint32_t>(4, s.Height - y),
                    floats->Row(static_cast<int>(y)), std::size_t{s.Width} * 16);
+      RowProgress(y, s.Height);
     }
   } else {
     const std::size_t rowBytes = (std::size_t{s.Width} * p.BitsPerPixel + 7) / 8;
@@ -554,6 +572,7 @@ void TDDSGraphic::DecodeToFloats(TByteSource& source, const TSurface& s) {
       const std::uint8_t* row = source.Take(rowBytes);
       if (!row) RaiseReadError();
       FloatRow(p, row, floats->Row(static_cast<int>(y)), s.Width);
+      RowProgress(y, s.Height);
     }
   }
   AllocateImageToOverwrite(s.Width, s.Height, pf32bit);
@@ -584,7 +603,7 @@ void TDDSGraphic::LoadFromStream(TStream& Stream) {
     if (isFloat) DecodeToFloats(source, surface);
     else DecodeToBitmap(source, surface);
   }
-  SetAlphaChannel(p.Alpha);
+  SetAlphaChannel(p.Alpha && (p.Kind != TPixelKind::Blocks || p.Blocks != TBlockFormat::BC1 || bc1Transparent_));
   SetImages(TImageSet{static_cast<unsigned>(std::min<std::uint64_t>(imageCount_, 0xFFFFFFFF)), RequestedImage(),
                       imageCount_ > 1 ? Caption(surface) : std::string()});
   SetFormatDescription(p.Name);

@@ -58,6 +58,7 @@ class TDDSGraphic : public TReaderGraphic {
  private:
   TLayout layout_;
   std::uint64_t imageCount_ = 0;  // images whose bytes lie whole in the file
+  bool bc1Transparent_ = false;   // a BC1 block of the image uses its transparent black
 
   TPixelLayout LegacyPixels(const std::uint8_t* header) const;
   TPixelLayout DXGIPixels(std::uint32_t format) const;

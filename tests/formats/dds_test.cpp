@@ -165,6 +165,22 @@ TEST(DDS, LegacyMasksNameTheirLayout) {
   EXPECT_EQ(255, Pixel(opaque, 0, 0)[3]);
 }
 
+TEST(DDS, AlphaIsShownOnlyWhereTheFileUsesIt) {
+  // BC1 has alpha only where a block uses its transparent black.
+  EXPECT_FALSE(LoadImage(Data("rgb_dxt1.dds"), 0).AlphaChannel());
+  Bytes bc1 = Data("levels_cut.dds");  // one block, c0 = c1: the three-colour mode
+  EXPECT_FALSE(LoadImage(bc1, 0).AlphaChannel());
+  test::PutLittleEndian32(bc1, 128 + 4, 0xFFFFFFFF);
+  const TDDSGraphic transparent = LoadImage(bc1, 0);
+  EXPECT_TRUE(transparent.AlphaChannel());
+  EXPECT_EQ(0, Pixel(transparent, 3, 3)[3]);
+  // A DX10 header whose alpha mode says opaque.
+  Bytes bc7 = Data("bc7.dds");
+  EXPECT_TRUE(LoadImage(bc7, 0).AlphaChannel());
+  test::PutLittleEndian32(bc7, 128 + 16, 3);
+  EXPECT_FALSE(LoadImage(bc7, 0).AlphaChannel());
+}
+
 TEST(DDS, HeadersThatLieAreRefusedBeforeAllocating) {
   const Bytes good = Data("rgb_dxt1.dds");
   struct Case {
