@@ -276,26 +276,22 @@ constexpr int Interpolate(int e0, int e1, unsigned weight) {
   return (e0 * (64 - static_cast<int>(weight)) + e1 * static_cast<int>(weight) + 32) >> 6;
 }
 
+__extension__ using TUint128 = unsigned __int128;
+
 // The 128 bits of a block, read from the lowest up.
 class TBlockBits {
  public:
-  explicit TBlockBits(const std::uint8_t* b) : lo_(Load64(b)), hi_(Load64(b + 8)) {}
+  explicit TBlockBits(const std::uint8_t* b) : bits_(TUint128{Load64(b + 8)} << 64 | Load64(b)) {}
   // n <= 32; reading past bit 127 yields zeros.
   std::uint32_t Read(unsigned n) {
-    if (n == 0) return 0;
-    std::uint64_t v;
-    if (pos_ >= 128) v = 0;
-    else if (pos_ >= 64) v = hi_ >> (pos_ - 64);
-    else if (pos_ == 0) v = lo_;
-    else v = lo_ >> pos_ | hi_ << (64 - pos_);
+    const std::uint64_t v = pos_ < 128 ? static_cast<std::uint64_t>(bits_ >> pos_) : 0;
     pos_ += n;
     return static_cast<std::uint32_t>(v & ((std::uint64_t{1} << n) - 1));
   }
-  unsigned Position() const { return pos_; }
   void Skip(unsigned n) { pos_ += n; }
 
  private:
-  std::uint64_t lo_, hi_;
+  TUint128 bits_;
   unsigned pos_ = 0;
 };
 
@@ -558,6 +554,16 @@ constexpr std::uint16_t FinishHalf(int v, bool isSigned) {
   return static_cast<std::uint16_t>((v * 31) >> 5);
 }
 
+// A finite half (all BC6H yields) as a float: its bits moved into a float's place and scaled
+// by the difference of the exponent biases, which is exact for subnormals too.
+inline float FiniteHalfToFloat(std::uint16_t half) {
+  const std::uint32_t bits = static_cast<std::uint32_t>(half & 0x7FFF) << 13;
+  float f;
+  std::memcpy(&f, &bits, 4);
+  f *= 0x1p112f;
+  return half & 0x8000 ? -f : f;
+}
+
 template <bool Signed>
 void DecodeBC6H(const std::uint8_t* b, std::uint8_t* out, std::size_t stride) {
   const TBC6HLayout* layout = kBC6HLayouts.ByModeBits[b[0] & 31];
@@ -600,18 +606,23 @@ void DecodeBC6H(const std::uint8_t* b, std::uint8_t* out, std::size_t stride) {
       e[3 * end + c] = Signed ? UnquantizeSigned(e[3 * end + c], epb) : UnquantizeUnsigned(e[3 * end + c], epb);
   }
 
+  // Every colour the block can take, once: 16 of one subset or 8 of each of two.
   const unsigned indexBits = subsets == 2 ? 3 : 4;
   const std::uint8_t* weights = WeightsFor(indexBits);
+  float palette[16][4];
+  for (unsigned s = 0; s < subsets; ++s)
+    for (unsigned k = 0; k < (1u << indexBits); ++k) {
+      float* colour = palette[(s << indexBits) | k];
+      for (unsigned c = 0; c < 3; ++c)
+        colour[c] = FiniteHalfToFloat(FinishHalf(Interpolate(e[6 * s + c], e[6 * s + 3 + c], weights[k]), Signed));
+      colour[3] = 1.0f;
+    }
   const std::uint32_t anchors = AnchorMask(subsets, partition);
+  const std::uint8_t* subsetOf = kPartitions2[partition];
   for (unsigned i = 0; i < 16; ++i) {
     const unsigned index = bits.Read(indexBits - ((anchors >> i) & 1));
-    const unsigned s = subsets == 2 ? kPartitions2[partition][i] : 0;
-    const int* e0 = e + 6 * s;
-    const int* e1 = e0 + 3;
-    float rgba[4];
-    for (unsigned c = 0; c < 3; ++c) rgba[c] = HalfToFloat(FinishHalf(Interpolate(e0[c], e1[c], weights[index]), Signed));
-    rgba[3] = 1.0f;
-    std::memcpy(out + (i >> 2) * stride + (i & 3) * 16, rgba, 16);
+    const unsigned s = subsets == 2 ? subsetOf[i] : 0;
+    std::memcpy(out + (i >> 2) * stride + (i & 3) * 16, palette[(s << indexBits) | index], 16);
   }
 }
 
