@@ -126,7 +126,7 @@ def imagemagick():
     ]:
         subprocess.run(["convert", source, "-define", "dds:compression=" + compression, "-define",
                         "dds:mipmaps=%d" % mips, path(name)], check=True)
-        subprocess.run(["convert", path(name) + "[0]", "PNG32:" + path(name[:-4] + "_imagemagick.png")], check=True)
+        subprocess.run(["convert", path(name) + "[0]", "-define", "png:exclude-chunk=date,time", "PNG32:" + path(name[:-4] + "_imagemagick.png")], check=True)
 
 
 def main():
@@ -143,6 +143,27 @@ def main():
     colour = ((20 * 255 + 15) // 31, (40 * 255 + 31) // 63, (10 * 255 + 15) // 31)
     save_png("rgba_dxt3.png", 8, 4, [colour + ((y * 4 + x) * 17 if x < 4 else (15 - (y * 4 + x - 4)) * 17,)
                                      for y in range(4) for x in range(8)])
+
+    # BC4 (ATI1) and BC5 (ATI2): every index of an eight-step block, then of a six-step one.
+    def channel_block(a0, a1, indices):
+        bits = sum(i << (3 * n) for n, i in enumerate(indices))
+        return bytes([a0, a1]) + bits.to_bytes(6, "little")
+
+    def channel_values(a0, a1):
+        if a0 > a1:
+            return [a0, a1] + [((7 - i) * a0 + i * a1 + 3) // 7 for i in range(1, 7)]
+        return [a0, a1] + [((5 - i) * a0 + i * a1 + 2) // 5 for i in range(1, 5)] + [0, 255]
+
+    indices = [n % 8 for n in range(16)]
+    pairs = [(230, 20), (40, 200)]
+    write("bc4.dds", header(8, 4, pixel_format(FOURCC, b"ATI1")) + b"".join(channel_block(a, b, indices) for a, b in pairs))
+    grey = lambda x, y: channel_values(*pairs[x // 4])[indices[y * 4 + x % 4]]
+    save_png("bc4.png", 8, 4, [(grey(x, y),) * 3 + (255,) for y in range(4) for x in range(8)])
+    reds, greens = (230, 20), (40, 200)
+    write("bc5.dds", header(4, 4, pixel_format(FOURCC, b"ATI2")) + channel_block(*reds, indices) +
+          channel_block(*greens, indices[::-1]))
+    save_png("bc5.png", 4, 4, [(channel_values(*reds)[indices[n]], channel_values(*greens)[indices[15 - n]], 0, 255)
+                               for n in range(16)])
 
     # BC7: two solid blocks, and the same as sRGB, which decodes to the same bytes.
     a, b = (201, 101, 51, 255), (20, 40, 60, 128)
