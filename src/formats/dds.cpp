@@ -338,11 +338,28 @@ TPixelLayout TDDSGraphic::LegacyPixels(const std::uint8_t* header) const {
                     MaskName(masks, bits, (flags & kPixelLuminance) != 0).c_str());
 }
 
-std::uint64_t TDDSGraphic::SurfaceBytes(std::uint32_t width, std::uint32_t height) const {
-  // Sizes are at most kMaxImageSide, so none of these can overflow 64 bits.
-  if (layout_.Pixels.Kind == TPixelKind::Blocks)
-    return (std::uint64_t{width} + 3) / 4 * ((std::uint64_t{height} + 3) / 4) * BlockBytes(layout_.Pixels.Blocks);
-  return (std::uint64_t{width} * layout_.Pixels.BitsPerPixel + 7) / 8 * height;
+TDDSGraphic::TLevelSize TDDSGraphic::LevelSize(std::uint32_t level) const {
+  TLevelSize size;
+  size.Width = std::max<std::uint32_t>(layout_.Width >> level, 1);
+  size.Height = std::max<std::uint32_t>(layout_.Height >> level, 1);
+  size.Slices = std::max<std::uint32_t>(layout_.Depth >> level, 1);
+  // Sides are at most kMaxImageSide, so none of these can overflow 64 bits.
+  const TPixelLayout& p = layout_.Pixels;
+  size.Bytes = p.Kind == TPixelKind::Blocks
+                   ? (std::uint64_t{size.Width} + 3) / 4 * ((std::uint64_t{size.Height} + 3) / 4) * BlockBytes(p.Blocks)
+                   : (std::uint64_t{size.Width} * p.BitsPerPixel + 7) / 8 * size.Height;
+  return size;
+}
+
+TDDSGraphic::TLayerSize TDDSGraphic::LayerSize() const {
+  TLayerSize layer;
+  layer.Faces = layout_.FaceMask ? static_cast<unsigned>(std::popcount(layout_.FaceMask)) : 1;
+  for (std::uint32_t level = 0; level < layout_.Levels; ++level) {
+    const TLevelSize size = LevelSize(level);
+    layer.Images += std::uint64_t{layer.Faces} * size.Slices;
+    layer.Bytes += layer.Faces * size.Slices * size.Bytes;
+  }
+  return layer;
 }
 
 bool TDDSGraphic::ReadImageProperties(TStream& Stream, unsigned ImageIndex) {
@@ -398,29 +415,19 @@ bool TDDSGraphic::ReadImageProperties(TStream& Stream, unsigned ImageIndex) {
 
   // The images whose bytes lie whole in the file are the ones it holds.
   const std::uint64_t available = static_cast<std::uint64_t>(std::max<std::int64_t>(Stream.Size() - start, 0));
-  std::uint64_t perLayer = 0, layerBytes = 0;
-  const unsigned faces = layout_.FaceMask ? static_cast<unsigned>(std::popcount(layout_.FaceMask)) : 1;
-  for (std::uint32_t level = 0; level < layout_.Levels; ++level) {
-    const std::uint32_t slices = std::max<std::uint32_t>(layout_.Depth >> level, 1);
-    perLayer += std::uint64_t{faces} * slices;
-    layerBytes += faces * SurfaceBytes(std::max<std::uint32_t>(layout_.Width >> level, 1),
-                                       std::max<std::uint32_t>(layout_.Height >> level, 1)) *
-                  slices;
-  }
+  const TLayerSize layer = LayerSize();
   const std::uint64_t data = available > layout_.DataOffset ? available - layout_.DataOffset : 0;
-  const std::uint64_t wholeLayers = std::min<std::uint64_t>(layout_.Layers, data / layerBytes);
-  imageCount_ = wholeLayers * perLayer;
+  const std::uint64_t wholeLayers = std::min<std::uint64_t>(layout_.Layers, data / layer.Bytes);
+  imageCount_ = wholeLayers * layer.Images;
   if (wholeLayers < layout_.Layers) {
     // The images of the last layer the file begins, one level at a time.
-    std::uint64_t left = data - wholeLayers * layerBytes;
-    for (std::uint32_t f = 0; f < faces && left; ++f)
+    std::uint64_t left = data - wholeLayers * layer.Bytes;
+    for (unsigned f = 0; f < layer.Faces && left; ++f)
       for (std::uint32_t level = 0; level < layout_.Levels && left; ++level) {
-        const std::uint64_t bytes = SurfaceBytes(std::max<std::uint32_t>(layout_.Width >> level, 1),
-                                                 std::max<std::uint32_t>(layout_.Height >> level, 1));
-        const std::uint64_t slices = std::max<std::uint32_t>(layout_.Depth >> level, 1);
-        const std::uint64_t fit = std::min(slices, left / bytes);
+        const TLevelSize size = LevelSize(level);
+        const std::uint64_t fit = std::min<std::uint64_t>(size.Slices, left / size.Bytes);
         imageCount_ += fit;
-        left = fit < slices ? 0 : left - fit * bytes;
+        left = fit < size.Slices ? 0 : left - fit * size.Bytes;
       }
   }
 
@@ -443,19 +450,15 @@ bool TDDSGraphic::ReadImageProperties(TStream& Stream, unsigned ImageIndex) {
 // Walks the images in the file's order (layers, then faces, then levels, then slices) to the
 // one at `index`; false when it is not there.
 bool TDDSGraphic::FindSurface(std::uint64_t index, std::uint64_t available, TSurface& surface) const {
-  const unsigned faces = layout_.FaceMask ? static_cast<unsigned>(std::popcount(layout_.FaceMask)) : 1;
-  std::uint64_t perLayer = 0, layerBytes = 0;
-  for (std::uint32_t level = 0; level < layout_.Levels; ++level) {
-    const std::uint32_t slices = std::max<std::uint32_t>(layout_.Depth >> level, 1);
-    perLayer += std::uint64_t{faces} * slices;
-    layerBytes += faces * slices *
-                  SurfaceBytes(std::max<std::uint32_t>(layout_.Width >> level, 1),
-                               std::max<std::uint32_t>(layout_.Height >> level, 1));
-  }
+  const TLayerSize layer = LayerSize();
+  const unsigned faces = layer.Faces;
+  const std::uint64_t perLayer = layer.Images, layerBytes = layer.Bytes;
   surface.Layer = static_cast<std::uint32_t>(index / perLayer);
   if (surface.Layer >= layout_.Layers) return false;
   index %= perLayer;
-  std::uint64_t offset = layout_.DataOffset + std::uint64_t{surface.Layer} * layerBytes;
+  std::uint64_t offset;
+  if (__builtin_mul_overflow(std::uint64_t{surface.Layer}, layerBytes, &offset)) return false;
+  offset += layout_.DataOffset;
   const std::uint64_t perFace = perLayer / faces;
   const unsigned faceInFile = static_cast<unsigned>(index / perFace);
   index %= perFace;
@@ -466,22 +469,19 @@ bool TDDSGraphic::FindSurface(std::uint64_t index, std::uint64_t available, TSur
     if (layout_.FaceMask >> face & 1 && seen++ == faceInFile) break;
   surface.Face = layout_.FaceMask ? face : 0;
   for (std::uint32_t level = 0; level < layout_.Levels; ++level) {
-    const std::uint32_t w = std::max<std::uint32_t>(layout_.Width >> level, 1);
-    const std::uint32_t h = std::max<std::uint32_t>(layout_.Height >> level, 1);
-    const std::uint32_t slices = std::max<std::uint32_t>(layout_.Depth >> level, 1);
-    const std::uint64_t bytes = SurfaceBytes(w, h);
-    if (index < slices) {
-      surface.Width = w;
-      surface.Height = h;
+    const TLevelSize size = LevelSize(level);
+    if (index < size.Slices) {
+      surface.Width = size.Width;
+      surface.Height = size.Height;
       surface.Level = level;
       surface.Slice = static_cast<std::uint32_t>(index);
-      surface.Slices = slices;
-      surface.Offset = offset + index * bytes;
-      surface.Bytes = bytes;
-      return surface.Offset + bytes <= available;
+      surface.Slices = size.Slices;
+      surface.Offset = offset + index * size.Bytes;
+      surface.Bytes = size.Bytes;
+      return surface.Offset + size.Bytes <= available;
     }
-    index -= slices;
-    offset += slices * bytes;
+    index -= size.Slices;
+    offset += size.Slices * size.Bytes;
   }
   return false;
 }

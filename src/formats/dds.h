@@ -62,7 +62,17 @@ class TDDSGraphic : public TReaderGraphic {
 
   TPixelLayout LegacyPixels(const std::uint8_t* header) const;
   TPixelLayout DXGIPixels(std::uint32_t format) const;
-  std::uint64_t SurfaceBytes(std::uint32_t width, std::uint32_t height) const;
+  // One level's side, slices and bytes a slice; one layer's images and bytes, all faces.
+  struct TLevelSize {
+    std::uint32_t Width = 0, Height = 0, Slices = 1;
+    std::uint64_t Bytes = 0;
+  };
+  struct TLayerSize {
+    unsigned Faces = 1;
+    std::uint64_t Images = 0, Bytes = 0;
+  };
+  TLevelSize LevelSize(std::uint32_t level) const;
+  TLayerSize LayerSize() const;
   bool FindSurface(std::uint64_t index, std::uint64_t available, TSurface& surface) const;
   std::string Caption(const TSurface& surface) const;
   void DecodeToBitmap(class TByteSource& source, const TSurface& surface);
