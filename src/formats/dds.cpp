@@ -282,7 +282,8 @@ TPixelLayout TDDSGraphic::DXGIPixels(std::uint32_t format) const {
 
 TPixelLayout TDDSGraphic::LegacyPixels(const std::uint8_t* header) const {
   const std::uint32_t flags = LittleEndian32(header + 80), fourCC = LittleEndian32(header + 84);
-  if (flags & kPixelFourCC) {
+  // Some exporters fill in the FourCC and forget its flag.
+  if (flags & kPixelFourCC || (fourCC != 0 && (flags & ~kPixelAlphaPixels) == 0)) {
     switch (fourCC) {
       case FourCC("DXT1"): return BlockLayout(TBlockFormat::BC1, "BC1", true);
       case FourCC("DXT2"): return BlockLayout(TBlockFormat::BC2, "BC2 premultiplied", true);
@@ -378,7 +379,7 @@ bool TDDSGraphic::ReadImageProperties(TStream& Stream, unsigned ImageIndex) {
   layout.DataOffset = kHeaderSize;
   bool volume = ((caps2 & kCapsVolume) || (flags & kFlagDepth)) && depth > 1;
 
-  const bool dx10 = LittleEndian32(h + 80) & kPixelFourCC && LittleEndian32(h + 84) == FourCC("DX10");
+  const bool dx10 = LittleEndian32(h + 84) == FourCC("DX10");
   if (dx10) {
     std::uint8_t ext[kDX10Size];
     if (Stream.Read(ext, kDX10Size) != kDX10Size) RaiseReadError();

@@ -181,6 +181,62 @@ TEST(DDS, AlphaIsShownOnlyWhereTheFileUsesIt) {
   EXPECT_FALSE(LoadImage(bc7, 0).AlphaChannel());
 }
 
+// A legacy file of masked pixels, 2 x 1.
+Bytes MaskedFile(std::uint32_t flags, std::uint32_t bits, std::array<std::uint32_t, 4> masks,
+                 std::array<std::uint32_t, 2> pixels) {
+  Bytes bytes = Data("a8l8.dds");  // any legacy header
+  bytes.resize(128);
+  test::PutLittleEndian32(bytes, 12, 1);
+  test::PutLittleEndian32(bytes, 16, 2);
+  test::PutLittleEndian32(bytes, 80, flags);
+  test::PutLittleEndian32(bytes, 88, bits);
+  for (int c = 0; c < 4; ++c) test::PutLittleEndian32(bytes, 92 + 4 * c, masks[c]);
+  for (std::uint32_t p : pixels)
+    for (unsigned i = 0; i < bits / 8; ++i) bytes.push_back(static_cast<std::uint8_t>(p >> (8 * i)));
+  return bytes;
+}
+
+TEST(DDS, MaskedChannelsScaleToEightBits) {
+  constexpr std::uint32_t kRGB = 0x40, kAlphaPixels = 0x1, kLuminance = 0x20000, kAlphaOnly = 0x2;
+  struct Case {
+    std::uint32_t Flags, Bits;
+    std::array<std::uint32_t, 4> Masks;
+    std::array<std::uint32_t, 2> Pixels;
+    std::string Name;
+    std::array<std::uint8_t, 4> Second;  // B, G, R, A of the second pixel
+  };
+  const Case cases[] = {
+      // 10-bit channels: 1023 is 255, 512 is 128; two alpha bits of 2 are 170.
+      {kRGB | kAlphaPixels, 32, {0x3FF00000, 0xFFC00, 0x3FF, 0xC0000000}, {0, 1023u << 20 | 512u << 10 | 2u << 30},
+       "A2R10G10B10", {0, 128, 255, 170}},
+      // X1R5G5B5: the top bit is unused, alpha is opaque; 16 of 31 is 132.
+      {kRGB, 16, {0x7C00, 0x3E0, 0x1F, 0}, {0, 16u << 10 | 31u}, "X1R5G5B5", {255, 0, 132, 255}},
+      // A4R4G4B4: nibbles times 17.
+      {kRGB | kAlphaPixels, 16, {0xF00, 0xF0, 0xF, 0xF000}, {0, 0x8421}, "A4R4G4B4", {17, 34, 68, 136}},
+      // 16-bit luminance: 0x8000 of 0xFFFF is 128.
+      {kLuminance, 16, {0xFFFF, 0, 0, 0}, {0, 0x8000}, "L16", {128, 128, 128, 255}},
+      // Alpha alone: black with that alpha.
+      {kAlphaOnly, 8, {0, 0, 0, 0xFF}, {0, 0x40}, "A8", {0, 0, 0, 64}},
+  };
+  for (const Case& c : cases) {
+    const TDDSGraphic dds = LoadImage(MaskedFile(c.Flags, c.Bits, c.Masks, c.Pixels), 0);
+    EXPECT_EQ(c.Name, dds.FormatDescription());
+    EXPECT_EQ(c.Second, Pixel(dds, 1, 0)) << c.Name;
+  }
+  // A mask of two runs of bits is no channel.
+  EXPECT_EQ(FormatMessage(gesInvalidColorFormat, gesDDS),
+            test::LoadErrorWith<TDDSGraphic>(MaskedFile(kRGB, 16, {0xF00F, 0xF0, 0xF00, 0}, {0, 0})));
+}
+
+TEST(DDS, AFourCCWithoutItsFlagIsStillRead) {
+  Bytes bytes = Data("rgb_dxt1.dds");
+  const TDDSGraphic flagged = LoadImage(bytes, 0);
+  test::PutLittleEndian32(bytes, 80, 0);
+  const TDDSGraphic unflagged = LoadImage(bytes, 0);
+  EXPECT_EQ("BC1", unflagged.FormatDescription());
+  EXPECT_EQ(0, std::memcmp(flagged.ScanLine(0), unflagged.ScanLine(0), 4 * 37));
+}
+
 TEST(DDS, HeadersThatLieAreRefusedBeforeAllocating) {
   const Bytes good = Data("rgb_dxt1.dds");
   struct Case {
