@@ -88,16 +88,17 @@ void DecodeBC2(const std::uint8_t* b, std::uint8_t* out, std::size_t stride) {
   }
 }
 
-// The eight values of an interpolated 8-bit channel block (BC3's alpha, BC4, BC5), rounded to
-// nearest.
+// The eight values of an interpolated 8-bit channel block (BC3's alpha, BC4, BC5). Sevenths and
+// fifths are rounded down, as the colour thirds are: what libsquish, Pillow and ImageMagick
+// show, to the byte.
 inline void UnsignedChannelPalette(const std::uint8_t* b, std::uint32_t values[8]) {
   const std::uint32_t a0 = b[0], a1 = b[1];
   values[0] = a0;
   values[1] = a1;
   if (a0 > a1) {
-    for (std::uint32_t i = 1; i < 7; ++i) values[i + 1] = ((7 - i) * a0 + i * a1 + 3) / 7;
+    for (std::uint32_t i = 1; i < 7; ++i) values[i + 1] = ((7 - i) * a0 + i * a1) / 7;
   } else {
-    for (std::uint32_t i = 1; i < 5; ++i) values[i + 1] = ((5 - i) * a0 + i * a1 + 2) / 5;
+    for (std::uint32_t i = 1; i < 5; ++i) values[i + 1] = ((5 - i) * a0 + i * a1) / 5;
     values[6] = 0;
     values[7] = 255;
   }

@@ -151,8 +151,8 @@ def main():
 
     def channel_values(a0, a1):
         if a0 > a1:
-            return [a0, a1] + [((7 - i) * a0 + i * a1 + 3) // 7 for i in range(1, 7)]
-        return [a0, a1] + [((5 - i) * a0 + i * a1 + 2) // 5 for i in range(1, 5)] + [0, 255]
+            return [a0, a1] + [((7 - i) * a0 + i * a1) // 7 for i in range(1, 7)]
+        return [a0, a1] + [((5 - i) * a0 + i * a1) // 5 for i in range(1, 5)] + [0, 255]
 
     indices = [n % 8 for n in range(16)]
     pairs = [(230, 20), (40, 200)]
