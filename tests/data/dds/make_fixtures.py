@@ -4,10 +4,12 @@
 ImageMagick (6.9.11) writes the DXT1, DXT5 and uncompressed files from a small copy of
 pillow/hopper.png; their references are ImageMagick's own decodes. The other files come from
 the small writer below, each with a reference PNG computed here from the values it stored
-(float pictures through an exposure of 0 and the sRGB curve).
+(float pictures through an exposure of 0 and the sRGB curve), but for bc7_random.dds, whose
+reference is Pillow's decode.
 """
 
 import os
+import random
 import struct
 import subprocess
 import sys
@@ -164,6 +166,18 @@ def main():
           channel_block(*greens, indices[::-1]))
     save_png("bc5.png", 4, 4, [(channel_values(*reds)[indices[n]], channel_values(*greens)[indices[15 - n]], 0, 255)
                                for n in range(16)])
+
+    # BC7: 128 random blocks, 16 of each mode, every partition, rotation and index selection
+    # they happen to draw; the reference is Pillow 9.4's decode, a second opinion.
+    rng = random.Random(7)
+    blocks = bytearray()
+    for n in range(128):
+        block = bytearray(rng.randbytes(16))
+        mode = n % 8
+        block[0] = (block[0] & ~((2 << mode) - 1) & 0xFF) | 1 << mode
+        blocks += block
+    write("bc7_random.dds", header(64, 32, pixel_format(FOURCC, b"DX10")) + dx10(98) + bytes(blocks))
+    Image.open(path("bc7_random.dds")).convert("RGBA").save(path("bc7_random_pillow.png"), optimize=True)
 
     # BC7: two solid blocks, and the same as sRGB, which decodes to the same bytes.
     a, b = (201, 101, 51, 255), (20, 40, 60, 128)
