@@ -499,12 +499,8 @@ std::string TDDSGraphic::Caption(const TSurface& s) const {
   return caption;
 }
 
-void TDDSGraphic::DecodeToBitmap(TByteSource& source, const TSurface& s) {
+void TDDSGraphic::DecodeBytes(TByteSource& source, const TSurface& s, std::uint8_t* pixels, std::size_t stride) {
   const TPixelLayout& p = layout_.Pixels;
-  bc1Transparent_ = false;
-  AllocateImageToOverwrite(s.Width, s.Height, pf32bit);
-  std::uint8_t* pixels = ScanLine(0);
-  const std::size_t stride = BytesPerScanline();
   if (p.Kind == TPixelKind::Blocks) {
     const std::size_t rowBytes = (std::size_t{s.Width} + 3) / 4 * BlockBytes(p.Blocks);
     for (std::uint32_t y = 0; y < s.Height; y += 4) {
@@ -555,16 +551,15 @@ void TDDSGraphic::DecodeToBitmap(TByteSource& source, const TSurface& s) {
   }
 }
 
-void TDDSGraphic::DecodeToFloats(TByteSource& source, const TSurface& s) {
+void TDDSGraphic::DecodeFloats(TByteSource& source, const TSurface& s, float* pixels, std::size_t stride) {
   const TPixelLayout& p = layout_.Pixels;
-  std::shared_ptr<TFloatPixels> floats = NewFloatPixels(static_cast<int>(s.Width), static_cast<int>(s.Height));
   if (p.Kind == TPixelKind::Blocks) {
     const std::size_t rowBytes = (std::size_t{s.Width} + 3) / 4 * BlockBytes(p.Blocks);
     for (std::uint32_t y = 0; y < s.Height; y += 4) {
       const std::uint8_t* blocks = source.Take(rowBytes);
       if (!blocks) RaiseReadError();
-      DecodeBlocks(p.Blocks, blocks, rowBytes, s.Width, std::min<std::uint32_t>(4, s.Height - y),
-                   floats->Row(static_cast<int>(y)), std::size_t{s.Width} * 16);
+      DecodeBlocks(p.Blocks, blocks, rowBytes, s.Width, std::min<std::uint32_t>(4, s.Height - y), pixels + y * stride,
+                   stride * sizeof(float));
       RowProgress(y, s.Height);
     }
   } else {
@@ -572,12 +567,10 @@ void TDDSGraphic::DecodeToFloats(TByteSource& source, const TSurface& s) {
     for (std::uint32_t y = 0; y < s.Height; ++y) {
       const std::uint8_t* row = source.Take(rowBytes);
       if (!row) RaiseReadError();
-      FloatRow(p, row, floats->Row(static_cast<int>(y)), s.Width);
+      FloatRow(p, row, pixels + y * stride, s.Width);
       RowProgress(y, s.Height);
     }
   }
-  AllocateImageToOverwrite(s.Width, s.Height, pf32bit);
-  SetFloatPixels(std::move(floats));
 }
 
 void TDDSGraphic::LoadFromStream(TStream& Stream) {
@@ -589,24 +582,59 @@ void TDDSGraphic::LoadFromStream(TStream& Stream) {
   }
   if (imageCount_ == 0) RaiseReadError();
   TEmptyOnFailure emptyOnFailure(*this);
-  TSurface surface;
   const std::uint64_t available = static_cast<std::uint64_t>(std::max<std::int64_t>(Stream.Size() - BasePosition, 0));
-  if (RequestedImage() >= imageCount_ || !FindSurface(RequestedImage(), available, surface))
+  // A cube map whose six faces are there shows them as a cross too, after its other images.
+  TSurface faces[6];
+  bool cross = layout_.FaceMask == 0x3F;
+  const std::uint64_t perFace = cross ? LayerSize().Images / 6 : 0;
+  for (unsigned f = 0; f < 6 && cross; ++f) cross = f * perFace < imageCount_ && FindSurface(f * perFace, available, faces[f]);
+  const std::uint64_t count = imageCount_ + (cross ? 1 : 0);
+  TSurface surface;
+  const bool asCross = cross && RequestedImage() == imageCount_;
+  if (RequestedImage() >= count || (!asCross && !FindSurface(RequestedImage(), available, surface)))
     throw EInvalidGraphic(FormatMessage(kNoSuchImage, RequestedImage() + 1));
   const TPixelLayout& p = layout_.Pixels;
   const bool isFloat = p.Kind == TPixelKind::Half || p.Kind == TPixelKind::Float || p.Kind == TPixelKind::R11G11B10 ||
                        p.Kind == TPixelKind::RGB9E5 || (p.Kind == TPixelKind::Blocks && BlockFormatIsFloat(p.Blocks));
-  CheckImageSize(surface.Width, surface.Height);
+  // The cross: +Y above, -X, +Z, +X, -Z across, -Y below, as the faces meet.
+  static constexpr int kCrossColumn[6] = {2, 0, 1, 1, 1, 3}, kCrossRow[6] = {1, 1, 0, 2, 1, 1};
+  const std::uint64_t width = asCross ? 4 * std::uint64_t{faces[0].Width} : surface.Width;
+  const std::uint64_t height = asCross ? 3 * std::uint64_t{faces[0].Height} : surface.Height;
+  CheckImageSize(width, height);
   StartProgress(gesTransfering);
-  {
-    TByteSource source(Stream);
-    source.Seek(BasePosition + static_cast<std::int64_t>(surface.Offset));
-    if (isFloat) DecodeToFloats(source, surface);
-    else DecodeToBitmap(source, surface);
+  bc1Transparent_ = false;
+  TByteSource source(Stream);
+  auto place = [&](const TSurface& s, unsigned f, auto decode) {
+    source.Seek(BasePosition + static_cast<std::int64_t>(s.Offset));
+    decode(s, asCross ? kCrossColumn[f] * s.Width : 0u, asCross ? kCrossRow[f] * s.Height : 0u);
+  };
+  auto each = [&](auto decode) {
+    if (!asCross) return place(surface, 0, decode);
+    for (unsigned f = 0; f < 6; ++f) place(faces[f], f, decode);
+  };
+  if (isFloat) {
+    std::shared_ptr<TFloatPixels> floats = NewFloatPixels(static_cast<int>(width), static_cast<int>(height));
+    const std::size_t stride = static_cast<std::size_t>(width) * 4;
+    each([&](const TSurface& s, std::uint32_t x, std::uint32_t y) {
+      DecodeFloats(source, s, floats->RGBA.data() + y * stride + std::size_t{x} * 4, stride);
+    });
+    AllocateImageToOverwrite(width, height, pf32bit);
+    SetFloatPixels(std::move(floats));
+  } else {
+    // The cross's corners are left transparent.
+    if (asCross) AllocateImage(width, height, pf32bit);
+    else AllocateImageToOverwrite(width, height, pf32bit);
+    std::uint8_t* pixels = ScanLine(0);
+    const std::size_t stride = BytesPerScanline();
+    each([&](const TSurface& s, std::uint32_t x, std::uint32_t y) {
+      DecodeBytes(source, s, pixels + y * stride + std::size_t{x} * 4, stride);
+    });
   }
-  SetAlphaChannel(p.Alpha && (p.Kind != TPixelKind::Blocks || p.Blocks != TBlockFormat::BC1 || bc1Transparent_));
-  SetImages(TImageSet{static_cast<unsigned>(std::min<std::uint64_t>(imageCount_, 0xFFFFFFFF)), RequestedImage(),
-                      imageCount_ > 1 ? Caption(surface) : std::string()});
+  source.Sync();
+  SetAlphaChannel(asCross ||
+                  (p.Alpha && (p.Kind != TPixelKind::Blocks || p.Blocks != TBlockFormat::BC1 || bc1Transparent_)));
+  SetImages(TImageSet{static_cast<unsigned>(std::min<std::uint64_t>(count, 0xFFFFFFFF)), RequestedImage(),
+                      asCross ? "faces as a cross" : count > 1 ? Caption(surface) : std::string()});
   SetFormatDescription(p.Name);
   Progress(psEnding, 100, true, ProgressRect, "");
 }

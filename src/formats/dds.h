@@ -75,8 +75,9 @@ class TDDSGraphic : public TReaderGraphic {
   TLayerSize LayerSize() const;
   bool FindSurface(std::uint64_t index, std::uint64_t available, TSurface& surface) const;
   std::string Caption(const TSurface& surface) const;
-  void DecodeToBitmap(class TByteSource& source, const TSurface& surface);
-  void DecodeToFloats(class TByteSource& source, const TSurface& surface);
+  // One image's pixels into rows `stride` pixels' bytes or floats apart.
+  void DecodeBytes(class TByteSource& source, const TSurface& surface, std::uint8_t* pixels, std::size_t stride);
+  void DecodeFloats(class TByteSource& source, const TSurface& surface, float* pixels, std::size_t stride);
 };
 
 }  // namespace vumo

@@ -39,7 +39,7 @@ std::array<std::uint8_t, 4> Pixel(const TDDSGraphic& dds, int x, int y) {
 TEST(DDS, CubeFacesAndLevelsAreImagesInFileOrder) {
   const Bytes bytes = Data("cube.dds");
   const TDDSGraphic first = LoadImage(bytes, 0);
-  ASSERT_EQ(12u, first.Images().Count);  // six faces of two levels
+  ASSERT_EQ(13u, first.Images().Count);  // six faces of two levels, then the cross
   EXPECT_EQ("face +X, level 1/2 (4 x 4)", first.Images().Caption);
   // Each face is solid, its second level half as bright: faces +X, -X, +Y, -Y, +Z, -Z are
   // red, green, blue, yellow, cyan, magenta.
@@ -57,12 +57,53 @@ TEST(DDS, CubeFacesAndLevelsAreImagesInFileOrder) {
                   std::to_string(side) + " x " + std::to_string(side) + ")",
               dds.Images().Caption);
   }
-  try {
-    LoadImage(bytes, 12);
-    ADD_FAILURE() << "image 13 of 12 loaded";
-  } catch (const EInvalidGraphic& e) {
-    EXPECT_EQ(FormatMessage(kNoSuchImage, 13u), e.what());
+  // The faces' first levels as a cross: +Y above, -X, +Z, +X, -Z across, -Y below.
+  const TDDSGraphic cross = LoadImage(bytes, 12);
+  EXPECT_EQ("faces as a cross", cross.Images().Caption);
+  ASSERT_EQ(16, cross.Width());
+  ASSERT_EQ(12, cross.Height());
+  EXPECT_TRUE(cross.AlphaChannel());
+  const int at[6][2] = {{2, 1}, {0, 1}, {1, 0}, {1, 2}, {1, 1}, {3, 1}};
+  for (int f = 0; f < 6; ++f) {
+    EXPECT_EQ(expected[2 * f], Pixel(cross, 4 * at[f][0], 4 * at[f][1])) << faces[f];
+    EXPECT_EQ(expected[2 * f], Pixel(cross, 4 * at[f][0] + 3, 4 * at[f][1] + 3)) << faces[f];
   }
+  EXPECT_EQ((std::array<std::uint8_t, 4>{0, 0, 0, 0}), Pixel(cross, 0, 0));
+  EXPECT_EQ((std::array<std::uint8_t, 4>{0, 0, 0, 0}), Pixel(cross, 15, 11));
+  try {
+    LoadImage(bytes, 13);
+    ADD_FAILURE() << "image 14 of 13 loaded";
+  } catch (const EInvalidGraphic& e) {
+    EXPECT_EQ(FormatMessage(kNoSuchImage, 14u), e.what());
+  }
+}
+
+TEST(DDS, FloatCubeMapsMakeAFloatCross) {
+  // cube.dds again, its B, G, R, A bytes as half floats: 255 as 1.0, 127 as 0.5, 0 as 0.
+  const Bytes bytes = Data("cube.dds");
+  Bytes halves(bytes.begin(), bytes.begin() + 128);
+  test::PutLittleEndian32(halves, 80, 0x4);
+  test::PutLittleEndian32(halves, 84, 113);
+  for (std::size_t i = 128; i + 4 <= bytes.size(); i += 4) {
+    const std::uint8_t rgba[4] = {bytes[i + 2], bytes[i + 1], bytes[i], bytes[i + 3]};
+    for (std::uint8_t v : rgba) {
+      const std::uint16_t h = v == 255 ? 0x3C00 : v == 127 ? 0x3800 : 0;
+      halves.push_back(static_cast<std::uint8_t>(h));
+      halves.push_back(static_cast<std::uint8_t>(h >> 8));
+    }
+  }
+  const TDDSGraphic cross = LoadImage(halves, 12);
+  ASSERT_NE(nullptr, cross.FloatPixels());
+  ASSERT_EQ(16, cross.Width());
+  // -Z (magenta) at the right end of the middle row, +Y (blue) above +Z.
+  const float* minusZ = cross.FloatPixels()->Row(5) + 4 * 13;
+  EXPECT_EQ(1.0f, minusZ[0]);
+  EXPECT_EQ(0.0f, minusZ[1]);
+  EXPECT_EQ(1.0f, minusZ[2]);
+  const float* plusY = cross.FloatPixels()->Row(0) + 4 * 4;
+  EXPECT_EQ(0.0f, plusY[0]);
+  EXPECT_EQ(1.0f, plusY[2]);
+  EXPECT_EQ(0.0f, cross.FloatPixels()->Row(0)[3]);  // a corner: transparent
 }
 
 TEST(DDS, ArrayLayersAndVolumeSlicesAreImages) {
