@@ -6,6 +6,7 @@
 #include "formats/bitmap.h"
 #include "formats/cut.h"
 #include "formats/dds.h"
+#include "formats/gif.h"
 #include "formats/icon.h"
 #include "formats/jpeg_image.h"
 #include "formats/messages.h"
@@ -17,6 +18,7 @@
 #include "formats/portable_map.h"
 #include "formats/psd.h"
 #include "formats/psp.h"
+#include "formats/qoi.h"
 #include "formats/rla.h"
 #include "formats/sgi.h"
 #include "formats/targa.h"
@@ -180,12 +182,17 @@ const TStartupRow kStartupRows[] = {
     {"ppm", &TPPMGraphic::ClassInfo, "Portable map images", "Portable pixel map images", fkRaster},
     {"pgm", &TPPMGraphic::ClassInfo, "", "Portable gray map images", fkRaster},
     {"pbm", &TPPMGraphic::ClassInfo, "", "Portable bitmap images", fkRaster},
+    {"pam", &TPPMGraphic::ClassInfo, "", "Portable arbitrary map images", fkRaster},
+    {"pfm", &TPPMGraphic::ClassInfo, "", "Portable float map images", fkRaster},
+    {"phm", &TPPMGraphic::ClassInfo, "", "Portable half float map images", fkRaster},
     {"cel", &TAutodeskGraphic::ClassInfo, "Autodesk images", "", fkRaster},
     {"pic", &TAutodeskGraphic::ClassInfo, "Autodesk images", "", fkRaster},
     {"pcd", &TPCDGraphic::ClassInfo, "Kodak Photo-CD images", "", fkRaster},
     {"cut", &TCUTGraphic::ClassInfo, "Dr. Halo images", "", fkRaster},
     {"psp", &TPSPGraphic::ClassInfo, "Paintshop Pro images", "", fkRaster | fkVector},
     {"png", &TPNGGraphic::ClassInfo, "Portable network graphic images", "", fkRaster},
+    {"gif", &TGIFGraphic::ClassInfo, "GIF images", "", fkRaster | fkMultiImage},
+    {"qoi", &TQOIGraphic::ClassInfo, "Quite OK images", "", fkRaster},
     {"dds", &TDDSGraphic::ClassInfo, "DirectDraw surfaces", "", fkRaster | fkMultiImage},
 };
 
@@ -194,7 +201,8 @@ TGraphicClass (*const kShutdownFirst[])() = {
     &TPSPGraphic::ClassInfo,  &TPSDGraphic::ClassInfo, &TTargaGraphic::ClassInfo,
     &TTIFFGraphic::ClassInfo, &TSGIGraphic::ClassInfo, &TPCXGraphic::ClassInfo,
     &TAutodeskGraphic::ClassInfo, &TPCDGraphic::ClassInfo,   &TPPMGraphic::ClassInfo,
-    &TCUTGraphic::ClassInfo, &TRLAGraphic::ClassInfo, &TDDSGraphic::ClassInfo,
+    &TCUTGraphic::ClassInfo, &TRLAGraphic::ClassInfo, &TGIFGraphic::ClassInfo,
+    &TQOIGraphic::ClassInfo, &TDDSGraphic::ClassInfo,
 };
 // ... and after them.
 TGraphicClass (*const kShutdownLast[])() = {
