@@ -61,6 +61,7 @@ const TMimeRow kMimeRows[] = {
     {"gif", "image/gif"},
     {"qoi", "image/qoi"},
     {"webp", "image/webp"},
+    {"dds", "image/x-dds"},  // the database's name; image/vnd-ms.dds is its alias in data/vumo-mime.xml
 };
 
 bool SameTextAscii(const char* a, const std::string& b) {

@@ -5,6 +5,7 @@
 #include "formats/autodesk.h"
 #include "formats/bitmap.h"
 #include "formats/cut.h"
+#include "formats/dds.h"
 #include "formats/gif.h"
 #include "formats/icon.h"
 #include "formats/jpeg_image.h"
@@ -194,6 +195,7 @@ const TStartupRow kStartupRows[] = {
     {"gif", &TGIFGraphic::ClassInfo, "GIF images", "", fkRaster | fkMultiImage},
     {"qoi", &TQOIGraphic::ClassInfo, "Quite OK images", "", fkRaster},
     {"webp", &TWebPGraphic::ClassInfo, "WebP images", "", fkRaster | fkMultiImage},
+    {"dds", &TDDSGraphic::ClassInfo, "DirectDraw surfaces", "", fkRaster | fkMultiImage},
 };
 
 // Classes withdrawn one by one at shutdown, in this order, before "rle" and "dib".
@@ -202,7 +204,7 @@ TGraphicClass (*const kShutdownFirst[])() = {
     &TTIFFGraphic::ClassInfo, &TSGIGraphic::ClassInfo, &TPCXGraphic::ClassInfo,
     &TAutodeskGraphic::ClassInfo, &TPCDGraphic::ClassInfo,   &TPPMGraphic::ClassInfo,
     &TCUTGraphic::ClassInfo, &TRLAGraphic::ClassInfo, &TGIFGraphic::ClassInfo,
-    &TQOIGraphic::ClassInfo, &TWebPGraphic::ClassInfo,
+    &TQOIGraphic::ClassInfo, &TWebPGraphic::ClassInfo, &TDDSGraphic::ClassInfo,
 };
 // ... and after them.
 TGraphicClass (*const kShutdownLast[])() = {
