@@ -5,6 +5,7 @@
 
 #include <QColorDialog>
 #include <QDir>
+#include <QFontInfo>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QScrollBar>
@@ -445,6 +446,41 @@ TEST_F(MainWindow, EverySamplePictureIsListedAndOldBuiltInMasksCountAsTheNewOnes
   EXPECT_EQ(UpgradedMask("*.*"), "*.*");
   EXPECT_EQ(UpgradedMask("*.png;*.tga"), "*.png;*.tga");
   EXPECT_EQ(UpgradedMask(QString(kPictureMask) + ";*.txt"), QString(kPictureMask) + ";*.txt");
+}
+
+TEST_F(MainWindow, SettingsOutOfRangeAreBroughtIntoRange) {
+  form.reset();
+  QDir().mkpath(QFileInfo(SettingsFile()).absolutePath());
+  {
+    QFile file(SettingsFile());
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("[User]\nNormPos=-3000,-200,4799,4800\nPanelLeft_Width=2147483647\n"
+               "BrowseFiles_FontHeight=2147483647\nBrowseFiles_FontSize=-2147483648\n"
+               "BrowseDrives_FontSize=2147483647\nBrowseDrives_FontHeight=-2147483648\n"
+               "FontBrowse_FontHeight=1\n");
+  }
+  form = std::make_unique<TForm1>();
+  form->show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
+  const QRect screen = form->screen()->availableGeometry();
+  EXPECT_TRUE(screen.contains(form->frameGeometry())) << form->frameGeometry().x() << "," << form->frameGeometry().y()
+                                                      << " " << form->frameGeometry().width() << "x"
+                                                      << form->frameGeometry().height();
+  EXPECT_LT(form->PanelLeft->width(), form->width());
+  EXPECT_GT(form->ScrollBox->width(), 0);
+  for (QWidget* widget : {static_cast<QWidget*>(form->BrowseFiles), static_cast<QWidget*>(form->BrowseDrives)}) {
+    const QFontInfo info(widget->font());
+    EXPECT_GE(info.pixelSize(), 7) << widget->objectName().toStdString();
+    EXPECT_LE(info.pixelSize(), 100) << widget->objectName().toStdString();
+  }
+  // One Default Settings gives the design size.
+  Press(form->BrowseFiles, Qt::Key_D, Qt::ControlModifier | Qt::AltModifier);
+  QTRY_COMPARE(form->frameGeometry().size(), QSize(600, 400));
+  EXPECT_EQ(form->PanelLeft->width(), 240);
+  form->close();
+  QFile saved(SettingsFile());
+  ASSERT_TRUE(saved.open(QIODevice::ReadOnly));
+  EXPECT_FALSE(saved.readAll().contains("2147483647"));
 }
 
 TEST_F(MainWindow, ErrorsInHandlersAreShownInABoxAndTheProgramGoesOn) {
