@@ -49,12 +49,17 @@ const TMimeRow kMimeRows[] = {
     {"ppm", "image/x-portable-pixmap"},
     {"pgm", "image/x-portable-graymap"},
     {"pbm", "image/x-portable-bitmap"},
+    {"pam", "image/x-portable-arbitrarymap"},
+    {"pfm", "image/x-portable-floatmap"},
+    {"phm", "image/x-portable-floatmap"},
     {"cel", "image/x-autodesk-cel"},
     {"pic", "image/x-autodesk-cel"},  // Animator's full-screen pictures: the same format
     {"pcd", "image/x-photo-cd"},
     {"cut", "image/x-halo-cut"},
     {"psp", "image/x-psp"},
     {"png", "image/png"},
+    {"gif", "image/gif"},
+    {"qoi", "image/qoi"},
 };
 
 bool SameTextAscii(const char* a, const std::string& b) {

@@ -5,6 +5,7 @@
 #include "formats/autodesk.h"
 #include "formats/bitmap.h"
 #include "formats/cut.h"
+#include "formats/gif.h"
 #include "formats/icon.h"
 #include "formats/jpeg_image.h"
 #include "formats/messages.h"
@@ -16,6 +17,7 @@
 #include "formats/portable_map.h"
 #include "formats/psd.h"
 #include "formats/psp.h"
+#include "formats/qoi.h"
 #include "formats/rla.h"
 #include "formats/sgi.h"
 #include "formats/targa.h"
@@ -179,12 +181,17 @@ const TStartupRow kStartupRows[] = {
     {"ppm", &TPPMGraphic::ClassInfo, "Portable map images", "Portable pixel map images", fkRaster},
     {"pgm", &TPPMGraphic::ClassInfo, "", "Portable gray map images", fkRaster},
     {"pbm", &TPPMGraphic::ClassInfo, "", "Portable bitmap images", fkRaster},
+    {"pam", &TPPMGraphic::ClassInfo, "", "Portable arbitrary map images", fkRaster},
+    {"pfm", &TPPMGraphic::ClassInfo, "", "Portable float map images", fkRaster},
+    {"phm", &TPPMGraphic::ClassInfo, "", "Portable half float map images", fkRaster},
     {"cel", &TAutodeskGraphic::ClassInfo, "Autodesk images", "", fkRaster},
     {"pic", &TAutodeskGraphic::ClassInfo, "Autodesk images", "", fkRaster},
     {"pcd", &TPCDGraphic::ClassInfo, "Kodak Photo-CD images", "", fkRaster},
     {"cut", &TCUTGraphic::ClassInfo, "Dr. Halo images", "", fkRaster},
     {"psp", &TPSPGraphic::ClassInfo, "Paintshop Pro images", "", fkRaster | fkVector},
     {"png", &TPNGGraphic::ClassInfo, "Portable network graphic images", "", fkRaster},
+    {"gif", &TGIFGraphic::ClassInfo, "GIF images", "", fkRaster | fkMultiImage},
+    {"qoi", &TQOIGraphic::ClassInfo, "Quite OK images", "", fkRaster},
 };
 
 // Classes withdrawn one by one at shutdown, in this order, before "rle" and "dib".
@@ -192,7 +199,8 @@ TGraphicClass (*const kShutdownFirst[])() = {
     &TPSPGraphic::ClassInfo,  &TPSDGraphic::ClassInfo, &TTargaGraphic::ClassInfo,
     &TTIFFGraphic::ClassInfo, &TSGIGraphic::ClassInfo, &TPCXGraphic::ClassInfo,
     &TAutodeskGraphic::ClassInfo, &TPCDGraphic::ClassInfo,   &TPPMGraphic::ClassInfo,
-    &TCUTGraphic::ClassInfo, &TRLAGraphic::ClassInfo,
+    &TCUTGraphic::ClassInfo, &TRLAGraphic::ClassInfo, &TGIFGraphic::ClassInfo,
+    &TQOIGraphic::ClassInfo,
 };
 // ... and after them.
 TGraphicClass (*const kShutdownLast[])() = {

@@ -58,6 +58,8 @@ inline constexpr const char* gesPSD = "PSD or PDD";
 inline constexpr const char* gesPSP = "PSP";
 inline constexpr const char* gesPNG = "PNG";
 inline constexpr const char* gesMetafile = "WMF or EMF";
+inline constexpr const char* gesGIF = "GIF";
+inline constexpr const char* gesQOI = "QOI";
 
 // Progress messages.
 inline constexpr const char* gesPreparing = "Preparing...";

@@ -188,6 +188,7 @@ enum class TRowPath {
   kColorManager,  // the colour manager converts it
   kPaletteAlpha,  // palette indices through a table of 32-bit colours with alpha
   kGrayAlpha,     // grey and alpha spread to 32-bit colours with alpha
+  kColorKey,      // grey or RGB with a tRNS colour: 32-bit colours, alpha 0 where the key matches
 };
 
 // The inflated image, in a mapping each thread keeps from one load to the next: touching
@@ -437,6 +438,7 @@ void TPNGGraphic::LoadFromStream(TStream& Stream) {
                                                                 [](std::uint8_t a) { return a != 255; });
     const TRowPath path = paletteAlphaUsed ? TRowPath::kPaletteAlpha
                           : colorType == 4 ? TRowPath::kGrayAlpha
+                          : hasTransparent ? TRowPath::kColorKey
                                            : TRowPath::kColorManager;
     const TConversionOptions gammaOption = gamma > 0 ? cvApplyGamma : 0;
     if (gamma > 0) ImageProperties.Options |= ioUseGamma;
@@ -516,28 +518,20 @@ void TPNGGraphic::LoadFromStream(TStream& Stream) {
     } else {
       AllocateImage(width, height, pf32bit);
     }
-    if (colorType == 4 || colorType == 6 || path == TRowPath::kPaletteAlpha) SetAlphaChannel(true);
+    if (colorType == 4 || colorType == 6 || path != TRowPath::kColorManager) SetAlphaChannel(true);
     EndProgress();
     StartProgress(gesTransfering);
 
-    // The grey level or colour of a grey or RGB sample as the bitmap shows it.
-    auto level = [&](const std::uint8_t* sample) -> std::uint8_t {
-      const unsigned maximum = (1u << std::min(depth, 8u)) - 1;
-      const std::uint8_t v =
-          depth == 16 ? Scale16(sample) : static_cast<std::uint8_t>((BigEndian16(sample) & maximum) * 255 / maximum);
+    // The grey level or colour of a stored grey or RGB sample as the bitmap shows it.
+    auto sampleLevel = [&](unsigned value) -> std::uint8_t {
+      const std::uint8_t v = depth == 16 ? static_cast<std::uint8_t>(MulDiv16(value, 255, 65535))
+                                         : static_cast<std::uint8_t>(value * 255 / ((1u << depth) - 1));
       return gammaTable ? gammaTable[v] : v;
     };
-    auto toColor = [](std::uint8_t r, std::uint8_t g, std::uint8_t b) {
-      return static_cast<TColor>(r | g << 8 | b << 16);
-    };
-    if (hasTransparent) {
-      if (colorType == 0) {
-        const std::uint8_t g = level(transparentBytes);
-        SetTransparentColor(toColor(g, g, g));
-      } else {
-        SetTransparentColor(toColor(level(transparentBytes), level(transparentBytes + 2), level(transparentBytes + 4)));
-      }
-    }
+    // The colour key is compared on the stored samples, before scaling and gamma, so a 16-bit
+    // key leaves its neighbours opaque even where they reduce to the same 8-bit colour.
+    const unsigned key[3] = {BigEndian16(transparentBytes), BigEndian16(transparentBytes + 2),
+                             BigEndian16(transparentBytes + 4)};
 
     // Indices past the palette have no colour: the file is broken.
     const bool checkIndices = colorType == 3 && paletteCount < (1u << depth);
@@ -562,6 +556,29 @@ void TPNGGraphic::LoadFromStream(TStream& Stream) {
           const std::size_t step = 4 * s.pass.columnStep;
           for (std::size_t i = 0; i < s.columns; ++i, out += step)
             std::memcpy(out, &paletteLut[PackedIndex(row, i, depth)], 4);
+          break;
+        }
+        case TRowPath::kColorKey: {
+          std::uint8_t* out = ScanLine(line) + 4 * s.pass.startColumn;
+          const std::size_t step = 4 * s.pass.columnStep;
+          if (colorType == 0) {
+            for (std::size_t i = 0; i < s.columns; ++i, out += step) {
+              const unsigned v = depth == 16 ? BigEndian16(row + 2 * i) : PackedIndex(row, i, depth);
+              out[0] = out[1] = out[2] = sampleLevel(v);
+              out[3] = v == key[0] ? 0 : 255;
+            }
+          } else {
+            const std::size_t size = depth / 8;
+            for (std::size_t i = 0; i < s.columns; ++i, out += step, row += 3 * size) {
+              const unsigned r = size == 2 ? BigEndian16(row) : row[0];
+              const unsigned g = size == 2 ? BigEndian16(row + 2) : row[1];
+              const unsigned b = size == 2 ? BigEndian16(row + 4) : row[2];
+              out[0] = sampleLevel(b);
+              out[1] = sampleLevel(g);
+              out[2] = sampleLevel(r);
+              out[3] = r == key[0] && g == key[1] && b == key[2] ? 0 : 255;
+            }
+          }
           break;
         }
         case TRowPath::kGrayAlpha: {

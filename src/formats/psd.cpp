@@ -285,7 +285,9 @@ void TPSDGraphic::LoadFromStream(TStream& Stream) {
   Stream.SetPosition(modeDataStart + static_cast<std::int64_t>(modeDataLength));
   Skip(Stream, ReadSectionLength(Stream, false));
   // The layer section's layer count is negative when the first extra channel holds the
-  // transparency of the merged picture; Photoshop then stores its colours blended over white.
+  // transparency of the merged picture. Photoshop then stores its colours blended over
+  // white; ImageMagick writes the same count with the colours as they are, so the colours
+  // are unblended only when every pixel is consistent with a white matte.
   bool mergedTransparency = false;
   const std::uint64_t layerSection = ReadSectionLength(Stream, false);
   const std::int64_t layerStart = Stream.Position();
@@ -363,6 +365,7 @@ void TPSDGraphic::LoadFromStream(TStream& Stream) {
     StartProgress(gesTransfering);
   }
 
+  bool whiteMatte = unmatte;
   TPackbitsRLEDecoder decoder;
   decoder.DecodeInit();
   // One decoded row per channel shown; the rows converted need 8-bit samples.
@@ -406,11 +409,14 @@ void TPSDGraphic::LoadFromStream(TStream& Stream) {
         }
       }
       ConvertRowTo(static_cast<int>(r), std::span<const void* const>(planes, channelsUsed),
-                   reduceFirst || scheme == csCMYK ? width : rowLength, unmatte ? UnmatteWhiteBGRA : nullptr);
+                   reduceFirst || scheme == csCMYK ? width : rowLength);
+      if (whiteMatte) whiteMatte = BlendedOverWhiteBGRA(scanline, width);
     }
     RowProgress(static_cast<std::uint32_t>(r), static_cast<std::uint32_t>(height));
   }
   decoder.DecodeEnd();
+  if (whiteMatte)
+    for (std::size_t r = 0; r < height; ++r) UnmatteWhiteBGRA(ScanLine(static_cast<int>(r)), width);
   EndProgress();
 }
 

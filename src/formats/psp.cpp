@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <memory>
 #include <vector>
 
 #include "formats/messages.h"
@@ -174,25 +175,40 @@ void TPSPGraphic::LoadFromStream(TStream& Stream) {
     colors.SourceBits = colors.TargetBits = static_cast<std::uint8_t>(bits);
     colors.SourceSamples = colors.TargetSamples = p.SamplesPerPixel;
     ColorManager.Setup(colors);
-    AllocateImage(width, height);
-    // Without a palette block, indices show as grey levels.
-    if (!rgb) SetPalette(ColorManager.CreateGrayPalette(false));
+    CheckImageSize(width, height, ColorManager.TargetPixelFormat());
+    // Without a palette block, indices show as grey levels. The bitmap is made once, when
+    // the layer shown says whether it has alpha, or at the end for a file without one.
+    TLogPalette palette;
+    if (!rgb) palette = ColorManager.CreateGrayPalette(false);
+    auto allocate = [&](TPixelFormat format) {
+      AllocateImage(width, height, format);
+      if (!palette.empty()) SetPalette(palette);
+    };
     EndProgress();
 
     bool shown = false;
     TBlock block;
     while (ReadBlock(Stream, version, fileEnd, fileEnd, block)) {
       if (block.type == btColorPalette && !rgb) {
-        const std::int64_t end = version > 3 ? ReadChunkEnd(Stream, block.end, 8) : block.end;
-        if (end - Stream.Position() < 4) RaiseInvalidImage();
-        const std::uint32_t count = Read32(Stream);
+        // From version 4 on the count stands in an information chunk of its own, and the
+        // entries follow that chunk in the block.
+        std::uint32_t count = 0;
+        if (version > 3) {
+          const std::int64_t infoEnd = ReadChunkEnd(Stream, block.end, 8);
+          count = Read32(Stream);
+          Stream.SetPosition(infoEnd);
+        } else {
+          if (block.end - Stream.Position() < 4) RaiseInvalidImage();
+          count = Read32(Stream);
+        }
         // Entries past 256 or past the block are not read.
         const std::uint32_t used =
-            static_cast<std::uint32_t>(std::min<std::int64_t>({count, 256, (end - Stream.Position()) / 4}));
+            static_cast<std::uint32_t>(std::min<std::int64_t>({count, 256, (block.end - Stream.Position()) / 4}));
         std::vector<std::uint8_t> entries(std::size_t{used} * 4);
         Stream.ReadBuffer(entries.data(), entries.size());
         const void* const data[1] = {entries.data()};
-        if (used > 0) SetPalette(ColorManager.CreateColorPalette(data, pfInterlaced8Quad, used, true));
+        if (used > 0) palette = ColorManager.CreateColorPalette(data, pfInterlaced8Quad, used, true);
+        if (used > 0 && !Empty()) SetPalette(palette);
       } else if (block.type == btLayerBank && !shown) {
         StartProgress(gesLoadingData);
         TBlock layer;
@@ -237,11 +253,20 @@ void TPSPGraphic::LoadFromStream(TStream& Stream) {
                             layerHeight = static_cast<std::size_t>(bottom - top);
           const std::size_t rowLength = PlaneRowLength(layerWidth, rgb ? 8 : bits);
           const std::size_t planeSize = rowLength * layerHeight;  // within the image's limits
+          // The format's documents put every row on a 4-byte boundary; Paint Shop Pro pads
+          // them so, other writers store them unpadded: a channel may hold either.
+          const std::size_t paddedRow = ((layerWidth * (rgb ? 8 : bits) + 7) / 8 + 3) & ~std::size_t{3};
           if (p.Compression != ctNone && p.Compression != ctRLE && p.Compression != ctLZ77 && planeSize > 0)
             RaiseUnsupported(gesCompressionScheme);
 
-          // Planes: composite (or index), red, green, blue.
-          std::vector<std::uint8_t> planes[4];
+          // The channels' headers first: whether the layer has alpha decides the bitmap.
+          struct TChannel {
+            std::uint16_t type;
+            std::int64_t dataStart, end;
+            std::uint64_t stored;
+            std::size_t unpacked, stride;
+          };
+          std::vector<TChannel> channels;
           bool present[4] = {};
           for (unsigned c = 0; c < channelCount; ++c) {
             TBlock channel;
@@ -253,79 +278,101 @@ void TPSPGraphic::LoadFromStream(TStream& Stream) {
             const std::uint16_t channelType = Read16(Stream);
             if (version == 3) dataStart = Stream.Position();
             if (dataStart > channel.end) RaiseInvalidImage();  // the fields reach past the channel block
-            Stream.SetPosition(dataStart);
             if (channelType <= 3 && planeSize > 0) {
               const std::uint64_t stored = p.Compression == ctNone ? unpacked : packed;
-              if (unpacked != planeSize) RaiseInvalidImage();
+              const std::size_t stride = unpacked == planeSize ? rowLength : paddedRow;
+              if (unpacked != stride * layerHeight) RaiseInvalidImage();
               if (stored > static_cast<std::uint64_t>(channel.end - dataStart)) {
                 if (channel.end == fileEnd) RaiseReadError();
                 RaiseInvalidImage();
               }
-              std::vector<std::uint8_t>& plane = planes[channelType];
-              plane.assign(planeSize, 0);
+              channels.push_back({channelType, dataStart, channel.end, stored, unpacked, stride});
               present[channelType] = true;
-              std::vector<std::uint8_t> data(stored);
+            }
+            Stream.SetPosition(channel.end);
+          }
+          const std::int64_t afterChannels = Stream.Position();
+          // A 24-bit layer with a fourth channel: its composite plane is the layer's transparency.
+          const bool alpha = rgb && channelCount > 3 && present[0];
+          if (alpha) SetAlphaChannel(true);
+          allocate(alpha ? pf32bit : ColorManager.TargetPixelFormat());
+          shown = true;
+
+          // One channel at a time, each placed in the bitmap before the next is decoded:
+          // no more than one plane lives at once, and it is no larger than the channel's
+          // stored bytes can produce. What decoding does not produce stays blank.
+          const std::size_t pixelBytes = alpha ? 4 : 3;
+          std::vector<std::uint8_t> data;
+          for (const TChannel& c : channels) {
+            if (rgb && c.type == 0 && !alpha) continue;
+            if (!rgb && c.type != 0) continue;
+            Stream.SetPosition(c.dataStart);
+            std::size_t room = c.unpacked;
+            if (p.Compression == ctRLE) room = static_cast<std::size_t>(std::min<std::uint64_t>(room, c.stored / 2 * 127 + 127));
+            if (p.Compression == ctLZ77) room = static_cast<std::size_t>(std::min<std::uint64_t>(room, c.stored * 1032 + 1024));
+            std::unique_ptr<std::uint8_t[]> plane(new std::uint8_t[std::max<std::size_t>(room, 1)]);
+            std::size_t produced = 0;
+            if (p.Compression == ctNone) {
+              Stream.ReadBuffer(plane.get(), room);
+              produced = room;
+            } else {
+              data.resize(c.stored);
               Stream.ReadBuffer(data.data(), data.size());
               const std::uint8_t* source = data.data();
-              std::uint8_t* dest = plane.data();
-              if (p.Compression == ctNone) {
-                std::memcpy(dest, source, planeSize);
-              } else if (p.Compression == ctRLE) {
+              std::uint8_t* dest = plane.get();
+              if (p.Compression == ctRLE) {
+                // The run-length decoder does not say how far it got: its room, no more than
+                // the stored bytes can fill, is cleared first.
+                std::memset(dest, 0, room);
                 TPSPRLEDecoder decoder;
-                decoder.Decode(source, dest, static_cast<std::int32_t>(stored), static_cast<std::int32_t>(planeSize));
+                decoder.Decode(source, dest, static_cast<std::int32_t>(c.stored), static_cast<std::int32_t>(room));
+                dest += room;
               } else {
                 TLZ77Decoder decoder(kFlushFinish, false);
                 decoder.DecodeInit();
-                decoder.Decode(source, dest, static_cast<std::int32_t>(stored), static_cast<std::int32_t>(planeSize));
+                decoder.Decode(source, dest, static_cast<std::int32_t>(c.stored), static_cast<std::int32_t>(room));
                 const int result = decoder.ZLibResult();
                 decoder.DecodeEnd();
                 if (result < 0 || result == 2) throw EGraphicCompression(kLZ77Error);  // 2: wants a dictionary
               }
+              produced = static_cast<std::size_t>(dest - plane.get());
             }
-            Stream.SetPosition(channel.end);
-          }
-          shown = true;
-          EndProgress();
-          StartProgress(gesTransfering);
-          // A 24-bit layer with a fourth channel: its composite plane is the layer's transparency.
-          const bool alpha = rgb && channelCount > 3 && present[0];
-          if (alpha) {
-            colors.SourceScheme = csRGBA;
-            colors.TargetScheme = csBGRA;
-            colors.SourceSamples = colors.TargetSamples = 4;
-            ColorManager.Setup(colors);
-            AllocateImage(width, height, pf32bit);
-            SetAlphaChannel(true);
-          }
-          std::vector<std::uint8_t> blank(rowLength, 0);
-          for (std::size_t y = 0; y < layerHeight; ++y) {
-            const int line = static_cast<int>(top + static_cast<std::int64_t>(y));
-            auto planeRow = [&](int k) { return present[k] ? planes[k].data() + y * rowLength : blank.data(); };
-            if (rgb) {
-              const void* sources[4] = {planeRow(1), planeRow(2), planeRow(3), planeRow(0)};
-              const std::size_t pixelBytes = alpha ? 4 : 3;
-              ColorManager.ConvertRow(std::span<const void* const>(sources, alpha ? 4 : 3), rowLength,
-                                      ScanLine(line) + static_cast<std::size_t>(left) * pixelBytes,
-                                      BytesPerScanline() - static_cast<std::size_t>(left) * pixelBytes,
-                                      static_cast<std::uint32_t>(layerWidth), 0xFF);
-            } else if (left == 0) {
-              const void* const sources[1] = {planeRow(0)};
-              ColorManager.ConvertRow(std::span<const void* const>(sources, 1), rowLength, ScanLine(line),
-                                      BytesPerScanline(), static_cast<std::uint32_t>(layerWidth), 0xFF);
-            } else {
-              // Packed indices placed from column `left` on, one by one.
-              const std::uint8_t* s = planeRow(0);
-              std::uint8_t* d = ScanLine(line);
-              const unsigned mask = (1u << bits) - 1;
-              for (std::size_t i = 0; i < layerWidth; ++i) {
-                const std::size_t from = i * bits, to = (static_cast<std::size_t>(left) + i) * bits;
-                const unsigned v = (s[from >> 3] >> (8 - bits - (from & 7))) & mask;
-                const unsigned shift = 8 - bits - (to & 7);
-                d[to >> 3] = static_cast<std::uint8_t>((d[to >> 3] & ~(mask << shift)) | (v << shift));
+            // Whole rows only; a last row decoded in part has its missing bytes blank.
+            const std::size_t rows = std::min(layerHeight, (produced + c.stride - 1) / c.stride);
+            if (rows * c.stride > produced) std::memset(plane.get() + produced, 0, std::min(room, rows * c.stride) - produced);
+            for (std::size_t y = 0; y < rows; ++y) {
+              const std::uint8_t* row = plane.get() + y * c.stride;
+              const std::size_t rowBytes = std::min(c.stride, room - y * c.stride);
+              const int line = static_cast<int>(top + static_cast<std::int64_t>(y));
+              if (rgb) {
+                // Red, green and blue to their bytes of a blue-green-red pixel, the composite to alpha.
+                const std::size_t offset = c.type == 0 ? 3 : 3 - c.type;
+                std::uint8_t* d = ScanLine(line) + static_cast<std::size_t>(left) * pixelBytes + offset;
+                const std::size_t count = std::min(layerWidth, rowBytes);
+                for (std::size_t x = 0; x < count; ++x, d += pixelBytes) *d = row[x];
+              } else if (left == 0 && rowBytes >= rowLength) {
+                const void* const sources[1] = {row};
+                ColorManager.ConvertRow(std::span<const void* const>(sources, 1), rowBytes, ScanLine(line),
+                                        BytesPerScanline(), static_cast<std::uint32_t>(layerWidth), 0xFF);
+              } else {
+                // Packed indices placed from column `left` on, one by one.
+                std::uint8_t* d = ScanLine(line);
+                const unsigned mask = (1u << bits) - 1;
+                const std::size_t count = std::min(layerWidth, rowBytes * 8 / bits);
+                for (std::size_t i = 0; i < count; ++i) {
+                  const std::size_t from = i * bits, to = (static_cast<std::size_t>(left) + i) * bits;
+                  const unsigned v = (row[from >> 3] >> (8 - bits - (from & 7))) & mask;
+                  const unsigned shift = 8 - bits - (to & 7);
+                  d[to >> 3] = static_cast<std::uint8_t>((d[to >> 3] & ~(mask << shift)) | (v << shift));
+                }
               }
             }
-            RowProgress(static_cast<std::uint32_t>(y), static_cast<std::uint32_t>(layerHeight));
           }
+          Stream.SetPosition(afterChannels);
+          EndProgress();
+          StartProgress(gesTransfering);
+          for (std::size_t y = 0; y < layerHeight; ++y)
+            RowProgress(static_cast<std::uint32_t>(y), static_cast<std::uint32_t>(layerHeight));
           EndProgress();
         }
         Stream.SetPosition(block.end);
@@ -336,6 +383,7 @@ void TPSPGraphic::LoadFromStream(TStream& Stream) {
     // A file that stops inside a block's header is cut short, not a blank or whole picture.
     const std::int64_t left = fileEnd - Stream.Position();
     if (left > 0 && left < static_cast<std::int64_t>(BlockHeaderSize(version))) RaiseReadError();
+    if (Empty()) allocate(ColorManager.TargetPixelFormat());
   } catch (...) {
     ReleaseImage();
     throw;

@@ -295,23 +295,35 @@ bool TTIFFGraphic::ReadImageProperties(TStream& Stream, unsigned ImageIndex) {
   p.Version = 42;
   p.FirstIFD = Endian32(h + 4, bigEndian_);
 
-  // The chain to the wanted directory; an offset met before means the chain loops.
-  std::uint64_t offset = p.FirstIFD;
+  // The whole chain, for the number of pages, and the wanted directory in it; an offset met
+  // before means the chain loops. A damaged link after the wanted page ends the count there
+  // rather than the load, as readers that show only the first page read such files.
+  std::uint64_t offset = p.FirstIFD, wanted = 0;
   std::set<std::uint64_t> seen;
   std::uint8_t two[2];
   std::uint16_t count = 0;
-  for (unsigned index = 0;; ++index) {
-    if (offset == 0 || offset + 2 > tiffSize_ || !seen.insert(offset).second || index >= kMaxDirectories) return false;
+  unsigned pages = 0;
+  pages_ = 0;
+  for (unsigned index = 0; index < kMaxDirectories; ++index) {
+    if (offset == 0 || offset + 2 > tiffSize_ || !seen.insert(offset).second) break;
     Stream.SetPosition(tiffStart_ + static_cast<std::int64_t>(offset));
     Stream.ReadBuffer(two, 2);
-    count = static_cast<std::uint16_t>(Endian16(two, bigEndian_));
-    if (offset + 2 + std::uint64_t{count} * 12 > tiffSize_) RaiseReadError();
-    if (index == ImageIndex) break;
+    const auto entries = static_cast<std::uint16_t>(Endian16(two, bigEndian_));
+    if (offset + 2 + std::uint64_t{entries} * 12 > tiffSize_) {
+      if (index <= ImageIndex) RaiseReadError();
+      break;
+    }
+    ++pages;
+    if (index == ImageIndex) wanted = offset, count = entries;
     std::uint8_t next[4];
-    Stream.SetPosition(tiffStart_ + static_cast<std::int64_t>(offset + 2 + std::uint64_t{count} * 12));
-    if (Stream.Read(next, 4) != 4) return false;
+    Stream.SetPosition(tiffStart_ + static_cast<std::int64_t>(offset + 2 + std::uint64_t{entries} * 12));
+    if (Stream.Read(next, 4) != 4) break;
     offset = Endian32(next, bigEndian_);
   }
+  pages_ = pages;
+  if (ImageIndex >= pages) return false;
+  SetImages(TImageSet{pages, ImageIndex, pages > 1 ? ImageCaption("page", ImageIndex, pages) : std::string()});
+  Stream.SetPosition(tiffStart_ + static_cast<std::int64_t>(wanted + 2));
   std::vector<std::uint8_t> raw(std::size_t{count} * 12);
   Stream.ReadBuffer(raw.data(), raw.size());
   entries_.resize(count);
@@ -393,7 +405,10 @@ bool TTIFFGraphic::ReadImageProperties(TStream& Stream, unsigned ImageIndex) {
 void TTIFFGraphic::LoadFromStream(TStream& Stream) {
   BeginLoad(Stream);
   // The TIFF's own directory walk, also for the EPS preview, which has found its TIFF already.
-  if (!TTIFFGraphic::ReadImageProperties(Stream, 0)) RaiseInvalidImage();
+  if (!TTIFFGraphic::ReadImageProperties(Stream, RequestedImage())) {
+    if (pages_ > 0 && RequestedImage() >= pages_) throw EInvalidGraphic(FormatMessage(kNoSuchImage, RequestedImage() + 1));
+    RaiseInvalidImage();
+  }
   TImageProperties& p = ImageProperties;
   if (p.Options & ioTiled) {
     EndProgress();
@@ -431,8 +446,9 @@ void TTIFFGraphic::LoadFromStream(TStream& Stream) {
       layoutOk = (samples == 1 && (bits == 1 || bits == 2 || bits == 4 || wide)) || (samples == 2 && wide);
       break;
     case csIndexed: layoutOk = samples == 1 && (bits == 1 || bits == 2 || bits == 4 || bits == 8); break;
-    case csRGB:
-    case csCIELab: layoutOk = samples == 3 && wide; break;
+    case csRGB: layoutOk = samples == 3 && wide; break;
+    // ImageMagick writes L*a*b* with an unassociated alpha sample.
+    case csCIELab: layoutOk = (samples == 3 || (samples == 4 && p.HasAlpha)) && wide; break;
     case csRGBA:
     case csCMYK: layoutOk = samples == 4 && wide; break;
     case csYCbCr: layoutOk = samples == 3 && bits == 8; break;
@@ -469,11 +485,14 @@ void TTIFFGraphic::LoadFromStream(TStream& Stream) {
   const bool subsampled = hSub != 1 || vSub != 1;
   // CMYK and Lab converters neither swap nor scale 16-bit samples: they are brought to 8 here.
   const bool reduce16 = bits == 16 && (scheme == csCMYK || scheme == csCIELab);
+  // The Lab converter takes three samples a pixel: its alpha is set beside the colours.
+  const bool labAlpha = scheme == csCIELab && samples == 4;
+  const bool compactLab = labAlpha && !planar;
 
   TColorSetup colors;
   colors.SourceScheme = jpegColour ? csRGB : scheme;
   colors.SourceBits = static_cast<std::uint8_t>(reduce16 ? 8 : bits);
-  colors.SourceSamples = static_cast<std::uint8_t>(sourceSamples);
+  colors.SourceSamples = static_cast<std::uint8_t>(labAlpha ? 3 : sourceSamples);
   colors.SourceOptions = bits == 16 ? (bigEndian_ ? kBigEndianSamples : kLittleEndianSamples) : 0;
   if (reduce16) colors.SourceOptions = 0;
   if (scheme == csCIELab) {
@@ -495,6 +514,10 @@ void TTIFFGraphic::LoadFromStream(TStream& Stream) {
     case csRGBA:
       colors.TargetScheme = csBGRA;
       colors.TargetSamples = 4;
+      break;
+    case csCIELab:
+      colors.TargetScheme = labAlpha ? csBGRA : csBGR;
+      colors.TargetSamples = labAlpha ? 4 : 3;
       break;
     default:
       colors.TargetScheme = csBGR;
@@ -604,7 +627,7 @@ void TTIFFGraphic::LoadFromStream(TStream& Stream) {
     for (auto& buffer : planeBuffers) buffer.resize(stripBufferBytes);
   std::vector<std::uint8_t> reversedBytes;
   // Rows converted from somewhere other than the strip: reduced 16-bit samples, upsampled YCbCr.
-  std::vector<std::uint8_t> scratch(reduce16 || subsampled ? width * samples * planesUsed : 0);
+  std::vector<std::uint8_t> scratch(reduce16 || subsampled || compactLab ? width * samples * planesUsed : 0);
 
   for (std::size_t s = 0; s < stripsPerPlane; ++s) {
     const TStrip& strip = strips[s];
@@ -663,6 +686,7 @@ void TTIFFGraphic::LoadFromStream(TStream& Stream) {
     const std::size_t rowCount = std::min<std::size_t>(rowsReady, height - p.CurrentRow);
     for (std::size_t r = 0; r < rowCount; ++r) {
       const void* sources[4] = {};
+      const std::uint8_t* labRow = nullptr;  // the row as stored, alpha samples among the colours
       std::size_t sourceBytes = rowBytes;
       if (subsampled) {
         // One row of full YCbCr triples from the blocks of its block row.
@@ -686,13 +710,26 @@ void TTIFFGraphic::LoadFromStream(TStream& Stream) {
           }
           sources[k] = row;
         }
-        if (reduce16) {
+        if (compactLab) {
+          // L, a and b of each pixel side by side, 16-bit samples reduced as below.
+          labRow = static_cast<const std::uint8_t*>(sources[0]);
+          const std::uint8_t* in = labRow;
+          std::uint8_t* out = scratch.data();
+          if (bits == 16) {
+            for (std::size_t x = 0; x < width; ++x, in += 8, out += 3)
+              ReduceTo8(in, out, 3, bigEndian_, [](std::size_t i) { return i != 0; });
+          } else {
+            for (std::size_t x = 0; x < width; ++x, in += 4, out += 3) std::memcpy(out, in, 3);
+          }
+          sources[0] = scratch.data();
+          sourceBytes = width * 3;
+        } else if (reduce16) {
           const std::size_t perPlane = planar ? width : width * samples;
           for (std::size_t k = 0; k < planesUsed; ++k) {
             std::uint8_t* out = scratch.data() + k * perPlane;
             const bool lab = scheme == csCIELab;
             ReduceTo8(static_cast<const std::uint8_t*>(sources[k]), out, perPlane, bigEndian_,
-                      [lab, planar, k](std::size_t i) { return lab && (planar ? k != 0 : i % 3 != 0); });
+                      [lab, planar, k](std::size_t i) { return lab && (planar ? k == 1 || k == 2 : i % 3 != 0); });
             sources[k] = out;
           }
           sourceBytes = perPlane;
@@ -700,8 +737,22 @@ void TTIFFGraphic::LoadFromStream(TStream& Stream) {
       }
       // Colours stored multiplied by their alpha (GIMP and libvips write them so) are divided
       // by it again, as a display that blends with the alpha needs them.
-      ConvertRowTo(static_cast<int>(p.CurrentRow), std::span<const void* const>(sources, planesUsed), sourceBytes,
-                   unpremultiply ? UnpremultiplyBGRA : nullptr);
+      ConvertRowTo(static_cast<int>(p.CurrentRow),
+                   std::span<const void* const>(sources, labAlpha && planar ? 3 : planesUsed), sourceBytes,
+                   unpremultiply && !labAlpha ? UnpremultiplyBGRA : nullptr);
+      if (labAlpha) {
+        // The alpha sample of each pixel, from the fourth plane or the fourth of its samples.
+        // A separate 16-bit plane has been reduced to 8 bits with the colours.
+        const std::uint8_t* alpha = planar ? static_cast<const std::uint8_t*>(sources[3]) : labRow;
+        const bool wideAlpha = bits == 16 && !planar;
+        const std::size_t step = planar ? 1 : 4 * (bits / 8);
+        const std::size_t at = planar ? 0 : 3 * (bits / 8);
+        std::uint8_t* line = ScanLine(static_cast<int>(p.CurrentRow));
+        for (std::size_t x = 0; x < width; ++x) {
+          const std::uint8_t* a = alpha + at + x * step;
+          line[4 * x + 3] = wideAlpha ? static_cast<std::uint8_t>(MulDiv16(Endian16(a, bigEndian_), 255, 65535)) : a[0];
+        }
+      }
       ++p.CurrentRow;
       RowProgress(p.CurrentRow - 1, static_cast<std::uint32_t>(height));
     }

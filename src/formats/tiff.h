@@ -45,6 +45,7 @@ class TTIFFGraphic : public TReaderGraphic {
 
   std::vector<TEntry> entries_;  // the chosen directory, sorted by tag
   bool bigEndian_ = false;
+  unsigned pages_ = 0;  // directories in the chain, counted by the last header read
   std::int64_t tiffStart_ = 0;
   std::uint64_t tiffSize_ = 0;  // bytes from tiffStart_ to the stream's or the embedding's end
   std::uint32_t bitsPerSample_ = 0;

@@ -201,6 +201,10 @@ std::int32_t TCCITTDecoder::DecodeRow1D(std::vector<std::uint32_t>& changes) {
   bool white = true;
   while (position < width_) {
     if (InputEnded()) return 1;
+    // An end-of-line code ends a row that stops short; it is left for the next row to pass.
+    // Writers that align it to a byte put fill zeros before it, so it is known by its zeros,
+    // not by the 12-bit code.
+    if (ZerosAhead(11) >= 11) return kEndOfLine;
     const std::int32_t run = DecodeRun(white);
     if (run < 0) return run;
     // A run past the end of the row stops at the row's last pixel.
@@ -231,12 +235,9 @@ std::int32_t TCCITTDecoder::DecodeRow2D(const std::vector<std::uint32_t>& refere
 
     TMode mode = mdInvalid;
     int delta = 0;
-    const std::size_t zeros = ZerosAhead(12);
-    if (zeros >= 11) {
-      if (zeros == 12) return kInvalidCode;
-      SkipBits(12);
-      return kEndOfLine;
-    }
+    // An end-of-line code, fill zeros before it or not: the row stops short here.
+    const std::size_t zeros = ZerosAhead(11);
+    if (zeros >= 11) return kEndOfLine;
     SkipBits(zeros);
     const int one = NextBit();  // the 1 that ends the zeros
     if (one < 0) return 1;

@@ -14,6 +14,9 @@ namespace vumo {
 
 // The T4Options bits the decoders act on.
 inline constexpr std::uint32_t kT4TwoDimensional = 1;
+// Fill zeros before each end-of-line code so that it ends on a byte. The decoders take any
+// number of zeros before the code's one, so they need not be told.
+inline constexpr std::uint32_t kT4FillBits = 4;
 
 class TCCITTDecoder : public TDecoder {
  public:

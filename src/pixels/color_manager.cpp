@@ -234,19 +234,34 @@ void TColorManager::BuildYCbCrTables() {
   const double kr = yCbCrCoefficients_[0];
   const double kg = yCbCrCoefficients_[1];
   const double kb = yCbCrCoefficients_[2];
-  const float crToRedFactor = HoldAsFloat(2 - 2 * kr);
-  const float cbToBlueFactor = HoldAsFloat(2 - 2 * kb);
+  float crToRedFactor = HoldAsFloat(2 - 2 * kr);
+  float cbToBlueFactor = HoldAsFloat(2 - 2 * kb);
   // A luma-green coefficient of 0 (a broken file) leaves green without chroma.
-  const float crToGreenFactor = kg != 0 ? HoldAsFloat(kr * crToRedFactor / kg) : 0.0f;
-  const float cbToGreenFactor = kg != 0 ? HoldAsFloat(kb * cbToBlueFactor / kg) : 0.0f;
-  const int crCentre = sourceColorScheme_ == csPhotoYCC ? 137 : 128;
-  const int cbCentre = sourceColorScheme_ == csPhotoYCC ? 156 : 128;
+  float crToGreenFactor = kg != 0 ? HoldAsFloat(kr * crToRedFactor / kg) : 0.0f;
+  float cbToGreenFactor = kg != 0 ? HoldAsFloat(kb * cbToBlueFactor / kg) : 0.0f;
+  double lumaFactor = 1;
+  const bool photo = sourceColorScheme_ == csPhotoYCC;
+  if (photo) {
+    // Photo YCC is defined by its own scales, not by luma coefficients: L = 1.3584 Y,
+    // C1 = 2.2179 (Cb - 156), C2 = 1.8215 (Cr - 137), then R = L + C2,
+    // G = L - 0.194 C1 - 0.509 C2, B = L + C1. Reference white is Y = 189; the codes above
+    // it are highlights past white and clip.
+    lumaFactor = 1.3584;
+    crToRedFactor = 1.8215f;
+    cbToBlueFactor = 2.2179f;
+    crToGreenFactor = static_cast<float>(0.509 * 1.8215);
+    cbToGreenFactor = static_cast<float>(0.194 * 2.2179);
+  }
+  const int crCentre = photo ? 137 : 128;
+  const int cbCentre = photo ? 156 : 128;
 
+  luma_.resize(256);
   crToRed_.resize(256);
   cbToBlue_.resize(256);
   crToGreen_.resize(256);
   cbToGreen_.resize(256);
   for (int i = 0; i < 256; ++i) {
+    luma_[i] = RoundTableEntry(lumaFactor * i);
     crToRed_[i] = RoundTableEntry(double{crToRedFactor} * (i - crCentre));
     cbToBlue_[i] = RoundTableEntry(double{cbToBlueFactor} * (i - cbCentre));
     crToGreen_[i] = -RoundTableEntry(double{crToGreenFactor} * (i - crCentre));

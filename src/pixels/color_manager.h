@@ -161,7 +161,7 @@ class TColorManager {
   float yCbCrCoefficients_[3] = {0.299f, 0.587f, 0.114f};
   std::uint8_t horizontalSubsampling_ = 1;
   std::uint8_t verticalSubsampling_ = 1;
-  std::vector<std::int32_t> crToRed_, cbToBlue_, crToGreen_, cbToGreen_;
+  std::vector<std::int32_t> luma_, crToRed_, cbToBlue_, crToGreen_, cbToGreen_;
   TColorScheme sourceColorScheme_ = csRGB;
   TColorScheme targetColorScheme_ = csBGR;
   TConvertRow converter_ = nullptr;

@@ -239,6 +239,7 @@ struct LabPixel {
 };
 
 struct YCbCrTables {
+  const std::int32_t* luma;
   const std::int32_t* crToRed;
   const std::int32_t* cbToBlue;
   const std::int32_t* crToGreen;
@@ -270,6 +271,7 @@ struct YCbCrPixel {
         cb = p[1][off];
         cr = p[2][off];
       }
+      y = tables.luma[y];
       r = Widen<D>(ClampByte(y + tables.crToRed[cr]));
       g = Widen<D>(ClampByte(y + tables.cbToGreen[cb] + tables.crToGreen[cr]));
       b = Widen<D>(ClampByte(y + tables.cbToBlue[cb]));
@@ -359,14 +361,14 @@ void TColorManager::ConvertLabToBGR(std::span<const void* const> Source, void* T
 void TColorManager::ConvertYCbCrToRGB(std::span<const void* const> Source, void* Target, std::uint32_t Count,
                                       std::uint8_t Mask) {
   const RowSetup setup{sourceBitsPerSample_, targetBitsPerSample_, sourceOptions_, targetOptions_, gammaTable_};
-  const YCbCrTables tables{crToRed_.data(), cbToBlue_.data(), crToGreen_.data(), cbToGreen_.data()};
+  const YCbCrTables tables{luma_.data(), crToRed_.data(), cbToBlue_.data(), crToGreen_.data(), cbToGreen_.data()};
   ConvertYCbCr(setup, tables, Source, Target, Count, Mask, false);
 }
 
 void TColorManager::ConvertYCbCrToBGR(std::span<const void* const> Source, void* Target, std::uint32_t Count,
                                       std::uint8_t Mask) {
   const RowSetup setup{sourceBitsPerSample_, targetBitsPerSample_, sourceOptions_, targetOptions_, gammaTable_};
-  const YCbCrTables tables{crToRed_.data(), cbToBlue_.data(), crToGreen_.data(), cbToGreen_.data()};
+  const YCbCrTables tables{luma_.data(), crToRed_.data(), cbToBlue_.data(), crToGreen_.data(), cbToGreen_.data()};
   ConvertYCbCr(setup, tables, Source, Target, Count, Mask, true);
 }
 

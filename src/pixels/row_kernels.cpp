@@ -221,6 +221,16 @@ void UnmatteWhiteBGRA(std::uint8_t* pixels, std::size_t count) {
   }
 }
 
+bool BlendedOverWhiteBGRA(const std::uint8_t* pixels, std::size_t count) {
+  for (std::size_t i = 0; i < count; ++i, pixels += 4) {
+    const unsigned least = 255u - pixels[3];
+    if (least == 0) continue;
+    const unsigned darkest = std::min({pixels[0], pixels[1], pixels[2]});
+    if (pixels[3] == 0 ? darkest < 254 : darkest + 1 < least) return false;
+  }
+  return true;
+}
+
 void MergePlanes3(const std::uint8_t* first, const std::uint8_t* second, const std::uint8_t* third,
                   std::uint8_t* target, std::size_t count) {
   std::size_t done = 0;

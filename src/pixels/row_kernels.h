@@ -36,6 +36,10 @@ void UnpremultiplyBGRA(std::uint8_t* pixels, std::size_t count);
 // back: 255 - (255 - c) * 255 / alpha, rounded, at least 0. Fully transparent pixels keep
 // their colour.
 void UnmatteWhiteBGRA(std::uint8_t* pixels, std::size_t count);
+// Whether blue-green-red-alpha pixels can be colours blended over white: every fully
+// transparent pixel white, and no colour darker than the white that its transparency lets
+// through (255 x (1 - alpha)), within one level for samples reduced from 16 bits.
+bool BlendedOverWhiteBGRA(const std::uint8_t* pixels, std::size_t count);
 
 // target[3i + k] = plane k[i]. The planes and the target do not overlap.
 void MergePlanes3(const std::uint8_t* first, const std::uint8_t* second, const std::uint8_t* third,

@@ -56,16 +56,16 @@ const std::uint8_t* PixelAt(const Rgba8Image& image, unsigned x, unsigned y) {
   return &image.pixels[(std::size_t{y} * static_cast<unsigned>(image.width) + x) * 4];
 }
 
-// Photo YCC to RGB as the colour manager is told to do it: Kodak's luma weights, chroma
-// centred on 156 (blue) and 137 (red), factors held as floats, table entries rounded.
+// Photo YCC to RGB by its definition: L = 1.3584 Y, C1 = 2.2179 (c1 - 156),
+// C2 = 1.8215 (c2 - 137), R = L + C2, G = L - 0.194 C1 - 0.509 C2, B = L + C1, each term
+// rounded as the colour manager's tables hold it.
 std::array<int, 3> PhotoYccToRgb(int y, int c1, int c2) {
-  const float kr = 0.2125f, kg = 0.7154f, kb = 0.0721f;
-  const float crToRed = 2 - 2 * kr, cbToBlue = 2 - 2 * kb;
-  const float crToGreen = kr * crToRed / kg, cbToGreen = kb * cbToBlue / kg;
-  auto term = [](float factor, int value) { return static_cast<int>(std::nearbyint(double{factor} * value)); };
+  auto term = [](double factor, int value) { return static_cast<int>(std::nearbyint(factor * value)); };
   auto clamp = [](int v) { return std::clamp(v, 0, 255); };
-  return {clamp(y + term(crToRed, c2 - 137)), clamp(y - term(cbToGreen, c1 - 156) - term(crToGreen, c2 - 137)),
-          clamp(y + term(cbToBlue, c1 - 156))};
+  const int l = term(1.3584, y);
+  return {clamp(l + term(1.8215f, c2 - 137)),
+          clamp(l - term(static_cast<float>(0.194 * 2.2179), c1 - 156) - term(static_cast<float>(0.509 * 1.8215), c2 - 137)),
+          clamp(l + term(2.2179f, c1 - 156))};
 }
 
 // One sample of a chroma plane doubled in both directions: even positions copy, odd ones
@@ -80,18 +80,24 @@ int Upsampled(const Plane& chroma, unsigned x, unsigned y) {
   return (chroma(x0, y0) + chroma(x1, y0) + chroma(x0, y1) + chroma(x1, y1) + 2) / 4;
 }
 
-TEST(PCDReader, KnownColoursConvertByKodakWeights) {
-  // Neutral chroma leaves grey; worked by hand for (100, 200, 180): red 100 + round(1.575 * 43),
-  // green 100 - round(0.18703 * 44) - round(0.46783 * 43), blue 100 + round(1.8558 * 44).
+TEST(PCDReader, KnownColoursFollowThePhotoYccDefinition) {
+  // Neutral chroma leaves grey at 1.3584 times the luma code; worked by hand for
+  // (100, 200, 180): L = 136, red 136 + round(1.8215 * 43), green 136 - round(0.43027 * 44)
+  // - round(0.92714 * 43), blue 136 + round(2.2179 * 44).
   const Rgba8Image grey = Load(MakePcd(Constant(100), Constant(156), Constant(137)));
   const Rgba8Image colour = Load(MakePcd(Constant(100), Constant(200), Constant(180)));
   ASSERT_EQ(grey.width, 768);
   ASSERT_EQ(grey.height, 512);
   for (auto [x, y] : {std::pair{0u, 0u}, {767u, 511u}, {300u, 200u}}) {
-    EXPECT_EQ(std::vector<int>(PixelAt(grey, x, y), PixelAt(grey, x, y) + 4), (std::vector<int>{100, 100, 100, 255}));
-    EXPECT_EQ(std::vector<int>(PixelAt(colour, x, y), PixelAt(colour, x, y) + 3), (std::vector<int>{168, 72, 182}));
+    EXPECT_EQ(std::vector<int>(PixelAt(grey, x, y), PixelAt(grey, x, y) + 4), (std::vector<int>{136, 136, 136, 255}));
+    EXPECT_EQ(std::vector<int>(PixelAt(colour, x, y), PixelAt(colour, x, y) + 3), (std::vector<int>{214, 77, 234}));
   }
-  EXPECT_EQ(PhotoYccToRgb(100, 200, 180), (std::array<int, 3>{168, 72, 182}));
+  EXPECT_EQ(PhotoYccToRgb(100, 200, 180), (std::array<int, 3>{214, 77, 234}));
+  // Reference white is luma 189; the codes above it are highlights and clip.
+  const Rgba8Image white = Load(MakePcd(Constant(189), Constant(156), Constant(137)));
+  EXPECT_EQ(std::vector<int>(PixelAt(white, 5, 5), PixelAt(white, 5, 5) + 3), (std::vector<int>{255, 255, 255}));
+  const Rgba8Image below = Load(MakePcd(Constant(180), Constant(156), Constant(137)));
+  EXPECT_EQ(PixelAt(below, 5, 5)[0], 245);
 }
 
 TEST(PCDReader, EveryPixelFollowsTheUpsamplingAndConversionRules) {
@@ -116,14 +122,16 @@ TEST(PCDReader, EveryPixelFollowsTheUpsamplingAndConversionRules) {
 TEST(PCDReader, RotationCodesTurnThePicture) {
   const Plane luma = [](unsigned x, unsigned y) { return static_cast<std::uint8_t>(x * 7 + y * 13); };
   const auto lumaAt = [&](const Rgba8Image& image, unsigned x, unsigned y) { return PixelAt(image, x, y)[0]; };
+  // Neutral chroma: red is the luma code as Photo YCC shows it.
+  const auto shown = [&](unsigned x, unsigned y) { return PhotoYccToRgb(luma(x, y), 156, 137)[0]; };
   // Only the low two bits count; code 2 is shown unturned.
   for (std::uint8_t code : {0x00, 0x02, 0xFC, 0xFE}) {
     SCOPED_TRACE(int{code});
     const Rgba8Image image = Load(MakePcd(luma, Constant(156), Constant(137), code));
     ASSERT_EQ(image.width, 768);
     ASSERT_EQ(image.height, 512);
-    EXPECT_EQ(lumaAt(image, 5, 9), luma(5, 9));
-    EXPECT_EQ(lumaAt(image, 767, 0), luma(767, 0));
+    EXPECT_EQ(lumaAt(image, 5, 9), shown(5, 9));
+    EXPECT_EQ(lumaAt(image, 767, 0), shown(767, 0));
   }
   for (std::uint8_t code : {0x01, 0x03, 0x0D}) {
     SCOPED_TRACE(int{code});
@@ -138,7 +146,7 @@ TEST(PCDReader, RotationCodesTurnThePicture) {
         // A quarter anticlockwise for code 1: the top row becomes the left column, read upwards.
         const unsigned column = (code & 3) == 1 ? y : kHeight - 1 - y;
         const unsigned row = (code & 3) == 1 ? kWidth - 1 - x : x;
-        wrong += lumaAt(image, column, row) != luma(x, y);
+        wrong += lumaAt(image, column, row) != shown(x, y);
       }
     EXPECT_EQ(wrong, 0u);
   }
@@ -207,7 +215,7 @@ TEST(PCDReader, PropertiesFollowTheResolutionAndRotation) {
 TEST(PCDReader, OverviewPacksReadTheBaseGeometryAfterTheirHeader) {
   const Rgba8Image image = Load(MakePcd(Constant(90), Constant(156), Constant(137), 0, true));
   ASSERT_EQ(image.width, 768);
-  EXPECT_EQ(PixelAt(image, 400, 300)[1], 90);
+  EXPECT_EQ(PixelAt(image, 400, 300)[1], PhotoYccToRgb(90, 156, 137)[1]);
 }
 
 TEST(PCDReader, CanLoadNeedsAMarkAndMoreThanTheHeader) {

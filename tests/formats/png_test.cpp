@@ -4,6 +4,7 @@
 #include <zlib.h>
 
 #include <QImage>
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <filesystem>
@@ -90,13 +91,13 @@ Bytes GreyRows(std::uint32_t width, std::uint32_t height) {
 
 // A 16-bit grey PNG decoded by Qt and reduced to 8 bits by the colour manager's rule.
 Rgba8Image Grey16Reference(const std::string& path) {
-  const QImage image = QImage(QString::fromStdString(path)).convertToFormat(QImage::Format_Grayscale16);
+  const QImage image = QImage(QString::fromStdString(path)).convertToFormat(QImage::Format_RGBA64);
   Rgba8Image out{image.width(), image.height(), {}};
   for (int y = 0; y < image.height(); ++y) {
-    const auto* line = reinterpret_cast<const std::uint16_t*>(image.constScanLine(y));
+    const auto* line = reinterpret_cast<const QRgba64*>(image.constScanLine(y));
     for (int x = 0; x < image.width(); ++x) {
-      const auto v = static_cast<std::uint8_t>(line[x] * 255u / 65535u);
-      out.pixels.insert(out.pixels.end(), {v, v, v, 255});
+      const auto v = static_cast<std::uint8_t>(line[x].red() * 255u / 65535u);
+      out.pixels.insert(out.pixels.end(), {v, v, v, static_cast<std::uint8_t>(line[x].alpha() * 255u / 65535u)});
     }
   }
   return out;
@@ -122,10 +123,13 @@ TEST(PNGReader, PngSuiteFilesMatchTheirReferences) {
       ADD_FAILURE() << e.what();
       continue;
     }
-    // Pillow clips 16-bit grey to 255 instead of scaling it: Qt's 16-bit decode stands in for those.
+    // Pillow clips 16-bit grey to 255 instead of scaling it, and leaves a grey picture's tRNS
+    // colour opaque: Qt's decode of the file stands in for those.
+    const bool colourKey = reader.AlphaChannel() && reader.ImageProperties.ColorScheme == csGray;
     const bool grey16 = name.find("0g16") != std::string::npos;
-    Rgba8Image expected = grey16 ? Grey16Reference(entry.path().string())
-                                 : LoadReferencePng((folder / (entry.path().stem().string() + ".ref.png")).string());
+    Rgba8Image expected = grey16      ? Grey16Reference(entry.path().string())
+                          : colourKey ? LoadReferencePng(entry.path().string())
+                                      : LoadReferencePng((folder / (entry.path().stem().string() + ".ref.png")).string());
     const float gamma = reader.ImageProperties.FileGamma;
     if (reader.ImageProperties.Options & ioUseGamma || (name[0] == 'g' && gamma != 1.0f)) {
       const double exponent = 1.0 / (gamma * 2.2);
@@ -133,11 +137,6 @@ TEST(PNGReader, PngSuiteFilesMatchTheirReferences) {
         if (i % 4 != 3)
           expected.pixels[i] =
               static_cast<std::uint8_t>(std::lround(std::pow(expected.pixels[i] / 255.0, exponent) * 255));
-    }
-    // Grey and RGB pictures keep their tRNS colour as the bitmap's transparent colour, not as alpha.
-    const bool colourKey = reader.TransparentMode() == tmFixed;
-    if (colourKey) {
-      for (std::size_t i = 3; i < expected.pixels.size(); i += 4) expected.pixels[i] = 255;
     }
     const int tolerance = name[0] == 'g' || name.find("16.png") != std::string::npos ? 2 : 1;
     const auto d = Compare(actual, expected, tolerance, true);
@@ -210,13 +209,72 @@ TEST(PNGReader, PaletteTransparencyBecomesAlpha) {
   EXPECT_EQ(reader.PixelFormat(), pf8bit);
 }
 
-TEST(PNGReader, GreyAndRgbTransparencyIsTheTransparentColour) {
+// The alpha of each pixel of a decoded picture, in order.
+Bytes AlphaOf(const Rgba8Image& image) {
+  Bytes alpha;
+  for (std::size_t i = 3; i < image.pixels.size(); i += 4) alpha.push_back(image.pixels[i]);
+  return alpha;
+}
+
+// Progressive 8-bit grey rows (filter byte first) rearranged into the seven Adam7 passes.
+Bytes Adam7Rows(const Bytes& progressive, std::uint32_t w, std::uint32_t h) {
+  static const std::uint32_t start[7][2] = {{0, 0}, {0, 4}, {4, 0}, {0, 2}, {2, 0}, {0, 1}, {1, 0}};
+  static const std::uint32_t step[7][2] = {{8, 8}, {8, 8}, {8, 4}, {4, 4}, {4, 2}, {2, 2}, {2, 1}};
+  Bytes out;
+  for (int pass = 0; pass < 7; ++pass) {
+    if (start[pass][1] >= w) continue;
+    for (std::uint32_t y = start[pass][0]; y < h; y += step[pass][0]) {
+      out.push_back(0);
+      for (std::uint32_t x = start[pass][1]; x < w; x += step[pass][1]) out.push_back(progressive[y * (w + 1) + 1 + x]);
+    }
+  }
+  return out;
+}
+
+TEST(PNGReader, GreyAndRgbColourKeyMakesExactlyThosePixelsTransparent) {
   TPNGGraphic reader;
-  Load(MakePng(2, 1, 8, 0, {0, 10, 20}, {{"tRNS", {0, 20}}}), &reader);
-  EXPECT_EQ(reader.TransparentMode(), tmFixed);
-  EXPECT_EQ(reader.TransparentColor(), 20 | 20 << 8 | 20 << 16);
-  Load(MakePng(1, 1, 8, 2, {0, 1, 2, 3}, {{"tRNS", {0, 1, 0, 2, 0, 3}}}), &reader);
-  EXPECT_EQ(reader.TransparentColor(), 1 | 2 << 8 | 3 << 16);
+  // 8-bit grey: only the pixels of the key's level.
+  Rgba8Image image = Load(MakePng(4, 1, 8, 0, {0, 10, 20, 20, 30}, {{"tRNS", {0, 20}}}), &reader);
+  EXPECT_EQ(reader.PixelFormat(), pf32bit);
+  EXPECT_TRUE(reader.AlphaChannel());
+  EXPECT_EQ(AlphaOf(image), (Bytes{255, 0, 0, 255}));
+  EXPECT_EQ(image.pixels[0], 10);
+  // 16-bit grey: 0x1234 and 0x1235 reduce to one 8-bit level, but only the stored key matches.
+  image = Load(MakePng(3, 1, 16, 0, {0, 0x12, 0x34, 0x12, 0x35, 0x12, 0x34}, {{"tRNS", {0x12, 0x34}}}));
+  EXPECT_EQ(AlphaOf(image), (Bytes{0, 255, 0}));
+  EXPECT_EQ(image.pixels[0], image.pixels[4]);
+  // 2-bit grey, four pixels in one byte: levels 0, 1, 2, 3 with the key at 2.
+  image = Load(MakePng(4, 1, 2, 0, {0, 0b00011011}, {{"tRNS", {0, 2}}}));
+  EXPECT_EQ(AlphaOf(image), (Bytes{255, 255, 0, 255}));
+  EXPECT_EQ(image.pixels[8], 170);
+  // 8-bit RGB: every sample must match, not one of them.
+  image = Load(MakePng(3, 1, 8, 2, {0, 1, 2, 3, 1, 2, 4, 1, 2, 3}, {{"tRNS", {0, 1, 0, 2, 0, 3}}}));
+  EXPECT_EQ(AlphaOf(image), (Bytes{0, 255, 0}));
+  EXPECT_EQ(Bytes(image.pixels.begin(), image.pixels.begin() + 3), (Bytes{1, 2, 3}));
+  // 16-bit RGB, keyed on the low bytes that the 8-bit colour loses.
+  image = Load(MakePng(2, 1, 16, 2, {0, 9, 1, 9, 2, 9, 3, 9, 1, 9, 2, 9, 4}, {{"tRNS", {9, 1, 9, 2, 9, 3}}}));
+  EXPECT_EQ(AlphaOf(image), (Bytes{0, 255}));
+}
+
+TEST(PNGReader, ColourKeyIsComparedBeforeGammaAndInEveryPass) {
+  // A gAMA that moves every level still keys the stored value.
+  const Bytes gama = {0, 0, 0xAF, 0xC8};  // 0.45
+  Rgba8Image image = Load(MakePng(3, 1, 8, 0, {0, 64, 128, 64}, {{"gAMA", gama}, {"tRNS", {0, 64}}}));
+  EXPECT_EQ(AlphaOf(image), (Bytes{0, 255, 0}));
+  EXPECT_NE(image.pixels[4], 128);
+  // Interlaced: the keyed pixels land where the progressive picture has them.
+  const std::uint32_t w = 9, h = 9;
+  Bytes progressive;
+  for (std::uint32_t y = 0; y < h; ++y) {
+    progressive.push_back(0);
+    for (std::uint32_t x = 0; x < w; ++x) progressive.push_back(static_cast<std::uint8_t>((x * 7 + y * 3) % 5));
+  }
+  const Bytes key = {0, 2};
+  const Rgba8Image plain = Load(MakePng(w, h, 8, 0, progressive, {{"tRNS", key}}));
+  const Rgba8Image laced = Load(MakePng(w, h, 8, 0, Adam7Rows(progressive, w, h), {{"tRNS", key}}, 1));
+  EXPECT_EQ(laced.pixels, plain.pixels);
+  const Bytes alpha = AlphaOf(plain);
+  EXPECT_EQ(std::count(alpha.begin(), alpha.end(), 0), 16);  // (x * 7 + y * 3) % 5 == 2 on a 9 x 9 grid
 }
 
 TEST(PNGReader, ChunkTypesMatchWithoutLetterCase) {

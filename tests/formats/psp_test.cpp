@@ -11,6 +11,7 @@
 
 #include "formats/messages.h"
 #include "pixels/messages.h"
+#include "formats/memory_limit.h"
 #include "support/test_support.h"
 
 namespace vumo {
@@ -74,11 +75,13 @@ struct TWriter {
     return out;
   }
 
+  // The entry count in the information chunk, the entries after it.
   Bytes Palette(const std::vector<std::array<std::uint8_t, 3>>& colours) const {
-    Bytes content;
-    Put32(content, static_cast<std::uint32_t>(colours.size()));
+    Bytes count;
+    Put32(count, static_cast<std::uint32_t>(colours.size()));
+    Bytes content = Chunk(count);
     for (const auto& c : colours) content.insert(content.end(), {c[2], c[1], c[0], 0});
-    return Block(2, Chunk(content));
+    return Block(2, content);
   }
 
   static Bytes Rle(const Bytes& plane) {
@@ -206,26 +209,28 @@ TEST(PSPReader, RgbLayersDecodeInEveryVersionAndCompression) {
 }
 
 TEST(PSPReader, PaletteAndGreyImages) {
-  for (TCompression compression : {kNone, kRle, kLz77}) {
-    SCOPED_TRACE(compression);
-    TWriter w{5};
-    Bytes indices(kW * kH);
-    for (std::size_t i = 0; i < indices.size(); ++i) indices[i] = static_cast<std::uint8_t>(i % 3);
-    Bytes file = w.Header(kW, kH, 8, compression, false);
-    Append(file, w.Palette({{{255, 0, 0}}, {{0, 255, 0}}, {{0, 0, 255}}}));
-    Append(file, w.Block(3, w.Layer({0, 0, kW, kH}, {w.Channel(0, indices, compression)})));
-    TPSPGraphic reader;
-    const Rgba8Image image = Load(file, &reader);
-    EXPECT_EQ(reader.PixelFormat(), pf8bit);
-    for (std::size_t i = 0; i < indices.size(); ++i) {
-      EXPECT_EQ(image.pixels[4 * i + indices[i]], 255) << i;
-      EXPECT_EQ(image.pixels[4 * i + (indices[i] + 1) % 3], 0) << i;
+  for (unsigned version : {3u, 4u, 5u}) {
+    for (TCompression compression : {kNone, kRle, kLz77}) {
+      SCOPED_TRACE(testing::Message() << "version " << version << " compression " << compression);
+      TWriter w{version};
+      Bytes indices(kW * kH);
+      for (std::size_t i = 0; i < indices.size(); ++i) indices[i] = static_cast<std::uint8_t>(i % 3);
+      Bytes file = w.Header(kW, kH, 8, compression, false);
+      Append(file, w.Palette({{{255, 0, 0}}, {{0, 255, 0}}, {{0, 0, 255}}}));
+      Append(file, w.Block(3, w.Layer({0, 0, kW, kH}, {w.Channel(0, indices, compression)})));
+      TPSPGraphic reader;
+      const Rgba8Image image = Load(file, &reader);
+      EXPECT_EQ(reader.PixelFormat(), pf8bit);
+      for (std::size_t i = 0; i < indices.size(); ++i) {
+        EXPECT_EQ(image.pixels[4 * i + indices[i]], 255) << i;
+        EXPECT_EQ(image.pixels[4 * i + (indices[i] + 1) % 3], 0) << i;
+      }
+      // Grey without a palette block: the values are the grey levels.
+      Bytes grey = w.Header(kW, kH, 8, compression, true);
+      Append(grey, w.Block(3, w.Layer({0, 0, kW, kH}, {w.Channel(0, Plane(1), compression)})));
+      const Rgba8Image levels = Load(grey);
+      for (std::size_t i = 0; i < kW * kH; ++i) EXPECT_EQ(levels.pixels[4 * i], Plane(1)[i]);
     }
-    // Grey without a palette block: the values are the grey levels.
-    Bytes grey = w.Header(kW, kH, 8, compression, true);
-    Append(grey, w.Block(3, w.Layer({0, 0, kW, kH}, {w.Channel(0, Plane(1), compression)})));
-    const Rgba8Image levels = Load(grey);
-    for (std::size_t i = 0; i < kW * kH; ++i) EXPECT_EQ(levels.pixels[4 * i], Plane(1)[i]);
   }
 }
 
@@ -278,6 +283,58 @@ TEST(PSPReader, FourBitRowsHaveHalfTheWidthPlusOneBytes) {
   }
 }
 
+// Rows of `rowBytes` each, padded with `fill` to the next multiple of four.
+Bytes PadRows(const Bytes& plane, std::size_t rowBytes, std::uint8_t fill = 0xEE) {
+  Bytes out;
+  for (std::size_t at = 0; at < plane.size(); at += rowBytes) {
+    out.insert(out.end(), plane.begin() + static_cast<std::ptrdiff_t>(at),
+               plane.begin() + static_cast<std::ptrdiff_t>(at + rowBytes));
+    while (out.size() % 4) out.push_back(fill);
+  }
+  return out;
+}
+
+TEST(PSPReader, RowsPaddedToFourBytesLoadWithoutTheirPadding) {
+  // 13 pixels across: 8-bit rows of 13 bytes padded to 16, in every compression.
+  for (TCompression compression : {kNone, kRle, kLz77}) {
+    SCOPED_TRACE(compression);
+    TWriter w{5};
+    Bytes file = w.Header(kW, kH, 24, compression, false);
+    std::vector<Bytes> channels;
+    for (unsigned c = 1; c <= 3; ++c) channels.push_back(w.Channel(c, PadRows(Plane(static_cast<int>(c)), kW), compression));
+    channels.push_back(w.Channel(0, PadRows(Plane(4), kW), compression));
+    Append(file, w.Block(3, w.Layer({0, 0, kW, kH}, channels)));
+    EXPECT_EQ(Load(file).pixels, ExpectedRgb(true).pixels);
+
+    Bytes grey = w.Header(kW, kH, 8, compression, true);
+    Append(grey, w.Block(3, w.Layer({0, 0, kW, kH}, {w.Channel(0, PadRows(Plane(1), kW), compression)})));
+    const Rgba8Image levels = Load(grey);
+    ASSERT_EQ(levels.pixels.size(), std::size_t{4} * kW * kH);
+    for (std::size_t i = 0; i < kW * kH; ++i) EXPECT_EQ(levels.pixels[4 * i], Plane(1)[i]) << i;
+  }
+  // 1-bit rows of 2 bytes padded to 4, and 4-bit rows of 3 bytes padded to 4.
+  TWriter w{5};
+  Bytes mono = w.Header(kW, 2, 1, kNone, false);
+  Append(mono, w.Palette({{{0, 0, 0}}, {{255, 255, 255}}}));
+  Append(mono, w.Block(3, w.Layer({0, 0, kW, 2}, {w.Channel(0, PadRows({0xAA, 0xA8, 0x00, 0x00}, 2), kNone)})));
+  const Rgba8Image bits = Load(mono);
+  ASSERT_EQ(bits.pixels.size(), std::size_t{4} * kW * 2);
+  for (std::size_t x = 0; x < kW; ++x) {
+    EXPECT_EQ(bits.pixels[4 * x], x % 2 ? 0 : 255) << x;
+    EXPECT_EQ(bits.pixels[4 * (kW + x)], 0) << x;
+  }
+  Bytes nibbles = w.Header(5, 2, 4, kRle, false);
+  Append(nibbles, w.Palette({{{0, 0, 0}}, {{10, 0, 0}}, {{20, 0, 0}}, {{30, 0, 0}}, {{40, 0, 0}}, {{50, 0, 0}}}));
+  Append(nibbles,
+         w.Block(3, w.Layer({0, 0, 5, 2}, {w.Channel(0, PadRows({0x12, 0x34, 0x50, 0x54, 0x32, 0x10}, 3), kRle)})));
+  const Rgba8Image four = Load(nibbles);
+  ASSERT_EQ(four.pixels.size(), std::size_t{4} * 5 * 2);
+  for (int x = 0; x < 5; ++x) {
+    EXPECT_EQ(four.pixels[4 * x], 10 * (x + 1));
+    EXPECT_EQ(four.pixels[4 * (5 + x)], 10 * (5 - x));
+  }
+}
+
 TEST(PSPReader, BadInputFailsWithAClearMessage) {
   const std::string invalid = FormatMessage(gesInvalidImage, gesPSP);
   TWriter w{5};
@@ -314,6 +371,58 @@ TEST(PSPReader, BadInputFailsWithAClearMessage) {
   // Every truncation fails cleanly or loads.
   for (TCompression compression : {kNone, kRle, kLz77})
     test::ExpectTruncationsHandled(RgbFile(5, compression, true), [](const Bytes& bytes) { Load(bytes); });
+}
+
+// A few hundred bytes that declare the largest picture the limits allow, with four channels
+// of a few run-length packets each.
+Bytes HostileFile(TCompression compression) {
+  constexpr std::uint32_t side = 16384;
+  TWriter w{5};
+  Bytes file = w.Header(side, side, 24, compression, false);
+  std::vector<Bytes> channels;
+  for (unsigned type : {1u, 2u, 3u, 0u}) {
+    Bytes data;
+    if (compression == kRle) {
+      data = {0x80 + 100, 7, 0x80 + 100, 9};
+    } else {
+      const Bytes some(300, static_cast<std::uint8_t>(type * 50));
+      uLongf size = compressBound(static_cast<uLong>(some.size()));
+      data.resize(size);
+      compress2(data.data(), &size, some.data(), static_cast<uLong>(some.size()), 9);
+      data.resize(size);
+    }
+    Bytes fields;
+    Put32(fields, static_cast<std::uint32_t>(data.size()));
+    Put32(fields, side * side);
+    Put16(fields, 1);
+    Put16(fields, type);
+    Bytes content = w.Chunk(fields);
+    Append(content, data);
+    channels.push_back(w.Block(5, content));
+  }
+  Append(file, w.Block(3, w.Layer({0, 0, side, side}, channels)));
+  return file;
+}
+
+TEST(PSPReader, AHugeDeclaredLayerCostsItsBitmapAndWhatItsDataCanFill) {
+  if (!test::kMemoryLimitWorks) GTEST_SKIP() << "no address-space limit under AddressSanitizer";
+  for (TCompression compression : {kRle, kLz77}) {
+    SCOPED_TRACE(compression);
+    const Bytes file = HostileFile(compression);
+    EXPECT_LT(file.size(), 1000u);
+    // The 1 GiB bitmap with alpha, and nothing near the size of a plane beside it.
+    const auto end = test::RunUnderMemoryLimit(std::size_t{1536} << 20, [&] {
+      TPSPGraphic reader;
+      reader.RefuseTooLargeForFile = false;  // as the viewer loads it after its question
+      test::LoadInto(reader, file);
+      if (reader.Width() != 16384 || reader.PixelFormat() != pf32bit) std::exit(4);
+      // What the packets hold is there; the rest of the layer is blank.
+      const std::uint8_t* first = reader.ScanLine(0);
+      if (compression == kRle && (first[2] != 7 || first[4 * 150 + 2] != 9 || reader.ScanLine(1)[2] != 0))
+        std::exit(5);
+    });
+    EXPECT_EQ(end, test::TChildEnd::kReturned);
+  }
 }
 
 TEST(PSPReader, CanLoadChecksSignatureAndVersion) {

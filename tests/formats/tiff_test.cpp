@@ -47,6 +47,34 @@ TEST(TIFFGraphic, ImageIndexWalksTheDirectoryChain) {
   EXPECT_FALSE(reader.ReadImageProperties(stream, 2));
 }
 
+// Each directory is a page the view steps through; an index past the last says so.
+TEST(TIFFGraphic, PagesAreTheFilesImages) {
+  const auto bytes = Tiff("two_pages.tif");
+  const char* captions[] = {"page 1/2", "page 2/2"};
+  const int widths[] = {DecodeWith<TTIFFGraphic>(bytes).width, 64};
+  for (unsigned index = 0; index < 2; ++index) {
+    TTIFFGraphic page;
+    page.RequestImage(index);
+    TMemoryStream stream(bytes.data(), bytes.size());
+    page.LoadFromStream(stream);
+    EXPECT_EQ(page.Images(), (TImageSet{2, index, captions[index]}));
+    EXPECT_EQ(page.Width(), widths[index]);
+  }
+  TTIFFGraphic beyond;
+  beyond.RequestImage(2);
+  TMemoryStream stream(bytes.data(), bytes.size());
+  try {
+    beyond.LoadFromStream(stream);
+    ADD_FAILURE() << "page 3 loaded";
+  } catch (const EInvalidGraphic& e) {
+    EXPECT_STREQ(e.what(), "The file holds no image 3.");
+  }
+  TTIFFGraphic single;
+  TMemoryStream one(Tiff("rgb8.tif"));
+  single.LoadFromStream(one);
+  EXPECT_EQ(single.Images(), (TImageSet{1, 0, ""}));
+}
+
 // Little-endian directory surgery on a fixture.
 struct TPatcher {
   std::vector<std::uint8_t> bytes;

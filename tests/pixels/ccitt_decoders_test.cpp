@@ -101,6 +101,35 @@ TEST(CCITTFax3Decoder, DecodesTwoDimensionalRowsAgainstTheRowAbove) {
   EXPECT_EQ(Decode(TCCITTFax3Decoder(kT4TwoDimensional, false, false, 8), Bits(horizontal), 2), (Bytes{0x1F, 0x38}));
 }
 
+// `bits` followed by an end-of-line code with fill zeros before it, so that the code ends
+// on a byte, as writers with T4Options bit 2 ("aligned EOL") store it; at least one fill
+// zero, so that the code never looks like a plain one.
+std::string WithAlignedEol(const std::string& bits) {
+  std::size_t count = 0;
+  for (char c : bits) count += c == '0' || c == '1';
+  std::string out = bits;
+  do {
+    out += '0';
+    ++count;
+  } while ((count + 12) % 8 != 0);
+  return out + kEOL;
+}
+
+TEST(CCITTFax3Decoder, AlignedEndOfLineCodesEndShortRowsWithoutLosingTheNext) {
+  // Width 16. Row 1 stops early after white 4 (1011), black 4 (011): the rest is white.
+  // Row 2: white 2 (0111), black 14 (00000111). Row 3 like row 1, ending by its width.
+  const std::string oneD = WithAlignedEol(WithAlignedEol(WithAlignedEol("") + "1011 011") + "0111 00000111") +
+                           "1011 011 101010";
+  EXPECT_EQ(Decode(TCCITTFax3Decoder(kT4FillBits, false, false, 16), Bits(oneD), 6),
+            (Bytes{0x0F, 0x00, 0x3F, 0xFF, 0x0F, 0x00}));
+  // Two-dimensional: a 1D first row (tag 1) of white 4, black 4, white 8 (10011); a 2D row
+  // (tag 0) of V0 V0 that stops short of the row's end; a 2D row V0 V0 V0 that reaches it.
+  const std::string twoD =
+      WithAlignedEol(WithAlignedEol(WithAlignedEol("") + "1 1011 011 10011") + "0 1 1") + "0 1 1 1";
+  EXPECT_EQ(Decode(TCCITTFax3Decoder(kT4TwoDimensional | kT4FillBits, false, false, 16), Bits(twoD), 6),
+            (Bytes{0x0F, 0x00, 0x0F, 0x00, 0x0F, 0x00}));
+}
+
 TEST(CCITTFax3Decoder, DamagedDataKeepsWhatItDecoded) {
   // An invalid code (000000001) in the first row: the row keeps its first run; the second
   // row, after the next end of line, decodes.

@@ -88,6 +88,23 @@ TEST(RowKernels, UnmatteTakesColoursBackFromTheirBlendOverWhite) {
   EXPECT_EQ(pixels, (std::vector<std::uint8_t>{0, 127, 255, 128, 200, 200, 200, 0, 10, 20, 30, 255, 0, 242, 255, 100}));
 }
 
+TEST(RowKernels, OnlyColoursNoDarkerThanTheirWhiteCanBeBlendedOverWhite) {
+  using Pixels = std::vector<std::uint8_t>;
+  auto blended = [](const Pixels& p) { return BlendedOverWhiteBGRA(p.data(), p.size() / 4); };
+  // Opaque pixels say nothing; half covered ones may not be darker than 127 (within a level).
+  EXPECT_TRUE(blended({0, 0, 0, 255, 127, 200, 255, 128, 126, 126, 126, 128, 255, 255, 255, 0}));
+  EXPECT_FALSE(blended({125, 200, 255, 128}));
+  // A fully transparent pixel must be white.
+  EXPECT_TRUE(blended({254, 255, 255, 0}));
+  EXPECT_FALSE(blended({255, 255, 200, 0}));
+  // One pixel out of many decides.
+  Pixels many(4 * 100, 255);
+  EXPECT_TRUE(blended(many));
+  many[4 * 77 + 3] = 10;
+  many[4 * 77 + 1] = 200;
+  EXPECT_FALSE(blended(many));
+}
+
 TEST(RowKernels, MergePlanesMatchesThePlainLoop) {
   for (std::size_t count : kCounts)
     for (std::size_t offset = 0; offset < 4; ++offset) {

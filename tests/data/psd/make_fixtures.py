@@ -2,6 +2,7 @@
 """Writes the Photoshop fixtures of the reader tests and the PNG each one must decode to."""
 import os
 import struct
+import subprocess
 import sys
 
 HERE = os.path.dirname(os.path.abspath(__file__))
@@ -133,6 +134,20 @@ def lab():
     save("lab.psd", data, [[pick(x)[1] for x in range(W)] for y in range(H)])
 
 
+def rgba_imagemagick():
+    # ImageMagick 6.9.11 writes a transparent document with a negative layer count, as
+    # Photoshop does, but keeps the merged colours as they are instead of blending them over
+    # white; fully transparent pixels keep their colours too. The reference is its source.
+    w, h = 16, 8
+    alphas = [0, 40, 128, 200, 255]
+    img = Image.new("RGBA", (w, h))
+    img.putdata([((x * 16) % 256, (y * 32) % 256, (x * y * 7) % 256, alphas[(x + y) % 5])
+                 for y in range(h) for x in range(w)])
+    png = os.path.join(HERE, "rgba_imagemagick.png")
+    img.save(png)
+    subprocess.run(["convert", png, os.path.join(HERE, "rgba_imagemagick.psd")], check=True)
+
+
 rgb_five_channels()
 rgb16_packbits_big_layers()
 cmyk_inverted()
@@ -142,3 +157,4 @@ gray16()
 duotone()
 indexed()
 lab()
+rgba_imagemagick()

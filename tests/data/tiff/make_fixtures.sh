@@ -24,6 +24,9 @@ tiffcp -c lzw rgb8.tif rgb8_lzw.tif
 tiffcp -t -w 16 -l 16 rgb8.tif rgb8_tiled.tif
 tiffcp -c jpeg:90 -r 16 rgb8.tif rgb8_jpeg_ycbcr.tif
 tiffcp -c jpeg:90:r -r 16 rgb8.tif rgb8_jpeg_rgb.tif
+# One strip of 37 x 23, neither side a whole number of 16-pixel MCUs, with no subsampling tag.
+convert "$tmp/rgb.ppm" -crop 37x23+13+11 +repage -compress None "$tmp/odd.tif"
+tiffcp -c jpeg "$tmp/odd.tif" rgb8_jpeg_ycbcr_odd.tif
 # Colour, 16 bits, both byte orders.
 convert "$tmp/rgb.ppm" $q -depth 16 -compress None rgb16.tif
 tiffcp -c zip:2 rgb16.tif rgb16_zip_predictor.tif
@@ -50,6 +53,12 @@ tiffcp -c g3:2d bilevel_white.tif fax_g3_2d.tif
 tiffcp -c g3:1d:fill bilevel_white.tif fax_g3_1d_fill.tif
 tiffcp -c g3:2d:fill -f lsb2msb bilevel_white.tif fax_g3_2d_fill_lsb.tif
 tiffcp -c g4 bilevel_white.tif fax_g4.tif
+# netpbm's Group 3 writer, end-of-line codes aligned to a byte and to a 16-bit word.
+convert bilevel_white.tif "$tmp/bw_white.pbm"
+pbmtog3 -nofixedwidth -align8 "$tmp/bw_white.pbm" >"$tmp/align8.g3"
+python3 wrap_g3.py "$tmp/align8.g3" fax_g3_1d_netpbm_align8.tif 64 48 4
+pbmtog3 -nofixedwidth -align16 "$tmp/bw_white.pbm" >"$tmp/align16.g3"
+python3 wrap_g3.py "$tmp/align16.g3" fax_g3_1d_netpbm_align16.tif 64 48 4
 "$tmp/write_tiff" "$tmp/bw.pbm" fax_mh.tif 2
 "$tmp/write_tiff" "$tmp/bw.pbm" fax_mh_lsb.tif 2 2
 "$tmp/write_tiff" "$tmp/bw.pbm" fax_mh_word.tif 32771
@@ -64,6 +73,11 @@ convert "$tmp/rgb.ppm" -colorspace CMYK -depth 16 $q -compress None cmyk16.tif
 # CIE L*a*b*, 8 and 16 bits.
 convert "$tmp/rgb.ppm" -colorspace Lab -depth 8 $q -compress None lab8.tif
 convert "$tmp/rgb.ppm" -colorspace Lab -depth 16 $q -compress None lab16.tif
+# L*a*b* with an alpha sample (ExtraSamples 2), interleaved and in planes; one marked 1.
+convert rgba8.tif -colorspace Lab -depth 8 $q -compress None lab8_alpha.tif
+convert rgba8.tif -colorspace Lab -depth 16 $q -compress None lab16_alpha.tif
+tiffcp -p separate lab8_alpha.tif lab8_alpha_planar.tif
+tiffcp lab8_alpha.tif lab8_alpha_extra1.tif && tiffset -s 338 1 1 lab8_alpha_extra1.tif
 # Saturated colours in eight blocks, where the Lab white point (D65 in ImageMagick's
 # WhitePoint tag, D50 where Photoshop writes none) moves blue by far more than rounding.
 convert -size 8x8 xc:red xc:lime xc:blue xc:cyan xc:magenta xc:yellow xc:white xc:gray50 +append "$tmp/primaries.ppm"
@@ -75,7 +89,7 @@ python3 write_thunder_eps.py . rgb8.tif
 tiffcp rgb8.tif gray8.tif two_pages.tif
 for f in rgb8 rgb16 rgba8 rgba8_associated gray8 cmyk8 palette8 palette4 bilevel_white; do convert $f.tif $f.png; done
 # libtiff's own decode of the JPEG files, for the tests to compare with.
-for f in gray8_jpeg rgb8_jpeg_ycbcr rgb8_jpeg_rgb; do tiff2rgba -c none $f.tif ${f}_libtiff.tif; done
+for f in gray8_jpeg rgb8_jpeg_ycbcr rgb8_jpeg_ycbcr_odd rgb8_jpeg_rgb; do tiff2rgba -c none $f.tif ${f}_libtiff.tif; done
 # YCbCr with 2x2 subsampling, uncompressed: no Debian tool writes it.
 python3 write_ycbcr.py "$tmp/rgb.ppm" ycbcr_2x2.tif
 # libtiff's decode of Pillow's CMYK JPEG file.
