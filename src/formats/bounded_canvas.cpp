@@ -69,7 +69,8 @@ std::vector<TFigure> Flatten(const TCanvasPath& path) {
         const TCanvasPoint c1 = path.points[p], c2 = path.points[p + 1], p3 = path.points[p + 2];
         const double length = std::hypot(c1.x - p0.x, c1.y - p0.y) + std::hypot(c2.x - c1.x, c2.y - c1.y) +
                               std::hypot(p3.x - c2.x, p3.y - c2.y);
-        const int steps = std::isfinite(length) ? std::clamp(static_cast<int>(length / 8), 2, 64) : 2;
+        // Clamped before it becomes an integer: control points far apart overflow any int.
+        const int steps = std::isfinite(length) ? static_cast<int>(std::clamp(length / 8, 2.0, 64.0)) : 2;
         for (int i = 1; i <= steps; ++i) {
           const double t = static_cast<double>(i) / steps, u = 1 - t;
           const double a = u * u * u, b = 3 * u * u * t, c = 3 * u * t * t, d = t * t * t;
