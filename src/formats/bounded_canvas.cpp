@@ -9,6 +9,12 @@ namespace {
 
 constexpr double kPixelsPerUnit = 1024;
 
+// A cost in whole units; one that is not a number (a shape of infinite or undefined
+// coordinates) costs more than any budget.
+std::uint64_t Units(double cost) {
+  return cost >= 0 && cost < 1e18 ? static_cast<std::uint64_t>(cost) : std::uint64_t{1'000'000'000'000'000'000};
+}
+
 struct TFigure {
   std::vector<TCanvasPoint> points;
   bool closed = false;
@@ -256,7 +262,7 @@ void TBoundedCanvas::DrawPath(const TCanvasPath& path, const TCanvasPen* pen, co
       strokeArea = std::min(StrokeLength(shape) * withPen->width, 1e18);
       cost += std::min(strokeArea, CoveredPixels(shapeBox, visible_, reach)) / kPixelsPerUnit;
     }
-    if (!Spend(static_cast<std::uint64_t>(std::min(cost, 1e18)))) return;
+    if (!Spend(Units(cost))) return;
     SetAntialiasing(PointCount(shape) <= kMaxAntialiasedPoints && strokeArea <= kMaxAntialiasedStrokeArea);
     inner_.DrawPath(shape, withPen, withBrush, rule);
   };
@@ -279,7 +285,7 @@ void TBoundedCanvas::DrawBitmap(const TBitmap& bitmap, double sx, double sy, dou
   const TCanvasPoint bottomRight{topRight.x + bottomLeft.x - topLeft.x, topRight.y + bottomLeft.y - topLeft.y};
   const double covered = CoveredPixels(Bounds({topLeft, topRight, bottomLeft, bottomRight}), visible_, 0);
   const double source = static_cast<double>(bitmap.Width()) * bitmap.Height();
-  if (!Spend(static_cast<std::uint64_t>(std::min((covered + source) / kPixelsPerUnit, 1e18)) + 1)) return;
+  if (!Spend(Units((covered + source) / kPixelsPerUnit) + 1)) return;
   inner_.DrawBitmap(bitmap, sx, sy, sw, sh, topLeft, topRight, bottomLeft);
 }
 
