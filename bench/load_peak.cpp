@@ -12,8 +12,10 @@
 #include "formats/bitmap.h"
 #include "formats/jpeg_image.h"
 #include "formats/pcx.h"
+#include "formats/png.h"
 #include "formats/portable_map.h"
 #include "formats/psd.h"
+#include "formats/tiff.h"
 
 namespace {
 
@@ -29,6 +31,9 @@ std::unique_ptr<vumo::TGraphic> ReaderFor(const std::string& format) {
   if (format == "psd" || format == "psd-raw") return std::make_unique<vumo::TPSDGraphic>();
   if (format == "pcx" || format == "pcx8") return std::make_unique<vumo::TPCXGraphic>();
   if (format == "jpeg") return std::make_unique<vumo::TJPEGImage>();
+  // Any picture of these two on disk, such as the 16384 x 16384 RGBA files ImageMagick writes.
+  if (format == "png") return std::make_unique<vumo::TPNGGraphic>();
+  if (format == "tif") return std::make_unique<vumo::TTIFFGraphic>();
   return nullptr;
 }
 

@@ -9,6 +9,12 @@ namespace {
 
 constexpr double kPixelsPerUnit = 1024;
 
+// A cost in whole units; one that is not a number (a shape of infinite or undefined
+// coordinates) costs more than any budget.
+std::uint64_t Units(double cost) {
+  return cost >= 0 && cost < 1e18 ? static_cast<std::uint64_t>(cost) : std::uint64_t{1'000'000'000'000'000'000};
+}
+
 struct TFigure {
   std::vector<TCanvasPoint> points;
   bool closed = false;
@@ -69,7 +75,8 @@ std::vector<TFigure> Flatten(const TCanvasPath& path) {
         const TCanvasPoint c1 = path.points[p], c2 = path.points[p + 1], p3 = path.points[p + 2];
         const double length = std::hypot(c1.x - p0.x, c1.y - p0.y) + std::hypot(c2.x - c1.x, c2.y - c1.y) +
                               std::hypot(p3.x - c2.x, p3.y - c2.y);
-        const int steps = std::isfinite(length) ? std::clamp(static_cast<int>(length / 8), 2, 64) : 2;
+        // Clamped before it becomes an integer: control points far apart overflow any int.
+        const int steps = std::isfinite(length) ? static_cast<int>(std::clamp(length / 8, 2.0, 64.0)) : 2;
         for (int i = 1; i <= steps; ++i) {
           const double t = static_cast<double>(i) / steps, u = 1 - t;
           const double a = u * u * u, b = 3 * u * u * t, c = 3 * u * t * t, d = t * t * t;
@@ -255,7 +262,7 @@ void TBoundedCanvas::DrawPath(const TCanvasPath& path, const TCanvasPen* pen, co
       strokeArea = std::min(StrokeLength(shape) * withPen->width, 1e18);
       cost += std::min(strokeArea, CoveredPixels(shapeBox, visible_, reach)) / kPixelsPerUnit;
     }
-    if (!Spend(static_cast<std::uint64_t>(std::min(cost, 1e18)))) return;
+    if (!Spend(Units(cost))) return;
     SetAntialiasing(PointCount(shape) <= kMaxAntialiasedPoints && strokeArea <= kMaxAntialiasedStrokeArea);
     inner_.DrawPath(shape, withPen, withBrush, rule);
   };
@@ -278,7 +285,7 @@ void TBoundedCanvas::DrawBitmap(const TBitmap& bitmap, double sx, double sy, dou
   const TCanvasPoint bottomRight{topRight.x + bottomLeft.x - topLeft.x, topRight.y + bottomLeft.y - topLeft.y};
   const double covered = CoveredPixels(Bounds({topLeft, topRight, bottomLeft, bottomRight}), visible_, 0);
   const double source = static_cast<double>(bitmap.Width()) * bitmap.Height();
-  if (!Spend(static_cast<std::uint64_t>(std::min((covered + source) / kPixelsPerUnit, 1e18)) + 1)) return;
+  if (!Spend(Units((covered + source) / kPixelsPerUnit) + 1)) return;
   inner_.DrawBitmap(bitmap, sx, sy, sw, sh, topLeft, topRight, bottomLeft);
 }
 

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <random>
 
 #include "formats/metafile.h"
@@ -158,6 +159,17 @@ TEST(BoundedCanvas, DrawingStopsAtItsBudgetAndSaysSo) {
   bounded.DrawPath(square, nullptr, &brush, frAlternate);
   EXPECT_EQ(inner.paths, drawn);
   EXPECT_EQ(inner.clips, 0);
+
+  // A shape of undefined coordinates is cut to the window like any other; nothing infinite
+  // reaches the surface, and its cost never wraps round to a small count.
+  TCountingCanvas undefinedInner;
+  TBoundedCanvas undefined(undefinedInner, {0, 0, 100, 100});
+  TCanvasPath wild;
+  wild.MoveTo({0, 0}), wild.LineTo({NAN, INFINITY}), wild.LineTo({-INFINITY, 5}), wild.LineTo({50, 50});
+  const TCanvasPen pen;
+  undefined.DrawPath(wild, &pen, &brush, frAlternate);
+  EXPECT_FALSE(std::isinf(undefinedInner.farthest));
+  EXPECT_LE(undefined.Spent(), 1000u);
 
   // A real play that runs out says the drawing is incomplete.
   const TMetafile heavy = Load(test::HostileMetafiles()[3].bytes);  // 12,000 full-frame fills

@@ -72,6 +72,12 @@ TEST(QOIGraphic, FilesThatCannotHoldTheirPixelsAreRefused) {
   Bytes cut = Header(1000, 1000);
   cut.insert(cut.end(), 64, 0xFD);
   EXPECT_EQ(LoadErrorWith<TQOIGraphic>(WithEnd(cut)), kStreamReadError);
+  TQOIGraphic trusting;  // as the viewer loads it after its question
+  trusting.RefuseTooLargeForFile = false;
+  const Bytes trusted = WithEnd(bomb);
+  TMemoryStream stream(trusted.data(), trusted.size());
+  EXPECT_THROW(trusting.LoadFromStream(stream), EReadError);
+  EXPECT_TRUE(trusting.Empty());
   const std::string invalid = "Cannot load image. Invalid or unexpected QOI image format.";
   EXPECT_EQ(LoadErrorWith<TQOIGraphic>(WithEnd(Header(1, 1, 2))), invalid);
   EXPECT_EQ(LoadErrorWith<TQOIGraphic>(WithEnd(Header(1, 1, 4, 2))), invalid);
