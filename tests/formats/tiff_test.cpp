@@ -1,13 +1,16 @@
 // What only the TIFF and EPS readers have: the directory walk, damaged directories and
 // strips, the header tests. Every fixture's decode is a row of tests/data/tiff/read.tsv.
 #include <gtest/gtest.h>
+#include <zlib.h>
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <vector>
 
 #include "formats/messages.h"
 #include "formats/tiff.h"
+#include "memory_limit.h"
 #include "pixels/byte_order.h"
 #include "support/test_support.h"
 
@@ -192,6 +195,112 @@ TEST(TIFFGraphic, StripsPastTheFileKeepTheRowsBeforeThem) {
   TPatcher none{Tiff("rgb8.tif")};
   none.Put32(offsets, 0x7FFFFFF0);
   EXPECT_EQ(LoadErrorWith<TTIFFGraphic>(none.bytes), kStreamReadError);
+}
+
+// A little-endian TIFF of one directory made from its entries: blocks of data first, then
+// the directory, then the values that do not fit an entry.
+struct TWriter {
+  struct TTag {
+    std::uint16_t tag, type;
+    std::vector<std::uint32_t> values;
+  };
+  std::vector<TTag> tags;
+  std::vector<std::uint8_t> blocks;
+
+  // Adds a block of data and returns its offset.
+  std::uint32_t Block(const std::vector<std::uint8_t>& data) {
+    const auto at = static_cast<std::uint32_t>(8 + blocks.size());
+    blocks.insert(blocks.end(), data.begin(), data.end());
+    return at;
+  }
+  TWriter& Tag(std::uint16_t tag, std::vector<std::uint32_t> values, std::uint16_t type = 4) {
+    tags.push_back({tag, type, std::move(values)});
+    return *this;
+  }
+  std::vector<std::uint8_t> Bytes() const {
+    std::vector<std::uint8_t> out = {'I', 'I', 42, 0, 0, 0, 0, 0};
+    out.insert(out.end(), blocks.begin(), blocks.end());
+    if (out.size() % 2) out.push_back(0);
+    auto put = [&out](std::size_t at, std::uint32_t v, unsigned size) {
+      for (unsigned k = 0; k < size; ++k) out[at + k] = static_cast<std::uint8_t>(v >> (8 * k));
+    };
+    const std::size_t ifd = out.size();
+    put(4, static_cast<std::uint32_t>(ifd), 4);
+    out.resize(ifd + 2 + 12 * tags.size() + 4);
+    put(ifd, static_cast<std::uint32_t>(tags.size()), 2);
+    std::vector<TTag> sorted = tags;
+    std::stable_sort(sorted.begin(), sorted.end(), [](const TTag& a, const TTag& b) { return a.tag < b.tag; });
+    for (std::size_t i = 0; i < sorted.size(); ++i) {
+      const TTag& t = sorted[i];
+      const std::size_t e = ifd + 2 + 12 * i;
+      const unsigned size = t.type == 3 ? 2 : t.type == 1 ? 1 : 4;
+      put(e, t.tag, 2);
+      put(e + 2, t.type, 2);
+      put(e + 4, static_cast<std::uint32_t>(t.values.size()), 4);
+      std::size_t where = e + 8;
+      if (size * t.values.size() > 4) {
+        where = out.size();
+        put(e + 8, static_cast<std::uint32_t>(where), 4);
+        out.resize(out.size() + size * t.values.size());
+      }
+      for (std::size_t k = 0; k < t.values.size(); ++k) put(where + k * size, t.values[k], size);
+    }
+    return out;
+  }
+};
+
+std::vector<std::uint8_t> Deflated(const std::vector<std::uint8_t>& data) {
+  uLongf size = compressBound(data.size());
+  std::vector<std::uint8_t> out(size);
+  EXPECT_EQ(compress2(out.data(), &size, data.data(), data.size(), 9), Z_OK);
+  out.resize(size);
+  return out;
+}
+
+// A 16384 x 16383 CMYK picture of 16-bit samples in one strip (the largest a strip may
+// declare) holds 2 GiB of samples; the file holds a few runs of them. The load may cost the
+// 805 MB bitmap and what the data can fill, not the strip's declared size.
+TEST(TIFFGraphic, HostileStripsCostWhatTheirDataHolds) {
+  if (!test::kMemoryLimitWorks) GTEST_SKIP() << "no address-space limit under AddressSanitizer";
+  constexpr std::uint32_t kWidth = 16384, kHeight = 16383;
+  struct TCase {
+    const char* what;
+    std::uint32_t compression;
+    bool planar;
+    std::vector<std::uint8_t> data;  // of each plane
+  };
+  std::vector<std::uint8_t> runs;
+  for (int i = 0; i < 16; ++i) runs.insert(runs.end(), {0x81, static_cast<std::uint8_t>(0x40 + i)});
+  const std::vector<TCase> cases = {
+      {"PackBits", 32773, false, runs},
+      {"deflate", 8, false, Deflated(std::vector<std::uint8_t>(256 * 1024, 0x40))},
+      {"planar PackBits", 32773, true, runs},
+      {"planar deflate", 8, true, Deflated(std::vector<std::uint8_t>(64 * 1024, 0x40))},
+  };
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.what);
+    TWriter w;
+    std::vector<std::uint32_t> offsets, counts;
+    for (int k = 0; k < (c.planar ? 4 : 1); ++k) {
+      offsets.push_back(w.Block(c.data));
+      counts.push_back(static_cast<std::uint32_t>(c.data.size()));
+    }
+    w.Tag(256, {kWidth}).Tag(257, {kHeight}).Tag(258, {16, 16, 16, 16}, 3).Tag(259, {c.compression}, 3);
+    w.Tag(262, {5}, 3).Tag(273, offsets).Tag(277, {4}, 3).Tag(278, {kHeight}).Tag(279, counts);
+    w.Tag(284, {c.planar ? 2u : 1u}, 3);
+    const std::vector<std::uint8_t> file = w.Bytes();
+    if (c.compression == 32773) {
+      EXPECT_LT(file.size(), 400u);
+    }
+    const auto end = test::RunUnderMemoryLimit(std::size_t{1536} << 20, [&] {
+      TTIFFGraphic reader;
+      test::LoadInto(reader, file);
+      if (reader.Width() != int{kWidth} || reader.Height() != int{kHeight}) std::exit(4);
+      // The first row holds what the data gives (cyan, so red is low); the last row is blank.
+      if (reader.ScanLine(0)[2] == 0 || reader.ScanLine(kHeight - 1)[2] != 0) std::exit(5);
+    });
+    EXPECT_EQ(end, test::TChildEnd::kReturned);
+  }
 }
 
 TEST(TIFFGraphic, CanLoadTestsTheHeaders) {
