@@ -1,6 +1,7 @@
 // The TIFF reader beside libtiff (TIFFReadRGBAImageOriented) on the same in-memory
 // 4096 x 4096 RGB files, written at start-up by libtiff itself: uncompressed, PackBits,
-// deflate, deflate with horizontal differencing and JPEG in YCbCr, 32 rows a strip.
+// deflate, deflate with horizontal differencing, JPEG in YCbCr, and LZW without and with
+// horizontal differencing, 32 rows a strip.
 // Bytes per second count decoded pixel bytes (three a pixel).
 #include <benchmark/benchmark.h>
 
@@ -74,7 +75,7 @@ std::uint8_t Sample(int x, int y, int c) {
   return static_cast<std::uint8_t>(((x >> 4) + (y >> 5) * (c + 1) + grain) & 0xFF);
 }
 
-enum TKind { kNone, kPackBits, kDeflate, kDeflatePredictor, kJPEG };
+enum TKind { kNone, kPackBits, kDeflate, kDeflatePredictor, kJPEG, kLZW, kLZWPredictor };
 
 const std::vector<std::uint8_t>& File(TKind kind) {
   static std::map<TKind, std::vector<std::uint8_t>> files;
@@ -104,6 +105,11 @@ const std::vector<std::uint8_t>& File(TKind kind) {
       TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_YCBCR);
       TIFFSetField(tif, TIFFTAG_JPEGQUALITY, 90);
       TIFFSetField(tif, TIFFTAG_JPEGCOLORMODE, JPEGCOLORMODE_RGB);
+      break;
+    case kLZW: TIFFSetField(tif, TIFFTAG_COMPRESSION, COMPRESSION_LZW); break;
+    case kLZWPredictor:
+      TIFFSetField(tif, TIFFTAG_COMPRESSION, COMPRESSION_LZW);
+      TIFFSetField(tif, TIFFTAG_PREDICTOR, PREDICTOR_HORIZONTAL);
       break;
   }
   std::vector<std::uint8_t> row(kSide * 3);
@@ -147,7 +153,7 @@ void BM_LibTIFF(benchmark::State& state) {
 
 void Kinds(benchmark::internal::Benchmark* b) {
   b->ArgNames({"coding"});
-  for (int k = kNone; k <= kJPEG; ++k) b->Arg(k);
+  for (int k = kNone; k <= kLZWPredictor; ++k) b->Arg(k);
   b->Unit(benchmark::kMillisecond);
 }
 

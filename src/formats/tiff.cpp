@@ -13,6 +13,7 @@
 #include "pixels/decoders.h"
 #include "pixels/image_limits.h"
 #include "pixels/lz77_decoder.h"
+#include "pixels/lzw_decoder.h"
 #include "pixels/row_kernels.h"
 #include "pixels/thunder_decoder.h"
 #include "pixels/tiff_jpeg_decoder.h"
@@ -439,6 +440,7 @@ void TTIFFGraphic::LoadFromStream(TStream& Stream) {
     case ctFaxRLE:
     case ctFaxRLEW:
     case ctLZ77:
+    case ctLZW:
     case ctJPEG:
     case ctThunderscan: break;
     default: RaiseUnsupported(gesCompressionScheme);
@@ -637,6 +639,12 @@ void TTIFFGraphic::LoadFromStream(TStream& Stream) {
     std::size_t given = room;
     if (compression == ctPackedBits) {
       given = packBits.DecodeOver(data, take, out, room);
+    } else if (compression == ctLZW) {
+      // Early libtiff wrote its codes least significant bit first; the first code tells.
+      const std::span<const std::uint8_t> in(data, take);
+      given = DecodeLZW(IsOldStyleTiffLZW(in) ? TLZWPacking::kTiffOld : TLZWPacking::kTiff, 8, in,
+                        std::span<std::uint8_t>(out, room))
+                  .written;
     } else if (compression == ctLZ77 && InflateComplete(std::span<const std::uint8_t>(data, take),
                                                         std::span<std::uint8_t>(out, room))) {
       return;

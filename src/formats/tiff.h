@@ -1,6 +1,6 @@
 // Tagged Image File Format: the first image of a file, in strips, uncompressed or PackBits,
-// deflate, fax (Modified Huffman, Group 3 one- and two-dimensional), JPEG or ThunderScan
-// coded; and the TIFF preview inside a binary Encapsulated PostScript file.
+// LZW, deflate, fax (Modified Huffman, Group 3 one- and two-dimensional), JPEG or
+// ThunderScan coded; and the TIFF preview inside a binary Encapsulated PostScript file.
 #pragma once
 
 #include <cstdint>

@@ -25,7 +25,7 @@ using test::ReadFile;
 std::vector<std::uint8_t> Tiff(const std::string& name) { return ReadFile(Fixture("tiff/" + name)); }
 
 TEST(TIFFGraphic, RefusesOldStyleJPEGWithTheCompressionMessage) {
-  // LZW and Group 4 files are rows of tests/data/tiff/read.tsv; compression 6 in place of 1 here.
+  // Compression 6 in place of 1.
   auto bytes = Tiff("rgb8.tif");
   for (std::size_t i = LittleEndian32(&bytes[4]) + 2; i + 12 <= bytes.size(); i += 12)
     if (LittleEndian16(&bytes[i]) == 259) {
@@ -301,6 +301,54 @@ TEST(TIFFGraphic, HostileStripsCostWhatTheirDataHolds) {
     });
     EXPECT_EQ(end, test::TChildEnd::kReturned);
   }
+}
+
+// Early libtiff's LZW: codes least significant bit first, growing as GIF's do. Literal codes
+// only, a clear code every 200 of them, so every code is 9 bits wide.
+std::vector<std::uint8_t> OldStyleLZW(const std::vector<std::uint8_t>& data) {
+  std::vector<std::uint8_t> out;
+  std::uint32_t bits = 0;
+  unsigned count = 0;
+  auto code = [&](unsigned c) {
+    bits |= c << count;
+    for (count += 9; count >= 8; count -= 8, bits >>= 8) out.push_back(static_cast<std::uint8_t>(bits));
+  };
+  for (std::size_t i = 0; i < data.size(); ++i) {
+    if (i % 200 == 0) code(256);
+    code(data[i]);
+  }
+  code(257);
+  if (count) out.push_back(static_cast<std::uint8_t>(bits));
+  return out;
+}
+
+// Both bit orders of LZW give the uncompressed twin's pixels, the old one told by its start.
+TEST(TIFFGraphic, OldStyleLZWIsToldByItsFirstCode) {
+  constexpr std::uint32_t kWidth = 37, kHeight = 11;
+  std::vector<std::uint8_t> pixels(kWidth * kHeight * 3);
+  for (std::size_t i = 0; i < pixels.size(); ++i) pixels[i] = static_cast<std::uint8_t>(i * 7 + i / 97);
+  auto file = [&](std::uint32_t compression, const std::vector<std::uint8_t>& data) {
+    TWriter w;
+    const std::uint32_t at = w.Block(data);
+    w.Tag(256, {kWidth}).Tag(257, {kHeight}).Tag(258, {8, 8, 8}, 3).Tag(259, {compression}, 3).Tag(262, {2}, 3);
+    w.Tag(273, {at}).Tag(277, {3}, 3).Tag(278, {kHeight}).Tag(279, {static_cast<std::uint32_t>(data.size())});
+    return w.Bytes();
+  };
+  const std::vector<std::uint8_t> lzw = OldStyleLZW(pixels);
+  ASSERT_EQ(lzw[0], 0);
+  ASSERT_EQ(lzw[1] & 1, 1);
+  const test::Difference d = test::Compare(DecodeWith<TTIFFGraphic>(file(5, lzw)), DecodeWith<TTIFFGraphic>(file(1, pixels)));
+  EXPECT_TRUE(d.sameSize);
+  EXPECT_EQ(d.pixelsOff, 0u);
+  // Cut short, the rows before the cut are kept and the rest is blank.
+  std::vector<std::uint8_t> cut(lzw.begin(), lzw.begin() + static_cast<std::ptrdiff_t>(lzw.size() / 2));
+  TTIFFGraphic half;
+  DecodeWith<TTIFFGraphic>(file(5, cut), &half);
+  TTIFFGraphic whole;
+  DecodeWith<TTIFFGraphic>(file(1, pixels), &whole);
+  EXPECT_EQ(std::memcmp(half.ScanLine(0), whole.ScanLine(0), kWidth * 3), 0);
+  const std::vector<std::uint8_t> blank(kWidth * 3, 0);
+  EXPECT_EQ(std::memcmp(half.ScanLine(kHeight - 1), blank.data(), blank.size()), 0);
 }
 
 TEST(TIFFGraphic, CanLoadTestsTheHeaders) {

@@ -21,6 +21,10 @@ tiffcp -B rgb8.tif rgb8_mm.tif
 tiffcp -p separate rgb8.tif rgb8_planar.tif
 tiffcp -p separate -c zip:2 rgb8.tif rgb8_planar_zip_predictor.tif
 tiffcp -c lzw rgb8.tif rgb8_lzw.tif
+tiffcp -c lzw:2 -r 7 rgb8.tif rgb8_lzw_predictor.tif
+tiffcp -B -c lzw:2 rgb8.tif rgb8_lzw_predictor_mm.tif
+tiffcp -p separate -c lzw:2 rgb8.tif rgb8_planar_lzw_predictor.tif
+convert rgb8.tif -compress LZW rgb8_lzw_imagemagick.tif
 tiffcp -t -w 16 -l 16 rgb8.tif rgb8_tiled.tif
 tiffcp -c jpeg:90 -r 16 rgb8.tif rgb8_jpeg_ycbcr.tif
 tiffcp -c jpeg:90:r -r 16 rgb8.tif rgb8_jpeg_rgb.tif
@@ -31,17 +35,22 @@ tiffcp -c jpeg "$tmp/odd.tif" rgb8_jpeg_ycbcr_odd.tif
 convert "$tmp/rgb.ppm" $q -depth 16 -compress None rgb16.tif
 tiffcp -c zip:2 rgb16.tif rgb16_zip_predictor.tif
 tiffcp -B -c zip:2 rgb16.tif rgb16_zip_predictor_mm.tif
+tiffcp -B -c lzw:2 rgb16.tif rgb16_lzw_predictor_mm.tif
 # Alpha.
 convert "$tmp/rgb.ppm" \( +clone -fx "i/w" \) -alpha off -compose CopyOpacity -composite $q -compress None rgba8.tif
 tiffcp -c packbits rgba8.tif rgba8_packbits.tif
+tiffcp -c lzw:2 rgba8.tif rgba8_lzw_predictor.tif
+convert rgba8.tif -compress LZW -define tiff:predictor=2 rgba8_lzw_predictor_imagemagick.tif
 # The same with its colours stored multiplied by alpha ("associated" alpha, as GIMP writes it).
 convert rgba8.tif -define tiff:alpha=associated -compress None rgba8_associated.tif
 # Grey and bilevel.
 convert "$tmp/rgb.ppm" -colorspace Gray $q -depth 8 -compress None gray8.tif
 tiffcp -c zip:2 gray8.tif gray8_zip_predictor.tif
+tiffcp -c lzw:2 gray8.tif gray8_lzw_predictor.tif
 tiffcp -c jpeg gray8.tif gray8_jpeg.tif
 convert "$tmp/rgb.ppm" -colorspace Gray $q -depth 16 -compress None gray16.tif
 tiffcp -B -c packbits gray16.tif gray16_packbits_mm.tif
+tiffcp -c lzw:2 gray16.tif gray16_lzw_predictor.tif
 convert "$tmp/rgb.ppm" -colorspace Gray -threshold 50% -type Bilevel "$tmp/bw.pbm"
 convert "$tmp/bw.pbm" $q -compress None -define quantum:polarity=min-is-white bilevel_white.tif
 convert "$tmp/bw.pbm" $q -compress None -define quantum:polarity=min-is-black bilevel_black.tif
@@ -65,11 +74,13 @@ python3 wrap_g3.py "$tmp/align16.g3" fax_g3_1d_netpbm_align16.tif 64 48 4
 # Palette of 256 and of 16 colours.
 convert "$tmp/rgb.ppm" -colors 200 -type Palette $q -compress None palette8.tif
 tiffcp -c packbits palette8.tif palette8_packbits.tif
+tiffcp -c lzw palette8.tif palette8_lzw.tif
 convert "$tmp/rgb.ppm" -colors 16 -type Palette -depth 4 $q -compress None palette4.tif
 # CMYK, 8 and 16 bits.
 convert "$tmp/rgb.ppm" -colorspace CMYK $q -compress None cmyk8.tif
 tiffcp -c zip:2 cmyk8.tif cmyk8_zip_predictor.tif
 convert "$tmp/rgb.ppm" -colorspace CMYK -depth 16 $q -compress None cmyk16.tif
+tiffcp -c lzw:2 cmyk16.tif cmyk16_lzw_predictor.tif
 # CIE L*a*b*, 8 and 16 bits.
 convert "$tmp/rgb.ppm" -colorspace Lab -depth 8 $q -compress None lab8.tif
 convert "$tmp/rgb.ppm" -colorspace Lab -depth 16 $q -compress None lab16.tif
