@@ -437,6 +437,7 @@ void TTIFFGraphic::LoadFromStream(TStream& Stream) {
     case ctNone:
     case ctPackedBits:
     case ctFax3:
+    case ctFax4:
     case ctFaxRLE:
     case ctFaxRLEW:
     case ctLZ77:
@@ -445,7 +446,7 @@ void TTIFFGraphic::LoadFromStream(TStream& Stream) {
     case ctThunderscan: break;
     default: RaiseUnsupported(gesCompressionScheme);
   }
-  const bool fax = compression == ctFax3 || compression == ctFaxRLE || compression == ctFaxRLEW;
+  const bool fax = compression == ctFax3 || compression == ctFax4 || compression == ctFaxRLE || compression == ctFaxRLEW;
   const unsigned bits = bitsPerSample_;
   const unsigned samples = samplesPerPixel_;
   // Bits per sample and samples per pixel must fit the photometric interpretation and the
@@ -621,6 +622,7 @@ void TTIFFGraphic::LoadFromStream(TStream& Stream) {
     case ctFax3:
       decoder = std::make_unique<TCCITTFax3Decoder>(t4Options_, reversed, false, static_cast<std::uint32_t>(blockWidth));
       break;
+    case ctFax4: decoder = std::make_unique<TCCITTFax4Decoder>(0, reversed, static_cast<std::uint32_t>(blockWidth)); break;
     case ctFaxRLE:
     case ctFaxRLEW:
       decoder = std::make_unique<TCCITTMHDecoder>(t4Options_, reversed, compression == ctFaxRLEW,

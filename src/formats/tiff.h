@@ -1,5 +1,5 @@
 // Tagged Image File Format: the first image of a file, in strips, uncompressed or PackBits,
-// LZW, deflate, fax (Modified Huffman, Group 3 one- and two-dimensional), JPEG or
+// LZW, deflate, fax (Modified Huffman, Group 3 one- and two-dimensional, Group 4), JPEG or
 // ThunderScan coded; and the TIFF preview inside a binary Encapsulated PostScript file.
 #pragma once
 

@@ -56,12 +56,19 @@ convert "$tmp/bw.pbm" $q -compress None -define quantum:polarity=min-is-white bi
 convert "$tmp/bw.pbm" $q -compress None -define quantum:polarity=min-is-black bilevel_black.tif
 tiffcp -f lsb2msb bilevel_black.tif bilevel_black_lsb.tif
 # Fax: Group 3 one- and two-dimensional, with and without fill bits, either bit order;
-# Modified Huffman plain and word aligned; Group 4 (refused).
+# Modified Huffman plain and word aligned; Group 4.
 tiffcp -c g3:1d bilevel_white.tif fax_g3_1d.tif
 tiffcp -c g3:2d bilevel_white.tif fax_g3_2d.tif
 tiffcp -c g3:1d:fill bilevel_white.tif fax_g3_1d_fill.tif
 tiffcp -c g3:2d:fill -f lsb2msb bilevel_white.tif fax_g3_2d_fill_lsb.tif
 tiffcp -c g4 bilevel_white.tif fax_g4.tif
+tiffcp -c g4 -f lsb2msb bilevel_white.tif fax_g4_lsb.tif
+# A dithered page of an odd width in strips of 64 rows: every two-dimensional mode.
+convert ../pillow/hopper.png -resize 301x203! -colorspace Gray -dither FloydSteinberg -monochrome "$tmp/dither.pbm"
+convert "$tmp/dither.pbm" -define tiff:rows-per-strip=64 -compress None -define quantum:polarity=min-is-white \
+  bilevel_dither.tif
+convert bilevel_dither.tif bilevel_dither.png
+tiffcp -c g4 bilevel_dither.tif fax_g4_dither.tif
 # netpbm's Group 3 writer, end-of-line codes aligned to a byte and to a 16-bit word.
 convert bilevel_white.tif "$tmp/bw_white.pbm"
 pbmtog3 -nofixedwidth -align8 "$tmp/bw_white.pbm" >"$tmp/align8.g3"
@@ -106,3 +113,8 @@ python3 write_ycbcr.py "$tmp/rgb.ppm" ycbcr_2x2.tif
 # libtiff's decode of Pillow's CMYK JPEG file.
 tiff2rgba -c none ../pillow/tiff_strip_cmyk_jpeg.tif "$tmp/cmyk.tif"
 convert "$tmp/cmyk.tif" -alpha off pillow_tiff_strip_cmyk_jpeg_libtiff.png
+# libtiff's decode of Pillow's Group 4 files.
+for f in hopper_g4 g4-fillorder-test; do
+  tiff2rgba -c none ../pillow/$f.tif "$tmp/$f.tif"
+  convert "$tmp/$f.tif" -alpha off pillow_${f}_libtiff.png
+done
