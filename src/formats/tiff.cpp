@@ -52,6 +52,8 @@ enum TTag : std::uint16_t {
   tgColorMap = 320,
   tgTileWidth = 322,
   tgTileLength = 323,
+  tgTileOffsets = 324,
+  tgTileByteCounts = 325,
   tgExtraSamples = 338,
   tgJPEGTables = 347,
   tgYCbCrCoefficients = 529,
@@ -426,11 +428,8 @@ void TTIFFGraphic::LoadFromStream(TStream& Stream) {
     RaiseInvalidImage();
   }
   TImageProperties& p = ImageProperties;
-  if (p.Options & ioTiled) {
-    EndProgress();
-    return;
-  }
   StartProgress(gesPreparing);
+  const bool tiled = (p.Options & ioTiled) != 0;
 
   const TCompressionType compression = p.Compression;
   switch (compression) {
@@ -548,26 +547,43 @@ void TTIFFGraphic::LoadFromStream(TStream& Stream) {
   const std::size_t width = p.Width, height = p.Height;
   CheckImageSize(width, height, format);
 
-  // The blocks of one plane in the file's order: strips across the width, each of its
-  // RowsPerStrip value, or the last one when the list is shorter. Values past the height
-  // mean one strip for the rest, as TIFF allows.
+  // The blocks of one plane in the file's order. Strips span the width, each of its
+  // RowsPerStrip value, or the last one when the list is shorter; values past the height
+  // mean one strip for the rest, as TIFF allows. Tiles go left to right, then down, each of
+  // TileWidth x TileLength as stored, cropped where it passes the picture's edges.
   struct TBlock {
     std::uint32_t X, Y;  // where it lies in the picture
     std::uint32_t Rows;  // as stored
   };
-  std::vector<TBlock> blocks;
-  const std::size_t blockWidth = width;
-  for (std::uint32_t row = 0, s = 0; row < height; ++s) {
-    const std::uint32_t value = p.RowsPerStrip[std::min<std::size_t>(s, p.RowsPerStrip.size() - 1)];
-    if (value == 0) RaiseInvalidImage();
-    const std::uint32_t rows = std::min<std::uint32_t>(value, static_cast<std::uint32_t>(height - row));
-    blocks.push_back({0, row, rows});
-    row += rows;
-  }
-  const std::vector<std::uint32_t> offsets = Values(Stream, tgStripOffsets);
-  const std::vector<std::uint32_t> counts = Values(Stream, tgStripByteCounts);
-  const std::size_t blocksPerPlane = blocks.size();
+  const std::vector<std::uint32_t> offsets = Values(Stream, tiled ? tgTileOffsets : tgStripOffsets);
+  const std::vector<std::uint32_t> counts = Values(Stream, tiled ? tgTileByteCounts : tgStripByteCounts);
   const std::size_t planes = planar ? samples : 1;
+  std::vector<TBlock> blocks;
+  const std::size_t blockWidth = tiled ? p.TileWidth : width;
+  if (tiled) {
+    const std::size_t across = (width + p.TileWidth - 1) / p.TileWidth;
+    const std::size_t down = (height + p.TileLength - 1) / p.TileLength;
+    // The offsets, read from the file, bound the tiles: a tile of one pixel on a large
+    // picture claims more of them than the file holds.
+    const auto tiles = CheckedMul(across, down, planes);
+    if (!tiles || *tiles > offsets.size()) RaiseInvalidImage();
+    // Each tile starts on a byte of the bitmap's rows.
+    if (std::size_t{p.TileWidth} * BitsPerPixelOf(format) % 8 != 0) RaiseInvalidImage();
+    blocks.reserve(across * down);
+    for (std::size_t ty = 0; ty < down; ++ty)
+      for (std::size_t tx = 0; tx < across; ++tx)
+        blocks.push_back({static_cast<std::uint32_t>(tx * p.TileWidth), static_cast<std::uint32_t>(ty * p.TileLength),
+                          p.TileLength});
+  } else {
+    for (std::uint32_t row = 0, s = 0; row < height; ++s) {
+      const std::uint32_t value = p.RowsPerStrip[std::min<std::size_t>(s, p.RowsPerStrip.size() - 1)];
+      if (value == 0) RaiseInvalidImage();
+      const std::uint32_t rows = std::min<std::uint32_t>(value, static_cast<std::uint32_t>(height - row));
+      blocks.push_back({0, row, rows});
+      row += rows;
+    }
+  }
+  const std::size_t blocksPerPlane = blocks.size();
   if (offsets.size() < blocksPerPlane * planes) RaiseInvalidImage();
   if (!counts.empty() && counts.size() < blocksPerPlane * planes) RaiseInvalidImage();
 
@@ -616,6 +632,12 @@ void TTIFFGraphic::LoadFromStream(TStream& Stream) {
   }
 
   const bool reversed = (p.Options & ioReversed) != 0;
+  // The JPEG decoder checks each stream's size against the picture's: a tile's is its own.
+  TImageProperties tileProperties = p;
+  tileProperties.Width = static_cast<std::uint32_t>(blockWidth);
+  tileProperties.Height = p.TileLength;
+  tileProperties.RowsPerStrip.assign(1, p.TileLength);
+  tileProperties.CurrentRow = 0;
   std::unique_ptr<TDecoder> decoder;
   TPackbitsRLEDecoder packBits;
   switch (compression) {
@@ -629,7 +651,7 @@ void TTIFFGraphic::LoadFromStream(TStream& Stream) {
                                                   static_cast<std::uint32_t>(blockWidth));
       break;
     case ctLZ77: decoder = std::make_unique<TLZ77Decoder>(kFlushPartial, true); break;
-    case ctJPEG: decoder = std::make_unique<TTIFFJPEGDecoder>(p); break;
+    case ctJPEG: decoder = std::make_unique<TTIFFJPEGDecoder>(tiled ? tileProperties : p); break;
     case ctThunderscan: decoder = std::make_unique<TThunderDecoder>(static_cast<std::uint32_t>(blockWidth)); break;
     default: break;
   }

@@ -1,4 +1,4 @@
-// Tagged Image File Format: the first image of a file, in strips, uncompressed or PackBits,
+// Tagged Image File Format: the first image of a file, in strips or tiles, uncompressed or PackBits,
 // LZW, deflate, fax (Modified Huffman, Group 3 one- and two-dimensional, Group 4), JPEG or
 // ThunderScan coded; and the TIFF preview inside a binary Encapsulated PostScript file.
 #pragma once
@@ -15,8 +15,7 @@ namespace vumo {
 // the first directory lies inside the stream. ReadImageProperties reads the header at the
 // stream's position and walks the directory chain to directory `ImageIndex` (from 0); false
 // when the data is no TIFF, the chain ends or loops first, or the directory gives no width
-// or height. LoadFromStream shows the first directory; tiled images give an empty bitmap
-// without an error.
+// or height. LoadFromStream shows the requested directory, in strips or tiles.
 class TTIFFGraphic : public TReaderGraphic {
   VUMO_READER_CLASS(TTIFFGraphic)
 

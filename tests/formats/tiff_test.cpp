@@ -268,6 +268,7 @@ TEST(TIFFGraphic, HostileStripsCostWhatTheirDataHolds) {
     std::uint32_t compression;
     bool planar;
     std::vector<std::uint8_t> data;  // of each plane
+    bool tiled = false;
   };
   std::vector<std::uint8_t> runs;
   for (int i = 0; i < 16; ++i) runs.insert(runs.end(), {0x81, static_cast<std::uint8_t>(0x40 + i)});
@@ -276,17 +277,24 @@ TEST(TIFFGraphic, HostileStripsCostWhatTheirDataHolds) {
       {"deflate", 8, false, Deflated(std::vector<std::uint8_t>(256 * 1024, 0x40))},
       {"planar PackBits", 32773, true, runs},
       {"planar deflate", 8, true, Deflated(std::vector<std::uint8_t>(64 * 1024, 0x40))},
+      {"tiled PackBits", 32773, false, runs, true},
+      {"tiled LZW", 5, true, {0x80, 0x10, 0x08, 0x04}, true},
   };
   for (const TCase& c : cases) {
     SCOPED_TRACE(c.what);
     TWriter w;
     std::vector<std::uint32_t> offsets, counts;
-    for (int k = 0; k < (c.planar ? 4 : 1); ++k) {
+    // A tiled picture in two tiles of 16384 x 8192.
+    for (int k = 0; k < (c.planar ? 4 : 1) * (c.tiled ? 2 : 1); ++k) {
       offsets.push_back(w.Block(c.data));
       counts.push_back(static_cast<std::uint32_t>(c.data.size()));
     }
     w.Tag(256, {kWidth}).Tag(257, {kHeight}).Tag(258, {16, 16, 16, 16}, 3).Tag(259, {c.compression}, 3);
-    w.Tag(262, {5}, 3).Tag(273, offsets).Tag(277, {4}, 3).Tag(278, {kHeight}).Tag(279, counts);
+    w.Tag(262, {5}, 3).Tag(277, {4}, 3);
+    if (c.tiled)
+      w.Tag(322, {kWidth}).Tag(323, {8192}).Tag(324, offsets).Tag(325, counts);
+    else
+      w.Tag(273, offsets).Tag(278, {kHeight}).Tag(279, counts);
     w.Tag(284, {c.planar ? 2u : 1u}, 3);
     const std::vector<std::uint8_t> file = w.Bytes();
     if (c.compression == 32773) {
@@ -296,11 +304,39 @@ TEST(TIFFGraphic, HostileStripsCostWhatTheirDataHolds) {
       TTIFFGraphic reader;
       test::LoadInto(reader, file);
       if (reader.Width() != int{kWidth} || reader.Height() != int{kHeight}) std::exit(4);
-      // The first row holds what the data gives (cyan, so red is low); the last row is blank.
+      // The first row holds what the data gives (C, M, Y and K of a quarter: red is not 0);
+      // the last row is blank.
       if (reader.ScanLine(0)[2] == 0 || reader.ScanLine(kHeight - 1)[2] != 0) std::exit(5);
     });
     EXPECT_EQ(end, test::TChildEnd::kReturned);
   }
+}
+
+// Tiles are checked against the file before anything is made of them.
+TEST(TIFFGraphic, DamagedTilesFailWithAClearMessage) {
+  const std::string invalid = FormatMessage(gesInvalidImage, gesTIFF);
+  auto tiled = [](std::uint32_t width, std::uint32_t height, std::uint32_t tile, std::uint32_t bits, std::size_t offsets) {
+    TWriter w;
+    const std::uint32_t at = w.Block({0xC1, 0x55});  // 64 bytes of 0x55
+    w.Tag(256, {width}).Tag(257, {height}).Tag(258, {bits}, 3).Tag(259, {32773}, 3).Tag(262, {1}, 3);
+    w.Tag(322, {tile}).Tag(323, {tile});
+    w.Tag(324, std::vector<std::uint32_t>(offsets, at)).Tag(325, std::vector<std::uint32_t>(offsets, 2));
+    return w.Bytes();
+  };
+  // A picture of 16384 x 16384 in tiles of 16 needs a million offsets; the file has four.
+  EXPECT_EQ(LoadErrorWith<TTIFFGraphic>(tiled(16384, 16384, 16, 8, 4)), invalid);
+  EXPECT_EQ(LoadErrorWith<TTIFFGraphic>(tiled(40, 40, 16, 8, 8)), invalid);  // 9 tiles
+  // A tile of 4 one-bit pixels would start inside a byte of the bitmap's row.
+  EXPECT_EQ(LoadErrorWith<TTIFFGraphic>(tiled(8, 4, 4, 1, 2)), invalid);
+  // Enough of them: 9 tiles of 16 x 16, each giving 64 of its 256 bytes: the first 4 rows
+  // of each tile are there, the rest is blank, the picture is cropped to 40 x 40.
+  TTIFFGraphic reader;
+  DecodeWith<TTIFFGraphic>(tiled(40, 40, 16, 8, 9), &reader);
+  ASSERT_EQ(reader.Width(), 40);
+  EXPECT_EQ(reader.ScanLine(35)[39], 0x55);
+  EXPECT_EQ(reader.ScanLine(36)[39], 0);
+  EXPECT_EQ(reader.ScanLine(3)[0], 0x55);
+  EXPECT_EQ(reader.ScanLine(4)[0], 0);
 }
 
 // Early libtiff's LZW: codes least significant bit first, growing as GIF's do. Literal codes

@@ -26,6 +26,21 @@ tiffcp -B -c lzw:2 rgb8.tif rgb8_lzw_predictor_mm.tif
 tiffcp -p separate -c lzw:2 rgb8.tif rgb8_planar_lzw_predictor.tif
 convert rgb8.tif -compress LZW rgb8_lzw_imagemagick.tif
 tiffcp -t -w 16 -l 16 rgb8.tif rgb8_tiled.tif
+# Tiles in every coding strips take, the right and bottom tiles cropped: 48 x 32 tiles on
+# the 64 x 48 pictures, 64 x 64 on the 301 x 203 page.
+tiffcp -t -w 48 -l 32 rgb8.tif rgb8_tiled_edges.tif
+tiffcp -t -w 48 -l 32 -c packbits rgb8.tif rgb8_tiled_packbits.tif
+tiffcp -t -w 48 -l 32 -c lzw:2 rgb8.tif rgb8_tiled_lzw_predictor.tif
+tiffcp -t -w 48 -l 32 -c zip:2 -B rgb8.tif rgb8_tiled_zip_predictor_mm.tif
+tiffcp -t -w 48 -l 32 -c lzw -p separate rgb8.tif rgb8_tiled_planar_lzw.tif
+tiffcp -t -w 48 -l 32 -c jpeg:90 rgb8.tif rgb8_tiled_jpeg_ycbcr.tif
+tiffcp -t -w 48 -l 32 -c zip rgb16.tif rgb16_tiled_zip.tif
+tiffcp -t -w 48 -l 32 -c lzw rgba8.tif rgba8_tiled_lzw.tif
+tiffcp -t -w 48 -l 32 -c packbits cmyk8.tif cmyk8_tiled_packbits.tif
+tiffcp -t -w 48 -l 32 -c lzw palette4.tif palette4_tiled_lzw.tif
+tiffcp -t -w 64 -l 64 -c g4 bilevel_dither.tif fax_g4_tiled.tif
+tiffcp -t -w 64 -l 64 -c g3:2d bilevel_dither.tif fax_g3_2d_tiled.tif
+tiffcp -t -w 64 -l 64 bilevel_dither.tif bilevel_dither_tiled.tif
 tiffcp -c jpeg:90 -r 16 rgb8.tif rgb8_jpeg_ycbcr.tif
 tiffcp -c jpeg:90:r -r 16 rgb8.tif rgb8_jpeg_rgb.tif
 # One strip of 37 x 23, neither side a whole number of 16-pixel MCUs, with no subsampling tag.
@@ -107,7 +122,7 @@ python3 write_thunder_eps.py . rgb8.tif
 tiffcp rgb8.tif gray8.tif two_pages.tif
 for f in rgb8 rgb16 rgba8 rgba8_associated gray8 cmyk8 palette8 palette4 bilevel_white; do convert $f.tif $f.png; done
 # libtiff's own decode of the JPEG files, for the tests to compare with.
-for f in gray8_jpeg rgb8_jpeg_ycbcr rgb8_jpeg_ycbcr_odd rgb8_jpeg_rgb; do tiff2rgba -c none $f.tif ${f}_libtiff.tif; done
+for f in gray8_jpeg rgb8_jpeg_ycbcr rgb8_jpeg_ycbcr_odd rgb8_jpeg_rgb rgb8_tiled_jpeg_ycbcr; do tiff2rgba -c none $f.tif ${f}_libtiff.tif; done
 # YCbCr with 2x2 subsampling, uncompressed: no Debian tool writes it.
 python3 write_ycbcr.py "$tmp/rgb.ppm" ycbcr_2x2.tif
 # libtiff's decode of Pillow's CMYK JPEG file.
