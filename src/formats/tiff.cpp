@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <limits>
 #include <memory>
 #include <set>
 
@@ -11,6 +12,7 @@
 #include "pixels/byte_order.h"
 #include "pixels/ccitt_decoders.h"
 #include "pixels/decoders.h"
+#include "pixels/float_pixels.h"
 #include "pixels/image_limits.h"
 #include "pixels/lz77_decoder.h"
 #include "pixels/lzw_decoder.h"
@@ -55,6 +57,7 @@ enum TTag : std::uint16_t {
   tgTileOffsets = 324,
   tgTileByteCounts = 325,
   tgExtraSamples = 338,
+  tgSampleFormat = 339,
   tgJPEGTables = 347,
   tgYCbCrCoefficients = 529,
   tgYCbCrSubSampling = 530,
@@ -187,6 +190,63 @@ void UndoPredictor(std::uint8_t* row, std::size_t count, std::size_t stride, uns
       p[1] = static_cast<std::uint8_t>(v >> 8);
     }
   }
+}
+
+// Photoshop's 24-bit floats: a sign, 7 bits of exponent biased by 63, 16 bits of mantissa.
+float Float24ToFloat(std::uint32_t v) {
+  const float sign = (v & 0x800000u) ? -1.0f : 1.0f;
+  const int exponent = static_cast<int>((v >> 16) & 0x7F);
+  const auto mantissa = static_cast<float>(v & 0xFFFFu);
+  if (exponent == 0) return sign * std::ldexp(mantissa, -62 - 16);
+  if (exponent == 0x7F) return (v & 0xFFFFu) ? std::numeric_limits<float>::quiet_NaN() : sign * HUGE_VALF;
+  return sign * std::ldexp(1.0f + mantissa / 65536.0f, exponent - 63);
+}
+
+// One floating-point sample of 2, 3 or 4 bytes.
+float FloatSample(const std::uint8_t* p, unsigned bytes, bool bigEndian) {
+  switch (bytes) {
+    case 2: return HalfToFloat(static_cast<std::uint16_t>(Endian16(p, bigEndian)));
+    case 3: return Float24ToFloat(bigEndian ? std::uint32_t{p[0]} << 16 | p[1] << 8 | p[2]
+                                            : std::uint32_t{p[2]} << 16 | p[1] << 8 | p[0]);
+    default: {
+      const std::uint32_t v = Endian32(p, bigEndian);
+      float f;
+      std::memcpy(&f, &v, 4);
+      return f;
+    }
+  }
+}
+
+// One row of float samples, interleaved or one plane each, to linear RGBA: grey fills the
+// three colours, a missing alpha is opaque.
+void StoreFloatRow(const void* const* sources, bool planar, unsigned samples, unsigned bytes, bool bigEndian,
+                   bool associated, std::size_t count, float* out) {
+  auto sample = [&](std::size_t x, unsigned c) {
+    const auto* base = static_cast<const std::uint8_t*>(sources[planar ? c : 0]);
+    return FloatSample(base + (planar ? x : x * samples + c) * bytes, bytes, bigEndian);
+  };
+  const bool colour = samples >= 3, alpha = samples == 2 || samples == 4;
+  for (std::size_t x = 0; x < count; ++x, out += 4) {
+    out[0] = sample(x, 0);
+    out[1] = colour ? sample(x, 1) : out[0];
+    out[2] = colour ? sample(x, 2) : out[0];
+    out[3] = alpha ? sample(x, colour ? 3 : 1) : 1.0f;
+    // Colours stored multiplied by their alpha are divided again: float pixels keep them apart.
+    if (associated && out[3] > 0.0f)
+      for (int c = 0; c < 3; ++c) out[c] /= out[3];
+  }
+}
+
+// Undoes the floating-point predictor on one row of `count` samples of `bytes` bytes: the
+// bytes were differenced `stride` apart after the row was split into byte planes, most
+// significant first. The samples come back big-endian whatever the file's byte order.
+void UndoFloatPredictor(std::uint8_t* row, std::size_t count, std::size_t stride, unsigned bytes,
+                        std::vector<std::uint8_t>& scratch) {
+  const std::size_t total = count * bytes;
+  for (std::size_t i = stride; i < total; ++i) row[i] = static_cast<std::uint8_t>(row[i] + row[i - stride]);
+  scratch.assign(row, row + total);
+  for (std::size_t i = 0; i < count; ++i)
+    for (unsigned b = 0; b < bytes; ++b) row[i * bytes + b] = scratch[b * count + i];
 }
 
 // 16-bit samples to 8 bits for the converters that neither swap nor scale them: CMYK by the
@@ -394,11 +454,15 @@ bool TTIFFGraphic::ReadImageProperties(TStream& Stream, unsigned ImageIndex) {
   p.TileLength = Value(tgTileLength, 0);
   if (p.TileWidth && p.TileLength) p.Options |= ioTiled;
   associatedAlpha_ = false;
+  alphaSample_ = false;
   if (Find(tgExtraSamples)) {
     const std::vector<std::uint32_t> extra = Values(Stream, tgExtraSamples);
     p.HasAlpha = std::all_of(extra.begin(), extra.end(), [](std::uint32_t v) { return v <= 2; });
     associatedAlpha_ = !extra.empty() && extra[0] == 1;
+    alphaSample_ = !extra.empty() && (extra[0] == 1 || extra[0] == 2);
   }
+  const std::vector<std::uint32_t> formats = Values(Stream, tgSampleFormat);
+  sampleFormat_ = formats.empty() ? 1 : formats[0];
   if (p.Compression == ctJPEG) p.JPEGTables = Bytes(Stream, tgJPEGTables);
   yCbCrCoefficients_ = {0.299f, 0.587f, 0.114f};
   yCbCrPositioning_ = 1;
@@ -457,7 +521,16 @@ void TTIFFGraphic::LoadFromStream(TStream& Stream) {
   const bool planar = p.PlanarConfig == 2 && samples > 1;
   TColorScheme scheme = p.ColorScheme;
   const bool wide = bits == 8 || bits == 16;
+  // Floating-point samples are kept as linear light beside the 32-bit pixels shown, which
+  // an exposure renders from them: grey or RGB, with or without alpha.
+  const bool floating = sampleFormat_ == 3;
   bool layoutOk = false;
+  if (floating) {
+    if ((bits == 16 || bits == 24 || bits == 32) &&
+        ((scheme == csGray && samples <= 2) || (scheme == csRGB && samples == 3) || (scheme == csRGBA && samples == 4)))
+      layoutOk = true;
+    scheme = csUnknown;  // none of the colour manager's layouts below applies
+  }
   switch (scheme) {
     case csGray:
       layoutOk = (samples == 1 && (bits == 1 || bits == 2 || bits == 4 || wide)) || (samples == 2 && wide);
@@ -472,7 +545,7 @@ void TTIFFGraphic::LoadFromStream(TStream& Stream) {
     default: break;
   }
   if (!layoutOk) RaiseInvalidColorFormat();
-  // Grey with alpha shows its grey; a separate alpha plane is not read at all.
+  // Grey with alpha shows its grey; a separate alpha plane is not read at all (but for floats).
   unsigned planesUsed = planar ? samples : 1;
   unsigned sourceSamples = samples;
   if (scheme == csGray && samples == 2) {
@@ -484,10 +557,11 @@ void TTIFFGraphic::LoadFromStream(TStream& Stream) {
     }
   }
 
-  // PredictorMode 0 and 1 mean none; 3 (floating point) has no samples to apply it to here.
+  // PredictorMode 0 and 1 mean none, 2 differences integer samples, 3 the bytes of floats.
   const bool predictor = compression != ctNone && p.PredictorMode == 2;
-  if (compression != ctNone && p.PredictorMode > 2) RaiseUnsupported(gesPredictor);
-  if (predictor && !wide) RaiseUnsupported(gesPredictor);
+  const bool floatPredictor = compression != ctNone && p.PredictorMode == 3;
+  if (compression != ctNone && p.PredictorMode > 3) RaiseUnsupported(gesPredictor);
+  if ((predictor && (!wide || floating)) || (floatPredictor && !floating)) RaiseUnsupported(gesPredictor);
 
   unsigned hSub = 1, vSub = 1;
   const bool jpegColour = compression == ctJPEG && scheme == csYCbCr && !planar;  // libjpeg gives RGB
@@ -541,9 +615,9 @@ void TTIFFGraphic::LoadFromStream(TStream& Stream) {
       colors.TargetSamples = 3;
       break;
   }
-  ColorManager.Setup(colors);
+  if (!floating) ColorManager.Setup(colors);
   const bool unpremultiply = associatedAlpha_ && colors.TargetScheme == csBGRA;
-  const TPixelFormat format = ColorManager.TargetPixelFormat();
+  const TPixelFormat format = floating ? pf32bit : ColorManager.TargetPixelFormat();
   const std::size_t width = p.Width, height = p.Height;
   CheckImageSize(width, height, format);
 
@@ -627,7 +701,7 @@ void TTIFFGraphic::LoadFromStream(TStream& Stream) {
       }
     const void* const data[3] = {&rgb[0], &rgb[entries], &rgb[2 * entries]};
     SetPalette(ColorManager.CreateColorPalette(data, pfPlane16Triple, static_cast<std::uint32_t>(entries), false));
-  } else if (colors.TargetScheme == csGray) {
+  } else if (colors.TargetScheme == csGray && !floating) {
     SetPalette(ColorManager.CreateGrayPalette((p.Options & ioMinIsWhite) != 0));
   }
 
@@ -698,6 +772,10 @@ void TTIFFGraphic::LoadFromStream(TStream& Stream) {
   // Rows converted from somewhere other than the block: reduced 16-bit samples, upsampled YCbCr.
   std::vector<std::uint8_t> scratch(reduce16 || subsampled || compactLab ? blockWidth * samples * planesUsed : 0);
   const int targetBits = BitsPerPixelOf(format);
+  std::shared_ptr<TFloatPixels> floats;
+  if (floating) floats = NewFloatPixels(static_cast<int>(width), static_cast<int>(height));
+  std::vector<std::uint8_t> floatScratch;
+  const bool floatsBigEndian = floatPredictor || bigEndian_;
 
   for (std::size_t b = 0; b < blocksPerPlane; ++b) {
     const TBlock& block = blocks[b];
@@ -773,12 +851,16 @@ void TTIFFGraphic::LoadFromStream(TStream& Stream) {
       } else {
         for (std::size_t k = 0; k < planesUsed; ++k) {
           std::uint8_t* row = const_cast<std::uint8_t*>(planeData[k]) + r * rowBytes;
-          if (predictor) {
-            // Only decoded blocks, which live in our own buffers, are un-differenced.
-            const std::size_t stride = planar ? 1 : samples;
-            UndoPredictor(row, blockWidth * stride, stride, bits, bigEndian_);
-          }
+          // Only decoded blocks, which live in our own buffers, are un-differenced.
+          const std::size_t stride = planar ? 1 : samples;
+          if (predictor) UndoPredictor(row, blockWidth * stride, stride, bits, bigEndian_);
+          if (floatPredictor) UndoFloatPredictor(row, blockWidth * stride, stride, bits / 8, floatScratch);
           sources[k] = row;
+        }
+        if (floating) {
+          StoreFloatRow(sources, planar, samples, bits / 8, floatsBigEndian, associatedAlpha_, visibleWidth,
+                        floats->Row(y) + 4 * block.X);
+          continue;
         }
         if (compactLab) {
           // L, a and b of each pixel side by side, 16-bit samples reduced as below.
@@ -844,6 +926,9 @@ void TTIFFGraphic::LoadFromStream(TStream& Stream) {
     ++p.CurrentStrip;
   }
   if (decoder) decoder->DecodeEnd();
+  if (floats) SetFloatPixels(std::move(floats));
+  // The fourth byte of the pixels is the file's alpha for a display to blend with.
+  if (alphaSample_ && (floating ? samples == 2 || samples == 4 : colors.TargetScheme == csBGRA)) SetAlphaChannel(true);
   EndProgress();
 }
 

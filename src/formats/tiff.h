@@ -50,6 +50,8 @@ class TTIFFGraphic : public TReaderGraphic {
   bool mixedBitsPerSample_ = false;
   std::uint32_t t4Options_ = 0;
   bool associatedAlpha_ = false;  // colours stored multiplied by their alpha
+  bool alphaSample_ = false;      // the first extra sample is an alpha, associated or not
+  std::uint32_t sampleFormat_ = 1;  // 1 unsigned integers, 3 IEEE floating point
   std::uint32_t photometric_ = 0;
   std::uint32_t yCbCrPositioning_ = 1;
   std::vector<float> yCbCrCoefficients_;

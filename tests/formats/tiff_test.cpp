@@ -4,6 +4,7 @@
 #include <zlib.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -12,6 +13,7 @@
 #include "formats/tiff.h"
 #include "memory_limit.h"
 #include "pixels/byte_order.h"
+#include "pixels/float_pixels.h"
 #include "support/test_support.h"
 
 namespace vumo {
@@ -385,6 +387,90 @@ TEST(TIFFGraphic, OldStyleLZWIsToldByItsFirstCode) {
   EXPECT_EQ(std::memcmp(half.ScanLine(0), whole.ScanLine(0), kWidth * 3), 0);
   const std::vector<std::uint8_t> blank(kWidth * 3, 0);
   EXPECT_EQ(std::memcmp(half.ScanLine(kHeight - 1), blank.data(), blank.size()), 0);
+}
+
+// Float samples are kept as they are beside the pixels shown: ImageMagick wrote the 8-bit
+// levels over 255, in 32, 24 and 16 bits, with and without the floating-point predictor.
+TEST(TIFFGraphic, FloatSamplesAreKeptAsLinearLight) {
+  TTIFFGraphic levels;
+  DecodeWith<TTIFFGraphic>(Tiff("rgb8.tif"), &levels);
+  const struct {
+    const char* file;
+    float tolerance;
+  } cases[] = {
+      {"rgb_float32.tif", 1e-6f},
+      {"rgb_float32_lzw_predictor.tif", 1e-6f},
+      {"rgb_float24.tif", 1e-4f},  // 16 bits of mantissa
+      {"rgb_float24_zip_predictor.tif", 1e-4f},
+      {"rgb_float16.tif", 1e-3f},  // 10 bits
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.file);
+    TTIFFGraphic reader;
+    DecodeWith<TTIFFGraphic>(Tiff(c.file), &reader);
+    const TFloatPixels* floats = reader.FloatPixels();
+    ASSERT_NE(floats, nullptr);
+    ASSERT_EQ(floats->Width, 64);
+    float worst = 0;
+    for (int y = 0; y < 48; ++y)
+      for (int x = 0; x < 64; ++x)
+        for (int k = 0; k < 3; ++k) {
+          const float expected = levels.ScanLine(y)[3 * x + 2 - k] / 255.0f;  // the bitmap holds B, G, R
+          worst = std::max(worst, std::fabs(floats->Row(y)[4 * x + k] - expected));
+        }
+    EXPECT_LE(worst, c.tolerance);
+    EXPECT_EQ(floats->Row(47)[4 * 63 + 3], 1.0f);
+    EXPECT_FALSE(reader.AlphaChannel());
+  }
+  // Planes of floats, one a sample, give the interleaved picture.
+  TWriter chunky, planar;
+  std::vector<std::uint8_t> interleaved(4 * 3 * 2 * 3), planes[3];
+  for (std::size_t i = 0; i < 6 * 3; ++i) {
+    const float v = static_cast<float>(i) / 17.0f - 0.25f;
+    std::memcpy(&interleaved[4 * i], &v, 4);
+    planes[i % 3].insert(planes[i % 3].end(), &interleaved[4 * i], &interleaved[4 * i] + 4);
+  }
+  const std::uint32_t at = chunky.Block(interleaved);
+  const std::uint32_t p0 = planar.Block(planes[0]), p1 = planar.Block(planes[1]), p2 = planar.Block(planes[2]);
+  for (TWriter* w : {&chunky, &planar}) {
+    const bool separate = w == &planar;
+    w->Tag(256, {3}).Tag(257, {2}).Tag(258, {32, 32, 32}, 3).Tag(259, {1}, 3).Tag(262, {2}, 3).Tag(277, {3}, 3);
+    w->Tag(278, {2}).Tag(284, {separate ? 2u : 1u}, 3).Tag(339, {3, 3, 3}, 3);
+    if (separate)
+      w->Tag(273, {p0, p1, p2}).Tag(279, {24, 24, 24});
+    else
+      w->Tag(273, {at}).Tag(279, {72});
+  }
+  TTIFFGraphic a, b;
+  DecodeWith<TTIFFGraphic>(chunky.Bytes(), &a);
+  DecodeWith<TTIFFGraphic>(planar.Bytes(), &b);
+  ASSERT_TRUE(a.FloatPixels() && b.FloatPixels());
+  EXPECT_EQ(a.FloatPixels()->RGBA, b.FloatPixels()->RGBA);
+  EXPECT_FLOAT_EQ(a.FloatPixels()->Row(1)[4 * 2 + 2], 17.0f / 17.0f - 0.25f);
+  EXPECT_FLOAT_EQ(a.FloatPixels()->Row(0)[0], -0.25f);  // below black is kept
+}
+
+// The fourth byte of the pixels is shown as alpha only when the file says it is one.
+TEST(TIFFGraphic, ExtraAlphaSamplesMarkTheAlphaChannel) {
+  const struct {
+    const char* file;
+    bool alpha;
+  } cases[] = {
+      {"rgb8.tif", false},          {"rgba8.tif", true},         {"rgba8_associated.tif", true},
+      {"rgba8_lzw_predictor.tif", true}, {"lab8_alpha.tif", true}, {"rgba_float32.tif", true},
+      {"gray8.tif", false},         {"cmyk8.tif", false},
+  };
+  for (const auto& c : cases) {
+    TTIFFGraphic reader;
+    DecodeWith<TTIFFGraphic>(Tiff(c.file), &reader);
+    EXPECT_EQ(reader.AlphaChannel(), c.alpha) << c.file;
+  }
+  // Four samples of RGB whose fourth is not said to be alpha (ExtraSamples 0).
+  TPatcher unspecified{Tiff("rgba8.tif")};
+  unspecified.Set(338, 0);
+  TTIFFGraphic reader;
+  DecodeWith<TTIFFGraphic>(unspecified.bytes, &reader);
+  EXPECT_FALSE(reader.AlphaChannel());
 }
 
 TEST(TIFFGraphic, CanLoadTestsTheHeaders) {

@@ -118,6 +118,23 @@ convert "$tmp/primaries.ppm" primaries.png
 convert "$tmp/primaries.ppm" -colorspace Lab -depth 8 -compress None lab8_primaries.tif
 # ThunderScan and EPS.
 python3 write_thunder_eps.py . rgb8.tif
+# Floating-point samples of 16 and 32 bits (ImageMagick writes the 8-bit levels over 255,
+# and warns of the predictor tag it leaves out) and 24 bits (write_float24.py, from the 32
+# bits: ImageMagick's 24-bit floats are integers), with the floating-point predictor
+# after LZW and deflate, both byte orders; the view takes them for linear light, as
+# ImageMagick's sRGB encoding of the same levels does.
+for d in 16 32; do convert rgb8.tif -define quantum:format=floating-point -depth $d -compress None rgb_float$d.tif 2>/dev/null || :; done
+tiffcp -c lzw:3 rgb_float32.tif rgb_float32_lzw_predictor.tif
+tiffcp -B -c zip:3 -r 7 rgb_float16.tif rgb_float16_zip_predictor_mm.tif
+python3 write_float24.py rgb_float32.tif rgb_float24.tif
+tiffcp -c zip:3 rgb_float24.tif rgb_float24_zip_predictor.tif
+tiffcp -c none rgb_float16_zip_predictor_mm.tif rgb_float16_zip_predictor_mm_libtiff.tif
+convert rgba8.tif -define quantum:format=floating-point -depth 32 -compress None rgba_float32.tif 2>/dev/null || :
+convert gray8.tif -define quantum:format=floating-point -depth 16 -compress None gray_float16.tif 2>/dev/null || :
+tiffcp -t -w 48 -l 32 -c lzw:3 rgba_float32.tif rgba_float32_tiled_lzw_predictor.tif
+convert rgb8.png -set colorspace RGB -colorspace sRGB rgb8_linear_shown.png
+convert rgba8.png -set colorspace RGB -colorspace sRGB rgba8_linear_shown.png
+convert gray8.png -set colorspace RGB -colorspace sRGB gray8_linear_shown.png
 # Two pages; ImageMagick's decode of the uncompressed files as a second opinion.
 tiffcp rgb8.tif gray8.tif two_pages.tif
 for f in rgb8 rgb16 rgba8 rgba8_associated gray8 cmyk8 palette8 palette4 bilevel_white; do convert $f.tif $f.png; done
