@@ -15,6 +15,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <exception>
+#include <functional>
 #include <string>
 
 #include "formats/bitmap_export.h"
@@ -136,7 +137,8 @@ void RemovePendingFile(int signal) {
   _exit(128 + signal);
 }
 
-void WriteFileWhole(const std::string& fileName, const std::vector<std::uint8_t>& bytes) {
+// `produce` hands the file's bytes to the sink it is given, in order, as they are made.
+void WriteFileWhole(const std::string& fileName, const std::function<void(const TByteSink&)>& produce) {
   const std::size_t slash = fileName.rfind('/');
   const std::string folder = slash == std::string::npos ? "" : fileName.substr(0, slash + 1);
   const std::string name = slash == std::string::npos ? fileName : fileName.substr(slash + 1);
@@ -157,11 +159,21 @@ void WriteFileWhole(const std::string& fileName, const std::vector<std::uint8_t>
   umask(mask);
   fchmod(fd, 0666 & ~mask);
   bool ok = true;
-  for (std::size_t done = 0; ok && done < bytes.size();) {
-    const ssize_t n = write(fd, bytes.data() + done, bytes.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    ok = n > 0;
-    if (ok) done += static_cast<std::size_t>(n);
+  auto sink = [fd, &ok](const std::uint8_t* bytes, std::size_t count) {
+    for (std::size_t done = 0; ok && done < count;) {
+      const ssize_t n = write(fd, bytes + done, count - done);
+      if (n < 0 && errno == EINTR) continue;
+      ok = n > 0;
+      if (ok) done += static_cast<std::size_t>(n);
+    }
+  };
+  try {
+    produce(sink);
+  } catch (...) {
+    close(fd);
+    unlink(gPendingFile);
+    gPendingFile[0] = 0;
+    throw;
   }
   ok = close(fd) == 0 && ok;
   ok = ok && std::rename(gPendingFile, fileName.c_str()) == 0;
@@ -186,8 +198,11 @@ int ListMimeTypes(TGraphicClass readerBase) {
   return kExitWritten;
 }
 
+void WriteBytes(const TByteSink& sink, const std::vector<std::uint8_t>& bytes) { sink(bytes.data(), bytes.size()); }
+
 // Fonts and text layout need a GUI application object; the offscreen platform needs no display.
-std::vector<std::uint8_t> RenderToRgba8(const TMetafile& metafile) {
+// The drawing is encoded a row at a time, without a converted copy of it.
+void EncodeMetafilePng(const TMetafile& metafile, const TByteSink& sink) {
   static int argc = 3;
   static char name[] = "vumo-convert", option[] = "-platform", platform[] = "offscreen";
   static char* argv[] = {name, option, platform, nullptr};
@@ -197,14 +212,20 @@ std::vector<std::uint8_t> RenderToRgba8(const TMetafile& metafile) {
   });
   static QGuiApplication* app = new QGuiApplication(argc, argv);
   (void)app;
-  const QImage image = RenderMetafile(metafile, metafile.Width(), metafile.Height())
-                           .convertToFormat(QImage::Format_RGBA8888);
+  bool complete = true;
+  const QImage image = RenderMetafile(metafile, metafile.Width(), metafile.Height(), &complete);
   if (image.isNull()) throw Exception("Cannot render the metafile: out of memory.");
-  std::vector<std::uint8_t> rgba(static_cast<std::size_t>(image.width()) * image.height() * 4);
-  for (int y = 0; y < image.height(); ++y)
-    std::memcpy(&rgba[static_cast<std::size_t>(y) * image.width() * 4], image.constScanLine(y),
-                static_cast<std::size_t>(image.width()) * 4);
-  return rgba;
+  if (!complete) std::fprintf(stderr, "%s\n", kMetafileIncomplete);
+  TPngRgba8Writer writer(image.width(), image.height(), sink);
+  std::vector<std::uint8_t> row(static_cast<std::size_t>(image.width()) * 4);
+  QImage line;
+  for (int y = 0; y < image.height(); ++y) {
+    // One row at a time through Qt's own conversion, whatever format the drawing came in.
+    line = image.copy(0, y, image.width(), 1).convertToFormat(QImage::Format_RGBA8888);
+    std::memcpy(row.data(), line.constScanLine(0), row.size());
+    writer.AddRow(row.data());
+  }
+  writer.Finish();
 }
 
 }  // namespace
@@ -258,17 +279,23 @@ int main(int argc, char** argv) {
   }
   try {
     if (metafile) {
-      WriteFileWhole(output, EncodePngRgba8(metafile->Width(), metafile->Height(), RenderToRgba8(*metafile)));
+      // A drawing has no compressed pixels, but a few hundred bytes declaring a frame of
+      // hundreds of megapixels are refused as any other picture is.
+      struct stat info {};
+      const std::uint64_t fileBytes = stat(input.c_str(), &info) == 0 ? static_cast<std::uint64_t>(info.st_size) : 0;
+      metafile->CheckPlausibleSize(static_cast<std::uint64_t>(metafile->Width()),
+                                   static_cast<std::uint64_t>(metafile->Height()), fileBytes);
+      WriteFileWhole(output, [&](const TByteSink& sink) { EncodeMetafilePng(*metafile, sink); });
       return kExitWritten;
     }
     const TBitmap& bitmap = *graphic->DrawBitmap();
     if (thumbnailSide) {
       TThumbnailSize size;
       std::vector<std::uint8_t> rgba = MakeThumbnail(bitmap, thumbnailSide, size);
-      WriteFileWhole(output, EncodePngRgba8(size.Width, size.Height, rgba));
+      WriteFileWhole(output, [&](const TByteSink& sink) { WriteBytes(sink, EncodePngRgba8(size.Width, size.Height, rgba)); });
       return kExitWritten;
     }
-    WriteFileWhole(output, EncodePngRgba8(bitmap.Width(), bitmap.Height(), BitmapToRgba8(bitmap)));
+    WriteFileWhole(output, [&](const TByteSink& sink) { EncodeBitmapPng(bitmap, sink); });
   } catch (const std::exception& e) {
     std::fprintf(stderr, "%s\n", e.what());
     return kExitLoadError;

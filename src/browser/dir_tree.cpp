@@ -872,9 +872,11 @@ void TDirTree::ChangeNotified() {
   RootNode()->setExpanded(true);
   if (!IsDrivesName(path)) SelectPath(path);
   setUpdatesEnabled(true);
+  // As for the drop-down: the list re-reads when its own folder changes, not for every
+  // folder the tree watches.
   if (fileList_ != nullptr) {
-    if (!path.isEmpty()) fileList_->SetDirectory(path);
-    fileList_->UpdateFileList();
+    if (IsDrivesName(fileList_->Directory())) fileList_->UpdateFileList();
+    else if (!path.isEmpty() && !IsDrivesName(path) && AddSlash(path) != fileList_->Directory()) fileList_->SetDirectory(path);
   }
 }
 

@@ -250,6 +250,12 @@ TDirTreeCombo::TDirTreeCombo(QWidget* parent) : QWidget(parent) {
   // The button sits over the edit's right end, as on the old platform.
   button_->raise();
   setFocusProxy(edit_);
+  // Not a tab stop and not focused by a click: the keyboard stays in the list, where the
+  // first Down walks the files instead of opening the tree over them. Opening the tree
+  // gives it the focus.
+  setFocusPolicy(Qt::NoFocus);
+  edit_->setFocusPolicy(Qt::NoFocus);
+  button_->setFocusPolicy(Qt::NoFocus);
   setContextMenuPolicy(Qt::NoContextMenu);
   resize(216, 21);
   connect(button_, &QToolButton::clicked, this, [this] { DropDown(); });
@@ -531,9 +537,12 @@ void TDirTreeCombo::ChangeNotified() {
   ReloadTree();
   if (tree_->RootNode() != nullptr && !tree_->RootNode()->isExpanded()) tree_->RootNode()->setExpanded(true);
   if (!remembered.isEmpty()) ShowPath(remembered);
+  // The list watches its own folder and re-reads when that folder changes; folders made
+  // in other folders (parents such as /tmp change all the time) leave it and its
+  // selection alone. The drive view has no folder to watch: volumes come and go here.
   if (fileList_ != nullptr) {
-    fileList_->SetDirectory(remembered);
-    fileList_->UpdateFileList();
+    if (IsDrivesName(fileList_->Directory())) fileList_->UpdateFileList();
+    else if (!remembered.isEmpty() && AddSlash(remembered) != fileList_->Directory()) fileList_->SetDirectory(remembered);
   }
   setUpdatesEnabled(true);
   rebuilding_ = false;

@@ -25,6 +25,8 @@
 #include <QMimeDatabase>
 #include <QPushButton>
 
+#include <utility>
+
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -182,16 +184,29 @@ void TFileListView::CutOrCopy(int mode) {
   clipboardFiles_.clear();
   clipboardFiles_ = SelectedPaths(true);
   ClipboardMode = mode;
-  if (!clipboardFiles_.isEmpty())
-    QApplication::clipboard()->setMimeData(MakeFileMimeData(clipboardFiles_, mode == kClipMove));
+  publishedData_ = nullptr;
+  if (!clipboardFiles_.isEmpty()) {
+    QMimeData* data = MakeFileMimeData(clipboardFiles_, mode == kClipMove);
+    QApplication::clipboard()->setMimeData(data);
+    publishedData_ = data;
+  }
+}
+
+bool TFileListView::OwnsClipboard() const {
+  return publishedData_ != nullptr && QApplication::clipboard()->mimeData() == publishedData_.data();
 }
 
 void TFileListView::CmdPaste() {
+  const bool dropped = std::exchange(droppedPaste_, false);
   TWaitCursor wait;
   if (!MakeDirectoryCurrent()) return;
   const QString target = directory_;
   int mode = ClipboardMode;
   bool fromSystem = false;
+  // The newest clipboard wins: once another program has cut or copied, this list's own
+  // files are stale, and pasting them would copy or move what the user no longer means.
+  // Dropped files set the list just before pasting and own nothing.
+  if (!dropped && !clipboardFiles_.isEmpty() && !OwnsClipboard()) clipboardFiles_.clear();
   if (clipboardFiles_.isEmpty()) {
     const TClipboardFiles files = ParseFileMimeData(QApplication::clipboard()->mimeData());
     if (files.paths.isEmpty()) return;
@@ -225,6 +240,7 @@ void TFileListView::PasteDropped(const QStringList& paths) {
   if (paths.isEmpty()) return;
   clipboardFiles_ = paths;
   ClipboardMode = kClipCopy;
+  droppedPaste_ = true;
   CmdPaste();
 }
 

@@ -15,6 +15,9 @@
 #include <QContextMenuEvent>
 #include <QDateTime>
 #include <QDrag>
+#include <QFileSystemWatcher>
+#include <QScrollBar>
+#include <QSet>
 #include <QDropEvent>
 #include <QMimeData>
 #include <QHeaderView>
@@ -85,6 +88,11 @@ TFileListView::TFileListView(QWidget* parent) : QTreeView(parent), model_(new TF
   ApplyViewStyle();
   SetPopUpMenuEnabled(true);
   HookOwner();
+  folderWatcher_ = new QFileSystemWatcher(this);
+  folderChangedDelay_.setSingleShot(true);
+  folderChangedDelay_.setInterval(150);
+  connect(folderWatcher_, &QFileSystemWatcher::directoryChanged, this, [this] { folderChangedDelay_.start(); });
+  connect(&folderChangedDelay_, &QTimer::timeout, this, [this] { ListedFolderChanged(); });
 }
 
 TFileListView::~TFileListView() {
@@ -516,6 +524,24 @@ void TFileListView::UpdateFileList() {
   ++updateDepth_;
   {
     TWaitCursor wait;
+    // Programs make and remove entries in a folder all the time; a re-read of the same
+    // folder must not lose what the user selected, or the next Delete or Ctrl+C acts on nothing.
+    const QString folder = IsDrivesName(directory_) ? QString() : directory_;
+    const bool sameFolder = !folder.isEmpty() && folder == readFolder_;
+    QSet<QString> keptSelection;
+    QString keptCurrent;
+    const int keptVertical = verticalScrollBar()->value();
+    const int keptHorizontal = horizontalScrollBar()->value();
+    if (sameFolder && selectionModel() != nullptr) {
+      const std::vector<TListItem>& items = model_->Items();
+      for (const QModelIndex& index : selectionModel()->selectedRows())
+        if (std::size_t(index.row()) < items.size()) keptSelection.insert(items[std::size_t(index.row())].SubItems[kSubPath]);
+      const QModelIndex current = currentIndex();
+      if (current.isValid() && std::size_t(current.row()) < items.size())
+        keptCurrent = items[std::size_t(current.row())].SubItems[kSubPath];
+    }
+    readFolder_ = folder;
+    WatchListedFolder();
     model_->BeginReset();
     model_->Items().clear();
     folderTotal_ = 0;
@@ -548,11 +574,46 @@ void TFileListView::UpdateFileList() {
     model_->EndReset();
     sortDescending_ = true;
     HeaderClick(0);
+    if (sameFolder && (!keptSelection.isEmpty() || !keptCurrent.isEmpty())) {
+      const std::vector<TListItem>& items = model_->Items();
+      QItemSelection selection;
+      for (std::size_t row = 0; row < items.size(); ++row) {
+        const QString& path = items[row].SubItems[kSubPath];
+        if (path == keptCurrent)
+          selectionModel()->setCurrentIndex(model_->index(int(row), 0), QItemSelectionModel::NoUpdate);
+        if (keptSelection.contains(path)) selection.select(model_->index(int(row), 0), model_->index(int(row), 0));
+      }
+      selectionModel()->select(selection, QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    }
+    if (sameFolder) {
+      // The ranges follow the new rows only once the view has laid them out.
+      updateGeometries();
+      verticalScrollBar()->setValue(keptVertical);
+      horizontalScrollBar()->setValue(keptHorizontal);
+    }
     if (!model_->Items().empty() && SelectedIndex() < 0)
       selectionModel()->setCurrentIndex(model_->index(0, 0), QItemSelectionModel::NoUpdate);
   }
   if (updateDepth_ == 1) QCoreApplication::processEvents();
   --updateDepth_;
+}
+
+void TFileListView::WatchListedFolder() {
+  const QStringList watched = folderWatcher_->directories();
+  if (watched.size() == 1 && watched.first() == readFolder_) return;
+  if (!watched.isEmpty()) folderWatcher_->removePaths(watched);
+  if (!readFolder_.isEmpty() && FolderExists(readFolder_)) folderWatcher_->addPath(readFolder_);
+}
+
+void TFileListView::ListedFolderChanged() {
+  if (readFolder_.isEmpty() || readFolder_ != directory_) return;
+  // Not under an open rename editor or inside a command's own re-read: try again shortly.
+  if (state() == QAbstractItemView::EditingState || updateDepth_ > 0) {
+    folderChangedDelay_.start();
+    return;
+  }
+  ++changeRereads_;
+  UpdateFileList();
 }
 
 // ---------------------------------------------------------------- sorting

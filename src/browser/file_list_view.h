@@ -1,8 +1,10 @@
 #pragma once
 
 #include <QFlags>
+#include <QMimeData>
 #include <QPointer>
 #include <QString>
+#include <QTimer>
 #include <QTreeView>
 #include <QVector>
 
@@ -13,6 +15,8 @@
 
 #include "browser/file_list_model.h"
 #include "browser/folder_scan.h"
+
+class QFileSystemWatcher;
 
 namespace vumo {
 
@@ -175,7 +179,11 @@ class TFileListView : public QTreeView {
   // Whether the popup would appear by itself on a right click (folder view only).
   bool PopupAutomatic() const { return popupAutomatic_; }
 
+  // Re-reads the folder or the drive list. A re-read of the folder already listed keeps the
+  // selected entries (by path) and the scroll position where they still exist.
   void UpdateFileList();
+  // Re-reads made by the list's own watch on its folder, for tests to wait on.
+  int ChangeRereads() const { return changeRereads_; }
   void AddFiles(const QString& pattern, std::uint32_t filter);
   void AddDrives();
   int CompareItems(const TListItem& item1, const TListItem& item2) const;
@@ -228,12 +236,15 @@ class TFileListView : public QTreeView {
   const std::vector<ScanEntry>& Scan(const QString& folder);
   QString FormatTime(std::int64_t seconds);
   void CutOrCopy(int mode);
+  bool OwnsClipboard() const;
   void CommonRefresh(const QString& folder);
   void CaptionEdited(int row, const QString& caption);
   void StartLabelEdit(int row);
   void HookOwner();
   void BuildPopup();
   bool MakeDirectoryCurrent();
+  void WatchListedFolder();
+  void ListedFolderChanged();
 
   TFileListModel* model_ = nullptr;
   QString directory_ = QStringLiteral("Drives");
@@ -245,6 +256,11 @@ class TFileListView : public QTreeView {
   TFileListPopup* popup_ = nullptr;
   bool popupAutomatic_ = false;
   QStringList clipboardFiles_;
+  // What this list's last cut or copy put on the system clipboard. Qt deletes it when
+  // another program takes the clipboard, so a live pointer that is still the clipboard's
+  // data means the list's own files are the newest.
+  QPointer<QMimeData> publishedData_;
+  bool droppedPaste_ = false;
   QString renameOldPath_;
   QPointer<QWidget> hookedOwner_;
   QPoint dragStart_;
@@ -275,6 +291,13 @@ class TFileListView : public QTreeView {
   bool driveColumns_ = false;
   int fileReads_ = 0;
   int updateDepth_ = 0;
+  // The folder the items were last read from ("" for none or the drive view).
+  QString readFolder_;
+  // The listed folder's own watch: files and folders made, removed or renamed there show
+  // without F5. Bursts are gathered into one re-read.
+  QFileSystemWatcher* folderWatcher_ = nullptr;
+  QTimer folderChangedDelay_;
+  int changeRereads_ = 0;
 
   // One reading of a folder, shared by the passes of one re-read.
   QString scanFolder_;

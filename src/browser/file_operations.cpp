@@ -591,6 +591,41 @@ QString HomeTrash() {
   return trash;
 }
 
+// The trash specification asks for Path= escaped as in a URL: trash tools unescape it, so
+// a raw "50%41.tga" would be listed, and restored, as "50A.tga".
+Bytes TrashInfoText(const Bytes& absolutePath, const char* date) {
+  return "[Trash Info]\nPath=" + absolutePath.toPercentEncoding("/") + "\nDeletionDate=" + date + "\n";
+}
+
+bool SameVolume(const Bytes& path, const QString& trash) {
+  struct stat st {}, tr {};
+  return Lstat(path, &st) && ::stat(Enc(trash).constData(), &tr) == 0 && st.st_dev == tr.st_dev;
+}
+
+// Qt 6.4 writes the info file's path unescaped; write it again, escaped, keeping its date.
+void RewriteTrashInfo(const QString& inTrash, const Bytes& absolutePath) {
+  const qsizetype files = inTrash.lastIndexOf(QStringLiteral("/files/"));
+  if (files < 0) return;
+  const Bytes info = Enc(inTrash.left(files) + QStringLiteral("/info/") + inTrash.mid(files + 7) + QStringLiteral(".trashinfo"));
+  Bytes date;
+  {
+    QFile old(Dec(info));
+    if (!old.open(QIODevice::ReadOnly)) return;
+    const QByteArray text = old.read(64 * 1024);
+    for (const QByteArray& line : text.split('\n'))
+      if (line.startsWith("DeletionDate=")) date = line.mid(13).trimmed();
+  }
+  if (date.isEmpty()) return;
+  // Written beside it and renamed over it, so a failed write leaves Qt's file as it was.
+  const Bytes temporary = info + ".part";
+  const int fd = ::open(temporary.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+  if (fd < 0) return;
+  const Bytes text = TrashInfoText(absolutePath, date.constData());
+  const bool written = ::write(fd, text.constData(), std::size_t(text.size())) == text.size();
+  ::close(fd);
+  if (!written || ::rename(temporary.constData(), info.constData()) != 0) ::unlink(temporary.constData());
+}
+
 // The freedesktop home trash done by hand, for names Qt cannot carry (bytes that are not UTF-8).
 bool MoveToHomeTrash(const Bytes& path, const QString& trash, QString* inTrash, QString* reason) {
   const Bytes trashBytes = Enc(trash);
@@ -619,7 +654,7 @@ bool MoveToHomeTrash(const Bytes& path, const QString& trash, QString* inTrash, 
     std::tm local {};
     ::localtime_r(&now, &local);
     std::strftime(date, sizeof date, "%Y-%m-%dT%H:%M:%S", &local);
-    const Bytes text = "[Trash Info]\nPath=" + Join(absolute, base).toPercentEncoding("/") + "\nDeletionDate=" + date + "\n";
+    const Bytes text = TrashInfoText(Join(absolute, base), date);
     const bool written = ::write(fd, text.constData(), std::size_t(text.size())) == text.size();
     ::close(fd);
     const Bytes files = trashBytes + "/files/" + name;
@@ -768,7 +803,10 @@ bool TFileOperations::MoveToTrash(const QString& path, QString* inTrash, QString
   }
   // Qt 6.4 puts the file into "./files" when the home trash's parent is missing, and says it worked.
   const QString trash = HomeTrash();
-  if (QFile::encodeName(Dec(bytes)) != bytes) return MoveToHomeTrash(bytes, trash, inTrash, reason);
+  // The home trash is written here for every name; Qt only finds the trash of another volume.
+  if (SameVolume(bytes, trash) || QFile::encodeName(Dec(bytes)) != bytes)
+    return MoveToHomeTrash(bytes, trash, inTrash, reason);
+  const Bytes original = Join(RealPath(FolderOf(bytes)), BaseName(bytes));
   QString where;
   if (!QFile::moveToTrash(Dec(bytes), &where)) {
     *reason = QStringLiteral("there is no usable trash for this volume");
@@ -788,6 +826,7 @@ bool TFileOperations::MoveToTrash(const QString& path, QString* inTrash, QString
     *reason = QStringLiteral("there is no usable trash for this volume");
     return false;
   }
+  RewriteTrashInfo(where, original);
   *inTrash = where;
   return true;
 }

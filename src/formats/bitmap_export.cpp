@@ -92,7 +92,21 @@ std::vector<std::uint8_t> BitmapToRgba8(const TBitmap& bitmap) {
   return out;
 }
 
-std::vector<std::uint8_t> EncodePngRgba8(int width, int height, const std::vector<std::uint8_t>& rgba) {
+struct TPngRgba8Writer::TState {
+  z_stream zip{};
+  bool started = false;
+  std::vector<std::uint8_t> packed = std::vector<std::uint8_t>(std::size_t{1} << 18);
+  std::size_t filled = 0;  // of `packed`, not yet written
+  std::vector<std::uint8_t> chunk;
+  std::vector<std::uint8_t> row;
+};
+
+TPngRgba8Writer::TPngRgba8Writer(int width, int height, TByteSink sink)
+    : width_(width), height_(height), sink_(std::move(sink)), state_(std::make_unique<TState>()) {
+  const std::uint64_t pixels = static_cast<std::uint64_t>(width) * static_cast<std::uint64_t>(height);
+  const int level = pixels > kFastPngPixelCount ? 1 : 6;
+  if (deflateInit(&state_->zip, level) != Z_OK) throw Exception("PNG compression failed.");
+  state_->started = true;
   static const std::uint8_t kSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
   std::vector<std::uint8_t> out(kSignature, kSignature + 8);
   std::vector<std::uint8_t> ihdr;
@@ -100,21 +114,75 @@ std::vector<std::uint8_t> EncodePngRgba8(int width, int height, const std::vecto
   PutBigEndian32(ihdr, static_cast<std::uint32_t>(height));
   ihdr.insert(ihdr.end(), {8, 6, 0, 0, 0});  // 8-bit RGBA, deflate, no filter method, no interlace
   PutChunk(out, "IHDR", ihdr.data(), ihdr.size());
+  sink_(out.data(), out.size());
+  state_->row.resize(static_cast<std::size_t>(width) * 4 + 1);
+}
 
-  const std::size_t rowBytes = static_cast<std::size_t>(width) * 4;
-  std::vector<std::uint8_t> raw;
-  raw.reserve((rowBytes + 1) * static_cast<std::size_t>(height));
-  for (int y = 0; y < height; ++y) {
-    raw.push_back(0);  // filter type none
-    const std::uint8_t* row = rgba.data() + rowBytes * static_cast<std::size_t>(y);
-    raw.insert(raw.end(), row, row + rowBytes);
+TPngRgba8Writer::~TPngRgba8Writer() {
+  if (state_->started) deflateEnd(&state_->zip);
+}
+
+void TPngRgba8Writer::Deflate(const std::uint8_t* data, std::size_t size, int flush) {
+  TState& s = *state_;
+  s.zip.next_in = const_cast<Bytef*>(data);
+  s.zip.avail_in = static_cast<uInt>(size);
+  for (;;) {
+    s.zip.next_out = s.packed.data() + s.filled;
+    s.zip.avail_out = static_cast<uInt>(s.packed.size() - s.filled);
+    const int result = deflate(&s.zip, flush);
+    if (result == Z_STREAM_ERROR) throw Exception("PNG compression failed.");
+    s.filled = s.packed.size() - s.zip.avail_out;
+    // Chunks of a whole buffer each, and the rest at the end.
+    const bool finished = flush == Z_FINISH && result == Z_STREAM_END;
+    if (s.filled == s.packed.size() || (finished && s.filled > 0)) {
+      s.chunk.clear();
+      PutChunk(s.chunk, "IDAT", s.packed.data(), s.filled);
+      sink_(s.chunk.data(), s.chunk.size());
+      s.filled = 0;
+    }
+    if (finished) break;
+    if (flush != Z_FINISH && s.zip.avail_in == 0 && s.zip.avail_out != 0) break;
   }
-  uLongf packedSize = compressBound(static_cast<uLong>(raw.size()));
-  std::vector<std::uint8_t> packed(packedSize);
-  if (compress2(packed.data(), &packedSize, raw.data(), static_cast<uLong>(raw.size()), 6) != Z_OK)
-    throw Exception("PNG compression failed.");
-  PutChunk(out, "IDAT", packed.data(), packedSize);
-  PutChunk(out, "IEND", nullptr, 0);
+}
+
+void TPngRgba8Writer::AddRow(const std::uint8_t* rgba) {
+  if (rows_ >= height_) return;
+  state_->row[0] = 0;  // filter type none
+  std::memcpy(state_->row.data() + 1, rgba, static_cast<std::size_t>(width_) * 4);
+  Deflate(state_->row.data(), state_->row.size(), Z_NO_FLUSH);
+  ++rows_;
+}
+
+void TPngRgba8Writer::Finish() {
+  // Rows never given are transparent black, so the file always holds the whole picture.
+  if (rows_ < height_) {
+    std::vector<std::uint8_t> blank(static_cast<std::size_t>(width_) * 4, 0);
+    while (rows_ < height_) AddRow(blank.data());
+  }
+  Deflate(nullptr, 0, Z_FINISH);
+  std::vector<std::uint8_t> end;
+  PutChunk(end, "IEND", nullptr, 0);
+  sink_(end.data(), end.size());
+}
+
+void EncodeBitmapPng(const TBitmap& bitmap, const TByteSink& sink) {
+  TPngRgba8Writer writer(bitmap.Width(), bitmap.Height(), sink);
+  std::vector<std::uint8_t> row(static_cast<std::size_t>(bitmap.Width()) * 4);
+  for (int y = 0; y < bitmap.Height(); ++y) {
+    ScanLineToRgba8(bitmap, y, row.data());
+    writer.AddRow(row.data());
+  }
+  writer.Finish();
+}
+
+std::vector<std::uint8_t> EncodePngRgba8(int width, int height, const std::vector<std::uint8_t>& rgba) {
+  std::vector<std::uint8_t> out;
+  TPngRgba8Writer writer(width, height, [&out](const std::uint8_t* bytes, std::size_t count) {
+    out.insert(out.end(), bytes, bytes + count);
+  });
+  const std::size_t rowBytes = static_cast<std::size_t>(width) * 4;
+  for (int y = 0; y < height; ++y) writer.AddRow(rgba.data() + rowBytes * static_cast<std::size_t>(y));
+  writer.Finish();
   return out;
 }
 

@@ -6,6 +6,7 @@
 namespace vumo {
 namespace {
 
+// The largest read-ahead, reached after this many bytes of sequential reading.
 constexpr std::size_t kBlockSize = std::size_t{1} << 18;
 
 }  // namespace
@@ -15,6 +16,8 @@ TByteSource::TByteSource(TStream& stream) : stream_(stream), memory_(stream.Memo
     memorySize_ = static_cast<std::uint64_t>(std::max<std::int64_t>(stream.Size(), 0));
     memoryPosition_ = static_cast<std::uint64_t>(stream.Position());
   }
+  // Most readers go on from where the stream stands, so the first refill may read a block.
+  readSinceMove_ = kBlockSize;
 }
 
 TByteSource::~TByteSource() {
@@ -41,8 +44,19 @@ void TByteSource::Seek(std::int64_t position) {
     memoryPosition_ = static_cast<std::uint64_t>(position);
     return;
   }
-  begin_ = end_ = 0;
+  const std::int64_t streamPosition = stream_.Position();
+  const std::int64_t windowStart = streamPosition - static_cast<std::int64_t>(end_);
+  if (position >= windowStart && position <= streamPosition) {
+    begin_ = static_cast<std::size_t>(position - windowStart);
+    return;
+  }
   stream_.SetPosition(position);
+  Drop();
+}
+
+void TByteSource::Drop() {
+  begin_ = end_ = 0;
+  readSinceMove_ = 0;
 }
 
 void TByteSource::Sync() {
@@ -50,7 +64,7 @@ void TByteSource::Sync() {
     stream_.SetPosition(static_cast<std::int64_t>(memoryPosition_));
   } else if (end_ > begin_) {
     stream_.SetPosition(Position());
-    begin_ = end_ = 0;
+    Drop();
   }
 }
 
@@ -61,15 +75,18 @@ void TByteSource::Fill(std::size_t want) {
     end_ -= begin_;
     begin_ = 0;
   }
-  // Never more room than the stream can fill: a hostile count cannot make the buffer grow
-  // past the file's own size.
+  // What is asked plus the read-ahead, and never more than the stream can fill: a hostile
+  // count cannot make the buffer grow past the file's own size.
+  const std::size_t readAhead = static_cast<std::size_t>(std::min<std::uint64_t>(readSinceMove_, kBlockSize));
   const std::uint64_t left = end_ + static_cast<std::uint64_t>(stream_.Remaining());
-  const std::size_t room = static_cast<std::size_t>(std::min<std::uint64_t>(std::max(want, kBlockSize), left));
+  const std::uint64_t asked = std::max<std::uint64_t>(want, std::uint64_t{end_} + readAhead);
+  const std::size_t room = static_cast<std::size_t>(std::min(asked, left));
   if (buffer_.size() < room) buffer_.resize(room);
-  while (end_ < want && end_ < buffer_.size()) {
-    const std::size_t got = stream_.Read(buffer_.data() + end_, buffer_.size() - end_);
+  while (end_ < want && end_ < room) {
+    const std::size_t got = stream_.Read(buffer_.data() + end_, room - end_);
     if (got == 0) break;
     end_ += got;
+    readSinceMove_ += got;
   }
 }
 
@@ -90,7 +107,7 @@ void TByteSource::Consume(std::size_t count) {
   if (count > end_ - begin_) {
     // Past the buffer: skip the rest in the stream itself.
     const std::size_t beyond = count - (end_ - begin_);
-    begin_ = end_ = 0;
+    Drop();
     stream_.Seek(static_cast<std::int64_t>(std::min<std::uint64_t>(beyond, static_cast<std::uint64_t>(stream_.Remaining()))),
                  TSeekOrigin::soCurrent);
     return;

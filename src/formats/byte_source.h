@@ -1,7 +1,9 @@
 // The bytes of a stream as a reader wants them, from the stream's position on: in place
-// where the stream holds them in memory, otherwise through a buffer of its own that is
-// refilled in large blocks and grows to the largest single request. Readers take their
-// bytes from here and never ask which kind of stream they were given.
+// where the stream holds them in memory, otherwise through a window of its own. The window
+// survives seeks that land inside it, and a refill reads what is asked plus a read-ahead
+// that grows only while reading stays sequential, so a file of many tiny scattered pieces
+// (a TIFF of one-byte strips) costs reads in proportion to the file, not a block per piece.
+// Readers take their bytes from here and never ask which kind of stream they were given.
 #pragma once
 
 #include <cstddef>
@@ -35,7 +37,8 @@ class TByteSource {
   std::uint64_t Remaining();
   // Where the next byte lies in the stream.
   std::int64_t Position();
-  // Moves to an absolute stream position, dropping what was buffered.
+  // Moves to an absolute stream position; what is buffered stays when the position lies
+  // inside it.
   void Seek(std::int64_t position);
   // Puts the stream's position just past what was consumed.
   void Sync();
@@ -43,6 +46,8 @@ class TByteSource {
  private:
   // Makes at least `want` bytes (or all that are left) buffered.
   void Fill(std::size_t want);
+  // Forgets the window after the stream was moved elsewhere.
+  void Drop();
 
   TStream& stream_;
   const std::uint8_t* memory_ = nullptr;
@@ -51,6 +56,9 @@ class TByteSource {
   std::vector<std::uint8_t> buffer_;
   std::size_t begin_ = 0;
   std::size_t end_ = 0;
+  // Bytes read from the stream since it was last moved; the next read-ahead is no larger,
+  // so what a seek throws away is never more than what was read before it.
+  std::uint64_t readSinceMove_ = 0;
 };
 
 }  // namespace vumo

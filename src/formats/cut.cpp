@@ -84,6 +84,23 @@ void TCUTGraphic::LoadFromStream(TStream& Stream) {
   LoadWithPalette(Stream, palette.get());
 }
 
+namespace {
+
+// Whether a row's packets, after its byte count, reach their end marker before `end`.
+bool RowEndsInData(const std::uint8_t* p, const std::uint8_t* end) {
+  if (end - p < 2) return false;
+  for (p += 2; p < end;) {
+    const std::uint8_t control = *p++;
+    if (control == 0) return true;
+    const std::size_t skip = control & 0x80u ? 1 : control & 0x7Fu;
+    if (static_cast<std::size_t>(end - p) < skip) return false;
+    p += skip;
+  }
+  return false;
+}
+
+}  // namespace
+
 TLogPalette TCUTGraphic::ReadHaloPalette(TStream& PaletteStream) {
   std::uint8_t block[kPaletteBlock];
   std::size_t blockBytes = PaletteStream.Read(block, sizeof block);
@@ -128,6 +145,7 @@ void TCUTGraphic::LoadWithPalette(TStream& Stream, TStream* PaletteStream) {
   if (PaletteStream) palette = ReadHaloPalette(*PaletteStream);
   SetPalette(palette.empty() ? GreyRamp() : palette);
   AllocateImage(width, height, pf8bit);
+  TEmptyOnFailure guard(*this);
 
   TByteSource bytes(Stream);
   const std::uint8_t* source = bytes.Take(static_cast<std::size_t>(dataBytes));
@@ -136,11 +154,12 @@ void TCUTGraphic::LoadWithPalette(TStream& Stream, TStream* PaletteStream) {
   TCUTRLEDecoder decoder;
   decoder.DecodeInit();
   for (std::uint32_t row = 0; row < height; ++row) {
-    if (source < end) {
-      std::uint8_t* dest = ScanLine(static_cast<int>(row));
-      decoder.Decode(source, dest, static_cast<std::int32_t>(std::min<std::ptrdiff_t>(end - source, INT32_MAX)),
-                     static_cast<std::int32_t>(width));
-    }
+    // A row the data does not reach, or one whose data runs out before its end marker,
+    // belongs to a file cut short.
+    if (!RowEndsInData(source, end)) RaiseReadError();
+    std::uint8_t* dest = ScanLine(static_cast<int>(row));
+    decoder.Decode(source, dest, static_cast<std::int32_t>(std::min<std::ptrdiff_t>(end - source, INT32_MAX)),
+                   static_cast<std::int32_t>(width));
     RowProgress(row, height);
   }
   decoder.DecodeEnd();

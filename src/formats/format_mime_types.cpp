@@ -49,6 +49,9 @@ const TMimeRow kMimeRows[] = {
     {"ppm", "image/x-portable-pixmap"},
     {"pgm", "image/x-portable-graymap"},
     {"pbm", "image/x-portable-bitmap"},
+    {"pam", "image/x-portable-arbitrarymap"},
+    {"pfm", "image/x-portable-floatmap"},
+    {"phm", "image/x-portable-floatmap"},
     {"cel", "image/x-autodesk-cel"},
     {"pic", "image/x-autodesk-cel"},  // Animator's full-screen pictures: the same format
     {"pcd", "image/x-photo-cd"},
@@ -57,6 +60,8 @@ const TMimeRow kMimeRows[] = {
     {"png", "image/png"},
     {"gif", "image/gif"},
     {"qoi", "image/qoi"},
+    {"webp", "image/webp"},
+    {"dds", "image/x-dds"},  // the database's name; image/vnd-ms.dds is its alias in data/vumo-mime.xml
 };
 
 bool SameTextAscii(const char* a, const std::string& b) {

@@ -5,6 +5,7 @@
 #include "formats/autodesk.h"
 #include "formats/bitmap.h"
 #include "formats/cut.h"
+#include "formats/dds.h"
 #include "formats/gif.h"
 #include "formats/icon.h"
 #include "formats/jpeg_image.h"
@@ -22,6 +23,7 @@
 #include "formats/sgi.h"
 #include "formats/targa.h"
 #include "formats/tiff.h"
+#include "formats/webp.h"
 
 namespace vumo {
 namespace {
@@ -181,6 +183,9 @@ const TStartupRow kStartupRows[] = {
     {"ppm", &TPPMGraphic::ClassInfo, "Portable map images", "Portable pixel map images", fkRaster},
     {"pgm", &TPPMGraphic::ClassInfo, "", "Portable gray map images", fkRaster},
     {"pbm", &TPPMGraphic::ClassInfo, "", "Portable bitmap images", fkRaster},
+    {"pam", &TPPMGraphic::ClassInfo, "", "Portable arbitrary map images", fkRaster},
+    {"pfm", &TPPMGraphic::ClassInfo, "", "Portable float map images", fkRaster},
+    {"phm", &TPPMGraphic::ClassInfo, "", "Portable half float map images", fkRaster},
     {"cel", &TAutodeskGraphic::ClassInfo, "Autodesk images", "", fkRaster},
     {"pic", &TAutodeskGraphic::ClassInfo, "Autodesk images", "", fkRaster},
     {"pcd", &TPCDGraphic::ClassInfo, "Kodak Photo-CD images", "", fkRaster},
@@ -189,6 +194,8 @@ const TStartupRow kStartupRows[] = {
     {"png", &TPNGGraphic::ClassInfo, "Portable network graphic images", "", fkRaster},
     {"gif", &TGIFGraphic::ClassInfo, "GIF images", "", fkRaster | fkMultiImage},
     {"qoi", &TQOIGraphic::ClassInfo, "Quite OK images", "", fkRaster},
+    {"webp", &TWebPGraphic::ClassInfo, "WebP images", "", fkRaster | fkMultiImage},
+    {"dds", &TDDSGraphic::ClassInfo, "DirectDraw surfaces", "", fkRaster | fkMultiImage},
 };
 
 // Classes withdrawn one by one at shutdown, in this order, before "rle" and "dib".
@@ -197,7 +204,7 @@ TGraphicClass (*const kShutdownFirst[])() = {
     &TTIFFGraphic::ClassInfo, &TSGIGraphic::ClassInfo, &TPCXGraphic::ClassInfo,
     &TAutodeskGraphic::ClassInfo, &TPCDGraphic::ClassInfo,   &TPPMGraphic::ClassInfo,
     &TCUTGraphic::ClassInfo, &TRLAGraphic::ClassInfo, &TGIFGraphic::ClassInfo,
-    &TQOIGraphic::ClassInfo,
+    &TQOIGraphic::ClassInfo, &TWebPGraphic::ClassInfo, &TDDSGraphic::ClassInfo,
 };
 // ... and after them.
 TGraphicClass (*const kShutdownLast[])() = {
@@ -227,6 +234,17 @@ class TFormatsUnit {
 TFileFormatList& FileFormatList() {
   static TFormatsUnit unit;
   return unit.list;
+}
+
+std::vector<std::string> ReadableExtensions() {
+  std::vector<std::string> extensions;
+  for (const auto& entry : FileFormatList().Extensions()) {
+    std::string extension = entry->Extension;
+    for (char& c : extension)
+      if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    if (std::find(extensions.begin(), extensions.end(), extension) == extensions.end()) extensions.push_back(extension);
+  }
+  return extensions;
 }
 
 }  // namespace vumo

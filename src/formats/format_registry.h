@@ -59,4 +59,8 @@ class TFileFormatList {
 // withdrawn from the picture's table, in the fixed order, when the program ends.
 TFileFormatList& FileFormatList();
 
+// Every extension the program's registry reads, lower-case, once each, in registration
+// order. The file list's picture masks are made from it, so a new reader's files show.
+std::vector<std::string> ReadableExtensions();
+
 }  // namespace vumo

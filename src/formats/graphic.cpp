@@ -1,6 +1,9 @@
 #include "formats/graphic.h"
 
+#include <algorithm>
+
 #include "formats/messages.h"
+#include "pixels/image_limits.h"
 
 namespace vumo {
 
@@ -28,6 +31,14 @@ void TGraphic::LoadFromFile(const std::string& FileName) {
 void TGraphic::Assign(const TGraphic& Source) {
   throw Exception(FormatMessage(kCannotAssign, Source.ClassType()->ClassName,
                                 ClassType()->ClassName));
+}
+
+void TGraphic::CheckPlausibleSize(std::uint64_t width, std::uint64_t height, std::uint64_t fileBytes) const {
+  if (!RefuseTooLargeForFile || !TooLargeForFile(width, height, fileBytes)) return;
+  throw EPictureTooLargeForFile(FormatMessage(kPictureTooLargeForFile,
+                                              static_cast<unsigned>(std::min<std::uint64_t>(width, UINT32_MAX)),
+                                              static_cast<unsigned>(std::min<std::uint64_t>(height, UINT32_MAX)),
+                                              std::to_string(fileBytes).c_str()));
 }
 
 void TGraphic::Changed() {

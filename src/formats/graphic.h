@@ -20,6 +20,13 @@ class EInvalidGraphic : public Exception {
   using Exception::Exception;
 };
 
+// A picture that declares far more pixels than its file can plausibly hold; a caller that
+// trusts the file may load it again with the check off.
+class EPictureTooLargeForFile : public EInvalidGraphic {
+ public:
+  using EInvalidGraphic::EInvalidGraphic;
+};
+
 // A class reference with a virtual constructor and the "inherits from" test that the
 // framework's class references give.
 struct TGraphicClassInfo {
@@ -95,6 +102,13 @@ class TGraphic {
   virtual bool HasPalette() const { return false; }
   bool PaletteModified() const { return paletteModified_; }
   void SetPaletteModified(bool value) { paletteModified_ = value; }
+
+  // Whether a load refuses a picture too large for its file (TooLargeForFile in
+  // pixels/image_limits.h) with EPictureTooLargeForFile. On unless a caller asked for the
+  // file anyway: the converter and the thumbnailer never do, the viewer after a question.
+  bool RefuseTooLargeForFile = true;
+  // Raises EPictureTooLargeForFile when the check is on and the size is implausible.
+  void CheckPlausibleSize(std::uint64_t width, std::uint64_t height, std::uint64_t fileBytes) const;
 
   virtual void LoadFromStream(TStream& Stream) = 0;
   virtual void LoadFromFile(const std::string& FileName);

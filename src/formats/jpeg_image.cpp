@@ -130,6 +130,7 @@ struct DecodeState {
   bool gray = false;
   bool cmykData = false;
   bool invertedCmyk = false;
+  const TGraphic* owner = nullptr;  // whose size check the header meets
 
   DecodeState() {
     std::memset(&cinfo, 0, sizeof cinfo);
@@ -191,6 +192,7 @@ void Decode(DecodeState& s, const std::uint8_t* data, std::size_t size, TStream*
   if (jpeg_read_header(&cinfo, TRUE) != JPEG_HEADER_OK) throw EInvalidGraphic(kJpegNoImage);
   if (!ImageSizeAllowed(cinfo.image_width, cinfo.image_height, 24))
     throw EInvalidGraphic(FormatMessage(kImageTooLarge, cinfo.image_width, cinfo.image_height));
+  if (s.owner) s.owner->CheckPlausibleSize(cinfo.image_width, cinfo.image_height, size);
   switch (cinfo.jpeg_color_space) {
     case JCS_GRAYSCALE:
       cinfo.out_color_space = JCS_GRAYSCALE;
@@ -242,6 +244,7 @@ bool DecodeGuarded(DecodeState& s, const std::uint8_t* data, std::size_t size, T
 
 void TJPEGImage::Load(const std::uint8_t* data, std::size_t size, TStream* stream) {
   DecodeState s;
+  s.owner = this;
   if (stream) s.block.resize(std::min<std::size_t>(size, kReadBlock));
   if (!DecodeGuarded(s, data, size, stream)) {
     if (s.cinfo.global_state != 0 && s.cinfo.input_scan_number > kMaxScans)

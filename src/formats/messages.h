@@ -39,6 +39,13 @@ inline constexpr const char* gesInvalidPalette = "Cannot load image. Palette in 
 inline constexpr const char* gesUnknownCriticalChunk = "Cannot load PNG image. Unexpected but critical chunk detected.";
 inline constexpr const char* gesCompressionScheme = "The compression scheme is";
 inline constexpr const char* gesPredictor = "The predictor is";
+inline constexpr const char* kPictureTooLargeForFile =
+    "Cannot load image. The picture is too large for its file (%u x %u pixels from %s bytes).";
+inline constexpr const char* kMetafileIncomplete =
+    "The drawing is incomplete: it stopped after as much work as a picture may take.";
+// DDS pixel formats the reader does not decode; "%s" takes the format's code.
+inline constexpr const char* gesDDSFourCC = "The pixel format '%s' is";
+inline constexpr const char* gesDDSDXGI = "The DXGI format %s is";
 inline constexpr const char* gesMetafileTooLarge = "Cannot load image. The metafile is too large (%u bytes).";
 
 // Format names used for "%s".
@@ -56,6 +63,8 @@ inline constexpr const char* gesPNG = "PNG";
 inline constexpr const char* gesMetafile = "WMF or EMF";
 inline constexpr const char* gesGIF = "GIF";
 inline constexpr const char* gesQOI = "QOI";
+inline constexpr const char* gesWebP = "WebP";
+inline constexpr const char* gesDDS = "DDS";
 
 // Progress messages.
 inline constexpr const char* gesPreparing = "Preparing...";

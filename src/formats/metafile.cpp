@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdlib>
 
+#include "formats/bounded_canvas.h"
 #include "formats/messages.h"
 #include "formats/metafile_player.h"
 #include "formats/windows_bitmap.h"
@@ -28,8 +29,10 @@ constexpr std::uint32_t kWmfSetWindowOrg = 0x020B, kWmfSetWindowExt = 0x020C;
 // what a picture may take.
 constexpr std::uint64_t kMaxMetafileBytes = std::uint64_t{1} << 27;
 
-void PlayRecords(const TMetafileContent& c, metafile::TMetafileDC& dc) {
+// Stops early once `bounded` (when given) has spent its budget.
+void PlayRecords(const TMetafileContent& c, metafile::TMetafileDC& dc, const TBoundedCanvas* bounded = nullptr) {
   for (const TMetafileRecord& r : c.records) {
+    if (bounded && bounded->Incomplete()) return;
     const metafile::TRecordBytes record(c.bytes.data() + r.Offset, r.Size);
     try {
       if (c.enhanced)
@@ -267,16 +270,28 @@ void TMetafile::Assign(const TGraphic& Source) {
   Changed();
 }
 
-void TMetafile::Play(TMetafileCanvas& canvas, double left, double top, double width, double height) const {
-  if (!content_ || width <= 0 || height <= 0) return;
+bool TMetafile::Play(TMetafileCanvas& canvas, double left, double top, double width, double height,
+                     const TCanvasArea* visible) const {
+  if (!content_ || width <= 0 || height <= 0) return true;
   const TMetafileContent& c = *content_;
   metafile::TDeviceSetup setup = c.setup;
   setup.deviceToDest.m11 = width / c.frameWidth;
   setup.deviceToDest.m22 = height / c.frameHeight;
   setup.deviceToDest.dx = left - c.frameLeft * setup.deviceToDest.m11;
   setup.deviceToDest.dy = top - c.frameTop * setup.deviceToDest.m22;
-  metafile::TMetafileDC dc(canvas, setup);
-  PlayRecords(c, dc);
+  // The frame bounds the work when the caller knows no smaller visible part; what spills
+  // past it by up to its own size is still drawn as it is.
+  TCanvasArea area{left, top, left + width, top + height};
+  if (visible) {
+    area = {std::max(area.left, visible->left), std::max(area.top, visible->top), std::min(area.right, visible->right),
+            std::min(area.bottom, visible->bottom)};
+    if (area.right <= area.left || area.bottom <= area.top) return true;
+  }
+  TBoundedCanvas bounded(canvas, area);
+  metafile::TMetafileDC dc(bounded, setup);
+  PlayRecords(c, dc, &bounded);
+  bounded.SetAntialiasing(true);
+  return !bounded.Incomplete();
 }
 
 }  // namespace vumo

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "formats/bitmap.h"
+#include "formats/bounded_canvas.h"
 #include "formats/metafile_canvas.h"
 
 namespace vumo {
@@ -42,8 +43,11 @@ class TMetafile : public TGraphic {
   const TBitmap* DrawBitmap() const override { return nullptr; }
 
   const std::vector<TMetafileRecord>& Records() const;
-  // Draws the picture so that its frame fills the rectangle (in the canvas's pixels).
-  void Play(TMetafileCanvas& canvas, double left, double top, double width, double height) const;
+  // Draws the picture so that its frame fills the rectangle (in the canvas's pixels), at a
+  // cost bounded by what can be seen: the frame, or the smaller `visible` part of the canvas.
+  // False when the drawing stopped at its budget of work and is incomplete.
+  bool Play(TMetafileCanvas& canvas, double left, double top, double width, double height,
+            const TCanvasArea* visible = nullptr) const;
 
  private:
   std::shared_ptr<const metafile::TMetafileContent> content_;

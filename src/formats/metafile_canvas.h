@@ -109,6 +109,8 @@ class TMetafileCanvas {
                           TCanvasPoint topRight, TCanvasPoint bottomLeft) = 0;
   // Limits what later calls paint; an empty clip removes the limit.
   virtual void SetClip(const TCanvasClip& clip) = 0;
+  // Whether later shapes are drawn with smoothed edges; on at the start.
+  virtual void SetAntialiasing(bool) {}
 };
 
 }  // namespace vumo

@@ -223,15 +223,12 @@ void TPCXGraphic::LoadFromStream(TStream& Stream) {
   // A run-length pair yields at most 63 bytes: a file too short for that cannot hold the image.
   if (runLength && (dataSize / 2) * 63 + dataSize % 2 < *total) throw EReadError(kStreamReadError);
 
-  // Run-length rows are all written (blank past the data's end); raw rows past it are not.
-  if (runLength)
-    SetSizeToOverwrite(static_cast<int>(width), static_cast<int>(height));
-  else
-    SetSize(static_cast<int>(width), static_cast<int>(height));
+  // Every row is written whole, or the load fails.
+  SetSizeToOverwrite(static_cast<int>(width), static_cast<int>(height));
   TEmptyOnFailure guard(*this);
 
-  // Rows come one at a time: decoded into a row buffer (zeroed past where the data ends, so
-  // those rows stay blank), or in place from the byte source when they are raw.
+  // Rows come one at a time: decoded into a row buffer, or in place from the byte source
+  // when they are raw.
   TByteSource bytes(Stream);
   std::vector<std::uint8_t> buffer;
   TPCXRLEDecoder decoder;
@@ -263,18 +260,13 @@ void TPCXGraphic::LoadFromStream(TStream& Stream) {
         // Nothing used and the row not full: the data has ended (perhaps in a run's count byte).
         if (written == rowStride || used == 0) break;
       }
-      std::memset(buffer.data() + written, 0, rowStride - written);
+      // The data ends before the row does: the file is cut short, whatever came before.
+      if (written < rowStride) RaiseReadError();
       row = buffer.data();
-    } else if (offset + rowStride <= available) {
+    } else {
+      if (offset + rowStride > available) RaiseReadError();
       row = bytes.Take(rowStride);
       if (!row) RaiseReadError();
-    } else if (offset < available) {
-      // The last row the data reaches: padded with zeros.
-      buffer.assign(rowStride, 0);
-      const std::uint8_t* rest = bytes.Take(available - offset);
-      if (!rest) RaiseReadError();
-      std::memcpy(buffer.data(), rest, available - offset);
-      row = buffer.data();
     }
     if (row) {
       std::uint8_t* scanline = ScanLine(static_cast<int>(r));
@@ -288,6 +280,16 @@ void TPCXGraphic::LoadFromStream(TStream& Stream) {
       }
     }
     RowProgress(static_cast<std::uint32_t>(r), static_cast<std::uint32_t>(height));
+  }
+  // A palette trailer that begins just after the rows (some writers leave a few bytes
+  // of padding between) but is not whole: the file was cut in its colours, and the picture
+  // would show in the wrong ones.
+  if (format == pf8bit && !trailer && !standardPalette) {
+    constexpr std::size_t kPadding = 64;
+    const std::span<const std::uint8_t> rest = bytes.Peek(kTrailerSize + kPadding);
+    const auto mark = std::find(rest.begin(), rest.begin() + std::min(rest.size(), kPadding), kTrailerMark);
+    if (mark != rest.begin() + std::min(rest.size(), kPadding) && static_cast<std::size_t>(rest.end() - mark) < kTrailerSize)
+      RaiseReadError();
   }
   EndProgress();
 }

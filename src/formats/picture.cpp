@@ -106,6 +106,7 @@ void TPicture::LoadFromFile(const std::string& FileName, unsigned ImageIndex) {
     if (OnProgress) OnProgress(Sender, Stage, PercentDone, RedrawNow, R, Msg);
   };
   graphic->RequestImage(ImageIndex);
+  graphic->RefuseTooLargeForFile = RefuseTooLargeForFile;
   graphic->LoadFromFile(FileName);  // on error the unique_ptr frees the half-built reader
   graphic_ = std::move(graphic);
   Hook(graphic_.get());

@@ -61,6 +61,8 @@ class TPicture {
 
   TNotifyEvent OnChange;
   TProgressEvent OnProgress;
+  // Handed to each graphic this picture loads (TGraphic::RefuseTooLargeForFile).
+  bool RefuseTooLargeForFile = true;
 
  private:
   void Changed();

@@ -352,8 +352,6 @@ void TPNGGraphic::LoadFromStream(TStream& Stream) {
     std::size_t paletteCount = 0;
     std::uint8_t paletteAlpha[256];
     std::memset(paletteAlpha, 255, sizeof paletteAlpha);
-    const std::uint8_t* background = nullptr;  // bKGD data, kept in `backgroundBytes`
-    std::uint8_t backgroundBytes[6] = {};
     bool hasTransparent = false;
     std::uint8_t transparentBytes[6] = {};
     float gamma = 0;
@@ -391,7 +389,10 @@ void TPNGGraphic::LoadFromStream(TStream& Stream) {
         continue;
       }
       if (sawImageData) imageDataDone = true;
-      if (type == kIEND) break;
+      if (type == kIEND) {
+        endedEarly = !complete;  // an end chunk without its checksum is a file cut short too
+        break;
+      }
       const bool known = type == kPLTE || type == kGAMA || type == kBKGD || type == kTRNS || type == kIDAT;
       if (!known) {
         if (type == kIHDR) RaiseInvalidImage();  // a second header
@@ -408,18 +409,14 @@ void TPNGGraphic::LoadFromStream(TStream& Stream) {
       const std::uint8_t* data = source.Take(std::size_t{length} + 4);
       if (!CrcMatches(typeBytes, data, length)) Raise(gesInvalidCRC);
       if (type == kPLTE && (length % 3 != 0 || length > 256 * 3 || length == 0)) Raise(gesInvalidPalette);
+      // bKGD is read for its checksum only: every pixel is written or the load fails, so the
+      // background it names would never show.
       if (imageDataDone) continue;  // read after the image and not used
       if (type == kPLTE) {
         paletteCount = length / 3;
         std::memcpy(palette, data, length);
       } else if (type == kGAMA) {
         if (length >= 4 && BigEndian32(data) != 0) gamma = static_cast<float>(BigEndian32(data) / 100000.0);
-      } else if (type == kBKGD) {
-        const std::size_t wanted = colorType == 3 ? 1 : colorType == 2 || colorType == 6 ? 6 : 2;
-        if (length >= wanted) {
-          std::memcpy(backgroundBytes, data, wanted);
-          background = backgroundBytes;
-        }
       } else if (type == kTRNS) {
         if (colorType == 3) {
           // Each entry's alpha, in palette order; entries past the chunk stay opaque.
@@ -431,10 +428,10 @@ void TPNGGraphic::LoadFromStream(TStream& Stream) {
         }
       }
     }
-    if (!sawImageData) {
-      if (endedEarly) RaiseReadError();
-      RaiseInvalidImage();
-    }
+    // A stream that ends before IEND is cut short, however much of the image it holds: the
+    // partly decoded picture is not shown as if it were whole.
+    if (endedEarly) RaiseReadError();
+    if (!sawImageData) RaiseInvalidImage();
 
     // Colours.
     const bool paletteAlphaUsed = colorType == 3 && std::any_of(paletteAlpha, paletteAlpha + paletteCount,
@@ -531,50 +528,10 @@ void TPNGGraphic::LoadFromStream(TStream& Stream) {
                                          : static_cast<std::uint8_t>(value * 255 / ((1u << depth) - 1));
       return gammaTable ? gammaTable[v] : v;
     };
-    // bKGD and tRNS hold every sample in 16 bits, whatever the depth.
-    auto level = [&](const std::uint8_t* sample) {
-      return sampleLevel(depth == 16 ? BigEndian16(sample) : BigEndian16(sample) & ((1u << depth) - 1));
-    };
     // The colour key is compared on the stored samples, before scaling and gamma, so a 16-bit
     // key leaves its neighbours opaque even where they reduce to the same 8-bit colour.
     const unsigned key[3] = {BigEndian16(transparentBytes), BigEndian16(transparentBytes + 2),
                              BigEndian16(transparentBytes + 4)};
-    // Fills the bitmap from `firstRow` down with the background colour.
-    auto fillBackground = [&](int firstRow) {
-      std::uint8_t pixel[4] = {255, 255, 255, 255};
-      std::uint8_t index = 0;
-      if (colorType == 0 || colorType == 4) {
-        const unsigned targetMax = (1u << ColorManager.TargetBitsPerSample()) - 1;
-        unsigned value = targetMax;
-        if (background) {
-          const unsigned sample = depth == 16 ? Scale16(background) : BigEndian16(background) & ((1u << depth) - 1);
-          value = depth == 16 ? sample * targetMax / 255 : sample * targetMax / ((1u << depth) - 1);
-        }
-        index = static_cast<std::uint8_t>(value);
-        pixel[0] = pixel[1] = pixel[2] =
-            logPalette.empty() ? 255 : logPalette[std::min<std::size_t>(value, logPalette.size() - 1)].peRed;
-      } else if (colorType == 3) {
-        const unsigned i = background ? std::min<unsigned>(background[0], 255) : 0;
-        index = static_cast<std::uint8_t>(depth == 2 ? i * 5 : i);
-        if (i < paletteCount) std::memcpy(pixel, &paletteLut[i], 4);
-        if (path == TRowPath::kPaletteAlpha && i >= paletteCount) std::memset(pixel, 0, 4);
-      } else if (background) {
-        pixel[2] = level(background);
-        pixel[1] = level(background + 2);
-        pixel[0] = level(background + 4);
-      }
-      const TPixelFormat format = PixelFormat();
-      for (int y = firstRow; y < Height(); ++y) {
-        std::uint8_t* line = ScanLine(y);
-        if (format == pf24bit || format == pf32bit) {
-          const int size = format == pf24bit ? 3 : 4;
-          for (int x = 0; x < Width(); ++x) std::memcpy(line + x * size, pixel, size);
-        } else {
-          const std::uint8_t byte = format == pf1bit ? (index ? 0xFF : 0) : format == pf4bit ? index * 0x11 : index;
-          std::memset(line, byte, BytesPerScanline());
-        }
-      }
-    };
 
     // Indices past the palette have no colour: the file is broken.
     const bool checkIndices = colorType == 3 && paletteCount < (1u << depth);
@@ -643,10 +600,12 @@ void TPNGGraphic::LoadFromStream(TStream& Stream) {
     };
 
     // The whole stream at hand and sound: one inflate into the exact size, filters undone in
-    // place. Data too short to possibly hold the image goes the streaming way at once.
+    // place. Data too short to possibly hold the image goes the streaming way at once, and so
+    // does a large picture, whose inflated copy would double what the load costs.
     const std::vector<std::uint8_t> zeros(widestRow, 0);
     bool done = false;
-    if (idat.size() >= rawSize / 1032) {
+    constexpr std::size_t kLargestWholeInflate = std::size_t{64} << 20;
+    if (idat.size() >= rawSize / 1032 && rawSize <= kLargestWholeInflate) {
       TRawBuffer raw(rawSize);
       if (InflateComplete(idat, std::span<std::uint8_t>(raw.get(), rawSize))) {
         std::uint8_t* at = raw.get();
@@ -662,19 +621,14 @@ void TPNGGraphic::LoadFromStream(TStream& Stream) {
       }
     }
     if (!done) {
-      // Damaged, short or overlong: row by row, keeping what arrives. Rows the data never
-      // reaches show the background: an interlaced picture is filled first, a progressive one
-      // only below its last row.
-      if (p.Interlaced) fillBackground(0);
+      // Damaged, short or overlong: row by row, so that each fault gets its own error. Every
+      // row is written or the load fails, so nothing needs the background beneath.
       TLZ77Decoder decoder(kFlushPartial, false);
       decoder.DecodeInit();
       const std::uint8_t* in = idat.data();
       const std::uint8_t* const inEnd = idat.data() + idat.size();
       std::vector<std::uint8_t> current(widestRow + 1), prior(widestRow + 1);
-      bool anyRow = false, stopped = false;
-      int rowsDone = 0;
       for (const TPassSize& s : passes) {
-        if (stopped) break;
         std::fill(prior.begin(), prior.end(), 0);
         for (std::size_t r = 0; r < s.rows; ++r) {
           const std::size_t need = s.rowBytes + 1;
@@ -691,20 +645,13 @@ void TPNGGraphic::LoadFromStream(TStream& Stream) {
             if (result == 1 && out < current.data() + need) Raise(gesExtraCompressedData);
             if (in == inBefore && out == outBefore) break;
           }
-          if (out < current.data() + need) {
-            stopped = true;  // the data ends early: the rows so far stay
-            break;
-          }
+          if (out < current.data() + need) RaiseReadError();  // the data ends before the image
           Unfilter(current[0], current.data() + 1, prior.data() + 1, s.rowBytes, bpp);
           emitRow(s, s.pass.startRow + r * s.pass.rowStep, current.data() + 1);
-          anyRow = true;
-          ++rowsDone;
           std::swap(current, prior);
         }
       }
       decoder.DecodeEnd();
-      if (!anyRow) RaiseReadError();
-      if (!p.Interlaced) fillBackground(rowsDone);
     }
     EndProgress();
   } catch (...) {

@@ -8,6 +8,7 @@
 #include "formats/byte_source.h"
 #include "formats/messages.h"
 #include "pixels/byte_order.h"
+#include "pixels/float_pixels.h"
 #include "pixels/image_limits.h"
 #include "pixels/row_kernels.h"
 
@@ -51,6 +52,22 @@ class TAnyMapSource {
     return value;
   }
 
+  // The next word (after separators and comments), and the character after it consumed.
+  std::string Word() {
+    int c = Get();
+    while (c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '#') {
+      if (c == '#')
+        while (c != '\n' && c != '\r') c = Get();
+      c = Get();
+    }
+    std::string word;
+    while (c >= 0 && c != ' ' && c != '\t' && c != '\r' && c != '\n' && word.size() < 64) {
+      word.push_back(static_cast<char>(c));
+      c = Next();
+    }
+    return word;
+  }
+
   // One digit of a text bitmap: netpbm lets them run together without separators.
   int Digit() { return FirstDigit() - '0'; }
 
@@ -79,20 +96,63 @@ class TAnyMapSource {
   TByteSource bytes_;
 };
 
+// The kinds beyond the digits: arbitrary maps are 7; the float maps take these.
+enum TFloatKind : int { fkFloatRGB = 10, fkFloatGrey, fkHalfRGB, fkHalfGrey };
+
+bool IsFloatKind(int kind) { return kind >= fkFloatRGB && kind <= fkHalfGrey; }
+
 struct TAnyMapHeader {
-  int Kind = 0;  // the digit after "P"
+  int Kind = 0;  // the digit after "P", or a float kind
   std::uint32_t Width = 0;
   std::uint32_t Height = 0;
   std::uint32_t Maximum = 1;
+  std::uint32_t Depth = 0;  // arbitrary maps: samples a pixel
+  std::string TupleType;
+  bool LittleEndian = false;  // float maps: a negative scale says so
 };
+
+// Arbitrary maps name each number; the header ends at ENDHDR, on a line of its own.
+void ReadArbitraryHeader(TAnyMapSource& source, TAnyMapHeader& header) {
+  header.Maximum = 0;
+  for (int words = 0; words < 256; ++words) {
+    const std::string key = source.Word();
+    if (key == "ENDHDR") return;
+    if (key == "WIDTH")
+      header.Width = source.Number();
+    else if (key == "HEIGHT")
+      header.Height = source.Number();
+    else if (key == "DEPTH")
+      header.Depth = source.Number();
+    else if (key == "MAXVAL")
+      header.Maximum = source.Number();
+    else if (key == "TUPLTYPE")
+      header.TupleType = source.Word();
+    else if (key.empty())
+      break;
+  }
+  TReaderGraphic::RaiseNamed(gesInvalidImage, gesPortableMap);
+}
 
 // False unless the data starts with "P". The numbers follow the magic with any separators,
 // also on the magic's own line, as netpbm writes and reads them.
 bool ReadHeader(TAnyMapSource& source, TAnyMapHeader& header) {
   if (source.Next() != 'P') return false;
   const int digit = source.Get();
+  static constexpr char kFloatLetters[] = "FfHh";
+  if (const char* letter = digit > 0 ? std::strchr(kFloatLetters, digit) : nullptr) {
+    header.Kind = fkFloatRGB + static_cast<int>(letter - kFloatLetters);
+    header.Width = source.Number();
+    header.Height = source.Number();
+    const std::string scale = source.Word();
+    header.LittleEndian = !scale.empty() && scale[0] == '-';
+    return true;
+  }
   if (digit < '0' || digit > '9') TReaderGraphic::RaiseNamed(gesInvalidImage, gesPortableMap);
   header.Kind = digit - '0';
+  if (header.Kind == 7) {
+    ReadArbitraryHeader(source, header);
+    return true;
+  }
   if (header.Kind < 1 || header.Kind > 6) return true;
   header.Width = source.Number();
   header.Height = source.Number();
@@ -117,7 +177,9 @@ class TSampleScale {
 }  // namespace
 
 bool TPPMGraphic::CanLoad(TStream& Stream) {
-  return TestHeader(Stream, 10, [](const std::uint8_t* b) { return b[0] == 'P' && b[1] >= '1' && b[1] <= '6'; });
+  return TestHeader(Stream, 10, [](const std::uint8_t* b) {
+    return b[0] == 'P' && ((b[1] >= '1' && b[1] <= '7') || b[1] == 'F' || b[1] == 'f' || b[1] == 'H' || b[1] == 'h');
+  });
 }
 
 const char* TPPMGraphic::FormatName() const { return gesPortableMap; }
@@ -131,9 +193,26 @@ bool TPPMGraphic::ReadImageProperties(TStream& Stream, unsigned ImageIndex) {
   }
   kind_ = h.Kind;
   maximum_ = h.Maximum;
+  depth_ = h.Depth;
+  tupleType_ = h.TupleType;
+  littleEndian_ = h.LittleEndian;
   TImageProperties& p = ImageProperties;
   p.Compression = ctNone;
   switch (h.Kind) {
+    case 7:
+      p.ColorScheme = h.Depth >= 3 ? (h.Depth == 4 ? csRGBA : csRGB) : (h.Depth == 2 ? csGrayAlpha : csGray);
+      p.BitsPerSample = h.Maximum > 255 ? 16 : 8;
+      p.SamplesPerPixel = static_cast<std::uint8_t>(std::min<std::uint32_t>(h.Depth, 255));
+      break;
+    case fkFloatRGB:
+    case fkFloatGrey:
+    case fkHalfRGB:
+    case fkHalfGrey:
+      p.ColorScheme = h.Kind == fkFloatRGB || h.Kind == fkHalfRGB ? csRGB : csGray;
+      p.BitsPerSample = h.Kind <= fkFloatGrey ? 32 : 16;
+      p.SamplesPerPixel = p.ColorScheme == csRGB ? 3 : 1;
+      if (!h.LittleEndian) p.Options |= ioBigEndian;
+      break;
     case 1:
     case 4:
       p.ColorScheme = csIndexed;
@@ -167,7 +246,10 @@ void TPPMGraphic::LoadFromStream(TStream& Stream) {
   const TImageProperties& p = ImageProperties;
   const int kind = kind_;
   const std::uint32_t maximum = maximum_;
-  if (kind < 1 || kind > 6 || p.Width == 0 || p.Height == 0) RaiseInvalidImage();
+  if (p.Width == 0 || p.Height == 0) RaiseInvalidImage();
+  if (kind == 7) return LoadArbitraryMap(Stream);
+  if (IsFloatKind(kind)) return LoadFloatMap(Stream);
+  if (kind < 1 || kind > 6) RaiseInvalidImage();
   if (maximum == 0 || maximum > kLargestMaximum) RaiseInvalidImage();
   auto source = std::make_unique<TAnyMapSource>(Stream);
 
@@ -257,6 +339,97 @@ void TPPMGraphic::LoadFromStream(TStream& Stream) {
     }
     RowProgress(static_cast<std::uint32_t>(r), static_cast<std::uint32_t>(height));
   }
+  EndProgress();
+}
+
+void TPPMGraphic::LoadArbitraryMap(TStream& Stream) {
+  const std::uint32_t maximum = maximum_, depth = depth_;
+  if (maximum == 0 || maximum > kLargestMaximum) RaiseInvalidImage();
+  if (depth == 0 || depth > 4) RaiseInvalidColorFormat();
+  // The tuple type says whether the last sample is alpha; without one, the depth does.
+  const std::string& type = tupleType_;
+  const bool alpha = type.size() > 6 ? type.compare(type.size() - 6, 6, "_ALPHA") == 0 : depth == 2 || depth == 4;
+  const unsigned colours = depth - (alpha ? 1 : 0);
+  if (colours != 1 && colours != 3) RaiseInvalidColorFormat();
+  const std::size_t width = ImageProperties.Width, height = ImageProperties.Height;
+  const TPixelFormat format = alpha ? pf32bit : colours == 3 ? pf24bit : pf8bit;
+  CheckImageSize(width, height, format);
+  const std::size_t sampleBytes = maximum > 255 ? 2 : 1;
+  const std::size_t count = width * depth;
+  TAnyMapSource source(Stream);
+  const auto needed = CheckedMul(count * sampleBytes, height);
+  if (!needed || *needed > source.Remaining()) RaiseShortRead();
+
+  if (format == pf8bit) {
+    ColorManager.SetTargetColorScheme(csIndexed);
+    ColorManager.SetTargetSamplesPerPixel(1);
+    ColorManager.SetTargetBitsPerSample(8);
+    SetPalette(ColorManager.CreateGrayPalette(false));
+  }
+  AllocateImageToOverwrite(width, height, format);
+  TEmptyOnFailure guard(*this);
+  if (alpha) SetAlphaChannel(true);
+  SetFormatDescription("PAM " + (type.empty() ? std::string("depth ") + std::to_string(depth) : type) +
+                       (sampleBytes == 2 ? ", 16-bit" : ""));
+  const TSampleScale scale(maximum);
+  std::vector<std::uint8_t> samples(count);
+  const int bytesPerPixel = BitsPerPixelOf(format) / 8;
+  for (std::size_t r = 0; r < height; ++r) {
+    const std::uint8_t* in = source.View(count * sampleBytes);
+    if (sampleBytes == 2)
+      for (std::size_t i = 0; i < count; ++i) samples[i] = scale(BigEndian16(in + 2 * i));
+    else
+      for (std::size_t i = 0; i < count; ++i) samples[i] = scale(in[i]);
+    std::uint8_t* line = ScanLine(static_cast<int>(r));
+    for (std::size_t x = 0; x < width; ++x, line += bytesPerPixel) {
+      const std::uint8_t* s = &samples[x * depth];
+      if (format == pf8bit) {
+        line[0] = s[0];
+        continue;
+      }
+      // Grey with alpha spreads its grey over the three colours.
+      const std::uint8_t red = s[0], green = colours == 3 ? s[1] : s[0], blue = colours == 3 ? s[2] : s[0];
+      line[0] = blue, line[1] = green, line[2] = red;
+      if (alpha) line[3] = s[colours];
+    }
+    RowProgress(static_cast<std::uint32_t>(r), static_cast<std::uint32_t>(height));
+  }
+  EndProgress();
+}
+
+void TPPMGraphic::LoadFloatMap(TStream& Stream) {
+  const int kind = kind_;
+  const bool rgb = kind == fkFloatRGB || kind == fkHalfRGB, half = kind == fkHalfRGB || kind == fkHalfGrey;
+  const std::size_t width = ImageProperties.Width, height = ImageProperties.Height;
+  const std::size_t samples = rgb ? 3 : 1, sampleBytes = half ? 2 : 4;
+  CheckImageSize(width, height, pf32bit);
+  TAnyMapSource source(Stream);
+  const auto needed = CheckedMul(width * samples * sampleBytes, height);
+  if (!needed || *needed > source.Remaining()) RaiseShortRead();
+  std::shared_ptr<TFloatPixels> floats = NewFloatPixels(static_cast<int>(width), static_cast<int>(height));
+  const bool little = littleEndian_;
+  // Rows are stored from the bottom up.
+  for (std::size_t r = 0; r < height; ++r) {
+    const std::uint8_t* in = source.View(width * samples * sampleBytes);
+    float* out = floats->Row(static_cast<int>(height - 1 - r));
+    for (std::size_t x = 0; x < width; ++x, out += 4) {
+      for (std::size_t c = 0; c < samples; ++c, in += sampleBytes) {
+        if (half) {
+          out[c] = HalfToFloat(static_cast<std::uint16_t>(little ? LittleEndian16(in) : BigEndian16(in)));
+        } else {
+          const std::uint32_t bits = little ? LittleEndian32(in) : BigEndian32(in);
+          std::memcpy(&out[c], &bits, 4);
+        }
+      }
+      if (!rgb) out[1] = out[2] = out[0];
+      out[3] = 1.0f;
+    }
+    RowProgress(static_cast<std::uint32_t>(r), static_cast<std::uint32_t>(height));
+  }
+  AllocateImageToOverwrite(width, height, pf32bit);
+  TEmptyOnFailure guard(*this);
+  SetFloatPixels(std::move(floats));
+  SetFormatDescription(std::string(half ? "PFM half float" : "PFM float") + (rgb ? " RGB" : " grey"));
   EndProgress();
 }
 

@@ -1,4 +1,6 @@
-// Portable any-maps: bitmaps, grey maps and pixel maps, as text (P1 to P3) or raw (P4 to P6).
+// Portable any-maps: bitmaps, grey maps and pixel maps, as text (P1 to P3) or raw (P4 to P6);
+// arbitrary maps (P7) of one to four samples with or without alpha; and float maps (PF, Pf,
+// and their half-float kin PH, Ph) of linear light, shown through an exposure.
 #pragma once
 
 #include <string>
@@ -18,9 +20,17 @@ class TPPMGraphic : public TReaderGraphic {
   const char* FormatName() const override;
 
  private:
-  // What the header said beyond the image properties: the digit after "P" and the largest sample.
+  void LoadArbitraryMap(TStream& Stream);
+  void LoadFloatMap(TStream& Stream);
+
+  // What the header said beyond the image properties: the kind (the digit after "P", or one
+  // of the float kinds) and the largest sample; for arbitrary maps the samples a pixel has and
+  // what they are; for float maps the byte order.
   int kind_ = 0;
   std::uint32_t maximum_ = 1;
+  std::uint32_t depth_ = 0;
+  std::string tupleType_;
+  bool littleEndian_ = false;
 };
 
 }  // namespace vumo

@@ -380,6 +380,9 @@ void TPSPGraphic::LoadFromStream(TStream& Stream) {
       }
       Stream.SetPosition(block.end);
     }
+    // A file that stops inside a block's header is cut short, not a blank or whole picture.
+    const std::int64_t left = fileEnd - Stream.Position();
+    if (left > 0 && left < static_cast<std::int64_t>(BlockHeaderSize(version))) RaiseReadError();
     if (Empty()) allocate(ColorManager.TargetPixelFormat());
   } catch (...) {
     ReleaseImage();

@@ -36,6 +36,7 @@ void TReaderGraphic::BeginLoad(TStream& Stream) {
   ReleaseImage();
   rowBuffer_.clear();  // blank again for this load's first row
   BasePosition = Stream.Position();
+  fileBytes_ = static_cast<std::uint64_t>(std::max<std::int64_t>(Stream.Size() - BasePosition, 0));
 }
 
 void TReaderGraphic::StartProgress(const char* Msg) {
@@ -56,9 +57,10 @@ void TReaderGraphic::RowProgress(std::uint32_t Row, std::uint32_t RowCount) {
 
 void TReaderGraphic::ApplyTargetPixelFormat() { SetPixelFormat(ColorManager.TargetPixelFormat()); }
 
-void TReaderGraphic::CheckImageSize(std::uint64_t width, std::uint64_t height, TPixelFormat format) {
+void TReaderGraphic::CheckImageSize(std::uint64_t width, std::uint64_t height, TPixelFormat format) const {
   const int bits = BitsPerPixelOf(format);
   if (!ImageSizeAllowed(width, height, static_cast<std::uint64_t>(bits > 0 ? bits : 32))) RaiseTooLarge(width, height);
+  CheckPlausibleSize(width, height, fileBytes_);
 }
 
 void TReaderGraphic::AllocateImage(std::uint64_t width, std::uint64_t height, TPixelFormat format) {

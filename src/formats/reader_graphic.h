@@ -75,7 +75,7 @@ class TReaderGraphic : public TBitmap {
     int exceptions_ = std::uncaught_exceptions();
   };
   // Refuses a size beyond the limits, for readers that allocate buffers before the bitmap.
-  static void CheckImageSize(std::uint64_t width, std::uint64_t height, TPixelFormat format = pf32bit);
+  void CheckImageSize(std::uint64_t width, std::uint64_t height, TPixelFormat format = pf32bit) const;
 
   // Converts `count` pixels (the bitmap's width by default) of one decoded row into scanline
   // `y`, telling the colour manager how long each source buffer and the scanline are.
@@ -125,6 +125,7 @@ class TReaderGraphic : public TBitmap {
 
   std::vector<std::uint8_t> header_;
   std::vector<std::uint8_t> rowBuffer_;
+  std::uint64_t fileBytes_ = 0;  // what the stream holds from BasePosition on
 };
 
 // The members every reader with a signature declares: its class information, the stream

@@ -138,6 +138,7 @@ void TRLAGraphic::LoadFromStream(TStream& Stream) {
   Stream.ReadBuffer(table.data(), table.size());
 
   AllocateImage(width, height);
+  TEmptyOnFailure guard(*this);
 
   const std::size_t bytesPerSample = p.BitsPerSample > 8 ? 2 : 1;
   const std::size_t rowBytes = std::size_t{width} * bytesPerSample;
@@ -153,17 +154,19 @@ void TRLAGraphic::LoadFromStream(TStream& Stream) {
 
   for (std::uint32_t line = 0; line < height; ++line) {
     std::fill(planes.begin(), planes.end(), std::uint8_t{0});
-    // A scanline whose offset or records run past the end stays blank or partly blank.
+    // A scanline whose offset or records run past the end belongs to a file cut short.
     std::uint64_t position = BigEndian32(&table[4 * std::size_t{line}]);
-    for (unsigned c = 0; c < channels && position + 2 <= available; ++c) {
+    for (unsigned c = 0; c < channels; ++c) {
+      if (position + 2 > available) RaiseReadError();
       std::uint8_t lengthBytes[2];
       Stream.SetPosition(BasePosition + static_cast<std::int64_t>(position));
-      if (Stream.Read(lengthBytes, 2) != 2) break;
+      if (Stream.Read(lengthBytes, 2) != 2) RaiseReadError();
       const std::uint16_t length = BigEndian16(lengthBytes);
       position += 2;
-      const auto want =
-          static_cast<std::size_t>(std::min<std::uint64_t>({length, maxPacked, available - position}));
+      if (length > available - position) RaiseReadError();
+      const auto want = static_cast<std::size_t>(std::min<std::uint64_t>(length, maxPacked));
       const std::size_t got = Stream.Read(packed.data(), want);
+      if (got < want) RaiseReadError();
       const std::uint8_t* source = packed.data();
       std::uint8_t* dest = planes.data() + c * rowBytes;
       decoder.Decode(source, dest, static_cast<std::int32_t>(got), static_cast<std::int32_t>(rowBytes));

@@ -101,6 +101,7 @@ void TSGIGraphic::LoadFromStream(TStream& Stream) {
   ColorManager.Setup(colors);
   if (grey) SetPalette(ColorManager.CreateGrayPalette(false));
   AllocateImage(width, height);
+  TEmptyOnFailure guard(*this);
 
   Progress(psEnding, 100, true, ProgressRect, "");
   StartProgress(gesTransfering);
@@ -127,15 +128,18 @@ void TSGIGraphic::LoadFromStream(TStream& Stream) {
         Stream.ReadBuffer(plane, rowBytes);
         continue;
       }
-      // A row whose data lies outside the file stays blank; the rest of the picture still loads.
       std::memset(plane, 0, rowBytes);
+      // Lengths count bytes, also for 16-bit samples (as GIMP and Pillow write them). A row
+      // whose data lies past the end of the file belongs to a file cut short.
       const std::uint64_t start = starts[index];
-      if (start >= available) continue;
-      // Lengths count bytes, also for 16-bit samples (as GIMP and Pillow write them).
+      // A length past what any row needs is not the file's end, only an odd claim: what the
+      // file holds up to a row's worth is read then.
+      if (start > available || (lengths[index] <= maxPacked && lengths[index] > available - start)) RaiseReadError();
       const auto want =
           static_cast<std::size_t>(std::min<std::uint64_t>({lengths[index], maxPacked, available - start}));
       Stream.SetPosition(BasePosition + static_cast<std::int64_t>(start));
       const std::size_t got = Stream.Read(packed.data(), want);
+      if (got < want) RaiseReadError();
       const std::uint8_t* source = packed.data();
       std::uint8_t* dest = plane;
       decoder->Decode(source, dest, static_cast<std::int32_t>(got), static_cast<std::int32_t>(rowBytes));

@@ -77,6 +77,24 @@ TLogPalette AtOrigin(TLogPalette map, std::size_t origin) {
   return palette;
 }
 
+// Whether the packets from `begin` to `end` (where a decode stopped) give `width` pixels: a
+// row may end exactly at the end of the file, but not short of its pixels.
+bool PacketsCoverRow(const std::uint8_t* begin, const std::uint8_t* end, std::size_t width, std::size_t pixelBytes) {
+  std::size_t covered = 0;
+  for (const std::uint8_t* p = begin; p < end && covered < width;) {
+    const std::size_t count = (*p & 0x7Fu) + 1;
+    const bool run = (*p++ & 0x80u) != 0;
+    const std::size_t bytes = run ? pixelBytes : count * pixelBytes;
+    if (bytes > static_cast<std::size_t>(end - p)) {
+      if (!run) covered += static_cast<std::size_t>(end - p) / pixelBytes;
+      break;
+    }
+    covered += count;
+    p += bytes;
+  }
+  return covered >= width;
+}
+
 void GrayAlphaToBGRA(const std::uint8_t* source, std::uint8_t* target, std::size_t count) {
   for (std::size_t i = 0; i < count; ++i, source += 2, target += 4) {
     target[0] = target[1] = target[2] = source[0];
@@ -242,6 +260,8 @@ void TTargaGraphic::LoadFromStream(TStream& Stream) {
         const std::span<const std::uint8_t> data = source->Peek(window);
         const std::uint8_t* packed = data.data();
         decoder->Decode(packed, dest, static_cast<std::int32_t>(data.size()), static_cast<std::int32_t>(width));
+        // Near the end of the file the row may have run out of packets: a file cut short.
+        if (data.size() < window && !PacketsCoverRow(data.data(), packed, width, pixelBytes)) RaiseReadError();
         source->Consume(static_cast<std::size_t>(packed - data.data()));
       } else {
         Stream.ReadBuffer(dest, rowBytes);

@@ -364,6 +364,8 @@ bool TTIFFGraphic::ReadImageProperties(TStream& Stream, unsigned ImageIndex) {
   tiffStart_ = Stream.Position();
   const std::int64_t streamSize = Stream.Size();
   tiffSize_ = streamSize > tiffStart_ ? static_cast<std::uint64_t>(streamSize - tiffStart_) : 0;
+  // An embedded TIFF ends where its container says, not where the file does.
+  tiffSize_ = std::min(tiffSize_, embeddedLength_);
   const std::uint8_t* h = ReadHeaderBytes(Stream, kHeaderSize);
   if (!h) return false;
   bigEndian_ = h[0] == 'M' && h[1] == 'M';
@@ -780,16 +782,19 @@ void TTIFFGraphic::LoadFromStream(TStream& Stream) {
   for (std::size_t b = 0; b < blocksPerPlane; ++b) {
     const TBlock& block = blocks[b];
     const std::size_t declared = declaredBytes(block.Rows);
-    // Where each plane's data lies and how much of it there is. A block that starts past
-    // the end, or runs past it, belongs to a file cut short: what is there is shown, the
-    // rows before it stay, the rest stays blank.
+    // Where each plane's data lies and how much of it there is.
     std::uint64_t at[4] = {}, takes[4] = {}, rooms[4] = {};
+    bool cut[4] = {};
     std::size_t region = 0, rowsReady = block.Rows;
     for (std::size_t k = 0; k < planesUsed; ++k) {
       const std::size_t index = k * blocksPerPlane + b;
       at[k] = std::min<std::uint64_t>(offsets[index], tiffSize_);
       const std::uint64_t available = tiffSize_ - at[k];
       const std::uint64_t wanted = !coded ? declared : counts.empty() ? available : counts[index];
+      // A block that lies past the end belongs to a file cut short. A JPEG block may end
+      // before its byte count says: only the decoder tells whether its data ran out.
+      cut[k] = wanted > available;
+      if (cut[k] && compression != ctJPEG) RaiseReadError();
       takes[k] = std::min<std::uint64_t>({wanted, available, INT32_MAX});
       // Whole rows, the last one partly filled as far as the data goes.
       const std::uint64_t most = MostDecodedBytes(compression, takes[k]);
@@ -817,6 +822,8 @@ void TTIFFGraphic::LoadFromStream(TStream& Stream) {
       std::uint8_t* out = decoded.data() + k * region;
       if (coded) {
         decodePlane(data, take, out, static_cast<std::size_t>(rooms[k]));
+        if (cut[k] && compression == ctJPEG && !static_cast<TTIFFJPEGDecoder&>(*decoder).Warning().empty())
+          RaiseReadError();
         planeData[k] = out;
       } else if (copyRaw) {
         std::memcpy(out, data, static_cast<std::size_t>(rooms[k]));
@@ -950,6 +957,7 @@ void TEPSGraphic::SeekPreview(TStream& Stream) {
   if (offset < kEPSHeaderSize || length == 0 || offset + length > static_cast<std::uint64_t>(size))
     Raise(gesInvalidImage, gesEPS);
   Stream.SetPosition(start + static_cast<std::int64_t>(offset));
+  embeddedLength_ = length;
 }
 
 bool TEPSGraphic::ReadImageProperties(TStream& Stream, unsigned ImageIndex) {

@@ -29,6 +29,8 @@ class TTIFFGraphic : public TReaderGraphic {
 
  protected:
   const char* FormatName() const override;
+  // The length a container gives the TIFF it embeds; past it lies the container's own data.
+  std::uint64_t embeddedLength_ = UINT64_MAX;
 
  private:
   // Values of a directory entry, read (and checked against the file) from the stream.
@@ -44,7 +46,7 @@ class TTIFFGraphic : public TReaderGraphic {
   bool bigEndian_ = false;
   unsigned pages_ = 0;  // directories in the chain, counted by the last header read
   std::int64_t tiffStart_ = 0;
-  std::uint64_t tiffSize_ = 0;  // bytes from tiffStart_ to the stream's end
+  std::uint64_t tiffSize_ = 0;  // bytes from tiffStart_ to the stream's or the embedding's end
   std::uint32_t bitsPerSample_ = 0;
   std::uint32_t samplesPerPixel_ = 0;
   bool mixedBitsPerSample_ = false;

@@ -20,6 +20,21 @@ inline constexpr std::uint64_t kMaxBitmapBytes = std::uint64_t{1} << 30;
 // One gibibyte of float samples beside it: a high-dynamic-range picture of 64 megapixels.
 inline constexpr std::uint64_t kMaxFloatPixelBytes = std::uint64_t{1} << 30;
 
+// A picture past this many pixels (Pillow's budget: a quarter gibibyte of 24-bit pixels)
+// must come from a file of a plausible size...
+inline constexpr std::uint64_t kPlausiblePixelCount = 89'478'485;
+// ...one byte for at most this many pixels: twice what deflate, the strongest coder the
+// readers meet on real files, reaches on a picture of one colour at one bit a pixel
+// (1032 bytes from each, 8256 pixels). A few hundred bytes declaring 16384 x 16384 are a
+// decompression bomb, not a picture.
+inline constexpr std::uint64_t kMaxPixelsPerFileByte = 16384;
+
+// True when a picture of this size cannot plausibly come from a file of `fileBytes`.
+inline bool TooLargeForFile(std::uint64_t width, std::uint64_t height, std::uint64_t fileBytes) {
+  const std::uint64_t pixels = height != 0 && width > UINT64_MAX / height ? UINT64_MAX : width * height;
+  return pixels > kPlausiblePixelCount && pixels / kMaxPixelsPerFileByte >= fileBytes;
+}
+
 // a * b, or nothing when the product does not fit.
 inline std::optional<std::size_t> CheckedMul(std::size_t a, std::size_t b) {
   if (a != 0 && b > std::numeric_limits<std::size_t>::max() / a) return std::nullopt;

@@ -1,5 +1,6 @@
 #include "settings/font.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 
@@ -9,7 +10,21 @@ TFont::TFont(QObject* parent) : TPersistent(parent) {}
 
 int TFont::Size() const { return -settings::MulDiv(height_, 72, PixelsPerInch); }
 
-void TFont::SetSize(int value) { height_ = -settings::MulDiv(value, PixelsPerInch, 72); }
+void TFont::SetHeight(int value) {
+  if (value == 0) {
+    height_ = 0;
+    return;
+  }
+  const long long pixels = std::clamp(std::llabs(static_cast<long long>(value)), static_cast<long long>(kMinPixels),
+                                      static_cast<long long>(kMaxPixels));
+  height_ = static_cast<int>(value < 0 ? -pixels : pixels);
+}
+
+void TFont::SetSize(int value) {
+  // Clamped before the conversion, so no size overflows on its way to a height.
+  const int points = std::clamp(value, -72, 72);
+  SetHeight(-settings::MulDiv(points, PixelsPerInch, 72));
+}
 
 void TFont::Assign(const TFont& other) {
   charset_ = other.charset_;

@@ -44,6 +44,8 @@ class TFont : public TPersistent {
 
   // Heights in pixels are taken at this many pixels per inch.
   static constexpr int PixelsPerInch = 96;
+  static constexpr int kMinPixels = 8;
+  static constexpr int kMaxPixels = 96;
 
   explicit TFont(QObject* parent = nullptr);
 
@@ -53,7 +55,9 @@ class TFont : public TPersistent {
   void SetColor(int value) { color_ = value; }
   // Negative: character height in pixels; positive: cell height.
   int Height() const { return height_; }
-  void SetHeight(int value) { height_ = value; }
+  // Heights and sizes from a settings file are kept to what a person can read: 6 to 72
+  // points (8 to 96 pixels); 0 keeps its meaning of the default height.
+  void SetHeight(int value);
   QString Name() const { return name_; }
   void SetName(const QString& value) { name_ = value; }
   TFontPitch Pitch() const { return pitch_; }

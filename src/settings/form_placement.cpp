@@ -76,7 +76,12 @@ class TFormPlacement::ProfileScope {
   ProfileScope(const ProfileScope&) = delete;
   ProfileScope& operator=(const ProfileScope&) = delete;
   void Commit() {
-    if (owns_ && owner_->profile_->Modified()) owner_->profile_->UpdateFile();
+    if (!owns_ || !owner_->profile_->Modified()) return;
+    owner_->profile_->UpdateFile();
+    const QString setAside = owner_->profile_->SetAsidePath();
+    if (!setAside.isEmpty())
+      ReportError(Exception(FormatMessage(SSetAside, QFile::encodeName(owner_->profile_->Path()).constData(),
+                                          QFile::encodeName(setAside).constData())));
   }
 
  private:
@@ -297,19 +302,40 @@ void TFormPlacement::ApplyNormalRect(const QRect& rect) {
   qint64 width = static_cast<qint64>(rect.right()) - left;  // rect carries right and bottom as given
   qint64 height = static_cast<qint64>(rect.bottom()) - top;
   if (width <= 0 || height <= 0) return;
+  // The screen the window overlaps most holds all of it: a window hanging off an edge, or
+  // larger than that screen, is pulled and shrunk into it.
+  bool onScreen = false;
+  qint64 bestOverlap = 0;
+  QRect home;
+  for (QScreen* screen : QGuiApplication::screens()) {
+    QRect area = screen->availableGeometry();
+    const qint64 overlapWidth = std::min<qint64>(left + width, static_cast<qint64>(area.x()) + area.width()) -
+                                std::max<qint64>(left, area.x());
+    const qint64 overlapHeight = std::min<qint64>(top + height, static_cast<qint64>(area.y()) + area.height()) -
+                                 std::max<qint64>(top, area.y());
+    if (overlapWidth <= 0 || overlapHeight <= 0) continue;
+    onScreen = true;
+    if (overlapWidth * overlapHeight > bestOverlap) {
+      bestOverlap = overlapWidth * overlapHeight;
+      home = area;
+    }
+  }
   QRect desktop;
   for (QScreen* screen : QGuiApplication::screens()) desktop |= screen->availableGeometry();
   qint64 maxWidth = std::max<qint64>({desktop.width(), window_->width(), 1});
   qint64 maxHeight = std::max<qint64>({desktop.height(), window_->height(), 1});
+  // A small overhang is the user's choice (window managers allow it); a window mostly off
+  // its screen, or larger than it, came from a file that no longer fits this desktop.
+  const bool mostlyOff = static_cast<double>(bestOverlap) * 4 < static_cast<double>(width) * static_cast<double>(height) * 3;
   width = std::min(width, maxWidth);
   height = std::min(height, maxHeight);
-  bool onScreen = false;
-  for (QScreen* screen : QGuiApplication::screens()) {
-    QRect area = screen->availableGeometry();
-    if (left < static_cast<qint64>(area.x()) + area.width() && left + width > area.x() &&
-        top < static_cast<qint64>(area.y()) + area.height() && top + height > area.y()) {
-      onScreen = true;
-    }
+  if (onScreen && !home.isEmpty() && (mostlyOff || width > home.width() || height > home.height())) {
+    // The frame, as far as the window system has told it, must fit too.
+    const QSize frame = window_->frameGeometry().size() - window_->geometry().size();
+    width = std::max<qint64>(1, std::min<qint64>(width, home.width() - frame.width()));
+    height = std::max<qint64>(1, std::min<qint64>(height, home.height() - frame.height()));
+    left = std::clamp<qint64>(left, home.x(), static_cast<qint64>(home.x()) + home.width() - width);
+    top = std::clamp<qint64>(top, home.y(), static_cast<qint64>(home.y()) + home.height() - height);
   }
   if (window_->windowState() != Qt::WindowNoState) window_->setWindowState(Qt::WindowNoState);
   window_->resize(static_cast<int>(width), static_cast<int>(height));

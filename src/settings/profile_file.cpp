@@ -5,6 +5,7 @@
 #include <QFileInfo>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <utility>
 
@@ -308,11 +309,39 @@ void ProfileFile::Fail() const {
   throw EIniFileException(FormatMessage(SWriteError, QFile::encodeName(path_).constData()));
 }
 
+bool ProfileFile::SetAside() {
+  const QByteArray from = QFile::encodeName(path_);
+  struct stat st {};
+  if (::lstat(from.constData(), &st) != 0 || S_ISDIR(st.st_mode)) return false;
+  for (int n = 1; n < 1000; ++n) {
+    const QString to = path_ + QStringLiteral(".bad") + (n == 1 ? QString() : QStringLiteral(".%1").arg(n));
+    const QByteArray target = QFile::encodeName(to);
+    // Never over an earlier one: the kernel refuses the rename when the name is taken.
+    if (::renameat2(AT_FDCWD, from.constData(), AT_FDCWD, target.constData(), RENAME_NOREPLACE) == 0) {
+      setAsidePath_ = to;
+      return true;
+    }
+    if (errno == EEXIST) continue;
+    if (errno != EINVAL && errno != ENOSYS) return false;
+    // A file system without the no-replace rename: look first, then rename.
+    struct stat taken {};
+    if (::lstat(target.constData(), &taken) == 0) continue;
+    if (::rename(from.constData(), target.constData()) != 0) return false;
+    setAsidePath_ = to;
+    return true;
+  }
+  return false;
+}
+
 void ProfileFile::SetWriteFunction(WriteFunction function) { WriteHook() = std::move(function); }
 
 void ProfileFile::UpdateFile() {
-  // A file we could not read is not ours to replace.
-  if (!loadable_) Fail();
+  // A file we could not read is not ours to replace, but refusing every save for good
+  // would lose the user's settings from now on: move it aside and start afresh.
+  if (!loadable_) {
+    if (!SetAside()) Fail();
+    loadable_ = true;
+  }
   QFileInfo info(path_);
   QString target = path_;
   if (info.isSymLink() && info.exists()) target = info.canonicalFilePath();  // keep the link

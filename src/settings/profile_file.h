@@ -17,6 +17,7 @@
 namespace vumo {
 
 inline constexpr const char* SWriteError = "Unable to write to %s";
+inline constexpr const char* SSetAside = "The settings file %s could not be read. It was kept as %s, and the settings are saved afresh.";
 
 // Raised when the profile file cannot be written.
 class EIniFileException : public Exception {
@@ -58,7 +59,11 @@ class ProfileFile {
   bool Modified() const { return modified_; }
   // Writes the whole file atomically (temp file beside it, fsync, rename); on any failure
   // the previous file stays as it was and EIniFileException("Unable to write to %s") is raised.
+  // A file that could not be read is first renamed to NAME.bad (NAME.bad.2, ... when taken),
+  // so the new settings can be saved and nothing of the old file is lost.
   void UpdateFile();
+  // Where the unreadable file went at the last UpdateFile, or empty.
+  const QString& SetAsidePath() const { return setAsidePath_; }
 
   // The text the file would hold now (what UpdateFile writes).
   QByteArray Contents() const;
@@ -79,6 +84,7 @@ class ProfileFile {
   int FindKey(int header, const QString& key) const;         // index of its line or -1
   static Line ParseLine(const QByteArray& raw);
   [[noreturn]] void Fail() const;
+  bool SetAside();
 
   QString fileName_;
   QString path_;
@@ -87,6 +93,7 @@ class ProfileFile {
   bool endsWithNewline_ = true;
   bool loadable_ = true;  // false: the file exists but could not be read, so never overwrite it
   bool modified_ = false;
+  QString setAsidePath_;
 };
 
 // Trims what the classic Trim trims: every character up to and including the blank.

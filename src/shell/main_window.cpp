@@ -317,7 +317,16 @@ void TForm1::OpenFromCommandLine(const QString& path) {
   const QString folder = info.isDir() ? info.absoluteFilePath() : info.absolutePath();
   BrowseFiles->SetDirectory(folder);
   BrowseDrives->OpenPath(folder);
-  if (!info.isDir()) LoadPicture(info.absoluteFilePath());
+  if (info.isDir()) return;
+  LoadPicture(info.absoluteFilePath());
+  // The file is the list's selected entry, so Down goes on to the next one.
+  const std::vector<TListItem>& items = BrowseFiles->Items();
+  for (std::size_t row = 0; row < items.size(); ++row) {
+    if (items[row].SubItems[kSubPath] != info.absoluteFilePath()) continue;
+    BrowseFiles->SelectRow(int(row));
+    BrowseFiles->SetSelectedItem(info.absoluteFilePath());
+    break;
+  }
 }
 
 void TForm1::showEvent(QShowEvent* event) {
@@ -374,11 +383,17 @@ void TForm1::FormCreate(QObject*) {
   BrowseDrives->OpenPath(BrowseFiles->Directory());
   BrowseDrives->SetTreeHeight(BrowseFiles->height());
   ImageBk->SetColor(ScrollBox->Color());
-  BrowseFiles->SetMask(QString::fromLatin1(AllFiles->Checked() ? kAllFilesMask : kStartupMask));
+  BrowseFiles->SetMask(AllFiles->Checked() ? QString::fromLatin1(kAllFilesMask) : StartupMask());
   BrowseFiles->SetShowFolders(FolderMenu->Checked());
+  // The keyboard starts in the list (taken when the window first becomes active).
+  BrowseFiles->setFocus();
 }
 
-void TForm1::FormShow(QObject*) { BrowseDrives->OpenPath(BrowseFiles->Directory()); }
+void TForm1::FormShow(QObject*) {
+  // A mask saved by an earlier version, before its newer readers, lists them too.
+  BrowseFiles->SetMask(UpgradedMask(BrowseFiles->Mask()));
+  BrowseDrives->OpenPath(BrowseFiles->Directory());
+}
 
 void TForm1::FormResize(QObject*) { BrowseDrives->SetTreeHeight(BrowseFiles->height()); }
 
@@ -398,7 +413,7 @@ void TForm1::FolderMenuClick(QObject*) {
 
 void TForm1::AllFilesClick(QObject*) {
   const bool all = !AllFiles->Checked();
-  BrowseFiles->SetMask(QString::fromLatin1(all ? kAllFilesMask : kPictureMask));
+  BrowseFiles->SetMask(all ? QString::fromLatin1(kAllFilesMask) : PictureMask());
   AllFiles->SetChecked(all);
   BrowseFiles->update();
 }
@@ -423,7 +438,7 @@ void TForm1::DefaultSettingsClick(QObject*) {
 
   BrowseFiles->setFocus();
 
-  BrowseFiles->SetMask(QString::fromLatin1(kPictureMask));
+  BrowseFiles->SetMask(PictureMask());
   AllFiles->SetChecked(false);
 
   BrowseDrives->setFont(PanelLeft->font());

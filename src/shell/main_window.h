@@ -14,17 +14,13 @@
 #include "shell/common_dialogs.h"
 #include "shell/menu_item.h"
 #include "shell/panel.h"
+#include "shell/picture_masks.h"
 #include "shell/pro_image.h"
 #include "shell/scroll_box.h"
 #include "shell/splitter.h"
 #include "shell/view_status_bar.h"
 
 namespace vumo {
-
-// The start-up mask leaves out "*.jpeg"; the picture mask, set by the commands, has it.
-inline constexpr const char* kStartupMask = "*.jpg;*.psd;*.psp;*.bmp;*.png;*.tga;*.tif";
-inline constexpr const char* kPictureMask = "*.jpg;*.jpeg;*.psd;*.psp;*.bmp;*.png;*.tga;*.tif";
-inline constexpr const char* kAllFilesMask = "*.*";
 
 class TForm1 : public QWidget {
   Q_OBJECT

@@ -4,6 +4,7 @@
 #include <QClipboard>
 #include <QColorDialog>
 #include <QFileInfo>
+#include <QMessageBox>
 
 #include "browser/file_names.h"
 #include "shell/application.h"
@@ -126,7 +127,26 @@ void TForm1::CreateViewCommands() {
 }
 
 void TForm1::LoadPicture(const QString& path, unsigned imageIndex) {
-  ViewImage->Picture()->LoadFromFile(EncodeFileName(path).toStdString(), imageIndex);
+  TPicture& picture = *ViewImage->Picture();
+  const std::string fileName = EncodeFileName(path).toStdString();
+  try {
+    picture.LoadFromFile(fileName, imageIndex);
+  } catch (const EPictureTooLargeForFile& error) {
+    // A decompression bomb, or a real picture packed tighter than any we know: the user
+    // decides, before anything large is allocated. No keeps the picture shown.
+    const QString text = QString::fromUtf8(error.what()) + QStringLiteral("\n\nOpen it anyway?");
+    if (QMessageBox::question(this, QString::fromLatin1(kApplicationTitle), text, QMessageBox::Yes | QMessageBox::No,
+                              QMessageBox::No) != QMessageBox::Yes)
+      return;
+    picture.RefuseTooLargeForFile = false;
+    try {
+      picture.LoadFromFile(fileName, imageIndex);
+    } catch (...) {
+      picture.RefuseTooLargeForFile = true;
+      throw;
+    }
+    picture.RefuseTooLargeForFile = true;
+  }
   shownFile_ = path;
   ViewChanged();
 }
@@ -182,6 +202,7 @@ void TForm1::ViewChanged() {
     if (ViewImage->Zoomable()) parts << zoom;
     parts << ChannelText(ViewImage->Channel());
     if (!graphic->Images().Caption.empty()) parts << QString::fromStdString(graphic->Images().Caption);
+    if (ViewImage->DrawingIncomplete()) parts << QStringLiteral("drawing incomplete");
     if (ViewImage->HasExposure())
       parts << QStringLiteral("exposure %1%2").arg(ViewImage->Exposure() >= 0 ? "+" : "").arg(ViewImage->Exposure(), 0, 'f', 1);
     view = parts.join(QStringLiteral("   "));

@@ -1,5 +1,7 @@
 #include "shell/panel.h"
 
+#include <algorithm>
+
 #include <QPainter>
 
 namespace vumo {
@@ -28,7 +30,14 @@ void TPanel::SetColor(TColor value) {
   update();
 }
 
-void TPanel::SetWidth(int value) { setFixedWidth(std::max(0, value)); }
+void TPanel::SetWidth(int value) {
+  // A width from a settings file can be anything; a panel as wide as its window would leave
+  // no room beside it and push the window past the screen.
+  constexpr int kRoomBeside = 120;  // the splitter, the picture and its status line
+  int widest = QWIDGETSIZE_MAX;
+  if (const QWidget* parent = parentWidget()) widest = std::max(0, parent->width() - kRoomBeside);
+  setFixedWidth(std::clamp(value, 0, widest));
+}
 void TPanel::SetHeight(int value) { setFixedHeight(std::max(0, value)); }
 
 void TPanel::SetBevelOuter(TPanelBevel value) {

@@ -211,7 +211,13 @@ void TProImage::SetBounds(int left, int top, int width, int height) {
 const QImage& TProImage::Image() {
   if (imageStale_) {
     const TGraphic* graphic = picture_->Graphic();
-    image_ = graphic ? GraphicToQImage(*graphic) : QImage();
+    if (const auto* metafile = dynamic_cast<const TMetafile*>(graphic)) {
+      bool complete = true;
+      image_ = RenderMetafile(*metafile, metafile->Width(), metafile->Height(), &complete);
+      MetafileDrawn(complete);
+    } else {
+      image_ = graphic ? GraphicToQImage(*graphic) : QImage();
+    }
     renderer_.SetSource(image_);
     imageStale_ = false;
   }
@@ -238,11 +244,17 @@ void TProImage::paintEvent(QPaintEvent* event) {
 }
 
 void TProImage::PaintBackground(QPainter& painter, const TViewGeometry& geometry, const QRect& exposed) {
+  if (metafile_) {
+    // Colour-keyed pictures and metafiles keep the framework's look: their tiles lie on
+    // white, and elsewhere what lies around and behind them is the parent's.
+    if (geometry.Mode == TViewMode::Tiled) painter.fillRect(exposed, Qt::white);
+    return;
+  }
   const QImage& image = Image();
   if (image.isNull() || !image.hasAlphaChannel()) return;
   const TGraphic* graphic = picture_->Graphic();
   // A picture's own alpha lies over the backdrop the user chose, while the channel shows it.
-  if (!graphic->Transparent() && !metafile_) {
+  if (!graphic->Transparent()) {
     if (renderer_.SeeThrough()) {
       const QRect area = geometry.Mode == TViewMode::Tiled ? exposed : geometry.DestRect().intersected(exposed);
       const QColor window = Host() ? ColorToQColor(Host()->Color()) : palette().color(QPalette::Window);
@@ -257,11 +269,40 @@ void TProImage::PaintBackground(QPainter& painter, const TViewGeometry& geometry
 
 void TProImage::PaintContent(QPainter& painter, const TViewGeometry& geometry, const QRect& exposed) {
   if (metafile_ && geometry.Mode != TViewMode::Tiled) {
-    DrawMetafile(painter, *metafile_, geometry.DestRect());
+    MetafileDrawn(DrawMetafile(painter, *metafile_, geometry.DestRect()));
     return;
+  }
+  if (metafile_) {
+    const QRectF tile = geometry.PictureRect();
+    if (tile.width() * tile.height() > static_cast<double>(width()) * height()) {
+      PaintMetafileTiles(painter, geometry, exposed);
+      return;
+    }
   }
   if (Image().isNull()) return;
   renderer_.Paint(painter, geometry, exposed);
+}
+
+void TProImage::PaintMetafileTiles(QPainter& painter, const TViewGeometry& geometry, const QRect& exposed) {
+  const QRectF first = geometry.PictureRect();
+  if (first.width() < 1 || first.height() < 1) return;
+  bool complete = true;
+  for (double y = first.top(); y < exposed.bottom() + 1; y += first.height()) {
+    if (y + first.height() <= exposed.top()) continue;
+    for (double x = first.left(); x < exposed.right() + 1; x += first.width()) {
+      if (x + first.width() <= exposed.left()) continue;
+      // The painter's clip is the exposed area, so each play draws only what is seen.
+      complete = DrawMetafile(painter, *metafile_, QRectF(x, y, first.width(), first.height())) && complete;
+    }
+  }
+  MetafileDrawn(complete);
+}
+
+void TProImage::MetafileDrawn(bool complete) {
+  if (complete || drawingIncomplete_) return;
+  drawingIncomplete_ = true;
+  // Not from inside the paint: the status line repaints on its own turn.
+  QMetaObject::invokeMethod(this, [this] { emit ViewChanged(); }, Qt::QueuedConnection);
 }
 
 void TProImage::PaintOverlay(QPainter&, const TViewGeometry&, const QRect&) {}
@@ -269,6 +310,7 @@ void TProImage::PaintOverlay(QPainter&, const TViewGeometry&, const QRect&) {}
 void TProImage::PictureChanged() {
   const int pw = picture_->Width(), ph = picture_->Height();
   metafile_ = dynamic_cast<const TMetafile*>(picture_->Graphic());
+  drawingIncomplete_ = false;
   const TViewGeometry geometry = Geometry();
   if (autoSize_ && pw > 0 && ph > 0) {
     const QSize content = geometry.ContentSize();

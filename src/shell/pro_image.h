@@ -87,6 +87,8 @@ class TProImage : public QWidget, public TScrolledContent {
   void SetExposure(double stops);
   // Whether the picture has float samples that an exposure changes.
   bool HasExposure() const;
+  // A metafile whose drawing stopped at its budget of work: what is shown is incomplete.
+  bool DrawingIncomplete() const { return drawingIncomplete_; }
   // Moves the view by `delta` screen pixels: the tiling in tiled mode, the scroll box else.
   void Pan(QPointF delta);
 
@@ -170,6 +172,12 @@ class TProImage : public QWidget, public TScrolledContent {
   bool imageStale_ = true;
   // Decided once a change: a metafile is drawn afresh at the size shown, not as pixels.
   const TMetafile* metafile_ = nullptr;
+  bool drawingIncomplete_ = false;
+  // Notes a metafile drawing's outcome; the first incomplete one tells the status line.
+  void MetafileDrawn(bool complete);
+  // Tiles of a metafile larger than the control are played where they are seen instead of
+  // being rendered whole at their declared size first.
+  void PaintMetafileTiles(QPainter& painter, const TViewGeometry& geometry, const QRect& exposed);
   TViewState state_;
   TViewRenderer renderer_;
   std::optional<QPoint> hovered_;

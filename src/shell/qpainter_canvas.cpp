@@ -158,7 +158,7 @@ void TQPainterCanvas::SetClip(const TCanvasClip& clip) {
   // The base clip of the painter (a widget's exposed area) is restored first.
   painter_.restore();
   painter_.save();
-  painter_.setRenderHint(QPainter::Antialiasing, true);
+  painter_.setRenderHint(QPainter::Antialiasing, antialiased_);
   painter_.setRenderHint(QPainter::SmoothPixmapTransform, true);
   if (clip.steps.empty()) return;
   QPainterPath area;
@@ -179,18 +179,33 @@ void TQPainterCanvas::SetClip(const TCanvasClip& clip) {
   painter_.setClipPath(area, painter_.hasClipping() ? Qt::IntersectClip : Qt::ReplaceClip);
 }
 
-void DrawMetafile(QPainter& painter, const TMetafile& metafile, const QRectF& target) {
-  TQPainterCanvas canvas(painter);
-  metafile.Play(canvas, target.x(), target.y(), target.width(), target.height());
+void TQPainterCanvas::SetAntialiasing(bool on) {
+  antialiased_ = on;
+  painter_.setRenderHint(QPainter::Antialiasing, on);
 }
 
-QImage RenderMetafile(const TMetafile& metafile, int width, int height) {
+bool DrawMetafile(QPainter& painter, const TMetafile& metafile, const QRectF& target) {
+  QRectF reach = painter.hasClipping() ? painter.clipBoundingRect() : QRectF();
+  if (reach.isEmpty() && painter.device()) {
+    bool invertible = false;
+    const QTransform toLogical = painter.transform().inverted(&invertible);
+    if (invertible) reach = toLogical.mapRect(QRectF(0, 0, painter.device()->width(), painter.device()->height()));
+  }
+  TQPainterCanvas canvas(painter);
+  if (reach.isEmpty()) return metafile.Play(canvas, target.x(), target.y(), target.width(), target.height());
+  const TCanvasArea visible{reach.left(), reach.top(), reach.right(), reach.bottom()};
+  return metafile.Play(canvas, target.x(), target.y(), target.width(), target.height(), &visible);
+}
+
+QImage RenderMetafile(const TMetafile& metafile, int width, int height, bool* complete) {
+  if (complete) *complete = true;
   if (width <= 0 || height <= 0) return {};
   QImage image(width, height, QImage::Format_ARGB32_Premultiplied);
   if (image.isNull()) return image;
   image.fill(Qt::transparent);
   QPainter painter(&image);
-  DrawMetafile(painter, metafile, QRectF(0, 0, width, height));
+  const bool whole = DrawMetafile(painter, metafile, QRectF(0, 0, width, height));
+  if (complete) *complete = whole;
   painter.end();
   return image;
 }

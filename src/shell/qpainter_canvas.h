@@ -21,14 +21,19 @@ class TQPainterCanvas : public TMetafileCanvas {
   void DrawBitmap(const TBitmap& bitmap, double sx, double sy, double sw, double sh, TCanvasPoint topLeft,
                   TCanvasPoint topRight, TCanvasPoint bottomLeft) override;
   void SetClip(const TCanvasClip& clip) override;
+  void SetAntialiasing(bool on) override;
 
  private:
   QPainter& painter_;
+  bool antialiased_ = true;
 };
 
-// Plays the metafile so that its frame fills `target` on the painter.
-void DrawMetafile(QPainter& painter, const TMetafile& metafile, const QRectF& target);
+// Plays the metafile so that its frame fills `target` on the painter, with the work bounded
+// by the part the painter can reach (its clip, or its device). False when the drawing
+// stopped at its budget and is incomplete.
+bool DrawMetafile(QPainter& painter, const TMetafile& metafile, const QRectF& target);
 // The metafile at width x height pixels on a transparent background; null when either is 0.
-QImage RenderMetafile(const TMetafile& metafile, int width, int height);
+// `complete`, when given, says whether the whole drawing fitted its budget.
+QImage RenderMetafile(const TMetafile& metafile, int width, int height, bool* complete = nullptr);
 
 }  // namespace vumo

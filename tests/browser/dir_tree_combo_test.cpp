@@ -181,6 +181,19 @@ TEST_F(DirTreeComboTest, FolderChangesFromOutsideRebuildTheTreeAndReadTheList) {
   QTRY_VERIFY_WITH_TIMEOUT(RowOf(*list_, "renamed") < 0, 5000);
 }
 
+TEST_F(DirTreeComboTest, FoldersMadeInAParentLeaveTheListAndItsSelection) {
+  combo_->OpenPath(Folder() + "one/");
+  ASSERT_EQ(list_->Directory(), Folder() + "one/");
+  list_->SelectRow(RowOf(*list_, "pic.png"));
+  const int reads = list_->FileReads();
+  const int rebuilds = combo_->ChangeRebuilds();
+  fs::create_directories(dir_ + "/made");
+  ASSERT_TRUE(test::WaitUntil([&] { return combo_->ChangeRebuilds() > rebuilds; }, 30000));
+  EXPECT_EQ(list_->FileReads(), reads);
+  EXPECT_EQ(list_->SelectedIndex(), RowOf(*list_, "pic.png"));
+  EXPECT_EQ(list_->Directory(), Folder() + "one/");
+}
+
 TEST_F(DirTreeComboTest, RemovingTheListedFolderLeavesAnEmptyList) {
   fs::create_directories(dir_ + "/doomed/inside");
   combo_->OpenPath(Folder() + "doomed/");

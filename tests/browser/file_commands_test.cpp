@@ -222,6 +222,48 @@ TEST_F(FileCommandsTest, FilesCutOrCopiedByAnotherFileManagerArePastedByTheirMar
   EXPECT_EQ(Read(S("b/c.txt")), "copy");
 }
 
+TEST_F(FileCommandsTest, AnotherProgramsNewerClipboardWinsOverTheListsOwn) {
+  Write(S("a/own.tga"), "own");
+  Write(S("a/theirs.tga"), "theirs");
+  Write(S("a/kde.tga"), "kde");
+  Open("a");
+  Select({"own.tga"});
+  Key(Qt::Key_C, Qt::ControlModifier);
+  // A file manager cuts a file afterwards and takes the clipboard.
+  auto* gnome = new QMimeData;
+  gnome->setData("x-special/gnome-copied-files", "cut\n" + FileUri(Q(S("a/theirs.tga"))));
+  QApplication::clipboard()->setMimeData(gnome);
+  Open("b");
+  Key(Qt::Key_V, Qt::ControlModifier);
+  EXPECT_EQ(Names(S("b")), std::set<std::string>{"theirs.tga"});  // moved, and no copy of our own file
+  EXPECT_FALSE(fs::exists(S("a/theirs.tga")));
+  EXPECT_EQ(Read(S("a/own.tga")), "own");
+
+  // After a cut here, another program's cut with the KDE marker: its file moves, ours stays,
+  // and the clipboard the other program owns is left to it.
+  Open("a");
+  Select({"own.tga"});
+  Key(Qt::Key_X, Qt::ControlModifier);
+  auto* kde = new QMimeData;
+  kde->setData("text/uri-list", FileUri(Q(S("a/kde.tga"))) + "\r\n");
+  kde->setData("application/x-kde-cutselection", "1");
+  QApplication::clipboard()->setMimeData(kde);
+  Open("b");
+  Key(Qt::Key_V, Qt::ControlModifier);
+  EXPECT_EQ(Read(S("b/kde.tga")), "kde");
+  EXPECT_FALSE(fs::exists(S("a/kde.tga")));
+  EXPECT_EQ(Read(S("a/own.tga")), "own");
+  EXPECT_FALSE(fs::exists(S("b/own.tga")));
+
+  // While the list's own copy is still the clipboard, the list's files are pasted.
+  Open("a");
+  Select({"own.tga"});
+  Key(Qt::Key_C, Qt::ControlModifier);
+  Open("b");
+  Key(Qt::Key_V, Qt::ControlModifier);
+  EXPECT_EQ(Read(S("b/own.tga")), "own");
+}
+
 TEST_F(FileCommandsTest, PasteAsksBeforeReplacing) {
   Write(S("a/f.txt"), "new");
   Write(S("b/f.txt"), "old");

@@ -9,6 +9,7 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -368,6 +369,51 @@ TEST_F(FileListTest, OpenItemHandsFilesToTheOpener) {
   TFileListView::SetFileOpener(nullptr);
   EXPECT_EQ(opened, Folder() + "pic.png");
   EXPECT_EQ(list_.Directory(), Folder());
+}
+
+TEST_F(FileListTest, AReReadKeepsTheSelectionAndTheScrollPosition) {
+  for (int i = 0; i < 300; ++i) WriteBytes(dir_ + "/f" + std::to_string(1000 + i) + ".png", 1);
+  Open();
+  list_.show();
+  const int row = RowOf(list_, "f1250.png");
+  list_.SelectRow(row);
+  const int scrolled = list_.verticalScrollBar()->value();
+  ASSERT_GT(scrolled, 0);
+  fs::remove(dir_ + "/f1000.png");
+  WriteBytes(dir_ + "/f0999.png", 1);
+  list_.UpdateFileList();
+  EXPECT_EQ(list_.SelectedIndex(), RowOf(list_, "f1250.png"));
+  EXPECT_EQ(list_.currentIndex().row(), RowOf(list_, "f1250.png"));
+  EXPECT_EQ(list_.verticalScrollBar()->value(), scrolled);
+
+  // An entry that is gone leaves nothing selected; another folder starts at the top.
+  fs::remove(dir_ + "/f1250.png");
+  list_.UpdateFileList();
+  EXPECT_EQ(list_.SelectedIndex(), -1);
+  list_.SelectRow(RowOf(list_, "f1200.png"));
+  fs::create_directories(dir_ + "/other");
+  WriteBytes(dir_ + "/other/f1200.png", 1);
+  list_.SetDirectory(Folder() + "other");
+  EXPECT_EQ(list_.SelectedIndex(), -1);
+  EXPECT_EQ(list_.verticalScrollBar()->value(), 0);
+}
+
+TEST_F(FileListTest, ChangesInTheListedFolderShowWithoutARefresh) {
+  WriteBytes(dir_ + "/b.png", 1);
+  WriteBytes(dir_ + "/c.png", 1);
+  Open(true);
+  list_.SelectRow(RowOf(list_, "c.png"));
+  WriteBytes(dir_ + "/a.png", 1);
+  ASSERT_TRUE(test::WaitUntil([&] { return RowOf(list_, "a.png") >= 0; }, 30000));
+  EXPECT_EQ(list_.SelectedIndex(), RowOf(list_, "c.png"));  // kept, though its row moved
+  fs::rename(dir_ + "/b.png", dir_ + "/renamed.png");
+  ASSERT_TRUE(test::WaitUntil([&] { return RowOf(list_, "renamed.png") >= 0 && RowOf(list_, "b.png") < 0; }, 30000));
+  fs::create_directories(dir_ + "/made");
+  ASSERT_TRUE(test::WaitUntil([&] { return RowOf(list_, "made") >= 0; }, 30000));
+  fs::remove(dir_ + "/a.png");
+  ASSERT_TRUE(test::WaitUntil([&] { return RowOf(list_, "a.png") < 0; }, 30000));
+  EXPECT_EQ(list_.SelectedIndex(), RowOf(list_, "c.png"));
+  EXPECT_GE(list_.ChangeRereads(), 4);
 }
 
 TEST_F(FileListTest, VanishedAndUnreadableFoldersListEmpty) {

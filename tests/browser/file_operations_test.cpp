@@ -6,6 +6,8 @@
 
 #include <QByteArray>
 #include <QDir>
+#include <QProcess>
+#include <QStandardPaths>
 
 #include <gtest/gtest.h>
 
@@ -337,6 +339,35 @@ TEST_F(FileOperationsTest, TrashFollowsTheFreedesktopSpecificationEvenWithoutDat
   EXPECT_NE(info.find("Path=" + S("a/t.txt")), std::string::npos);
   EXPECT_NE(info.find("DeletionDate="), std::string::npos);
   EXPECT_EQ(ui_.deleteQuestions, 0);
+}
+
+TEST_F(FileOperationsTest, TrashInfoPathsAreEscapedAndRoundTripThroughTrashTools) {
+  const std::string percent = "50%41 \xc3\xa9.tga";  // "50%41 é.tga"
+  Write(S("a/") + percent, "first");
+  Write(S("b/") + percent, "second");  // the same name again: numbered, as before
+  Write(S("a/two words.tga"), "w");
+  auto result = TFileOperations::Trash({P("a/" + percent), P("b/" + percent), P("a/two words.tga")}, ui_);
+  ASSERT_TRUE(result.ok) << result.Report().toStdString();
+  EXPECT_EQ(Names(S("data/Trash/files")), (std::set<std::string>{percent, percent + ".2", "two words.tga"}));
+  const std::string escaped = QByteArray::fromStdString(S("a/")).toPercentEncoding("/").toStdString() + "50%2541%20%C3%A9.tga";
+  EXPECT_NE(Read(S("data/Trash/info/") + percent + ".trashinfo").find("\nPath=" + escaped + "\n"), std::string::npos);
+  EXPECT_NE(Read(S("data/Trash/info/two words.tga.trashinfo")).find("Path=" + QByteArray::fromStdString(S("a/")).toPercentEncoding("/").toStdString() + "two%20words.tga\n"),
+            std::string::npos);
+  EXPECT_EQ(Read(S("data/Trash/files/") + percent + ".2"), "second");
+
+  // The trash tool reads back the names as they were.
+  const QString trashList = QStandardPaths::findExecutable(QStringLiteral("trash-list"));
+  if (trashList.isEmpty()) GTEST_SKIP() << "trash-list (trash-cli) is not installed";
+  QProcess process;
+  QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+  environment.insert(QStringLiteral("XDG_DATA_HOME"), P("data"));
+  process.setProcessEnvironment(environment);
+  process.start(trashList, {});
+  ASSERT_TRUE(process.waitForFinished(60000));
+  const QString listed = QString::fromUtf8(process.readAllStandardOutput());
+  EXPECT_TRUE(listed.contains(" " + P("a/" + percent) + "\n")) << listed.toStdString();
+  EXPECT_TRUE(listed.contains(" " + P("b/" + percent) + "\n")) << listed.toStdString();
+  EXPECT_TRUE(listed.contains(" " + P("a/two words.tga") + "\n")) << listed.toStdString();
 }
 
 TEST_F(FileOperationsTest, WithoutAUsableTrashTheUserIsAskedBeforeDeletingForGood) {

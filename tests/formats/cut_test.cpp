@@ -152,7 +152,11 @@ TEST(CUTReader, BadHeadersAndData) {
 TEST(CUTReader, TruncatedPaletteFilesAreHandled) {
   const auto palette = ReadFile(Fixture("cut/halo.pal"));
   const auto picture = ReadFile(Fixture("cut/halo.cut"));
-  test::ExpectTruncationsHandled(palette, [&](const std::vector<std::uint8_t>& bytes) { LoadCut(picture, &bytes); });
+  // The palette is a file beside the picture: entries a short one lacks stay black.
+  test::ExpectTruncationsHandled(palette, [&](const std::vector<std::uint8_t>& bytes) { LoadCut(picture, &bytes); },
+                                 test::TTruncated::kMayLoad);
+  // The picture itself cut short is refused.
+  test::ExpectTruncationsHandled(picture, [&](const std::vector<std::uint8_t>& bytes) { LoadCut(bytes, &palette); });
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
 
 #include "formats/bitmap.h"
@@ -180,6 +181,20 @@ TEST(FormatStartup, TheFrameworkTableResolvesTheBuiltInClasses) {
   ASSERT_GE(jfif, 0);
   EXPECT_EQ(list.Classes()[static_cast<std::size_t>(jfif)]->Description, "JPG images");
   EXPECT_EQ(list.Classes()[static_cast<std::size_t>(jfif)]->ExtensionCount, 4u);
+}
+
+TEST_F(RegistryTest, ReadableExtensionsListEveryRegisteredOneOnceInLowerCase) {
+  std::vector<std::string> extensions = ReadableExtensions();
+  EXPECT_EQ(extensions.size(), FileFormatList().Extensions().size());
+  for (const char* ext : {"pcx", "ppm", "jpeg", "cel", "cut", "rla", "sgi", "tga", "png", "psp", "eps", "pcd", "bmp"})
+    EXPECT_EQ(std::count(extensions.begin(), extensions.end(), ext), 1) << ext;
+  // A reader registered later is listed too, as the masks need.
+  FileFormatList().AddExtension("FAKE", "Fake images", "", fkRaster, false, TFakeGraphic::ClassInfo());
+  extensions = ReadableExtensions();
+  EXPECT_EQ(std::count(extensions.begin(), extensions.end(), "fake"), 1);
+  FileFormatList().RemoveExtension("fake", TFakeGraphic::ClassInfo());
+  extensions = ReadableExtensions();
+  EXPECT_EQ(std::count(extensions.begin(), extensions.end(), "fake"), 0);
 }
 
 TEST(PictureLoad, TheExtensionIsTheTextAfterTheLastDotOfTheName) {

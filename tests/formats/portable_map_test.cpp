@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "formats/messages.h"
+#include "pixels/float_pixels.h"
 #include "support/test_support.h"
 
 namespace vumo {
@@ -104,12 +105,12 @@ TEST(PortableMapReader, LoadsThroughThePictureForEachExtension) {
 }
 
 TEST(PortableMapReader, CanLoadChecksTheMagic) {
-  for (const char* text : {"P1 1 1 1 0 0 0", "P6 1 1 255 abc"}) {
+  for (const char* text : {"P1 1 1 1 0 0 0", "P6 1 1 255 abc", "P7\nWIDTH 1\n", "Pf 1 1 -1.0 ", "PH 1 1 1.0 "}) {
     TMemoryStream s(text, std::strlen(text));
     EXPECT_TRUE(TPPMGraphic::CanLoad(s)) << text;
     EXPECT_EQ(s.Position(), 0);
   }
-  for (const char* text : {"P7 1 1 255 abc", "p6 1 1 255 abc", "P6 1 1 25"}) {
+  for (const char* text : {"P8 1 1 255 abc", "p6 1 1 255 abc", "P6 1 1 25", "PG 1 1 -1 abc"}) {
     TMemoryStream s(text, std::strlen(text));
     EXPECT_FALSE(TPPMGraphic::CanLoad(s)) << text;
   }
@@ -120,19 +121,86 @@ TEST(PortableMapReader, BadHeadersAreRefused) {
   const std::string readError = "Stream read error in PPM file.";
   EXPECT_EQ(LoadError(Bytes("Q6 1 1 255 abc")), invalid);
   EXPECT_EQ(LoadError(Bytes("PX 1 1 255 abc")), invalid);
-  EXPECT_EQ(LoadError(Bytes("P7 1 1 255 abc")), invalid);
+  EXPECT_EQ(LoadError(Bytes("P7 1 1 255 abc")), readError);  // an arbitrary map's header never ends
   EXPECT_EQ(LoadError(Bytes("P6 1 1 0 abc")), invalid);
   EXPECT_EQ(LoadError(Bytes("P6 1 1 65536 abcdef")), invalid);
   EXPECT_EQ(LoadError(Bytes("P6 0 1 255 ")), invalid);
   EXPECT_EQ(LoadError(Bytes("P5 99999999999 99999999999 255 x")), "Cannot load image. The image is too large (2147483647 x 2147483647 pixels).");
   // The header promises more than the file holds: refused before the bitmap is made.
-  EXPECT_EQ(LoadError(Bytes("P6 16000 16000 255 abc")), readError);
-  EXPECT_EQ(LoadError(Bytes("P2 16000 16000 255 1 2 3")), readError);
+  EXPECT_EQ(LoadError(Bytes("P6 9000 9000 255 abc")), readError);
+  EXPECT_EQ(LoadError(Bytes("P2 9000 9000 255 1 2 3")), readError);
   EXPECT_EQ(LoadError(Bytes("P1 64 64 0101010101010101")), readError);
   // Ends early: in the header, in a text row, in a raw row.
   EXPECT_EQ(LoadError(Bytes("P6 4")), readError);
   EXPECT_EQ(LoadError(Bytes("P3 2 1 255 1 2 3 4 5 # no sixth number")), readError);
   EXPECT_EQ(LoadError(Bytes("P1 8 2 01010101 0101010")), readError);
+}
+
+// Arbitrary maps: what the tuple type says, and headers the format does not have.
+TEST(PortableMapReader, ArbitraryMapsTakeTheirTupleTypes) {
+  TPPMGraphic grey;
+  test::LoadInto(grey, Bytes("P7\n# a comment\nWIDTH 2\nHEIGHT 1\nDEPTH 1\nMAXVAL 3\nTUPLTYPE GRAYSCALE\nENDHDR\n\x01\x03"));
+  EXPECT_EQ(grey.PixelFormat(), pf8bit);
+  EXPECT_EQ(grey.ScanLine(0)[0], 85);
+  EXPECT_EQ(grey.ScanLine(0)[1], 255);
+  // No tuple type: four samples are colour and alpha.
+  TPPMGraphic rgba;
+  test::LoadInto(rgba, Bytes("P7\nWIDTH 1\nHEIGHT 1\nDEPTH 4\nMAXVAL 255\nENDHDR\n\x0A\x14\x1E\x28"));
+  EXPECT_TRUE(rgba.AlphaChannel());
+  EXPECT_EQ(std::vector<std::uint8_t>(rgba.ScanLine(0), rgba.ScanLine(0) + 4), (std::vector<std::uint8_t>{30, 20, 10, 40}));
+  EXPECT_EQ(rgba.FormatDescription(), "PAM depth 4");
+  const std::string colourFormat = "Invalid color format in PBM, PGM or PPM file.";
+  EXPECT_EQ(LoadError(Bytes("P7\nWIDTH 1\nHEIGHT 1\nDEPTH 5\nMAXVAL 255\nENDHDR\nabcde")), colourFormat);
+  EXPECT_EQ(LoadError(Bytes("P7\nWIDTH 1\nHEIGHT 1\nDEPTH 3\nMAXVAL 255\nTUPLTYPE RGB_ALPHA\nENDHDR\nabc")), colourFormat);
+  EXPECT_EQ(LoadError(Bytes("P7\nWIDTH 1\nHEIGHT 1\nDEPTH 3\nENDHDR\nabc")),
+            "Cannot load image. Invalid or unexpected PBM, PGM or PPM image format.");
+  EXPECT_EQ(LoadError(Bytes("P7\nWIDTH 4\nHEIGHT 4\nDEPTH 3\nMAXVAL 255\nENDHDR\nabc")), "Stream read error in PPM file.");
+}
+
+std::vector<std::uint8_t> FloatMap(const std::string& header, const std::vector<float>& values, bool little) {
+  std::vector<std::uint8_t> b = Bytes(header);
+  for (float v : values) {
+    std::uint32_t bits;
+    std::memcpy(&bits, &v, 4);
+    for (int i = 0; i < 4; ++i) b.push_back(static_cast<std::uint8_t>(bits >> (little ? 8 * i : 24 - 8 * i)));
+  }
+  return b;
+}
+
+// Float maps are linear light stored bottom up, in the byte order the scale's sign says; the
+// floats are kept and shown through the exposure.
+TEST(PortableMapReader, FloatMapsKeepTheirLinearSamples) {
+  // Two rows of two pixels, the bottom row first, each number on its own line as one
+  // well-known writer has it.
+  TPPMGraphic rgb;
+  test::LoadInto(rgb, FloatMap("PF\n2\n2\n-1.0000\n", {0, 0, 0, 1, 1, 1, 0.5f, 0.25f, 0, 4, 0, 0}, true));
+  ASSERT_NE(rgb.FloatPixels(), nullptr);
+  const float* top = rgb.FloatPixels()->Row(0);
+  EXPECT_EQ(std::vector<float>(top, top + 8), (std::vector<float>{0.5f, 0.25f, 0, 1, 4, 0, 0, 1}));
+  EXPECT_EQ(rgb.ScanLine(0)[2], LinearToSRGB8(0.5f));  // red of the top left, through the curve
+  EXPECT_EQ(rgb.ScanLine(1)[4], 255);                  // the white at the bottom right
+  rgb.SetExposure(-2);
+  EXPECT_EQ(rgb.ScanLine(0)[6], 255);  // 4.0 a quarter as bright is still white
+  EXPECT_EQ(rgb.ScanLine(1)[4], LinearToSRGB8(0.25f));
+  // Grey, big-endian; and ImageMagick's files, whose samples are the picture's over 255.
+  TPPMGraphic grey;
+  test::LoadInto(grey, FloatMap("Pf 1 1 1.0\n", {0.75f}, false));
+  EXPECT_EQ(std::vector<float>(grey.FloatPixels()->Row(0), grey.FloatPixels()->Row(0) + 4),
+            (std::vector<float>{0.75f, 0.75f, 0.75f, 1}));
+  const auto source = LoadReferencePng(Fixture("portable_map/pam_source.png"));
+  TPPMGraphic magick;
+  test::LoadInto(magick, ReadFile(Fixture("portable_map/rgb_magick.pfm")));
+  ASSERT_EQ(magick.Width(), source.width);
+  for (int y = 0; y < source.height; ++y)
+    for (int x = 0; x < source.width; ++x)
+      for (int c = 0; c < 3; ++c)
+        EXPECT_NEAR(magick.FloatPixels()->Row(y)[4 * x + c] * 255.0f, source.pixels[4 * (y * source.width + x) + c], 0.01);
+  // Half floats, and a map cut short.
+  TPPMGraphic half;
+  test::LoadInto(half, Bytes(std::string("Ph 2 1 -1.0\n\x00\x3C\x00\x38", 16)));
+  EXPECT_EQ(half.FloatPixels()->Row(0)[0], 1.0f);
+  EXPECT_EQ(half.FloatPixels()->Row(0)[4], 0.5f);
+  EXPECT_EQ(LoadError(FloatMap("PF 2 2 -1.0\n", {1, 2, 3}, true)), "Stream read error in PPM file.");
 }
 
 }  // namespace

@@ -63,10 +63,15 @@ TEST(QOIGraphic, FilesThatCannotHoldTheirPixelsAreRefused) {
   // Cut inside an op, and before the last pixel.
   EXPECT_EQ(LoadErrorWith<TQOIGraphic>(Bytes(b.begin(), b.end() - 3)), kStreamReadError);
   EXPECT_EQ(LoadErrorWith<TQOIGraphic>(Bytes(b.begin(), b.end() - 1)), kStreamReadError);
-  // A quarter of a gigapixel in a few bytes: even runs could not code it.
+  // Even runs could not code this many pixels in so few bytes: a quarter of a gigapixel is a
+  // bomb, a smaller picture a file cut short.
   Bytes bomb = Header(16384, 16384);
   bomb.insert(bomb.end(), 64, 0xFD);
-  EXPECT_EQ(LoadErrorWith<TQOIGraphic>(WithEnd(bomb)), kStreamReadError);
+  EXPECT_EQ(LoadErrorWith<TQOIGraphic>(WithEnd(bomb)),
+            "Cannot load image. The picture is too large for its file (16384 x 16384 pixels from 86 bytes).");
+  Bytes cut = Header(1000, 1000);
+  cut.insert(cut.end(), 64, 0xFD);
+  EXPECT_EQ(LoadErrorWith<TQOIGraphic>(WithEnd(cut)), kStreamReadError);
   const std::string invalid = "Cannot load image. Invalid or unexpected QOI image format.";
   EXPECT_EQ(LoadErrorWith<TQOIGraphic>(WithEnd(Header(1, 1, 2))), invalid);
   EXPECT_EQ(LoadErrorWith<TQOIGraphic>(WithEnd(Header(1, 1, 4, 2))), invalid);

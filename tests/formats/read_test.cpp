@@ -34,6 +34,7 @@
 
 #include "formats/format_registry.h"
 #include "formats/picture.h"
+#include "formats/reader_graphic.h"
 #include "support/test_support.h"
 
 namespace vumo {
@@ -258,9 +259,19 @@ TEST_P(ReadTest, MatchesItsManifestRow) {
     }
   }
 
-  test::ExpectTruncationsHandled(bytes, [&](const std::vector<std::uint8_t>& cut) {
+  // Our own readers refuse a file that ends before its data; what follows the data (a
+  // footer, metadata) may be lost without harm, and a header too short to name a picture
+  // may show nothing. The platform's classes show what they can.
+  const bool ownReader = dynamic_cast<const TReaderGraphic*>(graphic.get()) != nullptr;
+  // A text any-map ends with a number, and the end of the file may end it: one cut inside
+  // it reads as a shorter number.
+  const bool textMap = bytes.size() > 2 && bytes[0] == 'P' && bytes[1] >= '1' && bytes[1] <= '3';
+  test::ExpectTruncationsRaiseUnlessWhole(bytes, [&](const std::vector<std::uint8_t>& cut) {
     std::unique_ptr<TGraphic> fresh = GraphicFor(path);
-    DecodeFromMemory(*fresh, cut);
+    const Rgba8Image image = DecodeFromMemory(*fresh, cut);
+    if (textMap && cut.size() + 3 >= bytes.size()) return true;
+    return !ownReader || image.width == 0 || image.height == 0 ||
+           (image.width == fromFile.width && image.height == fromFile.height && image.pixels == fromFile.pixels);
   });
 }
 

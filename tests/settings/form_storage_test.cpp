@@ -425,6 +425,27 @@ TEST_F(FormStorageTest, FailedSaveKeepsTheOldFileAndReportsTheMessage) {
   EXPECT_EQ(QDir(dir_ + "/Vumo").entryList(QDir::Files | QDir::Hidden).size(), 1);
 }
 
+TEST_F(FormStorageTest, AnUnreadableFileIsSetAsideOnceAndTheSettingsAreSavedAgain) {
+  PutIni("[User]\nPanelLeft_Width=250\n" + QByteArray(int(settings::kMaxProfileFileSize), ';'));
+  {
+    auto window = NewWindow();
+    window->show();
+    EXPECT_NE(window->panelLeft->width(), 250);  // not read
+    window->close();
+  }
+  ASSERT_EQ(errors_.size(), 1);
+  EXPECT_TRUE(errors_[0].contains(IniPath() + ".bad")) << errors_[0].toStdString();
+  EXPECT_GT(QFileInfo(IniPath() + ".bad").size(), settings::kMaxProfileFileSize);
+  EXPECT_TRUE(IniText().startsWith("[User]\nFormVersion=0\n")) << IniText().left(200).toStdString();
+  EXPECT_TRUE(IniText().contains("\nPanelLeft_Width=240\n"));
+  {
+    auto window = NewWindow();
+    window->show();
+    window->close();
+  }
+  EXPECT_EQ(errors_.size(), 1);  // said once
+}
+
 TEST_F(FormStorageTest, SaveIntoAFolderThatCannotExistIsReported) {
   QFile blocker(dir_ + "/blocker");
   ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));

@@ -256,21 +256,39 @@ TEST(ProfileDamage, TruncatedLinesAndSectionHeaders) {
   EXPECT_EQ(profile.ReadString("Use", "x", "def"), "def");
 }
 
-TEST(ProfileDamage, AFileTooLargeOrNotAFileIsNeverReplaced) {
+TEST(ProfileDamage, AFileTooLargeIsSetAsideAndTheSettingsSavedAfresh) {
   QString dir = Temp("large");
   QString path = dir + "/big.ini";
-  {
+  auto writeBig = [&] {
     std::ofstream out(path.toStdString(), std::ios::binary);
     out << "[User]\nPanelLeft_Width=5\n";
     out.seekp(kMaxProfileFileSize + 10);
     out << 'x';
-  }
+  };
+  writeBig();
   ProfileFile profile(path);
-  EXPECT_EQ(profile.ReadString("User", "PanelLeft_Width", "240"), "240");
+  EXPECT_EQ(profile.ReadString("User", "PanelLeft_Width", "240"), "240");  // ignored
   profile.WriteString("User", "PanelLeft_Width", "1");
-  EXPECT_THROW(profile.UpdateFile(), EIniFileException);
-  EXPECT_EQ(QFileInfo(path).size(), kMaxProfileFileSize + 11);
+  profile.UpdateFile();
+  EXPECT_EQ(profile.SetAsidePath(), path + ".bad");
+  EXPECT_EQ(QFileInfo(path + ".bad").size(), kMaxProfileFileSize + 11);  // kept whole
+  EXPECT_EQ(ProfileFile(path).ReadString("User", "PanelLeft_Width", "240"), "1");
 
+  // The next save of a readable file sets nothing aside; another unreadable one never
+  // replaces the first.
+  ProfileFile again(path);
+  again.WriteString("User", "PanelLeft_Width", "2");
+  again.UpdateFile();
+  EXPECT_TRUE(again.SetAsidePath().isEmpty());
+  writeBig();
+  ProfileFile third(path);
+  third.WriteString("User", "PanelLeft_Width", "3");
+  third.UpdateFile();
+  EXPECT_EQ(third.SetAsidePath(), path + ".bad.2");
+  EXPECT_EQ(QFileInfo(path + ".bad").size(), kMaxProfileFileSize + 11);
+  EXPECT_EQ(QFileInfo(path + ".bad.2").size(), kMaxProfileFileSize + 11);
+
+  // A folder in the file's place is not moved.
   QDir(dir).mkdir("folder.ini");
   ProfileFile folder(dir + "/folder.ini");
   EXPECT_EQ(folder.ReadString("User", "a", "d"), "d");

@@ -8,8 +8,11 @@
 #include <QTest>
 #include <QWheelEvent>
 
+#include <fstream>
+
 #include "shell/main_window.h"
 #include "shell_test_util.h"
+#include "support/metafile_writer.h"
 #include "support/test_support.h"
 
 namespace vumo {
@@ -306,6 +309,36 @@ TEST_F(Inspector, EveryChoiceIsKeptForTheNextStartAndDefaultSettingsResetsIt) {
   EXPECT_EQ(form->ViewImage->Channel(), TViewState::vcColor);
   EXPECT_EQ(form->ViewImage->AlphaBackground(), TViewState::abChecker);
   EXPECT_EQ(form->ViewImage->Exposure(), 0.0);
+}
+
+// Metafiles are drawn where they are seen, never first at a declared size of hundreds of
+// megapixels, and a drawing that stops at its budget says so in the status line.
+TEST_F(Inspector, LargeMetafilesAreDrawnWhereSeenAndIncompleteOnesSaySo) {
+  const std::string dir = test::TempDir("inspector_metafiles");
+  auto write = [&](const std::string& name, const std::vector<std::uint8_t>& bytes) {
+    std::ofstream(dir + "/" + name, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    return QString::fromStdString(dir + "/" + name);
+  };
+  test::TEmfWriter large(16384, 16384);
+  large.Brush(1, 0, 0x0000FF).Select(1).Record(43, {0, 0, 50, 50});       // red, top left
+  large.Brush(2, 0, 0xFF0000).Select(2).Record(43, {100, 100, 200, 200});  // blue
+  form->LoadPicture(write("large.emf", large.Bytes()));
+  ASSERT_EQ(form->ViewImage->Picture()->Width(), 16384);
+  QImage shown = Shown();
+  EXPECT_EQ(shown.pixel(20, 20) & 0xFFFFFF, 0xFF0000u);
+  EXPECT_EQ(shown.pixel(150, 150) & 0xFFFFFF, 0x0000FFu);
+  EXPECT_FALSE(form->ViewImage->DrawingIncomplete());
+  EXPECT_FALSE(form->StatusBar->ViewText().contains("incomplete"));
+
+  test::TEmfWriter heavy(1000, 1000);
+  heavy.Brush(1, 0, 0x808080).Select(1);
+  for (int i = 0; i < 30000; ++i) heavy.Record(43, {0, 0, 1000, 1000});
+  form->LoadPicture(write("heavy.emf", heavy.Bytes()));
+  Shown();
+  QCoreApplication::processEvents();
+  EXPECT_TRUE(form->ViewImage->DrawingIncomplete());
+  EXPECT_TRUE(form->StatusBar->ViewText().contains("drawing incomplete")) << form->StatusBar->ViewText().toStdString();
 }
 
 }  // namespace

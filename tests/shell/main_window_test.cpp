@@ -5,6 +5,7 @@
 
 #include <QColorDialog>
 #include <QDir>
+#include <QFontInfo>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QScrollBar>
@@ -12,10 +13,13 @@
 #include <QTimer>
 #include <sys/stat.h>
 
+#include <fstream>
+
 #include "formats/graphic.h"
 #include "shell/application.h"
 #include "shell/main_window.h"
 #include "shell_test_util.h"
+#include "support/hostile_files.h"
 #include "support/test_support.h"
 
 namespace vumo {
@@ -87,9 +91,9 @@ TEST_F(MainWindow, StartsWithItsDesignValues) {
   QTRY_COMPARE(form->BrowseFiles->height(), form->height() - 2 - 21 - 2);
   EXPECT_EQ(form->BrowseDrives->TreeHeight(), form->BrowseFiles->height());
 
-  // The start-up handler: the working directory, the mask without "*.jpeg", folders off.
+  // The start-up handler: the working directory, the start-up mask, folders off.
   EXPECT_TRUE(form->BrowseFiles->Directory().startsWith(QDir::currentPath())) << form->BrowseFiles->Directory().toStdString();
-  EXPECT_EQ(form->BrowseFiles->Mask(), kStartupMask);
+  EXPECT_EQ(form->BrowseFiles->Mask(), StartupMask());
   EXPECT_FALSE(form->BrowseFiles->ShowFolders());
 
   // The list's own design values.
@@ -173,7 +177,8 @@ TEST_F(MainWindow, AllFilesTwiceGivesThePictureMaskWithJpeg) {
   EXPECT_EQ(form->BrowseFiles->Mask(), "*.*");
   EXPECT_TRUE(form->AllFiles->Checked());
   Press(form->BrowseFiles, Qt::Key_A, Qt::ControlModifier | Qt::AltModifier);
-  EXPECT_EQ(form->BrowseFiles->Mask(), "*.jpg;*.jpeg;*.psd;*.psp;*.bmp;*.png;*.tga;*.tif");
+  EXPECT_TRUE(form->BrowseFiles->Mask().startsWith("*.jpg;*.jpeg;*.psd;*.psp;*.bmp;*.png;*.tga;*.tif;"));
+  EXPECT_EQ(form->BrowseFiles->Mask(), PictureMask());
   EXPECT_FALSE(form->AllFiles->Checked());
 }
 
@@ -253,7 +258,7 @@ TEST_F(MainWindow, DefaultSettingsAfterMaximisingRestoresTheLayout) {
   EXPECT_TRUE(form->SplitterV->isVisible());
   EXPECT_TRUE(form->BrowseMenu->Checked());
   EXPECT_TRUE(form->BrowseFiles->hasFocus());
-  EXPECT_EQ(form->BrowseFiles->Mask(), kPictureMask);
+  EXPECT_EQ(form->BrowseFiles->Mask(), PictureMask());
   EXPECT_FALSE(form->AllFiles->Checked());
   EXPECT_FALSE(form->BrowseFiles->ShowFolders());
   EXPECT_FALSE(form->FolderMenu->Checked());
@@ -324,6 +329,40 @@ TEST_F(MainWindow, LoadingAPictureAndFailingToKeepsTheOldOne) {
   EXPECT_EQ(form->ViewImage->Picture()->Width(), 128);
 }
 
+TEST_F(MainWindow, APictureTooLargeForItsFileOpensOnlyAfterAYes) {
+  const std::string samples = std::string(VUMO_SOURCE_DIR) + "/data/samples/";
+  form->LoadPicture(QString::fromStdString(samples + "bricks.bmp"));
+  const std::string dir = test::TempDir("shell_bomb");
+  // 16384 x 16384 from a hundred bytes whose data, a zlib header alone, holds no row.
+  const std::vector<std::uint8_t> bomb = test::HostilePng(16384, 16384, 8, 0, false, {0x78, 0x9C});
+  std::ofstream(dir + "/bomb.png", std::ios::binary)
+      .write(reinterpret_cast<const char*>(bomb.data()), static_cast<std::streamsize>(bomb.size()));
+  const QString path = QString::fromStdString(dir + "/bomb.png");
+
+  QString question;
+  auto answer = [&](QMessageBox::StandardButton button) {
+    OnNextModal([&question, button](QWidget* modal) {
+      auto* box = qobject_cast<QMessageBox*>(modal);
+      ASSERT_NE(box, nullptr);
+      question = box->text();
+      box->button(button)->click();
+    });
+  };
+  answer(QMessageBox::No);
+  form->LoadPicture(path);
+  EXPECT_TRUE(question.contains("too large for its file")) << question.toStdString();
+  EXPECT_TRUE(question.contains("16384 x 16384")) << question.toStdString();
+  EXPECT_EQ(form->ViewImage->Picture()->Width(), 128);
+
+  // Yes loads the file as it is: here it ends before its first row, and the old picture stays.
+  question.clear();
+  answer(QMessageBox::Yes);
+  EXPECT_THROW(form->LoadPicture(path), EReadError);
+  EXPECT_FALSE(question.isEmpty());
+  EXPECT_EQ(form->ViewImage->Picture()->Width(), 128);
+  EXPECT_TRUE(form->ViewImage->Picture()->RefuseTooLargeForFile);
+}
+
 TEST_F(MainWindow, ClicksOnEntriesThatAreNotRegularFilesLoadNothing) {
   const QString dir = QString::fromStdString(test::TempDir("shell_clicks"));
   const QString samples = QStringLiteral(VUMO_SOURCE_DIR "/data/samples");
@@ -352,6 +391,96 @@ TEST_F(MainWindow, CommandLineOpensAFolderOrAFileInItsFolder) {
   EXPECT_TRUE(form->BrowseFiles->Directory().startsWith(QDir::tempPath()));
   EXPECT_EQ(form->ViewImage->Picture()->Width(), 96);
   EXPECT_THROW(form->OpenFromCommandLine(samples + "/no such file.bmp"), Exception);
+}
+
+TEST_F(MainWindow, TheKeyboardStartsInTheListAndTheDropDownTakesNoFocus) {
+  EXPECT_EQ(QApplication::focusWidget(), form->BrowseFiles);
+  EXPECT_EQ(form->BrowseDrives->focusPolicy(), Qt::NoFocus);
+  for (QWidget* child : form->BrowseDrives->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+    if (!child->isVisible()) continue;
+    EXPECT_EQ(child->focusPolicy(), Qt::NoFocus) << child->metaObject()->className();
+  }
+  // A click on the drop-down's text leaves the focus where it was.
+  auto* edit = form->BrowseDrives->findChild<QLineEdit*>();
+  ASSERT_NE(edit, nullptr);
+  QTest::mouseClick(edit, Qt::LeftButton);
+  EXPECT_EQ(QApplication::focusWidget(), form->BrowseFiles);
+  // Tabbing round the window never lands in it.
+  for (int i = 0; i < 6; ++i) {
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    EXPECT_FALSE(form->BrowseDrives->isAncestorOf(QApplication::focusWidget()));
+  }
+}
+
+TEST_F(MainWindow, CommandLineFileIsTheSelectedEntrySoDownGoesToTheNext) {
+  const QString samples = QDir(QStringLiteral(VUMO_SOURCE_DIR "/data/samples")).absolutePath();
+  form->OpenFromCommandLine(samples + "/marble.bmp");
+  EXPECT_EQ(form->BrowseFiles->SelectedItem(), samples + "/marble.bmp");
+  const int row = form->BrowseFiles->SelectedIndex();
+  ASSERT_GE(row, 0);
+  ASSERT_LT(row + 1, int(form->BrowseFiles->Items().size()));
+  EXPECT_EQ(form->BrowseFiles->Items()[std::size_t(row)].Caption, "marble.bmp");
+  form->BrowseFiles->setFocus();
+  QTest::keyClick(form->BrowseFiles, Qt::Key_Down);
+  EXPECT_EQ(form->BrowseFiles->SelectedItem(), form->BrowseFiles->Items()[std::size_t(row + 1)].SubItems[kSubPath]);
+  EXPECT_EQ(form->ShownFile(), form->BrowseFiles->SelectedItem());
+}
+
+TEST_F(MainWindow, EverySamplePictureIsListedAndOldBuiltInMasksCountAsTheNewOnes) {
+  const QString samples = QDir(QStringLiteral(VUMO_SOURCE_DIR "/data/samples")).absolutePath();
+  form->BrowseFiles->SetDirectory(samples);
+  QStringList captions;
+  for (const TListItem& item : form->BrowseFiles->Items()) captions << item.Caption;
+  for (const char* name : {"cobblestones.pcx", "ripples.ppm", "stone_fine.jpeg", "texture.cel", "texture.cut",
+                           "texture.rla", "texture.sgi", "woven.tif", "woven_tiles.psp", "lava.psd"})
+    EXPECT_TRUE(captions.contains(QString::fromLatin1(name))) << name;
+  EXPECT_FALSE(captions.contains("texture.pal"));  // a palette, no picture
+  EXPECT_TRUE(StartupMask().startsWith(QString::fromLatin1(kStartupMask) + ";"));
+  EXPECT_TRUE(PictureMask().startsWith(QString::fromLatin1(kPictureMask) + ";"));
+  EXPECT_EQ(PictureMask().count("*.jpeg"), 1);
+  EXPECT_EQ(PictureMask().count("*.pcx"), 1);
+
+  EXPECT_EQ(UpgradedMask(kStartupMask), StartupMask());
+  EXPECT_EQ(UpgradedMask(kPictureMask), PictureMask());
+  EXPECT_EQ(UpgradedMask(QString(kPictureMask) + ";*.pcx"), PictureMask());  // a later built-in one
+  EXPECT_EQ(UpgradedMask("*.*"), "*.*");
+  EXPECT_EQ(UpgradedMask("*.png;*.tga"), "*.png;*.tga");
+  EXPECT_EQ(UpgradedMask(QString(kPictureMask) + ";*.txt"), QString(kPictureMask) + ";*.txt");
+}
+
+TEST_F(MainWindow, SettingsOutOfRangeAreBroughtIntoRange) {
+  form.reset();
+  QDir().mkpath(QFileInfo(SettingsFile()).absolutePath());
+  {
+    QFile file(SettingsFile());
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("[User]\nNormPos=-3000,-200,4799,4800\nPanelLeft_Width=2147483647\n"
+               "BrowseFiles_FontHeight=2147483647\nBrowseFiles_FontSize=-2147483648\n"
+               "BrowseDrives_FontSize=2147483647\nBrowseDrives_FontHeight=-2147483648\n"
+               "FontBrowse_FontHeight=1\n");
+  }
+  form = std::make_unique<TForm1>();
+  form->show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
+  const QRect screen = form->screen()->availableGeometry();
+  EXPECT_TRUE(screen.contains(form->frameGeometry())) << form->frameGeometry().x() << "," << form->frameGeometry().y()
+                                                      << " " << form->frameGeometry().width() << "x"
+                                                      << form->frameGeometry().height();
+  EXPECT_LT(form->PanelLeft->width(), form->width());
+  EXPECT_GT(form->ScrollBox->width(), 0);
+  for (QWidget* widget : {static_cast<QWidget*>(form->BrowseFiles), static_cast<QWidget*>(form->BrowseDrives)}) {
+    const QFontInfo info(widget->font());
+    EXPECT_GE(info.pixelSize(), 7) << widget->objectName().toStdString();
+    EXPECT_LE(info.pixelSize(), 100) << widget->objectName().toStdString();
+  }
+  // One Default Settings gives the design size.
+  Press(form->BrowseFiles, Qt::Key_D, Qt::ControlModifier | Qt::AltModifier);
+  QTRY_COMPARE(form->frameGeometry().size(), QSize(600, 400));
+  EXPECT_EQ(form->PanelLeft->width(), 240);
+  form->close();
+  QFile saved(SettingsFile());
+  ASSERT_TRUE(saved.open(QIODevice::ReadOnly));
+  EXPECT_FALSE(saved.readAll().contains("2147483647"));
 }
 
 TEST_F(MainWindow, ErrorsInHandlersAreShownInABoxAndTheProgramGoesOn) {

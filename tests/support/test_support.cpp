@@ -127,8 +127,12 @@ Difference Compare(const Rgba8Image& actual, const Rgba8Image& expected, int tol
   return d;
 }
 
-void ExpectTruncationsHandled(const std::vector<std::uint8_t>& bytes,
-                              const std::function<void(const std::vector<std::uint8_t>&)>& load) {
+namespace {
+
+// `load` returns whether the cut file may load: it lost nothing of the picture, or the
+// caller does not ask for an error.
+void SweepTruncations(const std::vector<std::uint8_t>& bytes,
+                      const std::function<bool(const std::vector<std::uint8_t>&)>& load) {
   std::vector<std::size_t> lengths = {0, 1, 2, 3, 4, 8, 12, 17, 18, 19, 32, 64, 100, 128, 255, 512, 769, 1024};
   for (int k = 1; k < 16; ++k) lengths.push_back(bytes.size() * static_cast<std::size_t>(k) / 16);
   lengths.push_back(bytes.size() > 0 ? bytes.size() - 1 : 0);
@@ -136,13 +140,29 @@ void ExpectTruncationsHandled(const std::vector<std::uint8_t>& bytes,
     if (length >= bytes.size()) continue;
     std::vector<std::uint8_t> cut(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(length));
     try {
-      load(cut);
+      if (!load(cut))
+        ADD_FAILURE() << "a file cut to " << length << " of its " << bytes.size() << " bytes loads as if whole";
     } catch (const vumo::Exception&) {
       // a clean failure
     } catch (const std::exception& e) {
       ADD_FAILURE() << "unexpected exception at length " << length << ": " << e.what();
     }
   }
+}
+
+}  // namespace
+
+void ExpectTruncationsHandled(const std::vector<std::uint8_t>& bytes,
+                              const std::function<void(const std::vector<std::uint8_t>&)>& load, TTruncated expected) {
+  SweepTruncations(bytes, [&](const std::vector<std::uint8_t>& cut) {
+    load(cut);
+    return expected == TTruncated::kMayLoad;
+  });
+}
+
+void ExpectTruncationsRaiseUnlessWhole(const std::vector<std::uint8_t>& bytes,
+                                       const std::function<bool(const std::vector<std::uint8_t>&)>& load) {
+  SweepTruncations(bytes, load);
 }
 
 }  // namespace vumo::test

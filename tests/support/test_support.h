@@ -117,9 +117,20 @@ void PutBigEndian16(Bytes& bytes, std::size_t at, unsigned value);
 void PutLittleEndian16(Bytes& bytes, std::size_t at, unsigned value);
 void PutLittleEndian32(Bytes& bytes, std::size_t at, std::uint32_t value);
 
-// Feeds every prefix of `bytes` at a spread of lengths to `load`; the load may throw
-// vumo::Exception or succeed, but anything else (a crash, another exception) fails.
+// What a load of a file cut short may do: our own readers raise an error (a file that ends
+// before its data is not shown as if whole); the platform's picture classes (JPEG, bitmaps,
+// icons, metafiles) may show what they decoded.
+enum class TTruncated { kRaises, kMayLoad };
+
+// Feeds every prefix of `bytes` at a spread of lengths to `load`; the load must throw
+// vumo::Exception (or, with kMayLoad, may succeed), and anything else (a crash, another
+// exception) fails.
 void ExpectTruncationsHandled(const std::vector<std::uint8_t>& bytes,
-                              const std::function<void(const std::vector<std::uint8_t>&)>& load);
+                              const std::function<void(const std::vector<std::uint8_t>&)>& load,
+                              TTruncated expected = TTruncated::kRaises);
+// The same for files whose end holds more than the picture (a Targa footer, metadata behind
+// a TIFF's strips): a cut load may succeed when `load` says it gave the whole picture.
+void ExpectTruncationsRaiseUnlessWhole(const std::vector<std::uint8_t>& bytes,
+                                       const std::function<bool(const std::vector<std::uint8_t>&)>& load);
 
 }  // namespace vumo::test

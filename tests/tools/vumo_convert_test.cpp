@@ -6,6 +6,8 @@
 #include <fstream>
 #include <string>
 
+#include "support/hostile_files.h"
+#include "support/metafile_writer.h"
 #include "support/test_support.h"
 
 namespace vumo {
@@ -95,6 +97,48 @@ TEST(VumoConvert, MetafilesAreDrawnAtTheirFrameSizeOnTransparency) {
   RunResult info = RunConvert("--info " + Quote(test::Fixture("pillow/drawing.emf")));
   ASSERT_EQ(info.status, 0) << info.err;
   EXPECT_NE(info.out.find("\"class\": \"TMetafile\""), std::string::npos) << info.out;
+}
+
+TEST(VumoConvert, PicturesTooLargeForTheirFileAreRefusedAndWriteNothing) {
+  const std::string dir = test::TempDir("convert-bombs");
+  const struct {
+    const char* name;
+    std::vector<std::uint8_t> bytes;
+  } files[] = {
+      {"grey.tif", test::THostileTiff{}.Bytes()},
+      {"rgba16.png", test::HostilePng(16384, 16384, 16, 6, true, test::Deflated(std::vector<std::uint8_t>(99, 0)))},
+      // A drawing of one rectangle on a frame of 16384 x 16384 pixels.
+      {"frame.wmf", test::TWmfWriter(16384, 16384).Rectangle(0, 0, 100, 100).Bytes()},
+  };
+  for (const auto& file : files) {
+    const std::string input = dir + "/" + file.name;
+    std::ofstream(input, std::ios::binary).write(reinterpret_cast<const char*>(file.bytes.data()),
+                                                 static_cast<std::streamsize>(file.bytes.size()));
+    for (const std::string& mode : {std::string(), std::string("--thumbnail 256 ")}) {
+      if (!mode.empty() && std::string(file.name).ends_with(".wmf")) continue;  // not thumbnailed at all
+      const std::string output = dir + "/" + file.name + ".png";
+      const RunResult r = RunConvert(mode + Quote(input) + " " + Quote(output));
+      EXPECT_EQ(r.status, 1) << file.name << " " << mode;
+      EXPECT_NE(r.err.find("The picture is too large for its file"), std::string::npos) << file.name << ": " << r.err;
+      EXPECT_FALSE(std::ifstream(output).good()) << file.name;
+    }
+  }
+}
+
+TEST(VumoConvert, ADrawingStoppedAtItsBudgetIsWrittenAndSaidToBeIncomplete) {
+  const std::string dir = test::TempDir("convert-incomplete");
+  test::TEmfWriter heavy(1000, 1000);
+  heavy.Brush(1, 0, 0x808080).Select(1);
+  for (int i = 0; i < 30000; ++i) heavy.Record(43, {0, 0, 1000, 1000});
+  const std::vector<std::uint8_t> bytes = heavy.Bytes();
+  std::ofstream(dir + "/heavy.emf", std::ios::binary)
+      .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  const RunResult r = RunConvert(Quote(dir + "/heavy.emf") + " " + Quote(dir + "/heavy.png"));
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_NE(r.err.find("The drawing is incomplete"), std::string::npos) << r.err;
+  const test::Rgba8Image png = test::LoadReferencePng(dir + "/heavy.png");
+  ASSERT_EQ(png.width, 1000);
+  EXPECT_EQ(png.pixels[3], 255);  // what was drawn before the stop is there
 }
 
 }  // namespace

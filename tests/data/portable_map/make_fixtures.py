@@ -60,3 +60,21 @@ save("gray1000.pgm", b"P5\n5 3\n1000\n" + b"".join(struct.pack(">H", v) for row 
 # Text grey map, maximum 255, last number without a line end after it.
 g8 = [[(x * 60 + y) % 256 for x in range(W)] for y in range(H)]
 save("text.pgm", b"P2\n5 3\n255\n" + " ".join(str(v) for row in g8 for v in row).encode(), [[(v,) * 3 for v in row] for row in g8])
+
+# Arbitrary maps from two writers, ImageMagick and netpbm, of a picture with alpha drawn here.
+import subprocess
+from PIL import Image
+src = Image.new("RGBA", (9, 7))
+src.putdata([((x * 29) % 256, (y * 41) % 256, (x * y * 13) % 256, (x * 31 + y * 17) % 256) for y in range(7) for x in range(9)])
+src.save("pam_source.png")
+subprocess.run(["convert", "pam_source.png", "rgba_magick.pam"], check=True)
+subprocess.run(["convert", "pam_source.png", "-depth", "16", "rgba16_magick.pam"], check=True)
+subprocess.run(["convert", "pam_source.png", "-colorspace", "Gray", "grey_alpha_magick.pam"], check=True)
+subprocess.run(["convert", "grey_alpha_magick.pam", "PNG32:grey_alpha_magick.png"], check=True)
+with open("rgb_netpbm.pam", "wb") as out:
+    subprocess.run(["pamtopam"], stdin=open("comments.ppm", "rb"), stdout=out, check=True)
+with open("bw_netpbm.pam", "wb") as out:
+    subprocess.run(["pamtopam"], stdin=open("odd.pbm", "rb"), stdout=out, check=True)
+# Float maps from ImageMagick: the picture's samples over 255, grey and colour.
+subprocess.run(["convert", "pam_source.png", "-alpha", "off", "rgb_magick.pfm"], check=True)
+subprocess.run(["convert", "pam_source.png", "-alpha", "off", "-colorspace", "Gray", "grey_magick.pfm"], check=True)

@@ -1,0 +1,17 @@
+// Feeds arbitrary bytes to the WebP reader, asking for the frame the last byte names: it may
+// refuse them or load a picture, never crash, over-read or allocate without bound.
+// Each input goes through a memory stream, a file stream and a plain stream (fuzz_support.h).
+#include <cstddef>
+#include <cstdint>
+
+#include "formats/webp.h"
+#include "fuzz_support.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  const unsigned frame = size ? data[size - 1] % 4 : 0;
+  vumo::fuzz::LoadEveryWay<vumo::TWebPGraphic>(data, size, [&](vumo::TWebPGraphic& graphic, vumo::TStream& stream) {
+    graphic.RequestImage(frame);
+    graphic.LoadFromStream(stream);
+  });
+  return 0;
+}
