@@ -1,6 +1,8 @@
 // The TIFF reader beside libtiff (TIFFReadRGBAImageOriented) on the same in-memory
 // 4096 x 4096 RGB files, written at start-up by libtiff itself: uncompressed, PackBits,
-// deflate, deflate with horizontal differencing and JPEG in YCbCr, 32 rows a strip.
+// deflate, deflate with horizontal differencing, JPEG in YCbCr, and LZW without and with
+// horizontal differencing, 32 rows a strip; and LZW with differencing in 256 x 256 tiles,
+// which should cost what its strips cost.
 // Bytes per second count decoded pixel bytes (three a pixel).
 #include <benchmark/benchmark.h>
 
@@ -74,7 +76,8 @@ std::uint8_t Sample(int x, int y, int c) {
   return static_cast<std::uint8_t>(((x >> 4) + (y >> 5) * (c + 1) + grain) & 0xFF);
 }
 
-enum TKind { kNone, kPackBits, kDeflate, kDeflatePredictor, kJPEG };
+enum TKind { kNone, kPackBits, kDeflate, kDeflatePredictor, kJPEG, kLZW, kLZWPredictor, kLZWPredictorTiled };
+constexpr int kTileSide = 256;
 
 const std::vector<std::uint8_t>& File(TKind kind) {
   static std::map<TKind, std::vector<std::uint8_t>> files;
@@ -89,7 +92,12 @@ const std::vector<std::uint8_t>& File(TKind kind) {
   TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, 8);
   TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, 3);
   TIFFSetField(tif, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
-  TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, kRowsPerStrip);
+  if (kind == kLZWPredictorTiled) {
+    TIFFSetField(tif, TIFFTAG_TILEWIDTH, kTileSide);
+    TIFFSetField(tif, TIFFTAG_TILELENGTH, kTileSide);
+  } else {
+    TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, kRowsPerStrip);
+  }
   TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_RGB);
   switch (kind) {
     case kNone: TIFFSetField(tif, TIFFTAG_COMPRESSION, COMPRESSION_NONE); break;
@@ -105,12 +113,30 @@ const std::vector<std::uint8_t>& File(TKind kind) {
       TIFFSetField(tif, TIFFTAG_JPEGQUALITY, 90);
       TIFFSetField(tif, TIFFTAG_JPEGCOLORMODE, JPEGCOLORMODE_RGB);
       break;
+    case kLZW: TIFFSetField(tif, TIFFTAG_COMPRESSION, COMPRESSION_LZW); break;
+    case kLZWPredictor:
+    case kLZWPredictorTiled:
+      TIFFSetField(tif, TIFFTAG_COMPRESSION, COMPRESSION_LZW);
+      TIFFSetField(tif, TIFFTAG_PREDICTOR, PREDICTOR_HORIZONTAL);
+      break;
   }
-  std::vector<std::uint8_t> row(kSide * 3);
-  for (int y = 0; y < kSide; ++y) {
-    for (int x = 0; x < kSide; ++x)
-      for (int c = 0; c < 3; ++c) row[static_cast<std::size_t>(3 * x + c)] = Sample(x, y, c);
-    TIFFWriteScanline(tif, row.data(), static_cast<std::uint32_t>(y), 0);
+  if (kind == kLZWPredictorTiled) {
+    std::vector<std::uint8_t> tile(kTileSide * kTileSide * 3);
+    for (int ty = 0; ty < kSide; ty += kTileSide)
+      for (int tx = 0; tx < kSide; tx += kTileSide) {
+        for (int y = 0; y < kTileSide; ++y)
+          for (int x = 0; x < kTileSide; ++x)
+            for (int c = 0; c < 3; ++c)
+              tile[static_cast<std::size_t>((y * kTileSide + x) * 3 + c)] = Sample(tx + x, ty + y, c);
+        TIFFWriteTile(tif, tile.data(), static_cast<std::uint32_t>(tx), static_cast<std::uint32_t>(ty), 0, 0);
+      }
+  } else {
+    std::vector<std::uint8_t> row(kSide * 3);
+    for (int y = 0; y < kSide; ++y) {
+      for (int x = 0; x < kSide; ++x)
+        for (int c = 0; c < 3; ++c) row[static_cast<std::size_t>(3 * x + c)] = Sample(x, y, c);
+      TIFFWriteScanline(tif, row.data(), static_cast<std::uint32_t>(y), 0);
+    }
   }
   TIFFClose(tif);
   file = std::move(buffer.data);
@@ -147,7 +173,7 @@ void BM_LibTIFF(benchmark::State& state) {
 
 void Kinds(benchmark::internal::Benchmark* b) {
   b->ArgNames({"coding"});
-  for (int k = kNone; k <= kJPEG; ++k) b->Arg(k);
+  for (int k = kNone; k <= kLZWPredictorTiled; ++k) b->Arg(k);
   b->Unit(benchmark::kMillisecond);
 }
 

@@ -8,7 +8,7 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   if (size < 4) return 0;
-  const unsigned kind = data[0] % 4;
+  const unsigned kind = data[0] % 5;
   const bool swap = data[1] & 1;
   const std::uint32_t options = data[1] >> 1;
   const std::uint32_t width = 1 + ((std::uint32_t{data[2]} << 8 | data[3]) % 4000);
@@ -22,8 +22,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (kind < 2) {
     vumo::TCCITTFax3Decoder decoder(kind == 1 ? options | vumo::kT4TwoDimensional : options, swap, false, width);
     decoder.Decode(source, dest, packed, unpacked);
-  } else {
+  } else if (kind < 4) {
     vumo::TCCITTMHDecoder decoder(options, swap, kind == 3, width);
+    decoder.Decode(source, dest, packed, unpacked);
+  } else {
+    vumo::TCCITTFax4Decoder decoder(options, swap, width);
     decoder.Decode(source, dest, packed, unpacked);
   }
   return 0;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <limits>
 #include <memory>
 #include <set>
 
@@ -11,8 +12,10 @@
 #include "pixels/byte_order.h"
 #include "pixels/ccitt_decoders.h"
 #include "pixels/decoders.h"
+#include "pixels/float_pixels.h"
 #include "pixels/image_limits.h"
 #include "pixels/lz77_decoder.h"
+#include "pixels/lzw_decoder.h"
 #include "pixels/row_kernels.h"
 #include "pixels/thunder_decoder.h"
 #include "pixels/tiff_jpeg_decoder.h"
@@ -51,7 +54,10 @@ enum TTag : std::uint16_t {
   tgColorMap = 320,
   tgTileWidth = 322,
   tgTileLength = 323,
+  tgTileOffsets = 324,
+  tgTileByteCounts = 325,
   tgExtraSamples = 338,
+  tgSampleFormat = 339,
   tgJPEGTables = 347,
   tgYCbCrCoefficients = 529,
   tgYCbCrSubSampling = 530,
@@ -132,6 +138,23 @@ TColorScheme MapPhotometric(std::uint32_t code, std::uint32_t samples) {
   }
 }
 
+// The most bytes `packed` bytes of a coding can decode to. A block's buffer is no larger,
+// whatever size its header declares, so a file of a few bytes claiming gigabytes costs no
+// more than its data can fill. Fax rows are one bit a pixel, never more than the bitmap.
+std::uint64_t MostDecodedBytes(TCompressionType compression, std::uint64_t packed) {
+  switch (compression) {
+    case ctNone: return packed;
+    case ctPackedBits: return (packed + 1) / 2 * 128;  // a run of 128 bytes in two
+    case ctLZ77: return packed * 1032 + 1024;           // deflate's longest match in its fewest bits
+    case ctLZW: return (packed * 8 / 9 + 1) * 4096;     // a code of 9 bits or more, a string of 4096 at most
+    case ctThunderscan: return packed * 32 + 32;        // a run of 63 four-bit pixels a byte
+    // A block of 64 samples coded in two bits, four luma blocks to each chroma pair, and
+    // headers between: far more than libjpeg's encoder reaches.
+    case ctJPEG: return packed * 4096 + 65536;
+    default: return UINT64_MAX;
+  }
+}
+
 std::uint8_t ReverseBits(std::uint8_t b) {
   b = static_cast<std::uint8_t>((b & 0xF0) >> 4 | (b & 0x0F) << 4);
   b = static_cast<std::uint8_t>((b & 0xCC) >> 2 | (b & 0x33) << 2);
@@ -167,6 +190,63 @@ void UndoPredictor(std::uint8_t* row, std::size_t count, std::size_t stride, uns
       p[1] = static_cast<std::uint8_t>(v >> 8);
     }
   }
+}
+
+// Photoshop's 24-bit floats: a sign, 7 bits of exponent biased by 63, 16 bits of mantissa.
+float Float24ToFloat(std::uint32_t v) {
+  const float sign = (v & 0x800000u) ? -1.0f : 1.0f;
+  const int exponent = static_cast<int>((v >> 16) & 0x7F);
+  const auto mantissa = static_cast<float>(v & 0xFFFFu);
+  if (exponent == 0) return sign * std::ldexp(mantissa, -62 - 16);
+  if (exponent == 0x7F) return (v & 0xFFFFu) ? std::numeric_limits<float>::quiet_NaN() : sign * HUGE_VALF;
+  return sign * std::ldexp(1.0f + mantissa / 65536.0f, exponent - 63);
+}
+
+// One floating-point sample of 2, 3 or 4 bytes.
+float FloatSample(const std::uint8_t* p, unsigned bytes, bool bigEndian) {
+  switch (bytes) {
+    case 2: return HalfToFloat(static_cast<std::uint16_t>(Endian16(p, bigEndian)));
+    case 3: return Float24ToFloat(bigEndian ? std::uint32_t{p[0]} << 16 | p[1] << 8 | p[2]
+                                            : std::uint32_t{p[2]} << 16 | p[1] << 8 | p[0]);
+    default: {
+      const std::uint32_t v = Endian32(p, bigEndian);
+      float f;
+      std::memcpy(&f, &v, 4);
+      return f;
+    }
+  }
+}
+
+// One row of float samples, interleaved or one plane each, to linear RGBA: grey fills the
+// three colours, a missing alpha is opaque.
+void StoreFloatRow(const void* const* sources, bool planar, unsigned samples, unsigned bytes, bool bigEndian,
+                   bool associated, std::size_t count, float* out) {
+  auto sample = [&](std::size_t x, unsigned c) {
+    const auto* base = static_cast<const std::uint8_t*>(sources[planar ? c : 0]);
+    return FloatSample(base + (planar ? x : x * samples + c) * bytes, bytes, bigEndian);
+  };
+  const bool colour = samples >= 3, alpha = samples == 2 || samples == 4;
+  for (std::size_t x = 0; x < count; ++x, out += 4) {
+    out[0] = sample(x, 0);
+    out[1] = colour ? sample(x, 1) : out[0];
+    out[2] = colour ? sample(x, 2) : out[0];
+    out[3] = alpha ? sample(x, colour ? 3 : 1) : 1.0f;
+    // Colours stored multiplied by their alpha are divided again: float pixels keep them apart.
+    if (associated && out[3] > 0.0f)
+      for (int c = 0; c < 3; ++c) out[c] /= out[3];
+  }
+}
+
+// Undoes the floating-point predictor on one row of `count` samples of `bytes` bytes: the
+// bytes were differenced `stride` apart after the row was split into byte planes, most
+// significant first. The samples come back big-endian whatever the file's byte order.
+void UndoFloatPredictor(std::uint8_t* row, std::size_t count, std::size_t stride, unsigned bytes,
+                        std::vector<std::uint8_t>& scratch) {
+  const std::size_t total = count * bytes;
+  for (std::size_t i = stride; i < total; ++i) row[i] = static_cast<std::uint8_t>(row[i] + row[i - stride]);
+  scratch.assign(row, row + total);
+  for (std::size_t i = 0; i < count; ++i)
+    for (unsigned b = 0; b < bytes; ++b) row[i * bytes + b] = scratch[b * count + i];
 }
 
 // 16-bit samples to 8 bits for the converters that neither swap nor scale them: CMYK by the
@@ -376,11 +456,15 @@ bool TTIFFGraphic::ReadImageProperties(TStream& Stream, unsigned ImageIndex) {
   p.TileLength = Value(tgTileLength, 0);
   if (p.TileWidth && p.TileLength) p.Options |= ioTiled;
   associatedAlpha_ = false;
+  alphaSample_ = false;
   if (Find(tgExtraSamples)) {
     const std::vector<std::uint32_t> extra = Values(Stream, tgExtraSamples);
     p.HasAlpha = std::all_of(extra.begin(), extra.end(), [](std::uint32_t v) { return v <= 2; });
     associatedAlpha_ = !extra.empty() && extra[0] == 1;
+    alphaSample_ = !extra.empty() && (extra[0] == 1 || extra[0] == 2);
   }
+  const std::vector<std::uint32_t> formats = Values(Stream, tgSampleFormat);
+  sampleFormat_ = formats.empty() ? 1 : formats[0];
   if (p.Compression == ctJPEG) p.JPEGTables = Bytes(Stream, tgJPEGTables);
   yCbCrCoefficients_ = {0.299f, 0.587f, 0.114f};
   yCbCrPositioning_ = 1;
@@ -410,25 +494,24 @@ void TTIFFGraphic::LoadFromStream(TStream& Stream) {
     RaiseInvalidImage();
   }
   TImageProperties& p = ImageProperties;
-  if (p.Options & ioTiled) {
-    EndProgress();
-    return;
-  }
   StartProgress(gesPreparing);
+  const bool tiled = (p.Options & ioTiled) != 0;
 
   const TCompressionType compression = p.Compression;
   switch (compression) {
     case ctNone:
     case ctPackedBits:
     case ctFax3:
+    case ctFax4:
     case ctFaxRLE:
     case ctFaxRLEW:
     case ctLZ77:
+    case ctLZW:
     case ctJPEG:
     case ctThunderscan: break;
     default: RaiseUnsupported(gesCompressionScheme);
   }
-  const bool fax = compression == ctFax3 || compression == ctFaxRLE || compression == ctFaxRLEW;
+  const bool fax = compression == ctFax3 || compression == ctFax4 || compression == ctFaxRLE || compression == ctFaxRLEW;
   const unsigned bits = bitsPerSample_;
   const unsigned samples = samplesPerPixel_;
   // Bits per sample and samples per pixel must fit the photometric interpretation and the
@@ -440,7 +523,16 @@ void TTIFFGraphic::LoadFromStream(TStream& Stream) {
   const bool planar = p.PlanarConfig == 2 && samples > 1;
   TColorScheme scheme = p.ColorScheme;
   const bool wide = bits == 8 || bits == 16;
+  // Floating-point samples are kept as linear light beside the 32-bit pixels shown, which
+  // an exposure renders from them: grey or RGB, with or without alpha.
+  const bool floating = sampleFormat_ == 3;
   bool layoutOk = false;
+  if (floating) {
+    if ((bits == 16 || bits == 24 || bits == 32) &&
+        ((scheme == csGray && samples <= 2) || (scheme == csRGB && samples == 3) || (scheme == csRGBA && samples == 4)))
+      layoutOk = true;
+    scheme = csUnknown;  // none of the colour manager's layouts below applies
+  }
   switch (scheme) {
     case csGray:
       layoutOk = (samples == 1 && (bits == 1 || bits == 2 || bits == 4 || wide)) || (samples == 2 && wide);
@@ -455,7 +547,7 @@ void TTIFFGraphic::LoadFromStream(TStream& Stream) {
     default: break;
   }
   if (!layoutOk) RaiseInvalidColorFormat();
-  // Grey with alpha shows its grey; a separate alpha plane is not read at all.
+  // Grey with alpha shows its grey; a separate alpha plane is not read at all (but for floats).
   unsigned planesUsed = planar ? samples : 1;
   unsigned sourceSamples = samples;
   if (scheme == csGray && samples == 2) {
@@ -467,10 +559,11 @@ void TTIFFGraphic::LoadFromStream(TStream& Stream) {
     }
   }
 
-  // PredictorMode 0 and 1 mean none; 3 (floating point) has no samples to apply it to here.
+  // PredictorMode 0 and 1 mean none, 2 differences integer samples, 3 the bytes of floats.
   const bool predictor = compression != ctNone && p.PredictorMode == 2;
-  if (compression != ctNone && p.PredictorMode > 2) RaiseUnsupported(gesPredictor);
-  if (predictor && !wide) RaiseUnsupported(gesPredictor);
+  const bool floatPredictor = compression != ctNone && p.PredictorMode == 3;
+  if (compression != ctNone && p.PredictorMode > 3) RaiseUnsupported(gesPredictor);
+  if ((predictor && (!wide || floating)) || (floatPredictor && !floating)) RaiseUnsupported(gesPredictor);
 
   unsigned hSub = 1, vSub = 1;
   const bool jpegColour = compression == ctJPEG && scheme == csYCbCr && !planar;  // libjpeg gives RGB
@@ -524,50 +617,70 @@ void TTIFFGraphic::LoadFromStream(TStream& Stream) {
       colors.TargetSamples = 3;
       break;
   }
-  ColorManager.Setup(colors);
+  if (!floating) ColorManager.Setup(colors);
   const bool unpremultiply = associatedAlpha_ && colors.TargetScheme == csBGRA;
-  const TPixelFormat format = ColorManager.TargetPixelFormat();
+  const TPixelFormat format = floating ? pf32bit : ColorManager.TargetPixelFormat();
   const std::size_t width = p.Width, height = p.Height;
   CheckImageSize(width, height, format);
 
-  // Bytes of one decoded row (of one plane when planar); subsampled YCbCr is stored in
-  // blocks of vSub rows: hSub x vSub luma samples, then Cb and Cr.
-  const auto rowBytesChecked = RowBytes(width, std::size_t{bits} * (planar ? 1 : samples));
+  // The blocks of one plane in the file's order. Strips span the width, each of its
+  // RowsPerStrip value, or the last one when the list is shorter; values past the height
+  // mean one strip for the rest, as TIFF allows. Tiles go left to right, then down, each of
+  // TileWidth x TileLength as stored, cropped where it passes the picture's edges.
+  struct TBlock {
+    std::uint32_t X, Y;  // where it lies in the picture
+    std::uint32_t Rows;  // as stored
+  };
+  const std::vector<std::uint32_t> offsets = Values(Stream, tiled ? tgTileOffsets : tgStripOffsets);
+  const std::vector<std::uint32_t> counts = Values(Stream, tiled ? tgTileByteCounts : tgStripByteCounts);
+  const std::size_t planes = planar ? samples : 1;
+  std::vector<TBlock> blocks;
+  const std::size_t blockWidth = tiled ? p.TileWidth : width;
+  if (tiled) {
+    const std::size_t across = (width + p.TileWidth - 1) / p.TileWidth;
+    const std::size_t down = (height + p.TileLength - 1) / p.TileLength;
+    // The offsets, read from the file, bound the tiles: a tile of one pixel on a large
+    // picture claims more of them than the file holds.
+    const auto tiles = CheckedMul(across, down, planes);
+    if (!tiles || *tiles > offsets.size()) RaiseInvalidImage();
+    // Each tile starts on a byte of the bitmap's rows.
+    if (std::size_t{p.TileWidth} * BitsPerPixelOf(format) % 8 != 0) RaiseInvalidImage();
+    blocks.reserve(across * down);
+    for (std::size_t ty = 0; ty < down; ++ty)
+      for (std::size_t tx = 0; tx < across; ++tx)
+        blocks.push_back({static_cast<std::uint32_t>(tx * p.TileWidth), static_cast<std::uint32_t>(ty * p.TileLength),
+                          p.TileLength});
+  } else {
+    for (std::uint32_t row = 0, s = 0; row < height; ++s) {
+      const std::uint32_t value = p.RowsPerStrip[std::min<std::size_t>(s, p.RowsPerStrip.size() - 1)];
+      if (value == 0) RaiseInvalidImage();
+      const std::uint32_t rows = std::min<std::uint32_t>(value, static_cast<std::uint32_t>(height - row));
+      blocks.push_back({0, row, rows});
+      row += rows;
+    }
+  }
+  const std::size_t blocksPerPlane = blocks.size();
+  if (offsets.size() < blocksPerPlane * planes) RaiseInvalidImage();
+  if (!counts.empty() && counts.size() < blocksPerPlane * planes) RaiseInvalidImage();
+
+  // Bytes of one decoded row of a block (of one plane when planar); subsampled YCbCr is
+  // stored in blocks of vSub rows: hSub x vSub luma samples, then Cb and Cr.
+  const auto rowBytesChecked = RowBytes(blockWidth, std::size_t{bits} * (planar ? 1 : samples));
   if (!rowBytesChecked || *rowBytesChecked > UINT32_MAX) RaiseTooLarge(width, height);
   const std::size_t rowBytes = *rowBytesChecked;
   p.BytesPerLine = static_cast<std::uint32_t>(rowBytes);
   const std::size_t blockBytes = std::size_t{hSub} * vSub + 2;
-  const std::size_t blockRowBytes = (width + hSub - 1) / hSub * blockBytes;
-
-  // The strips of one plane: each takes its RowsPerStrip value, or the last one when the
-  // list is shorter. Values past the height mean one strip for the rest, as TIFF allows.
-  struct TStrip {
-    std::uint32_t FirstRow;
-    std::uint32_t Rows;
-  };
-  std::vector<TStrip> strips;
-  for (std::uint32_t row = 0, s = 0; row < height; ++s) {
-    const std::uint32_t value = p.RowsPerStrip[std::min<std::size_t>(s, p.RowsPerStrip.size() - 1)];
-    if (value == 0) RaiseInvalidImage();
-    const std::uint32_t rows = std::min<std::uint32_t>(value, static_cast<std::uint32_t>(height - row));
-    strips.push_back({row, rows});
-    row += rows;
-  }
-  const std::vector<std::uint32_t> offsets = Values(Stream, tgStripOffsets);
-  const std::vector<std::uint32_t> counts = Values(Stream, tgStripByteCounts);
-  const std::size_t stripsPerPlane = strips.size();
-  const std::size_t planes = planar ? samples : 1;
-  if (offsets.size() < stripsPerPlane * planes) RaiseInvalidImage();
-  if (!counts.empty() && counts.size() < stripsPerPlane * planes) RaiseInvalidImage();
+  const std::size_t blockRowBytes = (blockWidth + hSub - 1) / hSub * blockBytes;
   std::uint32_t mostRows = 0;
-  for (const TStrip& s : strips) mostRows = std::max(mostRows, s.Rows);
-  auto stripBytes = [&](std::uint32_t rows) -> std::size_t {
-    return subsampled ? (rows + vSub - 1) / vSub * blockRowBytes : rows * rowBytes;
-  };
-  if (!CheckedMul(mostRows, subsampled ? blockRowBytes : rowBytes) || stripBytes(mostRows) > INT32_MAX)
+  for (const TBlock& b : blocks) mostRows = std::max(mostRows, b.Rows);
+  const std::size_t unitBytes = subsampled ? blockRowBytes : rowBytes;  // what a decoded block holds whole
+  const std::size_t unitRows = subsampled ? vSub : 1;
+  if (!CheckedMul((mostRows + unitRows - 1) / unitRows, unitBytes) ||
+      (mostRows + unitRows - 1) / unitRows * unitBytes > INT32_MAX)
     RaiseTooLarge(width, height);
+  auto declaredBytes = [&](std::uint32_t rows) -> std::size_t { return (rows + unitRows - 1) / unitRows * unitBytes; };
 
-  // A file without its first strip holds no row to show: refused before the bitmap exists.
+  // A file without its first block holds no row to show: refused before the bitmap exists.
   if (offsets[0] >= tiffSize_) RaiseReadError();
 
   AllocateImage(width, height, format);
@@ -590,28 +703,61 @@ void TTIFFGraphic::LoadFromStream(TStream& Stream) {
       }
     const void* const data[3] = {&rgb[0], &rgb[entries], &rgb[2 * entries]};
     SetPalette(ColorManager.CreateColorPalette(data, pfPlane16Triple, static_cast<std::uint32_t>(entries), false));
-  } else if (colors.TargetScheme == csGray) {
+  } else if (colors.TargetScheme == csGray && !floating) {
     SetPalette(ColorManager.CreateGrayPalette((p.Options & ioMinIsWhite) != 0));
   }
 
   const bool reversed = (p.Options & ioReversed) != 0;
+  // The JPEG decoder checks each stream's size against the picture's: a tile's is its own.
+  TImageProperties tileProperties = p;
+  tileProperties.Width = static_cast<std::uint32_t>(blockWidth);
+  tileProperties.Height = p.TileLength;
+  tileProperties.RowsPerStrip.assign(1, p.TileLength);
+  tileProperties.CurrentRow = 0;
   std::unique_ptr<TDecoder> decoder;
+  TPackbitsRLEDecoder packBits;
   switch (compression) {
-    case ctPackedBits: decoder = std::make_unique<TPackbitsRLEDecoder>(); break;
     case ctFax3:
-      decoder = std::make_unique<TCCITTFax3Decoder>(t4Options_, reversed, false, static_cast<std::uint32_t>(width));
+      decoder = std::make_unique<TCCITTFax3Decoder>(t4Options_, reversed, false, static_cast<std::uint32_t>(blockWidth));
       break;
+    case ctFax4: decoder = std::make_unique<TCCITTFax4Decoder>(0, reversed, static_cast<std::uint32_t>(blockWidth)); break;
     case ctFaxRLE:
     case ctFaxRLEW:
       decoder = std::make_unique<TCCITTMHDecoder>(t4Options_, reversed, compression == ctFaxRLEW,
-                                                  static_cast<std::uint32_t>(width));
+                                                  static_cast<std::uint32_t>(blockWidth));
       break;
     case ctLZ77: decoder = std::make_unique<TLZ77Decoder>(kFlushPartial, true); break;
-    case ctJPEG: decoder = std::make_unique<TTIFFJPEGDecoder>(p); break;
-    case ctThunderscan: decoder = std::make_unique<TThunderDecoder>(static_cast<std::uint32_t>(width)); break;
+    case ctJPEG: decoder = std::make_unique<TTIFFJPEGDecoder>(tiled ? tileProperties : p); break;
+    case ctThunderscan: decoder = std::make_unique<TThunderDecoder>(static_cast<std::uint32_t>(blockWidth)); break;
     default: break;
   }
   if (decoder) decoder->DecodeInit();
+  const bool coded = compression != ctNone;
+
+  // One plane of a block into `room` bytes at `out`; what its data does not give is blank.
+  auto decodePlane = [&](const std::uint8_t* data, std::size_t take, std::uint8_t* out, std::size_t room) {
+    std::size_t given = room;
+    if (compression == ctPackedBits) {
+      given = packBits.DecodeOver(data, take, out, room);
+    } else if (compression == ctLZW) {
+      // Early libtiff wrote its codes least significant bit first; the first code tells.
+      const std::span<const std::uint8_t> in(data, take);
+      given = DecodeLZW(IsOldStyleTiffLZW(in) ? TLZWPacking::kTiffOld : TLZWPacking::kTiff, 8, in,
+                        std::span<std::uint8_t>(out, room))
+                  .written;
+    } else if (compression == ctLZ77 && InflateComplete(std::span<const std::uint8_t>(data, take),
+                                                        std::span<std::uint8_t>(out, room))) {
+      return;
+    } else {
+      // The fax decoders clear their room to white themselves.
+      if (!fax) std::memset(out, 0, room);
+      const std::uint8_t* in = data;
+      std::uint8_t* dest = out;
+      decoder->Decode(in, dest, static_cast<std::int32_t>(take), static_cast<std::int32_t>(room));
+      return;
+    }
+    std::memset(out + given, 0, room - given);
+  };
 
   EndProgress();
   StartProgress(gesTransfering);
@@ -620,95 +766,108 @@ void TTIFFGraphic::LoadFromStream(TStream& Stream) {
   p.StripCount = static_cast<std::uint32_t>(offsets.size());
 
   TByteSource source(Stream);
-  const std::size_t stripBufferBytes = stripBytes(mostRows);
-  std::vector<std::vector<std::uint8_t>> planeBuffers(planesUsed);
-  const bool copyRaw = compression == ctNone && (planar || reversed);
-  if (decoder || copyRaw)
-    for (auto& buffer : planeBuffers) buffer.resize(stripBufferBytes);
+  const bool copyRaw = !coded && (planar || reversed);
+  // The decoded planes of one block side by side, each no larger than what its data can
+  // give, whatever the block's size declares: a few bytes claiming gigabytes cost a few bytes.
+  std::vector<std::uint8_t> decoded;
   std::vector<std::uint8_t> reversedBytes;
-  // Rows converted from somewhere other than the strip: reduced 16-bit samples, upsampled YCbCr.
-  std::vector<std::uint8_t> scratch(reduce16 || subsampled || compactLab ? width * samples * planesUsed : 0);
+  // Rows converted from somewhere other than the block: reduced 16-bit samples, upsampled YCbCr.
+  std::vector<std::uint8_t> scratch(reduce16 || subsampled || compactLab ? blockWidth * samples * planesUsed : 0);
+  const int targetBits = BitsPerPixelOf(format);
+  std::shared_ptr<TFloatPixels> floats;
+  if (floating) floats = NewFloatPixels(static_cast<int>(width), static_cast<int>(height));
+  std::vector<std::uint8_t> floatScratch;
+  const bool floatsBigEndian = floatPredictor || bigEndian_;
 
-  for (std::size_t s = 0; s < stripsPerPlane; ++s) {
-    const TStrip& strip = strips[s];
-    const std::size_t decodedBytes = stripBytes(strip.Rows);
-    std::size_t rowsReady = strip.Rows;
+  for (std::size_t b = 0; b < blocksPerPlane; ++b) {
+    const TBlock& block = blocks[b];
+    const std::size_t declared = declaredBytes(block.Rows);
+    // Where each plane's data lies and how much of it there is.
+    std::uint64_t at[4] = {}, takes[4] = {}, rooms[4] = {};
+    bool cut[4] = {};
+    std::size_t region = 0, rowsReady = block.Rows;
+    for (std::size_t k = 0; k < planesUsed; ++k) {
+      const std::size_t index = k * blocksPerPlane + b;
+      at[k] = std::min<std::uint64_t>(offsets[index], tiffSize_);
+      const std::uint64_t available = tiffSize_ - at[k];
+      const std::uint64_t wanted = !coded ? declared : counts.empty() ? available : counts[index];
+      // A block that lies past the end belongs to a file cut short. A JPEG block may end
+      // before its byte count says: only the decoder tells whether its data ran out.
+      cut[k] = wanted > available;
+      if (cut[k] && compression != ctJPEG) RaiseReadError();
+      takes[k] = std::min<std::uint64_t>({wanted, available, INT32_MAX});
+      // Whole rows, the last one partly filled as far as the data goes.
+      const std::uint64_t most = MostDecodedBytes(compression, takes[k]);
+      rooms[k] = !coded ? most / unitBytes * unitBytes : most >= declared ? declared : most / unitBytes * unitBytes + unitBytes;
+      rooms[k] = std::min<std::uint64_t>(rooms[k], declared);
+      rowsReady = std::min<std::size_t>(rowsReady, rooms[k] / unitBytes * unitRows);
+      region = std::max<std::size_t>(region, rooms[k]);
+    }
+    if ((coded || copyRaw) && decoded.size() < region * planesUsed) decoded.resize(region * planesUsed);
     const std::uint8_t* planeData[4] = {};
     for (std::size_t k = 0; k < planesUsed; ++k) {
-      const std::size_t index = k * stripsPerPlane + s;
-      // A strip that starts past the end, or runs past it, belongs to a file cut short: what
-      // is there is shown, the rows before it stay, the rest stays blank.
-      const std::uint64_t offset = std::min<std::uint64_t>(offsets[index], tiffSize_);
-      const std::uint64_t available = tiffSize_ - offset;
-      std::uint64_t wanted = decodedBytes;
-      if (decoder) wanted = counts.empty() ? available : counts[index];
-      const std::size_t take = static_cast<std::size_t>(std::min<std::uint64_t>({wanted, available, INT32_MAX}));
-      const bool cut = wanted > available;
-      // A strip that lies past the end belongs to a file cut short; JPEG strips keep their
-      // decoder's warning and completion instead.
-      if (cut && compression != ctJPEG) RaiseReadError();
       static const std::uint8_t kNothing[1] = {};
-      const std::uint8_t* data = kNothing;  // a strip of 0 bytes decodes to nothing
+      const std::uint8_t* data = kNothing;  // a block of 0 bytes decodes to nothing
+      const auto take = static_cast<std::size_t>(takes[k]);
       if (take) {
-        source.Seek(tiffStart_ + static_cast<std::int64_t>(offset));
+        source.Seek(tiffStart_ + static_cast<std::int64_t>(at[k]));
         data = source.Take(take);
         if (!data) RaiseReadError();
       }
       if (reversed && !fax) {
         reversedBytes.assign(data, data + take);
-        for (std::uint8_t& b : reversedBytes) b = ReverseBits(b);
+        for (std::uint8_t& v : reversedBytes) v = ReverseBits(v);
         data = reversedBytes.data();
       }
-      if (!decoder) {
-        rowsReady = std::min<std::size_t>(rowsReady, subsampled ? take / blockRowBytes * vSub : take / rowBytes);
-        if (copyRaw) {
-          std::memcpy(planeBuffers[k].data(), data, take);
-          data = planeBuffers[k].data();
-        }
+      std::uint8_t* out = decoded.data() + k * region;
+      if (coded) {
+        decodePlane(data, take, out, static_cast<std::size_t>(rooms[k]));
+        if (cut[k] && compression == ctJPEG && !static_cast<TTIFFJPEGDecoder&>(*decoder).Warning().empty())
+          RaiseReadError();
+        planeData[k] = out;
+      } else if (copyRaw) {
+        std::memcpy(out, data, static_cast<std::size_t>(rooms[k]));
+        planeData[k] = out;
+      } else {
         planeData[k] = data;
-        continue;
       }
-      std::uint8_t* out = planeBuffers[k].data();
-      if (cut) std::memset(out, 0, decodedBytes);
-      bool done = false;
-      if (compression == ctLZ77) {
-        done = InflateComplete(std::span<const std::uint8_t>(data, take), std::span<std::uint8_t>(out, decodedBytes));
-        if (!done) std::memset(out, 0, decodedBytes);
-      }
-      if (!done) {
-        const std::uint8_t* in = data;
-        std::uint8_t* dest = out;
-        decoder->Decode(in, dest, static_cast<std::int32_t>(take), static_cast<std::int32_t>(decodedBytes));
-      }
-      planeData[k] = out;
     }
 
-    const std::size_t rowCount = std::min<std::size_t>(rowsReady, height - p.CurrentRow);
+    const std::size_t visibleRows = std::min<std::size_t>(block.Rows, height - block.Y);
+    const std::size_t visibleWidth = std::min<std::size_t>(blockWidth, width - block.X);
+    const std::size_t xByte = std::size_t{block.X} * targetBits / 8;
+    const bool wholeRows = block.X == 0 && visibleWidth == width;
+    const std::size_t rowCount = std::min(rowsReady, visibleRows);
     for (std::size_t r = 0; r < rowCount; ++r) {
+      const int y = static_cast<int>(block.Y + r);
       const void* sources[4] = {};
       const std::uint8_t* labRow = nullptr;  // the row as stored, alpha samples among the colours
       std::size_t sourceBytes = rowBytes;
       if (subsampled) {
         // One row of full YCbCr triples from the blocks of its block row.
-        const std::uint8_t* blocks = planeData[0] + r / vSub * blockRowBytes;
+        const std::uint8_t* cells = planeData[0] + r / vSub * blockRowBytes;
         const std::size_t inBlock = r % vSub;
-        for (std::size_t x = 0; x < width; ++x) {
-          const std::uint8_t* block = blocks + x / hSub * blockBytes;
-          scratch[3 * x] = block[inBlock * hSub + x % hSub];
-          scratch[3 * x + 1] = block[hSub * vSub];
-          scratch[3 * x + 2] = block[hSub * vSub + 1];
+        for (std::size_t x = 0; x < visibleWidth; ++x) {
+          const std::uint8_t* cell = cells + x / hSub * blockBytes;
+          scratch[3 * x] = cell[inBlock * hSub + x % hSub];
+          scratch[3 * x + 1] = cell[hSub * vSub];
+          scratch[3 * x + 2] = cell[hSub * vSub + 1];
         }
         sources[0] = scratch.data();
-        sourceBytes = width * 3;
+        sourceBytes = visibleWidth * 3;
       } else {
         for (std::size_t k = 0; k < planesUsed; ++k) {
           std::uint8_t* row = const_cast<std::uint8_t*>(planeData[k]) + r * rowBytes;
-          if (predictor) {
-            // Only decoded strips, which live in our own buffers, are un-differenced.
-            const std::size_t stride = planar ? 1 : samples;
-            UndoPredictor(row, width * stride, stride, bits, bigEndian_);
-          }
+          // Only decoded blocks, which live in our own buffers, are un-differenced.
+          const std::size_t stride = planar ? 1 : samples;
+          if (predictor) UndoPredictor(row, blockWidth * stride, stride, bits, bigEndian_);
+          if (floatPredictor) UndoFloatPredictor(row, blockWidth * stride, stride, bits / 8, floatScratch);
           sources[k] = row;
+        }
+        if (floating) {
+          StoreFloatRow(sources, planar, samples, bits / 8, floatsBigEndian, associatedAlpha_, visibleWidth,
+                        floats->Row(y) + 4 * block.X);
+          continue;
         }
         if (compactLab) {
           // L, a and b of each pixel side by side, 16-bit samples reduced as below.
@@ -716,15 +875,15 @@ void TTIFFGraphic::LoadFromStream(TStream& Stream) {
           const std::uint8_t* in = labRow;
           std::uint8_t* out = scratch.data();
           if (bits == 16) {
-            for (std::size_t x = 0; x < width; ++x, in += 8, out += 3)
+            for (std::size_t x = 0; x < visibleWidth; ++x, in += 8, out += 3)
               ReduceTo8(in, out, 3, bigEndian_, [](std::size_t i) { return i != 0; });
           } else {
-            for (std::size_t x = 0; x < width; ++x, in += 4, out += 3) std::memcpy(out, in, 3);
+            for (std::size_t x = 0; x < visibleWidth; ++x, in += 4, out += 3) std::memcpy(out, in, 3);
           }
           sources[0] = scratch.data();
-          sourceBytes = width * 3;
+          sourceBytes = visibleWidth * 3;
         } else if (reduce16) {
-          const std::size_t perPlane = planar ? width : width * samples;
+          const std::size_t perPlane = planar ? visibleWidth : visibleWidth * samples;
           for (std::size_t k = 0; k < planesUsed; ++k) {
             std::uint8_t* out = scratch.data() + k * perPlane;
             const bool lab = scheme == csCIELab;
@@ -737,34 +896,46 @@ void TTIFFGraphic::LoadFromStream(TStream& Stream) {
       }
       // Colours stored multiplied by their alpha (GIMP and libvips write them so) are divided
       // by it again, as a display that blends with the alpha needs them.
-      ConvertRowTo(static_cast<int>(p.CurrentRow),
-                   std::span<const void* const>(sources, labAlpha && planar ? 3 : planesUsed), sourceBytes,
-                   unpremultiply && !labAlpha ? UnpremultiplyBGRA : nullptr);
+      const std::span<const void* const> planesShown(sources, labAlpha && planar ? 3 : planesUsed);
+      auto finish = unpremultiply && !labAlpha ? UnpremultiplyBGRA : nullptr;
+      if (wholeRows) {
+        ConvertRowTo(y, planesShown, sourceBytes, finish);
+      } else {
+        std::uint8_t* line = ScanLine(y) + xByte;
+        ColorManager.ConvertRow(planesShown, sourceBytes, line, BytesPerScanline() - xByte,
+                                static_cast<std::uint32_t>(visibleWidth), 0xFF);
+        if (finish) finish(line, visibleWidth);
+      }
       if (labAlpha) {
         // The alpha sample of each pixel, from the fourth plane or the fourth of its samples.
         // A separate 16-bit plane has been reduced to 8 bits with the colours.
         const std::uint8_t* alpha = planar ? static_cast<const std::uint8_t*>(sources[3]) : labRow;
         const bool wideAlpha = bits == 16 && !planar;
         const std::size_t step = planar ? 1 : 4 * (bits / 8);
-        const std::size_t at = planar ? 0 : 3 * (bits / 8);
-        std::uint8_t* line = ScanLine(static_cast<int>(p.CurrentRow));
-        for (std::size_t x = 0; x < width; ++x) {
-          const std::uint8_t* a = alpha + at + x * step;
+        const std::size_t first = planar ? 0 : 3 * (bits / 8);
+        std::uint8_t* line = ScanLine(y) + xByte;
+        for (std::size_t x = 0; x < visibleWidth; ++x) {
+          const std::uint8_t* a = alpha + first + x * step;
           line[4 * x + 3] = wideAlpha ? static_cast<std::uint8_t>(MulDiv16(Endian16(a, bigEndian_), 255, 65535)) : a[0];
         }
       }
-      ++p.CurrentRow;
-      RowProgress(p.CurrentRow - 1, static_cast<std::uint32_t>(height));
     }
     // Rows the file does not hold are blank, not whatever the new bitmap held.
-    for (std::size_t r = rowCount; r < strip.Rows && p.CurrentRow < height; ++r) {
-      std::memset(ScanLine(static_cast<int>(p.CurrentRow)), 0, BytesPerScanline());
-      ++p.CurrentRow;
-      RowProgress(p.CurrentRow - 1, static_cast<std::uint32_t>(height));
-    }
+    const std::size_t shownBytes = std::min<std::size_t>((visibleWidth * targetBits + 7) / 8, BytesPerScanline() - xByte);
+    for (std::size_t r = rowCount; r < visibleRows; ++r)
+      std::memset(ScanLine(static_cast<int>(block.Y + r)) + xByte, 0, wholeRows ? BytesPerScanline() - xByte : shownBytes);
+    // A band of the picture is done with the block that ends it on the right.
+    if (block.X + blockWidth >= width)
+      for (std::size_t r = 0; r < visibleRows; ++r) {
+        p.CurrentRow = static_cast<std::uint32_t>(block.Y + r + 1);
+        RowProgress(p.CurrentRow - 1, static_cast<std::uint32_t>(height));
+      }
     ++p.CurrentStrip;
   }
   if (decoder) decoder->DecodeEnd();
+  if (floats) SetFloatPixels(std::move(floats));
+  // The fourth byte of the pixels is the file's alpha for a display to blend with.
+  if (alphaSample_ && (floating ? samples == 2 || samples == 4 : colors.TargetScheme == csBGRA)) SetAlphaChannel(true);
   EndProgress();
 }
 

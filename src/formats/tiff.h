@@ -1,6 +1,6 @@
-// Tagged Image File Format: the first image of a file, in strips, uncompressed or PackBits,
-// deflate, fax (Modified Huffman, Group 3 one- and two-dimensional), JPEG or ThunderScan
-// coded; and the TIFF preview inside a binary Encapsulated PostScript file.
+// Tagged Image File Format: the first image of a file, in strips or tiles, uncompressed or PackBits,
+// LZW, deflate, fax (Modified Huffman, Group 3 one- and two-dimensional, Group 4), JPEG or
+// ThunderScan coded; and the TIFF preview inside a binary Encapsulated PostScript file.
 #pragma once
 
 #include <cstdint>
@@ -15,8 +15,7 @@ namespace vumo {
 // the first directory lies inside the stream. ReadImageProperties reads the header at the
 // stream's position and walks the directory chain to directory `ImageIndex` (from 0); false
 // when the data is no TIFF, the chain ends or loops first, or the directory gives no width
-// or height. LoadFromStream shows the first directory; tiled images give an empty bitmap
-// without an error.
+// or height. LoadFromStream shows the requested directory, in strips or tiles.
 class TTIFFGraphic : public TReaderGraphic {
   VUMO_READER_CLASS(TTIFFGraphic)
 
@@ -53,6 +52,8 @@ class TTIFFGraphic : public TReaderGraphic {
   bool mixedBitsPerSample_ = false;
   std::uint32_t t4Options_ = 0;
   bool associatedAlpha_ = false;  // colours stored multiplied by their alpha
+  bool alphaSample_ = false;      // the first extra sample is an alpha, associated or not
+  std::uint32_t sampleFormat_ = 1;  // 1 unsigned integers, 3 IEEE floating point
   std::uint32_t photometric_ = 0;
   std::uint32_t yCbCrPositioning_ = 1;
   std::vector<float> yCbCrCoefficients_;

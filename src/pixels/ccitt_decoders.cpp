@@ -344,6 +344,22 @@ void TCCITTFax3Decoder::Decode(const std::uint8_t*& Source, std::uint8_t*& Dest,
   }
 }
 
+void TCCITTFax4Decoder::Decode(const std::uint8_t*& Source, std::uint8_t*& Dest, std::int32_t PackedSize,
+                               std::int32_t UnpackedSize) {
+  std::size_t rowBytes = 0;
+  const std::size_t rows = StartRows(Source, Dest, PackedSize, UnpackedSize, rowBytes);
+  if (rows == 0) return;
+  std::vector<std::uint32_t> reference, changes;
+  for (std::size_t row = 0; row < rows && !InputEnded(); ++row) {
+    const std::int32_t result = DecodeRow2D(reference, changes);
+    if (result == kEndOfLine && changes.empty()) break;  // the end of the block
+    if (result != 0) EndRowEarly(changes);
+    RenderRow(changes, Dest + row * rowBytes);
+    if (result != 0) break;
+    reference.swap(changes);
+  }
+}
+
 void TCCITTMHDecoder::Decode(const std::uint8_t*& Source, std::uint8_t*& Dest, std::int32_t PackedSize,
                              std::int32_t UnpackedSize) {
   std::size_t rowBytes = 0;

@@ -1,6 +1,6 @@
 // The fax decoders of TIFF: Modified Huffman rows without end-of-line codes (compression 2
-// and its word-aligned variant) and Group 3 rows introduced by end-of-line codes, one- or
-// two-dimensional (compression 3). Output is one bit per pixel, white 0, black 1, most
+// and its word-aligned variant), Group 3 rows introduced by end-of-line codes, one- or
+// two-dimensional (compression 3), and Group 4 rows, all two-dimensional (compression 4). Output is one bit per pixel, white 0, black 1, most
 // significant bit first, each row starting on a byte.
 #pragma once
 
@@ -91,6 +91,18 @@ class TCCITTFax3Decoder : public TCCITTDecoder {
       : TCCITTDecoder(Options, SwapBits, WordAligned, Width) {}
   // PackedSize bytes of input, UnpackedSize bytes of output (whole rows are written; what
   // the input does not reach stays white). Raises nothing.
+  void Decode(const std::uint8_t*& Source, std::uint8_t*& Dest, std::int32_t PackedSize,
+              std::int32_t UnpackedSize) override;
+};
+
+// Group 4 (T.6) data: every row coded against the row above (an all-white row above the
+// first), one after another without end-of-line codes or alignment; the end-of-facsimile
+// block, two end-of-line codes, ends the data. Nothing tells where a row starts but the end
+// of the one before, so a damaged code ends decoding: the rows after it stay white.
+class TCCITTFax4Decoder : public TCCITTDecoder {
+ public:
+  TCCITTFax4Decoder(std::uint32_t Options, bool SwapBits, std::uint32_t Width)
+      : TCCITTDecoder(Options, SwapBits, false, Width) {}
   void Decode(const std::uint8_t*& Source, std::uint8_t*& Dest, std::int32_t PackedSize,
               std::int32_t UnpackedSize) override;
 };

@@ -286,8 +286,8 @@ inline void PackBitsStep(TBoundedCursor& cursor) {
 
 inline bool PackBitsFast(const TBoundedCursor& cursor) { return cursor.input >= 17 && cursor.output > 0; }
 
-void PackBitsFinish(TBoundedCursor& cursor) {
-  while (PackBitsFast(cursor)) PackBitsStep(cursor);
+// Packet by packet, writing nothing past the bytes each packet gives.
+void PackBitsExact(TBoundedCursor& cursor) {
   while (cursor.More()) {
     const auto header = static_cast<std::int8_t>(cursor.Next());
     if (header >= 0)
@@ -295,6 +295,11 @@ void PackBitsFinish(TBoundedCursor& cursor) {
     else if (header != -128 && !cursor.Fill(static_cast<std::size_t>(1 - header)))
       break;
   }
+}
+
+void PackBitsFinish(TBoundedCursor& cursor) {
+  while (PackBitsFast(cursor)) PackBitsStep(cursor);
+  PackBitsExact(cursor);
 }
 
 // The same packet step without a branch on the packet's kind, for rows stepped side by side:
@@ -381,6 +386,16 @@ void TPackbitsRLEDecoder::DecodeRows(std::span<const TRow> rows) {
       std::memcpy(row.dest, scratch_.data() + i * stride, row.unpacked - cursors[i].output);
     }
   }
+}
+
+std::size_t TPackbitsRLEDecoder::DecodeOver(const std::uint8_t* source, std::size_t packed, std::uint8_t* dest,
+                                            std::size_t room) {
+  // The sixteen bytes a step writes stay inside the room while sixteen are left; the end
+  // goes packet by packet.
+  TBoundedCursor cursor{source, packed, dest, room};
+  while (cursor.input >= 17 && cursor.output >= 16) PackBitsStep(cursor);
+  PackBitsExact(cursor);
+  return room - cursor.output;
 }
 
 void TPCXRLEDecoder::Decode(const std::uint8_t*& Source, std::uint8_t*& Dest, std::int32_t PackedSize,

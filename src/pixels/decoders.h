@@ -56,6 +56,10 @@ class TPackbitsRLEDecoder : public TDecoder {
     std::size_t unpacked;
   };
   void DecodeRows(std::span<const TRow> rows);
+  // One decode straight into Dest, without the scratch row Decode goes through, for callers
+  // that clear or overwrite what the data does not give: returns the bytes decoded, and the
+  // bytes after them, up to `room`, may have been changed.
+  std::size_t DecodeOver(const std::uint8_t* source, std::size_t packed, std::uint8_t* dest, std::size_t room);
   void Encode(const std::uint8_t*, std::uint8_t*, std::uint32_t, std::uint32_t&) override {}
 
  private:

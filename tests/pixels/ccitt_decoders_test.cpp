@@ -143,6 +143,42 @@ TEST(CCITTFax3Decoder, DamagedDataKeepsWhatItDecoded) {
   EXPECT_EQ(Decode(TCCITTFax3Decoder(0, false, false, 8), Bytes{}, 1), Bytes{0});
 }
 
+// Rows one after another with no end-of-line codes: horizontal mode for white 3, black 5
+// against the white row above the first; V0 V0 (the same row); VR1 V0 (00001111); then the
+// end of the block, after which the room stays white whatever follows.
+TEST(CCITTFax4Decoder, DecodesRowsAgainstTheRowAbove) {
+  const std::string rows = "001 1000 0011" "1 1" "011 1";
+  EXPECT_EQ(Decode(TCCITTFax4Decoder(0, false, 8), Bits(rows + kEOL + kEOL + "001 1000 0011"), 5),
+            (Bytes{0x1F, 0x1F, 0x0F, 0x00, 0x00}));
+  // Without the end of the block the data simply ends; a row cut short keeps its changes.
+  EXPECT_EQ(Decode(TCCITTFax4Decoder(0, false, 8), Bits(rows), 4), (Bytes{0x1F, 0x1F, 0x0F, 0x00}));
+  // Pass mode: a0 moves under b2 without a change, over the black run above; V0 then ends
+  // the row white.
+  EXPECT_EQ(Decode(TCCITTFax4Decoder(0, false, 16), Bits("001 1000 0011 1" "0001 1"), 4),
+            (Bytes{0x1F, 0x00, 0x00, 0x00}));
+  // Bits least significant first.
+  std::vector<std::uint8_t> swapped = Bits(rows);
+  for (std::uint8_t& b : swapped) {
+    std::uint8_t r = 0;
+    for (int k = 0; k < 8; ++k) r = static_cast<std::uint8_t>(r | ((b >> k) & 1) << (7 - k));
+    b = r;
+  }
+  EXPECT_EQ(Decode(TCCITTFax4Decoder(0, true, 8), swapped, 3), (Bytes{0x1F, 0x1F, 0x0F}));
+}
+
+// A damaged code (an extension code where a mode belongs) ends the data: the row keeps what
+// it had, and the rows after it stay white although good codes follow.
+TEST(CCITTFax4Decoder, DamagedCodesEndTheData) {
+  EXPECT_EQ(Decode(TCCITTFax4Decoder(0, false, 8), Bits("001 1000 0011" "0000001 111" "1 1 1 1"), 3),
+            (Bytes{0x1F, 0x00, 0x00}));
+  // A vertical step left of a0 is no position a row can have: white 3, black 1 above, V0
+  // to 3, then VL3 to 1.
+  EXPECT_EQ(Decode(TCCITTFax4Decoder(0, false, 8), Bits("001 1000 010 1" "1 0000010" "1 1"), 3),
+            (Bytes{0x10, 0x00, 0x00}));
+  EXPECT_EQ(Decode(TCCITTFax4Decoder(0, false, 8), Bytes(32, 0), 2), (Bytes{0, 0}));
+  EXPECT_EQ(Decode(TCCITTFax4Decoder(0, false, 8), Bytes{}, 1), Bytes{0});
+}
+
 TEST(CCITTMHDecoder, RowsStartOnABoundaryOfTheInput) {
   // White 3, black 5 take one byte each row.
   EXPECT_EQ(Decode(TCCITTMHDecoder(0, false, false, 8), Bytes{0x83, 0x83}, 2), (Bytes{0x1F, 0x1F}));

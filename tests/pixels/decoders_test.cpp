@@ -220,6 +220,32 @@ TEST(PackbitsRLEDecoder, LongStreamsFollowThePlainRules) {
   }
 }
 
+// Straight into the target: the bytes the data gives are Decode's, their count comes back,
+// and nothing past the room is touched, however the data ends.
+TEST(PackbitsRLEDecoder, DecodeOverStopsAtTheRoom) {
+  std::mt19937 random(4242);
+  TPackbitsRLEDecoder over, plain;
+  for (int trial = 0; trial < 300; ++trial) {
+    Bytes packed(random() % 1500);
+    for (auto& b : packed) b = static_cast<std::uint8_t>(random() % 3 == 0 ? 0x80 + random() % 128 : random() % 40);
+    const std::size_t room = random() % 2000;
+    Bytes expected(room + 32, kGuard), actual(room + 32, kGuard);
+    const std::uint8_t* source = packed.data();
+    std::uint8_t* target = expected.data();
+    plain.Decode(source, target, static_cast<std::int32_t>(packed.size()), static_cast<std::int32_t>(room));
+    std::size_t given = room;
+    while (given > 0 && expected[given - 1] == kGuard) --given;
+    const std::size_t written = over.DecodeOver(packed.data(), packed.size(), actual.data(), room);
+    ASSERT_GE(written, given) << "trial " << trial;
+    ASSERT_LE(written, room);
+    ASSERT_TRUE(std::equal(actual.begin(), actual.begin() + static_cast<std::ptrdiff_t>(written), expected.begin()))
+        << "trial " << trial;
+    ASSERT_TRUE(std::all_of(actual.begin() + static_cast<std::ptrdiff_t>(room), actual.end(),
+                            [](std::uint8_t b) { return b == kGuard; }))
+        << "trial " << trial;
+  }
+}
+
 // Rows decoded together give what each gives decoded alone, whatever their number and
 // lengths, with the bytes past what each row's data gives left as they were.
 TEST(PackbitsRLEDecoder, RowsDecodedTogetherAsEachAlone) {
