@@ -151,9 +151,9 @@ bool TKTXGraphic::ReadImageProperties(TStream& Stream, unsigned ImageIndex) {
   const std::int64_t start = Stream.Position();
   const std::uint8_t* h = ReadHeaderBytes(Stream, kKTXHeaderSize);
   if (!h || std::memcmp(h, kKTXIdentifier, 12) != 0) return false;
-  const std::uint32_t endianness = LittleEndian32(h + 12);
-  if (endianness != kKTXEndianness && endianness != BigEndian32(h + 12)) RaiseInvalidImage();
-  const bool big = endianness != kKTXEndianness;
+  // The writer's own byte order, which every number of the file and its pixels follow.
+  const bool big = BigEndian32(h + 12) == kKTXEndianness;
+  if (!big && LittleEndian32(h + 12) != kKTXEndianness) RaiseInvalidImage();
   auto read32 = [big](const std::uint8_t* p) { return big ? BigEndian32(p) : LittleEndian32(p); };
   const std::uint32_t type = read32(h + 16), typeSize = read32(h + 20), format = read32(h + 24),
                       internalFormat = read32(h + 28);
