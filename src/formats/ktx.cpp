@@ -401,8 +401,12 @@ bool TKTX2Graphic::PlaceSurface(TSurface& s, std::uint64_t available) const {
   if (level.Offset > available || level.Bytes > available - level.Offset) return false;
   const unsigned faces = layout_.FaceMask ? 6 : 1;
   const std::uint64_t within = ((std::uint64_t{s.Layer} * faces + s.FaceInFile) * s.Slices + s.Slice) * s.Bytes;
-  s.Offset = scheme_ == scNone ? level.Offset + within : within;
-  return true;
+  if (scheme_ != scNone) {
+    s.Offset = within;
+    return true;
+  }
+  s.Offset = level.Offset + within;
+  return s.Offset + s.Bytes <= available;
 }
 
 const std::vector<std::uint8_t>* TKTX2Graphic::InflatedLevel(TStream& Stream, std::uint32_t level) {

@@ -237,14 +237,21 @@ bool TTextureGraphic::FindSurface(std::uint64_t index, std::uint64_t available, 
 }
 
 std::uint64_t TTextureGraphic::CountWholeImages(std::uint64_t available) const {
-  // Each image found costs bytes of the file, so this ends within the file's size.
-  std::uint64_t count = 0;
   const TLayerSize layer = LayerSize();
-  for (std::uint64_t index = 0; index < layer.Images * layout_.Layers; ++index) {
-    TSurface surface;
-    if (!FindSurface(index, available, surface)) break;
-    ++count;
+  const std::uint64_t total = layer.Images * layout_.Layers, perFace = layer.Images / layer.Faces;
+  // Within a level the images lie in order, so a file whose last image of every level is
+  // whole holds them all; supercompressed levels would otherwise be walked image by image.
+  bool complete = true;
+  for (std::uint32_t level = 0, first = 0; level < layout_.Levels && complete; ++level) {
+    const std::uint32_t slices = LevelSize(level).Slices;
+    TSurface last;
+    complete = FindSurface(total - perFace + first + slices - 1, available, last);
+    first += slices;
   }
+  if (complete) return total;
+  // Otherwise the images from the first on that are whole; each costs bytes of the file.
+  std::uint64_t count = 0;
+  for (TSurface surface; count < total && FindSurface(count, available, surface);) ++count;
   return count;
 }
 

@@ -172,6 +172,16 @@ TEST(KTX2, SupercompressedLevelsInflateToTheirStatedSize) {
   }
 }
 
+TEST(KTX2, EveryLayerOfAnInflatedLevelIsAnImage) {
+  const Bytes bytes = Data("ktx/layers_zstd.ktx2");
+  const TKTX2Graphic first = LoadImage<TKTX2Graphic>(bytes, 0);
+  EXPECT_EQ(65536u, first.Images().Count);
+  EXPECT_EQ(0x40, first.ScanLine(0)[0]);
+  const TKTX2Graphic last = LoadImage<TKTX2Graphic>(bytes, 65535);
+  EXPECT_EQ("layer 65536/65536", last.Images().Caption);
+  EXPECT_EQ(0xFF, last.ScanLine(0)[0]);
+}
+
 TEST(KTX2, ALevelThatWouldInflateFarBeyondItsBytesIsRefusedFirst) {
   // 32768 x 32768 BC6H is a 1 GiB level; its index says so, from 73 packed bytes.
   Bytes bytes = Data("ktx/bc6h_zstd.ktx2");

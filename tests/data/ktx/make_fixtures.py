@@ -159,6 +159,9 @@ def main():
     write("volume_r8.ktx2", ktx2(9, 4, 4, [volume[:64], volume[64:72], volume[72:]], depth=4))
     write("cube_bgra_zstd.ktx2", ktx2(44, 4, 4, cube_levels(), faces=6, scheme=2))
     write("array_bc1.ktx2", ktx2(133, 8, 8, [dds_pixels("array_bc1.dds")], layers=3, model=128))
+    # 65536 layers of one grey pixel each, the last one white, from a few packed bytes.
+    write("layers_zstd.ktx2", ktx2(9, 1, 1, [b"\x40" * 65535 + b"\xff"], layers=65536, scheme=2))
+    save_png("layers_zstd.png", 1, 1, [(0x40, 0x40, 0x40, 255)])
     # Refused: universal payloads, ASTC, and a level cut short.
     write("uastc.ktx2", ktx2(0, 4, 4, [b"\0" * 16], model=166))
     write("basislz.ktx2", ktx2(0, 4, 4, [b"\0" * 16], scheme=1, model=163))
