@@ -285,11 +285,11 @@ std::string TTextureGraphic::Caption(const TSurface& s) const {
 
 const std::uint8_t* TTextureGraphic::TakeRow(TByteSource& source, std::size_t rowBytes) {
   const TPixelLayout& p = layout_.Pixels;
-  const std::uint8_t* row = source.Take(rowBytes);
-  if (!row) RaiseReadError();
   // The padding after the last row may be missing where nothing follows it.
   const std::size_t align = std::max<std::size_t>(p.RowAlignment, 1);
-  source.Consume((rowBytes + align - 1) / align * align - rowBytes);
+  const std::uint8_t* row = source.Take((rowBytes + align - 1) / align * align);
+  if (!row) row = source.Take(rowBytes);
+  if (!row) RaiseReadError();
   if (p.SwapBytes < 2) return row;
   swapped_.assign(row, row + rowBytes);
   for (std::size_t at = 0; at + p.SwapBytes <= rowBytes; at += p.SwapBytes)
