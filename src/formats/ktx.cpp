@@ -182,7 +182,7 @@ bool TKTXGraphic::ReadImageProperties(TStream& Stream, unsigned ImageIndex) {
   const std::uint64_t available = static_cast<std::uint64_t>(std::max<std::int64_t>(Stream.Size() - start, 0));
   if (keyValueBytes > available - kKTXHeaderSize) RaiseReadError();
   std::vector<std::uint8_t> keyValues(keyValueBytes);
-  if (Stream.Read(keyValues.data(), keyValueBytes) != keyValueBytes) RaiseReadError();
+  if (keyValueBytes && Stream.Read(keyValues.data(), keyValueBytes) != keyValueBytes) RaiseReadError();
   if (!KeyValuesFit(keyValues.data(), keyValueBytes, read32)) RaiseInvalidImage();
 
   // Each level: its size field, its images, padding to 4. A cube map that is not an array
