@@ -9,10 +9,12 @@ SUDO     := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 # Debian 12 packages the build, the tests and the benchmarks need. The install tests check
 # the desktop entry (desktop-file-utils), build a MIME database (shared-mime-info) and ask it
 # for each sample's type as file managers do (gio, in libglib2.0-bin); libpng runs beside the
-# PNG reader in the benchmarks; libsquish checks the block decoders in the tests; libwebp decodes WebP; `make deb` lets
-# dpkg-shlibdeps (dpkg-dev) find the package's dependencies.
+# PNG reader in the benchmarks; libsquish checks the block decoders in the tests; libwebp
+# decodes WebP and libzstd KTX2's supercompressed levels; `make deb` lets dpkg-shlibdeps
+# (dpkg-dev) find the package's dependencies.
 PACKAGES := g++ cmake make pkg-config qt6-base-dev libgl-dev zlib1g-dev \
-            libjpeg62-turbo-dev libdeflate-dev libwebp-dev libtiff-dev libpng-dev libsquish-dev libgtest-dev libgmock-dev libbenchmark-dev libstb-dev \
+            libjpeg62-turbo-dev libdeflate-dev libwebp-dev libzstd-dev libtiff-dev libpng-dev libsquish-dev \
+            libgtest-dev libgmock-dev libbenchmark-dev libstb-dev \
             desktop-file-utils shared-mime-info libglib2.0-bin dpkg-dev
 
 .PHONY: all deps configure build run test asan bench fuzz install deb clean

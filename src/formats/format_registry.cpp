@@ -6,6 +6,7 @@
 #include "formats/bitmap.h"
 #include "formats/cut.h"
 #include "formats/dds.h"
+#include "formats/ktx.h"
 #include "formats/gif.h"
 #include "formats/icon.h"
 #include "formats/jpeg_image.h"
@@ -196,6 +197,8 @@ const TStartupRow kStartupRows[] = {
     {"qoi", &TQOIGraphic::ClassInfo, "Quite OK images", "", fkRaster},
     {"webp", &TWebPGraphic::ClassInfo, "WebP images", "", fkRaster | fkMultiImage},
     {"dds", &TDDSGraphic::ClassInfo, "DirectDraw surfaces", "", fkRaster | fkMultiImage},
+    {"ktx", &TKTXGraphic::ClassInfo, "Khronos textures", "", fkRaster | fkMultiImage},
+    {"ktx2", &TKTX2Graphic::ClassInfo, "Khronos textures 2", "", fkRaster | fkMultiImage},
 };
 
 // Classes withdrawn one by one at shutdown, in this order, before "rle" and "dib".
@@ -205,6 +208,7 @@ TGraphicClass (*const kShutdownFirst[])() = {
     &TAutodeskGraphic::ClassInfo, &TPCDGraphic::ClassInfo,   &TPPMGraphic::ClassInfo,
     &TCUTGraphic::ClassInfo, &TRLAGraphic::ClassInfo, &TGIFGraphic::ClassInfo,
     &TQOIGraphic::ClassInfo, &TWebPGraphic::ClassInfo, &TDDSGraphic::ClassInfo,
+    &TKTXGraphic::ClassInfo, &TKTX2Graphic::ClassInfo,
 };
 // ... and after them.
 TGraphicClass (*const kShutdownLast[])() = {

@@ -46,6 +46,11 @@ inline constexpr const char* kMetafileIncomplete =
 // DDS pixel formats the reader does not decode; "%s" takes the format's code.
 inline constexpr const char* gesDDSFourCC = "The pixel format '%s' is";
 inline constexpr const char* gesDDSDXGI = "The DXGI format %s is";
+// KTX texture formats, payloads and supercompressions the readers do not decode.
+inline constexpr const char* gesKTXFormat = "The texture format %s is";
+inline constexpr const char* gesKTXPayload = "The %s payload is";
+inline constexpr const char* gesKTXSupercompression = "The supercompression scheme %s is";
+inline constexpr const char* gesKTXInflate = "Cannot load image. A supercompressed level of the %s file is damaged.";
 inline constexpr const char* gesMetafileTooLarge = "Cannot load image. The metafile is too large (%u bytes).";
 
 // Format names used for "%s".
@@ -65,6 +70,8 @@ inline constexpr const char* gesGIF = "GIF";
 inline constexpr const char* gesQOI = "QOI";
 inline constexpr const char* gesWebP = "WebP";
 inline constexpr const char* gesDDS = "DDS";
+inline constexpr const char* gesKTX = "KTX";
+inline constexpr const char* gesKTX2 = "KTX2";
 
 // Progress messages.
 inline constexpr const char* gesPreparing = "Preparing...";

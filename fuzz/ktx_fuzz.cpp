@@ -1,0 +1,21 @@
+// Feeds arbitrary bytes to the KTX reader, asking for the first image and for one picked by
+// the file's last byte (a level, face, layer or slice further in): it may refuse them, never
+// crash, over-read or allocate without bound.
+// Each input goes through a memory stream, a file stream and a plain stream (fuzz_support.h).
+#include <cstddef>
+#include <cstdint>
+
+#include "formats/ktx.h"
+#include "fuzz_support.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  vumo::fuzz::SniffAndLoadEveryWay<vumo::TKTXGraphic>(data, size);
+  if (size > 0) {
+    const unsigned index = data[size - 1] % 16;
+    vumo::fuzz::LoadEveryWay<vumo::TKTXGraphic>(data, size, [index](vumo::TKTXGraphic& ktx, vumo::TStream& stream) {
+      ktx.RequestImage(index);
+      ktx.LoadFromStream(stream);
+    });
+  }
+  return 0;
+}
