@@ -62,6 +62,8 @@ const TMimeRow kMimeRows[] = {
     {"qoi", "image/qoi"},
     {"webp", "image/webp"},
     {"dds", "image/x-dds"},  // the database's name; image/vnd-ms.dds is its alias in data/vumo-mime.xml
+    {"hdr", "image/vnd.radiance"},  // not in the database: data/vumo-mime.xml defines it
+    {"rgbe", "image/vnd.radiance"},
 };
 
 bool SameTextAscii(const char* a, const std::string& b) {

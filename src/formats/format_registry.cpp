@@ -7,6 +7,7 @@
 #include "formats/cut.h"
 #include "formats/dds.h"
 #include "formats/gif.h"
+#include "formats/hdr.h"
 #include "formats/icon.h"
 #include "formats/jpeg_image.h"
 #include "formats/messages.h"
@@ -196,6 +197,8 @@ const TStartupRow kStartupRows[] = {
     {"qoi", &TQOIGraphic::ClassInfo, "Quite OK images", "", fkRaster},
     {"webp", &TWebPGraphic::ClassInfo, "WebP images", "", fkRaster | fkMultiImage},
     {"dds", &TDDSGraphic::ClassInfo, "DirectDraw surfaces", "", fkRaster | fkMultiImage},
+    {"hdr", &THDRGraphic::ClassInfo, "Radiance HDR images", "", fkRaster},
+    {"rgbe", &THDRGraphic::ClassInfo, "", "", fkRaster},
 };
 
 // Classes withdrawn one by one at shutdown, in this order, before "rle" and "dib".
@@ -205,6 +208,7 @@ TGraphicClass (*const kShutdownFirst[])() = {
     &TAutodeskGraphic::ClassInfo, &TPCDGraphic::ClassInfo,   &TPPMGraphic::ClassInfo,
     &TCUTGraphic::ClassInfo, &TRLAGraphic::ClassInfo, &TGIFGraphic::ClassInfo,
     &TQOIGraphic::ClassInfo, &TWebPGraphic::ClassInfo, &TDDSGraphic::ClassInfo,
+    &THDRGraphic::ClassInfo,
 };
 // ... and after them.
 TGraphicClass (*const kShutdownLast[])() = {

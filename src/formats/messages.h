@@ -65,6 +65,8 @@ inline constexpr const char* gesGIF = "GIF";
 inline constexpr const char* gesQOI = "QOI";
 inline constexpr const char* gesWebP = "WebP";
 inline constexpr const char* gesDDS = "DDS";
+inline constexpr const char* gesHDR = "Radiance HDR";
+inline constexpr const char* gesEXR = "OpenEXR";
 
 // Progress messages.
 inline constexpr const char* gesPreparing = "Preparing...";
