@@ -6,6 +6,7 @@
 #include "formats/bitmap.h"
 #include "formats/cut.h"
 #include "formats/dds.h"
+#include "formats/exr.h"
 #include "formats/gif.h"
 #include "formats/hdr.h"
 #include "formats/icon.h"
@@ -199,6 +200,7 @@ const TStartupRow kStartupRows[] = {
     {"dds", &TDDSGraphic::ClassInfo, "DirectDraw surfaces", "", fkRaster | fkMultiImage},
     {"hdr", &THDRGraphic::ClassInfo, "Radiance HDR images", "", fkRaster},
     {"rgbe", &THDRGraphic::ClassInfo, "", "", fkRaster},
+    {"exr", &TEXRGraphic::ClassInfo, "OpenEXR images", "", fkRaster | fkMultiImage},
 };
 
 // Classes withdrawn one by one at shutdown, in this order, before "rle" and "dib".
@@ -208,7 +210,7 @@ TGraphicClass (*const kShutdownFirst[])() = {
     &TAutodeskGraphic::ClassInfo, &TPCDGraphic::ClassInfo,   &TPPMGraphic::ClassInfo,
     &TCUTGraphic::ClassInfo, &TRLAGraphic::ClassInfo, &TGIFGraphic::ClassInfo,
     &TQOIGraphic::ClassInfo, &TWebPGraphic::ClassInfo, &TDDSGraphic::ClassInfo,
-    &THDRGraphic::ClassInfo,
+    &THDRGraphic::ClassInfo, &TEXRGraphic::ClassInfo,
 };
 // ... and after them.
 TGraphicClass (*const kShutdownLast[])() = {
