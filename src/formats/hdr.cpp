@@ -36,7 +36,11 @@ TLine ReadLine(TByteSource& source, std::string& line, std::size_t& budget) {
   for (;;) {
     const int c = source.Next();
     if (c < 0) return TLine::Eof;
-    if (c == '\n') return line.empty() ? TLine::End : TLine::Text;
+    if (c == '\n') {
+      // Files that went through a Windows tool end their lines with CR LF.
+      if (!line.empty() && line.back() == '\r') line.pop_back();
+      return line.empty() ? TLine::End : TLine::Text;
+    }
     if (budget-- == 0) TReaderGraphic::RaiseNamed(gesInvalidImage, gesHDR);
     line.push_back(static_cast<char>(c));
   }
@@ -89,7 +93,7 @@ bool ReadHeader(TByteSource& source, THDRHeader& h) {
     if (kind != TLine::Text) break;
     if (line.rfind("FORMAT=", 0) == 0) {
       std::string format = line.substr(7);
-      while (!format.empty() && (format.back() == ' ' || format.back() == '\r')) format.pop_back();
+      while (!format.empty() && format.back() == ' ') format.pop_back();
       h.Xyz = format == "32-bit_rle_xyze";
       h.FormatKnown = h.Xyz || format == "32-bit_rle_rgbe";
     } else if (line.rfind("EXPOSURE=", 0) == 0) {

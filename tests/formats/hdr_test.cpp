@@ -177,6 +177,11 @@ TEST(HDR, HeaderLinesAreReadOrSkipped) {
   test::LoadInto(hdr, bytes);
   EXPECT_EQ(Expected(100, 128), hdr.FloatPixels()->Row(0)[0]);
   EXPECT_EQ("Radiance RGBE, exposure 3", hdr.FormatDescription());
+  // Lines ended by CR LF.
+  Bytes windows;
+  Append(windows, "#?RADIANCE\r\nFORMAT=32-bit_rle_rgbe\r\n\r\n-Y 1 +X 1\r\n");
+  windows.insert(windows.end(), {100, 50, 25, 128});
+  EXPECT_EQ(Expected(50, 128), test::LoadWith<THDRGraphic>(windows).FloatPixels()->Row(0)[1]);
   // No FORMAT line at all is RGBE.
   Bytes plain;
   Append(plain, "#?RADIANCE\n\n-Y 1 +X 1\n");
