@@ -13,8 +13,8 @@ SUDO     := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 # decodes WebP and libzstd KTX2's supercompressed levels; `make deb` lets dpkg-shlibdeps
 # (dpkg-dev) find the package's dependencies.
 PACKAGES := g++ cmake make pkg-config qt6-base-dev libgl-dev zlib1g-dev \
-            libjpeg62-turbo-dev libdeflate-dev libwebp-dev libzstd-dev libtiff-dev libpng-dev libsquish-dev \
-            libgtest-dev libgmock-dev libbenchmark-dev libstb-dev \
+            libjpeg62-turbo-dev libdeflate-dev libwebp-dev libzstd-dev libopenexr-dev libtiff-dev libpng-dev \
+            libsquish-dev libgtest-dev libgmock-dev libbenchmark-dev libstb-dev \
             desktop-file-utils shared-mime-info libglib2.0-bin dpkg-dev
 
 .PHONY: all deps configure build run test asan bench fuzz install deb clean

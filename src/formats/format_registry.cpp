@@ -6,10 +6,12 @@
 #include "formats/bitmap.h"
 #include "formats/cut.h"
 #include "formats/dds.h"
-#include "formats/ktx.h"
+#include "formats/exr.h"
 #include "formats/gif.h"
+#include "formats/hdr.h"
 #include "formats/icon.h"
 #include "formats/jpeg_image.h"
+#include "formats/ktx.h"
 #include "formats/messages.h"
 #include "formats/metafile.h"
 #include "formats/pcd.h"
@@ -199,6 +201,9 @@ const TStartupRow kStartupRows[] = {
     {"dds", &TDDSGraphic::ClassInfo, "DirectDraw surfaces", "", fkRaster | fkMultiImage},
     {"ktx", &TKTXGraphic::ClassInfo, "Khronos textures", "", fkRaster | fkMultiImage},
     {"ktx2", &TKTX2Graphic::ClassInfo, "Khronos textures 2", "", fkRaster | fkMultiImage},
+    {"hdr", &THDRGraphic::ClassInfo, "Radiance HDR images", "", fkRaster},
+    {"rgbe", &THDRGraphic::ClassInfo, "", "", fkRaster},
+    {"exr", &TEXRGraphic::ClassInfo, "OpenEXR images", "", fkRaster | fkMultiImage},
 };
 
 // Classes withdrawn one by one at shutdown, in this order, before "rle" and "dib".
@@ -208,7 +213,7 @@ TGraphicClass (*const kShutdownFirst[])() = {
     &TAutodeskGraphic::ClassInfo, &TPCDGraphic::ClassInfo,   &TPPMGraphic::ClassInfo,
     &TCUTGraphic::ClassInfo, &TRLAGraphic::ClassInfo, &TGIFGraphic::ClassInfo,
     &TQOIGraphic::ClassInfo, &TWebPGraphic::ClassInfo, &TDDSGraphic::ClassInfo,
-    &TKTXGraphic::ClassInfo, &TKTX2Graphic::ClassInfo,
+    &TKTXGraphic::ClassInfo, &TKTX2Graphic::ClassInfo, &THDRGraphic::ClassInfo, &TEXRGraphic::ClassInfo,
 };
 // ... and after them.
 TGraphicClass (*const kShutdownLast[])() = {

@@ -72,6 +72,8 @@ inline constexpr const char* gesWebP = "WebP";
 inline constexpr const char* gesDDS = "DDS";
 inline constexpr const char* gesKTX = "KTX";
 inline constexpr const char* gesKTX2 = "KTX2";
+inline constexpr const char* gesHDR = "Radiance HDR";
+inline constexpr const char* gesEXR = "OpenEXR";
 
 // Progress messages.
 inline constexpr const char* gesPreparing = "Preparing...";

@@ -1,0 +1,319 @@
+#include "formats/exr.h"
+
+#include <ImfChannelList.h>
+#include <ImfFrameBuffer.h>
+#include <ImfHeader.h>
+#include <ImfIO.h>
+#include <ImfInputPart.h>
+#include <ImfMultiPartInputFile.h>
+#include <ImfPartType.h>
+#include <ImfRgbaFile.h>
+#include <ImfStandardAttributes.h>
+#include <Iex.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
+#include <memory>
+#include <new>
+#include <string>
+#include <vector>
+
+#include "formats/byte_source.h"
+#include "formats/messages.h"
+#include "pixels/float_pixels.h"
+#include "pixels/image_limits.h"
+
+namespace vumo {
+
+VUMO_DEFINE_GRAPHIC_CLASS(TEXRGraphic, TReaderGraphic::ClassInfo())
+
+namespace {
+
+constexpr std::uint8_t kMagic[4] = {0x76, 0x2F, 0x31, 0x01};
+// The rows decoded at once are held to about this many bytes of floats, whatever the width.
+constexpr std::size_t kBandBytes = std::size_t{8} << 20;
+
+// The library reads the file from our bytes; a read past their end marks the file as cut
+// short, which the library's own error then becomes.
+class TBytesIStream : public Imf::IStream {
+ public:
+  TBytesIStream(const std::uint8_t* data, std::uint64_t size) : Imf::IStream("OpenEXR picture"), data_(data), size_(size) {}
+
+  bool isMemoryMapped() const override { return true; }
+  bool read(char c[], int n) override {
+    std::memcpy(c, Take(n), static_cast<std::size_t>(n));
+    return position_ < size_;
+  }
+  char* readMemoryMapped(int n) override {
+    // The library only reads what it is given here.
+    return const_cast<char*>(reinterpret_cast<const char*>(Take(n)));
+  }
+  std::uint64_t tellg() override { return position_; }
+  // A position past the end is kept; the read from it reports the cut.
+  void seekg(std::uint64_t position) override { position_ = position; }
+
+  bool Truncated() const { return truncated_; }
+
+ private:
+  const std::uint8_t* Take(int n) {
+    if (n < 0 || position_ > size_ || static_cast<std::uint64_t>(n) > size_ - position_) {
+      truncated_ = true;
+      throw Iex::InputExc("Unexpected end of file.");
+    }
+    const std::uint8_t* bytes = data_ + position_;
+    position_ += static_cast<std::uint64_t>(n);
+    return bytes;
+  }
+
+  const std::uint8_t* data_;
+  std::uint64_t size_;
+  std::uint64_t position_ = 0;
+  bool truncated_ = false;
+};
+
+// The library refuses a header whose windows or tiles are larger than this before it
+// allocates for them.
+void LimitLibrarySizes() {
+  static const bool limited = [] {
+    Imf::Header::setMaxImageSize(static_cast<int>(kMaxImageSide), static_cast<int>(kMaxImageSide));
+    Imf::Header::setMaxTileSize(16384, 16384);
+    return true;
+  }();
+  (void)limited;
+}
+
+// Which channels make the picture.
+struct TLayout {
+  enum TKind { kRGB, kLuma, kChroma, kSingle } Kind = kSingle;
+  std::string Prefix;  // a layer's "name." before R, G, B (A) when the picture has no plain R, G, B
+  std::string Single;  // the one channel shown as grey
+  bool Alpha = false;
+  Imf::PixelType Type = Imf::HALF;
+};
+
+TLayout ChooseLayout(const Imf::ChannelList& channels) {
+  TLayout layout;
+  auto has = [&](const std::string& name) { return channels.findChannel(name) != nullptr; };
+  auto typeOf = [&](const std::string& name) { return channels.findChannel(name)->type; };
+  std::vector<std::string> prefixes = {""};
+  for (auto i = channels.begin(); i != channels.end(); ++i) {
+    const std::string name = i.name();
+    if (name.size() > 2 && name.compare(name.size() - 2, 2, ".R") == 0) prefixes.push_back(name.substr(0, name.size() - 1));
+  }
+  for (const std::string& prefix : prefixes) {
+    if (has(prefix + "R") && has(prefix + "G") && has(prefix + "B")) {
+      layout.Kind = TLayout::kRGB;
+      layout.Prefix = prefix;
+      layout.Alpha = has(prefix + "A");
+      layout.Type = typeOf(prefix + "R");
+      return layout;
+    }
+  }
+  layout.Alpha = has("A");
+  if (has("RY") || has("BY")) {
+    layout.Kind = TLayout::kChroma;
+    layout.Type = has("Y") ? typeOf("Y") : Imf::HALF;
+  } else if (has("Y")) {
+    layout.Kind = TLayout::kLuma;
+    layout.Type = typeOf("Y");
+  } else if (channels.begin() != channels.end()) {
+    layout.Single = channels.begin().name();
+    layout.Type = channels.begin().channel().type;
+    layout.Alpha = false;
+  }
+  return layout;
+}
+
+const char* CompressionName(Imf::Compression compression) {
+  static constexpr const char* kNames[] = {"uncompressed", "RLE",  "ZIPS", "ZIP",  "PIZ",
+                                           "PXR24",        "B44",  "B44A", "DWAA", "DWAB"};
+  const auto index = static_cast<unsigned>(compression);
+  return index < std::size(kNames) ? kNames[index] : "?";
+}
+
+const char* TypeName(Imf::PixelType type) {
+  return type == Imf::FLOAT ? "float" : type == Imf::UINT ? "uint" : "half";
+}
+
+std::string Describe(const Imf::Header& header, const TLayout& layout) {
+  std::string text = std::string("OpenEXR ") + TypeName(layout.Type) + " ";
+  switch (layout.Kind) {
+    case TLayout::kRGB: text += layout.Alpha ? "RGBA" : "RGB"; break;
+    case TLayout::kLuma: text += layout.Alpha ? "YA" : "Y"; break;
+    case TLayout::kChroma: text += layout.Alpha ? "luminance/chroma with alpha" : "luminance/chroma"; break;
+    case TLayout::kSingle: text += layout.Single; break;
+  }
+  if (!layout.Prefix.empty()) text += " (" + layout.Prefix.substr(0, layout.Prefix.size() - 1) + ")";
+  text += std::string(" ") + CompressionName(header.compression());
+  if (header.hasTileDescription()) text += ", tiled";
+  return text;
+}
+
+struct TWindow {
+  std::int64_t X = 0, Y = 0, Width = 0, Height = 0;
+};
+
+TWindow WindowOf(const Imath::Box2i& box) {
+  return {box.min.x, box.min.y, std::int64_t{box.max.x} - box.min.x + 1, std::int64_t{box.max.y} - box.min.y + 1};
+}
+
+}  // namespace
+
+const char* TEXRGraphic::FormatName() const { return gesEXR; }
+
+bool TEXRGraphic::CanLoad(TStream& Stream) {
+  return TestHeader(Stream, 8, [](const std::uint8_t* b) { return std::memcmp(b, kMagic, 4) == 0; });
+}
+
+bool TEXRGraphic::ReadImageProperties(TStream& Stream, unsigned ImageIndex) {
+  TReaderGraphic::ReadImageProperties(Stream, ImageIndex);
+  TByteSource source(Stream);
+  const std::span<const std::uint8_t> start = source.Peek(4);
+  if (start.size() < 4 || std::memcmp(start.data(), kMagic, 4) != 0) return false;
+  const std::uint64_t size = source.Remaining();
+  const std::uint8_t* bytes = source.Take(static_cast<std::size_t>(size));
+  if (!bytes) RaiseReadError();
+  LimitLibrarySizes();
+  TBytesIStream stream(bytes, size);
+  try {
+    Imf::MultiPartInputFile file(stream, 0);
+    if (ImageIndex >= static_cast<unsigned>(file.parts())) return true;
+    const Imf::Header& header = file.header(static_cast<int>(ImageIndex));
+    const TWindow display = WindowOf(header.displayWindow());
+    const TLayout layout = ChooseLayout(header.channels());
+    TImageProperties& p = ImageProperties;
+    p.Width = static_cast<std::uint32_t>(std::clamp<std::int64_t>(display.Width, 0, UINT32_MAX));
+    p.Height = static_cast<std::uint32_t>(std::clamp<std::int64_t>(display.Height, 0, UINT32_MAX));
+    const bool colour = layout.Kind == TLayout::kRGB || layout.Kind == TLayout::kChroma;
+    p.ColorScheme = colour ? (layout.Alpha ? csRGBA : csRGB) : (layout.Alpha ? csGrayAlpha : csGray);
+    p.SamplesPerPixel = static_cast<std::uint8_t>((colour ? 3 : 1) + (layout.Alpha ? 1 : 0));
+    p.BitsPerSample = layout.Type == Imf::HALF ? 16 : 32;
+    p.BitsPerPixel = static_cast<std::uint8_t>(p.BitsPerSample * p.SamplesPerPixel);
+  } catch (const Exception&) {
+    throw;
+  } catch (const std::exception&) {
+    if (stream.Truncated()) RaiseReadError();
+    RaiseInvalidImage();
+  }
+  return true;
+}
+
+void TEXRGraphic::LoadFromStream(TStream& Stream) {
+  BeginLoad(Stream);
+  StartProgress(gesTransfering);
+  const unsigned index = RequestedImage();
+  TByteSource source(Stream);
+  const std::span<const std::uint8_t> start = source.Peek(4);
+  if (start.size() < 4 || std::memcmp(start.data(), kMagic, 4) != 0) RaiseInvalidImage();
+  const std::uint64_t size = source.Remaining();
+  const std::uint8_t* bytes = source.Take(static_cast<std::size_t>(size));
+  if (!bytes) RaiseReadError();
+  LimitLibrarySizes();
+  TBytesIStream stream(bytes, size);
+  std::shared_ptr<TFloatPixels> floats;
+  std::string description;
+  unsigned parts = 1;
+  try {
+    Imf::MultiPartInputFile file(stream, 0);
+    parts = static_cast<unsigned>(file.parts());
+    if (index >= parts) throw EInvalidGraphic(FormatMessage(kNoSuchImage, index + 1));
+    const Imf::Header& header = file.header(static_cast<int>(index));
+    if (header.hasType() && (header.type() == Imf::DEEPSCANLINE || header.type() == Imf::DEEPTILE))
+      RaiseUnsupported("Deep data is");
+    const TWindow display = WindowOf(header.displayWindow()), data = WindowOf(header.dataWindow());
+    if (display.Width <= 0 || display.Height <= 0 || data.Width <= 0 || data.Height <= 0) RaiseInvalidImage();
+    CheckImageSize(static_cast<std::uint64_t>(display.Width), static_cast<std::uint64_t>(display.Height), pf32bit);
+    const TLayout layout = ChooseLayout(header.channels());
+    if (layout.Kind == TLayout::kSingle && layout.Single.empty()) RaiseInvalidImage();
+    const Imf::ChannelList& channels = header.channels();
+    for (auto i = channels.begin(); i != channels.end(); ++i)
+      if ((i.channel().xSampling != 1 || i.channel().ySampling != 1) && layout.Kind != TLayout::kChroma)
+        RaiseUnsupported("Subsampled channels are");
+    // The library places luminance and chroma only through its RGBA interface, which reads
+    // the first part.
+    if (layout.Kind == TLayout::kChroma && index != 0) RaiseUnsupported("Luminance and chroma beyond the first part are");
+    description = Describe(header, layout);
+    floats = NewFloatPixels(static_cast<int>(display.Width), static_cast<int>(display.Height));
+
+    // Only the rows and columns of the data window inside the display window are shown.
+    const std::int64_t x0 = std::max(data.X, display.X), x1 = std::min(data.X + data.Width, display.X + display.Width);
+    const std::int64_t y0 = std::max(data.Y, display.Y), y1 = std::min(data.Y + data.Height, display.Y + display.Height);
+    const std::size_t dataWidth = static_cast<std::size_t>(data.Width);
+    const std::size_t band = std::clamp<std::size_t>(kBandBytes / (dataWidth * 16), 1, 256);
+    std::vector<float> rows;
+    std::vector<Imf::Rgba> rgba;
+    std::unique_ptr<TBytesIStream> rgbaStream;
+    std::unique_ptr<Imf::RgbaInputFile> rgbaFile;
+    std::unique_ptr<Imf::InputPart> part;
+    if (layout.Kind == TLayout::kChroma) {
+      rgbaStream = std::make_unique<TBytesIStream>(bytes, size);
+      rgbaFile = std::make_unique<Imf::RgbaInputFile>(*rgbaStream, 0);
+    } else {
+      part = std::make_unique<Imf::InputPart>(file, static_cast<int>(index));
+    }
+    for (std::int64_t y = y0; y < y1; y += static_cast<std::int64_t>(band)) {
+      const std::size_t count = static_cast<std::size_t>(std::min<std::int64_t>(static_cast<std::int64_t>(band), y1 - y));
+      const Imath::Box2i window(Imath::V2i(static_cast<int>(data.X), static_cast<int>(y)),
+                                Imath::V2i(static_cast<int>(data.X + data.Width - 1), static_cast<int>(y + count - 1)));
+      if (rgbaFile) {
+        rgba.resize(dataWidth * count);
+        // The library addresses the buffer from the data window's origin, which lies
+        // before the band's first pixel.
+        const std::intptr_t base = reinterpret_cast<std::intptr_t>(rgba.data()) -
+                                   static_cast<std::intptr_t>((data.X + y * static_cast<std::int64_t>(dataWidth)) *
+                                                              static_cast<std::int64_t>(sizeof(Imf::Rgba)));
+        rgbaFile->setFrameBuffer(reinterpret_cast<Imf::Rgba*>(base), 1, dataWidth);
+        rgbaFile->readPixels(static_cast<int>(y), static_cast<int>(y + count - 1));
+        rows.resize(dataWidth * count * 4);
+        for (std::size_t i = 0; i < dataWidth * count; ++i) {
+          rows[i * 4 + 0] = rgba[i].r, rows[i * 4 + 1] = rgba[i].g, rows[i * 4 + 2] = rgba[i].b;
+          rows[i * 4 + 3] = layout.Alpha ? static_cast<float>(rgba[i].a) : 1.0f;
+        }
+      } else {
+        rows.assign(dataWidth * count * 4, 0.0f);
+        Imf::FrameBuffer frame;
+        auto slice = [&](const std::string& name, int offset, double fill) {
+          frame.insert(name, Imf::Slice::Make(Imf::FLOAT, rows.data() + offset, window, std::size_t{16}, dataWidth * 16, 1, 1, fill));
+        };
+        const std::string& p = layout.Prefix;
+        if (layout.Kind == TLayout::kRGB) {
+          slice(p + "R", 0, 0), slice(p + "G", 1, 0), slice(p + "B", 2, 0), slice(p + "A", 3, 1.0);
+        } else {
+          slice(layout.Kind == TLayout::kLuma ? "Y" : layout.Single, 0, 0);
+          if (layout.Kind == TLayout::kLuma) slice("A", 3, 1.0);
+        }
+        part->setFrameBuffer(frame);
+        part->readPixels(static_cast<int>(y), static_cast<int>(y + count - 1));
+        if (layout.Kind != TLayout::kRGB)
+          for (std::size_t i = 0; i < dataWidth * count; ++i) rows[i * 4 + 1] = rows[i * 4 + 2] = rows[i * 4];
+        if (layout.Kind == TLayout::kSingle)
+          for (std::size_t i = 0; i < dataWidth * count; ++i) rows[i * 4 + 3] = 1.0f;
+      }
+      for (std::size_t r = 0; r < count; ++r) {
+        const float* in = rows.data() + (r * dataWidth + static_cast<std::size_t>(x0 - data.X)) * 4;
+        float* out = floats->Row(static_cast<int>(y + static_cast<std::int64_t>(r) - display.Y)) + (x0 - display.X) * 4;
+        std::memcpy(out, in, static_cast<std::size_t>(x1 - x0) * 4 * sizeof(float));
+      }
+      RowProgress(static_cast<std::uint32_t>(y - y0), static_cast<std::uint32_t>(y1 - y0));
+    }
+  } catch (const Exception&) {
+    throw;
+  } catch (const std::bad_alloc&) {
+    throw;
+  } catch (const std::exception&) {
+    if (stream.Truncated()) RaiseReadError();
+    RaiseInvalidImage();
+  }
+  ImageProperties.Width = static_cast<std::uint32_t>(floats->Width);
+  ImageProperties.Height = static_cast<std::uint32_t>(floats->Height);
+  AllocateImageToOverwrite(static_cast<std::uint64_t>(floats->Width), static_cast<std::uint64_t>(floats->Height), pf32bit);
+  TEmptyOnFailure guard(*this);
+  SetAlphaChannel(true);
+  SetFloatPixels(std::move(floats));
+  SetFormatDescription(std::move(description));
+  SetImages(TImageSet{parts, index, parts > 1 ? ImageCaption("part", index, parts) : std::string()});
+  EndProgress();
+}
+
+}  // namespace vumo

@@ -1,0 +1,21 @@
+// OpenEXR pictures, decoded by Debian's libopenexr: scanline and tiled parts of half, float
+// or unsigned channels, RGB(A), luminance (with alpha), luminance and chroma, or a single
+// channel of any name shown as grey; each part of a multipart file is an image. The display
+// window is the picture, with the data window placed in it and the rest transparent.
+#pragma once
+
+#include "formats/reader_graphic.h"
+
+namespace vumo {
+
+class TEXRGraphic : public TReaderGraphic {
+  // CanLoad: true when the file starts with OpenEXR's magic number. The position is restored.
+  // ReadImageProperties: the display window and channels of the requested part; false
+  // unless the file starts with the magic number.
+  VUMO_READER_CLASS(TEXRGraphic)
+
+ protected:
+  const char* FormatName() const override;
+};
+
+}  // namespace vumo

@@ -1,0 +1,34 @@
+// Radiance pictures: linear light as shared-exponent RGBE (or CIE XYZE) pixels, each
+// scanline stored flat, with the old in-line repeat pixels, or run-length coded a component
+// at a time; the resolution line says in which of the eight orientations rows are stored.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "formats/reader_graphic.h"
+
+namespace vumo {
+
+class THDRGraphic : public TReaderGraphic {
+  // CanLoad: true when the file starts with "#?RADIANCE" or "#?RGBE". The position is restored.
+  // ReadImageProperties: reads the text header and the resolution line; false unless the
+  // file starts with "#?".
+  VUMO_READER_CLASS(THDRGraphic)
+
+ protected:
+  const char* FormatName() const override;
+
+ private:
+  // What the header said beyond the image properties.
+  bool xyz_ = false;             // FORMAT=32-bit_rle_xyze
+  bool formatKnown_ = true;      // no FORMAT line, or one of the two above
+  bool columns_ = false;         // scanlines run down the picture's columns (+X or -X first)
+  bool mirrorX_ = false;         // a scanline or the scanline order runs right to left
+  bool mirrorY_ = false;         // ... bottom to top
+  std::uint32_t scanlines_ = 0;  // how many scanlines, and their length
+  std::uint32_t scanlineLength_ = 0;
+  double exposure_ = 1.0;        // the product of the EXPOSURE lines
+};
+
+}  // namespace vumo
