@@ -94,6 +94,8 @@ void TWebPGraphic::LoadFromStream(TStream& Stream) {
     return;
   }
 
+  // The demuxer allocates its canvas at once: the size is checked before it is made.
+  CheckImageSize(width, height, pf32bit);
   WebPData webp{data, size};
   WebPAnimDecoderOptions options;
   if (!WebPAnimDecoderOptionsInit(&options)) RaiseInvalidImage();
@@ -106,7 +108,6 @@ void TWebPGraphic::LoadFromStream(TStream& Stream) {
   if (info.canvas_width != width || info.canvas_height != height) RaiseInvalidImage();
   const unsigned frames = info.frame_count, wanted = RequestedImage();
   if (wanted >= frames) throw EInvalidGraphic(FormatMessage(kNoSuchImage, wanted + 1));
-  CheckImageSize(width, height, pf32bit);
   std::uint8_t* canvas = nullptr;
   int timestamp = 0;
   for (unsigned i = 0; i <= wanted; ++i)

@@ -52,6 +52,10 @@ TEST(WebPGraphic, DamagedFilesFailCleanly) {
     const std::string error = LoadErrorWith<TWebPGraphic>(scrambled);
     EXPECT_TRUE(error.empty() || error == "Cannot load image. Invalid or unexpected WebP image format.") << name << ": " << error;
   }
+  // An animation's canvas is checked before the demuxer allocates it (found by fuzzing: a
+  // 4194320 x 253 canvas in 230 bytes).
+  const std::string huge = LoadErrorWith<TWebPGraphic>(ReadFile(Fixture("crashers/webp_animation_canvas_of_a_gigapixel")));
+  EXPECT_NE(huge.find("too large"), std::string::npos) << huge;
   EXPECT_EQ(LoadErrorWith<TWebPGraphic>(Bytes{'R', 'I', 'F', 'F', 4, 0, 0, 0, 'W', 'E', 'B', 'P', 0, 0}),
             "Cannot load image. Invalid or unexpected WebP image format.");
 }
