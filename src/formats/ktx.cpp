@@ -34,10 +34,10 @@ std::uint64_t Pad4(std::uint64_t n) { return (n + 3) & ~std::uint64_t{3}; }
 // The formats whose decoders are still to come, by name, for the refusal.
 const char* const kASTCFootprints[14] = {"4x4", "5x4", "5x5", "6x5",  "6x6",   "8x5",   "8x6",
                                          "8x8", "10x5", "10x6", "10x8", "10x10", "12x10", "12x12"};
-const char* const kETCNames[10] = {"EAC R11",   "EAC R11 signed",        "EAC RG11",
-                                   "EAC RG11 signed", "ETC2 RGB",        "ETC2 RGB sRGB",
-                                   "ETC2 RGB punch-through", "ETC2 RGB punch-through sRGB", "ETC2 RGBA",
-                                   "ETC2 RGBA sRGB"};
+// EAC, then ETC2, in OpenGL's order.
+const char* const kETCNames[10] = {
+    "EAC R11",  "EAC R11 signed", "EAC RG11",  "EAC RG11 signed", "ETC2 RGB", "ETC2 RGB sRGB", "ETC2 RGB punch-through",
+    "ETC2 RGB punch-through sRGB", "ETC2 RGBA", "ETC2 RGBA sRGB"};
 
 std::string ASTCName(unsigned footprint, bool srgb) {
   return std::string("ASTC ") + kASTCFootprints[footprint] + (srgb ? " sRGB" : "");
@@ -138,11 +138,11 @@ TPixelLayout TKTXGraphic::GLPixels(std::uint32_t type, std::uint32_t format, std
   else if (internalFormat >= 0x9270 && internalFormat <= 0x9279) name = kETCNames[internalFormat - 0x9270];
   else if (internalFormat >= 0x93B0 && internalFormat <= 0x93BD) name = ASTCName(internalFormat - 0x93B0, false);
   else if (internalFormat >= 0x93D0 && internalFormat <= 0x93DD) name = ASTCName(internalFormat - 0x93D0, true);
-  else name = "0x" + [](std::uint32_t v) {
-    char text[9];
-    std::snprintf(text, sizeof text, "%04X", v);
-    return std::string(text);
-  }(internalFormat);
+  else {
+    char number[16];
+    std::snprintf(number, sizeof number, "0x%04X", internalFormat);
+    name = number;
+  }
   RaiseUnsupported(FormatMessage(gesKTXFormat, name.c_str()).c_str());
 }
 

@@ -125,6 +125,10 @@ TEST(KTX, KeyValueDataAndLevelSizesAreCheckedAgainstTheFile) {
   Put32(bytes, 120, 16);  // the level's size is less than its two blocks
   EXPECT_EQ(invalid, LoadError<TKTXGraphic>(bytes));
   bytes = good;
+  Put32(bytes, 28, 0x1234);  // an internal format of no one's, named by its number
+  EXPECT_EQ(FormatMessage(gesUnsupportedFeature, FormatMessage(gesKTXFormat, "0x1234").c_str(), gesKTX),
+            LoadError<TKTXGraphic>(bytes));
+  bytes = good;
   Put32(bytes, 52, 3);  // three faces
   EXPECT_EQ(invalid, LoadError<TKTXGraphic>(bytes));
   // A cut level is no image.
