@@ -68,14 +68,14 @@ void BM_ViewerRepaint(benchmark::State& state) {
   state.SetLabel(state.range(0) == 0 ? "normal" : state.range(0) == 1 ? "stretched" : "tiled");
 }
 
-// The inspector's ways of showing the picture, each against the natural-size repaint above:
+// The view's other ways of showing the picture, each against the natural-size repaint above:
 // a zoom below 1:1 (area-averaged from the cached pyramid), above it (nearest), a zoomed
 // tiling, one channel alone, and an alpha picture over the checkerboard.
-enum TInspectorCase { icZoomQuarter, icZoomHalf, icZoom3, icZoom8, icTiledZoom2, icRed, icAlpha, icChecker };
+enum TViewCase { icZoomQuarter, icZoomHalf, icZoom3, icZoom8, icTiledZoom2, icRed, icAlpha, icChecker };
 
-void BM_ViewerInspectorRepaint(benchmark::State& state) {
+void BM_ViewerZoomedRepaint(benchmark::State& state) {
   vumo::bench::BenchApplication();
-  const auto which = static_cast<TInspectorCase>(state.range(0));
+  const auto which = static_cast<TViewCase>(state.range(0));
   vumo::TProImage view;
   view.resize(1920, 1080);
   view.Picture()->LoadFromFile(TargaFile(which == icChecker));
@@ -115,7 +115,7 @@ void BM_ViewerWheelZoomStep(benchmark::State& state) {
 
 }  // namespace
 
-BENCHMARK(BM_ViewerInspectorRepaint)->DenseRange(icZoomQuarter, icChecker)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ViewerZoomedRepaint)->DenseRange(icZoomQuarter, icChecker)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ViewerWheelZoomStep)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ViewerLoadToFirstPaint)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ViewerRepaint)->Arg(0)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond);

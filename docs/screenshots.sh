@@ -34,4 +34,4 @@ name=stretched; shot ctrl+alt+s
 # A zoomed seam: tiled, half offset so the seams meet in the middle, four times larger, the
 # cursor over the seam for the readout.
 xdotool mousemove 640 300
-name=inspector; shot ctrl+alt+t ctrl+alt+o ctrl+equal ctrl+equal ctrl+equal
+name=zoomed_seam; shot ctrl+alt+t ctrl+alt+o ctrl+equal ctrl+equal ctrl+equal

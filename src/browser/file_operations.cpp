@@ -591,7 +591,7 @@ QString HomeTrash() {
   return trash;
 }
 
-// The trash specification asks for Path= escaped as in a URL: trash tools unescape it, so
+// The freedesktop trash format has Path= escaped as in a URL: trash tools unescape it, so
 // a raw "50%41.tga" would be listed, and restored, as "50A.tga".
 Bytes TrashInfoText(const Bytes& absolutePath, const char* date) {
   return "[Trash Info]\nPath=" + absolutePath.toPercentEncoding("/") + "\nDeletionDate=" + date + "\n";

@@ -121,7 +121,7 @@ class TGraphic {
   const TImageSet& Images() const { return images_; }
   void SetImages(const TImageSet& value) { images_ = value; }
 
-  // How the file stores its pixels, for a status line or an inspector: "BC7 sRGB",
+  // How the file stores its pixels, for a status line or a pixel readout: "BC7 sRGB",
   // "RGBA 16-bit", "EXR half RGBA PIZ". Empty when the reader says nothing more than its format.
   const std::string& FormatDescription() const { return formatDescription_; }
   void SetFormatDescription(std::string value) { formatDescription_ = std::move(value); }

@@ -59,7 +59,7 @@ class TForm1 : public QWidget {
   TMenuItem* StretchMenu = nullptr;
   TMenuItem* Background = nullptr;
 
-  // The inspector's commands, on submenus of the image popup; their shortcuts work anywhere
+  // The view's commands (zoom, channels, images, exposure), on submenus of the image popup; their shortcuts work anywhere
   // in the window.
   QMenu* ZoomMenu = nullptr;
   QMenu* ChannelMenu = nullptr;

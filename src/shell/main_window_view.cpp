@@ -1,4 +1,4 @@
-// The main window's inspector: the commands of the image view, the status line under it,
+// The main window's view tools: the commands of the image view, the status line under it,
 // the caption and stepping through a file's images.
 #include <QApplication>
 #include <QClipboard>

@@ -33,7 +33,7 @@ class TProImage : public QWidget, public TScrolledContent {
   Q_PROPERTY(bool Tiled READ Tiled WRITE SetTiled)
   Q_PROPERTY(bool Transparent READ Transparent WRITE SetTransparent)
   Q_PROPERTY(bool IncrementalDisplay READ IncrementalDisplay WRITE SetIncrementalDisplay)
-  // The inspector's choices, kept with the other view settings.
+  // The view's choices, kept with the other view settings.
   Q_PROPERTY(double Zoom READ Zoom WRITE SetZoom)
   Q_PROPERTY(bool HalfOffset READ HalfOffset WRITE SetHalfOffset)
   Q_PROPERTY(vumo::TViewState::TChannel Channel READ Channel WRITE SetChannel)

@@ -321,7 +321,7 @@ TEST_F(FileOperationsTest, RenameRefusesExistingEmptyAndSlashHoldingNames) {
   EXPECT_EQ(Names(S("a")), (std::set<std::string>{"ONE", "two"}));
 }
 
-TEST_F(FileOperationsTest, TrashFollowsTheFreedesktopSpecificationEvenWithoutDataHome) {
+TEST_F(FileOperationsTest, TrashFollowsTheFreedesktopLayoutEvenWithoutDataHome) {
   // The trap of Qt 6.4: a missing $XDG_DATA_HOME sends the file into ./files.
   ASSERT_FALSE(fs::exists(S("data")));
   const QString oldCurrent = QDir::currentPath();

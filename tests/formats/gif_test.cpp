@@ -20,7 +20,7 @@ using test::DecodeWith;
 using test::LoadErrorWith;
 using TColour = std::array<std::uint8_t, 3>;
 
-struct TFrameSpec {
+struct TFrameLayout {
   unsigned left = 0, top = 0, width = 0, height = 0;
   std::vector<std::uint8_t> indices;  // rows top to bottom
   int transparent = -1;
@@ -59,13 +59,13 @@ Bytes LiteralLZW(const std::vector<std::uint8_t>& indices) {
   return out;
 }
 
-Bytes WriteGif(unsigned width, unsigned height, const std::vector<TFrameSpec>& frames, bool trailer = true) {
+Bytes WriteGif(unsigned width, unsigned height, const std::vector<TFrameLayout>& frames, bool trailer = true) {
   Bytes b = {'G', 'I', 'F', '8', '9', 'a'};
   Put16(b, width), Put16(b, height);
   b.push_back(0x80 | 1);  // a global table of 4 entries
   b.push_back(0), b.push_back(0);
   PutTable(b, kPalette);
-  for (const TFrameSpec& f : frames) {
+  for (const TFrameLayout& f : frames) {
     b.insert(b.end(), {0x21, 0xF9, 4});
     b.push_back(static_cast<std::uint8_t>((f.disposal << 2) | (f.transparent >= 0 ? 1 : 0)));
     Put16(b, 10);
@@ -97,14 +97,14 @@ Bytes WriteGif(unsigned width, unsigned height, const std::vector<TFrameSpec>& f
   return b;
 }
 
-TFrameSpec Spec(unsigned left, unsigned top, unsigned w, unsigned h, std::vector<std::uint8_t> indices) {
-  TFrameSpec f;
+TFrameLayout Layout(unsigned left, unsigned top, unsigned w, unsigned h, std::vector<std::uint8_t> indices) {
+  TFrameLayout f;
   f.left = left, f.top = top, f.width = w, f.height = h, f.indices = std::move(indices);
   return f;
 }
 
-TFrameSpec Solid(unsigned left, unsigned top, unsigned w, unsigned h, std::uint8_t index) {
-  return Spec(left, top, w, h, std::vector<std::uint8_t>(w * h, index));
+TFrameLayout Solid(unsigned left, unsigned top, unsigned w, unsigned h, std::uint8_t index) {
+  return Layout(left, top, w, h, std::vector<std::uint8_t>(w * h, index));
 }
 
 test::Rgba8Image Frame(const Bytes& file, unsigned index, TGIFGraphic* keep = nullptr) {
@@ -123,11 +123,11 @@ constexpr std::array<int, 4> kRed{255, 0, 0, 255}, kGreen{0, 255, 0, 255}, kBlue
     kBlack{0, 0, 0, 255};
 
 TEST(GIFGraphic, AnAnimationsFramesAreComposedWithTheirDisposals) {
-  TFrameSpec keep = Solid(0, 0, 8, 8, 1);
+  TFrameLayout keep = Solid(0, 0, 8, 8, 1);
   keep.disposal = 1;
-  TFrameSpec toBackground = Solid(2, 2, 4, 4, 2);
+  TFrameLayout toBackground = Solid(2, 2, 4, 4, 2);
   toBackground.disposal = 2;
-  TFrameSpec toPrevious = Spec(0, 0, 2, 2, {3, 0, 0, 3});
+  TFrameLayout toPrevious = Layout(0, 0, 2, 2, {3, 0, 0, 3});
   toPrevious.transparent = 0, toPrevious.disposal = 3;
   const Bytes file = WriteGif(8, 8, {keep, toBackground, toPrevious, Solid(7, 7, 1, 1, 0)});
 
@@ -162,9 +162,9 @@ TEST(GIFGraphic, AnAnimationsFramesAreComposedWithTheirDisposals) {
 }
 
 TEST(GIFGraphic, InterlacedRowsAndLocalTablesLandWhereTheyBelong) {
-  TFrameSpec plain = Spec(0, 0, 5, 11, {});
+  TFrameLayout plain = Layout(0, 0, 5, 11, {});
   for (unsigned i = 0; i < 55; ++i) plain.indices.push_back(static_cast<std::uint8_t>(i / 5 % 4));
-  TFrameSpec interlaced = plain;
+  TFrameLayout interlaced = plain;
   interlaced.interlaced = true;
   const Bytes plainFile = WriteGif(5, 11, {plain});
   EXPECT_EQ(DecodeWith<TGIFGraphic>(WriteGif(5, 11, {interlaced})).pixels, DecodeWith<TGIFGraphic>(plainFile).pixels);
@@ -175,7 +175,7 @@ TEST(GIFGraphic, InterlacedRowsAndLocalTablesLandWhereTheyBelong) {
   EXPECT_EQ(gif.ScanLine(10)[0], 10 % 4);
   EXPECT_EQ(gif.Images(), (TImageSet{1, 0, ""}));
   // A local table is the frame's own.
-  TFrameSpec local = plain;
+  TFrameLayout local = plain;
   local.local = {{9, 9, 9}, {8, 8, 8}, {7, 7, 7}, {6, 6, 6}};
   const auto image = DecodeWith<TGIFGraphic>(WriteGif(5, 11, {local}));
   EXPECT_EQ(At(image, 0, 2), (std::array<int, 4>{7, 7, 7, 255}));
@@ -191,7 +191,7 @@ TEST(GIFGraphic, FramesAreClippedAndShortStreamsKeepTheirPixels) {
   EXPECT_EQ(At(offScreen, 3, 3), kBlue);
 
   // A stream that ends before its frame does: the rest stays as the screen was.
-  TFrameSpec shortFrame = Solid(0, 0, 4, 4, 2);
+  TFrameLayout shortFrame = Solid(0, 0, 4, 4, 2);
   Bytes file = WriteGif(4, 4, {Solid(0, 0, 4, 4, 1), shortFrame});
   const Bytes full = LiteralLZW(shortFrame.indices), cut = LiteralLZW(std::vector<std::uint8_t>(6, 2));
   const std::size_t at = file.size() - 1 - 1 - full.size();
@@ -213,7 +213,7 @@ TEST(GIFGraphic, FilesCutShortFailAndAMissingTrailerDoesNot) {
               kStreamReadError)
         << keep;
   // A frame far beyond what any picture may hold is refused before anything is allocated.
-  EXPECT_NE(LoadErrorWith<TGIFGraphic>(WriteGif(4, 4, {Spec(0, 0, 65535, 65535, {1})})), "");
+  EXPECT_NE(LoadErrorWith<TGIFGraphic>(WriteGif(4, 4, {Layout(0, 0, 65535, 65535, {1})})), "");
   // No frame at all.
   EXPECT_EQ(LoadErrorWith<TGIFGraphic>(WriteGif(4, 4, {})), "Cannot load image. Invalid or unexpected GIF image format.");
 }

@@ -1,4 +1,4 @@
-// The image view as an inspector, driven as a user drives it: the wheel, drags, keys and
+// The image view and its tools, driven as a user drives it: the wheel, drags, keys and
 // the popup's commands, checked by the pixels drawn, the status line, the title and the
 // clipboard.
 #include <gtest/gtest.h>
@@ -46,7 +46,7 @@ TBitmap AlphaBitmap(int width, int height) {
   return bitmap;
 }
 
-class Inspector : public ::testing::Test {
+class ViewTools : public ::testing::Test {
  protected:
   void SetUp() override {
     QFile::remove(SettingsFile());
@@ -89,7 +89,7 @@ class Inspector : public ::testing::Test {
   std::unique_ptr<TForm1> form;
 };
 
-TEST_F(Inspector, TheWheelZoomsAboutTheCursorAndPixelsStaySharpSquares) {
+TEST_F(ViewTools, TheWheelZoomsAboutTheCursorAndPixelsStaySharpSquares) {
   Normal();
   test::SetPicture(*form->ViewImage->Picture(), PositionBitmap(900, 800));
   QWidget* viewport = form->ScrollBox->viewport();
@@ -123,7 +123,7 @@ TEST_F(Inspector, TheWheelZoomsAboutTheCursorAndPixelsStaySharpSquares) {
   EXPECT_EQ(form->ScrollBox->horizontalScrollBar()->value(), 130);
 }
 
-TEST_F(Inspector, ZoomKeysStepAndShowInTheStatusLineAndTheTitle) {
+TEST_F(ViewTools, ZoomKeysStepAndShowInTheStatusLineAndTheTitle) {
   const std::string samples = std::string(VUMO_SOURCE_DIR) + "/data/samples/";
   Normal();
   form->LoadPicture(QString::fromStdString(samples + "bricks.bmp"));
@@ -149,7 +149,7 @@ TEST_F(Inspector, ZoomKeysStepAndShowInTheStatusLineAndTheTitle) {
   EXPECT_EQ(form->windowTitle(), QString::fromUtf8("bricks.bmp \u2014 128 \u00D7 128 \u2014 Vumo"));
 }
 
-TEST_F(Inspector, BelowOneToOnePixelsAreAveraged) {
+TEST_F(ViewTools, BelowOneToOnePixelsAreAveraged) {
   Normal();
   // One-pixel black and white stripes average to mid grey at half size.
   test::SetPicture(*form->ViewImage->Picture(),
@@ -161,7 +161,7 @@ TEST_F(Inspector, BelowOneToOnePixelsAreAveraged) {
   EXPECT_NEAR(int(qGreen(Shown().pixel(7, 7))), 128, 2);
 }
 
-TEST_F(Inspector, TiledPanWrapsAndHalfOffsetPutsTheSeamsMidTile) {
+TEST_F(ViewTools, TiledPanWrapsAndHalfOffsetPutsTheSeamsMidTile) {
   test::SetPicture(*form->ViewImage->Picture(), PositionBitmap(64, 48));
   Drag(QPoint(50, 50), QPoint(60, 45));  // the tiling moves right 10 and up 5
   QImage shown = Shown();
@@ -182,7 +182,7 @@ TEST_F(Inspector, TiledPanWrapsAndHalfOffsetPutsTheSeamsMidTile) {
   EXPECT_EQ(Rgb(shown, 0, 0), Position(32, 24));
 }
 
-TEST_F(Inspector, TheReadoutShowsTheStoredValueAndCopiesIt) {
+TEST_F(ViewTools, TheReadoutShowsTheStoredValueAndCopiesIt) {
   Normal();
   TBitmap indexed;
   indexed.SetPixelFormat(pf8bit);
@@ -202,7 +202,7 @@ TEST_F(Inspector, TheReadoutShowsTheStoredValueAndCopiesIt) {
   EXPECT_EQ(form->StatusBar->PixelText(), "");
 }
 
-TEST_F(Inspector, ChannelsAreDrawnAsGreyAndAChannelKeyPressedAgainReturns) {
+TEST_F(ViewTools, ChannelsAreDrawnAsGreyAndAChannelKeyPressedAgainReturns) {
   TBitmap bitmap = test::MakeBitmap(8, 8, [](int, int) { return 0x4080C0u; });
   test::SetPicture(*form->ViewImage->Picture(), bitmap);
   Key(Qt::AltModifier, Qt::Key_R);
@@ -228,7 +228,7 @@ TEST_F(Inspector, ChannelsAreDrawnAsGreyAndAChannelKeyPressedAgainReturns) {
   EXPECT_EQ(Rgb(Shown(), 2, 5), 0xFF0000u);
 }
 
-TEST_F(Inspector, SeeThroughPixelsLieOnTheChosenBackdrop) {
+TEST_F(ViewTools, SeeThroughPixelsLieOnTheChosenBackdrop) {
   Normal();
   test::SetPicture(*form->ViewImage->Picture(), AlphaBitmap(32, 32));
   QImage shown = Shown();
@@ -246,7 +246,7 @@ TEST_F(Inspector, SeeThroughPixelsLieOnTheChosenBackdrop) {
   EXPECT_NEAR(int(qGreen(Shown().pixel(20, 0))), 128, 1);
 }
 
-TEST_F(Inspector, ImageKeysStepThroughAFilesImages) {
+TEST_F(ViewTools, ImageKeysStepThroughAFilesImages) {
   const std::string icon = std::string(VUMO_TESTS_DIR) + "/data/ico/several_sizes.ico";
   form->LoadPicture(QString::fromStdString(icon));
   const unsigned count = form->ViewImage->Picture()->Graphic()->Images().Count;
@@ -263,7 +263,7 @@ TEST_F(Inspector, ImageKeysStepThroughAFilesImages) {
   EXPECT_EQ(form->ViewImage->Picture()->Graphic()->Images().Index, 0u);
 }
 
-TEST_F(Inspector, ExposureRendersFloatPicturesAgainWithoutReloading) {
+TEST_F(ViewTools, ExposureRendersFloatPicturesAgainWithoutReloading) {
   TBitmap hdr;
   hdr.SetPixelFormat(pf32bit);
   hdr.SetSize(4, 4);
@@ -286,7 +286,7 @@ TEST_F(Inspector, ExposureRendersFloatPicturesAgainWithoutReloading) {
   EXPECT_FALSE(form->StatusBar->ViewText().contains("exposure"));
 }
 
-TEST_F(Inspector, EveryChoiceIsKeptForTheNextStartAndDefaultSettingsResetsIt) {
+TEST_F(ViewTools, EveryChoiceIsKeptForTheNextStartAndDefaultSettingsResetsIt) {
   form->ViewImage->SetZoom(3.0);
   form->ViewImage->SetHalfOffset(true);
   form->ViewImage->SetChannel(TViewState::vcGreen);
@@ -313,8 +313,8 @@ TEST_F(Inspector, EveryChoiceIsKeptForTheNextStartAndDefaultSettingsResetsIt) {
 
 // Metafiles are drawn where they are seen, never first at a declared size of hundreds of
 // megapixels, and a drawing that stops at its budget says so in the status line.
-TEST_F(Inspector, LargeMetafilesAreDrawnWhereSeenAndIncompleteOnesSaySo) {
-  const std::string dir = test::TempDir("inspector_metafiles");
+TEST_F(ViewTools, LargeMetafilesAreDrawnWhereSeenAndIncompleteOnesSaySo) {
+  const std::string dir = test::TempDir("view_tools_metafiles");
   auto write = [&](const std::string& name, const std::vector<std::uint8_t>& bytes) {
     std::ofstream(dir + "/" + name, std::ios::binary)
         .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
