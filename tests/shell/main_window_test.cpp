@@ -19,6 +19,7 @@
 #include "shell/application.h"
 #include "shell/main_window.h"
 #include "shell_test_util.h"
+#include "window_fixture.h"
 #include "support/hostile_files.h"
 #include "support/test_support.h"
 
@@ -28,17 +29,8 @@ namespace {
 using test::OnNextModal;
 using test::PositionBitmap;
 
-class MainWindow : public ::testing::Test {
+class MainWindow : public test::TWindowTest {
  protected:
-  void SetUp() override {
-    // Every case starts from the design values, not from what the last window saved.
-    QFile::remove(SettingsFile());
-    form = std::make_unique<TForm1>();
-    form->show();
-    form->activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
-  }
-
   void Press(QWidget* target, Qt::Key key, Qt::KeyboardModifiers modifiers) {
     target->setFocus();
     QCoreApplication::processEvents();
@@ -59,9 +51,6 @@ class MainWindow : public ::testing::Test {
            !form->TileMenu->Checked() && !form->NormMenu->Checked() && form->StretchMenu->Checked();
   }
 
-  static QString SettingsFile() { return QString::fromLocal8Bit(qgetenv("XDG_CONFIG_HOME")) + "/Vumo/Vumo.ini"; }
-
-  std::unique_ptr<TForm1> form;
 };
 
 TEST_F(MainWindow, StartsWithItsDesignValues) {

@@ -12,6 +12,7 @@
 
 #include "shell/main_window.h"
 #include "shell_test_util.h"
+#include "window_fixture.h"
 #include "support/metafile_writer.h"
 #include "support/test_support.h"
 
@@ -46,18 +47,8 @@ TBitmap AlphaBitmap(int width, int height) {
   return bitmap;
 }
 
-class ViewTools : public ::testing::Test {
+class ViewTools : public test::TWindowTest {
  protected:
-  void SetUp() override {
-    QFile::remove(SettingsFile());
-    form = std::make_unique<TForm1>();
-    form->show();
-    form->activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
-  }
-
-  static QString SettingsFile() { return QString::fromLocal8Bit(qgetenv("XDG_CONFIG_HOME")) + "/Vumo/Vumo.ini"; }
-
   void Wheel(QPointF at, int notches) {
     QWheelEvent event(at, form->ViewImage->mapToGlobal(at), QPoint(), QPoint(0, 120 * notches), Qt::NoButton,
                       Qt::NoModifier, Qt::NoScrollPhase, false);
@@ -85,8 +76,6 @@ class ViewTools : public ::testing::Test {
     return test::Grab(*form->ViewImage);
   }
   void Normal() { form->NormMenuClick(form->NormMenu); }
-
-  std::unique_ptr<TForm1> form;
 };
 
 TEST_F(ViewTools, TheWheelZoomsAboutTheCursorAndPixelsStaySharpSquares) {
