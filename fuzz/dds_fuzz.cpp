@@ -10,12 +10,6 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   vumo::fuzz::SniffAndLoadEveryWay<vumo::TDDSGraphic>(data, size);
-  if (size > 0) {
-    const unsigned index = data[size - 1] % 16;
-    vumo::fuzz::LoadEveryWay<vumo::TDDSGraphic>(data, size, [index](vumo::TDDSGraphic& dds, vumo::TStream& stream) {
-      dds.RequestImage(index);
-      dds.LoadFromStream(stream);
-    });
-  }
+  vumo::fuzz::LoadNamedImageEveryWay<vumo::TDDSGraphic>(data, size, 16);
   return 0;
 }

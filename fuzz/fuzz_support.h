@@ -102,6 +102,17 @@ void SniffAndLoadEveryWay(const std::uint8_t* data, std::size_t size, bool sameP
       samePosition);
 }
 
+// For readers of files of several images: the image the last byte names (of the first
+// `count`), asked for before the load.
+template <typename Graphic>
+void LoadNamedImageEveryWay(const std::uint8_t* data, std::size_t size, unsigned count) {
+  const unsigned index = size ? data[size - 1] % count : 0;
+  LoadEveryWay<Graphic>(data, size, [index](Graphic& graphic, TStream& stream) {
+    graphic.RequestImage(index);
+    graphic.LoadFromStream(stream);
+  });
+}
+
 template <typename Graphic>
 void PlainLoadEveryWay(const std::uint8_t* data, std::size_t size) {
   LoadEveryWay<Graphic>(data, size, [](Graphic& graphic, TStream& stream) { graphic.LoadFromStream(stream); });

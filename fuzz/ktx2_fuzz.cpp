@@ -10,12 +10,6 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   vumo::fuzz::SniffAndLoadEveryWay<vumo::TKTX2Graphic>(data, size);
-  if (size > 0) {
-    const unsigned index = data[size - 1] % 16;
-    vumo::fuzz::LoadEveryWay<vumo::TKTX2Graphic>(data, size, [index](vumo::TKTX2Graphic& ktx, vumo::TStream& stream) {
-      ktx.RequestImage(index);
-      ktx.LoadFromStream(stream);
-    });
-  }
+  vumo::fuzz::LoadNamedImageEveryWay<vumo::TKTX2Graphic>(data, size, 16);
   return 0;
 }

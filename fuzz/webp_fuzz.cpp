@@ -8,10 +8,6 @@
 #include "fuzz_support.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  const unsigned frame = size ? data[size - 1] % 4 : 0;
-  vumo::fuzz::LoadEveryWay<vumo::TWebPGraphic>(data, size, [&](vumo::TWebPGraphic& graphic, vumo::TStream& stream) {
-    graphic.RequestImage(frame);
-    graphic.LoadFromStream(stream);
-  });
+  vumo::fuzz::LoadNamedImageEveryWay<vumo::TWebPGraphic>(data, size, 4);
   return 0;
 }
