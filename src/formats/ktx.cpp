@@ -31,16 +31,40 @@ std::uint64_t LittleEndian64(const std::uint8_t* p) {
 
 std::uint64_t Pad4(std::uint64_t n) { return (n + 3) & ~std::uint64_t{3}; }
 
-// The formats whose decoders are still to come, by name, for the refusal.
-const char* const kASTCFootprints[14] = {"4x4", "5x4", "5x5", "6x5",  "6x6",   "8x5",   "8x6",
-                                         "8x8", "10x5", "10x6", "10x8", "10x10", "12x10", "12x12"};
-// EAC, then ETC2, in OpenGL's order.
-const char* const kETCNames[10] = {
-    "EAC R11",  "EAC R11 signed", "EAC RG11",  "EAC RG11 signed", "ETC2 RGB", "ETC2 RGB sRGB", "ETC2 RGB punch-through",
-    "ETC2 RGB punch-through sRGB", "ETC2 RGBA", "ETC2 RGBA sRGB"};
+// EAC, then ETC2, in OpenGL's order (KTX2's order differs: ETC2 first).
+struct TETCFormat {
+  TBlockFormat Format;
+  const char* Name;
+  bool Alpha;
+};
+constexpr TETCFormat kETCFormats[10] = {
+    {TBlockFormat::EACR11, "EAC R11", false},
+    {TBlockFormat::EACR11S, "EAC R11 signed", false},
+    {TBlockFormat::EACRG11, "EAC RG11", false},
+    {TBlockFormat::EACRG11S, "EAC RG11 signed", false},
+    {TBlockFormat::ETC2RGB, "ETC2 RGB", false},
+    {TBlockFormat::ETC2RGB, "ETC2 RGB sRGB", false},
+    {TBlockFormat::ETC2RGBA1, "ETC2 RGB punch-through", true},
+    {TBlockFormat::ETC2RGBA1, "ETC2 RGB punch-through sRGB", true},
+    {TBlockFormat::ETC2RGBA, "ETC2 RGBA", true},
+    {TBlockFormat::ETC2RGBA, "ETC2 RGBA sRGB", true},
+};
 
-std::string ASTCName(unsigned footprint, bool srgb) {
-  return std::string("ASTC ") + kASTCFootprints[footprint] + (srgb ? " sRGB" : "");
+TTextureGraphic::TPixelLayout ETCLayout(unsigned index) {
+  const TETCFormat& f = kETCFormats[index];
+  return TTextureGraphic::BlockLayout(f.Format, f.Name, f.Alpha);
+}
+
+// ASTC's two-dimensional footprints in the order both OpenGL and Vulkan number them.
+constexpr std::uint8_t kASTCFootprints[14][2] = {{4, 4},  {5, 4},  {5, 5},  {6, 5},  {6, 6},   {8, 5},   {8, 6},
+                                                 {8, 8},  {10, 5}, {10, 6}, {10, 8}, {10, 10}, {12, 10}, {12, 12}};
+
+TTextureGraphic::TPixelLayout ASTCLayout(unsigned footprint, bool srgb) {
+  const std::uint8_t w = kASTCFootprints[footprint][0], h = kASTCFootprints[footprint][1];
+  const std::string name =
+      "ASTC " + std::to_string(w) + "x" + std::to_string(h) + (srgb ? " sRGB" : "");
+  return TTextureGraphic::BlockLayout(TBlockKind(srgb ? TBlockFormat::ASTCsRGB : TBlockFormat::ASTC, w, h),
+                                      name.c_str(), true);
 }
 
 // Walks key/value entries: each a 32-bit length, that many bytes, padding to 4. False when
@@ -133,17 +157,13 @@ TPixelLayout TKTXGraphic::GLPixels(std::uint32_t type, std::uint32_t format, std
       case 0x1906: return MaskLayout(8, 0, 0, 0, 0xFF, "A8");
       default: break;
     }
-  std::string name;
-  if (internalFormat == 0x8D64) name = "ETC1";
-  else if (internalFormat >= 0x9270 && internalFormat <= 0x9279) name = kETCNames[internalFormat - 0x9270];
-  else if (internalFormat >= 0x93B0 && internalFormat <= 0x93BD) name = ASTCName(internalFormat - 0x93B0, false);
-  else if (internalFormat >= 0x93D0 && internalFormat <= 0x93DD) name = ASTCName(internalFormat - 0x93D0, true);
-  else {
-    char number[16];
-    std::snprintf(number, sizeof number, "0x%04X", internalFormat);
-    name = number;
-  }
-  RaiseUnsupported(FormatMessage(gesKTXFormat, name.c_str()).c_str());
+  if (internalFormat == 0x8D64) return BlockLayout(TBlockFormat::ETC1, "ETC1", false);
+  if (internalFormat >= 0x9270 && internalFormat <= 0x9279) return ETCLayout(internalFormat - 0x9270);
+  if (internalFormat >= 0x93B0 && internalFormat <= 0x93BD) return ASTCLayout(internalFormat - 0x93B0, false);
+  if (internalFormat >= 0x93D0 && internalFormat <= 0x93DD) return ASTCLayout(internalFormat - 0x93D0, true);
+  char number[16];
+  std::snprintf(number, sizeof number, "0x%04X", internalFormat);
+  RaiseUnsupported(FormatMessage(gesKTXFormat, number).c_str());
 }
 
 bool TKTXGraphic::ReadImageProperties(TStream& Stream, unsigned ImageIndex) {
@@ -296,12 +316,10 @@ TPixelLayout TKTX2Graphic::VulkanPixels(std::uint32_t format) const {
     default: break;
   }
   // ETC2 and EAC follow the BC formats, then ASTC's footprints, each unsigned and sRGB.
-  std::string name;
-  if (format >= 147 && format <= 152) name = kETCNames[4 + (format - 147)];
-  else if (format >= 153 && format <= 156) name = kETCNames[format - 153];
-  else if (format >= 157 && format <= 184) name = ASTCName((format - 157) / 2, (format - 157) % 2 == 1);
-  else name = "VkFormat " + std::to_string(format);
-  RaiseUnsupported(FormatMessage(gesKTXFormat, name.c_str()).c_str());
+  if (format >= 147 && format <= 152) return ETCLayout(4 + (format - 147));
+  if (format >= 153 && format <= 156) return ETCLayout(format - 153);
+  if (format >= 157 && format <= 184) return ASTCLayout((format - 157) / 2, (format - 157) % 2 == 1);
+  RaiseUnsupported(FormatMessage(gesKTXFormat, ("VkFormat " + std::to_string(format)).c_str()).c_str());
 }
 
 std::uint64_t TKTX2Graphic::LevelBytes(std::uint32_t level) const {

@@ -130,10 +130,10 @@ void FloatRow(const TPixelLayout& p, const std::uint8_t* source, float* out, std
 
 }  // namespace
 
-TTextureGraphic::TPixelLayout TTextureGraphic::BlockLayout(TBlockFormat format, const char* name, bool alpha) {
+TTextureGraphic::TPixelLayout TTextureGraphic::BlockLayout(TBlockKind blocks, const char* name, bool alpha) {
   TPixelLayout p;
   p.Kind = TPixelKind::Blocks;
-  p.Blocks = format;
+  p.Blocks = blocks;
   p.Alpha = alpha;
   p.Name = name;
   return p;
@@ -176,7 +176,7 @@ TTextureGraphic::TLevelSize TTextureGraphic::LevelSize(std::uint32_t level) cons
   // Sides are at most kMaxImageSide, so none of these can overflow 64 bits.
   const TPixelLayout& p = layout_.Pixels;
   size.Bytes = p.Kind == TPixelKind::Blocks
-                   ? (std::uint64_t{size.Width} + 3) / 4 * ((std::uint64_t{size.Height} + 3) / 4) * BlockBytes(p.Blocks)
+                   ? std::uint64_t{BlockRowBytes(p.Blocks, size.Width)} * ((size.Height + p.Blocks.Height - 1) / p.Blocks.Height)
                    : RowPitch(p, size.Width) * size.Height;
   return size;
 }
@@ -264,9 +264,12 @@ void TTextureGraphic::FillImageProperties(unsigned index) {
   p.Height = surface.Height;
   p.HasAlpha = pixels.Alpha;
   p.ColorScheme = pixels.Grey ? (p.HasAlpha ? csGrayAlpha : csGray) : p.HasAlpha ? csRGBA : csRGB;
-  // A block of 8 bytes is 4 bits a pixel, one of 16 is 8.
-  p.BitsPerPixel = pixels.Kind == TPixelKind::Blocks ? static_cast<std::uint8_t>(BlockBytes(pixels.Blocks) / 2)
-                                                     : pixels.BitsPerPixel;
+  // A block's bits over its pixels, rounded: 4 for 8 bytes over 4 x 4, 1 for ASTC 12 x 12.
+  const unsigned blockPixels = unsigned{pixels.Blocks.Width} * pixels.Blocks.Height;
+  p.BitsPerPixel = pixels.Kind == TPixelKind::Blocks
+                       ? static_cast<std::uint8_t>(std::max<std::size_t>(
+                             1, (BlockBytes(pixels.Blocks) * 8 + blockPixels / 2) / blockPixels))
+                       : pixels.BitsPerPixel;
   p.Compression = pixels.Kind == TPixelKind::Blocks ? ctUnknown : ctNone;
   p.ImageCount = static_cast<std::uint16_t>(std::min<std::uint64_t>(imageCount_, 0xFFFF));
 }
@@ -301,12 +304,12 @@ const std::uint8_t* TTextureGraphic::TakeRow(TByteSource& source, std::size_t ro
 void TTextureGraphic::DecodeBytes(TByteSource& source, const TSurface& s, std::uint8_t* pixels, std::size_t stride) {
   const TPixelLayout& p = layout_.Pixels;
   if (p.Kind == TPixelKind::Blocks) {
-    const std::size_t rowBytes = (std::size_t{s.Width} + 3) / 4 * BlockBytes(p.Blocks);
-    for (std::uint32_t y = 0; y < s.Height; y += 4) {
+    const std::size_t rowBytes = BlockRowBytes(p.Blocks, s.Width);
+    for (std::uint32_t y = 0; y < s.Height; y += p.Blocks.Height) {
       const std::uint8_t* blocks = source.Take(rowBytes);
       if (!blocks) RaiseReadError();
       if (p.Blocks == TBlockFormat::BC1 && !bc1Transparent_) bc1Transparent_ = BC1BlocksTransparent(blocks, rowBytes);
-      const std::uint32_t rows = std::min<std::uint32_t>(4, s.Height - y);
+      const std::uint32_t rows = std::min<std::uint32_t>(p.Blocks.Height, s.Height - y);
       DecodeBlocks(p.Blocks, blocks, rowBytes, s.Width, rows, pixels + y * stride, stride, poBGRA);
       RowProgress(y, s.Height);
     }
@@ -351,11 +354,12 @@ void TTextureGraphic::DecodeBytes(TByteSource& source, const TSurface& s, std::u
 void TTextureGraphic::DecodeFloats(TByteSource& source, const TSurface& s, float* pixels, std::size_t stride) {
   const TPixelLayout& p = layout_.Pixels;
   if (p.Kind == TPixelKind::Blocks) {
-    const std::size_t rowBytes = (std::size_t{s.Width} + 3) / 4 * BlockBytes(p.Blocks);
-    for (std::uint32_t y = 0; y < s.Height; y += 4) {
+    const std::size_t rowBytes = BlockRowBytes(p.Blocks, s.Width);
+    for (std::uint32_t y = 0; y < s.Height; y += p.Blocks.Height) {
       const std::uint8_t* blocks = source.Take(rowBytes);
       if (!blocks) RaiseReadError();
-      DecodeBlocks(p.Blocks, blocks, rowBytes, s.Width, std::min<std::uint32_t>(4, s.Height - y), pixels + y * stride,
+      DecodeBlocks(p.Blocks, blocks, rowBytes, s.Width, std::min<std::uint32_t>(p.Blocks.Height, s.Height - y),
+                   pixels + y * stride,
                    stride * sizeof(float));
       RowProgress(y, s.Height);
     }

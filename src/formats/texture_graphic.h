@@ -28,7 +28,7 @@ class TTextureGraphic : public TReaderGraphic {
   };
   struct TPixelLayout {
     TPixelKind Kind = TPixelKind::Masks;
-    TBlockFormat Blocks = TBlockFormat::BC1;
+    TBlockKind Blocks;              // blocks: the format and its footprint
     std::uint8_t BitsPerPixel = 0;   // all but blocks
     std::uint32_t Masks[4] = {};     // R, G, B, A
     std::uint8_t Channels = 0;       // Half and Float
@@ -56,7 +56,7 @@ class TTextureGraphic : public TReaderGraphic {
 
   const TLayout& Layout() const { return layout_; }
 
-  static TPixelLayout BlockLayout(TBlockFormat format, const char* name, bool alpha);
+  static TPixelLayout BlockLayout(TBlockKind blocks, const char* name, bool alpha);
   static TPixelLayout MaskLayout(std::uint8_t bits, std::uint32_t r, std::uint32_t g, std::uint32_t b,
                                  std::uint32_t a, const char* name);
   static TPixelLayout FloatLayout(TPixelKind kind, std::uint8_t channels, const char* name);

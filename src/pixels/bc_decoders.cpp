@@ -5,7 +5,9 @@
 #include <bit>
 #include <cstring>
 
+#include "pixels/astc_decoder.h"
 #include "pixels/byte_order.h"
+#include "pixels/etc_decoders.h"
 #include "pixels/float_pixels.h"
 #include "pixels/image_limits.h"
 
@@ -645,6 +647,7 @@ TBlockDecoder DecoderFor(TBlockFormat format) {
     case TBlockFormat::BC6HU: return DecodeBC6H<false>;
     case TBlockFormat::BC6HS: return DecodeBC6H<true>;
     case TBlockFormat::BC7: return DecodeBC7<Order>;
+    default: break;
   }
   return DecodeBC1<Order>;
 }
@@ -655,66 +658,97 @@ TBlockDecoder DecoderFor(TBlockFormat format, TBlockPixelOrder order) {
 
 // The rows of blocks, with the decoder inlined: one call a block would cost BC1 a fifth of its speed.
 template <typename Decode>
-void DecodeBlockRows(Decode decode, std::size_t blockBytes, std::size_t pixelBytes, const std::uint8_t* blocks,
+void DecodeBlockRows(Decode decode, TBlockKind kind, std::size_t pixelBytes, const std::uint8_t* blocks,
                      std::uint32_t blockRows, std::uint32_t width, std::uint32_t height, std::uint8_t* out,
                      std::size_t stride) {
-  const std::uint32_t wholeColumns = width / 4, columns = (width + 3) / 4;
+  const std::size_t blockBytes = BlockBytes(kind);
+  const std::uint32_t bw = kind.Width, bh = kind.Height;
+  const std::uint32_t wholeColumns = width / bw, columns = (width + bw - 1) / bw;
   for (std::uint32_t by = 0; by < blockRows; ++by) {
-    std::uint8_t* row = out + std::size_t{by} * 4 * stride;
-    const std::uint32_t rowsHere = std::min<std::uint32_t>(4, height - 4 * by);
+    std::uint8_t* row = out + std::size_t{by} * bh * stride;
+    const std::uint32_t rowsHere = std::min<std::uint32_t>(bh, height - bh * by);
     for (std::uint32_t bx = 0; bx < columns; ++bx, blocks += blockBytes) {
-      std::uint8_t* target = row + std::size_t{bx} * 4 * pixelBytes;
-      if (rowsHere == 4 && bx < wholeColumns) {
+      std::uint8_t* target = row + std::size_t{bx} * bw * pixelBytes;
+      if (rowsHere == bh && bx < wholeColumns) {
         decode(blocks, target, stride);
         continue;
       }
       // An edge block goes through a tile and only its pixels inside the surface are kept.
-      alignas(16) std::uint8_t tile[4 * 4 * 16];
-      decode(blocks, tile, 4 * pixelBytes);
-      const std::size_t keep = std::min<std::uint32_t>(4, width - 4 * bx) * pixelBytes;
-      for (std::uint32_t y = 0; y < rowsHere; ++y) std::memcpy(target + y * stride, tile + y * 4 * pixelBytes, keep);
+      alignas(16) std::uint8_t tile[12 * 12 * 16];
+      decode(blocks, tile, bw * pixelBytes);
+      const std::size_t keep = std::min<std::uint32_t>(bw, width - bw * bx) * pixelBytes;
+      for (std::uint32_t y = 0; y < rowsHere; ++y) std::memcpy(target + y * stride, tile + y * bw * pixelBytes, keep);
     }
   }
 }
 
+bool IsETC(TBlockFormat format) { return format >= TBlockFormat::ETC1 && format <= TBlockFormat::EACRG11S; }
+bool IsASTC(TBlockFormat format) { return format == TBlockFormat::ASTC || format == TBlockFormat::ASTCsRGB; }
+
 }  // namespace
 
-std::size_t BlockBytes(TBlockFormat format) {
-  return format == TBlockFormat::BC1 || format == TBlockFormat::BC4U || format == TBlockFormat::BC4S ? 8 : 16;
+std::size_t BlockBytes(TBlockKind kind) {
+  switch (kind.Format) {
+    case TBlockFormat::BC1:
+    case TBlockFormat::BC4U:
+    case TBlockFormat::BC4S:
+    case TBlockFormat::ETC1:
+    case TBlockFormat::ETC2RGB:
+    case TBlockFormat::ETC2RGBA1:
+    case TBlockFormat::EACR11:
+    case TBlockFormat::EACR11S: return 8;
+    default: return 16;
+  }
 }
 
-bool BlockFormatIsFloat(TBlockFormat format) {
-  return format == TBlockFormat::BC6HU || format == TBlockFormat::BC6HS;
+bool BlockFormatIsFloat(TBlockKind kind) {
+  return kind.Format == TBlockFormat::BC6HU || kind.Format == TBlockFormat::BC6HS;
 }
 
-std::optional<std::size_t> BlockSurfaceBytes(TBlockFormat format, std::uint32_t width, std::uint32_t height) {
-  const std::size_t columns = (std::size_t{width} + 3) / 4, rows = (std::size_t{height} + 3) / 4;
-  return CheckedMul(columns, rows, BlockBytes(format));
+bool BlockFootprintValid(TBlockKind kind) {
+  if (!IsASTC(kind.Format)) return kind.Width == 4 && kind.Height == 4;
+  static constexpr std::uint8_t kFootprints[14][2] = {{4, 4},  {5, 4},  {5, 5},  {6, 5},  {6, 6},   {8, 5},   {8, 6},
+                                                      {8, 8},  {10, 5}, {10, 6}, {10, 8}, {10, 10}, {12, 10}, {12, 12}};
+  for (const auto& f : kFootprints)
+    if (f[0] == kind.Width && f[1] == kind.Height) return true;
+  return false;
 }
 
-void DecodeBlock(TBlockFormat format, const std::uint8_t* block, void* out, std::size_t stride,
-                 TBlockPixelOrder order) {
-  DecoderFor(format, order)(block, static_cast<std::uint8_t*>(out), stride);
+std::size_t BlockRowBytes(TBlockKind kind, std::uint32_t width) {
+  return (std::size_t{width} + kind.Width - 1) / kind.Width * BlockBytes(kind);
 }
 
-std::uint32_t DecodeBlocks(TBlockFormat format, const std::uint8_t* blocks, std::size_t bytes, std::uint32_t width,
+std::optional<std::size_t> BlockSurfaceBytes(TBlockKind kind, std::uint32_t width, std::uint32_t height) {
+  const std::size_t rows = (std::size_t{height} + kind.Height - 1) / kind.Height;
+  return CheckedMul(BlockRowBytes(kind, width), rows);
+}
+
+void DecodeBlock(TBlockKind kind, const std::uint8_t* block, void* out, std::size_t stride, TBlockPixelOrder order) {
+  auto* target = static_cast<std::uint8_t*>(out);
+  if (IsETC(kind.Format)) DecodeETCBlock(kind.Format, block, target, stride, order);
+  else if (IsASTC(kind.Format))
+    DecodeASTCBlock(block, kind.Width, kind.Height, kind.Format == TBlockFormat::ASTCsRGB, target, stride, order);
+  else DecoderFor(kind.Format, order)(block, target, stride);
+}
+
+std::uint32_t DecodeBlocks(TBlockKind kind, const std::uint8_t* blocks, std::size_t bytes, std::uint32_t width,
                            std::uint32_t height, void* out, std::size_t stride, TBlockPixelOrder order) {
   if (width == 0 || height == 0) return height;
-  const std::size_t blockBytes = BlockBytes(format);
-  const std::size_t rowBytes = (std::size_t{width} + 3) / 4 * blockBytes;
+  if (!BlockFootprintValid(kind)) return 0;
+  const std::size_t rowBytes = BlockRowBytes(kind, width);
   const std::uint32_t blockRows = static_cast<std::uint32_t>(
-      std::min<std::size_t>((std::size_t{height} + 3) / 4, blocks ? bytes / rowBytes : 0));
-  const std::size_t pixelBytes = BlockFormatIsFloat(format) ? 16 : 4;
+      std::min<std::size_t>((std::size_t{height} + kind.Height - 1) / kind.Height, blocks ? bytes / rowBytes : 0));
+  const std::size_t pixelBytes = BlockFormatIsFloat(kind) ? 16 : 4;
   auto* target = static_cast<std::uint8_t*>(out);
   auto run = [&](auto decode) {
-    DecodeBlockRows(decode, blockBytes, pixelBytes, blocks, blockRows, width, height, target, stride);
+    DecodeBlockRows(decode, kind, pixelBytes, blocks, blockRows, width, height, target, stride);
   };
 #define VUMO_BLOCK_CASE(Format, Rgba, Bgra)                                           \
   case TBlockFormat::Format:                                                          \
     if (order == poBGRA) run([](const std::uint8_t* b, std::uint8_t* o, std::size_t s) { Bgra(b, o, s); }); \
     else run([](const std::uint8_t* b, std::uint8_t* o, std::size_t s) { Rgba(b, o, s); });                \
     break;
-  switch (format) {
+  switch (kind.Format) {
     VUMO_BLOCK_CASE(BC1, DecodeBC1<poRGBA>, DecodeBC1<poBGRA>)
     VUMO_BLOCK_CASE(BC2, DecodeBC2<poRGBA>, DecodeBC2<poBGRA>)
     VUMO_BLOCK_CASE(BC3, DecodeBC3<poRGBA>, DecodeBC3<poBGRA>)
@@ -725,9 +759,20 @@ std::uint32_t DecodeBlocks(TBlockFormat format, const std::uint8_t* blocks, std:
     VUMO_BLOCK_CASE(BC6HU, DecodeBC6H<false>, DecodeBC6H<false>)
     VUMO_BLOCK_CASE(BC6HS, DecodeBC6H<true>, DecodeBC6H<true>)
     VUMO_BLOCK_CASE(BC7, DecodeBC7<poRGBA>, DecodeBC7<poBGRA>)
+    case TBlockFormat::ASTC:
+    case TBlockFormat::ASTCsRGB: {
+      const bool srgb = kind.Format == TBlockFormat::ASTCsRGB;
+      run([&](const std::uint8_t* b, std::uint8_t* o, std::size_t s) {
+        DecodeASTCBlock(b, kind.Width, kind.Height, srgb, o, s, order);
+      });
+      break;
+    }
+    default:
+      run([&](const std::uint8_t* b, std::uint8_t* o, std::size_t s) { DecodeETCBlock(kind.Format, b, o, s, order); });
+      break;
   }
 #undef VUMO_BLOCK_CASE
-  return std::min<std::uint32_t>(height, blockRows * 4);
+  return std::min<std::uint32_t>(height, blockRows * kind.Height);
 }
 
 }  // namespace vumo
