@@ -42,6 +42,17 @@ class TTIFFGraphic : public TReaderGraphic {
   // The bytes of an entry's values: its field, or `storage` filled from the file.
   const std::uint8_t* EntryData(TStream& Stream, const TEntry& entry, std::vector<std::uint8_t>& storage) const;
 
+  // The load's steps: the layout checked and the colours set up, the blocks planned, the
+  // palette, then each block read by a TBlockReader and written by a TRowWriter.
+  struct TLoadLayout;
+  struct TBlockPlan;
+  struct TBlockData;
+  class TBlockReader;
+  class TRowWriter;
+  TLoadLayout CheckLayout(TStream& Stream);
+  TBlockPlan PlanBlocks(TStream& Stream, const TLoadLayout& layout);
+  void LoadPalette(TStream& Stream, const TLoadLayout& layout);
+
   std::vector<TEntry> entries_;  // the chosen directory, sorted by tag
   bool bigEndian_ = false;
   unsigned pages_ = 0;  // directories in the chain, counted by the last header read

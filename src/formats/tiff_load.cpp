@@ -1,0 +1,713 @@
+// The load of one TIFF directory, as its steps: the sample layout checked and the colour
+// conversion chosen, the strips or tiles planned, each block's planes read and decoded into
+// buffers no larger than their data can fill, and the block's rows written to the bitmap.
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <limits>
+#include <memory>
+#include <span>
+
+#include "formats/byte_source.h"
+#include "formats/messages.h"
+#include "formats/tiff.h"
+#include "formats/tiff_tags.h"
+#include "pixels/byte_order.h"
+#include "pixels/ccitt_decoders.h"
+#include "pixels/decoders.h"
+#include "pixels/float_pixels.h"
+#include "pixels/image_limits.h"
+#include "pixels/lz77_decoder.h"
+#include "pixels/lzw_decoder.h"
+#include "pixels/row_kernels.h"
+#include "pixels/thunder_decoder.h"
+#include "pixels/tiff_jpeg_decoder.h"
+
+namespace vumo {
+namespace {
+
+// The most bytes `packed` bytes of a coding can decode to. A block's buffer is no larger,
+// whatever size its header declares, so a file of a few bytes claiming gigabytes costs no
+// more than its data can fill. Fax rows are one bit a pixel, never more than the bitmap.
+std::uint64_t MostDecodedBytes(TCompressionType compression, std::uint64_t packed) {
+  switch (compression) {
+    case ctNone: return packed;
+    case ctPackedBits: return (packed + 1) / 2 * 128;  // a run of 128 bytes in two
+    case ctLZ77: return packed * 1032 + 1024;           // deflate's longest match in its fewest bits
+    case ctLZW: return (packed * 8 / 9 + 1) * 4096;     // a code of 9 bits or more, a string of 4096 at most
+    case ctThunderscan: return packed * 32 + 32;        // a run of 63 four-bit pixels a byte
+    // A block of 64 samples coded in two bits, four luma blocks to each chroma pair, and
+    // headers between: far more than libjpeg's encoder reaches.
+    case ctJPEG: return packed * 4096 + 65536;
+    default: return UINT64_MAX;
+  }
+}
+
+std::uint8_t ReverseBits(std::uint8_t b) {
+  b = static_cast<std::uint8_t>((b & 0xF0) >> 4 | (b & 0x0F) << 4);
+  b = static_cast<std::uint8_t>((b & 0xCC) >> 2 | (b & 0x33) << 2);
+  return static_cast<std::uint8_t>((b & 0xAA) >> 1 | (b & 0x55) << 1);
+}
+
+// Undoes horizontal differencing on one row of `count` samples, each adding the one
+// `stride` samples before it; 16-bit samples in the file's byte order.
+void UndoPredictor(std::uint8_t* row, std::size_t count, std::size_t stride, unsigned bits, bool bigEndian) {
+  if (bits == 8) {
+    if (stride == 3 && count >= 3) {
+      // The running sums stay in registers instead of being read back from the row.
+      std::uint8_t r = row[0], g = row[1], b = row[2];
+      for (std::size_t i = 3; i + 2 < count; i += 3) {
+        row[i] = r = static_cast<std::uint8_t>(r + row[i]);
+        row[i + 1] = g = static_cast<std::uint8_t>(g + row[i + 1]);
+        row[i + 2] = b = static_cast<std::uint8_t>(b + row[i + 2]);
+      }
+      return;
+    }
+    for (std::size_t i = stride; i < count; ++i) row[i] = static_cast<std::uint8_t>(row[i] + row[i - stride]);
+    return;
+  }
+  for (std::size_t i = stride; i < count; ++i) {
+    std::uint8_t* p = row + 2 * i;
+    const std::uint8_t* q = row + 2 * (i - stride);
+    const auto v = static_cast<std::uint16_t>(Endian16(p, bigEndian) + Endian16(q, bigEndian));
+    if (bigEndian) {
+      p[0] = static_cast<std::uint8_t>(v >> 8);
+      p[1] = static_cast<std::uint8_t>(v);
+    } else {
+      p[0] = static_cast<std::uint8_t>(v);
+      p[1] = static_cast<std::uint8_t>(v >> 8);
+    }
+  }
+}
+
+// Photoshop's 24-bit floats: a sign, 7 bits of exponent biased by 63, 16 bits of mantissa.
+float Float24ToFloat(std::uint32_t v) {
+  const float sign = (v & 0x800000u) ? -1.0f : 1.0f;
+  const int exponent = static_cast<int>((v >> 16) & 0x7F);
+  const auto mantissa = static_cast<float>(v & 0xFFFFu);
+  if (exponent == 0) return sign * std::ldexp(mantissa, -62 - 16);
+  if (exponent == 0x7F) return (v & 0xFFFFu) ? std::numeric_limits<float>::quiet_NaN() : sign * HUGE_VALF;
+  return sign * std::ldexp(1.0f + mantissa / 65536.0f, exponent - 63);
+}
+
+// One floating-point sample of 2, 3 or 4 bytes.
+float FloatSample(const std::uint8_t* p, unsigned bytes, bool bigEndian) {
+  switch (bytes) {
+    case 2: return HalfToFloat(static_cast<std::uint16_t>(Endian16(p, bigEndian)));
+    case 3: return Float24ToFloat(bigEndian ? std::uint32_t{p[0]} << 16 | p[1] << 8 | p[2]
+                                            : std::uint32_t{p[2]} << 16 | p[1] << 8 | p[0]);
+    default: {
+      const std::uint32_t v = Endian32(p, bigEndian);
+      float f;
+      std::memcpy(&f, &v, 4);
+      return f;
+    }
+  }
+}
+
+// One row of float samples, interleaved or one plane each, to linear RGBA: grey fills the
+// three colours, a missing alpha is opaque.
+void StoreFloatRow(const void* const* sources, bool planar, unsigned samples, unsigned bytes, bool bigEndian,
+                   bool associated, std::size_t count, float* out) {
+  auto sample = [&](std::size_t x, unsigned c) {
+    const auto* base = static_cast<const std::uint8_t*>(sources[planar ? c : 0]);
+    return FloatSample(base + (planar ? x : x * samples + c) * bytes, bytes, bigEndian);
+  };
+  const bool colour = samples >= 3, alpha = samples == 2 || samples == 4;
+  for (std::size_t x = 0; x < count; ++x, out += 4) {
+    out[0] = sample(x, 0);
+    out[1] = colour ? sample(x, 1) : out[0];
+    out[2] = colour ? sample(x, 2) : out[0];
+    out[3] = alpha ? sample(x, colour ? 3 : 1) : 1.0f;
+    // Colours stored multiplied by their alpha are divided again: float pixels keep them apart.
+    if (associated && out[3] > 0.0f)
+      for (int c = 0; c < 3; ++c) out[c] /= out[3];
+  }
+}
+
+// Undoes the floating-point predictor on one row of `count` samples of `bytes` bytes: the
+// bytes were differenced `stride` apart after the row was split into byte planes, most
+// significant first. The samples come back big-endian whatever the file's byte order.
+void UndoFloatPredictor(std::uint8_t* row, std::size_t count, std::size_t stride, unsigned bytes,
+                        std::vector<std::uint8_t>& scratch) {
+  const std::size_t total = count * bytes;
+  for (std::size_t i = stride; i < total; ++i) row[i] = static_cast<std::uint8_t>(row[i] + row[i - stride]);
+  scratch.assign(row, row + total);
+  for (std::size_t i = 0; i < count; ++i)
+    for (unsigned b = 0; b < bytes; ++b) row[i * bytes + b] = scratch[b * count + i];
+}
+
+// 16-bit samples to 8 bits for the converters that neither swap nor scale them: CMYK by the
+// colour manager's 16-to-8 scaling, CIE L*a*b* with L to 0..255 and a*, b* to signed bytes.
+// `chroma(i)` tells the a* and b* samples of a Lab row from L.
+template <typename IsChroma>
+void ReduceTo8(const std::uint8_t* source, std::uint8_t* target, std::size_t count, bool bigEndian, IsChroma chroma) {
+  for (std::size_t i = 0; i < count; ++i) {
+    const std::uint16_t v = static_cast<std::uint16_t>(Endian16(source + 2 * i, bigEndian));
+    if (chroma(i))
+      target[i] = static_cast<std::uint8_t>(static_cast<std::int16_t>(v) >> 8);
+    else
+      target[i] = static_cast<std::uint8_t>(MulDiv16(v, 255, 65535));
+  }
+}
+}  // namespace
+
+// What the directory's sample layout comes to: how the blocks are coded and how their rows
+// become the bitmap's.
+struct TTIFFGraphic::TLoadLayout {
+  TCompressionType Compression = ctNone;
+  unsigned Bits = 0, Samples = 0;
+  bool Tiled = false, Fax = false, Planar = false, Floating = false, Reversed = false;
+  bool Predictor = false, FloatPredictor = false;  // integer differences, the bytes of floats
+  TColorScheme Scheme = csUnknown;                 // as the rows reach the colour manager
+  unsigned PlanesUsed = 1, SourceSamples = 0;
+  unsigned HSub = 1, VSub = 1;
+  bool Subsampled = false;
+  bool Reduce16 = false;    // CMYK and Lab converters neither swap nor scale 16-bit samples
+  bool LabAlpha = false;    // the Lab converter takes three samples: alpha is set beside them
+  bool CompactLab = false;  // Lab with alpha, interleaved
+  bool Unpremultiply = false;
+  TColorSetup Colors;
+  TPixelFormat Format = pf32bit;
+};
+
+// The blocks of one plane in the file's order, with the sizes their decoded rows take.
+struct TTIFFGraphic::TBlockPlan {
+  struct TBlock {
+    std::uint32_t X, Y;  // where it lies in the picture
+    std::uint32_t Rows;  // as stored
+  };
+  std::vector<TBlock> Blocks;
+  std::vector<std::uint32_t> Offsets, Counts;  // of every plane's blocks
+  std::size_t BlockWidth = 0;
+  std::size_t RowBytes = 0;       // one decoded row of a block (of one plane when planar)
+  std::size_t CellBytes = 0;      // subsampled YCbCr: hSub x vSub luma samples, then Cb and Cr
+  std::size_t CellRowBytes = 0;   // a row of cells across the block
+  std::size_t UnitBytes = 0, UnitRows = 1;  // what a decoded block holds whole
+  std::size_t DeclaredBytes(std::uint32_t rows) const { return (rows + UnitRows - 1) / UnitRows * UnitBytes; }
+};
+
+// One block's decoded planes and the rows they hold whole.
+struct TTIFFGraphic::TBlockData {
+  const std::uint8_t* Planes[4] = {};
+  std::size_t RowsReady = 0;
+};
+
+TTIFFGraphic::TLoadLayout TTIFFGraphic::CheckLayout(TStream& Stream) {
+  const TImageProperties& p = ImageProperties;
+  TLoadLayout l;
+  l.Compression = p.Compression;
+  switch (l.Compression) {
+    case ctNone:
+    case ctPackedBits:
+    case ctFax3:
+    case ctFax4:
+    case ctFaxRLE:
+    case ctFaxRLEW:
+    case ctLZ77:
+    case ctLZW:
+    case ctJPEG:
+    case ctThunderscan: break;
+    default: RaiseUnsupported(gesCompressionScheme);
+  }
+  const TCompressionType compression = l.Compression;
+  l.Tiled = (p.Options & ioTiled) != 0;
+  l.Reversed = (p.Options & ioReversed) != 0;
+  l.Fax = compression == ctFax3 || compression == ctFax4 || compression == ctFaxRLE || compression == ctFaxRLEW;
+  const unsigned bits = l.Bits = bitsPerSample_;
+  const unsigned samples = l.Samples = samplesPerPixel_;
+  // Bits per sample and samples per pixel must fit the photometric interpretation and the
+  // coding: the sizes of every buffer follow from them.
+  if (mixedBitsPerSample_ || samples == 0 || samples > 4) RaiseInvalidColorFormat();
+  if (l.Fax && (bits != 1 || samples != 1)) RaiseInvalidColorFormat();
+  if (compression == ctThunderscan && (bits != 4 || samples != 1)) RaiseInvalidColorFormat();
+  if (compression == ctJPEG && bits != 8) RaiseInvalidColorFormat();
+  const bool planar = l.Planar = p.PlanarConfig == 2 && samples > 1;
+  TColorScheme scheme = p.ColorScheme;
+  const bool wide = bits == 8 || bits == 16;
+  // Floating-point samples are kept as linear light beside the 32-bit pixels shown, which
+  // an exposure renders from them: grey or RGB, with or without alpha.
+  const bool floating = l.Floating = sampleFormat_ == 3;
+  bool layoutOk = false;
+  if (floating) {
+    if ((bits == 16 || bits == 24 || bits == 32) &&
+        ((scheme == csGray && samples <= 2) || (scheme == csRGB && samples == 3) || (scheme == csRGBA && samples == 4)))
+      layoutOk = true;
+    scheme = csUnknown;  // none of the colour manager's layouts below applies
+  }
+  switch (scheme) {
+    case csGray:
+      layoutOk = (samples == 1 && (bits == 1 || bits == 2 || bits == 4 || wide)) || (samples == 2 && wide);
+      break;
+    case csIndexed: layoutOk = samples == 1 && (bits == 1 || bits == 2 || bits == 4 || bits == 8); break;
+    case csRGB: layoutOk = samples == 3 && wide; break;
+    // ImageMagick writes L*a*b* with an unassociated alpha sample.
+    case csCIELab: layoutOk = (samples == 3 || (samples == 4 && p.HasAlpha)) && wide; break;
+    case csRGBA:
+    case csCMYK: layoutOk = samples == 4 && wide; break;
+    case csYCbCr: layoutOk = samples == 3 && bits == 8; break;
+    default: break;
+  }
+  if (!layoutOk) RaiseInvalidColorFormat();
+  // Grey with alpha shows its grey; a separate alpha plane is not read at all (but for floats).
+  l.PlanesUsed = planar ? samples : 1;
+  l.SourceSamples = samples;
+  if (scheme == csGray && samples == 2) {
+    if (planar) {
+      l.PlanesUsed = 1;
+      l.SourceSamples = 1;
+    } else {
+      scheme = csGrayAlpha;
+    }
+  }
+
+  // PredictorMode 0 and 1 mean none, 2 differences integer samples, 3 the bytes of floats.
+  l.Predictor = compression != ctNone && p.PredictorMode == 2;
+  l.FloatPredictor = compression != ctNone && p.PredictorMode == 3;
+  if (compression != ctNone && p.PredictorMode > 3) RaiseUnsupported(gesPredictor);
+  if ((l.Predictor && (!wide || floating)) || (l.FloatPredictor && !floating)) RaiseUnsupported(gesPredictor);
+
+  const bool jpegColour = compression == ctJPEG && scheme == csYCbCr && !planar;  // libjpeg gives RGB
+  if (scheme == csYCbCr && !jpegColour) {
+    l.HSub = p.YCbCrSubSampling[0];
+    l.VSub = p.YCbCrSubSampling[1];
+    ColorManager.SetYCbCrParameters(yCbCrCoefficients_, static_cast<std::uint8_t>(l.HSub),
+                                    static_cast<std::uint8_t>(l.VSub));
+    if (compression == ctJPEG) l.HSub = l.VSub = 1;
+    if (planar && (l.HSub != 1 || l.VSub != 1)) RaiseInvalidColorFormat();
+    if (l.Predictor && (l.HSub != 1 || l.VSub != 1)) RaiseUnsupported(gesPredictor);
+  }
+  l.Subsampled = l.HSub != 1 || l.VSub != 1;
+  l.Reduce16 = bits == 16 && (scheme == csCMYK || scheme == csCIELab);
+  l.LabAlpha = scheme == csCIELab && samples == 4;
+  l.CompactLab = l.LabAlpha && !planar;
+  l.Scheme = scheme;
+
+  TColorSetup& colors = l.Colors;
+  colors.SourceScheme = jpegColour ? csRGB : scheme;
+  colors.SourceBits = static_cast<std::uint8_t>(l.Reduce16 ? 8 : bits);
+  colors.SourceSamples = static_cast<std::uint8_t>(l.LabAlpha ? 3 : l.SourceSamples);
+  colors.SourceOptions = bits == 16 ? (bigEndian_ ? kBigEndianSamples : kLittleEndianSamples) : 0;
+  if (l.Reduce16) colors.SourceOptions = 0;
+  if (scheme == csCIELab) {
+    colors.SourceOptions |= cvLabScaledLightness;
+    // Lab values are relative to the white point the file gives, D50 (as Photoshop writes
+    // them, without the tag) unless it gives D65's chromaticity, as ImageMagick does.
+    const std::vector<float> white = Floats(Stream, tgWhitePoint);
+    if (white.size() == 2 && std::fabs(white[0] - 0.3127f) < 0.002f && std::fabs(white[1] - 0.3290f) < 0.002f)
+      colors.SourceOptions |= cvLabD65White;
+  }
+  colors.TargetBits = static_cast<std::uint8_t>(bits == 16 ? 8 : bits == 2 ? 4 : bits);
+  switch (scheme) {
+    case csIndexed:
+    case csGray:
+    case csGrayAlpha:
+      colors.TargetScheme = scheme == csIndexed ? csIndexed : csGray;
+      colors.TargetSamples = 1;
+      break;
+    case csRGBA:
+      colors.TargetScheme = csBGRA;
+      colors.TargetSamples = 4;
+      break;
+    case csCIELab:
+      colors.TargetScheme = l.LabAlpha ? csBGRA : csBGR;
+      colors.TargetSamples = l.LabAlpha ? 4 : 3;
+      break;
+    default:
+      colors.TargetScheme = csBGR;
+      colors.TargetSamples = 3;
+      break;
+  }
+  if (!floating) ColorManager.Setup(colors);
+  l.Unpremultiply = associatedAlpha_ && colors.TargetScheme == csBGRA;
+  l.Format = floating ? pf32bit : ColorManager.TargetPixelFormat();
+  return l;
+}
+
+TTIFFGraphic::TBlockPlan TTIFFGraphic::PlanBlocks(TStream& Stream, const TLoadLayout& l) {
+  TImageProperties& p = ImageProperties;
+  const std::size_t width = p.Width, height = p.Height;
+  TBlockPlan plan;
+  // Strips span the width, each of its RowsPerStrip value, or the last one when the list is
+  // shorter; values past the height mean one strip for the rest, as TIFF allows. Tiles go
+  // left to right, then down, each of TileWidth x TileLength as stored, cropped where it
+  // passes the picture's edges.
+  plan.Offsets = Values(Stream, l.Tiled ? tgTileOffsets : tgStripOffsets);
+  plan.Counts = Values(Stream, l.Tiled ? tgTileByteCounts : tgStripByteCounts);
+  const std::size_t planes = l.Planar ? l.Samples : 1;
+  plan.BlockWidth = l.Tiled ? p.TileWidth : width;
+  if (l.Tiled) {
+    const std::size_t across = (width + p.TileWidth - 1) / p.TileWidth;
+    const std::size_t down = (height + p.TileLength - 1) / p.TileLength;
+    // The offsets, read from the file, bound the tiles: a tile of one pixel on a large
+    // picture claims more of them than the file holds.
+    const auto tiles = CheckedMul(across, down, planes);
+    if (!tiles || *tiles > plan.Offsets.size()) RaiseInvalidImage();
+    // Each tile starts on a byte of the bitmap's rows.
+    if (std::size_t{p.TileWidth} * BitsPerPixelOf(l.Format) % 8 != 0) RaiseInvalidImage();
+    plan.Blocks.reserve(across * down);
+    for (std::size_t ty = 0; ty < down; ++ty)
+      for (std::size_t tx = 0; tx < across; ++tx)
+        plan.Blocks.push_back({static_cast<std::uint32_t>(tx * p.TileWidth),
+                               static_cast<std::uint32_t>(ty * p.TileLength), p.TileLength});
+  } else {
+    for (std::uint32_t row = 0, s = 0; row < height; ++s) {
+      const std::uint32_t value = p.RowsPerStrip[std::min<std::size_t>(s, p.RowsPerStrip.size() - 1)];
+      if (value == 0) RaiseInvalidImage();
+      const std::uint32_t rows = std::min<std::uint32_t>(value, static_cast<std::uint32_t>(height - row));
+      plan.Blocks.push_back({0, row, rows});
+      row += rows;
+    }
+  }
+  const std::size_t blocksPerPlane = plan.Blocks.size();
+  if (plan.Offsets.size() < blocksPerPlane * planes) RaiseInvalidImage();
+  if (!plan.Counts.empty() && plan.Counts.size() < blocksPerPlane * planes) RaiseInvalidImage();
+
+  const auto rowBytes = RowBytes(plan.BlockWidth, std::size_t{l.Bits} * (l.Planar ? 1 : l.Samples));
+  if (!rowBytes || *rowBytes > UINT32_MAX) RaiseTooLarge(width, height);
+  plan.RowBytes = *rowBytes;
+  p.BytesPerLine = static_cast<std::uint32_t>(plan.RowBytes);
+  plan.CellBytes = std::size_t{l.HSub} * l.VSub + 2;
+  plan.CellRowBytes = (plan.BlockWidth + l.HSub - 1) / l.HSub * plan.CellBytes;
+  std::uint32_t mostRows = 0;
+  for (const TBlockPlan::TBlock& b : plan.Blocks) mostRows = std::max(mostRows, b.Rows);
+  plan.UnitBytes = l.Subsampled ? plan.CellRowBytes : plan.RowBytes;
+  plan.UnitRows = l.Subsampled ? l.VSub : 1;
+  const std::size_t units = (mostRows + plan.UnitRows - 1) / plan.UnitRows;
+  if (!CheckedMul(units, plan.UnitBytes) || units * plan.UnitBytes > INT32_MAX) RaiseTooLarge(width, height);
+  return plan;
+}
+
+void TTIFFGraphic::LoadPalette(TStream& Stream, const TLoadLayout& l) {
+  if (l.Scheme == csIndexed) {
+    // The colour map holds red, then green, then blue, 2^bits values each.
+    const std::vector<std::uint32_t> map = Values(Stream, tgColorMap);
+    const std::size_t entries = std::size_t{1} << l.Bits;
+    if (map.size() < 3 * entries) Raise(gesInvalidPalette);
+    const std::size_t plane = map.size() / 3;
+    // Some old writers store the colour map in 8 bits; their values never pass 255.
+    const bool eightBit = std::all_of(map.begin(), map.end(), [](std::uint32_t v) { return v < 256; });
+    std::vector<std::uint16_t> rgb(3 * entries);
+    for (std::size_t k = 0; k < 3; ++k)
+      for (std::size_t i = 0; i < entries; ++i) {
+        const std::uint32_t v = map[k * plane + i];
+        rgb[k * entries + i] = static_cast<std::uint16_t>(eightBit ? v * 257 : v);
+      }
+    const void* const data[3] = {&rgb[0], &rgb[entries], &rgb[2 * entries]};
+    SetPalette(ColorManager.CreateColorPalette(data, pfPlane16Triple, static_cast<std::uint32_t>(entries), false));
+  } else if (l.Colors.TargetScheme == csGray && !l.Floating) {
+    SetPalette(ColorManager.CreateGrayPalette((ImageProperties.Options & ioMinIsWhite) != 0));
+  }
+}
+
+// Reads each block's planes from the file and decodes them into buffers of its own, each no
+// larger than what its data can give, whatever the block's size declares: a few bytes
+// claiming gigabytes cost a few bytes.
+class TTIFFGraphic::TBlockReader {
+ public:
+  TBlockReader(TTIFFGraphic& graphic, TStream& stream, const TLoadLayout& layout, const TBlockPlan& plan)
+      : g_(graphic), l_(layout), plan_(plan), source_(stream) {
+    TImageProperties& p = g_.ImageProperties;
+    // The JPEG decoder checks each stream's size against the picture's: a tile's is its own.
+    TImageProperties& tile = tileProperties_;
+    tile = p;
+    tile.Width = static_cast<std::uint32_t>(plan.BlockWidth);
+    tile.Height = p.TileLength;
+    tile.RowsPerStrip.assign(1, p.TileLength);
+    tile.CurrentRow = 0;
+    const auto width = static_cast<std::uint32_t>(plan.BlockWidth);
+    switch (l_.Compression) {
+      case ctFax3: decoder_ = std::make_unique<TCCITTFax3Decoder>(g_.t4Options_, l_.Reversed, false, width); break;
+      case ctFax4: decoder_ = std::make_unique<TCCITTFax4Decoder>(0, l_.Reversed, width); break;
+      case ctFaxRLE:
+      case ctFaxRLEW:
+        decoder_ = std::make_unique<TCCITTMHDecoder>(g_.t4Options_, l_.Reversed, l_.Compression == ctFaxRLEW, width);
+        break;
+      case ctLZ77: decoder_ = std::make_unique<TLZ77Decoder>(kFlushPartial, true); break;
+      case ctJPEG: decoder_ = std::make_unique<TTIFFJPEGDecoder>(l_.Tiled ? tile : p); break;
+      case ctThunderscan: decoder_ = std::make_unique<TThunderDecoder>(width); break;
+      default: break;
+    }
+    if (decoder_) decoder_->DecodeInit();
+  }
+  ~TBlockReader() = default;
+
+  void Finish() {
+    if (decoder_) decoder_->DecodeEnd();
+  }
+
+  TBlockData Read(std::size_t b) {
+    const TBlockPlan::TBlock& block = plan_.Blocks[b];
+    const bool coded = l_.Compression != ctNone, copyRaw = !coded && (l_.Planar || l_.Reversed);
+    const std::size_t declared = plan_.DeclaredBytes(block.Rows);
+    const std::uint64_t size = g_.tiffSize_;
+    // Where each plane's data lies and how much of it there is.
+    std::uint64_t at[4] = {}, takes[4] = {}, rooms[4] = {};
+    bool cut[4] = {};
+    std::size_t region = 0;
+    TBlockData data;
+    data.RowsReady = block.Rows;
+    for (std::size_t k = 0; k < l_.PlanesUsed; ++k) {
+      const std::size_t index = k * plan_.Blocks.size() + b;
+      at[k] = std::min<std::uint64_t>(plan_.Offsets[index], size);
+      const std::uint64_t available = size - at[k];
+      const std::uint64_t wanted = !coded ? declared : plan_.Counts.empty() ? available : plan_.Counts[index];
+      // A block that lies past the end belongs to a file cut short. A JPEG block may end
+      // before its byte count says: only the decoder tells whether its data ran out.
+      cut[k] = wanted > available;
+      if (cut[k] && l_.Compression != ctJPEG) g_.RaiseReadError();
+      takes[k] = std::min<std::uint64_t>({wanted, available, INT32_MAX});
+      // Whole rows, the last one partly filled as far as the data goes.
+      const std::uint64_t most = MostDecodedBytes(l_.Compression, takes[k]);
+      const std::size_t unit = plan_.UnitBytes;
+      rooms[k] = !coded ? most / unit * unit : most >= declared ? declared : most / unit * unit + unit;
+      rooms[k] = std::min<std::uint64_t>(rooms[k], declared);
+      data.RowsReady = std::min<std::size_t>(data.RowsReady, rooms[k] / unit * plan_.UnitRows);
+      region = std::max<std::size_t>(region, rooms[k]);
+    }
+    if ((coded || copyRaw) && decoded_.size() < region * l_.PlanesUsed) decoded_.resize(region * l_.PlanesUsed);
+    for (std::size_t k = 0; k < l_.PlanesUsed; ++k) {
+      static const std::uint8_t kNothing[1] = {};
+      const std::uint8_t* in = kNothing;  // a block of 0 bytes decodes to nothing
+      const auto take = static_cast<std::size_t>(takes[k]);
+      if (take) {
+        source_.Seek(g_.tiffStart_ + static_cast<std::int64_t>(at[k]));
+        in = source_.Take(take);
+        if (!in) g_.RaiseReadError();
+      }
+      if (l_.Reversed && !l_.Fax) {
+        reversedBytes_.assign(in, in + take);
+        for (std::uint8_t& v : reversedBytes_) v = ReverseBits(v);
+        in = reversedBytes_.data();
+      }
+      std::uint8_t* out = decoded_.data() + k * region;
+      if (coded) {
+        DecodePlane(in, take, out, static_cast<std::size_t>(rooms[k]));
+        if (cut[k] && l_.Compression == ctJPEG && !static_cast<TTIFFJPEGDecoder&>(*decoder_).Warning().empty())
+          g_.RaiseReadError();
+        data.Planes[k] = out;
+      } else if (copyRaw) {
+        std::memcpy(out, in, static_cast<std::size_t>(rooms[k]));
+        data.Planes[k] = out;
+      } else {
+        data.Planes[k] = in;
+      }
+    }
+    return data;
+  }
+
+ private:
+  TTIFFGraphic& g_;
+  const TLoadLayout& l_;
+  const TBlockPlan& plan_;
+  TByteSource source_;
+  TImageProperties tileProperties_;  // the JPEG decoder keeps it
+  std::unique_ptr<TDecoder> decoder_;
+  TPackbitsRLEDecoder packBits_;
+  std::vector<std::uint8_t> decoded_;  // the decoded planes of one block side by side
+  std::vector<std::uint8_t> reversedBytes_;
+
+  // One plane of a block into `room` bytes at `out`; what its data does not give is blank.
+  void DecodePlane(const std::uint8_t* data, std::size_t take, std::uint8_t* out, std::size_t room) {
+    std::size_t given = room;
+    if (l_.Compression == ctPackedBits) {
+      given = packBits_.DecodeOver(data, take, out, room);
+    } else if (l_.Compression == ctLZW) {
+      // Early libtiff wrote its codes least significant bit first; the first code tells.
+      const std::span<const std::uint8_t> in(data, take);
+      given = DecodeLZW(IsOldStyleTiffLZW(in) ? TLZWPacking::kTiffOld : TLZWPacking::kTiff, 8, in,
+                        std::span<std::uint8_t>(out, room))
+                  .written;
+    } else if (l_.Compression == ctLZ77 &&
+               InflateComplete(std::span<const std::uint8_t>(data, take), std::span<std::uint8_t>(out, room))) {
+      return;
+    } else {
+      // The fax decoders clear their room to white themselves.
+      if (!l_.Fax) std::memset(out, 0, room);
+      const std::uint8_t* in = data;
+      std::uint8_t* dest = out;
+      decoder_->Decode(in, dest, static_cast<std::int32_t>(take), static_cast<std::int32_t>(room));
+      return;
+    }
+    std::memset(out + given, 0, room - given);
+  }
+};
+
+// Writes a block's decoded rows to the bitmap (or the float pixels) through the colour
+// manager, with whatever each layout needs first: predictors undone, 16-bit samples reduced,
+// subsampled YCbCr spread to full triples, Lab's alpha set beside its colours.
+class TTIFFGraphic::TRowWriter {
+ public:
+  TRowWriter(TTIFFGraphic& graphic, const TLoadLayout& layout, const TBlockPlan& plan)
+      : g_(graphic), l_(layout), plan_(plan), targetBits_(BitsPerPixelOf(layout.Format)) {
+    const std::size_t width = g_.ImageProperties.Width, height = g_.ImageProperties.Height;
+    if (l_.Reduce16 || l_.Subsampled || l_.CompactLab) scratch_.resize(plan.BlockWidth * l_.Samples * l_.PlanesUsed);
+    if (l_.Floating) floats_ = NewFloatPixels(static_cast<int>(width), static_cast<int>(height));
+  }
+
+  void Finish() {
+    if (floats_) g_.SetFloatPixels(std::move(floats_));
+  }
+
+  void Write(const TBlockPlan::TBlock& block, const TBlockData& data) {
+    const std::size_t width = g_.ImageProperties.Width, height = g_.ImageProperties.Height;
+    const std::size_t visibleRows = std::min<std::size_t>(block.Rows, height - block.Y);
+    const std::size_t visibleWidth = std::min<std::size_t>(plan_.BlockWidth, width - block.X);
+    const std::size_t xByte = std::size_t{block.X} * targetBits_ / 8;
+    const bool wholeRows = block.X == 0 && visibleWidth == width;
+    const std::size_t rowCount = std::min(data.RowsReady, visibleRows);
+    for (std::size_t r = 0; r < rowCount; ++r) WriteRow(block, data, r, visibleWidth, xByte, wholeRows);
+    // Rows the file does not hold are blank, not whatever the new bitmap held.
+    const std::size_t shownBytes =
+        std::min<std::size_t>((visibleWidth * targetBits_ + 7) / 8, g_.BytesPerScanline() - xByte);
+    for (std::size_t r = rowCount; r < visibleRows; ++r)
+      std::memset(g_.ScanLine(static_cast<int>(block.Y + r)) + xByte, 0,
+                  wholeRows ? g_.BytesPerScanline() - xByte : shownBytes);
+  }
+
+ private:
+  TTIFFGraphic& g_;
+  const TLoadLayout& l_;
+  const TBlockPlan& plan_;
+  const int targetBits_;
+  // Rows converted from somewhere other than the block: reduced 16-bit samples, upsampled YCbCr.
+  std::vector<std::uint8_t> scratch_;
+  std::shared_ptr<TFloatPixels> floats_;
+  std::vector<std::uint8_t> floatScratch_;
+
+  void WriteRow(const TBlockPlan::TBlock& block, const TBlockData& data, std::size_t r, std::size_t visibleWidth,
+                std::size_t xByte, bool wholeRows) {
+    const bool big = g_.bigEndian_;
+    const int y = static_cast<int>(block.Y + r);
+    const void* sources[4] = {};
+    const std::uint8_t* labRow = nullptr;  // the row as stored, alpha samples among the colours
+    std::size_t sourceBytes = plan_.RowBytes;
+    if (l_.Subsampled) {
+      // One row of full YCbCr triples from the cells of its cell row.
+      const unsigned hSub = l_.HSub, vSub = l_.VSub;
+      const std::uint8_t* cells = data.Planes[0] + r / vSub * plan_.CellRowBytes;
+      const std::size_t inCell = r % vSub;
+      for (std::size_t x = 0; x < visibleWidth; ++x) {
+        const std::uint8_t* cell = cells + x / hSub * plan_.CellBytes;
+        scratch_[3 * x] = cell[inCell * hSub + x % hSub];
+        scratch_[3 * x + 1] = cell[hSub * vSub];
+        scratch_[3 * x + 2] = cell[hSub * vSub + 1];
+      }
+      sources[0] = scratch_.data();
+      sourceBytes = visibleWidth * 3;
+    } else {
+      for (std::size_t k = 0; k < l_.PlanesUsed; ++k) {
+        std::uint8_t* row = const_cast<std::uint8_t*>(data.Planes[k]) + r * plan_.RowBytes;
+        // Only decoded blocks, which live in our own buffers, are un-differenced.
+        const std::size_t stride = l_.Planar ? 1 : l_.Samples;
+        if (l_.Predictor) UndoPredictor(row, plan_.BlockWidth * stride, stride, l_.Bits, big);
+        if (l_.FloatPredictor) UndoFloatPredictor(row, plan_.BlockWidth * stride, stride, l_.Bits / 8, floatScratch_);
+        sources[k] = row;
+      }
+      if (l_.Floating) {
+        StoreFloatRow(sources, l_.Planar, l_.Samples, l_.Bits / 8, l_.FloatPredictor || big, g_.associatedAlpha_,
+                      visibleWidth, floats_->Row(y) + 4 * block.X);
+        return;
+      }
+      if (l_.CompactLab) {
+        // L, a and b of each pixel side by side, 16-bit samples reduced as below.
+        labRow = static_cast<const std::uint8_t*>(sources[0]);
+        const std::uint8_t* in = labRow;
+        std::uint8_t* out = scratch_.data();
+        if (l_.Bits == 16) {
+          for (std::size_t x = 0; x < visibleWidth; ++x, in += 8, out += 3)
+            ReduceTo8(in, out, 3, big, [](std::size_t i) { return i != 0; });
+        } else {
+          for (std::size_t x = 0; x < visibleWidth; ++x, in += 4, out += 3) std::memcpy(out, in, 3);
+        }
+        sources[0] = scratch_.data();
+        sourceBytes = visibleWidth * 3;
+      } else if (l_.Reduce16) {
+        const bool planar = l_.Planar;
+        const std::size_t perPlane = planar ? visibleWidth : visibleWidth * l_.Samples;
+        for (std::size_t k = 0; k < l_.PlanesUsed; ++k) {
+          std::uint8_t* out = scratch_.data() + k * perPlane;
+          const bool lab = l_.Scheme == csCIELab;
+          ReduceTo8(static_cast<const std::uint8_t*>(sources[k]), out, perPlane, big,
+                    [lab, planar, k](std::size_t i) { return lab && (planar ? k == 1 || k == 2 : i % 3 != 0); });
+          sources[k] = out;
+        }
+        sourceBytes = perPlane;
+      }
+    }
+    // Colours stored multiplied by their alpha (GIMP and libvips write them so) are divided
+    // by it again, as a display that blends with the alpha needs them.
+    const std::span<const void* const> planesShown(sources, l_.LabAlpha && l_.Planar ? 3 : l_.PlanesUsed);
+    auto finish = l_.Unpremultiply && !l_.LabAlpha ? UnpremultiplyBGRA : nullptr;
+    if (wholeRows) {
+      g_.ConvertRowTo(y, planesShown, sourceBytes, finish);
+    } else {
+      std::uint8_t* line = g_.ScanLine(y) + xByte;
+      g_.ColorManager.ConvertRow(planesShown, sourceBytes, line, g_.BytesPerScanline() - xByte,
+                                 static_cast<std::uint32_t>(visibleWidth), 0xFF);
+      if (finish) finish(line, visibleWidth);
+    }
+    if (l_.LabAlpha) {
+      // The alpha sample of each pixel, from the fourth plane or the fourth of its samples.
+      // A separate 16-bit plane has been reduced to 8 bits with the colours.
+      const std::uint8_t* alpha = l_.Planar ? static_cast<const std::uint8_t*>(sources[3]) : labRow;
+      const bool wideAlpha = l_.Bits == 16 && !l_.Planar;
+      const std::size_t step = l_.Planar ? 1 : 4 * (l_.Bits / 8);
+      const std::size_t first = l_.Planar ? 0 : 3 * (l_.Bits / 8);
+      std::uint8_t* line = g_.ScanLine(y) + xByte;
+      for (std::size_t x = 0; x < visibleWidth; ++x) {
+        const std::uint8_t* a = alpha + first + x * step;
+        line[4 * x + 3] = wideAlpha ? static_cast<std::uint8_t>(MulDiv16(Endian16(a, big), 255, 65535)) : a[0];
+      }
+    }
+  }
+};
+
+void TTIFFGraphic::LoadFromStream(TStream& Stream) {
+  BeginLoad(Stream);
+  // The TIFF's own directory walk, also for the EPS preview, which has found its TIFF already.
+  if (!TTIFFGraphic::ReadImageProperties(Stream, RequestedImage())) {
+    if (pages_ > 0 && RequestedImage() >= pages_) throw EInvalidGraphic(FormatMessage(kNoSuchImage, RequestedImage() + 1));
+    RaiseInvalidImage();
+  }
+  TImageProperties& p = ImageProperties;
+  StartProgress(gesPreparing);
+  const TLoadLayout layout = CheckLayout(Stream);
+  CheckImageSize(p.Width, p.Height, layout.Format);
+  const TBlockPlan plan = PlanBlocks(Stream, layout);
+  // A file without its first block holds no row to show: refused before the bitmap exists.
+  if (plan.Offsets[0] >= tiffSize_) RaiseReadError();
+
+  AllocateImage(p.Width, p.Height, layout.Format);
+  // A load refused once the bitmap exists (a colour map or strip data libjpeg rejects)
+  // leaves the reader empty, as every reader's refused load does.
+  TEmptyOnFailure guard(*this);
+  LoadPalette(Stream, layout);
+  TBlockReader reader(*this, Stream, layout, plan);
+  TRowWriter writer(*this, layout, plan);
+  EndProgress();
+  StartProgress(gesTransfering);
+  p.CurrentRow = 0;
+  p.CurrentStrip = 0;
+  p.StripCount = static_cast<std::uint32_t>(plan.Offsets.size());
+  for (std::size_t b = 0; b < plan.Blocks.size(); ++b) {
+    const TBlockPlan::TBlock& block = plan.Blocks[b];
+    writer.Write(block, reader.Read(b));
+    // A band of the picture is done with the block that ends it on the right.
+    if (block.X + plan.BlockWidth >= p.Width)
+      for (std::uint32_t r = 0; r < std::min<std::uint32_t>(block.Rows, p.Height - block.Y); ++r) {
+        p.CurrentRow = block.Y + r + 1;
+        RowProgress(p.CurrentRow - 1, p.Height);
+      }
+    ++p.CurrentStrip;
+  }
+  reader.Finish();
+  writer.Finish();
+  // The fourth byte of the pixels is the file's alpha for a display to blend with.
+  if (alphaSample_ && (layout.Floating ? layout.Samples == 2 || layout.Samples == 4
+                                       : layout.Colors.TargetScheme == csBGRA))
+    SetAlphaChannel(true);
+  EndProgress();
+}
+
+}  // namespace vumo
