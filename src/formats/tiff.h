@@ -1,6 +1,6 @@
 // Tagged Image File Format: the first image of a file, in strips or tiles, uncompressed or PackBits,
 // LZW, deflate, fax (Modified Huffman, Group 3 one- and two-dimensional, Group 4), JPEG or
-// ThunderScan coded; and the TIFF preview inside a binary Encapsulated PostScript file.
+// ThunderScan coded, or old-style JPEG held as a whole JPEG stream; and the TIFF preview inside a binary Encapsulated PostScript file.
 #pragma once
 
 #include <cstdint>
@@ -52,6 +52,8 @@ class TTIFFGraphic : public TReaderGraphic {
   TLoadLayout CheckLayout(TStream& Stream);
   TBlockPlan PlanBlocks(TStream& Stream, const TLoadLayout& layout);
   void LoadPalette(TStream& Stream, const TLoadLayout& layout);
+  // Old-style JPEG (compression 6) whose JPEGInterchangeFormat points to a whole JPEG stream.
+  void LoadOldStyleJPEG(TStream& Stream);
 
   std::vector<TEntry> entries_;  // the chosen directory, sorted by tag
   bool bigEndian_ = false;

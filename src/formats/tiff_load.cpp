@@ -9,6 +9,7 @@
 #include <span>
 
 #include "formats/byte_source.h"
+#include "formats/jpeg_image.h"
 #include "formats/messages.h"
 #include "formats/tiff.h"
 #include "formats/tiff_tags.h"
@@ -50,7 +51,7 @@ std::uint8_t ReverseBits(std::uint8_t b) {
 }
 
 // Undoes horizontal differencing on one row of `count` samples, each adding the one
-// `stride` samples before it; 16-bit samples in the file's byte order.
+// `stride` samples before it; 16- and 32-bit samples in the file's byte order.
 void UndoPredictor(std::uint8_t* row, std::size_t count, std::size_t stride, unsigned bits, bool bigEndian) {
   if (bits == 8) {
     if (stride == 3 && count >= 3) {
@@ -64,6 +65,14 @@ void UndoPredictor(std::uint8_t* row, std::size_t count, std::size_t stride, uns
       return;
     }
     for (std::size_t i = stride; i < count; ++i) row[i] = static_cast<std::uint8_t>(row[i] + row[i - stride]);
+    return;
+  }
+  if (bits == 32) {
+    for (std::size_t i = stride; i < count; ++i) {
+      std::uint8_t* p = row + 4 * i;
+      const std::uint32_t v = Endian32(p, bigEndian) + Endian32(row + 4 * (i - stride), bigEndian);
+      for (int k = 0; k < 4; ++k) p[bigEndian ? 3 - k : k] = static_cast<std::uint8_t>(v >> (8 * k));
+    }
     return;
   }
   for (std::size_t i = stride; i < count; ++i) {
@@ -162,8 +171,10 @@ struct TTIFFGraphic::TLoadLayout {
   TColorScheme Scheme = csUnknown;                 // as the rows reach the colour manager
   unsigned PlanesUsed = 1, SourceSamples = 0;
   unsigned HSub = 1, VSub = 1;
-  bool Subsampled = false;
+  bool Subsampled = false;    // YCbCr in cells of hSub x vSub luma samples, then Cb and Cr
+  bool PlanarChroma = false;  // YCbCr in planes, Cb and Cr at the subsampled size
   bool Reduce16 = false;    // CMYK and Lab converters neither swap nor scale 16-bit samples
+  bool Reduce32 = false;    // 32-bit integer samples are shown by their top 8 bits
   bool LabAlpha = false;    // the Lab converter takes three samples: alpha is set beside them
   bool CompactLab = false;  // Lab with alpha, interleaved
   bool Unpremultiply = false;
@@ -183,8 +194,13 @@ struct TTIFFGraphic::TBlockPlan {
   std::size_t RowBytes = 0;       // one decoded row of a block (of one plane when planar)
   std::size_t CellBytes = 0;      // subsampled YCbCr: hSub x vSub luma samples, then Cb and Cr
   std::size_t CellRowBytes = 0;   // a row of cells across the block
-  std::size_t UnitBytes = 0, UnitRows = 1;  // what a decoded block holds whole
-  std::size_t DeclaredBytes(std::uint32_t rows) const { return (rows + UnitRows - 1) / UnitRows * UnitBytes; }
+  std::size_t ChromaRowBytes = 0;  // planar subsampled YCbCr: a row of a Cb or Cr plane
+  // What each plane of a decoded block holds whole: a row of pixels, of cells or of chroma,
+  // and the block's rows it covers.
+  std::size_t UnitBytes[4] = {}, UnitRows[4] = {1, 1, 1, 1};
+  std::size_t DeclaredBytes(std::size_t plane, std::uint32_t rows) const {
+    return (rows + UnitRows[plane] - 1) / UnitRows[plane] * UnitBytes[plane];
+  }
 };
 
 // One block's decoded planes and the rows they hold whole.
@@ -224,7 +240,9 @@ TTIFFGraphic::TLoadLayout TTIFFGraphic::CheckLayout(TStream& Stream) {
   if (compression == ctJPEG && bits != 8) RaiseInvalidColorFormat();
   const bool planar = l.Planar = p.PlanarConfig == 2 && samples > 1;
   TColorScheme scheme = p.ColorScheme;
-  const bool wide = bits == 8 || bits == 16;
+  // 32-bit integer samples (scientific and GIS writers) are reduced to 8 bits for display.
+  const bool integer32 = bits == 32 && sampleFormat_ != 3;
+  const bool wide = bits == 8 || bits == 16 || integer32;
   // Floating-point samples are kept as linear light beside the 32-bit pixels shown, which
   // an exposure renders from them: grey or RGB, with or without alpha.
   const bool floating = l.Floating = sampleFormat_ == 3;
@@ -242,7 +260,7 @@ TTIFFGraphic::TLoadLayout TTIFFGraphic::CheckLayout(TStream& Stream) {
     case csIndexed: layoutOk = samples == 1 && (bits == 1 || bits == 2 || bits == 4 || bits == 8); break;
     case csRGB: layoutOk = samples == 3 && wide; break;
     // ImageMagick writes L*a*b* with an unassociated alpha sample.
-    case csCIELab: layoutOk = (samples == 3 || (samples == 4 && p.HasAlpha)) && wide; break;
+    case csCIELab: layoutOk = (samples == 3 || (samples == 4 && p.HasAlpha)) && wide && !integer32; break;
     case csRGBA:
     case csCMYK: layoutOk = samples == 4 && wide; break;
     case csYCbCr: layoutOk = samples == 3 && bits == 8; break;
@@ -274,21 +292,22 @@ TTIFFGraphic::TLoadLayout TTIFFGraphic::CheckLayout(TStream& Stream) {
     ColorManager.SetYCbCrParameters(yCbCrCoefficients_, static_cast<std::uint8_t>(l.HSub),
                                     static_cast<std::uint8_t>(l.VSub));
     if (compression == ctJPEG) l.HSub = l.VSub = 1;
-    if (planar && (l.HSub != 1 || l.VSub != 1)) RaiseInvalidColorFormat();
     if (l.Predictor && (l.HSub != 1 || l.VSub != 1)) RaiseUnsupported(gesPredictor);
   }
-  l.Subsampled = l.HSub != 1 || l.VSub != 1;
+  l.Subsampled = (l.HSub != 1 || l.VSub != 1) && !planar;
+  l.PlanarChroma = (l.HSub != 1 || l.VSub != 1) && planar;
   l.Reduce16 = bits == 16 && (scheme == csCMYK || scheme == csCIELab);
+  l.Reduce32 = integer32;
   l.LabAlpha = scheme == csCIELab && samples == 4;
   l.CompactLab = l.LabAlpha && !planar;
   l.Scheme = scheme;
 
   TColorSetup& colors = l.Colors;
   colors.SourceScheme = jpegColour ? csRGB : scheme;
-  colors.SourceBits = static_cast<std::uint8_t>(l.Reduce16 ? 8 : bits);
+  colors.SourceBits = static_cast<std::uint8_t>(l.Reduce16 || l.Reduce32 ? 8 : bits);
   colors.SourceSamples = static_cast<std::uint8_t>(l.LabAlpha ? 3 : l.SourceSamples);
   colors.SourceOptions = bits == 16 ? (bigEndian_ ? kBigEndianSamples : kLittleEndianSamples) : 0;
-  if (l.Reduce16) colors.SourceOptions = 0;
+  if (l.Reduce16 || l.Reduce32) colors.SourceOptions = 0;
   if (scheme == csCIELab) {
     colors.SourceOptions |= cvLabScaledLightness;
     // Lab values are relative to the white point the file gives, D50 (as Photoshop writes
@@ -297,7 +316,7 @@ TTIFFGraphic::TLoadLayout TTIFFGraphic::CheckLayout(TStream& Stream) {
     if (white.size() == 2 && std::fabs(white[0] - 0.3127f) < 0.002f && std::fabs(white[1] - 0.3290f) < 0.002f)
       colors.SourceOptions |= cvLabD65White;
   }
-  colors.TargetBits = static_cast<std::uint8_t>(bits == 16 ? 8 : bits == 2 ? 4 : bits);
+  colors.TargetBits = static_cast<std::uint8_t>(bits >= 16 ? 8 : bits == 2 ? 4 : bits);
   switch (scheme) {
     case csIndexed:
     case csGray:
@@ -369,12 +388,16 @@ TTIFFGraphic::TBlockPlan TTIFFGraphic::PlanBlocks(TStream& Stream, const TLoadLa
   p.BytesPerLine = static_cast<std::uint32_t>(plan.RowBytes);
   plan.CellBytes = std::size_t{l.HSub} * l.VSub + 2;
   plan.CellRowBytes = (plan.BlockWidth + l.HSub - 1) / l.HSub * plan.CellBytes;
+  plan.ChromaRowBytes = (plan.BlockWidth + l.HSub - 1) / l.HSub;
   std::uint32_t mostRows = 0;
   for (const TBlockPlan::TBlock& b : plan.Blocks) mostRows = std::max(mostRows, b.Rows);
-  plan.UnitBytes = l.Subsampled ? plan.CellRowBytes : plan.RowBytes;
-  plan.UnitRows = l.Subsampled ? l.VSub : 1;
-  const std::size_t units = (mostRows + plan.UnitRows - 1) / plan.UnitRows;
-  if (!CheckedMul(units, plan.UnitBytes) || units * plan.UnitBytes > INT32_MAX) RaiseTooLarge(width, height);
+  for (std::size_t k = 0; k < 4; ++k) {
+    const bool chroma = l.PlanarChroma && k > 0;
+    plan.UnitBytes[k] = l.Subsampled ? plan.CellRowBytes : chroma ? plan.ChromaRowBytes : plan.RowBytes;
+    plan.UnitRows[k] = l.Subsampled || chroma ? l.VSub : 1;
+  }
+  const std::size_t units = (mostRows + plan.UnitRows[0] - 1) / plan.UnitRows[0];
+  if (!CheckedMul(units, plan.UnitBytes[0]) || units * plan.UnitBytes[0] > INT32_MAX) RaiseTooLarge(width, height);
   return plan;
 }
 
@@ -439,7 +462,6 @@ class TTIFFGraphic::TBlockReader {
   TBlockData Read(std::size_t b) {
     const TBlockPlan::TBlock& block = plan_.Blocks[b];
     const bool coded = l_.Compression != ctNone, copyRaw = !coded && (l_.Planar || l_.Reversed);
-    const std::size_t declared = plan_.DeclaredBytes(block.Rows);
     const std::uint64_t size = g_.tiffSize_;
     // Where each plane's data lies and how much of it there is.
     std::uint64_t at[4] = {}, takes[4] = {}, rooms[4] = {};
@@ -449,6 +471,7 @@ class TTIFFGraphic::TBlockReader {
     data.RowsReady = block.Rows;
     for (std::size_t k = 0; k < l_.PlanesUsed; ++k) {
       const std::size_t index = k * plan_.Blocks.size() + b;
+      const std::size_t declared = plan_.DeclaredBytes(k, block.Rows);
       at[k] = std::min<std::uint64_t>(plan_.Offsets[index], size);
       const std::uint64_t available = size - at[k];
       const std::uint64_t wanted = !coded ? declared : plan_.Counts.empty() ? available : plan_.Counts[index];
@@ -459,10 +482,10 @@ class TTIFFGraphic::TBlockReader {
       takes[k] = std::min<std::uint64_t>({wanted, available, INT32_MAX});
       // Whole rows, the last one partly filled as far as the data goes.
       const std::uint64_t most = MostDecodedBytes(l_.Compression, takes[k]);
-      const std::size_t unit = plan_.UnitBytes;
+      const std::size_t unit = plan_.UnitBytes[k];
       rooms[k] = !coded ? most / unit * unit : most >= declared ? declared : most / unit * unit + unit;
       rooms[k] = std::min<std::uint64_t>(rooms[k], declared);
-      data.RowsReady = std::min<std::size_t>(data.RowsReady, rooms[k] / unit * plan_.UnitRows);
+      data.RowsReady = std::min<std::size_t>(data.RowsReady, rooms[k] / unit * plan_.UnitRows[k]);
       region = std::max<std::size_t>(region, rooms[k]);
     }
     if ((coded || copyRaw) && decoded_.size() < region * l_.PlanesUsed) decoded_.resize(region * l_.PlanesUsed);
@@ -541,7 +564,8 @@ class TTIFFGraphic::TRowWriter {
   TRowWriter(TTIFFGraphic& graphic, const TLoadLayout& layout, const TBlockPlan& plan)
       : g_(graphic), l_(layout), plan_(plan), targetBits_(BitsPerPixelOf(layout.Format)) {
     const std::size_t width = g_.ImageProperties.Width, height = g_.ImageProperties.Height;
-    if (l_.Reduce16 || l_.Subsampled || l_.CompactLab) scratch_.resize(plan.BlockWidth * l_.Samples * l_.PlanesUsed);
+    if (l_.Reduce16 || l_.Reduce32 || l_.Subsampled || l_.PlanarChroma || l_.CompactLab)
+      scratch_.resize(plan.BlockWidth * l_.Samples * l_.PlanesUsed);
     if (l_.Floating) floats_ = NewFloatPixels(static_cast<int>(width), static_cast<int>(height));
   }
 
@@ -595,6 +619,18 @@ class TTIFFGraphic::TRowWriter {
       }
       sources[0] = scratch_.data();
       sourceBytes = visibleWidth * 3;
+    } else if (l_.PlanarChroma) {
+      // Full YCbCr triples from the luma plane and the smaller chroma planes.
+      const std::uint8_t* luma = data.Planes[0] + r * plan_.RowBytes;
+      const std::size_t at = r / l_.VSub * plan_.ChromaRowBytes;
+      const std::uint8_t *cb = data.Planes[1] + at, *cr = data.Planes[2] + at;
+      for (std::size_t x = 0; x < visibleWidth; ++x) {
+        scratch_[3 * x] = luma[x];
+        scratch_[3 * x + 1] = cb[x / l_.HSub];
+        scratch_[3 * x + 2] = cr[x / l_.HSub];
+      }
+      sources[0] = scratch_.data();
+      sourceBytes = visibleWidth * 3;
     } else {
       for (std::size_t k = 0; k < l_.PlanesUsed; ++k) {
         std::uint8_t* row = const_cast<std::uint8_t*>(data.Planes[k]) + r * plan_.RowBytes;
@@ -633,11 +669,23 @@ class TTIFFGraphic::TRowWriter {
           sources[k] = out;
         }
         sourceBytes = perPlane;
+      } else if (l_.Reduce32) {
+        const std::size_t perPlane = l_.Planar ? visibleWidth : visibleWidth * l_.Samples;
+        const std::size_t top = big ? 0 : 3;  // the most significant byte of each sample
+        for (std::size_t k = 0; k < l_.PlanesUsed; ++k) {
+          std::uint8_t* out = scratch_.data() + k * perPlane;
+          const auto* in = static_cast<const std::uint8_t*>(sources[k]);
+          for (std::size_t i = 0; i < perPlane; ++i) out[i] = in[4 * i + top];
+          sources[k] = out;
+        }
+        sourceBytes = perPlane;
       }
     }
     // Colours stored multiplied by their alpha (GIMP and libvips write them so) are divided
     // by it again, as a display that blends with the alpha needs them.
-    const std::span<const void* const> planesShown(sources, l_.LabAlpha && l_.Planar ? 3 : l_.PlanesUsed);
+    const std::span<const void* const> planesShown(sources, l_.PlanarChroma           ? 1
+                                                            : l_.LabAlpha && l_.Planar ? 3
+                                                                                       : l_.PlanesUsed);
     auto finish = l_.Unpremultiply && !l_.LabAlpha ? UnpremultiplyBGRA : nullptr;
     if (wholeRows) {
       g_.ConvertRowTo(y, planesShown, sourceBytes, finish);
@@ -663,6 +711,30 @@ class TTIFFGraphic::TRowWriter {
   }
 };
 
+// The writers of old-style JPEG mostly stored a whole JPEG stream, SOI to EOI, and pointed
+// JPEGInterchangeFormat at it: it decodes by itself, whatever the strips say. The other
+// layouts (tables in tags of their own, strips of bare scan data) stay unsupported.
+void TTIFFGraphic::LoadOldStyleJPEG(TStream& Stream) {
+  const std::uint64_t offset = Value(tgJPEGInterchangeFormat, 0);
+  if (offset == 0) RaiseUnsupported(gesCompressionScheme);
+  if (offset >= tiffSize_) RaiseReadError();
+  // A missing length means the stream runs to the end; one past the end, a file cut short.
+  std::uint64_t length = Value(tgJPEGInterchangeFormatLength, 0);
+  if (length == 0) length = tiffSize_ - offset;
+  if (length > tiffSize_ - offset) RaiseReadError();
+  TByteSource source(Stream);
+  source.Seek(tiffStart_ + static_cast<std::int64_t>(offset));
+  const std::uint8_t* data = length >= 2 ? source.Take(static_cast<std::size_t>(length)) : nullptr;
+  if (!data) RaiseReadError();
+  if (data[0] != 0xFF || data[1] != 0xD8) RaiseUnsupported(gesCompressionScheme);
+  TJPEGImage jpeg;
+  jpeg.LoadFromMemory(data, static_cast<std::size_t>(length));
+  TBitmap pixels(*jpeg.DrawBitmap());
+  TakeImage(pixels);
+  ImageProperties.Width = static_cast<std::uint32_t>(Width());
+  ImageProperties.Height = static_cast<std::uint32_t>(Height());
+}
+
 void TTIFFGraphic::LoadFromStream(TStream& Stream) {
   BeginLoad(Stream);
   // The TIFF's own directory walk, also for the EPS preview, which has found its TIFF already.
@@ -672,6 +744,11 @@ void TTIFFGraphic::LoadFromStream(TStream& Stream) {
   }
   TImageProperties& p = ImageProperties;
   StartProgress(gesPreparing);
+  if (p.Compression == ctOJPEG) {
+    LoadOldStyleJPEG(Stream);
+    EndProgress();
+    return;
+  }
   const TLoadLayout layout = CheckLayout(Stream);
   CheckImageSize(p.Width, p.Height, layout.Format);
   const TBlockPlan plan = PlanBlocks(Stream, layout);

@@ -31,6 +31,8 @@ enum TTIFFTag : std::uint16_t {
   tgExtraSamples = 338,
   tgSampleFormat = 339,
   tgJPEGTables = 347,
+  tgJPEGInterchangeFormat = 513,
+  tgJPEGInterchangeFormatLength = 514,
   tgYCbCrCoefficients = 529,
   tgYCbCrSubSampling = 530,
   tgYCbCrPositioning = 531,

@@ -26,16 +26,45 @@ using test::ReadFile;
 
 std::vector<std::uint8_t> Tiff(const std::string& name) { return ReadFile(Fixture("tiff/" + name)); }
 
-TEST(TIFFGraphic, RefusesOldStyleJPEGWithTheCompressionMessage) {
-  // Compression 6 in place of 1.
+// Old-style JPEG reads only as a whole JPEG stream behind JPEGInterchangeFormat.
+TEST(TIFFGraphic, OldStyleJPEGNeedsAWholeJPEGStream) {
+  const std::string unsupported = "Cannot load image. The compression scheme is not supported for TIF/TIFF files.";
+  // Compression 6 in place of 1, and no stream named.
   auto bytes = Tiff("rgb8.tif");
   for (std::size_t i = LittleEndian32(&bytes[4]) + 2; i + 12 <= bytes.size(); i += 12)
     if (LittleEndian16(&bytes[i]) == 259) {
       bytes[i + 8] = 6;
       break;
     }
-  EXPECT_EQ(LoadErrorWith<TTIFFGraphic>(bytes),
-            "Cannot load image. The compression scheme is not supported for TIF/TIFF files.");
+  EXPECT_EQ(LoadErrorWith<TTIFFGraphic>(bytes), unsupported);
+  // A stream named where no JPEG lies, past the end, or running past it.
+  const auto ojpeg = Tiff("ojpeg_ycbcr.tif");
+  auto entry = [&](std::vector<std::uint8_t>& b, std::uint16_t tag) -> std::uint8_t* {
+    for (std::size_t i = LittleEndian32(&b[4]) + 2; i + 12 <= b.size(); i += 12)
+      if (LittleEndian16(&b[i]) == tag) return &b[i + 8];
+    return nullptr;
+  };
+  auto notJpeg = ojpeg;
+  notJpeg[8] = 0;
+  EXPECT_EQ(LoadErrorWith<TTIFFGraphic>(notJpeg), unsupported);
+  auto past = ojpeg;
+  std::uint8_t* offset = entry(past, 513);
+  ASSERT_NE(offset, nullptr);
+  offset[0] = offset[1] = 0xFF;
+  EXPECT_EQ(LoadErrorWith<TTIFFGraphic>(past), kStreamReadError);
+  auto longer = ojpeg;
+  std::uint8_t* length = entry(longer, 514);
+  ASSERT_NE(length, nullptr);
+  length[1] = 0x7F;
+  EXPECT_EQ(LoadErrorWith<TTIFFGraphic>(longer), kStreamReadError);
+  // Without a length the stream runs to the end of the file.
+  auto open = ojpeg;
+  std::memset(entry(open, 514), 0, 4);
+  TTIFFGraphic whole, reference;
+  DecodeWith<TTIFFGraphic>(open, &whole);
+  DecodeWith<TTIFFGraphic>(ojpeg, &reference);
+  for (int y = 0; y < reference.Height(); ++y)
+    ASSERT_EQ(0, std::memcmp(whole.ScanLine(y), reference.ScanLine(y), reference.BytesPerScanline()));
 }
 
 TEST(TIFFGraphic, ImageIndexWalksTheDirectoryChain) {

@@ -142,6 +142,20 @@ for f in rgb8 rgb16 rgba8 rgba8_associated gray8 cmyk8 palette8 palette4 bilevel
 for f in gray8_jpeg rgb8_jpeg_ycbcr rgb8_jpeg_ycbcr_odd rgb8_jpeg_rgb rgb8_tiled_jpeg_ycbcr; do tiff2rgba -c none $f.tif ${f}_libtiff.tif; done
 # YCbCr with 2x2 subsampling, uncompressed: no Debian tool writes it.
 python3 write_ycbcr.py "$tmp/rgb.ppm" ycbcr_2x2.tif
+python3 write_ycbcr.py --planar "$tmp/rgb.ppm" ycbcr_2x2_planar.tif
+# Old-style JPEG, a whole JPEG stream behind JPEGInterchangeFormat, and ImageMagick's decode
+# of that stream.
+convert rgb8.tif -quality 85 -sampling-factor 2x2 "$tmp/o.jpg"
+python3 write_ojpeg.py "$tmp/o.jpg" ojpeg_ycbcr.tif
+convert "$tmp/o.jpg" ojpeg_ycbcr_jpeg.png
+convert gray8.tif -quality 85 "$tmp/g.jpg"
+python3 write_ojpeg.py "$tmp/g.jpg" ojpeg_gray.tif
+convert "$tmp/g.jpg" ojpeg_gray_jpeg.png
+# 32-bit integer samples, uncompressed and LZW with the horizontal predictor.
+convert rgb8.tif -depth 32 -compress None rgb32.tif
+convert gray8.tif -depth 32 -compress None "$tmp/g32.tif"
+tiffcp -c lzw:2 "$tmp/g32.tif" gray32_lzw_predictor.tif
+tiffcp -B -c zip:2 rgb32.tif rgb32_zip_predictor_mm.tif
 # libtiff's decode of Pillow's CMYK JPEG file.
 tiff2rgba -c none ../pillow/tiff_strip_cmyk_jpeg.tif "$tmp/cmyk.tif"
 convert "$tmp/cmyk.tif" -alpha off pillow_tiff_strip_cmyk_jpeg_libtiff.png
