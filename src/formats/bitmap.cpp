@@ -223,14 +223,15 @@ void TBitmap::SetFloatPixels(std::shared_ptr<const TFloatPixels> pixels) {
   RenderFloatPixels();
 }
 
-std::shared_ptr<TFloatPixels> TBitmap::NewFloatPixels(int width, int height) {
+std::shared_ptr<TFloatPixels> TBitmap::NewFloatPixels(int width, int height, bool cleared) {
   const auto w = static_cast<std::uint64_t>(std::max(width, 0)), h = static_cast<std::uint64_t>(std::max(height, 0));
   if (!ImageSizeAllowed(w, h) || w * h * 4 * sizeof(float) > kMaxFloatPixelBytes)
     throw EInvalidGraphic(FormatMessage(kImageTooLarge, static_cast<unsigned>(w), static_cast<unsigned>(h)));
   auto pixels = std::make_shared<TFloatPixels>();
   pixels->Width = width;
   pixels->Height = height;
-  pixels->RGBA.assign(static_cast<std::size_t>(w * h * 4), 0.0f);
+  pixels->RGBA.resize(static_cast<std::size_t>(w * h * 4));
+  if (cleared) std::fill(pixels->RGBA.begin(), pixels->RGBA.end(), 0.0f);
   return pixels;
 }
 

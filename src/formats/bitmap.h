@@ -74,9 +74,10 @@ class TBitmap : public TGraphic {
   // Keeps `pixels` (of the bitmap's size) and renders the 32-bit pixels from them at the
   // current exposure; the bitmap must be pf32bit of the same size.
   void SetFloatPixels(std::shared_ptr<const TFloatPixels> pixels);
-  // Float samples for a picture of this size, zero-filled; raises "image too large" past the
-  // limits, before anything is allocated.
-  static std::shared_ptr<TFloatPixels> NewFloatPixels(int width, int height);
+  // Float samples for a picture of this size, zero-filled unless `cleared` is false (for a
+  // decoder that writes every value); raises "image too large" past the limits, before
+  // anything is allocated.
+  static std::shared_ptr<TFloatPixels> NewFloatPixels(int width, int height, bool cleared = true);
   // The exposure in stops the 32-bit pixels of a float picture were rendered at (0 at load).
   float Exposure() const { return exposure_; }
   // Renders the 32-bit pixels again at `stops`; nothing for a picture without float samples.

@@ -414,7 +414,8 @@ void TTextureGraphic::LoadTexture(TStream& Stream) {
     for (unsigned f = 0; f < 6; ++f) place(faces[f], f, decode);
   };
   if (isFloat) {
-    std::shared_ptr<TFloatPixels> floats = NewFloatPixels(static_cast<int>(width), static_cast<int>(height));
+    // One image fills every pixel (or the load fails); the cross leaves its corners clear.
+    std::shared_ptr<TFloatPixels> floats = NewFloatPixels(static_cast<int>(width), static_cast<int>(height), asCross);
     const std::size_t stride = static_cast<std::size_t>(width) * 4;
     each([&](TByteSource& from, const TSurface& s, std::uint32_t x, std::uint32_t y) {
       DecodeFloats(from, s, floats->RGBA.data() + y * stride + std::size_t{x} * 4, stride);
