@@ -12,6 +12,7 @@
 #include "formats/icon.h"
 #include "formats/jpeg_image.h"
 #include "formats/ktx.h"
+#include "formats/pkm.h"
 #include "formats/messages.h"
 #include "formats/metafile.h"
 #include "formats/pcd.h"
@@ -201,6 +202,7 @@ const TStartupRow kStartupRows[] = {
     {"dds", &TDDSGraphic::ClassInfo, "DirectDraw surfaces", "", fkRaster | fkMultiImage},
     {"ktx", &TKTXGraphic::ClassInfo, "Khronos textures", "", fkRaster | fkMultiImage},
     {"ktx2", &TKTX2Graphic::ClassInfo, "Khronos textures 2", "", fkRaster | fkMultiImage},
+    {"pkm", &TPKMGraphic::ClassInfo, "Ericsson PKM textures", "", fkRaster},
     {"hdr", &THDRGraphic::ClassInfo, "Radiance HDR images", "", fkRaster},
     {"rgbe", &THDRGraphic::ClassInfo, "", "", fkRaster},
     {"exr", &TEXRGraphic::ClassInfo, "OpenEXR images", "", fkRaster | fkMultiImage},
@@ -213,7 +215,7 @@ TGraphicClass (*const kShutdownFirst[])() = {
     &TAutodeskGraphic::ClassInfo, &TPCDGraphic::ClassInfo,   &TPPMGraphic::ClassInfo,
     &TCUTGraphic::ClassInfo, &TRLAGraphic::ClassInfo, &TGIFGraphic::ClassInfo,
     &TQOIGraphic::ClassInfo, &TWebPGraphic::ClassInfo, &TDDSGraphic::ClassInfo,
-    &TKTXGraphic::ClassInfo, &TKTX2Graphic::ClassInfo, &THDRGraphic::ClassInfo, &TEXRGraphic::ClassInfo,
+    &TKTXGraphic::ClassInfo, &TKTX2Graphic::ClassInfo, &TPKMGraphic::ClassInfo, &THDRGraphic::ClassInfo, &TEXRGraphic::ClassInfo,
 };
 // ... and after them.
 TGraphicClass (*const kShutdownLast[])() = {

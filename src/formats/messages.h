@@ -50,6 +50,8 @@ inline constexpr const char* gesDDSDXGI = "The DXGI format %s is";
 inline constexpr const char* gesKTXFormat = "The texture format %s is";
 inline constexpr const char* gesKTXPayload = "The %s payload is";
 inline constexpr const char* gesKTXSupercompression = "The supercompression scheme %s is";
+// PKM format codes the reader does not know.
+inline constexpr const char* gesPKMFormat = "The format code %s is";
 inline constexpr const char* gesKTXInflate = "Cannot load image. A supercompressed level of the %s file is damaged.";
 inline constexpr const char* gesMetafileTooLarge = "Cannot load image. The metafile is too large (%u bytes).";
 
@@ -72,6 +74,7 @@ inline constexpr const char* gesWebP = "WebP";
 inline constexpr const char* gesDDS = "DDS";
 inline constexpr const char* gesKTX = "KTX";
 inline constexpr const char* gesKTX2 = "KTX2";
+inline constexpr const char* gesPKM = "PKM";
 inline constexpr const char* gesHDR = "Radiance HDR";
 inline constexpr const char* gesEXR = "OpenEXR";
 

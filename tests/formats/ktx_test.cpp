@@ -12,6 +12,7 @@
 
 #include "formats/dds.h"
 #include "formats/messages.h"
+#include "formats/pkm.h"
 #include "pixels/messages.h"
 #include "support/test_support.h"
 
@@ -214,6 +215,40 @@ TEST(KTX2, LevelIndexEntriesAreCheckedAgainstTheFile) {
   Put32(bytes, 12, 1000);  // a format number of no one's
   EXPECT_EQ(FormatMessage(gesUnsupportedFeature, FormatMessage(gesKTXFormat, "VkFormat 1000").c_str(), gesKTX2),
             LoadError<TKTX2Graphic>(bytes));
+}
+
+// A KTX file of one level holding a PKM file's blocks under the OpenGL format `internalFormat`.
+Bytes KTXOfPKM(const Bytes& pkm, std::uint32_t internalFormat) {
+  const std::uint8_t identifier[12] = {0xAB, 'K', 'T', 'X', ' ', '1', '1', 0xBB, '\r', '\n', 0x1A, '\n'};
+  Bytes bytes(identifier, identifier + 12);
+  bytes.resize(68);
+  Put32(bytes, 12, 0x04030201);
+  Put32(bytes, 20, 1);  // type size; type and format stay 0 for compressed data
+  Put32(bytes, 28, internalFormat);
+  Put32(bytes, 36, std::uint32_t{pkm[12]} << 8 | pkm[13]);
+  Put32(bytes, 40, std::uint32_t{pkm[14]} << 8 | pkm[15]);
+  Put32(bytes, 52, 1);  // faces
+  Put32(bytes, 56, 1);  // levels
+  Put32(bytes, 64, static_cast<std::uint32_t>(pkm.size() - 16));
+  bytes.insert(bytes.end(), pkm.begin() + 16, pkm.end());
+  return bytes;
+}
+
+TEST(KTX, ETCBlocksDecodeThroughTheContainer) {
+  // etc1tool's ETC1 encoding, 30 x 22, against etc1tool's own decode.
+  TKTXGraphic etc1;
+  const test::Rgba8Image image = test::DecodeWith(KTXOfPKM(Data("pkm/etc1.pkm"), 0x8D64), &etc1);
+  const test::Rgba8Image reference = test::LoadReferencePng(Fixture("pkm/etc1_etc1tool.png"));
+  ASSERT_EQ(reference.width, image.width);
+  ASSERT_EQ(reference.height, image.height);
+  EXPECT_EQ(reference.pixels, image.pixels);
+  EXPECT_EQ("ETC1", etc1.FormatDescription());
+  // ETC2 RGBA (GL_COMPRESSED_RGBA8_ETC2_EAC) shows what the PKM reader shows of the same blocks.
+  const Bytes pkm = Data("pkm/etc2_rgba.pkm");
+  TKTXGraphic rgba;
+  EXPECT_EQ(test::DecodeWith<TPKMGraphic>(pkm).pixels, test::DecodeWith(KTXOfPKM(pkm, 0x9278), &rgba).pixels);
+  EXPECT_EQ("ETC2 RGBA", rgba.FormatDescription());
+  EXPECT_TRUE(rgba.ImageProperties.HasAlpha);
 }
 
 TEST(KTX, EachVersionKnowsOnlyItsOwnIdentifier) {

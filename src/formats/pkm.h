@@ -1,0 +1,19 @@
+// Ericsson's PKM files (.pkm): one ETC1, ETC2 or EAC texture behind a 16-byte header, as
+// etc1tool and etcpack write them.
+#pragma once
+
+#include "formats/texture_graphic.h"
+
+namespace vumo {
+
+class TPKMGraphic : public TTextureGraphic {
+  VUMO_READER_CLASS(TPKMGraphic)
+
+ protected:
+  const char* FormatName() const override;
+
+ private:
+  bool PlaceSurface(TSurface& surface, std::uint64_t available) const override;
+};
+
+}  // namespace vumo
