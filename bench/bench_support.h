@@ -20,7 +20,7 @@ std::uint32_t Hash(std::uint32_t x, std::uint32_t y, std::uint32_t seed);
 // Smooth value noise in 0..255 over cells of `cell` pixels.
 int ValueNoise(int x, int y, int cell, std::uint32_t seed);
 
-// Planes of a painted texture: banded noise (short runs), flat grout (long runs), speckles.
+// Planes of a painted texture: banded noise (short runs), flat grout (long runs), flecks.
 struct TTexture {
   std::vector<std::uint8_t> planes[3];
   std::vector<std::uint8_t> index;

@@ -26,7 +26,7 @@ namespace {
 using namespace vumo::bench;
 
 // A brick wall: flat mortar lines (long runs), brick faces of banded noise (short runs),
-// and speckles (literals), the mix a painted game texture has.
+// and flecks (literals), the mix a painted game texture has.
 std::vector<std::uint8_t> MakeTexture() {
   std::vector<std::uint8_t> bgra(static_cast<std::size_t>(kSide) * kSide * 4);
   for (int y = 0; y < kSide; ++y) {
@@ -41,7 +41,7 @@ std::vector<std::uint8_t> MakeTexture() {
       }
       const int shade = (ValueNoise(x, y, 24, 1) + ValueNoise(x, y, 97, 2)) / 2;
       int level = shade / 12 * 12;  // banded, so neighbours often agree
-      if ((Hash(x, y, 3) & 7) == 0) level += static_cast<int>(Hash(x, y, 4) % 24);  // speckles
+      if ((Hash(x, y, 3) & 7) == 0) level += static_cast<int>(Hash(x, y, 4) % 24);  // flecks
       const int tint = static_cast<int>(Hash(bx / 192, row, 5) % 40);
       p[0] = static_cast<std::uint8_t>(std::min(255, level / 3 + 20));
       p[1] = static_cast<std::uint8_t>(std::min(255, level / 2 + 30 + tint / 2));
