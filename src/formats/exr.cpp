@@ -9,6 +9,7 @@
 #include <ImfPartType.h>
 #include <ImfRgbaFile.h>
 #include <ImfStandardAttributes.h>
+#include <ImfTiledInputPart.h>
 #include <Iex.h>
 
 #include <algorithm>
@@ -158,6 +159,59 @@ TWindow WindowOf(const Imath::Box2i& box) {
   return {box.min.x, box.min.y, std::int64_t{box.max.x} - box.min.x + 1, std::int64_t{box.max.y} - box.min.y + 1};
 }
 
+// The images of a file: each part, and after it each of its smaller mip levels (a ripmap's
+// levels halved both ways, the ones a mip chain would hold).
+struct TImage {
+  int Part = 0, Level = 0;
+  int Parts = 1, Levels = 1;
+};
+
+// Counted from the header alone: the library's part readers of one kind and another must not
+// be opened over the same part.
+int LevelsOf(const Imf::Header& header) {
+  if (!header.hasTileDescription() || header.tileDescription().mode == Imf::ONE_LEVEL) return 1;
+  if (header.hasType() && header.type() != Imf::TILEDIMAGE) return 1;
+  const Imath::Box2i& box = header.dataWindow();
+  const std::int64_t w = std::int64_t{box.max.x} - box.min.x + 1, h = std::int64_t{box.max.y} - box.min.y + 1;
+  if (w <= 0 || h <= 0) return 1;
+  const bool up = header.tileDescription().roundingMode == Imf::ROUND_UP;
+  auto levels = [up](std::int64_t side) {
+    int n = 1;
+    for (std::int64_t s = side; s > 1; s = up ? (s + 1) / 2 : s / 2) ++n;
+    return n;
+  };
+  return header.tileDescription().mode == Imf::MIPMAP_LEVELS ? levels(std::max(w, h)) : std::min(levels(w), levels(h));
+}
+
+// The part and level of image `index`; Part is -1 past the last image.
+TImage FindImage(Imf::MultiPartInputFile& file, unsigned index, unsigned& count) {
+  TImage found;
+  found.Part = -1;
+  found.Parts = file.parts();
+  count = 0;
+  for (int part = 0; part < file.parts(); ++part) {
+    const int levels = LevelsOf(file.header(part));
+    if (found.Part < 0 && index < count + static_cast<unsigned>(levels)) {
+      found.Part = part;
+      found.Level = static_cast<int>(index - count);
+      found.Levels = levels;
+    }
+    count += static_cast<unsigned>(levels);
+  }
+  return found;
+}
+
+std::string Caption(const TImage& image, const TWindow& window) {
+  std::string caption = image.Parts > 1 ? ImageCaption("part", static_cast<unsigned>(image.Part),
+                                                       static_cast<unsigned>(image.Parts))
+                                        : std::string();
+  if (image.Levels > 1)
+    caption += (caption.empty() ? "" : ", ") +
+               ImageCaption("level", static_cast<unsigned>(image.Level), static_cast<unsigned>(image.Levels)) + " (" +
+               std::to_string(window.Width) + " x " + std::to_string(window.Height) + ")";
+  return caption;
+}
+
 }  // namespace
 
 const char* TEXRGraphic::FormatName() const { return gesEXR; }
@@ -178,9 +232,13 @@ bool TEXRGraphic::ReadImageProperties(TStream& Stream, unsigned ImageIndex) {
   TBytesIStream stream(bytes, size);
   try {
     Imf::MultiPartInputFile file(stream, 0);
-    if (ImageIndex >= static_cast<unsigned>(file.parts())) return true;
-    const Imf::Header& header = file.header(static_cast<int>(ImageIndex));
-    const TWindow display = WindowOf(header.displayWindow());
+    unsigned count = 0;
+    const TImage image = FindImage(file, ImageIndex, count);
+    if (image.Part < 0) return true;
+    const Imf::Header& header = file.header(image.Part);
+    TWindow display = WindowOf(header.displayWindow());
+    if (image.Level > 0)
+      display = WindowOf(Imf::TiledInputPart(file, image.Part).dataWindowForLevel(image.Level, image.Level));
     const TLayout layout = ChooseLayout(header.channels());
     TImageProperties& p = ImageProperties;
     p.Width = static_cast<std::uint32_t>(std::clamp<std::int64_t>(display.Width, 0, UINT32_MAX));
@@ -213,15 +271,21 @@ void TEXRGraphic::LoadFromStream(TStream& Stream) {
   TBytesIStream stream(bytes, size);
   std::shared_ptr<TFloatPixels> floats;
   std::string description;
-  unsigned parts = 1;
+  unsigned images = 1;
+  TImage image;
+  TWindow display;
   try {
     Imf::MultiPartInputFile file(stream, 0);
-    parts = static_cast<unsigned>(file.parts());
-    if (index >= parts) throw EInvalidGraphic(FormatMessage(kNoSuchImage, index + 1));
-    const Imf::Header& header = file.header(static_cast<int>(index));
+    image = FindImage(file, index, images);
+    if (image.Part < 0) throw EInvalidGraphic(FormatMessage(kNoSuchImage, index + 1));
+    const Imf::Header& header = file.header(image.Part);
     if (header.hasType() && (header.type() == Imf::DEEPSCANLINE || header.type() == Imf::DEEPTILE))
       RaiseUnsupported("Deep data is");
-    const TWindow display = WindowOf(header.displayWindow()), data = WindowOf(header.dataWindow());
+    // A smaller level is a picture of its own: its data window, read tile row by tile row.
+    std::unique_ptr<Imf::TiledInputPart> tiles;
+    if (image.Level > 0) tiles = std::make_unique<Imf::TiledInputPart>(file, image.Part);
+    display = WindowOf(tiles ? tiles->dataWindowForLevel(image.Level, image.Level) : header.displayWindow());
+    const TWindow data = tiles ? display : WindowOf(header.dataWindow());
     if (display.Width <= 0 || display.Height <= 0 || data.Width <= 0 || data.Height <= 0) RaiseInvalidImage();
     CheckImageSize(static_cast<std::uint64_t>(display.Width), static_cast<std::uint64_t>(display.Height), pf32bit);
     const TLayout layout = ChooseLayout(header.channels());
@@ -232,15 +296,22 @@ void TEXRGraphic::LoadFromStream(TStream& Stream) {
         RaiseUnsupported("Subsampled channels are");
     // The library places luminance and chroma only through its RGBA interface, which reads
     // the first part.
-    if (layout.Kind == TLayout::kChroma && index != 0) RaiseUnsupported("Luminance and chroma beyond the first part are");
+    if (layout.Kind == TLayout::kChroma && (image.Part != 0 || image.Level != 0))
+      RaiseUnsupported("Luminance and chroma beyond the first part and level are");
     description = Describe(header, layout);
-    floats = NewFloatPixels(static_cast<int>(display.Width), static_cast<int>(display.Height));
-
     // Only the rows and columns of the data window inside the display window are shown.
     const std::int64_t x0 = std::max(data.X, display.X), x1 = std::min(data.X + data.Width, display.X + display.Width);
     const std::int64_t y0 = std::max(data.Y, display.Y), y1 = std::min(data.Y + data.Height, display.Y + display.Height);
+    const bool covered = x0 == display.X && x1 == display.X + display.Width && y0 == display.Y &&
+                         y1 == display.Y + display.Height;
+    floats = NewFloatPixels(static_cast<int>(display.Width), static_cast<int>(display.Height), !covered);
     const std::size_t dataWidth = static_cast<std::size_t>(data.Width);
-    const std::size_t band = std::clamp<std::size_t>(kBandBytes / (dataWidth * 16), 1, 256);
+    // Rows whose columns all lie in the display window decode straight into the picture;
+    // others go through a band of rows of their own.
+    const bool direct = layout.Kind != TLayout::kChroma && x0 == data.X && x1 == data.X + data.Width;
+    const std::size_t displayWidth = static_cast<std::size_t>(display.Width);
+    const std::size_t band = tiles ? static_cast<std::size_t>(header.tileDescription().ySize)
+                                   : std::clamp<std::size_t>(kBandBytes / (dataWidth * 16), 1, 256);
     std::vector<float> rows;
     std::vector<Imf::Rgba> rgba;
     std::unique_ptr<TBytesIStream> rgbaStream;
@@ -249,8 +320,8 @@ void TEXRGraphic::LoadFromStream(TStream& Stream) {
     if (layout.Kind == TLayout::kChroma) {
       rgbaStream = std::make_unique<TBytesIStream>(bytes, size);
       rgbaFile = std::make_unique<Imf::RgbaInputFile>(*rgbaStream, 0);
-    } else {
-      part = std::make_unique<Imf::InputPart>(file, static_cast<int>(index));
+    } else if (!tiles) {
+      part = std::make_unique<Imf::InputPart>(file, image.Part);
     }
     for (std::int64_t y = y0; y < y1; y += static_cast<std::int64_t>(band)) {
       const std::size_t count = static_cast<std::size_t>(std::min<std::int64_t>(static_cast<std::int64_t>(band), y1 - y));
@@ -271,10 +342,13 @@ void TEXRGraphic::LoadFromStream(TStream& Stream) {
           rows[i * 4 + 3] = layout.Alpha ? static_cast<float>(rgba[i].a) : 1.0f;
         }
       } else {
-        rows.assign(dataWidth * count * 4, 0.0f);
+        // The library fills the channels a file lacks with the slices' fill values.
+        if (!direct) rows.resize(dataWidth * count * 4);
+        float* first = direct ? floats->Row(static_cast<int>(y - display.Y)) + (data.X - display.X) * 4 : rows.data();
+        const std::size_t pitch = direct ? displayWidth * 4 : dataWidth * 4;  // floats between rows
         Imf::FrameBuffer frame;
         auto slice = [&](const std::string& name, int offset, double fill) {
-          frame.insert(name, Imf::Slice::Make(Imf::FLOAT, rows.data() + offset, window, std::size_t{16}, dataWidth * 16, 1, 1, fill));
+          frame.insert(name, Imf::Slice::Make(Imf::FLOAT, first + offset, window, std::size_t{16}, pitch * 4, 1, 1, fill));
         };
         const std::string& p = layout.Prefix;
         if (layout.Kind == TLayout::kRGB) {
@@ -283,14 +357,21 @@ void TEXRGraphic::LoadFromStream(TStream& Stream) {
           slice(layout.Kind == TLayout::kLuma ? "Y" : layout.Single, 0, 0);
           if (layout.Kind == TLayout::kLuma) slice("A", 3, 1.0);
         }
-        part->setFrameBuffer(frame);
-        part->readPixels(static_cast<int>(y), static_cast<int>(y + count - 1));
-        if (layout.Kind != TLayout::kRGB)
-          for (std::size_t i = 0; i < dataWidth * count; ++i) rows[i * 4 + 1] = rows[i * 4 + 2] = rows[i * 4];
-        if (layout.Kind == TLayout::kSingle)
-          for (std::size_t i = 0; i < dataWidth * count; ++i) rows[i * 4 + 3] = 1.0f;
+        if (tiles) {
+          tiles->setFrameBuffer(frame);
+          const int row = static_cast<int>((y - data.Y) / static_cast<std::int64_t>(band));
+          tiles->readTiles(0, tiles->numXTiles(image.Level) - 1, row, row, image.Level, image.Level);
+        } else {
+          part->setFrameBuffer(frame);
+          part->readPixels(static_cast<int>(y), static_cast<int>(y + count - 1));
+        }
+        for (std::size_t r = 0; layout.Kind != TLayout::kRGB && r < count; ++r)
+          for (float *px = first + r * pitch, *end = px + dataWidth * 4; px < end; px += 4) {
+            px[1] = px[2] = px[0];
+            if (layout.Kind == TLayout::kSingle) px[3] = 1.0f;
+          }
       }
-      for (std::size_t r = 0; r < count; ++r) {
+      for (std::size_t r = 0; !direct && r < count; ++r) {
         const float* in = rows.data() + (r * dataWidth + static_cast<std::size_t>(x0 - data.X)) * 4;
         float* out = floats->Row(static_cast<int>(y + static_cast<std::int64_t>(r) - display.Y)) + (x0 - display.X) * 4;
         std::memcpy(out, in, static_cast<std::size_t>(x1 - x0) * 4 * sizeof(float));
@@ -312,7 +393,7 @@ void TEXRGraphic::LoadFromStream(TStream& Stream) {
   SetAlphaChannel(true);
   SetFloatPixels(std::move(floats));
   SetFormatDescription(std::move(description));
-  SetImages(TImageSet{parts, index, parts > 1 ? ImageCaption("part", index, parts) : std::string()});
+  SetImages(TImageSet{images, index, Caption(image, display)});
   EndProgress();
 }
 

@@ -1,6 +1,7 @@
 // OpenEXR pictures, decoded by Debian's libopenexr: scanline and tiled parts of half, float
 // or unsigned channels, RGB(A), luminance (with alpha), luminance and chroma, or a single
-// channel of any name shown as grey; each part of a multipart file is an image. The display
+// channel of any name shown as grey; each part of a multipart file is an image, and each
+// smaller mip level of a tiled part another, after it. The display
 // window is the picture, with the data window placed in it and the rest transparent.
 #pragma once
 

@@ -1,10 +1,36 @@
 #include "pixels/float_pixels.h"
 
+#include <sys/mman.h>
+
 #include <array>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
+#include <new>
 
 namespace vumo {
+
+namespace {
+constexpr std::size_t kMappedBlock = std::size_t{4} << 20;
+}  // namespace
+
+void* AllocatePixelBlock(std::size_t bytes) {
+  if (bytes >= kMappedBlock) {
+    void* p = mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (p == MAP_FAILED) throw std::bad_alloc();
+    madvise(p, bytes, MADV_HUGEPAGE);  // a hint; without transparent huge pages it changes nothing
+    return p;
+  }
+  if (void* p = std::malloc(bytes ? bytes : 1)) return p;
+  throw std::bad_alloc();
+}
+
+void FreePixelBlock(void* block, std::size_t bytes) noexcept {
+  if (!block) return;
+  if (bytes >= kMappedBlock) munmap(block, bytes);
+  else std::free(block);
+}
+
 namespace {
 
 // Linear light quantised to 16 bits before the curve: the steepest part of the sRGB curve

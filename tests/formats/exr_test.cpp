@@ -283,6 +283,17 @@ TEST(EXR, TiledPartsAndMultipartFiles) {
   ASSERT_EQ(45, exr.Width());
   ExpectRGBA(exr, 0, 0, 0, "mip-mapped tiles, level 0");
   EXPECT_EQ("OpenEXR half RGBA ZIP, tiled", exr.FormatDescription());
+  // Each smaller level is an image of its own, its sides halved and rounded down: 45 x 19 to 1 x 1.
+  const Bytes mipmapped = Write({{tiled, RGBA()}});
+  EXPECT_EQ((TImageSet{6, 0, "level 1/6 (45 x 19)"}), exr.Images());
+  const int sides[6][2] = {{45, 19}, {22, 9}, {11, 4}, {5, 2}, {2, 1}, {1, 1}};
+  for (unsigned level = 1; level < 6; ++level) {
+    const TEXRGraphic smaller = Load(mipmapped, level);
+    EXPECT_EQ(sides[level][0], smaller.Width());
+    EXPECT_EQ(sides[level][1], smaller.Height());
+    ExpectRGBA(smaller, 0, 0, 0, "level " + std::to_string(level));
+    EXPECT_EQ(6u, smaller.Images().Count);
+  }
 
   // The parts of a file share their display window; the second one's data covers part of it.
   Imf::Header second = MakeHeader(Imath::Box2i(Imath::V2i(0, 0), Imath::V2i(11, 5)),
@@ -293,6 +304,10 @@ TEST(EXR, TiledPartsAndMultipartFiles) {
   EXPECT_EQ(12, first.Width());
   EXPECT_EQ((TImageSet{2, 0, "part 1/2"}), first.Images());
   EXPECT_EQ(Blue(11, 5), At(first, 11, 5)[2]);
+  // A mip-mapped part's levels follow it before the next part.
+  const Bytes levelled = Write({{tiled, RGBA()}, {MakeHeader(45, 19), RGBA(Imf::FLOAT, false)}});
+  EXPECT_EQ((TImageSet{7, 6, "part 2/2"}), Load(levelled, 6).Images());
+  EXPECT_EQ((TImageSet{7, 2, "part 1/2, level 3/6 (11 x 4)"}), Load(levelled, 2).Images());
   const TEXRGraphic other = Load(bytes, 1);
   EXPECT_EQ(12, other.Width());
   EXPECT_EQ(6, other.Height());
