@@ -522,7 +522,8 @@ void WriteTexels(const TEndpoints* endpoints, const std::uint8_t* partition, con
 void DecodeVoidExtent(TBits128 bits, unsigned width, unsigned height, bool srgb, std::uint8_t* out, std::size_t stride,
                       TBlockPixelOrder order) {
   const auto low = static_cast<std::uint64_t>(bits);
-  if (low >> 9 & 1) return FillError(out, stride, width, height);  // HDR colour
+  // Bit 9 marks HDR (half float) colours; bits 10 and 11 of a 2-D void extent are always set.
+  if ((low >> 9 & 7) != 6) return FillError(out, stride, width, height);
   const unsigned minS = low >> 12 & 0x1FFF, maxS = low >> 25 & 0x1FFF, minT = low >> 38 & 0x1FFF,
                  maxT = low >> 51 & 0x1FFF;
   const bool constant = (minS & maxS & minT & maxT) == 0x1FFF;
