@@ -64,6 +64,7 @@ const TMimeRow kMimeRows[] = {
     {"dds", "image/x-dds"},  // the database's name; image/vnd-ms.dds is its alias in data/vumo-mime.xml
     {"ktx", "image/ktx"},
     {"ktx2", "image/ktx2"},
+    {"astc", "image/astc"},
     {"hdr", "image/vnd.radiance"},  // not in the database: data/vumo-mime.xml defines it
     {"rgbe", "image/vnd.radiance"},
     {"exr", "image/x-exr"},

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "formats/astc.h"
 #include "formats/autodesk.h"
 #include "formats/bitmap.h"
 #include "formats/cut.h"
@@ -201,6 +202,7 @@ const TStartupRow kStartupRows[] = {
     {"dds", &TDDSGraphic::ClassInfo, "DirectDraw surfaces", "", fkRaster | fkMultiImage},
     {"ktx", &TKTXGraphic::ClassInfo, "Khronos textures", "", fkRaster | fkMultiImage},
     {"ktx2", &TKTX2Graphic::ClassInfo, "Khronos textures 2", "", fkRaster | fkMultiImage},
+    {"astc", &TASTCGraphic::ClassInfo, "ASTC textures", "", fkRaster},
     {"hdr", &THDRGraphic::ClassInfo, "Radiance HDR images", "", fkRaster},
     {"rgbe", &THDRGraphic::ClassInfo, "", "", fkRaster},
     {"exr", &TEXRGraphic::ClassInfo, "OpenEXR images", "", fkRaster | fkMultiImage},
@@ -214,6 +216,7 @@ TGraphicClass (*const kShutdownFirst[])() = {
     &TCUTGraphic::ClassInfo, &TRLAGraphic::ClassInfo, &TGIFGraphic::ClassInfo,
     &TQOIGraphic::ClassInfo, &TWebPGraphic::ClassInfo, &TDDSGraphic::ClassInfo,
     &TKTXGraphic::ClassInfo, &TKTX2Graphic::ClassInfo, &THDRGraphic::ClassInfo, &TEXRGraphic::ClassInfo,
+    &TASTCGraphic::ClassInfo,
 };
 // ... and after them.
 TGraphicClass (*const kShutdownLast[])() = {
