@@ -12,7 +12,9 @@ namespace {
 constexpr std::uint32_t kMagic = 0x5CA1AB13;
 constexpr std::size_t kHeaderSize = 16;
 
-std::uint32_t LittleEndian24(const std::uint8_t* p) { return p[0] | std::uint32_t{p[1]} << 8 | std::uint32_t{p[2]} << 16; }
+std::uint32_t LittleEndian24(const std::uint8_t* p) {
+  return p[0] | std::uint32_t{p[1]} << 8 | std::uint32_t{p[2]} << 16;
+}
 
 }  // namespace
 

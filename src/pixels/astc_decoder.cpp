@@ -108,7 +108,8 @@ void DecodeSequence(TBits128 bits, unsigned count, unsigned range, std::uint8_t*
       for (unsigned j = 0; j < 3; ++j) out[i + j] = static_cast<std::uint8_t>((digits >> 4 * j & 15) << n | m[j]);
     }
   } else {
-    for (unsigned i = 0; i < count; ++i) out[i] = static_cast<std::uint8_t>(static_cast<std::uint32_t>(bits >> i * n) & mask);
+    for (unsigned i = 0; i < count; ++i)
+      out[i] = static_cast<std::uint8_t>(static_cast<std::uint32_t>(bits >> i * n) & mask);
   }
 }
 
@@ -494,7 +495,7 @@ void FillError(std::uint8_t* out, std::size_t stride, unsigned width, unsigned h
 
 template <bool Srgb, bool Dual>
 void WriteTexels(const TEndpoints* endpoints, const std::uint8_t* partition, const std::uint8_t* plane0,
-                 const std::uint8_t* plane1, unsigned special, unsigned width, unsigned height, std::uint8_t* out,
+                 const std::uint8_t* plane1, unsigned planeChannel, unsigned width, unsigned height, std::uint8_t* out,
                  std::size_t stride) {
   // Each channel as X = 64 * e0 + (e1 - e0) * w.
   int base[4][4], delta[4][4];
@@ -511,7 +512,7 @@ void WriteTexels(const TEndpoints* endpoints, const std::uint8_t* partition, con
       const int w0 = plane0[t];
       std::uint8_t px[4];
       for (unsigned c = 0; c < 4; ++c) {
-        const int w = Dual && c == special ? plane1[t] : w0;
+        const int w = Dual && c == planeChannel ? plane1[t] : w0;
         px[c] = static_cast<std::uint8_t>(Out(Srgb, static_cast<unsigned>(base[p][c] + delta[p][c] * w)));
       }
       std::memcpy(row + 4 * x, px, 4);
@@ -595,10 +596,10 @@ void DecodeASTCBlock(const std::uint8_t* block, unsigned blockWidth, unsigned bl
         cems[p] = (baseClass + (value >> (2 + p) & 1)) << 2 | (value >> (2 + partitions + 2 * p) & 3);
     }
   }
-  unsigned special = 0;
+  unsigned planeChannel = 0;
   if (mode.DualPlane) {
     belowWeights -= 2;
-    special = static_cast<unsigned>(bits >> belowWeights) & 3;
+    planeChannel = static_cast<unsigned>(bits >> belowWeights) & 3;
   }
   unsigned colorCount = 0;
   for (unsigned p = 0; p < partitions; ++p) colorCount += 2 * ((cems[p] >> 2) + 1);
@@ -617,9 +618,12 @@ void DecodeASTCBlock(const std::uint8_t* block, unsigned blockWidth, unsigned bl
       Set(endpoints[p].Low, 255, 0, 255, 255);
       Set(endpoints[p].High, 255, 0, 255, 255);
     }
-    if (order == poBGRA) std::swap(endpoints[p].Low[0], endpoints[p].Low[2]), std::swap(endpoints[p].High[0], endpoints[p].High[2]);
+    if (order == poBGRA) {
+      std::swap(endpoints[p].Low[0], endpoints[p].Low[2]);
+      std::swap(endpoints[p].High[0], endpoints[p].High[2]);
+    }
   }
-  if (order == poBGRA && (special == 0 || special == 2)) special ^= 2;
+  if (order == poBGRA && (planeChannel == 0 || planeChannel == 2)) planeChannel ^= 2;
 
   // Weights, read downwards from the top bit, then per plane spread over the texels.
   const unsigned gridCount = mode.GridWidth * mode.GridHeight;
@@ -630,7 +634,8 @@ void DecodeASTCBlock(const std::uint8_t* block, unsigned blockWidth, unsigned bl
   // Room past the grid for the infill's right and lower neighbours, which it weighs by 0.
   std::uint8_t grid[2][64 + 16];
   if (mode.DualPlane) {
-    for (unsigned i = 0; i < gridCount; ++i) grid[0][i] = unquantise[raw[2 * i]], grid[1][i] = unquantise[raw[2 * i + 1]];
+    for (unsigned i = 0; i < gridCount; ++i)
+      grid[0][i] = unquantise[raw[2 * i]], grid[1][i] = unquantise[raw[2 * i + 1]];
   } else {
     for (unsigned i = 0; i < gridCount; ++i) grid[0][i] = unquantise[raw[i]];
   }
@@ -648,9 +653,9 @@ void DecodeASTCBlock(const std::uint8_t* block, unsigned blockWidth, unsigned bl
       for (unsigned t = 0; t < footprint->Texels; ++t) {
         const TInfill& f = infill[t];
         const unsigned i = f.Index;
-        texelWeights[plane][t] = static_cast<std::uint8_t>(
-            (g[i] * f.Factors[0] + g[i + 1] * f.Factors[1] + g[i + n] * f.Factors[2] + g[i + n + 1] * f.Factors[3] + 8) >>
-            4);
+        const unsigned sum =
+            g[i] * f.Factors[0] + g[i + 1] * f.Factors[1] + g[i + n] * f.Factors[2] + g[i + n + 1] * f.Factors[3];
+        texelWeights[plane][t] = static_cast<std::uint8_t>((sum + 8) >> 4);
       }
     }
     plane0 = texelWeights[0], plane1 = texelWeights[1];
@@ -658,13 +663,9 @@ void DecodeASTCBlock(const std::uint8_t* block, unsigned blockWidth, unsigned bl
 
   static constexpr std::uint8_t kOnePartition[144] = {};
   const std::uint8_t* partition = partitions == 1 ? kOnePartition : footprint->PartitionsOf(partitions, seed);
-  if (srgb) {
-    if (mode.DualPlane) WriteTexels<true, true>(endpoints, partition, plane0, plane1, special, blockWidth, blockHeight, out, stride);
-    else WriteTexels<true, false>(endpoints, partition, plane0, plane1, special, blockWidth, blockHeight, out, stride);
-  } else {
-    if (mode.DualPlane) WriteTexels<false, true>(endpoints, partition, plane0, plane1, special, blockWidth, blockHeight, out, stride);
-    else WriteTexels<false, false>(endpoints, partition, plane0, plane1, special, blockWidth, blockHeight, out, stride);
-  }
+  const auto write = srgb ? (mode.DualPlane ? &WriteTexels<true, true> : &WriteTexels<true, false>)
+                          : (mode.DualPlane ? &WriteTexels<false, true> : &WriteTexels<false, false>);
+  write(endpoints, partition, plane0, plane1, planeChannel, blockWidth, blockHeight, out, stride);
 }
 
 }  // namespace vumo

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <string>
 #include <vector>
 
@@ -68,7 +69,8 @@ TEST(ASTC, HeaderSidesAreTwentyFourBitAndEdgeBlocksAreCut) {
 TEST(ASTC, EveryTwoDimensionalFootprintReadsAndOthersAreInvalid) {
   constexpr unsigned kFootprints[14][2] = {{4, 4},  {5, 4},  {5, 5},  {6, 5},  {6, 6},   {8, 5},   {8, 6},
                                            {8, 8},  {10, 5}, {10, 6}, {10, 8}, {10, 10}, {12, 10}, {12, 12}};
-  for (const auto& f : kFootprints) EXPECT_EQ(LoadError(AstcFile(f[0], f[1], 1, 30, 20)), "loaded") << f[0] << "x" << f[1];
+  for (const auto& f : kFootprints)
+    EXPECT_EQ(LoadError(AstcFile(f[0], f[1], 1, 30, 20)), "loaded") << f[0] << "x" << f[1];
   for (const auto& f : {std::array<unsigned, 2>{4, 5}, {6, 4}, {3, 3}, {7, 7}, {12, 8}, {16, 16}, {0, 4}})
     EXPECT_EQ(LoadError(AstcFile(f[0], f[1], 1, 30, 20)), kInvalid) << f[0] << "x" << f[1];
   EXPECT_EQ(LoadError(AstcFile(4, 4, 1, 0, 20)), kInvalid);

@@ -221,7 +221,10 @@ TEST(ASTCAgainstAstcenc, RandomBlocksOfEveryFootprintDecodeAlike) {
         else if (std::memcmp(&actual[i], &expected[i], 4) != 0 && off++ < 3) {
           const std::size_t x = i / 4 % width, y = i / 4 / width, block = (y / bh) * columns + x / bw;
           std::string hex;
-          for (int k = 15; k >= 0; --k) hex += "0123456789abcdef"[blocks[16 * block + k] >> 4], hex += "0123456789abcdef"[blocks[16 * block + k] & 15];
+          for (int k = 15; k >= 0; --k) {
+            const unsigned byte = blocks[16 * block + k];
+            hex += "0123456789abcdef"[byte >> 4], hex += "0123456789abcdef"[byte & 15];
+          }
           ADD_FAILURE() << "block " << hex << " texel " << x % bw << "," << y % bh << ": " << int(actual[i]) << " "
                         << int(actual[i + 1]) << " " << int(actual[i + 2]) << " " << int(actual[i + 3]) << " against "
                         << int(expected[i]) << " " << int(expected[i + 1]) << " " << int(expected[i + 2]) << " "
@@ -279,7 +282,8 @@ TEST(ASTCBlocks, VoidExtentWithAnExtentOrHdrColour) {
   cleared[1] &= ~0x0C;
   EXPECT_TRUE(AllMagenta(Decode(cleared.data(), 4, 4), 4, 4));
   // HDR colours are half floats, which the LDR profile does not decode.
-  EXPECT_TRUE(AllMagenta(Decode(VoidExtent(true, 0x1FFF, 0x1FFF, 0x1FFF, 0x1FFF, {0x3C00, 0, 0, 0x3C00}).data(), 5, 5), 5, 5));
+  const TBlockWriter hdr = VoidExtent(true, 0x1FFF, 0x1FFF, 0x1FFF, 0x1FFF, {0x3C00, 0, 0, 0x3C00});
+  EXPECT_TRUE(AllMagenta(Decode(hdr.data(), 5, 5), 5, 5));
 }
 
 // One partition, CEM `cem`, endpoint values stored as plain 8-bit values (the largest range,
