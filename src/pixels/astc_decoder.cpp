@@ -76,19 +76,32 @@ constexpr auto kQuintDigits = [] {
   return table;
 }();
 
+// The 128 bits of a sequence, read 64 at a time from any bit: a whole group of five trits or
+// three quints (at most 38 bits) comes from one shift, taken apart in a 64-bit register.
+class TSequenceBits {
+ public:
+  explicit TSequenceBits(TBits128 bits) : bits_(bits) {}
+  std::uint64_t From(unsigned bit) const { return bit < 128 ? static_cast<std::uint64_t>(bits_ >> bit) : 0; }
+
+ private:
+  TBits128 bits_;
+};
+
 // Reads `count` values of `range` from `bits`, whose bits past the sequence are zero as the
 // format asks of a last group cut short. `out` has room for a whole last group (4 more).
 void DecodeSequence(TBits128 bits, unsigned count, unsigned range, std::uint8_t* out) {
   const TRange& r = kRanges[range];
   const unsigned n = r.Bits;
   const std::uint32_t mask = (1u << n) - 1;
-  auto take = [&bits](unsigned width) {
-    const auto v = static_cast<std::uint32_t>(bits) & ((1u << width) - 1);
-    bits >>= width;
-    return v;
-  };
+  const TSequenceBits stream(bits);
   if (r.Trits) {
-    for (unsigned i = 0; i < count; i += 5) {
+    for (unsigned i = 0, at = 0; i < count; i += 5, at += 8 + 5 * n) {
+      std::uint64_t g = stream.From(at);
+      auto take = [&g](unsigned width) {
+        const auto v = static_cast<std::uint32_t>(g) & ((1u << width) - 1);
+        g >>= width;
+        return v;
+      };
       std::uint32_t m[5], T = 0;
       m[0] = take(n), T |= take(2);
       m[1] = take(n), T |= take(2) << 2;
@@ -99,17 +112,18 @@ void DecodeSequence(TBits128 bits, unsigned count, unsigned range, std::uint8_t*
       for (unsigned j = 0; j < 5; ++j) out[i + j] = static_cast<std::uint8_t>((digits >> 4 * j & 15) << n | m[j]);
     }
   } else if (r.Quints) {
-    for (unsigned i = 0; i < count; i += 3) {
-      std::uint32_t m[3], Q = 0;
-      m[0] = take(n), Q |= take(3);
-      m[1] = take(n), Q |= take(2) << 3;
-      m[2] = take(n), Q |= take(2) << 5;
+    for (unsigned i = 0, at = 0; i < count; i += 3, at += 7 + 3 * n) {
+      const std::uint64_t g = stream.From(at);
+      const auto m0 = static_cast<std::uint32_t>(g) & mask, m1 = static_cast<std::uint32_t>(g >> (n + 3)) & mask,
+                 m2 = static_cast<std::uint32_t>(g >> (2 * n + 5)) & mask;
+      const auto Q = static_cast<std::uint32_t>((g >> n & 7) | (g >> (2 * n + 3) & 3) << 3 | (g >> (3 * n + 5) & 3) << 5);
       const std::uint32_t digits = kQuintDigits[Q];
-      for (unsigned j = 0; j < 3; ++j) out[i + j] = static_cast<std::uint8_t>((digits >> 4 * j & 15) << n | m[j]);
+      out[i] = static_cast<std::uint8_t>((digits & 15) << n | m0);
+      out[i + 1] = static_cast<std::uint8_t>((digits >> 4 & 15) << n | m1);
+      out[i + 2] = static_cast<std::uint8_t>((digits >> 8 & 15) << n | m2);
     }
   } else {
-    for (unsigned i = 0; i < count; ++i)
-      out[i] = static_cast<std::uint8_t>(static_cast<std::uint32_t>(bits >> i * n) & mask);
+    for (unsigned i = 0; i < count; ++i) out[i] = static_cast<std::uint8_t>(stream.From(i * n) & mask);
   }
 }
 
@@ -511,10 +525,12 @@ void WriteTexels(const TEndpoints* endpoints, const std::uint8_t* partition, con
       const unsigned p = partition[t];
       const int w0 = plane0[t];
       std::uint8_t px[4];
-      for (unsigned c = 0; c < 4; ++c) {
-        const int w = Dual && c == planeChannel ? plane1[t] : w0;
-        px[c] = static_cast<std::uint8_t>(Out(Srgb, static_cast<unsigned>(base[p][c] + delta[p][c] * w)));
-      }
+      for (unsigned c = 0; c < 4; ++c)
+        px[c] = static_cast<std::uint8_t>(Out(Srgb, static_cast<unsigned>(base[p][c] + delta[p][c] * w0)));
+      // The second plane's channel again with its own weight, rather than a choice per channel.
+      if constexpr (Dual)
+        px[planeChannel] = static_cast<std::uint8_t>(
+            Out(Srgb, static_cast<unsigned>(base[p][planeChannel] + delta[p][planeChannel] * plane1[t])));
       std::memcpy(row + 4 * x, px, 4);
     }
   }
@@ -539,9 +555,11 @@ void DecodeVoidExtent(TBits128 bits, unsigned width, unsigned height, bool srgb,
 }
 
 inline TBits128 Load128(const std::uint8_t* p) {
-  TBits128 v = 0;
-  for (int i = 15; i >= 0; --i) v = v << 8 | p[i];
-  return v;
+  std::uint64_t half[2];
+  std::memcpy(half, p, 16);
+  if constexpr (std::endian::native == std::endian::big)
+    half[0] = __builtin_bswap64(half[0]), half[1] = __builtin_bswap64(half[1]);
+  return TBits128{half[1]} << 64 | half[0];
 }
 
 inline std::uint64_t Reverse64(std::uint64_t x) {
