@@ -65,6 +65,7 @@ const TMimeRow kMimeRows[] = {
     {"ktx", "image/ktx"},
     {"ktx2", "image/ktx2"},
     {"pkm", "image/x-pkm"},  // not in the database: data/vumo-mime.xml defines it
+    {"astc", "image/astc"},
     {"hdr", "image/vnd.radiance"},  // not in the database: data/vumo-mime.xml defines it
     {"rgbe", "image/vnd.radiance"},
     {"exr", "image/x-exr"},

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "formats/astc.h"
 #include "formats/autodesk.h"
 #include "formats/bitmap.h"
 #include "formats/cut.h"
@@ -203,6 +204,7 @@ const TStartupRow kStartupRows[] = {
     {"ktx", &TKTXGraphic::ClassInfo, "Khronos textures", "", fkRaster | fkMultiImage},
     {"ktx2", &TKTX2Graphic::ClassInfo, "Khronos textures 2", "", fkRaster | fkMultiImage},
     {"pkm", &TPKMGraphic::ClassInfo, "Ericsson PKM textures", "", fkRaster},
+    {"astc", &TASTCGraphic::ClassInfo, "ASTC textures", "", fkRaster},
     {"hdr", &THDRGraphic::ClassInfo, "Radiance HDR images", "", fkRaster},
     {"rgbe", &THDRGraphic::ClassInfo, "", "", fkRaster},
     {"exr", &TEXRGraphic::ClassInfo, "OpenEXR images", "", fkRaster | fkMultiImage},
@@ -216,6 +218,7 @@ TGraphicClass (*const kShutdownFirst[])() = {
     &TCUTGraphic::ClassInfo, &TRLAGraphic::ClassInfo, &TGIFGraphic::ClassInfo,
     &TQOIGraphic::ClassInfo, &TWebPGraphic::ClassInfo, &TDDSGraphic::ClassInfo,
     &TKTXGraphic::ClassInfo, &TKTX2Graphic::ClassInfo, &TPKMGraphic::ClassInfo, &THDRGraphic::ClassInfo, &TEXRGraphic::ClassInfo,
+    &TASTCGraphic::ClassInfo,
 };
 // ... and after them.
 TGraphicClass (*const kShutdownLast[])() = {

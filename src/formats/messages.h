@@ -53,6 +53,8 @@ inline constexpr const char* gesKTXSupercompression = "The supercompression sche
 // PKM format codes the reader does not know.
 inline constexpr const char* gesPKMFormat = "The format code %s is";
 inline constexpr const char* gesKTXInflate = "Cannot load image. A supercompressed level of the %s file is damaged.";
+// ASTC volumes (3-D footprints or more than one slice), which the LDR profile does not have.
+inline constexpr const char* gesASTCVolume = "A three-dimensional texture is";
 inline constexpr const char* gesMetafileTooLarge = "Cannot load image. The metafile is too large (%u bytes).";
 
 // Format names used for "%s".
@@ -75,6 +77,7 @@ inline constexpr const char* gesDDS = "DDS";
 inline constexpr const char* gesKTX = "KTX";
 inline constexpr const char* gesKTX2 = "KTX2";
 inline constexpr const char* gesPKM = "PKM";
+inline constexpr const char* gesASTC = "ASTC";
 inline constexpr const char* gesHDR = "Radiance HDR";
 inline constexpr const char* gesEXR = "OpenEXR";
 

@@ -148,6 +148,7 @@ def main():
     # Refused: formats whose decoders are still to come.
     write("etc2.ktx", ktx1(GL_ETC2, 4, 4, [b"\0" * 8]))
     write("astc_6x6_srgb.ktx", ktx1(GL_ASTC_6x6_SRGB, 6, 6, [b"\0" * 16]))
+    save_png("astc_6x6_srgb.png", 6, 6, [(255, 0, 255, 255)] * 36)  # a reserved block: the error colour
 
     # KTX2: BC7 plain and with a descriptor saying sRGB; BC6H through zstd; RGBA8 through zlib.
     write("bc7.ktx2", ktx2(145, 8, 4, [bc7], model=134, kv=[("KTXwriter", b"vumo fixtures\0")]))
@@ -166,6 +167,7 @@ def main():
     write("uastc.ktx2", ktx2(0, 4, 4, [b"\0" * 16], model=166))
     write("basislz.ktx2", ktx2(0, 4, 4, [b"\0" * 16], scheme=1, model=163))
     write("astc_8x8.ktx2", ktx2(171, 8, 8, [b"\0" * 16], model=162))
+    save_png("astc_8x8.png", 8, 8, [(255, 0, 255, 255)] * 64)
     write("level_cut.ktx2", ktx2(145, 8, 4, [bc7])[:-8])
 
 
