@@ -215,12 +215,12 @@ void TBitmap::ReleaseImage() {
   exposure_ = 0.0f;
 }
 
-void TBitmap::SetFloatPixels(std::shared_ptr<const TFloatPixels> pixels) {
+void TBitmap::SetFloatPixels(std::shared_ptr<const TFloatPixels> pixels, bool rendered) {
   if (pixels && (pixels->Width != width_ || pixels->Height != height_ || pixelFormat_ != pf32bit ||
                  pixels->RGBA.size() != static_cast<std::size_t>(width_) * static_cast<std::size_t>(height_) * 4))
     throw EInvalidGraphic(kScanLineOutOfRange);
   floatPixels_ = std::move(pixels);
-  RenderFloatPixels();
+  if (!rendered) RenderFloatPixels();
 }
 
 std::shared_ptr<TFloatPixels> TBitmap::NewFloatPixels(int width, int height, bool cleared) {

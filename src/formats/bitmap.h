@@ -73,7 +73,9 @@ class TBitmap : public TGraphic {
   const TFloatPixels* FloatPixels() const { return floatPixels_.get(); }
   // Keeps `pixels` (of the bitmap's size) and renders the 32-bit pixels from them at the
   // current exposure; the bitmap must be pf32bit of the same size.
-  void SetFloatPixels(std::shared_ptr<const TFloatPixels> pixels);
+  // `rendered`: the 32-bit pixels already show them at the current exposure, as a reader
+  // that renders each band while it is in the cache leaves them.
+  void SetFloatPixels(std::shared_ptr<const TFloatPixels> pixels, bool rendered = false);
   // Float samples for a picture of this size, zero-filled unless `cleared` is false (for a
   // decoder that writes every value); raises "image too large" past the limits, before
   // anything is allocated.

@@ -259,6 +259,8 @@ bool TEXRGraphic::ReadImageProperties(TStream& Stream, unsigned ImageIndex) {
 
 void TEXRGraphic::LoadFromStream(TStream& Stream) {
   BeginLoad(Stream);
+  // The bitmap may exist before the decode ends: a failed load leaves the reader empty.
+  TEmptyOnFailure guard(*this);
   StartProgress(gesTransfering);
   const unsigned index = RequestedImage();
   TByteSource source(Stream);
@@ -305,6 +307,9 @@ void TEXRGraphic::LoadFromStream(TStream& Stream) {
     const bool covered = x0 == display.X && x1 == display.X + display.Width && y0 == display.Y &&
                          y1 == display.Y + display.Height;
     floats = NewFloatPixels(static_cast<int>(display.Width), static_cast<int>(display.Height), !covered);
+    // A picture the data covers is shown band by band, each rendered while in the cache.
+    if (covered) AllocateImageToOverwrite(static_cast<std::uint64_t>(display.Width), static_cast<std::uint64_t>(display.Height), pf32bit);
+    const float gain = ExposureGain(Exposure());
     const std::size_t dataWidth = static_cast<std::size_t>(data.Width);
     // Rows whose columns all lie in the display window decode straight into the picture;
     // others go through a band of rows of their own.
@@ -376,6 +381,10 @@ void TEXRGraphic::LoadFromStream(TStream& Stream) {
         float* out = floats->Row(static_cast<int>(y + static_cast<std::int64_t>(r) - display.Y)) + (x0 - display.X) * 4;
         std::memcpy(out, in, static_cast<std::size_t>(x1 - x0) * 4 * sizeof(float));
       }
+      for (std::size_t r = 0; covered && r < count; ++r) {
+        const int row = static_cast<int>(y + static_cast<std::int64_t>(r) - display.Y);
+        ExposeRowToBGRA8(floats->Row(row), ScanLine(row), displayWidth, gain);
+      }
       RowProgress(static_cast<std::uint32_t>(y - y0), static_cast<std::uint32_t>(y1 - y0));
     }
   } catch (const Exception&) {
@@ -388,10 +397,11 @@ void TEXRGraphic::LoadFromStream(TStream& Stream) {
   }
   ImageProperties.Width = static_cast<std::uint32_t>(floats->Width);
   ImageProperties.Height = static_cast<std::uint32_t>(floats->Height);
-  AllocateImageToOverwrite(static_cast<std::uint64_t>(floats->Width), static_cast<std::uint64_t>(floats->Height), pf32bit);
-  TEmptyOnFailure guard(*this);
+  const bool rendered = Width() == floats->Width && Height() == floats->Height && !Empty();
+  if (!rendered)
+    AllocateImageToOverwrite(static_cast<std::uint64_t>(floats->Width), static_cast<std::uint64_t>(floats->Height), pf32bit);
   SetAlphaChannel(true);
-  SetFloatPixels(std::move(floats));
+  SetFloatPixels(std::move(floats), rendered);
   SetFormatDescription(std::move(description));
   SetImages(TImageSet{images, index, Caption(image, display)});
   EndProgress();
