@@ -361,6 +361,21 @@ TEST(EXR, MatchesOtherDecodesOfRealFiles) {
     }
   }
   const TEXRGraphic exr = test::LoadWith<TEXRGraphic>(test::ReadFile(test::Fixture("exr/hopper_imagemagick.exr")));
+  // exrmaketiled's ripmap of the same picture: its first level is the picture, and the levels
+  // halved both ways follow, each about as bright as the whole.
+  const Bytes ripmap = test::ReadFile(test::Fixture("exr/hopper_ripmap.exr"));
+  const TEXRGraphic whole = Load(ripmap, 0);
+  EXPECT_EQ((TImageSet{5, 0, "level 1/5 (40 x 30)"}), whole.Images());
+  EXPECT_EQ(whole.FloatPixels()->RGBA, exr.FloatPixels()->RGBA);
+  auto mean = [](const TEXRGraphic& g) {
+    double sum = 0;
+    for (float v : g.FloatPixels()->RGBA) sum += v;
+    return sum / static_cast<double>(g.FloatPixels()->RGBA.size());
+  };
+  const TEXRGraphic half = Load(ripmap, 1);
+  EXPECT_EQ((TImageSet{5, 1, "level 2/5 (20 x 15)"}), half.Images());
+  EXPECT_NEAR(mean(whole), mean(half), 0.02);
+  EXPECT_EQ(1, Load(ripmap, 4).Height());
   const auto pfm = test::LoadWith<TPPMGraphic>(test::ReadFile(test::Fixture("exr/hopper_imagemagick.pfm")));
   ASSERT_EQ(pfm.Width(), exr.Width());
   ASSERT_EQ(pfm.Height(), exr.Height());

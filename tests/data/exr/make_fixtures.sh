@@ -6,3 +6,5 @@ convert ../pillow/hopper.png -resize 40x30! -depth 8 -alpha set -channel A -eval
 convert hopper.png hopper_imagemagick.exr
 convert hopper_imagemagick.exr -alpha off -endian LSB hopper_imagemagick.pfm
 rm hopper.png
+# A ripmap of the same picture, tiled 8 x 8 by OpenEXR 3.1.5's exrmaketiled.
+exrmaketiled -r -t 8 8 -z zip hopper_imagemagick.exr hopper_ripmap.exr
