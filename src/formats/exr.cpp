@@ -73,6 +73,42 @@ class TBytesIStream : public Imf::IStream {
   bool truncated_ = false;
 };
 
+// Whether every attribute of every header ends inside the file. The library allocates an
+// attribute of a type it does not know at the size the file declares before it reads it,
+// so a few hundred bytes could otherwise claim gigabytes.
+enum class THeaderCheck { kFits, kCut, kMalformed };
+
+THeaderCheck CheckAttributes(const std::uint8_t* bytes, std::uint64_t size) {
+  if (size < 8) return THeaderCheck::kCut;
+  const bool multipart = (bytes[5] & 0x10) != 0;  // flag bit 12 of the version field
+  std::uint64_t at = 8;
+  // A name or type: at most 255 characters, then a zero byte.
+  auto text = [&](std::uint64_t& length) {
+    length = 0;
+    while (at + length < size && bytes[at + length] != 0 && length < 256) ++length;
+    if (at + length >= size) return THeaderCheck::kCut;
+    if (bytes[at + length] != 0) return THeaderCheck::kMalformed;
+    at += length + 1;
+    return THeaderCheck::kFits;
+  };
+  for (;;) {
+    for (;;) {
+      std::uint64_t length = 0;
+      if (const THeaderCheck c = text(length); c != THeaderCheck::kFits) return c;
+      if (length == 0) break;  // the header's end
+      if (const THeaderCheck c = text(length); c != THeaderCheck::kFits) return c;
+      if (size - at < 4) return THeaderCheck::kCut;
+      const std::uint32_t declared = static_cast<std::uint32_t>(bytes[at]) | bytes[at + 1] << 8 |
+                                     bytes[at + 2] << 16 | static_cast<std::uint32_t>(bytes[at + 3]) << 24;
+      at += 4;
+      if (declared > size - at) return THeaderCheck::kCut;
+      at += declared;
+    }
+    // A multipart file's headers end with an empty one.
+    if (!multipart || (at < size && bytes[at] == 0)) return THeaderCheck::kFits;
+  }
+}
+
 // The library refuses a header whose windows or tiles are larger than this before it
 // allocates for them.
 void LimitLibrarySizes() {
@@ -229,6 +265,8 @@ bool TEXRGraphic::ReadImageProperties(TStream& Stream, unsigned ImageIndex) {
   const std::uint8_t* bytes = source.Take(static_cast<std::size_t>(size));
   if (!bytes) RaiseReadError();
   LimitLibrarySizes();
+  if (const THeaderCheck check = CheckAttributes(bytes, size); check != THeaderCheck::kFits)
+    check == THeaderCheck::kCut ? RaiseReadError() : RaiseInvalidImage();
   TBytesIStream stream(bytes, size);
   try {
     Imf::MultiPartInputFile file(stream, 0);
@@ -270,6 +308,8 @@ void TEXRGraphic::LoadFromStream(TStream& Stream) {
   const std::uint8_t* bytes = source.Take(static_cast<std::size_t>(size));
   if (!bytes) RaiseReadError();
   LimitLibrarySizes();
+  if (const THeaderCheck check = CheckAttributes(bytes, size); check != THeaderCheck::kFits)
+    check == THeaderCheck::kCut ? RaiseReadError() : RaiseInvalidImage();
   TBytesIStream stream(bytes, size);
   std::shared_ptr<TFloatPixels> floats;
   std::string description;
