@@ -17,15 +17,6 @@ namespace {
 // ---------------------------------------------------------------------------------------------
 // Pixels
 
-// One 8-bit pixel as the 32-bit value whose bytes in memory are in `Order`; alpha is the fourth
-// byte in both orders, so an alpha palette can be or-ed into a colour palette.
-template <TBlockPixelOrder Order>
-constexpr std::uint32_t Pack(std::uint32_t r, std::uint32_t g, std::uint32_t b, std::uint32_t a) {
-  std::uint32_t v = Order == poRGBA ? (r | g << 8 | b << 16 | a << 24) : (b | g << 8 | r << 16 | a << 24);
-  if constexpr (std::endian::native == std::endian::big) v = __builtin_bswap32(v);
-  return v;
-}
-
 constexpr std::uint32_t AlphaShift(std::uint32_t a) {
   return std::endian::native == std::endian::big ? a : a << 24;
 }
@@ -56,13 +47,13 @@ inline void ColorPalette(const std::uint8_t* b, std::uint32_t palette[4]) {
   const std::uint32_t r0 = Expand5(c0 >> 11), g0 = Expand6((c0 >> 5) & 63), b0 = Expand5(c0 & 31);
   const std::uint32_t r1 = Expand5(c1 >> 11), g1 = Expand6((c1 >> 5) & 63), b1 = Expand5(c1 & 31);
   constexpr std::uint32_t opaque = WithPunchThrough ? 255 : 0;
-  palette[0] = Pack<Order>(r0, g0, b0, opaque);
-  palette[1] = Pack<Order>(r1, g1, b1, opaque);
+  palette[0] = PackPixel<Order>(r0, g0, b0, opaque);
+  palette[1] = PackPixel<Order>(r1, g1, b1, opaque);
   if (!WithPunchThrough || c0 > c1) {
-    palette[2] = Pack<Order>((2 * r0 + r1) / 3, (2 * g0 + g1) / 3, (2 * b0 + b1) / 3, opaque);
-    palette[3] = Pack<Order>((r0 + 2 * r1) / 3, (g0 + 2 * g1) / 3, (b0 + 2 * b1) / 3, opaque);
+    palette[2] = PackPixel<Order>((2 * r0 + r1) / 3, (2 * g0 + g1) / 3, (2 * b0 + b1) / 3, opaque);
+    palette[3] = PackPixel<Order>((r0 + 2 * r1) / 3, (g0 + 2 * g1) / 3, (b0 + 2 * b1) / 3, opaque);
   } else {
-    palette[2] = Pack<Order>((r0 + r1) / 2, (g0 + g1) / 2, (b0 + b1) / 2, opaque);
+    palette[2] = PackPixel<Order>((r0 + r1) / 2, (g0 + g1) / 2, (b0 + b1) / 2, opaque);
     palette[3] = 0;
   }
 }
@@ -147,7 +138,7 @@ void DecodeBC4(const std::uint8_t* b, std::uint8_t* out, std::size_t stride) {
   if constexpr (Signed) SignedChannelPalette(b, values);
   else UnsignedChannelPalette(b, values);
   std::uint32_t grey[8];
-  for (int i = 0; i < 8; ++i) grey[i] = Pack<Order>(values[i], values[i], values[i], 255);
+  for (int i = 0; i < 8; ++i) grey[i] = PackPixel<Order>(values[i], values[i], values[i], 255);
   std::uint64_t indices = ChannelIndices(b);
   for (int y = 0; y < 4; ++y, indices >>= 12, out += stride)
     Store4(out, grey[indices & 7], grey[(indices >> 3) & 7], grey[(indices >> 6) & 7], grey[(indices >> 9) & 7]);
@@ -164,8 +155,8 @@ void DecodeBC5(const std::uint8_t* b, std::uint8_t* out, std::size_t stride) {
     UnsignedChannelPalette(b + 8, greens);
   }
   for (int i = 0; i < 8; ++i) {
-    reds[i] = Pack<Order>(reds[i], 0, 0, 255);
-    greens[i] = Pack<Order>(0, greens[i], 0, 0);
+    reds[i] = PackPixel<Order>(reds[i], 0, 0, 255);
+    greens[i] = PackPixel<Order>(0, greens[i], 0, 0);
   }
   std::uint64_t r = ChannelIndices(b), g = ChannelIndices(b + 8);
   for (int y = 0; y < 4; ++y, r >>= 12, g >>= 12, out += stride)
@@ -388,7 +379,7 @@ void DecodeBC7(const std::uint8_t* b, std::uint8_t* out, std::size_t stride) {
     int rgba[4] = {Interpolate(e0[0], e1[0], wc), Interpolate(e0[1], e1[1], wc), Interpolate(e0[2], e1[2], wc),
                    Interpolate(e0[3], e1[3], wa)};
     if (rotation) std::swap(rgba[3], rgba[rotation - 1]);
-    const std::uint32_t v = Pack<Order>(static_cast<std::uint32_t>(rgba[0]), static_cast<std::uint32_t>(rgba[1]),
+    const std::uint32_t v = PackPixel<Order>(static_cast<std::uint32_t>(rgba[0]), static_cast<std::uint32_t>(rgba[1]),
                                         static_cast<std::uint32_t>(rgba[2]), static_cast<std::uint32_t>(rgba[3]));
     std::memcpy(out + (i >> 2) * stride + (i & 3) * 4, &v, 4);
   }

@@ -4,6 +4,7 @@
 // ETC and EAC in etc_decoders.cpp, ASTC in astc_decoder.cpp.
 #pragma once
 
+#include <bit>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -47,6 +48,15 @@ struct TBlockKind {
 // Where the four 8-bit channels go in each output pixel: R, G, B, A in memory, or B, G, R, A
 // as the 32-bit bitmap keeps them. BC6H always writes R, G, B, A floats.
 enum TBlockPixelOrder : std::uint8_t { poRGBA, poBGRA };
+
+// One 8-bit pixel as the 32-bit value whose bytes in memory are in `Order`; alpha is the fourth
+// byte in both orders, so an alpha palette can be or-ed into a colour palette.
+template <TBlockPixelOrder Order>
+constexpr std::uint32_t PackPixel(std::uint32_t r, std::uint32_t g, std::uint32_t b, std::uint32_t a) {
+  std::uint32_t v = Order == poRGBA ? (r | g << 8 | b << 16 | a << 24) : (b | g << 8 | r << 16 | a << 24);
+  if constexpr (std::endian::native == std::endian::big) v = __builtin_bswap32(v);
+  return v;
+}
 
 // Bytes of one block: 8 for BC1, BC4, ETC1, ETC2 RGB (with punch-through) and EAC R11, 16 for
 // the others.

@@ -12,23 +12,14 @@ namespace {
 // ---------------------------------------------------------------------------------------------
 // Pixels
 
-// One 8-bit pixel as the 32-bit value whose bytes in memory are in `Order` (as bc_decoders.cpp
-// packs them), so that a colour and an alpha can be or-ed together.
 template <TBlockPixelOrder Order>
-constexpr std::uint32_t Pack(std::uint32_t r, std::uint32_t g, std::uint32_t b, std::uint32_t a) {
-  std::uint32_t v = Order == poRGBA ? (r | g << 8 | b << 16 | a << 24) : (b | g << 8 | r << 16 | a << 24);
-  if constexpr (std::endian::native == std::endian::big) v = __builtin_bswap32(v);
-  return v;
-}
-
-template <TBlockPixelOrder Order>
-constexpr std::uint32_t kColorBits = Pack<Order>(255, 255, 255, 0);
+constexpr std::uint32_t kColorBits = PackPixel<Order>(255, 255, 255, 0);
 
 constexpr std::uint32_t Clamp255(int v) { return v < 0 ? 0 : v > 255 ? 255 : static_cast<std::uint32_t>(v); }
 
 template <TBlockPixelOrder Order>
 constexpr std::uint32_t Opaque(int r, int g, int b) {
-  return Pack<Order>(Clamp255(r), Clamp255(g), Clamp255(b), 255);
+  return PackPixel<Order>(Clamp255(r), Clamp255(g), Clamp255(b), 255);
 }
 
 // `pixels` hold a tile in rows of four; each row is written with one copy.
@@ -216,7 +207,7 @@ void DecodeETC2RGBA(const std::uint8_t* b, std::uint8_t* out, std::size_t stride
   DecodeColor<Order, false>(BigEndian64(b + 8), pixels);
   const std::uint64_t alpha = BigEndian64(b);
   EACValues<ekAlpha8>(alpha, alphas);
-  for (auto& a : alphas) a = Pack<Order>(0, 0, 0, a);
+  for (auto& a : alphas) a = PackPixel<Order>(0, 0, 0, a);
   for (int j = 0; j < 16; ++j) {
     std::uint32_t& p = pixels[(j & 3) * 4 + (j >> 2)];
     p = (p & kColorBits<Order>) | alphas[EACIndex(alpha, j)];
@@ -236,7 +227,7 @@ void DecodeR11(const std::uint8_t* b, std::uint8_t* out, std::size_t stride) {
   std::uint32_t values[8], pixels[16];
   const std::uint64_t word = BigEndian64(b);
   EACValues<Signed ? ekSigned11 : ekUnsigned11>(word, values);
-  for (auto& v : values) v = Pack<Order>(v, v, v, 255);
+  for (auto& v : values) v = PackPixel<Order>(v, v, v, 255);
   for (int j = 0; j < 16; ++j) pixels[(j & 3) * 4 + (j >> 2)] = values[EACIndex(word, j)];
   StoreTile(pixels, out, stride);
 }
@@ -248,8 +239,8 @@ void DecodeRG11(const std::uint8_t* b, std::uint8_t* out, std::size_t stride) {
   EACValues<Signed ? ekSigned11 : ekUnsigned11>(red, reds);
   EACValues<Signed ? ekSigned11 : ekUnsigned11>(green, greens);
   for (int i = 0; i < 8; ++i) {
-    reds[i] = Pack<Order>(reds[i], 0, 0, 255);
-    greens[i] = Pack<Order>(0, greens[i], 0, 0);
+    reds[i] = PackPixel<Order>(reds[i], 0, 0, 255);
+    greens[i] = PackPixel<Order>(0, greens[i], 0, 0);
   }
   for (int j = 0; j < 16; ++j) pixels[(j & 3) * 4 + (j >> 2)] = reds[EACIndex(red, j)] | greens[EACIndex(green, j)];
   StoreTile(pixels, out, stride);

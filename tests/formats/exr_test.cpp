@@ -4,6 +4,7 @@
 // are written here with libopenexr's own writer; real files from other programs are held
 // against those programs' decodes.
 #include "formats/exr.h"
+#include "formats/exr_vector_stream.h"
 
 #include <ImfChannelList.h>
 #include <ImfFrameBuffer.h>
@@ -35,21 +36,7 @@ using test::Bytes;
 
 constexpr const char* kInvalid = "Cannot load image. Invalid or unexpected OpenEXR image format.";
 
-class TVectorOStream : public Imf::OStream {
- public:
-  TVectorOStream() : Imf::OStream("memory") {}
-  void write(const char c[], int n) override {
-    if (position_ + n > bytes.size()) bytes.resize(position_ + n);
-    std::memcpy(bytes.data() + position_, c, static_cast<std::size_t>(n));
-    position_ += static_cast<std::size_t>(n);
-  }
-  std::uint64_t tellp() override { return position_; }
-  void seekp(std::uint64_t position) override { position_ = position; }
-  Bytes bytes;
-
- private:
-  std::size_t position_ = 0;
-};
+using test::TVectorOStream;
 
 using TValue = std::function<float(int x, int y)>;
 struct TChannel {
