@@ -73,41 +73,148 @@ class TBytesIStream : public Imf::IStream {
   bool truncated_ = false;
 };
 
-// Whether every attribute of every header ends inside the file. The library allocates an
-// attribute of a type it does not know at the size the file declares before it reads it,
-// so a few hundred bytes could otherwise claim gigabytes.
+// Whether the headers, read as the library reads them, claim no more than the file holds.
+// The library allocates before it reads: an attribute of a type it does not know at the size
+// the file declares, a preview at its declared width and height, a string of a string list at
+// its declared length, and each part's table of chunk offsets at the count the header implies.
+// It also reads a known attribute by its type, not by its declared size, so a size that
+// disagrees with the type would make it parse the rest of the header from elsewhere; such a
+// header is refused here.
 enum class THeaderCheck { kFits, kCut, kMalformed };
 
-THeaderCheck CheckAttributes(const std::uint8_t* bytes, std::uint64_t size) {
-  if (size < 8) return THeaderCheck::kCut;
-  const bool multipart = (bytes[5] & 0x10) != 0;  // flag bit 12 of the version field
-  std::uint64_t at = 8;
-  // A name or type: at most 255 characters, then a zero byte.
-  auto text = [&](std::uint64_t& length) {
-    length = 0;
-    while (at + length < size && bytes[at + length] != 0 && length < 256) ++length;
-    if (at + length >= size) return THeaderCheck::kCut;
-    if (bytes[at + length] != 0) return THeaderCheck::kMalformed;
-    at += length + 1;
-    return THeaderCheck::kFits;
-  };
-  for (;;) {
+class THeaderWalk {
+ public:
+  THeaderWalk(const std::uint8_t* bytes, std::uint64_t size) : bytes_(bytes), size_(size) {}
+
+  THeaderCheck Check() {
+    if (size_ < 8) return THeaderCheck::kCut;
+    const bool multipart = (bytes_[5] & 0x10) != 0;  // flag bit 12 of the version field
+    nameLimit_ = (bytes_[5] & 0x04) ? 255 : 31;      // bit 10: long names
+    at_ = 8;
+    std::uint64_t chunks = 0;
     for (;;) {
-      std::uint64_t length = 0;
-      if (const THeaderCheck c = text(length); c != THeaderCheck::kFits) return c;
-      if (length == 0) break;  // the header's end
-      if (const THeaderCheck c = text(length); c != THeaderCheck::kFits) return c;
-      if (size - at < 4) return THeaderCheck::kCut;
-      const std::uint32_t declared = static_cast<std::uint32_t>(bytes[at]) | bytes[at + 1] << 8 |
-                                     bytes[at + 2] << 16 | static_cast<std::uint32_t>(bytes[at + 3]) << 24;
-      at += 4;
-      if (declared > size - at) return THeaderCheck::kCut;
-      at += declared;
+      TFacts facts;
+      for (;;) {
+        std::string name, type;
+        if (const THeaderCheck c = Text(name, nameLimit_); c != THeaderCheck::kFits) return c;
+        if (name.empty()) break;  // the header's end
+        if (const THeaderCheck c = Text(type, nameLimit_); c != THeaderCheck::kFits) return c;
+        if (size_ - at_ < 4) return THeaderCheck::kCut;
+        const std::uint32_t declared = U32(at_);
+        at_ += 4;
+        if (declared > size_ - at_) return THeaderCheck::kCut;
+        if (const THeaderCheck c = Value(name, type, declared, facts); c != THeaderCheck::kFits) return c;
+        at_ += declared;
+      }
+      chunks += facts.Chunks();
+      // A multipart file's headers end with an empty one.
+      if (!multipart || (at_ < size_ && bytes_[at_] == 0)) break;
     }
-    // A multipart file's headers end with an empty one.
-    if (!multipart || (at < size && bytes[at] == 0)) return THeaderCheck::kFits;
+    // Every offset takes eight bytes of the file after the headers.
+    if (chunks > (size_ - at_) / 8) return THeaderCheck::kCut;
+    return THeaderCheck::kFits;
   }
-}
+
+ private:
+  // What the chunk table's size depends on.
+  struct TFacts {
+    std::int64_t Width = 0, Height = 0;
+    std::uint32_t TileX = 0, TileY = 0;
+    int LevelMode = -1;  // none until a tile description is read
+    std::int64_t ChunkCount = -1;
+
+    // The fewest chunks the library makes room for: a scanline part at the largest band a
+    // compression uses, a tiled part's first level alone.
+    std::uint64_t Chunks() const {
+      if (ChunkCount >= 0) return static_cast<std::uint64_t>(ChunkCount);
+      if (Width <= 0 || Height <= 0) return 0;
+      if (LevelMode < 0 || TileX == 0 || TileY == 0) return static_cast<std::uint64_t>((Height + 255) / 256);
+      return static_cast<std::uint64_t>((Width + TileX - 1) / TileX) *
+             static_cast<std::uint64_t>((Height + TileY - 1) / TileY);
+    }
+  };
+
+  std::uint32_t U32(std::uint64_t at) const {
+    return static_cast<std::uint32_t>(bytes_[at]) | bytes_[at + 1] << 8 | bytes_[at + 2] << 16 |
+           static_cast<std::uint32_t>(bytes_[at + 3]) << 24;
+  }
+
+  // A name or type of at most `limit` characters, then a zero byte; a longer one the library
+  // would split into two fields.
+  THeaderCheck Text(std::string& text, std::size_t limit) {
+    std::uint64_t length = 0;
+    while (at_ + length < size_ && bytes_[at_ + length] != 0 && length <= limit) ++length;
+    if (at_ + length >= size_) return THeaderCheck::kCut;
+    if (length > limit) return THeaderCheck::kMalformed;
+    text.assign(reinterpret_cast<const char*>(bytes_ + at_), static_cast<std::size_t>(length));
+    at_ += length + 1;
+    return THeaderCheck::kFits;
+  }
+
+  // The value of one attribute, `declared` bytes from at_, all inside the file.
+  THeaderCheck Value(const std::string& name, const std::string& type, std::uint32_t declared, TFacts& facts) const {
+    static constexpr struct {
+      const char* Type;
+      std::uint32_t Size;
+    } kFixed[] = {{"box2i", 16},  {"box2f", 16},  {"chromaticities", 32}, {"compression", 1}, {"deepImageState", 1},
+                  {"double", 8},  {"envmap", 1},  {"float", 4},           {"int", 4},          {"keycode", 28},
+                  {"lineOrder", 1}, {"m33f", 36}, {"m33d", 72},           {"m44f", 64},        {"m44d", 128},
+                  {"rational", 8}, {"tiledesc", 9}, {"timecode", 8},      {"v2i", 8},          {"v2f", 8},
+                  {"v2d", 16},    {"v3i", 12},    {"v3f", 12},            {"v3d", 24}};
+    for (const auto& fixed : kFixed)
+      if (type == fixed.Type && declared != fixed.Size) return THeaderCheck::kMalformed;
+    const std::uint64_t end = at_ + declared;
+    if (type == "box2i" && name == "dataWindow") {
+      const auto v = [&](int i) { return static_cast<std::int64_t>(static_cast<std::int32_t>(U32(at_ + 4 * i))); };
+      facts.Width = v(2) - v(0) + 1;
+      facts.Height = v(3) - v(1) + 1;
+    } else if (type == "tiledesc" && name == "tiles") {
+      facts.TileX = U32(at_);
+      facts.TileY = U32(at_ + 4);
+      facts.LevelMode = bytes_[at_ + 8] & 0x0F;
+    } else if (type == "int" && name == "chunkCount") {
+      facts.ChunkCount = static_cast<std::int32_t>(U32(at_));
+      if (facts.ChunkCount < 0) return THeaderCheck::kMalformed;
+    } else if (type == "floatvector") {
+      if (declared % 4 != 0) return THeaderCheck::kMalformed;
+    } else if (type == "preview") {
+      if (declared < 8) return THeaderCheck::kMalformed;
+      const std::uint64_t pixels = std::uint64_t{U32(at_)} * U32(at_ + 4);
+      if (pixels > (declared - 8) / 4) return THeaderCheck::kCut;
+      if (8 + pixels * 4 != declared) return THeaderCheck::kMalformed;
+    } else if (type == "stringvector") {
+      for (std::uint64_t at = at_; at < end;) {
+        if (end - at < 4) return THeaderCheck::kMalformed;
+        const std::uint32_t length = U32(at);
+        at += 4;
+        if (length > end - at) return length > 0x7FFFFFFFu ? THeaderCheck::kMalformed : THeaderCheck::kCut;
+        at += length;
+      }
+    } else if (type == "chlist") {
+      // Read to its empty name whatever its declared size: it must end where it says.
+      std::uint64_t at = at_;
+      for (;;) {
+        std::uint64_t length = 0;
+        while (at + length < size_ && bytes_[at + length] != 0 && length <= 255) ++length;
+        if (at + length >= size_) return THeaderCheck::kCut;
+        if (length > 255) return THeaderCheck::kMalformed;
+        at += length + 1;
+        if (length == 0) break;
+        at += 16;  // type, linearity, three reserved bytes, the two samplings
+        if (at > size_) return THeaderCheck::kCut;
+      }
+      if (at != end) return THeaderCheck::kMalformed;
+    }
+    return THeaderCheck::kFits;
+  }
+
+  const std::uint8_t* bytes_;
+  std::uint64_t size_;
+  std::uint64_t at_ = 0;
+  std::size_t nameLimit_ = 31;
+};
+
+THeaderCheck CheckAttributes(const std::uint8_t* bytes, std::uint64_t size) { return THeaderWalk(bytes, size).Check(); }
 
 // The library refuses a header whose windows or tiles are larger than this before it
 // allocates for them.

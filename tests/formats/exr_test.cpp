@@ -22,6 +22,7 @@
 #include <cstring>
 #include <functional>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "formats/messages.h"
@@ -322,6 +323,10 @@ TEST(EXR, MalformedFilesAreRefusedCleanly) {
   // bytes (found by the fuzzer): refused as cut short before the library allocates for it.
   EXPECT_EQ("Stream read error",
             test::LoadErrorWith<TEXRGraphic>(test::ReadFile(test::Fixture("crashers/exr_attribute_of_gigabytes"))));
+  // A channel list that runs past its declared size (found by the fuzzer): the library would
+  // read the rest of the header from inside it and meet a size of 1.6 GB there.
+  EXPECT_EQ(kInvalid,
+            test::LoadErrorWith<TEXRGraphic>(test::ReadFile(test::Fixture("crashers/exr_channel_list_past_its_size"))));
   Bytes notExr = bytes;
   notExr[0] = 'P';
   EXPECT_EQ(kInvalid, test::LoadErrorWith<TEXRGraphic>(notExr));
@@ -331,6 +336,85 @@ TEST(EXR, MalformedFilesAreRefusedCleanly) {
   const Imath::Box2i small(Imath::V2i(0, 0), Imath::V2i(3, 3));
   const std::string error = test::LoadErrorWith<TEXRGraphic>(Write({{MakeHeader(huge, small), RGBA()}}));
   EXPECT_NE(std::string::npos, error.find("too large")) << error;
+}
+
+// A header written attribute by attribute, as a hostile file may hold it, over a 4 x 4 grey.
+Bytes HandMadeFile(const std::vector<std::tuple<std::string, std::string, Bytes>>& attributes) {
+  Bytes bytes = {0x76, 0x2F, 0x31, 0x01, 2, 0, 0, 0};
+  auto put = [&](const std::string& text) {
+    bytes.insert(bytes.end(), text.begin(), text.end());
+    bytes.push_back(0);
+  };
+  for (const auto& [name, type, value] : attributes) {
+    put(name);
+    put(type);
+    for (int shift = 0; shift < 32; shift += 8) bytes.push_back(static_cast<std::uint8_t>(value.size() >> shift));
+    bytes.insert(bytes.end(), value.begin(), value.end());
+  }
+  bytes.push_back(0);
+  // Four rows of four half-float greys, one row to a chunk, uncompressed.
+  const std::size_t table = bytes.size();
+  for (std::uint64_t row = 0; row < 4; ++row) {
+    const std::uint64_t offset = table + 32 + row * 16;
+    for (int shift = 0; shift < 64; shift += 8) bytes.push_back(static_cast<std::uint8_t>(offset >> shift));
+  }
+  for (std::uint8_t row = 0; row < 4; ++row) {
+    const Bytes chunk = {row, 0, 0, 0, 8, 0, 0, 0, 0, 0x3C, 0, 0x3C, 0, 0x3C, 0, 0x3C};  // 1.0 each
+    bytes.insert(bytes.end(), chunk.begin(), chunk.end());
+  }
+  return bytes;
+}
+
+Bytes Ints(std::initializer_list<std::uint32_t> values) {
+  Bytes bytes;
+  for (std::uint32_t v : values)
+    for (int shift = 0; shift < 32; shift += 8) bytes.push_back(static_cast<std::uint8_t>(v >> shift));
+  return bytes;
+}
+
+// Headers that would make the library allocate far more than the file holds, or parse the
+// rest of the header from the wrong place, are refused before the library sees them.
+TEST(EXR, HeadersClaimingMoreThanTheFileAreRefused) {
+  Bytes channels = {'Y', 0};
+  const Bytes channel = Ints({1, 0, 1, 1});  // half, linearity and reserved, samplings
+  channels.insert(channels.end(), channel.begin(), channel.end());
+  channels.push_back(0);
+  const auto base = [&](Bytes window) {
+    return std::vector<std::tuple<std::string, std::string, Bytes>>{
+        {"channels", "chlist", channels}, {"compression", "compression", {0}},
+        {"dataWindow", "box2i", window},  {"displayWindow", "box2i", window},
+        {"lineOrder", "lineOrder", {0}},  {"pixelAspectRatio", "float", Ints({0x3F800000})},
+        {"screenWindowCenter", "v2f", Ints({0, 0})}, {"screenWindowWidth", "float", Ints({0x3F800000})}};
+  };
+  const Bytes small = Ints({0, 0, 3, 3});
+  // The hand-made file itself loads.
+  const TEXRGraphic plain = test::LoadWith<TEXRGraphic>(HandMadeFile(base(small)));
+  EXPECT_EQ(4, plain.Width());
+  EXPECT_EQ(4, plain.Height());
+  EXPECT_EQ(1.0f, At(plain, 3, 3)[0]);
+
+  auto with = [&](std::string name, std::string type, Bytes value, Bytes window) {
+    auto attributes = base(std::move(window));
+    attributes.emplace_back(std::move(name), std::move(type), std::move(value));
+    return test::LoadErrorWith<TEXRGraphic>(HandMadeFile(attributes));
+  };
+  // A preview that fits is no reason to refuse.
+  EXPECT_EQ("", with("preview", "preview", Ints({1, 1, 0}), small));
+  // A preview of 60000 x 60000 in a few hundred bytes.
+  EXPECT_EQ("Stream read error", with("preview", "preview", Ints({60000, 60000, 0}), small));
+  // A list of strings with one of 2 GB.
+  EXPECT_EQ(kInvalid, with("names", "stringvector", Ints({0x80000000u, 0}), small));
+  EXPECT_EQ("Stream read error", with("names", "stringvector", Ints({1000000, 0}), small));
+  // A known type whose declared size disagrees with it.
+  EXPECT_EQ(kInvalid, with("owner", "float", Ints({0, 0}), small));
+  // A name longer than a file without long names may hold.
+  EXPECT_EQ(kInvalid, with(std::string(40, 'n'), "string", {'x'}, small));
+  // A tiled picture of 16384 x 16384 in one-pixel tiles: 268 million offsets in 400 bytes.
+  const Bytes huge = Ints({0, 0, 16383, 16383});
+  const Bytes tiles = {1, 0, 0, 0, 1, 0, 0, 0, 0};
+  EXPECT_EQ("Stream read error", with("tiles", "tiledesc", tiles, huge));
+  // A part's chunk count beyond its file.
+  EXPECT_EQ("Stream read error", with("chunkCount", "int", Ints({50000000}), small));
 }
 
 // Our floats against other programs' decodes: the KDE plugins' 16-bit linear PNGs (clipped
