@@ -87,6 +87,7 @@ class TBitmap : public TGraphic {
 
   // Drops the image: size 0 x 0, no palette.
   void ReleaseImage();
+  void ReleaseContent() override { ReleaseImage(); }
   // Takes over what an assignment from `source` would copy, without copying the pixels;
   // `source` is left empty.
   void TakeImage(TBitmap& source);

@@ -8,6 +8,9 @@ namespace {
 
 // The largest read-ahead, reached after this many bytes of sequential reading.
 constexpr std::size_t kBlockSize = std::size_t{1} << 18;
+// A file in memory gives back what was read through in steps of this size, so that reading a
+// large file costs no more memory than its picture.
+constexpr std::uint64_t kReleaseStep = std::uint64_t{32} << 20;
 
 }  // namespace
 
@@ -101,6 +104,10 @@ std::span<const std::uint8_t> TByteSource::Peek(std::size_t count) {
 
 void TByteSource::Consume(std::size_t count) {
   if (memory_) {
+    if (memoryPosition_ >= released_ + kReleaseStep) {
+      stream_.Release(static_cast<std::int64_t>(memoryPosition_));
+      released_ = memoryPosition_;
+    }
     memoryPosition_ += std::min<std::uint64_t>(count, Remaining());
     return;
   }

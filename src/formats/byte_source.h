@@ -53,6 +53,7 @@ class TByteSource {
   const std::uint8_t* memory_ = nullptr;
   std::uint64_t memorySize_ = 0;
   std::uint64_t memoryPosition_ = 0;
+  std::uint64_t released_ = 0;  // what lies before this was given back to the stream
   std::vector<std::uint8_t> buffer_;
   std::size_t begin_ = 0;
   std::size_t end_ = 0;

@@ -26,6 +26,14 @@ void TGraphic::SetTransparent(bool value) {
 void TGraphic::LoadFromFile(const std::string& FileName) {
   TFileStream stream(FileName);
   LoadFromStream(stream);
+  // A file another program shortened while it was read gave zeros for the bytes it lost:
+  // that is no picture of the file.
+  try {
+    stream.CheckIntact();
+  } catch (const Exception&) {
+    ReleaseContent();
+    throw;
+  }
 }
 
 void TGraphic::Assign(const TGraphic& Source) {
@@ -33,8 +41,9 @@ void TGraphic::Assign(const TGraphic& Source) {
                                 ClassType()->ClassName));
 }
 
-void TGraphic::CheckPlausibleSize(std::uint64_t width, std::uint64_t height, std::uint64_t fileBytes) const {
-  if (!RefuseTooLargeForFile || !TooLargeForFile(width, height, fileBytes)) return;
+void TGraphic::CheckPlausibleSize(std::uint64_t width, std::uint64_t height, std::uint64_t fileBytes,
+                                  std::uint64_t bytesPerPixel) const {
+  if (!RefuseTooLargeForFile || !TooLargeForFile(width, height, fileBytes, bytesPerPixel)) return;
   throw EPictureTooLargeForFile(FormatMessage(kPictureTooLargeForFile,
                                               static_cast<unsigned>(std::min<std::uint64_t>(width, UINT32_MAX)),
                                               static_cast<unsigned>(std::min<std::uint64_t>(height, UINT32_MAX)),

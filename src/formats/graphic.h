@@ -8,6 +8,7 @@
 #include <utility>
 
 #include "formats/stream.h"
+#include "pixels/image_limits.h"
 
 namespace vumo {
 
@@ -108,10 +109,13 @@ class TGraphic {
   // file anyway: the converter and the thumbnailer never do, the viewer after a question.
   bool RefuseTooLargeForFile = true;
   // Raises EPictureTooLargeForFile when the check is on and the size is implausible.
-  void CheckPlausibleSize(std::uint64_t width, std::uint64_t height, std::uint64_t fileBytes) const;
+  void CheckPlausibleSize(std::uint64_t width, std::uint64_t height, std::uint64_t fileBytes,
+                          std::uint64_t bytesPerPixel = kPlausibleBytesPerPixel) const;
 
   virtual void LoadFromStream(TStream& Stream) = 0;
   virtual void LoadFromFile(const std::string& FileName);
+  // Leaves the graphic empty, as a failed load does.
+  virtual void ReleaseContent() {}
 
   // The image a load reads from a file of several (0, the first, unless asked otherwise); a
   // reader refuses an index its file does not hold.

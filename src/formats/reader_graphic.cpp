@@ -63,6 +63,12 @@ void TReaderGraphic::CheckImageSize(std::uint64_t width, std::uint64_t height, T
   CheckPlausibleSize(width, height, fileBytes_);
 }
 
+std::shared_ptr<TFloatPixels> TReaderGraphic::NewFloatPixels(int width, int height, bool cleared) const {
+  CheckPlausibleSize(static_cast<std::uint64_t>(std::max(width, 0)), static_cast<std::uint64_t>(std::max(height, 0)),
+                     fileBytes_, kFloatPictureBytesPerPixel);
+  return TBitmap::NewFloatPixels(width, height, cleared);
+}
+
 void TReaderGraphic::AllocateImage(std::uint64_t width, std::uint64_t height, TPixelFormat format) {
   CheckImageSize(width, height, format);
   SetPixelFormat(format);

@@ -76,6 +76,10 @@ class TReaderGraphic : public TBitmap {
   };
   // Refuses a size beyond the limits, for readers that allocate buffers before the bitmap.
   void CheckImageSize(std::uint64_t width, std::uint64_t height, TPixelFormat format = pf32bit) const;
+  // The bitmap's float samples, as TBitmap makes them, once the picture passed the
+  // too-large-for-its-file check at what its bitmap and its floats cost together: a reader's
+  // floats cannot be made without it.
+  std::shared_ptr<TFloatPixels> NewFloatPixels(int width, int height, bool cleared = true) const;
 
   // Converts `count` pixels (the bitmap's width by default) of one decoded row into scanline
   // `y`, telling the colour manager how long each source buffer and the scanline are.

@@ -1,5 +1,7 @@
 #include "formats/stream.h"
 
+#include "formats/file_mapping.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
@@ -55,6 +57,14 @@ TFileStream::TFileStream(const std::string& fileName) : fileName_(fileName) {
     const int flags = ::fcntl(fd, F_GETFL);
     if (flags == -1 || ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) == -1) refusal = std::strerror(errno);
   }
+  if (refusal == nullptr && info.st_size > 0) {
+    map_ = TFileMapping::Map(fd, static_cast<std::uint64_t>(info.st_size));
+    if (map_) {
+      ::close(fd);  // the mapping keeps its own descriptor
+      size_ = static_cast<std::int64_t>(map_->Size());
+      return;
+    }
+  }
   if (refusal == nullptr) {
     file_ = ::fdopen(fd, "rb");
     if (!file_) refusal = std::strerror(errno);
@@ -74,11 +84,33 @@ TFileStream::~TFileStream() {
   if (file_) std::fclose(file_);
 }
 
+const std::uint8_t* TFileStream::Memory() const { return map_ ? map_->Data() : nullptr; }
+
+void TFileStream::Release(std::int64_t position) {
+  if (map_ && position > 0) map_->Release(static_cast<std::uint64_t>(position));
+}
+
+void TFileStream::CheckIntact() const {
+  if (map_ && map_->Shrunk()) throw EReadError(kStreamReadError);
+}
+
 std::size_t TFileStream::Read(void* buffer, std::size_t count) {
-  return count == 0 ? 0 : std::fread(buffer, 1, count, file_);
+  if (!map_) return count == 0 ? 0 : std::fread(buffer, 1, count, file_);
+  if (position_ >= size_) return 0;
+  const std::size_t n = static_cast<std::size_t>(std::min<std::int64_t>(static_cast<std::int64_t>(count), size_ - position_));
+  std::memcpy(buffer, map_->Data() + position_, n);
+  position_ += static_cast<std::int64_t>(n);
+  return n;
 }
 
 std::int64_t TFileStream::Seek(std::int64_t offset, TSeekOrigin origin) {
+  if (map_) {
+    const std::int64_t base = origin == TSeekOrigin::soBeginning ? 0 : origin == TSeekOrigin::soCurrent ? position_ : size_;
+    std::int64_t target = base + offset;
+    if (offset > 0 && target < base) target = INT64_MAX;
+    position_ = std::max<std::int64_t>(0, target);
+    return position_;
+  }
   if (origin == TSeekOrigin::soCurrent && offset == 0) return ftello(file_);
   std::int64_t base = origin == TSeekOrigin::soBeginning ? 0
                       : origin == TSeekOrigin::soCurrent ? static_cast<std::int64_t>(ftello(file_))

@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -44,6 +45,9 @@ class TStream {
   void ReadBuffer(void* buffer, std::size_t count);
   // The whole stream's bytes where it holds them in memory, else null.
   virtual const std::uint8_t* Memory() const { return nullptr; }
+  // Says that the bytes before `position` will not be asked for again soon, so the memory
+  // behind them may go back to the system (they can still be read).
+  virtual void Release(std::int64_t position) { (void)position; }
 };
 
 // A read-only view of bytes owned elsewhere, or of its own copy.
@@ -66,7 +70,10 @@ class TMemoryStream : public TStream {
   std::size_t position_ = 0;
 };
 
-// A file opened for reading.
+class TFileMapping;
+
+// A file opened for reading. A regular file is mapped, so its bytes are in memory as a memory
+// stream's are; where the system refuses that, it is read through stdio.
 class TFileStream : public TStream {
  public:
   // Raises EFOpenError "Cannot open file "%s". %s" when the file cannot be opened.
@@ -78,9 +85,16 @@ class TFileStream : public TStream {
   std::size_t Read(void* buffer, std::size_t count) override;
   std::int64_t Seek(std::int64_t offset, TSeekOrigin origin) override;
   std::int64_t Size() override { return size_; }
+  const std::uint8_t* Memory() const override;
+  void Release(std::int64_t position) override;
   const std::string& FileName() const { return fileName_; }
+  // Raises EReadError "Stream read error" when the file was shortened by another program
+  // while it was mapped: what was read from it since may be zeros instead of its bytes.
+  void CheckIntact() const;
 
  private:
+  std::unique_ptr<TFileMapping> map_;
+  std::int64_t position_ = 0;  // of the mapping's reads
   std::FILE* file_ = nullptr;
   std::string fileName_;
   std::int64_t size_ = 0;

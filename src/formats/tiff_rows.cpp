@@ -132,7 +132,7 @@ TTIFFGraphic::TRowWriter::TRowWriter(TTIFFGraphic& graphic, const TLoadLayout& l
   const std::size_t width = g_.ImageProperties.Width, height = g_.ImageProperties.Height;
   if (l_.Reduce16 || l_.Reduce32 || l_.Subsampled || l_.PlanarChroma || l_.CompactLab)
     scratch_.resize(plan.BlockWidth * l_.Samples * l_.PlanesUsed);
-  if (l_.Floating) floats_ = NewFloatPixels(static_cast<int>(width), static_cast<int>(height));
+  if (l_.Floating) floats_ = g_.NewFloatPixels(static_cast<int>(width), static_cast<int>(height));
 }
 
 void TTIFFGraphic::TRowWriter::Finish() {

@@ -29,10 +29,19 @@ inline constexpr std::uint64_t kPlausiblePixelCount = 89'478'485;
 // decompression bomb, not a picture.
 inline constexpr std::uint64_t kMaxPixelsPerFileByte = 16384;
 
-// True when a picture of this size cannot plausibly come from a file of `fileBytes`.
-inline bool TooLargeForFile(std::uint64_t width, std::uint64_t height, std::uint64_t fileBytes) {
+// The budget is of memory, kPlausiblePixelCount pixels of this many bytes: a picture that
+// keeps its float samples beside its bitmap costs kFloatPictureBytesPerPixel a pixel, so one
+// of about 18 megapixels already spends it.
+inline constexpr std::uint64_t kPlausibleBytesPerPixel = 4;
+inline constexpr std::uint64_t kFloatPictureBytesPerPixel = 4 + 16;
+
+// True when a picture of this size, at `bytesPerPixel` in memory, cannot plausibly come from
+// a file of `fileBytes`.
+inline bool TooLargeForFile(std::uint64_t width, std::uint64_t height, std::uint64_t fileBytes,
+                            std::uint64_t bytesPerPixel = kPlausibleBytesPerPixel) {
   const std::uint64_t pixels = height != 0 && width > UINT64_MAX / height ? UINT64_MAX : width * height;
-  return pixels > kPlausiblePixelCount && pixels / kMaxPixelsPerFileByte >= fileBytes;
+  const std::uint64_t cost = bytesPerPixel != 0 && pixels > UINT64_MAX / bytesPerPixel ? UINT64_MAX : pixels * bytesPerPixel;
+  return cost > kPlausiblePixelCount * kPlausibleBytesPerPixel && pixels / kMaxPixelsPerFileByte >= fileBytes;
 }
 
 // a * b, or nothing when the product does not fit.

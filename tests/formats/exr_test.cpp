@@ -327,6 +327,11 @@ TEST(EXR, MalformedFilesAreRefusedCleanly) {
   // read the rest of the header from inside it and meet a size of 1.6 GB there.
   EXPECT_EQ(kInvalid,
             test::LoadErrorWith<TEXRGraphic>(test::ReadFile(test::Fixture("crashers/exr_channel_list_past_its_size"))));
+  // A display window of 63 megapixels round a data window of 32 x 32 in 506 bytes (found by
+  // the fuzzer): its floats alone would take a gigabyte.
+  EXPECT_NE(std::string::npos, test::LoadErrorWith<TEXRGraphic>(
+                                   test::ReadFile(test::Fixture("crashers/exr_display_window_of_63_megapixels")))
+                                   .find("too large for its file"));
   Bytes notExr = bytes;
   notExr[0] = 'P';
   EXPECT_EQ(kInvalid, test::LoadErrorWith<TEXRGraphic>(notExr));

@@ -44,6 +44,11 @@ TEST(PlausibleSize, OnlyLargePicturesFromTinyFilesAreImplausible) {
   EXPECT_FALSE(TooLargeForFile(16384, 16384, (16384 * 16384) / kMaxPixelsPerFileByte + 1));
   // Sizes past what multiplication holds are implausible, not wrapped round to small.
   EXPECT_TRUE(TooLargeForFile(UINT64_MAX, 3, 1 << 30));
+  // A picture with float samples spends the budget at a fifth of the pixels.
+  EXPECT_FALSE(TooLargeForFile(7937, 7899, 506));
+  EXPECT_TRUE(TooLargeForFile(7937, 7899, 506, kFloatPictureBytesPerPixel));
+  EXPECT_FALSE(TooLargeForFile(4000, 4000, 1, kFloatPictureBytesPerPixel));
+  EXPECT_FALSE(TooLargeForFile(7937, 7899, 7937 * 7899 / kMaxPixelsPerFileByte + 1, kFloatPictureBytesPerPixel));
 }
 
 TEST(HostileFiles, PicturesTooLargeForTheirFileAreRefusedWithTheirOwnError) {
