@@ -104,4 +104,12 @@ void RunStb(benchmark::State& state, const std::vector<std::uint8_t>& file) {
   state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * static_cast<std::int64_t>(kPixels * 3));
 }
 
+bool StbLoadFile(const char* path) {
+  int w = 0, h = 0, n = 0;
+  stbi_uc* pixels = stbi_load(path, &w, &h, &n, 0);
+  benchmark::DoNotOptimize(pixels);
+  stbi_image_free(pixels);
+  return pixels != nullptr;
+}
+
 }  // namespace vumo::bench

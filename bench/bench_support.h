@@ -49,5 +49,7 @@ void RunVumo(benchmark::State& state, const std::vector<std::uint8_t>& file) {
 
 // stb_image's decode of the same bytes (Photoshop, any-map and Windows bitmap files only).
 void RunStb(benchmark::State& state, const std::vector<std::uint8_t>& file);
+// stb_image's load of a file by its path, as its callers load (those formats only).
+bool StbLoadFile(const char* path);
 
 }  // namespace vumo::bench

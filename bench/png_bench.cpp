@@ -12,6 +12,7 @@
 #include <stdexcept>
 #include <vector>
 
+#include "format_files.h"
 #include "formats/png.h"
 
 namespace {
@@ -89,6 +90,12 @@ const std::vector<std::uint8_t>& Picture(TKind kind) {
   if (it == made.end()) it = made.emplace(kind, Encode(kind)).first;
   return it->second;
 }
+
+}  // namespace
+
+const std::vector<std::uint8_t>& vumo::bench::PngFile(int kind) { return Picture(static_cast<TKind>(kind)); }
+
+namespace {
 
 std::int64_t PixelBytes(TKind kind) { return std::int64_t{kSide} * kSide * (kind == kRGBA8 ? 4 : 3); }
 

@@ -14,6 +14,7 @@
 #include <map>
 #include <vector>
 
+#include "format_files.h"
 #include "formats/tiff.h"
 
 namespace {
@@ -142,6 +143,12 @@ const std::vector<std::uint8_t>& File(TKind kind) {
   file = std::move(buffer.data);
   return file;
 }
+
+}  // namespace
+
+const std::vector<std::uint8_t>& vumo::bench::TiffFile(int kind) { return File(static_cast<TKind>(kind)); }
+
+namespace {
 
 void BM_TIFFGraphic(benchmark::State& state) {
   const auto& file = File(static_cast<TKind>(state.range(0)));
