@@ -475,8 +475,16 @@ void TEXRGraphic::LoadFromStream(TStream& Stream) {
     } else if (!tiles) {
       part = std::make_unique<Imf::InputPart>(file, image.Part);
     }
-    for (std::int64_t y = y0; y < y1; y += static_cast<std::int64_t>(band)) {
-      const std::size_t count = static_cast<std::size_t>(std::min<std::int64_t>(static_cast<std::int64_t>(band), y1 - y));
+    // A data window beside the display window shows nothing. Tiles are read a whole row of
+    // them at a time, from the data window's top, so a band may hold rows above or below the
+    // display window: such a band goes through the buffer and only its shown rows are kept.
+    const std::int64_t step = static_cast<std::int64_t>(band);
+    const std::int64_t start = x0 >= x1 ? y1 : tiles ? data.Y + (y0 - data.Y) / step * step : y0;
+    for (std::int64_t y = start; y < y1; y += step) {
+      const std::int64_t end = std::min(y + step, tiles ? data.Y + data.Height : y1);
+      const std::size_t count = static_cast<std::size_t>(end - y);
+      const bool straight = direct && y >= y0 && end <= y1;
+      const std::int64_t shownFrom = std::max(y, y0), shownTo = std::min(end, y1);
       const Imath::Box2i window(Imath::V2i(static_cast<int>(data.X), static_cast<int>(y)),
                                 Imath::V2i(static_cast<int>(data.X + data.Width - 1), static_cast<int>(y + count - 1)));
       if (rgbaFile) {
@@ -495,9 +503,9 @@ void TEXRGraphic::LoadFromStream(TStream& Stream) {
         }
       } else {
         // The library fills the channels a file lacks with the slices' fill values.
-        if (!direct) rows.resize(dataWidth * count * 4);
-        float* first = direct ? floats->Row(static_cast<int>(y - display.Y)) + (data.X - display.X) * 4 : rows.data();
-        const std::size_t pitch = direct ? displayWidth * 4 : dataWidth * 4;  // floats between rows
+        if (!straight) rows.resize(dataWidth * count * 4);
+        float* first = straight ? floats->Row(static_cast<int>(y - display.Y)) + (data.X - display.X) * 4 : rows.data();
+        const std::size_t pitch = straight ? displayWidth * 4 : dataWidth * 4;  // floats between rows
         Imf::FrameBuffer frame;
         auto slice = [&](const std::string& name, int offset, double fill) {
           frame.insert(name, Imf::Slice::Make(Imf::FLOAT, first + offset, window, std::size_t{16}, pitch * 4, 1, 1, fill));
@@ -518,21 +526,21 @@ void TEXRGraphic::LoadFromStream(TStream& Stream) {
           part->readPixels(static_cast<int>(y), static_cast<int>(y + count - 1));
         }
         for (std::size_t r = 0; layout.Kind != TLayout::kRGB && r < count; ++r)
-          for (float *px = first + r * pitch, *end = px + dataWidth * 4; px < end; px += 4) {
+          for (float *px = first + r * pitch, *last = px + dataWidth * 4; px < last; px += 4) {
             px[1] = px[2] = px[0];
             if (layout.Kind == TLayout::kSingle) px[3] = 1.0f;
           }
       }
-      for (std::size_t r = 0; !direct && r < count; ++r) {
-        const float* in = rows.data() + (r * dataWidth + static_cast<std::size_t>(x0 - data.X)) * 4;
-        float* out = floats->Row(static_cast<int>(y + static_cast<std::int64_t>(r) - display.Y)) + (x0 - display.X) * 4;
+      for (std::int64_t shown = shownFrom; !straight && shown < shownTo; ++shown) {
+        const float* in = rows.data() + (static_cast<std::size_t>(shown - y) * dataWidth + static_cast<std::size_t>(x0 - data.X)) * 4;
+        float* out = floats->Row(static_cast<int>(shown - display.Y)) + (x0 - display.X) * 4;
         std::memcpy(out, in, static_cast<std::size_t>(x1 - x0) * 4 * sizeof(float));
       }
-      for (std::size_t r = 0; covered && r < count; ++r) {
-        const int row = static_cast<int>(y + static_cast<std::int64_t>(r) - display.Y);
+      for (std::int64_t shown = shownFrom; covered && shown < shownTo; ++shown) {
+        const int row = static_cast<int>(shown - display.Y);
         ExposeRowToBGRA8(floats->Row(row), ScanLine(row), displayWidth, gain);
       }
-      RowProgress(static_cast<std::uint32_t>(y - y0), static_cast<std::uint32_t>(y1 - y0));
+      RowProgress(static_cast<std::uint32_t>(shownFrom - y0), static_cast<std::uint32_t>(y1 - y0));
     }
   } catch (const Exception&) {
     throw;

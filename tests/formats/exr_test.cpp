@@ -262,6 +262,16 @@ TEST(EXR, TheDataWindowIsPlacedInTheDisplayWindow) {
   const TEXRGraphic empty = Load(Write({{MakeHeader(display, away), RGBA()}}));
   EXPECT_EQ(10, empty.Width());
   EXPECT_EQ(0.0f, At(empty, 9, 7)[3]);
+  // Beside it, on the same rows (the fuzzer's file copied no bytes at all, but a negative
+  // count of them): transparent too.
+  for (const Imath::Box2i& beside : {Imath::Box2i(Imath::V2i(100, 3), Imath::V2i(103, 6)),
+                                     Imath::Box2i(Imath::V2i(-90, 3), Imath::V2i(-80, 6))}) {
+    const TEXRGraphic side = Load(Write({{MakeHeader(display, beside), RGBA()}}));
+    EXPECT_EQ(10, side.Width());
+    EXPECT_EQ(0.0f, At(side, 0, 3)[3]);
+  }
+  EXPECT_NO_THROW(test::LoadWith<TEXRGraphic>(
+      test::ReadFile(test::Fixture("crashers/exr_data_window_beside_the_display_window"))));
 }
 
 TEST(EXR, TiledPartsAndMultipartFiles) {
