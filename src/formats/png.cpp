@@ -601,10 +601,11 @@ void TPNGGraphic::LoadFromStream(TStream& Stream) {
 
     // The whole stream at hand and sound: one inflate into the exact size, filters undone in
     // place. Data too short to possibly hold the image goes the streaming way at once, and so
-    // does a large picture, whose inflated copy would double what the load costs.
+    // does a large picture (beyond 4096 x 4096 RGBA at 16 bits), whose inflated copy would
+    // double what the load costs.
     const std::vector<std::uint8_t> zeros(widestRow, 0);
     bool done = false;
-    constexpr std::size_t kLargestWholeInflate = std::size_t{64} << 20;
+    constexpr std::size_t kLargestWholeInflate = std::size_t{160} << 20;
     if (idat.size() >= rawSize / 1032 && rawSize <= kLargestWholeInflate) {
       TRawBuffer raw(rawSize);
       if (InflateComplete(idat, std::span<std::uint8_t>(raw.get(), rawSize))) {
