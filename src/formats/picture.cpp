@@ -113,6 +113,14 @@ void TPicture::LoadFromFile(const std::string& FileName, unsigned ImageIndex) {
   Changed();
 }
 
+void TPicture::TakeGraphic(TPicture& Source) {
+  if (&Source == this) return;
+  graphic_ = std::move(Source.graphic_);
+  Hook(graphic_.get());
+  Changed();
+  Source.Changed();
+}
+
 void TPicture::Assign(const TPicture& Source) {
   if (&Source == this) return;
   SetGraphic(Source.Graphic());

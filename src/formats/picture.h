@@ -51,6 +51,9 @@ class TPicture {
   // several images gives the one at `ImageIndex`.
   void LoadFromFile(const std::string& FileName, unsigned ImageIndex = 0);
   void Assign(const TPicture& Source);
+  // Moves the source's graphic here, without a copy; the source is left empty. A picture
+  // loaded on another thread is handed over this way.
+  void TakeGraphic(TPicture& Source);
 
   // The framework's table, created on first use with its built-in entries, then the JPEG
   // unit's two. Creating it also runs the format registry's start-up registrations.

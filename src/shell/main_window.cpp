@@ -74,6 +74,7 @@ TForm1::TForm1(QWidget* parent) : QWidget(parent) {
   move(kDesignLeft, kDesignTop);
   SetOuterSize(kDesignWidth, kDesignHeight);
   designClientSize_ = size();
+  loader_ = new TPictureLoader(this);
 
   CreateComponents();
   CreateMenus();
@@ -401,7 +402,7 @@ void TForm1::BrowseDrivesClick(QObject*) { BrowseDrives->SetTreeHeight(BrowseFil
 
 void TForm1::BrowseFilesClick(QObject*) {
   if (!IsExistingFile(BrowseFiles->SelectedItem())) return;
-  LoadPicture(BrowseFiles->SelectedItem());
+  LoadPictureInBackground(BrowseFiles->SelectedItem());
 }
 
 void TForm1::FolderMenuClick(QObject*) {

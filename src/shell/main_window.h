@@ -14,6 +14,7 @@
 #include "shell/common_dialogs.h"
 #include "shell/menu_item.h"
 #include "shell/panel.h"
+#include "shell/picture_loader.h"
 #include "shell/picture_masks.h"
 #include "shell/pro_image.h"
 #include "shell/scroll_box.h"
@@ -97,8 +98,14 @@ class TForm1 : public QWidget {
   void FontMenuBClick(QObject* Sender);
 
   // Loads a picture file into the image control; raises the readers' errors. A file of
-  // several images shows the one at `imageIndex`.
+  // several images shows the one at `imageIndex`. A load running in the background is
+  // cancelled first.
   void LoadPicture(const QString& path, unsigned imageIndex = 0);
+  // The same on a worker thread, as a click in the file list loads: the window answers
+  // meanwhile, a newer request cancels this one, and errors show when the load ends.
+  void LoadPictureInBackground(const QString& path, unsigned imageIndex = 0);
+  // A background load will report: one runs or waits, and was not cancelled.
+  bool Loading() const { return loader_->Current() != nullptr; }
   // Shows the previous (-1) or next (+1) image of the shown file, if it has one.
   void StepImage(int direction);
   // Puts the hex text of the pixel under the mouse (or under the popup) on the clipboard.
@@ -128,6 +135,9 @@ class TForm1 : public QWidget {
   // The title, the status line and the check marks, from the view and the shown file.
   void ViewChanged();
   void HoverChanged();
+  void PictureLoaded(const std::shared_ptr<TPictureLoader::TResult>& result);
+  // Asks whether to open a picture refused as too large for its file.
+  bool ConfirmTooLargeForFile(const std::exception& error);
   void ResetView();
   void LoadAboutPicture();
   TMenuItem* AddItem(QMenu* menu, const char* name, const char* caption, bool checkable, bool checked,
@@ -138,6 +148,7 @@ class TForm1 : public QWidget {
   // window; still this size at the first show means nothing else has sized the window.
   QSize designClientSize_;
   QString shownFile_;
+  TPictureLoader* loader_ = nullptr;
   // The pixel under the mouse when the image popup opened, for its copy command.
   std::optional<QPoint> popupPixel_;
   std::vector<std::pair<TMenuItem*, std::function<bool()>>> marks_;

@@ -120,24 +120,30 @@ void TForm1::CreateViewCommands() {
   connect(ImageMenu, &QMenu::aboutToShow, this, [this] { popupPixel_ = ViewImage->HoveredPixel(); });
   connect(ImageMenu, &QMenu::aboutToHide, this, [this] { QMetaObject::invokeMethod(this, [this] { popupPixel_.reset(); }, Qt::QueuedConnection); });
 
+  connect(loader_, &TPictureLoader::Finished, this,
+          [this](const std::shared_ptr<TPictureLoader::TResult>& result) { PictureLoaded(result); });
   connect(ViewImage, &TProImage::ViewChanged, this, [this] { ViewChanged(); });
   connect(ViewImage, &TProImage::HoverChanged, this, [this] { HoverChanged(); });
   connect(ViewImage, &TProImage::ImageStepRequested, this, [this](int direction) { RunGuarded([&] { StepImage(direction); }); });
   ViewChanged();
 }
 
+bool TForm1::ConfirmTooLargeForFile(const std::exception& error) {
+  // A decompression bomb, or a real picture packed tighter than any we know: the user
+  // decides, before anything large is allocated. No keeps the picture shown.
+  const QString text = QString::fromUtf8(error.what()) + QStringLiteral("\n\nOpen it anyway?");
+  return QMessageBox::question(this, QString::fromLatin1(kApplicationTitle), text, QMessageBox::Yes | QMessageBox::No,
+                               QMessageBox::No) == QMessageBox::Yes;
+}
+
 void TForm1::LoadPicture(const QString& path, unsigned imageIndex) {
+  loader_->Cancel();
   TPicture& picture = *ViewImage->Picture();
   const std::string fileName = EncodeFileName(path).toStdString();
   try {
     picture.LoadFromFile(fileName, imageIndex);
   } catch (const EPictureTooLargeForFile& error) {
-    // A decompression bomb, or a real picture packed tighter than any we know: the user
-    // decides, before anything large is allocated. No keeps the picture shown.
-    const QString text = QString::fromUtf8(error.what()) + QStringLiteral("\n\nOpen it anyway?");
-    if (QMessageBox::question(this, QString::fromLatin1(kApplicationTitle), text, QMessageBox::Yes | QMessageBox::No,
-                              QMessageBox::No) != QMessageBox::Yes)
-      return;
+    if (!ConfirmTooLargeForFile(error)) return;
     picture.RefuseTooLargeForFile = false;
     try {
       picture.LoadFromFile(fileName, imageIndex);
@@ -148,6 +154,34 @@ void TForm1::LoadPicture(const QString& path, unsigned imageIndex) {
     picture.RefuseTooLargeForFile = true;
   }
   shownFile_ = path;
+  ViewChanged();
+}
+
+void TForm1::LoadPictureInBackground(const QString& path, unsigned imageIndex) {
+  const TPictureLoader::TRequest* current = loader_->Current();
+  if (current && current->path == path && current->imageIndex == imageIndex) return;  // a second click
+  loader_->Start({path, imageIndex, true});
+  ViewChanged();
+}
+
+void TForm1::PictureLoaded(const std::shared_ptr<TPictureLoader::TResult>& result) {
+  if (result->error) {
+    try {
+      std::rethrow_exception(result->error);
+    } catch (const EPictureTooLargeForFile& error) {
+      if (ConfirmTooLargeForFile(error)) {
+        TPictureLoader::TRequest again = result->request;
+        again.refuseTooLargeForFile = false;
+        loader_->Start(again);
+      }
+    } catch (const std::exception& error) {
+      ShowException(error);
+    }
+    ViewChanged();
+    return;
+  }
+  ViewImage->Picture()->TakeGraphic(*result->picture);
+  shownFile_ = result->request.path;
   ViewChanged();
 }
 
@@ -206,6 +240,10 @@ void TForm1::ViewChanged() {
     if (ViewImage->HasExposure())
       parts << QStringLiteral("exposure %1%2").arg(ViewImage->Exposure() >= 0 ? "+" : "").arg(ViewImage->Exposure(), 0, 'f', 1);
     view = parts.join(QStringLiteral("   "));
+  }
+  if (const TPictureLoader::TRequest* loading = loader_->Current()) {
+    const QString text = QStringLiteral("loading %1\u2026").arg(QFileInfo(loading->path).fileName());
+    view = view.isEmpty() ? text : view + QStringLiteral("   ") + text;
   }
   StatusBar->SetPicture(picture);
   StatusBar->SetView(view);

@@ -357,6 +357,7 @@ TEST_F(MainWindow, ClicksOnEntriesThatAreNotRegularFilesLoadNothing) {
   const QString samples = QStringLiteral(VUMO_SOURCE_DIR "/data/samples");
   form->BrowseFiles->SetSelectedItem(samples + "/bricks.bmp");
   form->BrowseFilesClick(form->BrowseFiles);
+  WaitForLoad();
   ASSERT_EQ(form->ViewImage->Picture()->Width(), 128);
 
   ASSERT_TRUE(QDir(dir).mkdir("folder.bmp"));
@@ -364,10 +365,12 @@ TEST_F(MainWindow, ClicksOnEntriesThatAreNotRegularFilesLoadNothing) {
   for (const QString& entry : {dir + "/folder.bmp", dir + "/pipe.bmp", dir + "/gone.bmp", QString(), QStringLiteral("Drives")}) {
     form->BrowseFiles->SetSelectedItem(entry);
     form->BrowseFilesClick(form->BrowseFiles);  // a pipe would block a reader for ever
+    EXPECT_FALSE(form->Loading()) << entry.toStdString();
     EXPECT_EQ(form->ViewImage->Picture()->Width(), 128) << entry.toStdString();
   }
   form->BrowseFiles->SetSelectedItem(samples + "/marble.bmp");
   form->BrowseFilesClick(form->BrowseFiles);
+  WaitForLoad();
   EXPECT_EQ(form->ViewImage->Picture()->Width(), 96);
 }
 
@@ -412,6 +415,7 @@ TEST_F(MainWindow, CommandLineFileIsTheSelectedEntrySoDownGoesToTheNext) {
   form->BrowseFiles->setFocus();
   QTest::keyClick(form->BrowseFiles, Qt::Key_Down);
   EXPECT_EQ(form->BrowseFiles->SelectedItem(), form->BrowseFiles->Items()[std::size_t(row + 1)].SubItems[kSubPath]);
+  WaitForLoad();
   EXPECT_EQ(form->ShownFile(), form->BrowseFiles->SelectedItem());
 }
 

@@ -22,6 +22,9 @@ class TWindowTest : public ::testing::Test {
     ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
   }
 
+  // Until a background load has reported, as the event loop delivers it.
+  void WaitForLoad() { ASSERT_TRUE(QTest::qWaitFor([this] { return !form->Loading(); }, 60000)); }
+
   static QString SettingsFile() { return QString::fromLocal8Bit(qgetenv("XDG_CONFIG_HOME")) + "/Vumo/Vumo.ini"; }
 
   std::unique_ptr<TForm1> form;

@@ -1,0 +1,87 @@
+#include "shell/picture_loader.h"
+
+#include <QMetaObject>
+
+#include "browser/file_names.h"
+
+namespace vumo {
+
+namespace {
+// Thrown from a reader's row progress to end a load nobody waits for; never reported.
+struct TLoadCancelled {};
+}  // namespace
+
+TPictureLoader::TPictureLoader(QObject* parent) : QObject(parent) {}
+
+TPictureLoader::~TPictureLoader() {
+  if (cancelled_) cancelled_->store(true);
+  if (worker_.joinable()) worker_.join();
+}
+
+void TPictureLoader::Start(const TRequest& request) {
+  if (!running_) {
+    Launch(request);
+    return;
+  }
+  cancelled_->store(true);
+  reportRunning_ = false;
+  waiting_ = request;
+}
+
+void TPictureLoader::Cancel() {
+  if (running_) {
+    cancelled_->store(true);
+    reportRunning_ = false;
+  }
+  waiting_.reset();
+}
+
+const TPictureLoader::TRequest* TPictureLoader::Current() const {
+  if (waiting_) return &*waiting_;
+  return running_ && reportRunning_ ? &runningRequest_ : nullptr;
+}
+
+void TPictureLoader::Launch(const TRequest& request) {
+  if (worker_.joinable()) worker_.join();  // finished: its report has arrived
+  running_ = true;
+  reportRunning_ = true;
+  runningRequest_ = request;
+  cancelled_ = std::make_shared<std::atomic<bool>>(false);
+  auto result = std::make_shared<TResult>();
+  result->request = request;
+  const std::string fileName = EncodeFileName(request.path).toStdString();
+  worker_ = std::thread([this, result, fileName, cancelled = cancelled_] {
+    try {
+      auto picture = std::make_unique<TPicture>();
+      picture->RefuseTooLargeForFile = result->request.refuseTooLargeForFile;
+      // Only between rows: the starting and ending calls may come from a reader's clean-up.
+      picture->OnProgress = [cancelled](void*, TProgressStage stage, std::uint8_t, bool, const TRect&,
+                                        const std::string&) {
+        if (stage == psRunning && cancelled->load(std::memory_order_relaxed)) throw TLoadCancelled{};
+      };
+      picture->LoadFromFile(fileName, result->request.imageIndex);
+      picture->OnProgress = nullptr;
+      result->picture = std::move(picture);
+    } catch (...) {
+      result->error = std::current_exception();
+    }
+    // The destructor joins this thread before the loader goes, so `this` is alive here; a
+    // report still queued when it goes is dropped with it.
+    QMetaObject::invokeMethod(this, [this, result] { Done(result); }, Qt::QueuedConnection);
+  });
+}
+
+void TPictureLoader::Done(const std::shared_ptr<TResult>& result) {
+  running_ = false;
+  const bool report = reportRunning_;
+  reportRunning_ = false;
+  if (waiting_) {
+    const TRequest next = *waiting_;
+    waiting_.reset();
+    Launch(next);
+    return;
+  }
+  if (report) emit Finished(result);
+}
+
+}  // namespace vumo
