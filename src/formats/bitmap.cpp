@@ -231,7 +231,9 @@ std::shared_ptr<TFloatPixels> TBitmap::NewFloatPixels(int width, int height, boo
   pixels->Width = width;
   pixels->Height = height;
   pixels->RGBA.resize(static_cast<std::size_t>(w * h * 4));
-  if (cleared) std::fill(pixels->RGBA.begin(), pixels->RGBA.end(), 0.0f);
+  // A display window far larger than its data window stays mostly untouched, zero pages.
+  if (cleared && !PixelBlockComesZeroed(pixels->RGBA.size() * sizeof(float)))
+    std::fill(pixels->RGBA.begin(), pixels->RGBA.end(), 0.0f);
   return pixels;
 }
 

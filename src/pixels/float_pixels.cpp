@@ -25,6 +25,8 @@ void* AllocatePixelBlock(std::size_t bytes) {
   throw std::bad_alloc();
 }
 
+bool PixelBlockComesZeroed(std::size_t bytes) { return bytes >= kMappedBlock; }
+
 void FreePixelBlock(void* block, std::size_t bytes) noexcept {
   if (!block) return;
   if (bytes >= kMappedBlock) munmap(block, bytes);

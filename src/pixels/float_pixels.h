@@ -16,6 +16,10 @@ namespace vumo {
 void* AllocatePixelBlock(std::size_t bytes);
 void FreePixelBlock(void* block, std::size_t bytes) noexcept;
 
+// Whether a block of this size comes from the kernel as fresh zero pages, so that zeros
+// need no pass of their own (and pages nobody writes are never touched).
+bool PixelBlockComesZeroed(std::size_t bytes);
+
 // Leaves the values a vector grows by unset, so that a picture whose decoder writes every
 // pixel is not first filled with zeros: a pass over hundreds of megabytes saved.
 template <typename T>

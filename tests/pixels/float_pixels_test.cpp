@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <cmath>
 #include <limits>
 
@@ -85,6 +87,15 @@ TEST(FloatPixels, BitmapRendersItsFloatsAndKeepsThemThroughCopies) {
   copy.SetSize(3, 1);
   EXPECT_THROW(copy.SetFloatPixels(floats), EInvalidGraphic);
   EXPECT_THROW(TBitmap::NewFloatPixels(16384, 16384), EInvalidGraphic);
+}
+
+TEST(FloatPixels, ClearedPlanesAreZeroSmallOrLarge) {
+  // The small one from the heap, filled; the large one fresh pages that are zero as they come.
+  for (const int side : {3, 1100}) {
+    const auto floats = TBitmap::NewFloatPixels(side, side, true);
+    ASSERT_EQ(floats->RGBA.size(), std::size_t(side) * side * 4);
+    EXPECT_EQ(std::count(floats->RGBA.begin(), floats->RGBA.end(), 0.0f), std::ptrdiff_t(floats->RGBA.size())) << side;
+  }
 }
 
 TEST(FloatPixels, ImagesAndDescriptionTravelWithACopy) {
