@@ -25,7 +25,7 @@ TMemoryStream::TMemoryStream(std::vector<std::uint8_t> bytes) : owned_(std::move
 }
 
 std::size_t TMemoryStream::Read(void* buffer, std::size_t count) {
-  if (position_ >= size_) return 0;
+  if (count == 0 || position_ >= size_) return 0;  // a zero count may come with no buffer
   std::size_t n = std::min(count, size_ - position_);
   std::memcpy(buffer, data_ + position_, n);
   position_ += n;
@@ -95,7 +95,8 @@ void TFileStream::CheckIntact() const {
 }
 
 std::size_t TFileStream::Read(void* buffer, std::size_t count) {
-  if (!map_) return count == 0 ? 0 : std::fread(buffer, 1, count, file_);
+  if (count == 0) return 0;  // it may come with no buffer
+  if (!map_) return std::fread(buffer, 1, count, file_);
   if (position_ >= size_) return 0;
   const std::size_t n = static_cast<std::size_t>(std::min<std::int64_t>(static_cast<std::int64_t>(count), size_ - position_));
   std::memcpy(buffer, map_->Data() + position_, n);

@@ -174,7 +174,12 @@ TEST(KTX2, SupercompressedLevelsInflateToTheirStatedSize) {
     bytes = good;
     Put64(bytes, 96, Get32(bytes, 96) + 16);
     EXPECT_EQ(FormatMessage(gesInvalidImage, gesKTX2), LoadError<TKTX2Graphic>(bytes)) << name;
+    // No packed bytes at all (found by the fuzzer, which read them into no buffer).
+    bytes = good;
+    Put64(bytes, 88, 0);
+    EXPECT_EQ(damaged, LoadError<TKTX2Graphic>(bytes)) << name;
   }
+  EXPECT_NE("", LoadError<TKTX2Graphic>(Data("crashers/ktx2_zstd_level_of_no_bytes")));
 }
 
 TEST(KTX2, EveryLayerOfAnInflatedLevelIsAnImage) {
