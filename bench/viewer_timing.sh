@@ -1,6 +1,8 @@
 #!/bin/bash
 # Times the viewer under Xvfb: start to first paint of a 4096 x 4096 Targa named on the
-# command line, then a repaint of the 1920 x 1080 window in each display mode.
+# command line, then a repaint of the 1920 x 1080 window in each display mode; then, for the
+# same picture as Targa, PNG and uncompressed TIFF, the wait from a click on its row in the
+# file list to its first paint, and the longest the window went unanswered meanwhile.
 #   bench/viewer_timing.sh [BUILD_DIR] [RUNS]
 # Each run starts a new process with fresh settings; the median of the runs is reported.
 set -euo pipefail
@@ -14,19 +16,27 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 mkdir -p "$work/pictures" "$work/home" "$work/runtime"
 chmod 700 "$work/runtime"
-"$program" --write-targa "$work/pictures/texture.tga"
-cat "$work/pictures/texture.tga" >/dev/null  # in the page cache, as a file just browsed to
+"$program" --write-files "$work/pictures"
+cat "$work/pictures"/texture.* >/dev/null  # in the page cache, as files just browsed to
 
-for i in $(seq "$runs"); do
+# Runs one timing under a fresh Xvfb with fresh settings.
+viewer() {
   rm -rf "$work/home"/* "$work/home"/.[!.]* 2>/dev/null || true
   HOME="$work/home" XDG_CONFIG_HOME="$work/home/.config" XDG_RUNTIME_DIR="$work/runtime" QT_QPA_PLATFORM=xcb \
-    xvfb-run -a -s "-screen 0 1920x1080x24" bash -c '
+    xvfb-run -a -s "-screen 0 1920x1080x24" "$@"
+}
+
+for i in $(seq "$runs"); do
+  viewer bash -c '
       start=$(date +%s%N)
       "$1" "$2" | sed "s/^/run /" | awk -v start="$start" "
         /main_ns/ { main = \$3 }
         /first_paint_ns/ { printf \"start_to_main_ms %.1f\nstart_to_first_paint_ms %.1f\n\", (main - start) / 1e6, (\$3 - start) / 1e6; next }
         !/main_ns/ { sub(/^run /, \"\"); print }"
     ' timing "$program" "$work/pictures/texture.tga"
+  for kind in tga png tif; do
+    viewer "$program" --click "$work/pictures/texture.$kind" | sed "s/^\([a-z_]*\)_ms/${kind}_\1_ms/"
+  done
 done >"$work/results"
 
 echo "median of $runs runs:"
