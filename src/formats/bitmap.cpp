@@ -72,6 +72,8 @@ TRecycledBlock& RecycledBlock() {
 }
 }  // namespace
 
+void ReleaseRecycledPictureMemory() { RecycledBlock().Release(); }
+
 TBitmap::TPixelMemory::TPixelMemory(std::size_t size, bool cleared) : size_(size) {
   if (size >= kMappedThreshold) {
     if (!cleared) {

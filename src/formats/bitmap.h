@@ -140,4 +140,8 @@ class TBitmap : public TGraphic {
   void RenderFloatPixels();
 };
 
+// A large picture's memory, once freed, is held back for the next picture of about its size,
+// which then skips the kernel's page clearing. This gives it back now.
+void ReleaseRecycledPictureMemory();
+
 }  // namespace vumo
