@@ -16,9 +16,7 @@ namespace {
 
 using TPixelKind = TTextureGraphic::TPixelKind;
 using TPixelLayout = TTextureGraphic::TPixelLayout;
-constexpr auto BlockLayout = &TTextureGraphic::BlockLayout;
 constexpr auto MaskLayout = &TTextureGraphic::MaskLayout;
-constexpr auto FloatLayout = &TTextureGraphic::FloatLayout;
 
 constexpr std::uint8_t kKTXIdentifier[12] = {0xAB, 'K', 'T', 'X', ' ', '1', '1', 0xBB, '\r', '\n', 0x1A, '\n'};
 constexpr std::uint8_t kKTX2Identifier[12] = {0xAB, 'K', 'T', 'X', ' ', '2', '0', 0xBB, '\r', '\n', 0x1A, '\n'};

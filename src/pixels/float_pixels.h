@@ -2,10 +2,14 @@
 // the 8-bit sRGB pixels a display shows, through an exposure.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
+#include <initializer_list>
 #include <memory>
 #include <new>
+#include <type_traits>
 #include <utility>
 #include <vector>
 
@@ -20,39 +24,82 @@ void FreePixelBlock(void* block, std::size_t bytes) noexcept;
 // need no pass of their own (and pages nobody writes are never touched).
 bool PixelBlockComesZeroed(std::size_t bytes);
 
-// Leaves the values a vector grows by unset, so that a picture whose decoder writes every
-// pixel is not first filled with zeros: a pass over hundreds of megabytes saved.
+// A vector of trivially copyable samples whose growth leaves the new values unset, so that a
+// picture whose decoder writes every pixel is not first filled with zeros: a pass over
+// hundreds of megabytes saved. Nothing is done per element on growth or release (an
+// instrumented build would otherwise walk a gigabyte of no-op constructions).
 template <typename T>
-struct TUnsetAllocator : std::allocator<T> {
+class TPixelVector {
+  static_assert(std::is_trivially_copyable_v<T>);
+
+ public:
   using value_type = T;
-  template <typename U>
-  struct rebind {
-    using other = TUnsetAllocator<U>;
-  };
-  TUnsetAllocator() = default;
-  template <typename U>
-  TUnsetAllocator(const TUnsetAllocator<U>&) noexcept {}
-  T* allocate(std::size_t n) {
+  using iterator = T*;
+  using const_iterator = const T*;
+  using size_type = std::size_t;
+
+  TPixelVector() = default;
+  TPixelVector(std::initializer_list<T> values) { *this = values; }
+  TPixelVector(const TPixelVector& other) { CopyFrom(other.data_, other.size_); }
+  TPixelVector(TPixelVector&& other) noexcept
+      : data_(std::exchange(other.data_, nullptr)), size_(std::exchange(other.size_, 0)) {}
+  ~TPixelVector() { FreePixelBlock(data_, size_ * sizeof(T)); }
+  TPixelVector& operator=(const TPixelVector& other) {
+    if (this != &other) CopyFrom(other.data_, other.size_);
+    return *this;
+  }
+  TPixelVector& operator=(TPixelVector&& other) noexcept {
+    std::swap(data_, other.data_);
+    std::swap(size_, other.size_);
+    return *this;
+  }
+  TPixelVector& operator=(std::initializer_list<T> values) {
+    CopyFrom(values.begin(), values.size());
+    return *this;
+  }
+
+  // Keeps the values up to the new size; those past the old one are unset.
+  void resize(std::size_t n) {
+    if (n == size_) return;
     if (n > SIZE_MAX / sizeof(T)) throw std::bad_alloc();
-    return static_cast<T*>(AllocatePixelBlock(n * sizeof(T)));
+    T* block = n ? static_cast<T*>(AllocatePixelBlock(n * sizeof(T))) : nullptr;
+    if (size_ && n) std::memcpy(block, data_, std::min(n, size_) * sizeof(T));
+    FreePixelBlock(data_, size_ * sizeof(T));
+    data_ = block;
+    size_ = n;
   }
-  void deallocate(T* p, std::size_t n) noexcept { FreePixelBlock(p, n * sizeof(T)); }
-  friend bool operator==(const TUnsetAllocator&, const TUnsetAllocator&) { return true; }
-  template <typename U>
-  void construct(U* p) noexcept {
-    ::new (static_cast<void*>(p)) U;
+
+  T* data() { return data_; }
+  const T* data() const { return data_; }
+  std::size_t size() const { return size_; }
+  bool empty() const { return size_ == 0; }
+  T* begin() { return data_; }
+  T* end() { return data_ + size_; }
+  const T* begin() const { return data_; }
+  const T* end() const { return data_ + size_; }
+  T& operator[](std::size_t i) { return data_[i]; }
+  const T& operator[](std::size_t i) const { return data_[i]; }
+  friend bool operator==(const TPixelVector& a, const TPixelVector& b) {
+    return a.size_ == b.size_ && std::equal(a.begin(), a.end(), b.begin());
   }
-  template <typename U, typename... Args>
-  void construct(U* p, Args&&... args) {
-    ::new (static_cast<void*>(p)) U(std::forward<Args>(args)...);
+
+ private:
+  void CopyFrom(const T* values, std::size_t n) {
+    TPixelVector fresh;
+    fresh.resize(n);
+    if (n) std::memcpy(fresh.data_, values, n * sizeof(T));
+    *this = std::move(fresh);
   }
+
+  T* data_ = nullptr;
+  std::size_t size_ = 0;
 };
 
 // Linear RGBA floats, unassociated alpha, rows top to bottom, four floats a pixel.
 struct TFloatPixels {
   int Width = 0;
   int Height = 0;
-  std::vector<float, TUnsetAllocator<float>> RGBA;
+  TPixelVector<float> RGBA;
 
   const float* Row(int y) const { return RGBA.data() + static_cast<std::size_t>(y) * Width * 4; }
   float* Row(int y) { return RGBA.data() + static_cast<std::size_t>(y) * Width * 4; }
