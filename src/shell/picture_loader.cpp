@@ -1,6 +1,7 @@
 #include "shell/picture_loader.h"
 
 #include <QMetaObject>
+#include <utility>
 
 #include "browser/file_names.h"
 
@@ -15,7 +16,25 @@ TPictureLoader::TPictureLoader(QObject* parent) : QObject(parent) {}
 
 TPictureLoader::~TPictureLoader() {
   if (cancelled_) cancelled_->store(true);
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    quit_ = true;
+  }
+  wake_.notify_one();
   if (worker_.joinable()) worker_.join();
+}
+
+void TPictureLoader::Work() {
+  for (;;) {
+    std::function<void()> job;
+    {
+      std::unique_lock<std::mutex> lock(mutex_);
+      wake_.wait(lock, [this] { return quit_ || job_; });
+      if (quit_) return;
+      job = std::exchange(job_, nullptr);
+    }
+    job();
+  }
 }
 
 void TPictureLoader::Start(const TRequest& request) {
@@ -42,7 +61,7 @@ const TPictureLoader::TRequest* TPictureLoader::Current() const {
 }
 
 void TPictureLoader::Launch(const TRequest& request) {
-  if (worker_.joinable()) worker_.join();  // finished: its report has arrived
+  if (!worker_.joinable()) worker_ = std::thread([this] { Work(); });
   running_ = true;
   reportRunning_ = true;
   runningRequest_ = request;
@@ -50,7 +69,7 @@ void TPictureLoader::Launch(const TRequest& request) {
   auto result = std::make_shared<TResult>();
   result->request = request;
   const std::string fileName = EncodeFileName(request.path).toStdString();
-  worker_ = std::thread([this, result, fileName, cancelled = cancelled_] {
+  auto job = [this, result, fileName, cancelled = cancelled_] {
     try {
       auto picture = std::make_unique<TPicture>();
       picture->RefuseTooLargeForFile = result->request.refuseTooLargeForFile;
@@ -68,7 +87,12 @@ void TPictureLoader::Launch(const TRequest& request) {
     // The destructor joins this thread before the loader goes, so `this` is alive here; a
     // report still queued when it goes is dropped with it.
     QMetaObject::invokeMethod(this, [this, result] { Done(result); }, Qt::QueuedConnection);
-  });
+  };
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    job_ = std::move(job);
+  }
+  wake_.notify_one();
 }
 
 void TPictureLoader::Done(const std::shared_ptr<TResult>& result) {

@@ -7,8 +7,11 @@
 #include <QObject>
 #include <QString>
 #include <atomic>
+#include <condition_variable>
 #include <exception>
+#include <functional>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <thread>
 
@@ -51,8 +54,15 @@ class TPictureLoader : public QObject {
  private:
   void Launch(const TRequest& request);
   void Done(const std::shared_ptr<TResult>& result);
+  void Work();
 
+  // One thread for the loader's life, so that what readers keep per thread (the PNG
+  // reader's inflate buffer) serves the next picture too.
   std::thread worker_;
+  std::mutex mutex_;
+  std::condition_variable wake_;
+  std::function<void()> job_;
+  bool quit_ = false;
   std::shared_ptr<std::atomic<bool>> cancelled_;
   bool running_ = false;
   bool reportRunning_ = false;  // false once the running load was cancelled
