@@ -87,6 +87,15 @@ void TReaderGraphic::AllocateImage(std::uint64_t width, std::uint64_t height) {
 
 void TReaderGraphic::ConvertRowTo(int y, std::span<const void* const> sources, std::size_t sourceBytes,
                                   void (*finish)(std::uint8_t* pixels, std::size_t count)) {
+  const std::size_t pixelBytes = static_cast<std::size_t>(Width()) * 3;
+  if (!finish && sources.size() == 1 && sourceBytes >= pixelBytes && PixelFormat() == pf24bit && LargeRows() &&
+      ColorManager.ConvertsBySwappingRedAndBlue()) {
+    // The commonest large row, 8-bit RGB, streamed straight into the bitmap in one pass.
+    std::uint8_t* line = ScanLine(y);
+    SwapRedBlue24Uncached(static_cast<const std::uint8_t*>(sources[0]), line, static_cast<std::size_t>(Width()));
+    std::memset(line + pixelBytes, 0, BytesPerScanline() - pixelBytes);
+    return;
+  }
   std::uint8_t* target = RowTarget(y);
   ColorManager.ConvertRow(sources, sourceBytes, target, BytesPerScanline(), static_cast<std::uint32_t>(Width()), 0xFF);
   if (finish) finish(target, static_cast<std::size_t>(Width()));

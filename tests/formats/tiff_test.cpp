@@ -14,6 +14,7 @@
 #include "memory_limit.h"
 #include "pixels/byte_order.h"
 #include "pixels/float_pixels.h"
+#include "pixels/row_kernels.h"
 #include "support/test_support.h"
 
 namespace vumo {
@@ -274,6 +275,40 @@ std::vector<std::uint8_t> Deflated(const std::vector<std::uint8_t>& data) {
   EXPECT_EQ(compress2(out.data(), &size, data.data(), data.size(), 9), Z_OK);
   out.resize(size);
   return out;
+}
+
+// A picture large enough that its rows stream past the caches takes the one-pass exchange of
+// red and blue straight into the bitmap; the row's padding stays zero as on the other path.
+TEST(TIFFGraphic, LargeRGBRowsGoStraightIntoTheBitmap) {
+  constexpr std::uint32_t kWidth = 4095, kHeight = 2900, kRows = 100;
+  ASSERT_TRUE(IsLargePicture(std::size_t{kWidth} * 3 * kHeight));
+  auto sample = [](std::uint32_t x, std::uint32_t y, std::uint32_t c) {
+    return static_cast<std::uint8_t>(x * 7 + y * 13 + c * 101);
+  };
+  TWriter w;
+  std::vector<std::uint32_t> offsets, counts;
+  for (std::uint32_t top = 0; top < kHeight; top += kRows) {
+    std::vector<std::uint8_t> strip;
+    for (std::uint32_t y = top; y < std::min(kHeight, top + kRows); ++y)
+      for (std::uint32_t x = 0; x < kWidth; ++x)
+        for (std::uint32_t c = 0; c < 3; ++c) strip.push_back(sample(x, y, c));
+    offsets.push_back(w.Block(strip));
+    counts.push_back(static_cast<std::uint32_t>(strip.size()));
+  }
+  w.Tag(256, {kWidth}).Tag(257, {kHeight}).Tag(258, {8, 8, 8}, 3).Tag(259, {1}, 3).Tag(262, {2}, 3);
+  w.Tag(273, offsets).Tag(277, {3}, 3).Tag(278, {kRows}).Tag(279, counts);
+  TMemoryStream stream(w.Bytes());
+  TTIFFGraphic graphic;
+  graphic.LoadFromStream(stream);
+  ASSERT_EQ(graphic.PixelFormat(), pf24bit);
+  std::size_t wrong = 0;
+  for (std::uint32_t y = 0; y < kHeight; ++y) {
+    const std::uint8_t* line = graphic.ScanLine(static_cast<int>(y));
+    for (std::uint32_t x = 0; x < kWidth; ++x)
+      for (std::uint32_t c = 0; c < 3; ++c) wrong += line[3 * x + c] != sample(x, y, 2 - c);
+    for (std::size_t b = 3 * kWidth; b < graphic.BytesPerScanline(); ++b) wrong += line[b] != 0;
+  }
+  EXPECT_EQ(wrong, 0u);
 }
 
 // A 16384 x 16383 CMYK picture of 16-bit samples in one strip (the largest a strip may
