@@ -320,10 +320,7 @@ void TPPMGraphic::LoadFromStream(TStream& Stream) {
           for (std::size_t i = 0; i < count; ++i) line[i] = (*scale)(BigEndian16(&wide[2 * i]));
           if (samples == 3) SwapRedBlue24(line, line, width);
         } else if (samples == 3 && !scaled) {
-          if (LargeRows())
-            SwapRedBlue24Uncached(source->View(count), line, width);
-          else
-            SwapRedBlue24(source->View(count), line, width);
+          SwapRedBlue24(source->View(count), line, width);
         } else if (!scaled) {
           CopyRowTo(static_cast<int>(r), source->View(count), count);
         } else {

@@ -91,11 +91,8 @@ class TReaderGraphic : public TBitmap {
     ConvertRowTo(y, std::span<const void* const>(sources, 1), sourceBytes);
   }
 
-  // Copies `bytes` finished bytes to the start of row y, streamed past the caches for large
-  // pictures as converted rows are.
+  // Copies `bytes` finished bytes to the start of row y.
   void CopyRowTo(int y, const std::uint8_t* source, std::size_t bytes);
-  // Whether rows are streamed: the picture is far larger than the caches (IsLargePicture).
-  bool LargeRows() const;
 
   // The format's name where the shared messages say "%s".
   virtual const char* FormatName() const { return ""; }
@@ -121,14 +118,7 @@ class TReaderGraphic : public TBitmap {
   const std::uint8_t* HeaderBytes() const { return header_.data(); }
 
  private:
-  // Where row y is put together before WriteRow(y): the scanline itself, or for a picture
-  // far larger than the caches a row buffer that WriteRow streams into the scanline without
-  // reading it into the caches first. The buffer holds the row put together before it.
-  std::uint8_t* RowTarget(int y);
-  void WriteRow(int y);
-
   std::vector<std::uint8_t> header_;
-  std::vector<std::uint8_t> rowBuffer_;
   std::uint64_t fileBytes_ = 0;  // what the stream holds from BasePosition on
 };
 

@@ -411,15 +411,10 @@ void DecodeDibRows(const TDibInfo& info, TStream& stream, TBitmap& out) {
   const std::size_t stride = StoredRowBytes(info);
   const std::size_t rowBytes = std::min(stride, out.BytesPerScanline());
   TByteSource bytes(stream);
-  const bool large = IsLargePicture(rowBytes * static_cast<std::size_t>(info.height));
   for (std::int64_t r = 0; r < info.height; ++r) {
     const std::uint8_t* row = bytes.Take(stride);
     if (!row) Truncated();
-    std::uint8_t* scanline = out.ScanLine(RowOf(info, r));
-    if (large)
-      CopyRowUncached(row, scanline, rowBytes);
-    else
-      std::memcpy(scanline, row, rowBytes);
+    std::memcpy(out.ScanLine(RowOf(info, r)), row, rowBytes);
   }
   CheckIndices(info, out);
   const bool fields = info.compression == kBitfields || info.compression == kAlphaBitfields;

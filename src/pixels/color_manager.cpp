@@ -109,15 +109,6 @@ void TColorManager::ConvertRow(std::span<const void* const> Source, void* Target
   (this->*converter_)(Source, Target, Count, Mask);
 }
 
-bool TColorManager::ConvertsBySwappingRedAndBlue() {
-  if (changed_ || (converter_ != &TColorManager::ConvertRGBToBGR && converter_ != &TColorManager::ConvertBGRToRGB))
-    return false;
-  ApplyAlphaOptions();  // as the next row would
-  return sourceBitsPerSample_ == 8 && targetBitsPerSample_ == 8 && sourceSamplesPerPixel_ == 3 &&
-         ((sourceOptions_ | targetOptions_) & cvAlpha) == 0 && (targetOptions_ & cvApplyGamma) == 0 &&
-         BitsPerPixelOf(TargetPixelFormat()) == 24;
-}
-
 void TColorManager::ConvertRow(std::span<const void* const> Source, std::size_t SourceBytes, void* Target,
                                std::size_t TargetBytes, std::uint32_t Count, std::uint8_t Mask) {
   // A planar source holds one sample of each pixel per buffer.

@@ -103,11 +103,6 @@ class TColorManager {
   void ConvertRow(std::span<const void* const> Source, std::size_t SourceBytes, void* Target, std::size_t TargetBytes,
                   std::uint32_t Count, std::uint8_t Mask);
 
-  // Whether the converter chosen is the plain exchange of red and blue in pixels of three
-  // 8-bit samples, which a caller may then run with a kernel of its own (a large picture's
-  // streaming stores). False until a first row has chosen the converter.
-  bool ConvertsBySwappingRedAndBlue();
-
   // Data holds one buffer (interleaved formats) or three planes, each of ColorCount records.
   TLogPalette CreateColorPalette(std::span<const void* const> Data, TRawPaletteFormat DataFormat,
                                  std::uint32_t ColorCount, bool OrderFlag);
