@@ -88,42 +88,6 @@ bool ReadIntoFreshBuffer(const std::string& path) {
   return got == size;
 }
 
-// Noise in PackBits: every run a literal, the case where a decoder's copy loop is all it does.
-Bytes IncompressiblePackBitsTiff() {
-  const std::string path = OnDisk("noise_packbits.tif", {});
-  TIFF* tif = TIFFOpen(path.c_str(), "w");
-  if (!tif) return {};
-  const int side = vumo::bench::kSide;
-  TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, side);
-  TIFFSetField(tif, TIFFTAG_IMAGELENGTH, side);
-  TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, 8);
-  TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, 3);
-  TIFFSetField(tif, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
-  TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, 16);
-  TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_RGB);
-  TIFFSetField(tif, TIFFTAG_COMPRESSION, COMPRESSION_PACKBITS);
-  std::vector<std::uint8_t> row(std::size_t(side) * 3);
-  std::uint32_t h = 0x9E3779B9u;
-  for (int y = 0; y < side; ++y) {
-    for (std::uint8_t& b : row) {
-      h ^= h << 13, h ^= h >> 17, h ^= h << 5;
-      b = static_cast<std::uint8_t>(h);
-    }
-    TIFFWriteScanline(tif, row.data(), static_cast<std::uint32_t>(y), 0);
-  }
-  TIFFClose(tif);
-  std::FILE* file = std::fopen(path.c_str(), "rb");
-  Bytes bytes;
-  if (file) {
-    std::fseek(file, 0, SEEK_END);
-    bytes.resize(static_cast<std::size_t>(std::ftell(file)));
-    std::fseek(file, 0, SEEK_SET);
-    if (std::fread(bytes.data(), 1, bytes.size(), file) != bytes.size()) bytes.clear();
-    std::fclose(file);
-  }
-  return bytes;
-}
-
 bool LibpngFromFile(const std::string& path) {
   std::FILE* file = std::fopen(path.c_str(), "rb");
   if (!file) return false;
@@ -237,7 +201,7 @@ const std::vector<TCase>& Cases() {
       {"psd_packbits", "packbits.psd", [] { return MakePsd(true); }, "stb", StbFromFile},
       {"psd_raw", "raw.psd", [] { return MakePsd(false); }, "stb", StbFromFile},
       {"jpeg_q90", "q90.jpg", [] { return MakeJpeg(90); }, "libjpeg-turbo", LibjpegFromFile},
-      {"tiff_packbits_noise", "noise.tif", IncompressiblePackBitsTiff, "libtiff", LibtiffFromFile},
+      {"tiff_packbits_noise", "noise.tif", [] { return TiffFile(8); }, "libtiff", LibtiffFromFile},
   };
   return cases;
 }
