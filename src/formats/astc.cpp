@@ -18,8 +18,6 @@ std::uint32_t LittleEndian24(const std::uint8_t* p) {
 
 }  // namespace
 
-VUMO_DEFINE_GRAPHIC_CLASS(TASTCGraphic, TReaderGraphic::ClassInfo())
-
 bool TASTCGraphic::CanLoad(TStream& Stream) {
   return TestHeader(Stream, kHeaderSize, [](const std::uint8_t* header) { return LittleEndian32(header) == kMagic; });
 }

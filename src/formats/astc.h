@@ -8,8 +8,12 @@
 
 namespace vumo {
 
-class TASTCGraphic : public TTextureGraphic {
-  VUMO_READER_CLASS(TASTCGraphic)
+class TASTCGraphic : public TTextureReader<TASTCGraphic, "TASTCGraphic"> {
+ public:
+  static bool CanLoad(TStream& Stream);
+  using TReader::CanLoad;  // the file test, built on the stream test
+  bool ReadImageProperties(TStream& Stream, unsigned ImageIndex) override;
+  void LoadFromStream(TStream& Stream) override;
 
  protected:
   const char* FormatName() const override;

@@ -13,10 +13,7 @@ constexpr std::uint16_t kAutodeskMagic = 0x9119;
 constexpr std::size_t kHeaderSize = 32;
 constexpr std::size_t kPaletteSize = 256 * 3;
 
-
 }  // namespace
-
-VUMO_DEFINE_GRAPHIC_CLASS(TAutodeskGraphic, TReaderGraphic::ClassInfo())
 
 bool TAutodeskGraphic::CanLoad(TStream& Stream) {
   return TestHeader(Stream, kHeaderSize, [](const std::uint8_t* header) {

@@ -14,8 +14,6 @@
 
 namespace vumo {
 
-VUMO_DEFINE_GRAPHIC_CLASS(TBitmap, TGraphic::ClassInfo())
-
 namespace {
 constexpr std::size_t kMappedThreshold = std::size_t{4} << 20;
 
@@ -121,7 +119,7 @@ TBitmap::TPixelMemory& TBitmap::TPixelMemory::operator=(TPixelMemory&& other) no
   return *this;
 }
 
-TBitmap::TBitmap(const TBitmap& other) : TGraphic() { *this = other; }
+TBitmap::TBitmap(const TBitmap& other) : TGraphicOf() { *this = other; }
 
 TBitmap& TBitmap::operator=(const TBitmap& other) {
   if (this == &other) return *this;

@@ -19,9 +19,7 @@ inline constexpr TColor clDefault = 0x20000000;
 
 enum TTransparentMode { tmAuto, tmFixed };
 
-class TBitmap : public TGraphic {
-  VUMO_GRAPHIC_CLASS(TBitmap)
-
+class TBitmap : public TGraphicOf<TBitmap, TGraphic, "TBitmap"> {
  public:
   TBitmap() = default;
   TBitmap(const TBitmap& other);

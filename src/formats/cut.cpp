@@ -20,7 +20,6 @@ constexpr std::size_t kPaletteFirstEntry = 40;
 constexpr std::size_t kPaletteLastEntryStart = 506;
 constexpr std::size_t kPaletteEntrySize = 6;
 
-
 // The file name with its extension (after the last dot of the name part) replaced.
 std::string ChangeFileExt(const std::string& fileName, const std::string& extension) {
   const std::size_t slash = fileName.find_last_of('/');
@@ -45,8 +44,6 @@ TLogPalette GreyRamp() {
 }
 
 }  // namespace
-
-VUMO_DEFINE_GRAPHIC_CLASS(TCUTGraphic, TReaderGraphic::ClassInfo())
 
 bool TCUTGraphic::ReadImageProperties(TStream& Stream, unsigned ImageIndex) {
   TReaderGraphic::ReadImageProperties(Stream, ImageIndex);

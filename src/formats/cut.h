@@ -8,9 +8,7 @@
 
 namespace vumo {
 
-class TCUTGraphic : public TReaderGraphic {
-  VUMO_GRAPHIC_CLASS(TCUTGraphic)
-
+class TCUTGraphic : public TGraphicOf<TCUTGraphic, TReaderGraphic, "TCUTGraphic"> {
  public:
   // CUT files carry no signature to test.
   static bool CanLoad(TStream&) { return false; }

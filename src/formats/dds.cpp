@@ -125,8 +125,6 @@ const TDXGIRow kDXGIFormats[] = {
 
 }  // namespace
 
-VUMO_DEFINE_GRAPHIC_CLASS(TDDSGraphic, TReaderGraphic::ClassInfo())
-
 bool TDDSGraphic::CanLoad(TStream& Stream) {
   return TestHeader(Stream, kHeaderSize, [](const std::uint8_t* header) {
     return LittleEndian32(header) == FourCC("DDS ") && LittleEndian32(header + 4) == 124;

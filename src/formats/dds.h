@@ -9,8 +9,12 @@
 
 namespace vumo {
 
-class TDDSGraphic : public TTextureGraphic {
-  VUMO_READER_CLASS(TDDSGraphic)
+class TDDSGraphic : public TTextureReader<TDDSGraphic, "TDDSGraphic"> {
+ public:
+  static bool CanLoad(TStream& Stream);
+  using TReader::CanLoad;  // the file test, built on the stream test
+  bool ReadImageProperties(TStream& Stream, unsigned ImageIndex) override;
+  void LoadFromStream(TStream& Stream) override;
 
  protected:
   const char* FormatName() const override;

@@ -27,8 +27,6 @@
 
 namespace vumo {
 
-VUMO_DEFINE_GRAPHIC_CLASS(TEXRGraphic, TReaderGraphic::ClassInfo())
-
 namespace {
 
 constexpr std::uint8_t kMagic[4] = {0x76, 0x2F, 0x31, 0x01};

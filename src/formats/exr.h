@@ -9,11 +9,15 @@
 
 namespace vumo {
 
-class TEXRGraphic : public TReaderGraphic {
+class TEXRGraphic : public TReader<TEXRGraphic, "TEXRGraphic"> {
   // CanLoad: true when the file starts with OpenEXR's magic number. The position is restored.
   // ReadImageProperties: the display window and channels of the requested part; false
   // unless the file starts with the magic number.
-  VUMO_READER_CLASS(TEXRGraphic)
+ public:
+  static bool CanLoad(TStream& Stream);
+  using TReader::CanLoad;  // the file test, built on the stream test
+  bool ReadImageProperties(TStream& Stream, unsigned ImageIndex) override;
+  void LoadFromStream(TStream& Stream) override;
 
  protected:
   const char* FormatName() const override;

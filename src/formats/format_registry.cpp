@@ -144,106 +144,103 @@ void TFileFormatList::ClearAll() {
 
 namespace {
 
-struct TStartupRow {
-  const char* Extension;
-  TGraphicClass (*Class)();  // null while the reader class is not built yet
-  const char* ClassDescription;
-  const char* ExtensionDescription;
-  TFormatKinds Kinds;
+// The start-up registrations, in order: adding a reader is its files and one row here. A
+// row whose class is not there yet is skipped, so its extension meets the message for an
+// extension without a class. Where the shared MIME database already names a format, its
+// name is used; the image/x-... names it lacks come with data/vumo-mime.xml.
+const TFormatRow kFormatRows[] = {
+    {"bmp", &TBitmap::ClassInfo, "Windows bitmaps", "", fkRaster, "image/bmp", 0},
+    {"ico", &TIcon::ClassInfo, "Windows icons", "", fkRaster, "image/vnd.microsoft.icon", 0},
+    {"wmf", &TMetafile::ClassInfo, "Windows metafiles", "", fkVector, "image/wmf", 0},
+    {"emf", &TMetafile::ClassInfo, "Windows metafiles", "Windows enhanced meta files", fkVector, "image/emf", 0},
+    {"jfif", &TJPEGImage::ClassInfo, "JPG images", "JFIF images", fkRaster, "image/jpeg", 0},
+    {"jpg", &TJPEGImage::ClassInfo, "", "JPG images", fkRaster, "image/jpeg", 0},
+    {"jpe", &TJPEGImage::ClassInfo, "", "JPE images", fkRaster, "image/jpeg", 0},
+    {"jpeg", &TJPEGImage::ClassInfo, "", "JPEG images", fkRaster, "image/jpeg", 0},
+    {"rle", &TBitmap::ClassInfo, "Windows bitmaps", "Run length encoded Windows bitmaps", fkRaster, "image/rle", 22},
+    {"dib", &TBitmap::ClassInfo, "", "Device independant Windows bitmaps", fkRaster, "image/bmp", 22},
+    {"win", &TTargaGraphic::ClassInfo, "Truevision images", "", fkRaster, "image/x-tga", 3},
+    {"vst", &TTargaGraphic::ClassInfo, "", "", fkRaster, "image/x-tga", 3},
+    {"vda", &TTargaGraphic::ClassInfo, "", "", fkRaster, "image/x-tga", 3},
+    {"tga", &TTargaGraphic::ClassInfo, "", "", fkRaster, "image/x-tga", 3},
+    {"icb", &TTargaGraphic::ClassInfo, "", "", fkRaster, "image/x-tga", 3},
+    {"tiff", &TTIFFGraphic::ClassInfo, "Tagged image file format images", "Macintosh TIFF images", fkRaster | fkMultiImage, "image/tiff", 4},
+    {"tif", &TTIFFGraphic::ClassInfo, "", "PC TIF images", fkRaster | fkMultiImage, "image/tiff", 4},
+    {"fax", &TTIFFGraphic::ClassInfo, "", "GFI fax images", fkRaster | fkMultiImage, "image/tiff", 4},  // GFI's fax files are TIFF files
+    {"eps", &TEPSGraphic::ClassInfo, "Encapsulated Postscript images", "", fkRaster, "image/x-eps", 0},
+    {"pcx", &TPCXGraphic::ClassInfo, "ZSoft Paintbrush images", "", fkRaster, "image/vnd.zbrush.pcx", 6},
+    {"pcc", &TPCXGraphic::ClassInfo, "", "", fkRaster, "image/vnd.zbrush.pcx", 6},
+    {"scr", &TPCXGraphic::ClassInfo, "", "Word 5.x screen capture images", fkRaster, "image/vnd.zbrush.pcx", 6},  // Word 5 screen captures are PCX files
+    {"rpf", &TRLAGraphic::ClassInfo, "Alias/Wavefront images", "", fkRaster, "image/x-rla", 11},
+    {"rla", &TRLAGraphic::ClassInfo, "", "", fkRaster, "image/x-rla", 11},
+    {"sgi", &TSGIGraphic::ClassInfo, "SGI images", "SGI true color images", fkRaster, "image/x-sgi", 5},
+    {"rgba", &TSGIGraphic::ClassInfo, "", "SGI true color images with alpha", fkRaster, "image/x-sgi", 5},
+    {"rgb", &TSGIGraphic::ClassInfo, "", "SGI true color images", fkRaster, "image/x-rgb", 5},  // the database's own name for SGI's .rgb files
+    {"bw", &TSGIGraphic::ClassInfo, "", "SGI black/white images", fkRaster, "image/x-sgi", 5},
+    {"psd", &TPSDGraphic::ClassInfo, "Photoshop images", "", fkRaster | fkLayered, "image/vnd.adobe.photoshop", 2},
+    {"pdd", &TPSDGraphic::ClassInfo, "", "", fkRaster | fkLayered, "image/vnd.adobe.photoshop", 2},
+    {"ppm", &TPPMGraphic::ClassInfo, "Portable map images", "Portable pixel map images", fkRaster, "image/x-portable-pixmap", 9},
+    {"pgm", &TPPMGraphic::ClassInfo, "", "Portable gray map images", fkRaster, "image/x-portable-graymap", 9},
+    {"pbm", &TPPMGraphic::ClassInfo, "", "Portable bitmap images", fkRaster, "image/x-portable-bitmap", 9},
+    {"pam", &TPPMGraphic::ClassInfo, "", "Portable arbitrary map images", fkRaster, "image/x-portable-arbitrarymap", 9},
+    {"pfm", &TPPMGraphic::ClassInfo, "", "Portable float map images", fkRaster, "image/x-portable-floatmap", 9},
+    {"phm", &TPPMGraphic::ClassInfo, "", "Portable half float map images", fkRaster, "image/x-portable-floatmap", 9},
+    {"cel", &TAutodeskGraphic::ClassInfo, "Autodesk images", "", fkRaster, "image/x-autodesk-cel", 7},
+    {"pic", &TAutodeskGraphic::ClassInfo, "Autodesk images", "", fkRaster, "image/x-autodesk-cel", 7},  // Animator's full-screen pictures: the same format
+    {"pcd", &TPCDGraphic::ClassInfo, "Kodak Photo-CD images", "", fkRaster, "image/x-photo-cd", 8},
+    {"cut", &TCUTGraphic::ClassInfo, "Dr. Halo images", "", fkRaster, "image/x-halo-cut", 10},
+    {"psp", &TPSPGraphic::ClassInfo, "Paintshop Pro images", "", fkRaster | fkVector, "image/x-psp", 1},
+    {"png", &TPNGGraphic::ClassInfo, "Portable network graphic images", "", fkRaster, "image/png", 23},
+    {"gif", &TGIFGraphic::ClassInfo, "GIF images", "", fkRaster | fkMultiImage, "image/gif", 12},
+    {"qoi", &TQOIGraphic::ClassInfo, "Quite OK images", "", fkRaster, "image/qoi", 13},
+    {"webp", &TWebPGraphic::ClassInfo, "WebP images", "", fkRaster | fkMultiImage, "image/webp", 14},
+    {"dds", &TDDSGraphic::ClassInfo, "DirectDraw surfaces", "", fkRaster | fkMultiImage, "image/x-dds", 15},  // the database's name; image/vnd-ms.dds is its alias in data/vumo-mime.xml
+    {"ktx", &TKTXGraphic::ClassInfo, "Khronos textures", "", fkRaster | fkMultiImage, "image/ktx", 16},
+    {"ktx2", &TKTX2Graphic::ClassInfo, "Khronos textures 2", "", fkRaster | fkMultiImage, "image/ktx2", 17},
+    {"pkm", &TPKMGraphic::ClassInfo, "Ericsson PKM textures", "", fkRaster, "image/x-pkm", 18},  // not in the database: data/vumo-mime.xml defines it
+    {"astc", &TASTCGraphic::ClassInfo, "ASTC textures", "", fkRaster, "image/astc", 21},
+    {"hdr", &THDRGraphic::ClassInfo, "Radiance HDR images", "", fkRaster, "image/vnd.radiance", 19},  // not in the database: data/vumo-mime.xml defines it
+    {"rgbe", &THDRGraphic::ClassInfo, "", "", fkRaster, "image/vnd.radiance", 19},
+    {"exr", &TEXRGraphic::ClassInfo, "OpenEXR images", "", fkRaster | fkMultiImage, "image/x-exr", 20},
 };
 
-// The start-up registrations, in order. A row whose class is not there yet is skipped,
-// so its extension meets the message for an extension without a class.
-const TStartupRow kStartupRows[] = {
-    {"bmp", &TBitmap::ClassInfo, "Windows bitmaps", "", fkRaster},
-    {"ico", &TIcon::ClassInfo, "Windows icons", "", fkRaster},
-    {"wmf", &TMetafile::ClassInfo, "Windows metafiles", "", fkVector},
-    {"emf", &TMetafile::ClassInfo, "Windows metafiles", "Windows enhanced meta files", fkVector},
-    {"jfif", &TJPEGImage::ClassInfo, "JPG images", "JFIF images", fkRaster},
-    {"jpg", &TJPEGImage::ClassInfo, "", "JPG images", fkRaster},
-    {"jpe", &TJPEGImage::ClassInfo, "", "JPE images", fkRaster},
-    {"jpeg", &TJPEGImage::ClassInfo, "", "JPEG images", fkRaster},
-    {"rle", &TBitmap::ClassInfo, "Windows bitmaps", "Run length encoded Windows bitmaps", fkRaster},
-    {"dib", &TBitmap::ClassInfo, "", "Device independant Windows bitmaps", fkRaster},
-    {"win", &TTargaGraphic::ClassInfo, "Truevision images", "", fkRaster},
-    {"vst", &TTargaGraphic::ClassInfo, "", "", fkRaster},
-    {"vda", &TTargaGraphic::ClassInfo, "", "", fkRaster},
-    {"tga", &TTargaGraphic::ClassInfo, "", "", fkRaster},
-    {"icb", &TTargaGraphic::ClassInfo, "", "", fkRaster},
-    {"tiff", &TTIFFGraphic::ClassInfo, "Tagged image file format images", "Macintosh TIFF images", fkRaster | fkMultiImage},
-    {"tif", &TTIFFGraphic::ClassInfo, "", "PC TIF images", fkRaster | fkMultiImage},
-    {"fax", &TTIFFGraphic::ClassInfo, "", "GFI fax images", fkRaster | fkMultiImage},
-    {"eps", &TEPSGraphic::ClassInfo, "Encapsulated Postscript images", "", fkRaster},
-    {"pcx", &TPCXGraphic::ClassInfo, "ZSoft Paintbrush images", "", fkRaster},
-    {"pcc", &TPCXGraphic::ClassInfo, "", "", fkRaster},
-    {"scr", &TPCXGraphic::ClassInfo, "", "Word 5.x screen capture images", fkRaster},
-    {"rpf", &TRLAGraphic::ClassInfo, "Alias/Wavefront images", "", fkRaster},
-    {"rla", &TRLAGraphic::ClassInfo, "", "", fkRaster},
-    {"sgi", &TSGIGraphic::ClassInfo, "SGI images", "SGI true color images", fkRaster},
-    {"rgba", &TSGIGraphic::ClassInfo, "", "SGI true color images with alpha", fkRaster},
-    {"rgb", &TSGIGraphic::ClassInfo, "", "SGI true color images", fkRaster},
-    {"bw", &TSGIGraphic::ClassInfo, "", "SGI black/white images", fkRaster},
-    {"psd", &TPSDGraphic::ClassInfo, "Photoshop images", "", fkRaster | fkLayered},
-    {"pdd", &TPSDGraphic::ClassInfo, "", "", fkRaster | fkLayered},
-    {"ppm", &TPPMGraphic::ClassInfo, "Portable map images", "Portable pixel map images", fkRaster},
-    {"pgm", &TPPMGraphic::ClassInfo, "", "Portable gray map images", fkRaster},
-    {"pbm", &TPPMGraphic::ClassInfo, "", "Portable bitmap images", fkRaster},
-    {"pam", &TPPMGraphic::ClassInfo, "", "Portable arbitrary map images", fkRaster},
-    {"pfm", &TPPMGraphic::ClassInfo, "", "Portable float map images", fkRaster},
-    {"phm", &TPPMGraphic::ClassInfo, "", "Portable half float map images", fkRaster},
-    {"cel", &TAutodeskGraphic::ClassInfo, "Autodesk images", "", fkRaster},
-    {"pic", &TAutodeskGraphic::ClassInfo, "Autodesk images", "", fkRaster},
-    {"pcd", &TPCDGraphic::ClassInfo, "Kodak Photo-CD images", "", fkRaster},
-    {"cut", &TCUTGraphic::ClassInfo, "Dr. Halo images", "", fkRaster},
-    {"psp", &TPSPGraphic::ClassInfo, "Paintshop Pro images", "", fkRaster | fkVector},
-    {"png", &TPNGGraphic::ClassInfo, "Portable network graphic images", "", fkRaster},
-    {"gif", &TGIFGraphic::ClassInfo, "GIF images", "", fkRaster | fkMultiImage},
-    {"qoi", &TQOIGraphic::ClassInfo, "Quite OK images", "", fkRaster},
-    {"webp", &TWebPGraphic::ClassInfo, "WebP images", "", fkRaster | fkMultiImage},
-    {"dds", &TDDSGraphic::ClassInfo, "DirectDraw surfaces", "", fkRaster | fkMultiImage},
-    {"ktx", &TKTXGraphic::ClassInfo, "Khronos textures", "", fkRaster | fkMultiImage},
-    {"ktx2", &TKTX2Graphic::ClassInfo, "Khronos textures 2", "", fkRaster | fkMultiImage},
-    {"pkm", &TPKMGraphic::ClassInfo, "Ericsson PKM textures", "", fkRaster},
-    {"astc", &TASTCGraphic::ClassInfo, "ASTC textures", "", fkRaster},
-    {"hdr", &THDRGraphic::ClassInfo, "Radiance HDR images", "", fkRaster},
-    {"rgbe", &THDRGraphic::ClassInfo, "", "", fkRaster},
-    {"exr", &TEXRGraphic::ClassInfo, "OpenEXR images", "", fkRaster | fkMultiImage},
-};
-
-// Classes withdrawn one by one at shutdown, in this order, before "rle" and "dib".
-TGraphicClass (*const kShutdownFirst[])() = {
-    &TPSPGraphic::ClassInfo,  &TPSDGraphic::ClassInfo, &TTargaGraphic::ClassInfo,
-    &TTIFFGraphic::ClassInfo, &TSGIGraphic::ClassInfo, &TPCXGraphic::ClassInfo,
-    &TAutodeskGraphic::ClassInfo, &TPCDGraphic::ClassInfo,   &TPPMGraphic::ClassInfo,
-    &TCUTGraphic::ClassInfo, &TRLAGraphic::ClassInfo, &TGIFGraphic::ClassInfo,
-    &TQOIGraphic::ClassInfo, &TWebPGraphic::ClassInfo, &TDDSGraphic::ClassInfo,
-    &TKTXGraphic::ClassInfo, &TKTX2Graphic::ClassInfo, &TPKMGraphic::ClassInfo, &THDRGraphic::ClassInfo, &TEXRGraphic::ClassInfo,
-    &TASTCGraphic::ClassInfo,
-};
-// ... and after them.
-TGraphicClass (*const kShutdownLast[])() = {
-    &TPNGGraphic::ClassInfo,
-};
+bool WholeClassAtRank(const TFormatRow& row) {
+  for (const TFormatRow& other : kFormatRows)
+    if (other.Class == row.Class && other.WithdrawRank != row.WithdrawRank) return false;
+  return true;
+}
 
 class TFormatsUnit {
  public:
   TFormatsUnit() {
     TPicture::FileFormats();  // the framework's table exists before the registry
-    for (const TStartupRow& row : kStartupRows)
+    for (const TFormatRow& row : kFormatRows)
       if (row.Class) list.AddExtension(row.Extension, row.ClassDescription, row.ExtensionDescription, row.Kinds, false, row.Class());
   }
+  // Rank by rank: a class whose every row has the rank goes whole, else the rows' extensions go.
   ~TFormatsUnit() {
-    for (auto classInfo : kShutdownFirst)
-      if (classInfo) list.RemoveExtension("", classInfo());
-    list.RemoveExtension("rle", TBitmap::ClassInfo());
-    list.RemoveExtension("dib", TBitmap::ClassInfo());
-    for (auto classInfo : kShutdownLast)
-      if (classInfo) list.RemoveExtension("", classInfo());
+    std::uint8_t last = 0;
+    for (const TFormatRow& row : kFormatRows) last = std::max(last, row.WithdrawRank);
+    for (std::uint8_t rank = 1; rank <= last; ++rank) {
+      std::vector<TGraphicClass> withdrawn;
+      for (const TFormatRow& row : kFormatRows) {
+        if (row.WithdrawRank != rank || !row.Class) continue;
+        const TGraphicClass readerClass = row.Class();
+        if (!WholeClassAtRank(row)) {
+          list.RemoveExtension(row.Extension, readerClass);
+        } else if (std::find(withdrawn.begin(), withdrawn.end(), readerClass) == withdrawn.end()) {
+          withdrawn.push_back(readerClass);
+          list.RemoveExtension("", readerClass);
+        }
+      }
+    }
   }
   TFileFormatList list;
 };
 
 }  // namespace
+
+std::span<const TFormatRow> FormatRows() { return kFormatRows; }
 
 TFileFormatList& FileFormatList() {
   static TFormatsUnit unit;

@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -54,6 +55,21 @@ class TFileFormatList {
   std::vector<std::unique_ptr<TClassEntry>> classes_;
   std::vector<std::unique_ptr<TExtensionEntry>> extensions_;
 };
+
+// One row of the program's start-up registrations. The MIME lookup, the desktop entry's
+// list and the order of withdrawal at shutdown all come from these rows.
+struct TFormatRow {
+  const char* Extension;
+  TGraphicClass (*Class)();          // null while the reader class is not built yet
+  const char* ClassDescription;      // the class's common description; "" keeps the last one
+  const char* ExtensionDescription;  // "" for the class's
+  TFormatKinds Kinds;
+  const char* MimeType;              // what a file manager calls such a file
+  // When the row is withdrawn at shutdown, from 1 up; a class whose rows all share a rank
+  // goes whole. 0: with everything left when the registry goes.
+  std::uint8_t WithdrawRank;
+};
+std::span<const TFormatRow> FormatRows();
 
 // The program's registry, created with its start-up registrations on first use and
 // withdrawn from the picture's table, in the fixed order, when the program ends.

@@ -144,8 +144,6 @@ TDecodedFrame DecodeFrame(const std::uint8_t* data, const TFrame& frame) {
 
 }  // namespace
 
-VUMO_DEFINE_GRAPHIC_CLASS(TGIFGraphic, TReaderGraphic::ClassInfo())
-
 const char* TGIFGraphic::FormatName() const { return gesGIF; }
 
 bool TGIFGraphic::CanLoad(TStream& Stream) {

@@ -11,8 +11,12 @@
 
 namespace vumo {
 
-class TGIFGraphic : public TReaderGraphic {
-  VUMO_READER_CLASS(TGIFGraphic)
+class TGIFGraphic : public TReader<TGIFGraphic, "TGIFGraphic"> {
+ public:
+  static bool CanLoad(TStream& Stream);
+  using TReader::CanLoad;  // the file test, built on the stream test
+  bool ReadImageProperties(TStream& Stream, unsigned ImageIndex) override;
+  void LoadFromStream(TStream& Stream) override;
 
   // The delay of the shown frame before the next, in hundredths of a second (0: none given).
   unsigned FrameDelay() const { return frameDelay_; }

@@ -1,6 +1,7 @@
 // The graphic base class: something a picture holds, loads from a stream and draws.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -43,20 +44,29 @@ struct TGraphicClassInfo {
 };
 using TGraphicClass = const TGraphicClassInfo*;
 
-// Declares ClassInfo() and ClassType() for a concrete graphic class.
-#define VUMO_GRAPHIC_CLASS(Class)                          \
- public:                                                   \
-  static TGraphicClass ClassInfo();                        \
-  TGraphicClass ClassType() const override { return ClassInfo(); }
+// A class's name as a template argument, so that a graphic class names itself where it is
+// declared: TGraphicOf<TBitmap, TGraphic, "TBitmap">.
+template <std::size_t N>
+struct TClassName {
+  char Text[N];
+  constexpr TClassName(const char (&text)[N]) { std::copy_n(text, N, Text); }
+};
 
-// Defines them; Parent is the base class, or nullptr for the root.
-#define VUMO_DEFINE_GRAPHIC_CLASS(Class, ParentInfo)                                              \
-  TGraphicClass Class::ClassInfo() {                                                            \
-    static const TGraphicClassInfo info{#Class, ParentInfo, []() -> std::unique_ptr<TGraphic> { \
-                                          return std::make_unique<Class>();                     \
-                                        }};                                                     \
-    return &info;                                                                               \
+// The direct base of every concrete graphic class: `Class` derives from
+// TGraphicOf<Class, Base, "Class"> instead of from Base, and this gives it its class
+// reference (its name, its parent's reference and a virtual constructor) and answers
+// ClassType() with it, so an object always names its most derived class.
+template <class Class, class Base, TClassName Name>
+class TGraphicOf : public Base {
+ public:
+  using Base::Base;
+  static TGraphicClass ClassInfo() {
+    static const TGraphicClassInfo info{Name.Text, Base::ClassInfo(),
+                                        []() -> std::unique_ptr<TGraphic> { return std::make_unique<Class>(); }};
+    return &info;
   }
+  TGraphicClass ClassType() const override { return ClassInfo(); }
+};
 
 struct TRect {
   std::int32_t Left = 0, Top = 0, Right = 0, Bottom = 0;

@@ -14,8 +14,6 @@
 
 namespace vumo {
 
-VUMO_DEFINE_GRAPHIC_CLASS(THDRGraphic, TReaderGraphic::ClassInfo())
-
 namespace {
 
 // Radiance keeps its command history in the header, so headers of a few kilobytes are

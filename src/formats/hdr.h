@@ -10,11 +10,15 @@
 
 namespace vumo {
 
-class THDRGraphic : public TReaderGraphic {
+class THDRGraphic : public TReader<THDRGraphic, "THDRGraphic"> {
   // CanLoad: true when the file starts with "#?RADIANCE" or "#?RGBE". The position is restored.
   // ReadImageProperties: reads the text header and the resolution line; false unless the
   // file starts with "#?".
-  VUMO_READER_CLASS(THDRGraphic)
+ public:
+  static bool CanLoad(TStream& Stream);
+  using TReader::CanLoad;  // the file test, built on the stream test
+  bool ReadImageProperties(TStream& Stream, unsigned ImageIndex) override;
+  void LoadFromStream(TStream& Stream) override;
 
  protected:
   const char* FormatName() const override;

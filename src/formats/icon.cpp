@@ -13,16 +13,12 @@
 
 namespace vumo {
 
-VUMO_DEFINE_GRAPHIC_CLASS(TIcon, TGraphic::ClassInfo())
-
 namespace {
-
 
 constexpr std::size_t kDirectoryHeader = 6;
 constexpr std::size_t kDirectoryEntry = 16;
 // Enough of an entry to read its info header and colour masks and to recognise PNG data.
 constexpr std::size_t kEntryProbe = 124 + 16;
-
 
 bool IsPng(const std::uint8_t* data, std::size_t size) {
   static const std::uint8_t kSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};

@@ -5,9 +5,7 @@
 
 namespace vumo {
 
-class TIcon : public TGraphic {
-  VUMO_GRAPHIC_CLASS(TIcon)
-
+class TIcon : public TGraphicOf<TIcon, TGraphic, "TIcon"> {
  public:
   int Width() const override { return bitmap_.Width(); }
   int Height() const override { return bitmap_.Height(); }

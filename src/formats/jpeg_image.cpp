@@ -17,8 +17,6 @@
 
 namespace vumo {
 
-VUMO_DEFINE_GRAPHIC_CLASS(TJPEGImage, TGraphic::ClassInfo())
-
 namespace {
 
 // A progressive file needs a dozen scans; thousands only make a hostile file slow.

@@ -7,9 +7,7 @@
 
 namespace vumo {
 
-class TJPEGImage : public TGraphic {
-  VUMO_GRAPHIC_CLASS(TJPEGImage)
-
+class TJPEGImage : public TGraphicOf<TJPEGImage, TGraphic, "TJPEGImage"> {
  public:
   int Width() const override { return bitmap_.Width(); }
   int Height() const override { return bitmap_.Height(); }

@@ -89,8 +89,6 @@ TPixelLayout RGB8(const char* name) { return MaskLayout(24, 0xFF, 0xFF00, 0xFF00
 // ---------------------------------------------------------------------------------------------
 // KTX
 
-VUMO_DEFINE_GRAPHIC_CLASS(TKTXGraphic, TReaderGraphic::ClassInfo())
-
 bool TKTXGraphic::CanLoad(TStream& Stream) {
   return TestHeader(Stream, kKTXHeaderSize, [](const std::uint8_t* header) {
     return std::memcmp(header, kKTXIdentifier, 12) == 0;
@@ -251,8 +249,6 @@ void TKTXGraphic::LoadFromStream(TStream& Stream) {
 
 // ---------------------------------------------------------------------------------------------
 // KTX2
-
-VUMO_DEFINE_GRAPHIC_CLASS(TKTX2Graphic, TReaderGraphic::ClassInfo())
 
 bool TKTX2Graphic::CanLoad(TStream& Stream) {
   return TestHeader(Stream, kKTX2HeaderSize, [](const std::uint8_t* header) {

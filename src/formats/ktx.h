@@ -11,8 +11,12 @@
 
 namespace vumo {
 
-class TKTXGraphic : public TTextureGraphic {
-  VUMO_READER_CLASS(TKTXGraphic)
+class TKTXGraphic : public TTextureReader<TKTXGraphic, "TKTXGraphic"> {
+ public:
+  static bool CanLoad(TStream& Stream);
+  using TReader::CanLoad;  // the file test, built on the stream test
+  bool ReadImageProperties(TStream& Stream, unsigned ImageIndex) override;
+  void LoadFromStream(TStream& Stream) override;
 
  protected:
   const char* FormatName() const override;
@@ -30,10 +34,13 @@ class TKTXGraphic : public TTextureGraphic {
   TPixelLayout GLPixels(std::uint32_t type, std::uint32_t format, std::uint32_t internalFormat) const;
 };
 
-class TKTX2Graphic : public TTextureGraphic {
-  VUMO_READER_CLASS(TKTX2Graphic)
-
+class TKTX2Graphic : public TTextureReader<TKTX2Graphic, "TKTX2Graphic"> {
  public:
+  static bool CanLoad(TStream& Stream);
+  using TReader::CanLoad;  // the file test, built on the stream test
+  bool ReadImageProperties(TStream& Stream, unsigned ImageIndex) override;
+  void LoadFromStream(TStream& Stream) override;
+
   enum TSupercompression : std::uint32_t { scNone = 0, scBasisLZ = 1, scZstd = 2, scZlib = 3 };
   TSupercompression Supercompression() const { return scheme_; }
 

@@ -12,8 +12,6 @@
 
 namespace vumo {
 
-VUMO_DEFINE_GRAPHIC_CLASS(TMetafile, TGraphic::ClassInfo())
-
 using metafile::TMetafileContent;
 
 namespace {

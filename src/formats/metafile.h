@@ -24,9 +24,7 @@ struct TMetafileRecord {
   std::uint32_t Size = 0;
 };
 
-class TMetafile : public TGraphic {
-  VUMO_GRAPHIC_CLASS(TMetafile)
-
+class TMetafile : public TGraphicOf<TMetafile, TGraphic, "TMetafile"> {
  public:
   TMetafile();
   ~TMetafile() override;

@@ -11,8 +11,6 @@
 
 namespace vumo {
 
-VUMO_DEFINE_GRAPHIC_CLASS(TPCDGraphic, TReaderGraphic::ClassInfo())
-
 namespace {
 
 constexpr std::size_t kSectorSize = 2048;

@@ -14,8 +14,12 @@
 
 namespace vumo {
 
-class TPCDGraphic : public TReaderGraphic {
-  VUMO_READER_CLASS(TPCDGraphic)
+class TPCDGraphic : public TReader<TPCDGraphic, "TPCDGraphic"> {
+ public:
+  static bool CanLoad(TStream& Stream);
+  using TReader::CanLoad;  // the file test, built on the stream test
+  bool ReadImageProperties(TStream& Stream, unsigned ImageIndex) override;
+  void LoadFromStream(TStream& Stream) override;
 };
 
 }  // namespace vumo

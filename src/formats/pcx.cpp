@@ -14,8 +14,6 @@
 
 namespace vumo {
 
-VUMO_DEFINE_GRAPHIC_CLASS(TPCXGraphic, TReaderGraphic::ClassInfo())
-
 namespace {
 
 constexpr std::size_t kHeaderSize = 128;
@@ -38,7 +36,6 @@ struct TPCXHeader {
   std::uint16_t PaletteInfo = 0;
 };
 
-
 TPCXHeader ParseHeader(const std::uint8_t* b) {
   TPCXHeader h;
   h.Manufacturer = b[0];
@@ -57,7 +54,6 @@ TPCXHeader ParseHeader(const std::uint8_t* b) {
   h.PaletteInfo = LittleEndian16(b + 68);
   return h;
 }
-
 
 // The platform's standard 16-colour palette: the eight dark and eight bright colours.
 TLogPalette StandardPalette16() {

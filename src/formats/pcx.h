@@ -8,11 +8,15 @@
 
 namespace vumo {
 
-class TPCXGraphic : public TReaderGraphic {
+class TPCXGraphic : public TReader<TPCXGraphic, "TPCXGraphic"> {
   // CanLoad: true when more than a header's worth of bytes remain and the header's maker, version and
   // encoding are ones this reader knows. The position is restored.
   // ReadImageProperties: reads the 128-byte header; false when the maker byte is not a PCX one.
-  VUMO_READER_CLASS(TPCXGraphic)
+ public:
+  static bool CanLoad(TStream& Stream);
+  using TReader::CanLoad;  // the file test, built on the stream test
+  bool ReadImageProperties(TStream& Stream, unsigned ImageIndex) override;
+  void LoadFromStream(TStream& Stream) override;
 
  protected:
   const char* FormatName() const override;

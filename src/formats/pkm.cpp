@@ -42,8 +42,6 @@ std::uint32_t PadToBlock(std::uint32_t side) { return (side + 3) & ~3u; }
 
 }  // namespace
 
-VUMO_DEFINE_GRAPHIC_CLASS(TPKMGraphic, TReaderGraphic::ClassInfo())
-
 bool TPKMGraphic::CanLoad(TStream& Stream) { return TestHeader(Stream, kHeaderSize, IsPKM); }
 
 const char* TPKMGraphic::FormatName() const { return gesPKM; }

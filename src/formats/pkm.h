@@ -6,8 +6,12 @@
 
 namespace vumo {
 
-class TPKMGraphic : public TTextureGraphic {
-  VUMO_READER_CLASS(TPKMGraphic)
+class TPKMGraphic : public TTextureReader<TPKMGraphic, "TPKMGraphic"> {
+ public:
+  static bool CanLoad(TStream& Stream);
+  using TReader::CanLoad;  // the file test, built on the stream test
+  bool ReadImageProperties(TStream& Stream, unsigned ImageIndex) override;
+  void LoadFromStream(TStream& Stream) override;
 
  protected:
   const char* FormatName() const override;

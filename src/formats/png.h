@@ -8,7 +8,7 @@
 
 namespace vumo {
 
-class TPNGGraphic : public TReaderGraphic {
+class TPNGGraphic : public TReader<TPNGGraphic, "TPNGGraphic"> {
   // CanLoad: true when more than 8 bytes remain and they are the PNG signature. The position
   // is restored.
   // ReadImageProperties: reads the signature and the IHDR chunk (CRC checked), then looks for
@@ -17,7 +17,11 @@ class TPNGGraphic : public TReaderGraphic {
   // LoadFromStream: palette images whose tRNS makes an entry transparent, and grey images with
   // alpha, load into a 32-bit bitmap with alpha. A file that ends early keeps the rows decoded
   // so far.
-  VUMO_READER_CLASS(TPNGGraphic)
+ public:
+  static bool CanLoad(TStream& Stream);
+  using TReader::CanLoad;  // the file test, built on the stream test
+  bool ReadImageProperties(TStream& Stream, unsigned ImageIndex) override;
+  void LoadFromStream(TStream& Stream) override;
 
  protected:
   const char* FormatName() const override;

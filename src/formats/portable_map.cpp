@@ -14,8 +14,6 @@
 
 namespace vumo {
 
-VUMO_DEFINE_GRAPHIC_CLASS(TPPMGraphic, TReaderGraphic::ClassInfo())
-
 namespace {
 
 // Larger numbers are kept at this value: no header or sample of the format is bigger.

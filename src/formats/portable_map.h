@@ -9,12 +9,16 @@
 
 namespace vumo {
 
-class TPPMGraphic : public TReaderGraphic {
+class TPPMGraphic : public TReader<TPPMGraphic, "TPPMGraphic"> {
   // CanLoad: true when more than 10 bytes remain, the first is "P" and the second a digit 1 to 6.
   // The position is restored.
   // ReadImageProperties: reads the magic and the header numbers; false unless the file starts with "P". A kind
   // outside P1 to P6 gives true with no size.
-  VUMO_READER_CLASS(TPPMGraphic)
+ public:
+  static bool CanLoad(TStream& Stream);
+  using TReader::CanLoad;  // the file test, built on the stream test
+  bool ReadImageProperties(TStream& Stream, unsigned ImageIndex) override;
+  void LoadFromStream(TStream& Stream) override;
 
  protected:
   const char* FormatName() const override;

@@ -12,8 +12,6 @@
 
 namespace vumo {
 
-VUMO_DEFINE_GRAPHIC_CLASS(TPSDGraphic, TReaderGraphic::ClassInfo())
-
 namespace {
 
 constexpr std::size_t kHeaderSize = 26;
@@ -38,7 +36,6 @@ struct TPSDHeader {
   std::uint16_t Depth = 0;
   std::uint16_t Mode = 0;
 };
-
 
 TPSDHeader ParseHeader(const std::uint8_t* b) {
   TPSDHeader h;

@@ -8,13 +8,17 @@
 
 namespace vumo {
 
-class TPSDGraphic : public TReaderGraphic {
+class TPSDGraphic : public TReader<TPSDGraphic, "TPSDGraphic"> {
   // CanLoad: true when more than a header's worth of bytes remain, the signature reads "8BPS" in
   // any letter case and the version is 1. The position is restored.
   // ReadImageProperties: reads the header, passes over the colour mode data, the image resources and the layer
   // section by their lengths and reads the compression code; false for another signature.
   // LoadFromStream: large-document files (version 2) are refused with the invalid-format message.
-  VUMO_READER_CLASS(TPSDGraphic)
+ public:
+  static bool CanLoad(TStream& Stream);
+  using TReader::CanLoad;  // the file test, built on the stream test
+  bool ReadImageProperties(TStream& Stream, unsigned ImageIndex) override;
+  void LoadFromStream(TStream& Stream) override;
 
  protected:
   const char* FormatName() const override;

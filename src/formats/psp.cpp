@@ -14,8 +14,6 @@
 
 namespace vumo {
 
-VUMO_DEFINE_GRAPHIC_CLASS(TPSPGraphic, TReaderGraphic::ClassInfo())
-
 namespace {
 
 constexpr std::size_t kFileHeader = 36;

@@ -8,13 +8,17 @@
 
 namespace vumo {
 
-class TPSPGraphic : public TReaderGraphic {
+class TPSPGraphic : public TReader<TPSPGraphic, "TPSPGraphic"> {
   // CanLoad: true when more than 36 bytes remain, the signature reads "Paint Shop Pro Image
   // File" in any letter case and the major version is 3 or more. The position is restored.
   // ReadImageProperties: reads the file header and the image attributes of the first block.
   // LoadFromStream: the layer's own rectangle places its channels in the image; a fourth
   // channel of a 24-bit layer is its alpha. A file without a raster layer loads blank.
-  VUMO_READER_CLASS(TPSPGraphic)
+ public:
+  static bool CanLoad(TStream& Stream);
+  using TReader::CanLoad;  // the file test, built on the stream test
+  bool ReadImageProperties(TStream& Stream, unsigned ImageIndex) override;
+  void LoadFromStream(TStream& Stream) override;
 
  protected:
   const char* FormatName() const override;

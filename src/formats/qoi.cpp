@@ -54,8 +54,6 @@ inline const std::uint8_t* DecodeOp(const std::uint8_t* p, TPixel& px, TPixel (&
 
 }  // namespace
 
-VUMO_DEFINE_GRAPHIC_CLASS(TQOIGraphic, TReaderGraphic::ClassInfo())
-
 const char* TQOIGraphic::FormatName() const { return gesQOI; }
 
 bool TQOIGraphic::CanLoad(TStream& Stream) {

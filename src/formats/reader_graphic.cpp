@@ -10,8 +10,6 @@
 
 namespace vumo {
 
-VUMO_DEFINE_GRAPHIC_CLASS(TReaderGraphic, TBitmap::ClassInfo())
-
 bool TReaderGraphic::CanLoadFile(const std::string& FileName, bool (*CanLoadStream)(TStream&)) {
   try {
     TFileStream stream(FileName);

@@ -14,9 +14,7 @@
 
 namespace vumo {
 
-class TReaderGraphic : public TBitmap {
-  VUMO_GRAPHIC_CLASS(TReaderGraphic)
-
+class TReaderGraphic : public TGraphicOf<TReaderGraphic, TBitmap, "TReaderGraphic"> {
  public:
   TReaderGraphic() = default;
 
@@ -122,19 +120,18 @@ class TReaderGraphic : public TBitmap {
   std::uint64_t fileBytes_ = 0;  // what the stream holds from BasePosition on
 };
 
-// The members every reader with a signature declares: its class information, the stream
-// test and the file test built on it (the file is opened, tested and closed), the header
-// parse and the load. Access is public after it.
-#define VUMO_READER_CLASS(Name)                                                     \
-  VUMO_GRAPHIC_CLASS(Name)                                                          \
-                                                                                    \
- public:                                                                            \
-  static bool CanLoad(TStream& Stream);                                             \
-  static bool CanLoad(const std::string& FileName) {                                \
-    return CanLoadFile(FileName, static_cast<bool (*)(TStream&)>(&Name::CanLoad));  \
-  }                                                                                 \
-  bool ReadImageProperties(TStream& Stream, unsigned ImageIndex) override;          \
-  void LoadFromStream(TStream& Stream) override;
+// The direct base of a reader whose files carry a signature, TReader<Reader, "Reader"[, Base]>
+// (Base when it is not TReaderGraphic itself): `Reader` declares the stream
+// test `static bool CanLoad(TStream&)`, and this supplies the file test built on it (the
+// file is opened, tested and closed), which the reader brings into sight with
+// `using TReader::CanLoad;`.
+template <class Reader, TClassName Name, class Base = TReaderGraphic>
+class TReader : public TGraphicOf<Reader, Base, Name> {
+ public:
+  static bool CanLoad(const std::string& FileName) {
+    return TReaderGraphic::CanLoadFile(FileName, static_cast<bool (*)(TStream&)>(&Reader::CanLoad));
+  }
+};
 
 template <typename Test>
 bool TReaderGraphic::TestHeader(TStream& Stream, std::size_t headerSize, Test test) {

@@ -65,8 +65,6 @@ void InterleaveBytePlanes(std::uint8_t* row, std::uint8_t* scratch, std::uint32_
 
 }  // namespace
 
-VUMO_DEFINE_GRAPHIC_CLASS(TRLAGraphic, TReaderGraphic::ClassInfo())
-
 bool TRLAGraphic::CanLoad(TStream& Stream) {
   return TestHeader(Stream, kHeaderSize, [](const std::uint8_t* header) {
     const std::string space = FieldText(header + kChannelSpaceOffset, kChannelSpaceSize);

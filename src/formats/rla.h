@@ -8,8 +8,12 @@
 
 namespace vumo {
 
-class TRLAGraphic : public TReaderGraphic {
-  VUMO_READER_CLASS(TRLAGraphic)
+class TRLAGraphic : public TReader<TRLAGraphic, "TRLAGraphic"> {
+ public:
+  static bool CanLoad(TStream& Stream);
+  using TReader::CanLoad;  // the file test, built on the stream test
+  bool ReadImageProperties(TStream& Stream, unsigned ImageIndex) override;
+  void LoadFromStream(TStream& Stream) override;
 };
 
 }  // namespace vumo

@@ -17,10 +17,7 @@ namespace {
 constexpr std::uint16_t kSGIMagic = 474;
 constexpr std::size_t kHeaderSize = 512;
 
-
 }  // namespace
-
-VUMO_DEFINE_GRAPHIC_CLASS(TSGIGraphic, TReaderGraphic::ClassInfo())
 
 bool TSGIGraphic::CanLoad(TStream& Stream) {
   return TestHeader(Stream, kHeaderSize, [](const std::uint8_t* header) {

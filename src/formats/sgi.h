@@ -7,8 +7,12 @@
 
 namespace vumo {
 
-class TSGIGraphic : public TReaderGraphic {
-  VUMO_READER_CLASS(TSGIGraphic)
+class TSGIGraphic : public TReader<TSGIGraphic, "TSGIGraphic"> {
+ public:
+  static bool CanLoad(TStream& Stream);
+  using TReader::CanLoad;  // the file test, built on the stream test
+  bool ReadImageProperties(TStream& Stream, unsigned ImageIndex) override;
+  void LoadFromStream(TStream& Stream) override;
 
  protected:
   const char* FormatName() const override;

@@ -12,8 +12,6 @@
 
 namespace vumo {
 
-VUMO_DEFINE_GRAPHIC_CLASS(TTargaGraphic, TReaderGraphic::ClassInfo())
-
 namespace {
 
 constexpr std::size_t kHeaderSize = 18;

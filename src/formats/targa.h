@@ -7,12 +7,16 @@
 
 namespace vumo {
 
-class TTargaGraphic : public TReaderGraphic {
+class TTargaGraphic : public TReader<TTargaGraphic, "TTargaGraphic"> {
   // CanLoad: true when more than a header's worth of bytes remain and the header's type, colour-map
   // and pixel-size fields hold values this reader knows. The position is restored.
   // ReadImageProperties: reads the 18-byte header at the stream's position; a shorter stream raises the stream's
   // read error. Always true otherwise.
-  VUMO_READER_CLASS(TTargaGraphic)
+ public:
+  static bool CanLoad(TStream& Stream);
+  using TReader::CanLoad;  // the file test, built on the stream test
+  bool ReadImageProperties(TStream& Stream, unsigned ImageIndex) override;
+  void LoadFromStream(TStream& Stream) override;
 };
 
 }  // namespace vumo

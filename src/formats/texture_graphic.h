@@ -109,4 +109,8 @@ class TTextureGraphic : public TReaderGraphic {
   void DecodeFloats(TByteSource& source, const TSurface& surface, float* pixels, std::size_t stride);
 };
 
+// The base of a texture container's reader: TTextureReader<TKTXGraphic, "TKTXGraphic">.
+template <class Reader, TClassName Name>
+using TTextureReader = TReader<Reader, Name, TTextureGraphic>;
+
 }  // namespace vumo

@@ -11,9 +11,6 @@
 
 namespace vumo {
 
-VUMO_DEFINE_GRAPHIC_CLASS(TTIFFGraphic, TReaderGraphic::ClassInfo())
-VUMO_DEFINE_GRAPHIC_CLASS(TEPSGraphic, TTIFFGraphic::ClassInfo())
-
 namespace {
 
 constexpr std::size_t kHeaderSize = 8;
@@ -21,7 +18,6 @@ constexpr std::size_t kEPSHeaderSize = 30;
 constexpr std::uint8_t kEPSMagic[4] = {0xC5, 0xD0, 0xD3, 0xC6};
 // A chain longer than this is taken for a damaged file: no real document has more pages.
 constexpr unsigned kMaxDirectories = 65536;
-
 
 enum TType : std::uint16_t {
   ttByte = 1,

@@ -16,8 +16,12 @@ namespace vumo {
 // stream's position and walks the directory chain to directory `ImageIndex` (from 0); false
 // when the data is no TIFF, the chain ends or loops first, or the directory gives no width
 // or height. LoadFromStream shows the requested directory, in strips or tiles.
-class TTIFFGraphic : public TReaderGraphic {
-  VUMO_READER_CLASS(TTIFFGraphic)
+class TTIFFGraphic : public TReader<TTIFFGraphic, "TTIFFGraphic"> {
+ public:
+  static bool CanLoad(TStream& Stream);
+  using TReader::CanLoad;  // the file test, built on the stream test
+  bool ReadImageProperties(TStream& Stream, unsigned ImageIndex) override;
+  void LoadFromStream(TStream& Stream) override;
 
   // One entry of an image file directory, its value field kept as stored.
   struct TEntry {
@@ -75,8 +79,12 @@ class TTIFFGraphic : public TReaderGraphic {
 // CanLoad: more than 30 bytes remain, the DOS EPS magic matches and the header names a
 // TIFF preview behind itself. The load shows the TIFF preview; its offsets count from where
 // it starts.
-class TEPSGraphic : public TTIFFGraphic {
-  VUMO_READER_CLASS(TEPSGraphic)
+class TEPSGraphic : public TReader<TEPSGraphic, "TEPSGraphic", TTIFFGraphic> {
+ public:
+  static bool CanLoad(TStream& Stream);
+  using TReader::CanLoad;  // the file test, built on the stream test
+  bool ReadImageProperties(TStream& Stream, unsigned ImageIndex) override;
+  void LoadFromStream(TStream& Stream) override;
 
  private:
   // Checks the header at the stream's position and moves the stream to the preview.

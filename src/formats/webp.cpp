@@ -26,8 +26,6 @@ struct TAnimDecoderDelete {
 
 }  // namespace
 
-VUMO_DEFINE_GRAPHIC_CLASS(TWebPGraphic, TReaderGraphic::ClassInfo())
-
 const char* TWebPGraphic::FormatName() const { return gesWebP; }
 
 bool TWebPGraphic::CanLoad(TStream& Stream) {

@@ -17,7 +17,6 @@ namespace vumo {
 namespace dib {
 namespace {
 
-
 [[noreturn]] void NotValid() { throw EInvalidGraphic(kBitmapNotValid); }
 [[noreturn]] void Truncated() { throw EReadError(kStreamReadError); }
 

@@ -17,9 +17,7 @@ namespace {
 
 // Two small graphic classes, one deriving from the other, that count their live instances
 // and fail to load a file whose first byte is 'X'.
-class TFakeGraphic : public TGraphic {
-  VUMO_GRAPHIC_CLASS(TFakeGraphic)
-
+class TFakeGraphic : public TGraphicOf<TFakeGraphic, TGraphic, "TFakeGraphic"> {
  public:
   TFakeGraphic() { ++live; }
   ~TFakeGraphic() override { --live; }
@@ -39,17 +37,10 @@ class TFakeGraphic : public TGraphic {
   static inline int live = 0;
   int width = 0;
 };
-VUMO_DEFINE_GRAPHIC_CLASS(TFakeGraphic, TGraphic::ClassInfo())
 
-class TFakeChild : public TFakeGraphic {
-  VUMO_GRAPHIC_CLASS(TFakeChild)
-};
-VUMO_DEFINE_GRAPHIC_CLASS(TFakeChild, TFakeGraphic::ClassInfo())
+class TFakeChild : public TGraphicOf<TFakeChild, TFakeGraphic, "TFakeChild"> {};
 
-class TOtherFake : public TFakeGraphic {
-  VUMO_GRAPHIC_CLASS(TOtherFake)
-};
-VUMO_DEFINE_GRAPHIC_CLASS(TOtherFake, TFakeGraphic::ClassInfo())
+class TOtherFake : public TGraphicOf<TOtherFake, TFakeGraphic, "TOtherFake"> {};
 
 std::string WriteFile(const std::string& name, const std::string& content) {
   std::string path = test::TempDir("registry") + "/" + name;

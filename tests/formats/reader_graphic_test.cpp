@@ -9,9 +9,7 @@ namespace vumo {
 namespace {
 
 // A minimal reader over a made-up format: "RG", width, height, then 8-bit grey rows.
-class TTinyReader : public TReaderGraphic {
-  VUMO_GRAPHIC_CLASS(TTinyReader)
-
+class TTinyReader : public TGraphicOf<TTinyReader, TReaderGraphic, "TTinyReader"> {
  public:
   bool ReadImageProperties(TStream& Stream, unsigned ImageIndex) override {
     TReaderGraphic::ReadImageProperties(Stream, ImageIndex);
@@ -47,7 +45,6 @@ class TTinyReader : public TReaderGraphic {
     EndProgress();
   }
 };
-VUMO_DEFINE_GRAPHIC_CLASS(TTinyReader, TReaderGraphic::ClassInfo())
 
 struct Note {
   TProgressStage stage;
