@@ -11,9 +11,7 @@
 namespace vumo {
 namespace {
 
-using test::Fixture;
-using test::ReadFile;
-using test::Rgba8Image;
+using namespace test;
 
 Rgba8Image LoadAutodesk(const test::Bytes& bytes, TAutodeskGraphic* keep = nullptr) { return test::DecodeWith(bytes, keep); }
 

@@ -12,12 +12,7 @@
 namespace vumo {
 namespace {
 
-using test::Compare;
-using test::Fixture;
-using test::LoadReferencePng;
-using test::ReadFile;
-using test::Rgba8Image;
-using test::ToRgba8;
+using namespace test;
 
 Rgba8Image LoadCut(const std::vector<std::uint8_t>& bytes, const std::vector<std::uint8_t>* palette = nullptr,
                    TCUTGraphic* keep = nullptr) {

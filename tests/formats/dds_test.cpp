@@ -16,9 +16,7 @@
 namespace vumo {
 namespace {
 
-using test::Bytes;
-using test::Fixture;
-using test::ReadFile;
+using namespace test;
 
 Bytes Data(const std::string& name) { return ReadFile(Fixture("dds/" + name)); }
 

@@ -15,9 +15,7 @@
 namespace vumo {
 namespace {
 
-using test::Bytes;
-using test::DecodeWith;
-using test::LoadErrorWith;
+using namespace test;
 using TColour = std::array<std::uint8_t, 3>;
 
 struct TFrameLayout {

@@ -14,10 +14,7 @@
 namespace vumo {
 namespace {
 
-using test::Compare;
-using test::Fixture;
-using test::ReadFile;
-using test::ToRgba8;
+using namespace test;
 
 // LoadFromMemory, the reader's own entry for bytes in memory (the read test loads from streams).
 TJPEGImage LoadBytes(const std::vector<std::uint8_t>& bytes) {

@@ -16,9 +16,7 @@
 namespace vumo {
 namespace {
 
-using test::Fixture;
-using test::ReadFile;
-using test::Rgba8Image;
+using namespace test;
 
 using Bytes = std::vector<std::uint8_t>;
 using Plane = std::function<std::uint8_t(unsigned x, unsigned y)>;

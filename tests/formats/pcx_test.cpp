@@ -12,10 +12,7 @@
 namespace vumo {
 namespace {
 
-using test::Compare;
-using test::Fixture;
-using test::LoadReferencePng;
-using test::ReadFile;
+using namespace test;
 
 const auto LoadError = &test::LoadErrorWith<TPCXGraphic>;
 

@@ -20,11 +20,7 @@
 namespace vumo {
 namespace {
 
-using test::Compare;
-using test::Fixture;
-using test::LoadReferencePng;
-using test::ReadFile;
-using test::Rgba8Image;
+using namespace test;
 
 using Bytes = std::vector<std::uint8_t>;
 

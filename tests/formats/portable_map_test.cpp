@@ -13,10 +13,7 @@
 namespace vumo {
 namespace {
 
-using test::Compare;
-using test::Fixture;
-using test::LoadReferencePng;
-using test::ReadFile;
+using namespace test;
 
 std::vector<std::uint8_t> Bytes(const std::string& text) { return std::vector<std::uint8_t>(text.begin(), text.end()); }
 

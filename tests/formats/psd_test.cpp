@@ -14,10 +14,7 @@
 namespace vumo {
 namespace {
 
-using test::Compare;
-using test::Fixture;
-using test::LoadReferencePng;
-using test::ReadFile;
+using namespace test;
 
 const std::string kInvalidImage = "Cannot load image. Invalid or unexpected PSD or PDD image format.";
 const std::string kInvalidColor = "Invalid color format in PSD or PDD file.";

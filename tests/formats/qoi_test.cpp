@@ -12,9 +12,7 @@
 namespace vumo {
 namespace {
 
-using test::Bytes;
-using test::DecodeWith;
-using test::LoadErrorWith;
+using namespace test;
 
 Bytes Header(std::uint32_t width, std::uint32_t height, std::uint8_t channels = 4, std::uint8_t space = 0) {
   Bytes b = {'q', 'o', 'i', 'f'};

@@ -13,11 +13,7 @@
 namespace vumo {
 namespace {
 
-using test::Compare;
-using test::Fixture;
-using test::LoadReferencePng;
-using test::ReadFile;
-using test::Rgba8Image;
+using namespace test;
 
 Rgba8Image LoadRla(const test::Bytes& bytes, TRLAGraphic* keep = nullptr) { return test::DecodeWith(bytes, keep); }
 

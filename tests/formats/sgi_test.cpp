@@ -12,12 +12,7 @@
 namespace vumo {
 namespace {
 
-using test::Compare;
-using test::Fixture;
-using test::LoadReferencePng;
-using test::PutBigEndian16;
-using test::ReadFile;
-using test::Rgba8Image;
+using namespace test;
 
 const auto LoadSgi = &test::DecodeWith<TSGIGraphic>;
 const auto ErrorOf = &test::LoadErrorWith<TSGIGraphic>;

@@ -19,10 +19,7 @@
 namespace vumo {
 namespace {
 
-using test::DecodeWith;
-using test::Fixture;
-using test::LoadErrorWith;
-using test::ReadFile;
+using namespace test;
 
 std::vector<std::uint8_t> Tiff(const std::string& name) { return ReadFile(Fixture("tiff/" + name)); }
 

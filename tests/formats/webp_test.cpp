@@ -12,13 +12,7 @@
 namespace vumo {
 namespace {
 
-using test::Bytes;
-using test::Compare;
-using test::DecodeWith;
-using test::Fixture;
-using test::LoadErrorWith;
-using test::LoadReferencePng;
-using test::ReadFile;
+using namespace test;
 
 TEST(WebPGraphic, AnAnimationsFramesAreTheFilesImages) {
   const Bytes file = ReadFile(Fixture("webp/animated.webp"));

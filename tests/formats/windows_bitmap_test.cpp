@@ -15,9 +15,7 @@
 namespace vumo {
 namespace {
 
-using test::Compare;
-using test::Fixture;
-using test::ReadFile;
+using namespace test;
 
 std::vector<std::string> FilesIn(const std::string& dir) {
   std::vector<std::string> files;

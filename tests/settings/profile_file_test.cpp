@@ -30,6 +30,27 @@ QByteArray Get(const QString& path) {
   return file.readAll();
 }
 
+// What a profile reads, a row a key: section, key, default, the value expected.
+struct TStringRead {
+  const char* Section;
+  const char* Key;
+  QString Default;
+  QString Expected;
+};
+void ExpectReads(const ProfileFile& profile, std::initializer_list<TStringRead> rows) {
+  for (const TStringRead& row : rows)
+    EXPECT_EQ(profile.ReadString(row.Section, row.Key, row.Default), row.Expected) << row.Section << "/" << row.Key;
+}
+
+struct TIntegerRead {
+  const char* Key;
+  int Default;
+  int Expected;
+};
+void ExpectIntegers(const ProfileFile& profile, std::initializer_list<TIntegerRead> rows) {
+  for (const TIntegerRead& row : rows) EXPECT_EQ(profile.ReadInteger("S", row.Key, row.Default), row.Expected) << row.Key;
+}
+
 struct WriteFunctionReset {
   ~WriteFunctionReset() { ProfileFile::SetWriteFunction(nullptr); }
 };
@@ -56,10 +77,12 @@ TEST(ProfileRead, SectionsAndKeysIgnoreCaseAndBlanks) {
   QString path = Temp("case") + "/a.ini";
   Put(path, "[User]\n  Key One =  value 1  \n[other]\nkey=2\n");
   ProfileFile profile(path);
-  EXPECT_EQ(profile.ReadString("USER", "key one", "d"), "value 1");
-  EXPECT_EQ(profile.ReadString("Other", "KEY", "d"), "2");
-  EXPECT_EQ(profile.ReadString("user", "missing", "d"), "d");
-  EXPECT_EQ(profile.ReadString("nosection", "key", "d"), "d");
+  ExpectReads(profile, {
+      {"USER", "key one", "d", "value 1"},
+      {"Other", "KEY", "d", "2"},
+      {"user", "missing", "d", "d"},
+      {"nosection", "key", "d", "d"},
+  });
 }
 
 TEST(ProfileRead, FirstOfDuplicateSectionsAndKeysWins) {
@@ -74,12 +97,14 @@ TEST(ProfileRead, OnePairOfMatchingQuotesIsStripped) {
   QString path = Temp("quotes") + "/a.ini";
   Put(path, "[S]\na=\"x y\"\nb='z'\nc=\"\"\"q\"\"\"\nd=\"mixed'\ne=\"\nf=  \"  padded  \"  \n");
   ProfileFile profile(path);
-  EXPECT_EQ(profile.ReadString("S", "a", ""), "x y");
-  EXPECT_EQ(profile.ReadString("S", "b", ""), "z");
-  EXPECT_EQ(profile.ReadString("S", "c", ""), "\"\"q\"\"");
-  EXPECT_EQ(profile.ReadString("S", "d", ""), "\"mixed'");
-  EXPECT_EQ(profile.ReadString("S", "e", ""), "\"");
-  EXPECT_EQ(profile.ReadString("S", "f", ""), "  padded  ");
+  ExpectReads(profile, {
+      {"S", "a", "", "x y"},
+      {"S", "b", "", "z"},
+      {"S", "c", "", "\"\"q\"\""},
+      {"S", "d", "", "\"mixed'"},
+      {"S", "e", "", "\""},
+      {"S", "f", "", "  padded  "},
+  });
 }
 
 TEST(ProfileRead, ValuesAreCappedAt2047Characters) {
@@ -96,13 +121,15 @@ TEST(ProfileRead, IntegersAndBooleans) {
       "[S]\ndec=-42\nhex=0x1F\nhexall=0XFFFFFFFF\nbad=12abc\nempty=\nhuge=99999999999\nbool1=1\nbool0=0\n"
       "boolx=7\nplus=+5\n");
   ProfileFile profile(path);
-  EXPECT_EQ(profile.ReadInteger("S", "dec", 0), -42);
-  EXPECT_EQ(profile.ReadInteger("S", "hex", 0), 31);
-  EXPECT_EQ(profile.ReadInteger("S", "hexall", 0), -1);
-  EXPECT_EQ(profile.ReadInteger("S", "bad", 9), 9);
-  EXPECT_EQ(profile.ReadInteger("S", "empty", 9), 9);
-  EXPECT_EQ(profile.ReadInteger("S", "huge", 9), 9);
-  EXPECT_EQ(profile.ReadInteger("S", "plus", 9), 5);
+  ExpectIntegers(profile, {
+      {"dec", 0, -42},
+      {"hex", 0, 31},
+      {"hexall", 0, -1},
+      {"bad", 9, 9},
+      {"empty", 9, 9},
+      {"huge", 9, 9},
+      {"plus", 9, 5},
+  });
   EXPECT_TRUE(profile.ReadBool("S", "bool1", false));
   EXPECT_FALSE(profile.ReadBool("S", "bool0", true));
   EXPECT_TRUE(profile.ReadBool("S", "boolx", false));
@@ -143,9 +170,11 @@ TEST(ProfileWrite, QuotedValuesReadBackUnchanged) {
   profile.UpdateFile();
   EXPECT_EQ(Get(path), "[S]\na=\"\"quoted\"\"\nb=\"'single'\"\nc=\"half\n");
   ProfileFile again(path);
-  EXPECT_EQ(again.ReadString("S", "a", ""), "\"quoted\"");
-  EXPECT_EQ(again.ReadString("S", "b", ""), "'single'");
-  EXPECT_EQ(again.ReadString("S", "c", ""), "\"half");
+  ExpectReads(again, {
+      {"S", "a", "", "\"quoted\""},
+      {"S", "b", "", "'single'"},
+      {"S", "c", "", "\"half"},
+  });
 }
 
 TEST(ProfileWrite, LineBreaksCannotPlantKeys) {
@@ -251,9 +280,11 @@ TEST(ProfileDamage, TruncatedLinesAndSectionHeaders) {
   QString path = Temp("trunc") + "/a.ini";
   Put(path, "[User]\nPanelLeft_Width=2\nBrowseFiles_Mask\n[Use");
   ProfileFile profile(path);
-  EXPECT_EQ(profile.ReadString("User", "PanelLeft_Width", ""), "2");
-  EXPECT_EQ(profile.ReadString("User", "BrowseFiles_Mask", "def"), "def");
-  EXPECT_EQ(profile.ReadString("Use", "x", "def"), "def");
+  ExpectReads(profile, {
+      {"User", "PanelLeft_Width", "", "2"},
+      {"User", "BrowseFiles_Mask", "def", "def"},
+      {"Use", "x", "def", "def"},
+  });
 }
 
 TEST(ProfileDamage, AFileTooLargeIsSetAsideAndTheSettingsSavedAfresh) {
