@@ -412,6 +412,64 @@ TEST_F(FileOperationsTest, ProgressCanCancelALongCopyWithoutLeavingAPartialTarge
   EXPECT_EQ(fs::file_size(S("a/big.bin")), std::uintmax_t(5 << 20));
 }
 
+TEST(FileNames, PathPartsAreAlikeForTextAndBytes) {
+  EXPECT_EQ(ParentOfPath(QString("/a/b")), "/a/");
+  EXPECT_EQ(ParentOfPath(QString("/a/b//")), "/a/");
+  EXPECT_EQ(ParentOfPath(QString("/b")), "/");
+  EXPECT_EQ(ParentOfPath(QString("/")), "/");
+  EXPECT_EQ(ParentOfPath(QString("b")), "");
+  EXPECT_EQ(NameOfPath(QString("/a/b/")), "b");
+  EXPECT_EQ(NameOfPath(QString("/")), "");
+  EXPECT_EQ(NameOfPath(QString("b")), "b");
+  EXPECT_EQ(JoinPath(QString("/a"), QString("b")), "/a/b");
+  EXPECT_EQ(JoinPath(QString("/a/"), QString("b")), "/a/b");
+  EXPECT_EQ(JoinPath(QString("/"), QString("b")), "/b");
+  // Bytes that are not UTF-8, and a newline, are parts like any other.
+  const QByteArray odd("/caf\xe9/two\nlines\xff/");
+  EXPECT_EQ(ParentOfPath(odd), QByteArray("/caf\xe9/"));
+  EXPECT_EQ(NameOfPath(odd), QByteArray("two\nlines\xff"));
+  EXPECT_EQ(JoinPath(ParentOfPath(odd), NameOfPath(odd)), QByteArray("/caf\xe9/two\nlines\xff"));
+  EXPECT_EQ(EncodeFileName(NameOfPath(DecodeFileName(odd))), NameOfPath(odd));
+}
+
+// The one loop over a folder: "." and ".." only when asked, an early stop, and
+// the folder closed on every way out (no descriptor left behind).
+TEST(FileNames, ForEachEntrySkipsDotsStopsWhenToldAndClosesTheFolder) {
+  const std::string dir = test::TempDir("file_names_entries");
+  fs::create_directories(dir + "/sub");
+  Write(dir + "/f", "f");
+  fs::create_symlink("sub", dir + "/link");
+  auto openFiles = [] { return std::distance(fs::directory_iterator("/proc/self/fd"), fs::directory_iterator()); };
+  const auto before = openFiles();
+  const QByteArray folder = QByteArray::fromStdString(dir);
+  std::set<std::string> names, folders;
+  EXPECT_TRUE(ForEachEntry(folder, [&](const TFolderEntry& entry) {
+    names.insert(entry.name);
+    if (IsFolderEntry(entry)) folders.insert(entry.name);
+    return true;
+  }));
+  EXPECT_EQ(names, (std::set<std::string>{"sub", "f", "link"}));
+  EXPECT_EQ(folders, (std::set<std::string>{"sub", "link"}));
+  names.clear();
+  ForEachEntry(folder, [&](const TFolderEntry& entry) {
+    names.insert(entry.name);
+    return true;
+  }, TParentEntry::Keep);
+  EXPECT_EQ(names, (std::set<std::string>{"..", "sub", "f", "link"}));
+  int visits = 0;
+  EXPECT_TRUE(ForEachEntry(folder, [&](const TFolderEntry&) { return ++visits < 2; }));
+  EXPECT_EQ(visits, 2);
+  std::vector<QByteArray> listed;
+  EXPECT_TRUE(EntryNames(folder, &listed));
+  EXPECT_EQ(listed.size(), 3u);
+  EXPECT_EQ(openFiles(), before);
+  EXPECT_FALSE(ForEachEntry(folder + "/f", [](const TFolderEntry&) { return true; }));
+  EXPECT_EQ(errno, ENOTDIR);
+  EXPECT_FALSE(EntryNames(folder + "/gone", &listed));
+  EXPECT_EQ(errno, ENOENT);
+  EXPECT_EQ(openFiles(), before);
+}
+
 TEST(CopyName, FollowsTheDesktopFileManagers) {
   auto none = [](const QString&) { return false; };
   EXPECT_EQ(TFileOperations::CopyName("a.txt", false, none), "a (copy).txt");
