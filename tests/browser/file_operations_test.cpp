@@ -151,6 +151,35 @@ TEST_F(FileOperationsTest, AnExistingTargetIsReplacedSkippedOrCancelledAsAnswere
   EXPECT_EQ(Read(S("a/e")), "file");
 }
 
+// A skip below a folder being merged lists the skipped entry where the user
+// skipped it and the named folder once, left incomplete; copy and move alike.
+TEST_F(FileOperationsTest, ASkipInsideAMergeIsListedForTheEntryAndOnceForTheNamedFolder) {
+  struct TMergeButSkipFiles : TFixedAnswers {
+    TReplaceAnswer AskReplace(const QString&, const QString&, bool folders) override {
+      ++replaceQuestions;
+      return folders ? TReplaceAnswer::Replace : TReplaceAnswer::Skip;
+    }
+  } ui;
+  for (TTransfer kind : {TTransfer::Copy, TTransfer::Move}) {
+    fs::create_directories(S("a/d/sub"));
+    fs::create_directories(S("b/d/sub"));
+    Write(S("a/d/sub/same.txt"), "new");
+    Write(S("a/d/sub/other.txt"), "other");
+    Write(S("b/d/sub/same.txt"), "old");
+    auto result = TFileOperations::Transfer({P("a/d")}, P("b"), kind, ui);
+    EXPECT_FALSE(result.ok);
+    EXPECT_EQ(result.skipped, (QStringList{P("a/d/sub/same.txt"), P("a/d")}));
+    EXPECT_TRUE(result.done.isEmpty());
+    EXPECT_EQ(Read(S("b/d/sub/same.txt")), "old");
+    EXPECT_EQ(Read(S("b/d/sub/other.txt")), "other");
+    EXPECT_EQ(Read(S("a/d/sub/same.txt")), "new");  // a move keeps what it skipped
+    result = TFileOperations::TransferTo(P("a/d/sub/same.txt"), P("b/d/sub/same.txt"), kind, ui);
+    EXPECT_EQ(result.skipped, QStringList{P("a/d/sub/same.txt")});
+    fs::remove_all(S("a/d"));
+    fs::remove_all(S("b/d"));
+  }
+}
+
 TEST_F(FileOperationsTest, ADiskThatFillsUpMidwayLeavesNoHalfWrittenTargetAndKeepsTheSource) {
   Write(S("a/first.bin"), std::string(3000000, 'a'));
   Write(S("a/second.bin"), std::string(3000000, 'b'));
