@@ -251,6 +251,19 @@ class TTransferJob : public TFileJob {
     return Outcome::Failed;
   }
 
+  // Takes each named entry of source to its place in target; stops at the
+  // first failure or cancel, and is Skipped when anything on the way was.
+  template <typename Step>
+  static Outcome EachEntry(const Bytes& source, const Bytes& target, const std::vector<Bytes>& names, Step step) {
+    Outcome outcome = Outcome::Done;
+    for (const Bytes& name : names) {
+      const Outcome child = step(JoinPath(source, name), JoinPath(target, name));
+      if (child == Outcome::Failed || child == Outcome::Cancelled) return child;
+      if (child == Outcome::Skipped) outcome = Outcome::Skipped;
+    }
+    return outcome;
+  }
+
   Outcome CopyFolder(const Bytes& source, const Bytes& target, const struct stat& st, bool merge, int depth) {
     if (depth > kMaxTreeDepth) {
       Fail(source, ErrorText(ELOOP));
@@ -271,15 +284,9 @@ class TTransferJob : public TFileJob {
       Fail(source, LookupError(error));
       return Outcome::Failed;
     }
-    Outcome outcome = Outcome::Done;
-    for (const Bytes& name : names) {
-      const Outcome child = CopyEntry(JoinPath(source, name), JoinPath(target, name), depth + 1);
-      if (child == Outcome::Skipped) outcome = Outcome::Skipped;
-      if (child == Outcome::Failed || child == Outcome::Cancelled) {
-        outcome = child;
-        break;
-      }
-    }
+    const Outcome outcome = EachEntry(source, target, names, [&](const Bytes& from, const Bytes& to) {
+      return CopyEntry(from, to, depth + 1);
+    });
     if (outcome == Outcome::Failed || outcome == Outcome::Cancelled) {
       // A folder this copy made is not left half-filled.
       if (created) {
@@ -307,12 +314,9 @@ class TTransferJob : public TFileJob {
       Fail(source, ErrorText(errno));
       return Outcome::Failed;
     }
-    Outcome outcome = Outcome::Done;
-    for (const Bytes& name : names) {
-      const Outcome child = MoveEntry(JoinPath(source, name), JoinPath(target, name), depth + 1);
-      if (child == Outcome::Skipped) outcome = Outcome::Skipped;
-      if (child == Outcome::Failed || child == Outcome::Cancelled) return child;
-    }
+    const Outcome outcome = EachEntry(source, target, names, [&](const Bytes& from, const Bytes& to) {
+      return MoveEntry(from, to, depth + 1);
+    });
     if (outcome == Outcome::Done) ::rmdir(source.constData());
     return outcome;
   }

@@ -14,11 +14,11 @@ namespace vumo {
 void ScanFolder(const QString& folder, std::vector<TScanEntry>& entries) {
   entries.clear();
   const QByteArray path = EncodeFileName(folder);
-  const QByteArray open = path.isEmpty() ? QByteArray(".") : path;
+  const QByteArray where = path.isEmpty() ? QByteArray(".") : path;
   // Whether the user may write an entry follows from its mode bits and the
   // user's ids, found once here rather than asked of the kernel per entry.
   struct statvfs volume {};
-  const bool readOnlyVolume = ::statvfs(open.constData(), &volume) == 0 && (volume.f_flag & ST_RDONLY) != 0;
+  const bool readOnlyVolume = ::statvfs(where.constData(), &volume) == 0 && (volume.f_flag & ST_RDONLY) != 0;
   const uid_t userId = ::geteuid();
   std::vector<gid_t> groups(std::size_t(std::max(0, ::getgroups(0, nullptr))) + 1);
   groups.resize(std::size_t(std::max(0, ::getgroups(int(groups.size() - 1), groups.data()))));
@@ -31,7 +31,7 @@ void ScanFolder(const QString& folder, std::vector<TScanEntry>& entries) {
     return (st.st_mode & S_IWOTH) != 0;
   };
   entries.reserve(256);
-  ForEachEntry(open, [&](const TFolderEntry& entry) {
+  ForEachEntry(where, [&](const TFolderEntry& entry) {
     const char* name = entry.name;
     TScanEntry scanned;
     struct stat st {};
