@@ -85,3 +85,34 @@ inline int RowOf(const TFileListView& list, const QString& caption) {
 }
 
 }  // namespace vumo::test
+
+#include <QByteArray>
+
+#include <gtest/gtest.h>
+
+#include <optional>
+
+namespace vumo::test {
+
+// A fresh folder of the running test, named after it.
+inline std::string TestFolder(const std::string& prefix) {
+  return TempDir(prefix + ::testing::UnitTest::GetInstance()->current_test_info()->name());
+}
+
+// An environment variable set for as long as this lives (a private trash
+// under XDG_DATA_HOME, a private HOME), then put back.
+class TScopedEnv {
+ public:
+  TScopedEnv(const char* name, const std::string& value) : name_(name), old_(qgetenv(name)) {
+    qputenv(name, QByteArray::fromStdString(value));
+  }
+  ~TScopedEnv() { qputenv(name_, old_); }
+  TScopedEnv(const TScopedEnv&) = delete;
+  TScopedEnv& operator=(const TScopedEnv&) = delete;
+
+ private:
+  const char* name_;
+  QByteArray old_;
+};
+
+}  // namespace vumo::test

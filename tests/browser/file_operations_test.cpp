@@ -31,22 +31,20 @@ using test::Write;
 class FileOperationsTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    dir_ = test::TempDir(std::string("file_ops_") + ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    dir_ = test::TestFolder("file_ops_");
     fs::create_directories(dir_ + "/a");
     fs::create_directories(dir_ + "/b");
-    oldDataHome_ = qgetenv("XDG_DATA_HOME");
-    qputenv("XDG_DATA_HOME", QByteArray::fromStdString(dir_ + "/data"));
+    dataHome_.emplace("XDG_DATA_HOME", dir_ + "/data");
   }
   void TearDown() override {
     TFileOperations::SetWriteFunction(nullptr);
     TFileOperations::SetRenameFunction(nullptr);
-    qputenv("XDG_DATA_HOME", oldDataHome_);
   }
   QString P(const std::string& relative) const { return Q(dir_ + "/" + relative); }
   std::string S(const std::string& relative) const { return dir_ + "/" + relative; }
 
   std::string dir_;
-  QByteArray oldDataHome_;
+  std::optional<test::TScopedEnv> dataHome_;
   TFixedAnswers ui_;
 };
 
