@@ -115,4 +115,20 @@ class TScopedEnv {
   QByteArray old_;
 };
 
+// A test's own folder holding the empty folders "a" and "b", with a private
+// trash under it (XDG_DATA_HOME is its "data").
+class TTwoFolderTest : public ::testing::Test {
+ protected:
+  void MakeFolders(const std::string& prefix) {
+    dir_ = TestFolder(prefix);
+    std::filesystem::create_directories(dir_ + "/a");
+    std::filesystem::create_directories(dir_ + "/b");
+    dataHome_.emplace("XDG_DATA_HOME", dir_ + "/data");
+  }
+  std::string S(const std::string& relative) const { return dir_ + "/" + relative; }
+
+  std::string dir_;
+  std::optional<TScopedEnv> dataHome_;
+};
+
 }  // namespace vumo::test

@@ -76,15 +76,12 @@ void AnswerBox(QMessageBox::StandardButton button, QString* text = nullptr, int*
   });
 }
 
-class FileCommandsTest : public ::testing::Test {
+class FileCommandsTest : public test::TTwoFolderTest {
  protected:
   void SetUp() override {
-    dir_ = test::TestFolder("file_cmds_");
-    fs::create_directories(dir_ + "/a");
-    fs::create_directories(dir_ + "/b");
+    MakeFolders("file_cmds_");
     // A home of its own, on the same volume, so the trash is the home trash under XDG_DATA_HOME.
     fs::create_directories(dir_ + "/home");
-    dataHome_.emplace("XDG_DATA_HOME", dir_ + "/data");
     home_.emplace("HOME", dir_ + "/home");
     SetFileManagerCall([this](const QString& method, const QString& uri) {
       calls_ << method + " " + uri;
@@ -136,10 +133,7 @@ class FileCommandsTest : public ::testing::Test {
   void Key(int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
     QTest::keyClick(&List(), Qt::Key(key), modifiers);
   }
-  std::string S(const std::string& relative) const { return dir_ + "/" + relative; }
-
-  std::string dir_;
-  std::optional<test::TScopedEnv> dataHome_, home_;
+  std::optional<test::TScopedEnv> home_;
   QWidget* window_ = nullptr;
   TFileListView* list_ = nullptr;
   QStringList calls_;

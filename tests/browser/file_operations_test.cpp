@@ -28,23 +28,15 @@ using test::Names;
 using test::Read;
 using test::Write;
 
-class FileOperationsTest : public ::testing::Test {
+class FileOperationsTest : public test::TTwoFolderTest {
  protected:
-  void SetUp() override {
-    dir_ = test::TestFolder("file_ops_");
-    fs::create_directories(dir_ + "/a");
-    fs::create_directories(dir_ + "/b");
-    dataHome_.emplace("XDG_DATA_HOME", dir_ + "/data");
-  }
+  void SetUp() override { MakeFolders("file_ops_"); }
   void TearDown() override {
     TFileOperations::SetWriteFunction(nullptr);
     TFileOperations::SetRenameFunction(nullptr);
   }
-  QString P(const std::string& relative) const { return Q(dir_ + "/" + relative); }
-  std::string S(const std::string& relative) const { return dir_ + "/" + relative; }
+  QString P(const std::string& relative) const { return Q(S(relative)); }
 
-  std::string dir_;
-  std::optional<test::TScopedEnv> dataHome_;
   TFixedAnswers ui_;
 };
 
