@@ -4,7 +4,6 @@
 
 #include <QSocketNotifier>
 
-#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -35,25 +34,11 @@ TChangeWatcher::~TChangeWatcher() {
 
 QSet<QString> TChangeWatcher::SubFolderNames(const QString& folder, bool* readable) {
   QSet<QString> names;
-  const QByteArray path = EncodeFileName(folder);
-  const int dirFd = ::open(path.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  DIR* dir = dirFd >= 0 ? ::fdopendir(dirFd) : nullptr;
-  if (readable != nullptr) *readable = dir != nullptr;
-  if (dir == nullptr) {
-    if (dirFd >= 0) ::close(dirFd);
-    return names;
-  }
-  while (dirent* entry = ::readdir(dir)) {
-    const char* name = entry->d_name;
-    if (name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0'))) continue;
-    bool isDir = entry->d_type == DT_DIR;
-    if (entry->d_type == DT_LNK || entry->d_type == DT_UNKNOWN) {
-      struct stat st {};
-      isDir = ::fstatat(dirFd, name, &st, 0) == 0 && S_ISDIR(st.st_mode);
-    }
-    if (isDir) names.insert(DecodeFileName(QByteArray(name)));
-  }
-  ::closedir(dir);
+  const bool opened = ForEachEntry(EncodeFileName(folder), [&names](const TFolderEntry& entry) {
+    if (IsFolderEntry(entry)) names.insert(DecodeFileName(QByteArray(entry.name)));
+    return true;
+  });
+  if (readable != nullptr) *readable = opened;
   return names;
 }
 

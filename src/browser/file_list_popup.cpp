@@ -11,7 +11,6 @@
 #include <QFileInfo>
 
 #include <algorithm>
-#include <dirent.h>
 #include <sys/stat.h>
 
 namespace vumo {
@@ -73,18 +72,15 @@ void TFileListPopup::CollectShortcuts() {
   QDir dir(QFile::decodeName(EncodeFileName(folder)));
   if (!dir.exists()) return;
   const QByteArray bytes = EncodeFileName(folder);
-  DIR* handle = ::opendir(bytes.constData());
-  if (handle == nullptr) return;
   QStringList names;
-  while (dirent* entry = ::readdir(handle)) {
-    const QByteArray name(entry->d_name);
-    if (name == "." || name == "..") continue;
+  ForEachEntry(bytes, [&](const TFolderEntry& entry) {
+    const QByteArray name(entry.name);
     struct stat st {};
     const QByteArray path = bytes + name;
-    if (::lstat(path.constData(), &st) != 0) continue;
+    if (::lstat(path.constData(), &st) != 0) return true;
     if (S_ISLNK(st.st_mode) || name.toLower().endsWith(".desktop")) names << DecodeFileName(name);
-  }
-  ::closedir(handle);
+    return true;
+  });
   std::sort(names.begin(), names.end());
   int position = 4;
   for (const QString& name : names) {

@@ -1,6 +1,10 @@
 #include "browser/file_names.h"
 
+#include <cerrno>
+#include <dirent.h>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace vumo {
 
@@ -26,6 +30,31 @@ int Utf8SequenceLength(const unsigned char* data, qsizetype size, qsizetype i) {
   // Overlong forms, surrogates and values past U+10FFFF are not UTF-8.
   if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return 0;
   return length;
+}
+
+// QString and QByteArray share these: both have endsWith, lastIndexOf, left and mid.
+template <typename Path>
+Path WithoutTrailingSlashes(const Path& path) {
+  Path trimmed = path;
+  while (trimmed.size() > 1 && trimmed.endsWith('/')) trimmed.chop(1);
+  return trimmed;
+}
+
+template <typename Path>
+Path FolderOf(const Path& path) {
+  const Path trimmed = WithoutTrailingSlashes(path);
+  return trimmed.left(trimmed.lastIndexOf('/') + 1);
+}
+
+template <typename Path>
+Path NameOf(const Path& path) {
+  const Path trimmed = WithoutTrailingSlashes(path);
+  return trimmed.mid(trimmed.lastIndexOf('/') + 1);
+}
+
+template <typename Path>
+Path Join(const Path& folder, const Path& name) {
+  return folder.endsWith('/') ? folder + name : folder + '/' + name;
 }
 
 }  // namespace
@@ -106,6 +135,48 @@ bool FileExists(const QString& path) {
   if (path.isEmpty()) return false;
   struct stat st {};
   return ::stat(EncodeFileName(path).constData(), &st) == 0 && !S_ISDIR(st.st_mode);
+}
+
+QString ParentOfPath(const QString& path) { return FolderOf(path); }
+QByteArray ParentOfPath(const QByteArray& path) { return FolderOf(path); }
+QString NameOfPath(const QString& path) { return NameOf(path); }
+QByteArray NameOfPath(const QByteArray& path) { return NameOf(path); }
+QString JoinPath(const QString& folder, const QString& name) { return Join(folder, name); }
+QByteArray JoinPath(const QByteArray& folder, const QByteArray& name) { return Join(folder, name); }
+
+bool ForEachEntry(const QByteArray& folder, const std::function<bool(const TFolderEntry&)>& visit,
+                  TParentEntry parent) {
+  const int folderFd = ::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (folderFd < 0) return false;
+  DIR* dir = ::fdopendir(folderFd);
+  if (dir == nullptr) {
+    const int error = errno;
+    ::close(folderFd);
+    errno = error;
+    return false;
+  }
+  while (const dirent* entry = ::readdir(dir)) {
+    const char* name = entry->d_name;
+    if (name[0] == '.' && name[1] == '\0') continue;
+    if (parent == TParentEntry::Skip && name[0] == '.' && name[1] == '.' && name[2] == '\0') continue;
+    if (!visit(TFolderEntry{name, entry->d_type, folderFd})) break;
+  }
+  ::closedir(dir);
+  return true;
+}
+
+bool EntryNames(const QByteArray& folder, std::vector<QByteArray>* names) {
+  return ForEachEntry(folder, [names](const TFolderEntry& entry) {
+    names->emplace_back(entry.name);
+    return true;
+  });
+}
+
+bool IsFolderEntry(const TFolderEntry& entry) {
+  if (entry.type == DT_DIR) return true;
+  if (entry.type != DT_LNK && entry.type != DT_UNKNOWN) return false;
+  struct stat st {};
+  return ::fstatat(entry.folderFd, entry.name, &st, 0) == 0 && S_ISDIR(st.st_mode);
 }
 
 }  // namespace vumo

@@ -4,7 +4,6 @@
 #include "browser/linux_shell.h"
 
 #include <algorithm>
-#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
@@ -15,17 +14,11 @@ namespace vumo {
 void ScanFolder(const QString& folder, std::vector<TScanEntry>& entries) {
   entries.clear();
   const QByteArray path = EncodeFileName(folder);
-  const int dirFd = ::open(path.isEmpty() ? "." : path.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (dirFd < 0) return;
-  DIR* dir = ::fdopendir(dirFd);
-  if (dir == nullptr) {
-    ::close(dirFd);
-    return;
-  }
+  const QByteArray where = path.isEmpty() ? QByteArray(".") : path;
   // Whether the user may write an entry follows from its mode bits and the
   // user's ids, found once here rather than asked of the kernel per entry.
   struct statvfs volume {};
-  const bool readOnlyVolume = ::fstatvfs(dirFd, &volume) == 0 && (volume.f_flag & ST_RDONLY) != 0;
+  const bool readOnlyVolume = ::statvfs(where.constData(), &volume) == 0 && (volume.f_flag & ST_RDONLY) != 0;
   const uid_t userId = ::geteuid();
   std::vector<gid_t> groups(std::size_t(std::max(0, ::getgroups(0, nullptr))) + 1);
   groups.resize(std::size_t(std::max(0, ::getgroups(int(groups.size() - 1), groups.data()))));
@@ -38,14 +31,13 @@ void ScanFolder(const QString& folder, std::vector<TScanEntry>& entries) {
     return (st.st_mode & S_IWOTH) != 0;
   };
   entries.reserve(256);
-  while (dirent* entry = ::readdir(dir)) {
-    const char* name = entry->d_name;
-    if (name[0] == '.' && name[1] == '\0') continue;
+  ForEachEntry(where, [&](const TFolderEntry& entry) {
+    const char* name = entry.name;
     TScanEntry scanned;
     struct stat st {};
-    if (::fstatat(dirFd, name, &st, 0) != 0) {
+    if (::fstatat(entry.folderFd, name, &st, 0) != 0) {
       // A broken link (or an entry gone since) is shown as a plain file.
-      if (::fstatat(dirFd, name, &st, AT_SYMLINK_NOFOLLOW) != 0) continue;
+      if (::fstatat(entry.folderFd, name, &st, AT_SYMLINK_NOFOLLOW) != 0) return true;
       st.st_mode = S_IFREG | (st.st_mode & 07777);
     }
     const bool parent = name[0] == '.' && name[1] == '.' && name[2] == '\0';
@@ -59,8 +51,8 @@ void ScanFolder(const QString& folder, std::vector<TScanEntry>& entries) {
     scanned.size = S_ISREG(st.st_mode) ? std::int64_t(st.st_size) : 0;
     scanned.mtimeNs = std::int64_t(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
     entries.push_back(std::move(scanned));
-  }
-  ::closedir(dir);
+    return true;
+  }, TParentEntry::Keep);
 }
 
 }  // namespace vumo

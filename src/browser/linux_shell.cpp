@@ -13,7 +13,6 @@
 #include <QUrl>
 
 #include <algorithm>
-#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -265,24 +264,11 @@ bool SetCurrentFolder(const QString& path) {
 }
 
 bool HasSubFolder(const QString& folder) {
-  const int dirFd = ::open(EncodeFileName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (dirFd < 0) return false;
-  DIR* dir = ::fdopendir(dirFd);
-  if (dir == nullptr) {
-    ::close(dirFd);
-    return false;
-  }
   bool found = false;
-  while (dirent* entry = ::readdir(dir)) {
-    const char* name = entry->d_name;
-    if (name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0'))) continue;
-    if (entry->d_type == DT_DIR) { found = true; break; }
-    if (entry->d_type == DT_LNK || entry->d_type == DT_UNKNOWN) {
-      struct stat st {};
-      if (::fstatat(dirFd, name, &st, 0) == 0 && S_ISDIR(st.st_mode)) { found = true; break; }
-    }
-  }
-  ::closedir(dir);
+  ForEachEntry(EncodeFileName(folder), [&found](const TFolderEntry& entry) {
+    found = IsFolderEntry(entry);
+    return !found;
+  });
   return found;
 }
 

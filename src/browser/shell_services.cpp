@@ -227,12 +227,11 @@ void ShowPropertiesDialog(QWidget* parent, const QString& path) {
   struct stat st {};
   const bool known = ::lstat(bytes.constData(), &st) == 0;
   QDialog dialog(parent);
-  const qsizetype slash = RemoveSlash(path).lastIndexOf(QLatin1Char('/'));
-  const QString name = RemoveSlash(path).mid(slash + 1);
+  const QString name = NameOfPath(path);
   dialog.setWindowTitle(name + QStringLiteral(" Properties"));
   auto* form = new QFormLayout(&dialog);
   form->addRow(QStringLiteral("Name:"), new QLabel(name));
-  form->addRow(QStringLiteral("Folder:"), new QLabel(RemoveSlash(path).left(std::max<qsizetype>(slash, 1))));
+  form->addRow(QStringLiteral("Folder:"), new QLabel(RemoveSlash(ParentOfPath(path))));
   QString type;
   if (known && S_ISDIR(st.st_mode)) type = QStringLiteral("Folder");
   else if (known && S_ISLNK(st.st_mode)) type = QStringLiteral("Link");

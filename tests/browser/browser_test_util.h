@@ -85,3 +85,50 @@ inline int RowOf(const TFileListView& list, const QString& caption) {
 }
 
 }  // namespace vumo::test
+
+#include <QByteArray>
+
+#include <gtest/gtest.h>
+
+#include <optional>
+
+namespace vumo::test {
+
+// A fresh folder of the running test, named after it.
+inline std::string TestFolder(const std::string& prefix) {
+  return TempDir(prefix + ::testing::UnitTest::GetInstance()->current_test_info()->name());
+}
+
+// An environment variable set for as long as this lives (a private trash
+// under XDG_DATA_HOME, a private HOME), then put back.
+class TScopedEnv {
+ public:
+  TScopedEnv(const char* name, const std::string& value) : name_(name), old_(qgetenv(name)) {
+    qputenv(name, QByteArray::fromStdString(value));
+  }
+  ~TScopedEnv() { qputenv(name_, old_); }
+  TScopedEnv(const TScopedEnv&) = delete;
+  TScopedEnv& operator=(const TScopedEnv&) = delete;
+
+ private:
+  const char* name_;
+  QByteArray old_;
+};
+
+// A test's own folder holding the empty folders "a" and "b", with a private
+// trash under it (XDG_DATA_HOME is its "data").
+class TTwoFolderTest : public ::testing::Test {
+ protected:
+  void MakeFolders(const std::string& prefix) {
+    dir_ = TestFolder(prefix);
+    std::filesystem::create_directories(dir_ + "/a");
+    std::filesystem::create_directories(dir_ + "/b");
+    dataHome_.emplace("XDG_DATA_HOME", dir_ + "/data");
+  }
+  std::string S(const std::string& relative) const { return dir_ + "/" + relative; }
+
+  std::string dir_;
+  std::optional<TScopedEnv> dataHome_;
+};
+
+}  // namespace vumo::test

@@ -21,7 +21,7 @@ namespace fs = std::filesystem;
 class ChangeWatcherTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    dir_ = test::TempDir(std::string("watcher_") + ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    dir_ = test::TestFolder("watcher_");
     fs::create_directories(dir_ + "/sub");
     watcher_.Watch(Q(dir_));
   }

@@ -76,18 +76,13 @@ void AnswerBox(QMessageBox::StandardButton button, QString* text = nullptr, int*
   });
 }
 
-class FileCommandsTest : public ::testing::Test {
+class FileCommandsTest : public test::TTwoFolderTest {
  protected:
   void SetUp() override {
-    dir_ = test::TempDir(std::string("file_cmds_") + ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::create_directories(dir_ + "/a");
-    fs::create_directories(dir_ + "/b");
+    MakeFolders("file_cmds_");
     // A home of its own, on the same volume, so the trash is the home trash under XDG_DATA_HOME.
     fs::create_directories(dir_ + "/home");
-    oldDataHome_ = qgetenv("XDG_DATA_HOME");
-    oldHome_ = qgetenv("HOME");
-    qputenv("XDG_DATA_HOME", QByteArray::fromStdString(dir_ + "/data"));
-    qputenv("HOME", QByteArray::fromStdString(dir_ + "/home"));
+    home_.emplace("HOME", dir_ + "/home");
     SetFileManagerCall([this](const QString& method, const QString& uri) {
       calls_ << method + " " + uri;
       return fileManagerAnswers_;
@@ -110,8 +105,6 @@ class FileCommandsTest : public ::testing::Test {
     SetViewerLauncher(nullptr);
     SetFolderOpener(nullptr);
     SetFolderBrowser(nullptr);
-    qputenv("XDG_DATA_HOME", oldDataHome_);
-    qputenv("HOME", oldHome_);
   }
   // The list in a window of its own (the owner that takes dropped files).
   TFileListView& List() {
@@ -140,10 +133,7 @@ class FileCommandsTest : public ::testing::Test {
   void Key(int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
     QTest::keyClick(&List(), Qt::Key(key), modifiers);
   }
-  std::string S(const std::string& relative) const { return dir_ + "/" + relative; }
-
-  std::string dir_;
-  QByteArray oldDataHome_, oldHome_;
+  std::optional<test::TScopedEnv> home_;
   QWidget* window_ = nullptr;
   TFileListView* list_ = nullptr;
   QStringList calls_;

@@ -28,25 +28,15 @@ using test::Names;
 using test::Read;
 using test::Write;
 
-class FileOperationsTest : public ::testing::Test {
+class FileOperationsTest : public test::TTwoFolderTest {
  protected:
-  void SetUp() override {
-    dir_ = test::TempDir(std::string("file_ops_") + ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::create_directories(dir_ + "/a");
-    fs::create_directories(dir_ + "/b");
-    oldDataHome_ = qgetenv("XDG_DATA_HOME");
-    qputenv("XDG_DATA_HOME", QByteArray::fromStdString(dir_ + "/data"));
-  }
+  void SetUp() override { MakeFolders("file_ops_"); }
   void TearDown() override {
     TFileOperations::SetWriteFunction(nullptr);
     TFileOperations::SetRenameFunction(nullptr);
-    qputenv("XDG_DATA_HOME", oldDataHome_);
   }
-  QString P(const std::string& relative) const { return Q(dir_ + "/" + relative); }
-  std::string S(const std::string& relative) const { return dir_ + "/" + relative; }
+  QString P(const std::string& relative) const { return Q(S(relative)); }
 
-  std::string dir_;
-  QByteArray oldDataHome_;
   TFixedAnswers ui_;
 };
 
@@ -149,6 +139,35 @@ TEST_F(FileOperationsTest, AnExistingTargetIsReplacedSkippedOrCancelledAsAnswere
   EXPECT_FALSE(result.ok);
   EXPECT_TRUE(fs::is_directory(S("b/e")));
   EXPECT_EQ(Read(S("a/e")), "file");
+}
+
+// A skip below a folder being merged lists the skipped entry where the user
+// skipped it and the named folder once, left incomplete; copy and move alike.
+TEST_F(FileOperationsTest, ASkipInsideAMergeIsListedForTheEntryAndOnceForTheNamedFolder) {
+  struct TMergeButSkipFiles : TFixedAnswers {
+    TReplaceAnswer AskReplace(const QString&, const QString&, bool folders) override {
+      ++replaceQuestions;
+      return folders ? TReplaceAnswer::Replace : TReplaceAnswer::Skip;
+    }
+  } ui;
+  for (TTransfer kind : {TTransfer::Copy, TTransfer::Move}) {
+    fs::create_directories(S("a/d/sub"));
+    fs::create_directories(S("b/d/sub"));
+    Write(S("a/d/sub/same.txt"), "new");
+    Write(S("a/d/sub/other.txt"), "other");
+    Write(S("b/d/sub/same.txt"), "old");
+    auto result = TFileOperations::Transfer({P("a/d")}, P("b"), kind, ui);
+    EXPECT_FALSE(result.ok);
+    EXPECT_EQ(result.skipped, (QStringList{P("a/d/sub/same.txt"), P("a/d")}));
+    EXPECT_TRUE(result.done.isEmpty());
+    EXPECT_EQ(Read(S("b/d/sub/same.txt")), "old");
+    EXPECT_EQ(Read(S("b/d/sub/other.txt")), "other");
+    EXPECT_EQ(Read(S("a/d/sub/same.txt")), "new");  // a move keeps what it skipped
+    result = TFileOperations::TransferTo(P("a/d/sub/same.txt"), P("b/d/sub/same.txt"), kind, ui);
+    EXPECT_EQ(result.skipped, QStringList{P("a/d/sub/same.txt")});
+    fs::remove_all(S("a/d"));
+    fs::remove_all(S("b/d"));
+  }
 }
 
 TEST_F(FileOperationsTest, ADiskThatFillsUpMidwayLeavesNoHalfWrittenTargetAndKeepsTheSource) {
@@ -410,6 +429,64 @@ TEST_F(FileOperationsTest, ProgressCanCancelALongCopyWithoutLeavingAPartialTarge
   EXPECT_TRUE(result.cancelled);
   EXPECT_TRUE(Names(S("b")).empty());
   EXPECT_EQ(fs::file_size(S("a/big.bin")), std::uintmax_t(5 << 20));
+}
+
+TEST(FileNames, PathPartsAreAlikeForTextAndBytes) {
+  EXPECT_EQ(ParentOfPath(QString("/a/b")), "/a/");
+  EXPECT_EQ(ParentOfPath(QString("/a/b//")), "/a/");
+  EXPECT_EQ(ParentOfPath(QString("/b")), "/");
+  EXPECT_EQ(ParentOfPath(QString("/")), "/");
+  EXPECT_EQ(ParentOfPath(QString("b")), "");
+  EXPECT_EQ(NameOfPath(QString("/a/b/")), "b");
+  EXPECT_EQ(NameOfPath(QString("/")), "");
+  EXPECT_EQ(NameOfPath(QString("b")), "b");
+  EXPECT_EQ(JoinPath(QString("/a"), QString("b")), "/a/b");
+  EXPECT_EQ(JoinPath(QString("/a/"), QString("b")), "/a/b");
+  EXPECT_EQ(JoinPath(QString("/"), QString("b")), "/b");
+  // Bytes that are not UTF-8, and a newline, are parts like any other.
+  const QByteArray odd("/caf\xe9/two\nlines\xff/");
+  EXPECT_EQ(ParentOfPath(odd), QByteArray("/caf\xe9/"));
+  EXPECT_EQ(NameOfPath(odd), QByteArray("two\nlines\xff"));
+  EXPECT_EQ(JoinPath(ParentOfPath(odd), NameOfPath(odd)), QByteArray("/caf\xe9/two\nlines\xff"));
+  EXPECT_EQ(EncodeFileName(NameOfPath(DecodeFileName(odd))), NameOfPath(odd));
+}
+
+// The one loop over a folder: "." and ".." only when asked, an early stop, and
+// the folder closed on every way out (no descriptor left behind).
+TEST(FileNames, ForEachEntrySkipsDotsStopsWhenToldAndClosesTheFolder) {
+  const std::string dir = test::TempDir("file_names_entries");
+  fs::create_directories(dir + "/sub");
+  Write(dir + "/f", "f");
+  fs::create_symlink("sub", dir + "/link");
+  auto openFiles = [] { return std::distance(fs::directory_iterator("/proc/self/fd"), fs::directory_iterator()); };
+  const auto before = openFiles();
+  const QByteArray folder = QByteArray::fromStdString(dir);
+  std::set<std::string> names, folders;
+  EXPECT_TRUE(ForEachEntry(folder, [&](const TFolderEntry& entry) {
+    names.insert(entry.name);
+    if (IsFolderEntry(entry)) folders.insert(entry.name);
+    return true;
+  }));
+  EXPECT_EQ(names, (std::set<std::string>{"sub", "f", "link"}));
+  EXPECT_EQ(folders, (std::set<std::string>{"sub", "link"}));
+  names.clear();
+  ForEachEntry(folder, [&](const TFolderEntry& entry) {
+    names.insert(entry.name);
+    return true;
+  }, TParentEntry::Keep);
+  EXPECT_EQ(names, (std::set<std::string>{"..", "sub", "f", "link"}));
+  int visits = 0;
+  EXPECT_TRUE(ForEachEntry(folder, [&](const TFolderEntry&) { return ++visits < 2; }));
+  EXPECT_EQ(visits, 2);
+  std::vector<QByteArray> listed;
+  EXPECT_TRUE(EntryNames(folder, &listed));
+  EXPECT_EQ(listed.size(), 3u);
+  EXPECT_EQ(openFiles(), before);
+  EXPECT_FALSE(ForEachEntry(folder + "/f", [](const TFolderEntry&) { return true; }));
+  EXPECT_EQ(errno, ENOTDIR);
+  EXPECT_FALSE(EntryNames(folder + "/gone", &listed));
+  EXPECT_EQ(errno, ENOENT);
+  EXPECT_EQ(openFiles(), before);
 }
 
 TEST(CopyName, FollowsTheDesktopFileManagers) {
