@@ -532,8 +532,6 @@ void InflateByRows(const std::vector<std::uint8_t>& idat, const TPassLayout& lay
 
 }  // namespace
 
-const char* TPNGGraphic::FormatName() const { return gesPNG; }
-
 bool TPNGGraphic::CanLoad(TStream& Stream) {
   return TestHeader(Stream, 8, [](const std::uint8_t* bytes) { return std::memcmp(bytes, kSignature, 8) == 0; });
 }
@@ -631,5 +629,7 @@ void TPNGGraphic::LoadFromStream(TStream& Stream) {
     throw;
   }
 }
+
+const char* TPNGGraphic::FormatName() const { return gesPNG; }
 
 }  // namespace vumo
