@@ -121,7 +121,6 @@ unsigned PackedIndex(const std::uint8_t* row, std::size_t i, unsigned depth) {
   return (row[bit >> 3] >> (8 - depth - (bit & 7))) & ((1u << depth) - 1);
 }
 
-
 [[noreturn]] void Fail(const char* message) { TReaderGraphic::RaiseNamed(message, gesPNG); }
 
 // The image header's fields as the load works from them.
@@ -298,10 +297,10 @@ struct TPngColors {
 TRowPath ChooseRowPath(const TPngHeader& h, const TPngChunks& c) {
   const bool paletteAlphaUsed = h.colorType == 3 && std::any_of(c.paletteAlpha, c.paletteAlpha + c.paletteCount,
                                                                 [](std::uint8_t a) { return a != 255; });
-  return paletteAlphaUsed      ? TRowPath::kPaletteAlpha
-         : h.colorType == 4    ? TRowPath::kGrayAlpha
-         : c.hasTransparent    ? TRowPath::kColorKey
-                               : TRowPath::kColorManager;
+  return paletteAlphaUsed     ? TRowPath::kPaletteAlpha
+         : h.colorType == 4   ? TRowPath::kGrayAlpha
+         : c.hasTransparent   ? TRowPath::kColorKey
+                              : TRowPath::kColorManager;
 }
 
 TColorSetup ColorSetupFor(const TPngHeader& h, TRowPath path, TConversionOptions gammaOption) {
