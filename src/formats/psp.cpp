@@ -86,6 +86,256 @@ std::size_t PlaneRowLength(std::size_t width, unsigned bits) {
   return width;
 }
 
+[[noreturn]] void FailInvalid() { TReaderGraphic::RaiseNamed(gesInvalidImage, gesPSP); }
+
+// The attributes block, always the first: read by the header, passed by here.
+void PassAttributes(TStream& stream, unsigned version, std::int64_t fileEnd) {
+  TBlock attributes;
+  if (!ReadBlock(stream, version, fileEnd, fileEnd, attributes)) FailInvalid();
+  stream.SetPosition(attributes.end);
+}
+
+bool EndsInBlockHeader(TStream& stream, unsigned version, std::int64_t fileEnd) {
+  const std::int64_t left = fileEnd - stream.Position();
+  return left > 0 && left < static_cast<std::int64_t>(BlockHeaderSize(version));
+}
+
+// The colour manager set up for the picture's depth; without a palette block, indices show
+// as grey levels.
+TLogPalette SetUpColors(TColorManager& manager, const TImageProperties& p) {
+  const bool rgb = p.ColorScheme == csRGB;
+  const auto bits = p.BitsPerSample;
+  if (!(rgb || bits == 1 || bits == 4 || bits == 8)) TReaderGraphic::RaiseNamed(gesInvalidColorFormat, gesPSP);
+  manager.Setup(TColorSetup{p.ColorScheme, bits, p.SamplesPerPixel, 0, rgb ? csBGR : p.ColorScheme, bits,
+                            p.SamplesPerPixel, 0});
+  return rgb ? TLogPalette{} : manager.CreateGrayPalette(false);
+}
+
+// A palette block's colours, into `palette`; false when it holds none. Entries past 256 or
+// past the block are not read.
+bool ReadPalette(TStream& stream, unsigned version, const TBlock& block, TColorManager& manager, TLogPalette& palette) {
+  // From version 4 on the count stands in an information chunk of its own, and the
+  // entries follow that chunk in the block.
+  std::uint32_t count = 0;
+  if (version > 3) {
+    const std::int64_t infoEnd = ReadChunkEnd(stream, block.end, 8);
+    count = Read32(stream);
+    stream.SetPosition(infoEnd);
+  } else {
+    if (block.end - stream.Position() < 4) FailInvalid();
+    count = Read32(stream);
+  }
+  const std::uint32_t used =
+      static_cast<std::uint32_t>(std::min<std::int64_t>({count, 256, (block.end - stream.Position()) / 4}));
+  std::vector<std::uint8_t> entries(std::size_t{used} * 4);
+  stream.ReadBuffer(entries.data(), entries.size());
+  const void* const data[1] = {entries.data()};
+  if (used > 0) palette = manager.CreateColorPalette(data, pfInterlaced8Quad, used, true);
+  return used > 0;
+}
+
+// Layer information: its type, the rectangle it covers and its channel count.
+struct TLayerInfo {
+  std::uint8_t type = 0;
+  std::uint8_t rect[16] = {};
+  std::uint16_t channelCount = 0;
+  // Raster layers only: vector and other layers are passed by.
+  bool Raster(unsigned version) const { return version > 3 ? type <= 1 : type == 0; }
+};
+
+TLayerInfo ReadLayerInfo(TStream& stream, unsigned version, const TBlock& layer) {
+  TLayerInfo info;
+  if (version > 3) {
+    const std::int64_t infoEnd = ReadChunkEnd(stream, layer.end, 8);
+    const std::uint16_t nameLength = Read16(stream);
+    if (stream.Position() + nameLength + 17 > infoEnd) FailInvalid();
+    stream.Seek(nameLength, TSeekOrigin::soCurrent);
+    stream.ReadBuffer(&info.type, 1);
+    stream.ReadBuffer(info.rect, 16);
+    stream.SetPosition(infoEnd);
+    const std::int64_t bitmapEnd = ReadChunkEnd(stream, layer.end, 8);
+    Read16(stream);  // bitmap count
+    info.channelCount = Read16(stream);
+    stream.SetPosition(bitmapEnd);
+  } else {
+    if (layer.end - layer.start < 256 + 115 + 4) FailInvalid();
+    stream.Seek(256, TSeekOrigin::soCurrent);
+    stream.ReadBuffer(&info.type, 1);
+    stream.ReadBuffer(info.rect, 16);
+    stream.Seek(115 - 17, TSeekOrigin::soCurrent);
+    Read16(stream);  // bitmap count
+    info.channelCount = Read16(stream);
+  }
+  return info;
+}
+
+// The bank's first raster layer, its information read; false when the bank has none.
+bool FindRasterLayer(TStream& stream, unsigned version, const TBlock& bank, std::int64_t fileEnd, TBlock& layer,
+                     TLayerInfo& info) {
+  while (ReadBlock(stream, version, bank.end, fileEnd, layer) && layer.type == btLayer) {
+    info = ReadLayerInfo(stream, version, layer);
+    if (info.Raster(version)) return true;
+    stream.SetPosition(layer.end);
+  }
+  return false;
+}
+
+// Where a raster layer lies in the picture and the bytes of its planes' rows.
+struct TLayerGeometry {
+  std::int64_t left = 0, top = 0;
+  std::size_t width = 0, height = 0, rowLength = 0, planeSize = 0, paddedRow = 0;
+  unsigned bits = 0;
+
+  TLayerGeometry(const TLayerInfo& info, std::size_t pictureWidth, std::size_t pictureHeight, unsigned sampleBits)
+      : bits(sampleBits) {
+    const std::uint8_t* rect = info.rect;
+    left = static_cast<std::int32_t>(LittleEndian32(rect));
+    top = static_cast<std::int32_t>(LittleEndian32(rect + 4));
+    const std::int64_t right = static_cast<std::int32_t>(LittleEndian32(rect + 8)),
+                       bottom = static_cast<std::int32_t>(LittleEndian32(rect + 12));
+    if (left < 0 || top < 0 || right > static_cast<std::int64_t>(pictureWidth) ||
+        bottom > static_cast<std::int64_t>(pictureHeight) || left > right || top > bottom)
+      FailInvalid();
+    width = static_cast<std::size_t>(right - left);
+    height = static_cast<std::size_t>(bottom - top);
+    rowLength = PlaneRowLength(width, bits);
+    planeSize = rowLength * height;  // within the image's limits
+    // The format's documents put every row on a 4-byte boundary; Paint Shop Pro pads
+    // them so, other writers store them unpadded: a channel may hold either.
+    paddedRow = ((width * bits + 7) / 8 + 3) & ~std::size_t{3};
+  }
+};
+
+struct TChannel {
+  std::uint16_t type;
+  std::int64_t dataStart, end;
+  std::uint64_t stored;
+  std::size_t unpacked, stride;
+};
+
+// The channels' headers, read before any pixel: whether the layer has alpha decides the
+// bitmap. Each channel's stored bytes are checked against its block.
+struct TLayerChannels {
+  std::vector<TChannel> channels;
+  bool present[4] = {};
+
+  TLayerChannels(TStream& stream, unsigned version, const TBlock& layer, std::int64_t fileEnd,
+                 const TLayerInfo& info, TCompressionType compression, const TLayerGeometry& g) {
+    if (compression != ctNone && compression != ctRLE && compression != ctLZ77 && g.planeSize > 0)
+      throw EInvalidGraphic(FormatMessage(gesUnsupportedFeature, gesCompressionScheme, gesPSP));
+    for (unsigned c = 0; c < info.channelCount; ++c) {
+      TBlock channel;
+      if (!ReadBlock(stream, version, layer.end, fileEnd, channel)) break;
+      std::int64_t dataStart = 0;
+      if (version > 3) dataStart = ReadChunkEnd(stream, channel.end, 16);
+      const std::uint32_t packed = Read32(stream), unpacked = Read32(stream);
+      Read16(stream);  // bitmap type
+      const std::uint16_t channelType = Read16(stream);
+      if (version == 3) dataStart = stream.Position();
+      if (dataStart > channel.end) FailInvalid();  // the fields reach past the channel block
+      if (channelType <= 3 && g.planeSize > 0) {
+        const std::uint64_t stored = compression == ctNone ? unpacked : packed;
+        const std::size_t stride = unpacked == g.planeSize ? g.rowLength : g.paddedRow;
+        if (unpacked != stride * g.height) FailInvalid();
+        if (stored > static_cast<std::uint64_t>(channel.end - dataStart)) {
+          if (channel.end == fileEnd) throw EReadError(kStreamReadError);
+          FailInvalid();
+        }
+        channels.push_back({channelType, dataStart, channel.end, stored, unpacked, stride});
+        present[channelType] = true;
+      }
+      stream.SetPosition(channel.end);
+    }
+  }
+};
+
+// One channel at a time, each placed in the bitmap before the next is decoded: no more
+// than one plane lives at once, and it is no larger than the channel's stored bytes can
+// produce. What decoding does not produce stays blank.
+class TChannelPlacer {
+ public:
+  TChannelPlacer(TBitmap& bitmap, TColorManager& manager, const TLayerGeometry& g, bool rgb, bool alpha)
+      : bitmap_(bitmap), manager_(manager), g_(g), rgb_(rgb), pixelBytes_(alpha ? 4 : 3) {}
+
+  void Place(TStream& stream, const TChannel& c, TCompressionType compression) {
+    stream.SetPosition(c.dataStart);
+    std::size_t room = c.unpacked;
+    if (compression == ctRLE) room = static_cast<std::size_t>(std::min<std::uint64_t>(room, c.stored / 2 * 127 + 127));
+    if (compression == ctLZ77) room = static_cast<std::size_t>(std::min<std::uint64_t>(room, c.stored * 1032 + 1024));
+    std::unique_ptr<std::uint8_t[]> plane(new std::uint8_t[std::max<std::size_t>(room, 1)]);
+    const std::size_t produced = Decode(stream, c, compression, plane.get(), room);
+    // Whole rows only; a last row decoded in part has its missing bytes blank.
+    const std::size_t rows = std::min(g_.height, (produced + c.stride - 1) / c.stride);
+    if (rows * c.stride > produced) std::memset(plane.get() + produced, 0, std::min(room, rows * c.stride) - produced);
+    for (std::size_t y = 0; y < rows; ++y)
+      PlaceRow(c, plane.get() + y * c.stride, std::min(c.stride, room - y * c.stride),
+               static_cast<int>(g_.top + static_cast<std::int64_t>(y)));
+  }
+
+ private:
+  // The bytes the channel's data yields into `plane`, at most `room`.
+  std::size_t Decode(TStream& stream, const TChannel& c, TCompressionType compression, std::uint8_t* plane,
+                     std::size_t room) {
+    if (compression == ctNone) {
+      stream.ReadBuffer(plane, room);
+      return room;
+    }
+    data_.resize(c.stored);
+    stream.ReadBuffer(data_.data(), data_.size());
+    const std::uint8_t* source = data_.data();
+    std::uint8_t* dest = plane;
+    if (compression == ctRLE) {
+      // The run-length decoder does not say how far it got: its room, no more than
+      // the stored bytes can fill, is cleared first.
+      std::memset(dest, 0, room);
+      TPSPRLEDecoder decoder;
+      decoder.Decode(source, dest, static_cast<std::int32_t>(c.stored), static_cast<std::int32_t>(room));
+      dest += room;
+    } else {
+      TLZ77Decoder decoder(kFlushFinish, false);
+      decoder.DecodeInit();
+      decoder.Decode(source, dest, static_cast<std::int32_t>(c.stored), static_cast<std::int32_t>(room));
+      const int result = decoder.ZLibResult();
+      decoder.DecodeEnd();
+      if (result < 0 || result == 2) throw EGraphicCompression(kLZ77Error);  // 2: wants a dictionary
+    }
+    return static_cast<std::size_t>(dest - plane);
+  }
+
+  void PlaceRow(const TChannel& c, const std::uint8_t* row, std::size_t rowBytes, int line) {
+    const std::size_t left = static_cast<std::size_t>(g_.left);
+    if (rgb_) {
+      // Red, green and blue to their bytes of a blue-green-red pixel, the composite to alpha.
+      const std::size_t offset = c.type == 0 ? 3 : 3 - c.type;
+      std::uint8_t* d = bitmap_.ScanLine(line) + left * pixelBytes_ + offset;
+      const std::size_t count = std::min(g_.width, rowBytes);
+      for (std::size_t x = 0; x < count; ++x, d += pixelBytes_) *d = row[x];
+    } else if (left == 0 && rowBytes >= g_.rowLength) {
+      const void* const sources[1] = {row};
+      manager_.ConvertRow(std::span<const void* const>(sources, 1), rowBytes, bitmap_.ScanLine(line),
+                          bitmap_.BytesPerScanline(), static_cast<std::uint32_t>(g_.width), 0xFF);
+    } else {
+      // Packed indices placed from column `left` on, one by one.
+      std::uint8_t* d = bitmap_.ScanLine(line);
+      const unsigned bits = g_.bits, mask = (1u << bits) - 1;
+      const std::size_t count = std::min(g_.width, rowBytes * 8 / bits);
+      for (std::size_t i = 0; i < count; ++i) {
+        const std::size_t from = i * bits, to = (left + i) * bits;
+        const unsigned v = (row[from >> 3] >> (8 - bits - (from & 7))) & mask;
+        const unsigned shift = 8 - bits - (to & 7);
+        d[to >> 3] = static_cast<std::uint8_t>((d[to >> 3] & ~(mask << shift)) | (v << shift));
+      }
+    }
+  }
+
+  TBitmap& bitmap_;
+  TColorManager& manager_;
+  const TLayerGeometry& g_;
+  bool rgb_;
+  std::size_t pixelBytes_;
+  std::vector<std::uint8_t> data_;
+};
+
 }  // namespace
 
 const char* TPSPGraphic::FormatName() const { return gesPSP; }
@@ -117,23 +367,9 @@ bool TPSPGraphic::ReadImageProperties(TStream& Stream, unsigned ImageIndex) {
   std::memcpy(&resolution, &raw, 8);
   if (a[16] == 2) resolution *= 2.54;
   p.XResolution = p.YResolution = static_cast<float>(resolution);
-  switch (LittleEndian16(a + 17)) {
-    case 0:
-      p.Compression = ctNone;
-      break;
-    case 1:
-      p.Compression = ctRLE;
-      break;
-    case 2:
-      p.Compression = ctLZ77;
-      break;
-    case 3:
-      p.Compression = ctJPEG;
-      break;
-    default:
-      p.Compression = ctUnknown;
-      break;
-  }
+  static constexpr TCompressionType kCompressions[4] = {ctNone, ctRLE, ctLZ77, ctJPEG};
+  const unsigned compression = LittleEndian16(a + 17);
+  p.Compression = compression < 4 ? kCompressions[compression] : ctUnknown;
   const unsigned depth = LittleEndian16(a + 19);
   if (depth == 24) {
     p.ColorScheme = csRGB;
@@ -153,31 +389,18 @@ void TPSPGraphic::LoadFromStream(TStream& Stream) {
   try {
     BeginLoad(Stream);
     if (!ReadImageProperties(Stream, 0)) RaiseInvalidImage();
-    const std::uint8_t* head = HeaderBytes();
-    const unsigned version = LittleEndian16(head + 32);
+    const unsigned version = LittleEndian16(HeaderBytes() + 32);
     const std::int64_t fileEnd = Stream.Size();
     Stream.SetPosition(BasePosition + static_cast<std::int64_t>(kFileHeader));
     StartProgress(gesPreparing);
-    TBlock attributes;
-    if (!ReadBlock(Stream, version, fileEnd, fileEnd, attributes)) RaiseInvalidImage();
-    Stream.SetPosition(attributes.end);
+    PassAttributes(Stream, version, fileEnd);
 
     const TImageProperties& p = ImageProperties;
-    const unsigned bits = p.BitsPerSample;
-    if (!(p.ColorScheme == csRGB || bits == 1 || bits == 4 || bits == 8)) RaiseInvalidColorFormat();
     const bool rgb = p.ColorScheme == csRGB;
     const std::size_t width = p.Width, height = p.Height;
-    TColorSetup colors;
-    colors.SourceScheme = p.ColorScheme;
-    colors.TargetScheme = rgb ? csBGR : p.ColorScheme;
-    colors.SourceBits = colors.TargetBits = static_cast<std::uint8_t>(bits);
-    colors.SourceSamples = colors.TargetSamples = p.SamplesPerPixel;
-    ColorManager.Setup(colors);
+    TLogPalette palette = SetUpColors(ColorManager, p);
     CheckImageSize(width, height, ColorManager.TargetPixelFormat());
-    // Without a palette block, indices show as grey levels. The bitmap is made once, when
-    // the layer shown says whether it has alpha, or at the end for a file without one.
-    TLogPalette palette;
-    if (!rgb) palette = ColorManager.CreateGrayPalette(false);
+    // The bitmap is made once: when the layer shown says whether it has alpha, else at the end.
     auto allocate = [&](TPixelFormat format) {
       AllocateImage(width, height, format);
       if (!palette.empty()) SetPalette(palette);
@@ -188,199 +411,35 @@ void TPSPGraphic::LoadFromStream(TStream& Stream) {
     TBlock block;
     while (ReadBlock(Stream, version, fileEnd, fileEnd, block)) {
       if (block.type == btColorPalette && !rgb) {
-        // From version 4 on the count stands in an information chunk of its own, and the
-        // entries follow that chunk in the block.
-        std::uint32_t count = 0;
-        if (version > 3) {
-          const std::int64_t infoEnd = ReadChunkEnd(Stream, block.end, 8);
-          count = Read32(Stream);
-          Stream.SetPosition(infoEnd);
-        } else {
-          if (block.end - Stream.Position() < 4) RaiseInvalidImage();
-          count = Read32(Stream);
-        }
-        // Entries past 256 or past the block are not read.
-        const std::uint32_t used =
-            static_cast<std::uint32_t>(std::min<std::int64_t>({count, 256, (block.end - Stream.Position()) / 4}));
-        std::vector<std::uint8_t> entries(std::size_t{used} * 4);
-        Stream.ReadBuffer(entries.data(), entries.size());
-        const void* const data[1] = {entries.data()};
-        if (used > 0) palette = ColorManager.CreateColorPalette(data, pfInterlaced8Quad, used, true);
-        if (used > 0 && !Empty()) SetPalette(palette);
+        if (ReadPalette(Stream, version, block, ColorManager, palette) && !Empty()) SetPalette(palette);
       } else if (block.type == btLayerBank && !shown) {
         StartProgress(gesLoadingData);
         TBlock layer;
-        while (!shown && ReadBlock(Stream, version, block.end, fileEnd, layer) && layer.type == btLayer) {
-          // Layer information: its type and the rectangle it covers.
-          std::uint8_t type = 0;
-          std::uint8_t rect[16];
-          std::uint16_t channelCount = 0;
-          if (version > 3) {
-            const std::int64_t infoEnd = ReadChunkEnd(Stream, layer.end, 8);
-            const std::uint16_t nameLength = Read16(Stream);
-            if (Stream.Position() + nameLength + 17 > infoEnd) RaiseInvalidImage();
-            Stream.Seek(nameLength, TSeekOrigin::soCurrent);
-            Stream.ReadBuffer(&type, 1);
-            Stream.ReadBuffer(rect, 16);
-            Stream.SetPosition(infoEnd);
-            const std::int64_t bitmapEnd = ReadChunkEnd(Stream, layer.end, 8);
-            Read16(Stream);  // bitmap count
-            channelCount = Read16(Stream);
-            Stream.SetPosition(bitmapEnd);
-          } else {
-            if (layer.end - layer.start < 256 + 115 + 4) RaiseInvalidImage();
-            Stream.Seek(256, TSeekOrigin::soCurrent);
-            Stream.ReadBuffer(&type, 1);
-            Stream.ReadBuffer(rect, 16);
-            Stream.Seek(115 - 17, TSeekOrigin::soCurrent);
-            Read16(Stream);  // bitmap count
-            channelCount = Read16(Stream);
-          }
-          if (version > 3 ? type > 1 : type != 0) {  // vector and other layers
-            Stream.SetPosition(layer.end);
-            continue;
-          }
-          const std::int64_t left = static_cast<std::int32_t>(LittleEndian32(rect)),
-                             top = static_cast<std::int32_t>(LittleEndian32(rect + 4)),
-                             right = static_cast<std::int32_t>(LittleEndian32(rect + 8)),
-                             bottom = static_cast<std::int32_t>(LittleEndian32(rect + 12));
-          if (left < 0 || top < 0 || right > static_cast<std::int64_t>(width) ||
-              bottom > static_cast<std::int64_t>(height) || left > right || top > bottom)
-            RaiseInvalidImage();
-          const std::size_t layerWidth = static_cast<std::size_t>(right - left),
-                            layerHeight = static_cast<std::size_t>(bottom - top);
-          const std::size_t rowLength = PlaneRowLength(layerWidth, rgb ? 8 : bits);
-          const std::size_t planeSize = rowLength * layerHeight;  // within the image's limits
-          // The format's documents put every row on a 4-byte boundary; Paint Shop Pro pads
-          // them so, other writers store them unpadded: a channel may hold either.
-          const std::size_t paddedRow = ((layerWidth * (rgb ? 8 : bits) + 7) / 8 + 3) & ~std::size_t{3};
-          if (p.Compression != ctNone && p.Compression != ctRLE && p.Compression != ctLZ77 && planeSize > 0)
-            RaiseUnsupported(gesCompressionScheme);
-
-          // The channels' headers first: whether the layer has alpha decides the bitmap.
-          struct TChannel {
-            std::uint16_t type;
-            std::int64_t dataStart, end;
-            std::uint64_t stored;
-            std::size_t unpacked, stride;
-          };
-          std::vector<TChannel> channels;
-          bool present[4] = {};
-          for (unsigned c = 0; c < channelCount; ++c) {
-            TBlock channel;
-            if (!ReadBlock(Stream, version, layer.end, fileEnd, channel)) break;
-            std::int64_t dataStart = 0;
-            if (version > 3) dataStart = ReadChunkEnd(Stream, channel.end, 16);
-            const std::uint32_t packed = Read32(Stream), unpacked = Read32(Stream);
-            Read16(Stream);  // bitmap type
-            const std::uint16_t channelType = Read16(Stream);
-            if (version == 3) dataStart = Stream.Position();
-            if (dataStart > channel.end) RaiseInvalidImage();  // the fields reach past the channel block
-            if (channelType <= 3 && planeSize > 0) {
-              const std::uint64_t stored = p.Compression == ctNone ? unpacked : packed;
-              const std::size_t stride = unpacked == planeSize ? rowLength : paddedRow;
-              if (unpacked != stride * layerHeight) RaiseInvalidImage();
-              if (stored > static_cast<std::uint64_t>(channel.end - dataStart)) {
-                if (channel.end == fileEnd) RaiseReadError();
-                RaiseInvalidImage();
-              }
-              channels.push_back({channelType, dataStart, channel.end, stored, unpacked, stride});
-              present[channelType] = true;
-            }
-            Stream.SetPosition(channel.end);
-          }
+        TLayerInfo info;
+        if (FindRasterLayer(Stream, version, block, fileEnd, layer, info)) {
+          const TLayerGeometry g(info, width, height, rgb ? 8u : p.BitsPerSample);
+          const TLayerChannels channels(Stream, version, layer, fileEnd, info, p.Compression, g);
           const std::int64_t afterChannels = Stream.Position();
           // A 24-bit layer with a fourth channel: its composite plane is the layer's transparency.
-          const bool alpha = rgb && channelCount > 3 && present[0];
+          const bool alpha = rgb && info.channelCount > 3 && channels.present[0];
           if (alpha) SetAlphaChannel(true);
           allocate(alpha ? pf32bit : ColorManager.TargetPixelFormat());
           shown = true;
-
-          // One channel at a time, each placed in the bitmap before the next is decoded:
-          // no more than one plane lives at once, and it is no larger than the channel's
-          // stored bytes can produce. What decoding does not produce stays blank.
-          const std::size_t pixelBytes = alpha ? 4 : 3;
-          std::vector<std::uint8_t> data;
-          for (const TChannel& c : channels) {
-            if (rgb && c.type == 0 && !alpha) continue;
-            if (!rgb && c.type != 0) continue;
-            Stream.SetPosition(c.dataStart);
-            std::size_t room = c.unpacked;
-            if (p.Compression == ctRLE) room = static_cast<std::size_t>(std::min<std::uint64_t>(room, c.stored / 2 * 127 + 127));
-            if (p.Compression == ctLZ77) room = static_cast<std::size_t>(std::min<std::uint64_t>(room, c.stored * 1032 + 1024));
-            std::unique_ptr<std::uint8_t[]> plane(new std::uint8_t[std::max<std::size_t>(room, 1)]);
-            std::size_t produced = 0;
-            if (p.Compression == ctNone) {
-              Stream.ReadBuffer(plane.get(), room);
-              produced = room;
-            } else {
-              data.resize(c.stored);
-              Stream.ReadBuffer(data.data(), data.size());
-              const std::uint8_t* source = data.data();
-              std::uint8_t* dest = plane.get();
-              if (p.Compression == ctRLE) {
-                // The run-length decoder does not say how far it got: its room, no more than
-                // the stored bytes can fill, is cleared first.
-                std::memset(dest, 0, room);
-                TPSPRLEDecoder decoder;
-                decoder.Decode(source, dest, static_cast<std::int32_t>(c.stored), static_cast<std::int32_t>(room));
-                dest += room;
-              } else {
-                TLZ77Decoder decoder(kFlushFinish, false);
-                decoder.DecodeInit();
-                decoder.Decode(source, dest, static_cast<std::int32_t>(c.stored), static_cast<std::int32_t>(room));
-                const int result = decoder.ZLibResult();
-                decoder.DecodeEnd();
-                if (result < 0 || result == 2) throw EGraphicCompression(kLZ77Error);  // 2: wants a dictionary
-              }
-              produced = static_cast<std::size_t>(dest - plane.get());
-            }
-            // Whole rows only; a last row decoded in part has its missing bytes blank.
-            const std::size_t rows = std::min(layerHeight, (produced + c.stride - 1) / c.stride);
-            if (rows * c.stride > produced) std::memset(plane.get() + produced, 0, std::min(room, rows * c.stride) - produced);
-            for (std::size_t y = 0; y < rows; ++y) {
-              const std::uint8_t* row = plane.get() + y * c.stride;
-              const std::size_t rowBytes = std::min(c.stride, room - y * c.stride);
-              const int line = static_cast<int>(top + static_cast<std::int64_t>(y));
-              if (rgb) {
-                // Red, green and blue to their bytes of a blue-green-red pixel, the composite to alpha.
-                const std::size_t offset = c.type == 0 ? 3 : 3 - c.type;
-                std::uint8_t* d = ScanLine(line) + static_cast<std::size_t>(left) * pixelBytes + offset;
-                const std::size_t count = std::min(layerWidth, rowBytes);
-                for (std::size_t x = 0; x < count; ++x, d += pixelBytes) *d = row[x];
-              } else if (left == 0 && rowBytes >= rowLength) {
-                const void* const sources[1] = {row};
-                ColorManager.ConvertRow(std::span<const void* const>(sources, 1), rowBytes, ScanLine(line),
-                                        BytesPerScanline(), static_cast<std::uint32_t>(layerWidth), 0xFF);
-              } else {
-                // Packed indices placed from column `left` on, one by one.
-                std::uint8_t* d = ScanLine(line);
-                const unsigned mask = (1u << bits) - 1;
-                const std::size_t count = std::min(layerWidth, rowBytes * 8 / bits);
-                for (std::size_t i = 0; i < count; ++i) {
-                  const std::size_t from = i * bits, to = (static_cast<std::size_t>(left) + i) * bits;
-                  const unsigned v = (row[from >> 3] >> (8 - bits - (from & 7))) & mask;
-                  const unsigned shift = 8 - bits - (to & 7);
-                  d[to >> 3] = static_cast<std::uint8_t>((d[to >> 3] & ~(mask << shift)) | (v << shift));
-                }
-              }
-            }
-          }
+          TChannelPlacer placer(*this, ColorManager, g, rgb, alpha);
+          for (const TChannel& c : channels.channels)
+            if (rgb ? c.type != 0 || alpha : c.type == 0) placer.Place(Stream, c, p.Compression);
           Stream.SetPosition(afterChannels);
           EndProgress();
           StartProgress(gesTransfering);
-          for (std::size_t y = 0; y < layerHeight; ++y)
-            RowProgress(static_cast<std::uint32_t>(y), static_cast<std::uint32_t>(layerHeight));
+          for (std::size_t y = 0; y < g.height; ++y)
+            RowProgress(static_cast<std::uint32_t>(y), static_cast<std::uint32_t>(g.height));
           EndProgress();
         }
-        Stream.SetPosition(block.end);
-        continue;
       }
       Stream.SetPosition(block.end);
     }
     // A file that stops inside a block's header is cut short, not a blank or whole picture.
-    const std::int64_t left = fileEnd - Stream.Position();
-    if (left > 0 && left < static_cast<std::int64_t>(BlockHeaderSize(version))) RaiseReadError();
+    if (EndsInBlockHeader(Stream, version, fileEnd)) RaiseReadError();
     if (Empty()) allocate(ColorManager.TargetPixelFormat());
   } catch (...) {
     ReleaseImage();

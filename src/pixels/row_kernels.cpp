@@ -1,6 +1,7 @@
 #include "pixels/row_kernels.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 
 #if defined(__x86_64__) || defined(__i386__)
@@ -264,6 +265,114 @@ void MergePlanes4(const std::uint8_t* first, const std::uint8_t* second, const s
     target[2] = third[i];
     target[3] = fourth[i];
   }
+}
+
+namespace {
+
+// Undoes one row's filter in place against the row above (zeros for a pass's first row).
+template <std::size_t Bpp>
+void UnfilterRow(std::uint8_t type, std::uint8_t* row, const std::uint8_t* prior, std::size_t n) {
+  switch (type) {
+    case 1:
+      for (std::size_t i = Bpp; i < n; ++i) row[i] = static_cast<std::uint8_t>(row[i] + row[i - Bpp]);
+      break;
+    case 2:
+      for (std::size_t i = 0; i < n; ++i) row[i] = static_cast<std::uint8_t>(row[i] + prior[i]);
+      break;
+    case 3:
+      for (std::size_t i = 0; i < Bpp && i < n; ++i) row[i] = static_cast<std::uint8_t>(row[i] + (prior[i] >> 1));
+      for (std::size_t i = Bpp; i < n; ++i)
+        row[i] = static_cast<std::uint8_t>(row[i] + ((unsigned{row[i - Bpp]} + prior[i]) >> 1));
+      break;
+    case 4: {
+      for (std::size_t i = 0; i < Bpp && i < n; ++i) row[i] = static_cast<std::uint8_t>(row[i] + prior[i]);
+      // Pixel by pixel, so that the compiler keeps a, c of each byte lane in registers.
+      std::size_t i = Bpp;
+      for (; i + Bpp <= n; i += Bpp) {
+        for (std::size_t k = 0; k < Bpp; ++k) {
+          const int a = row[i + k - Bpp], b = prior[i + k], c = prior[i + k - Bpp];
+          const int pa = std::abs(b - c), pb = std::abs(a - c), pc = std::abs(a + b - 2 * c);
+          const int predictor = (pa <= pb && pa <= pc) ? a : (pb <= pc ? b : c);
+          row[i + k] = static_cast<std::uint8_t>(row[i + k] + predictor);
+        }
+      }
+      break;
+    }
+    default:  // 0, and an unknown type, leave the row as it is
+      break;
+  }
+}
+
+#if defined(__SSE2__)
+// Filters of 3- and 4-byte pixels a pixel at a time in 16-bit lanes: the reconstructed pixel
+// to the left is the only dependency from one step to the next.
+template <std::size_t Bpp>
+inline __m128i LoadPixel(const std::uint8_t* p) {
+  // Composed in a register: a 3-byte copy through memory would stall the load after it.
+  std::uint32_t v = std::uint32_t{p[0]} | std::uint32_t{p[1]} << 8 | std::uint32_t{p[2]} << 16;
+  if constexpr (Bpp == 4) v |= std::uint32_t{p[3]} << 24;
+  return _mm_unpacklo_epi8(_mm_cvtsi32_si128(static_cast<int>(v)), _mm_setzero_si128());
+}
+
+template <std::size_t Bpp>
+inline void StorePixel(std::uint8_t* p, __m128i v) {
+  const auto packed = static_cast<std::uint32_t>(_mm_cvtsi128_si32(_mm_packus_epi16(v, v)));
+  p[0] = static_cast<std::uint8_t>(packed);
+  p[1] = static_cast<std::uint8_t>(packed >> 8);
+  p[2] = static_cast<std::uint8_t>(packed >> 16);
+  if constexpr (Bpp == 4) p[3] = static_cast<std::uint8_t>(packed >> 24);
+}
+
+inline __m128i Abs16(__m128i x) { return _mm_max_epi16(x, _mm_sub_epi16(_mm_setzero_si128(), x)); }
+
+template <std::size_t Bpp>
+bool UnfilterWide(std::uint8_t type, std::uint8_t* row, const std::uint8_t* prior, std::size_t n) {
+  if (type != 1 && type != 3 && type != 4) return false;
+  const __m128i low = _mm_set1_epi16(0xFF);
+  __m128i a = _mm_setzero_si128(), c = _mm_setzero_si128();
+  // Whole pixels only; the last pixel is stored through a byte copy.
+  for (std::size_t i = 0; i + Bpp <= n; i += Bpp) {
+    const __m128i x = LoadPixel<Bpp>(row + i);
+    __m128i out;
+    if (type == 1) {
+      out = _mm_add_epi16(x, a);
+    } else if (type == 3) {
+      const __m128i b = LoadPixel<Bpp>(prior + i);
+      out = _mm_add_epi16(x, _mm_srli_epi16(_mm_add_epi16(a, b), 1));
+    } else {
+      const __m128i b = LoadPixel<Bpp>(prior + i);
+      const __m128i pb = _mm_sub_epi16(b, c), pa_ = _mm_sub_epi16(a, c);
+      // pa = |b - c|, pb = |a - c|, pc = |a + b - 2c|; ties go to a, then b.
+      const __m128i da = Abs16(pb), db = Abs16(pa_), dc = Abs16(_mm_add_epi16(pb, pa_));
+      const __m128i smallest = _mm_min_epi16(_mm_min_epi16(da, db), dc);
+      const __m128i useA = _mm_cmpeq_epi16(da, smallest);
+      const __m128i useB = _mm_andnot_si128(useA, _mm_cmpeq_epi16(db, smallest));
+      __m128i predictor = _mm_or_si128(_mm_and_si128(useA, a), _mm_and_si128(useB, b));
+      predictor = _mm_or_si128(predictor, _mm_andnot_si128(_mm_or_si128(useA, useB), c));
+      out = _mm_add_epi16(x, predictor);
+      c = b;
+    }
+    a = _mm_and_si128(out, low);
+    StorePixel<Bpp>(row + i, a);
+  }
+  return true;
+}
+#endif
+
+using TUnfilterRow = void (*)(std::uint8_t, std::uint8_t*, const std::uint8_t*, std::size_t);
+// By bytes per pixel; the widest pixels (8 bytes) stand in for any size not listed.
+constexpr TUnfilterRow kUnfilterRows[9] = {UnfilterRow<8>, UnfilterRow<1>, UnfilterRow<2>, UnfilterRow<3>, UnfilterRow<4>,
+                                           UnfilterRow<8>, UnfilterRow<6>, UnfilterRow<8>, UnfilterRow<8>};
+
+}  // namespace
+
+void UnfilterPngRow(std::uint8_t type, std::uint8_t* row, const std::uint8_t* prior, std::size_t bytes,
+                    std::size_t pixelBytes) {
+#if defined(__SSE2__)
+  if (pixelBytes == 3 && UnfilterWide<3>(type, row, prior, bytes)) return;
+  if (pixelBytes == 4 && UnfilterWide<4>(type, row, prior, bytes)) return;
+#endif
+  kUnfilterRows[pixelBytes < 9 ? pixelBytes : 8](type, row, prior, bytes);
 }
 
 }  // namespace vumo

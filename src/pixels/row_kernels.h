@@ -1,7 +1,7 @@
 // The byte moves almost every picture load ends in: exchanging the first and third byte of
-// each 3-byte pixel, and interleaving separate 8-bit planes into pixels. Each picks the
-// widest vector unit the processor has once, and falls back to plain loops elsewhere; the
-// results are the same bytes whichever path runs.
+// each 3-byte pixel, interleaving separate 8-bit planes into pixels, and undoing PNG's row
+// filters. Each picks the widest vector unit the processor has once, and falls back to plain
+// loops elsewhere; the results are the same bytes whichever path runs.
 #pragma once
 
 #include <cstddef>
@@ -45,5 +45,12 @@ void MergePlanes3(const std::uint8_t* first, const std::uint8_t* second, const s
 // target[4i + k] = plane k[i]. The planes and the target do not overlap.
 void MergePlanes4(const std::uint8_t* first, const std::uint8_t* second, const std::uint8_t* third,
                   const std::uint8_t* fourth, std::uint8_t* target, std::size_t count);
+
+// Undoes a PNG row filter in place: `type` 1 to 4 (sub, up, average, Paeth) against `prior`,
+// the row above as stored before filtering (zeros for a pass's first row); 0 and an unknown
+// type leave the row as it is. `pixelBytes` is at least 1, as the filters round a pixel's
+// bits up to whole bytes.
+void UnfilterPngRow(std::uint8_t type, std::uint8_t* row, const std::uint8_t* prior, std::size_t bytes,
+                    std::size_t pixelBytes);
 
 }  // namespace vumo

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <cstdlib>
 #include <vector>
 
 #include "pixels/row_kernels.h"
@@ -103,6 +104,36 @@ TEST(RowKernels, OnlyColoursNoDarkerThanTheirWhiteCanBeBlendedOverWhite) {
   many[4 * 77 + 3] = 10;
   many[4 * 77 + 1] = 200;
   EXPECT_FALSE(blended(many));
+}
+
+// PNG's filters byte by byte, each byte predicted from the one a pixel to its left (a), the
+// one above (b) and the one above that left one (c), 0 before the row starts.
+void UnfilterByBytes(std::uint8_t type, std::uint8_t* row, const std::uint8_t* prior, std::size_t n, std::size_t bpp) {
+  for (std::size_t i = 0; i < n; ++i) {
+    const int a = i >= bpp ? row[i - bpp] : 0, b = prior[i], c = i >= bpp ? prior[i - bpp] : 0;
+    const int p = a + b - c, pa = std::abs(p - a), pb = std::abs(p - b), pc = std::abs(p - c);
+    const int predictor = type == 1   ? a
+                          : type == 2 ? b
+                          : type == 3 ? (a + b) / 2
+                          : type == 4 ? (pa <= pb && pa <= pc ? a : pb <= pc ? b : c)
+                                      : 0;
+    row[i] = static_cast<std::uint8_t>(row[i] + predictor);
+  }
+}
+
+TEST(RowKernels, PngUnfilteringMatchesTheFiltersByteByByteForEveryPixelSize) {
+  for (std::size_t bpp : {1, 2, 3, 4, 6, 8})
+    for (std::uint8_t type = 0; type <= 5; ++type)
+      for (std::size_t count : kCounts) {
+        const std::size_t n = count * bpp;
+        const auto prior = Pattern(n, static_cast<unsigned>(count) + 5);
+        // Bytes past the row are guards: the kernel must not touch them.
+        const auto row = Pattern(n + 8, static_cast<unsigned>(bpp * 31 + type));
+        std::vector<std::uint8_t> expected(row), unfiltered(row);
+        UnfilterByBytes(type, expected.data(), prior.data(), n, bpp);
+        UnfilterPngRow(type, unfiltered.data(), prior.data(), n, bpp);
+        EXPECT_EQ(unfiltered, expected) << "type " << int{type} << ", " << count << " pixels of " << bpp << " bytes";
+      }
 }
 
 TEST(RowKernels, MergePlanesMatchesThePlainLoop) {
