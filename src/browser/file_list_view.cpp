@@ -35,6 +35,25 @@ std::function<bool(const QString&)>& FileOpener() {
   return opener;
 }
 
+// Sets a property; whether it changed, since only a change reads the folder again.
+template <class T>
+bool Changes(T& member, const T& value) {
+  if (member == value) return false;
+  member = value;
+  return true;
+}
+
+// Links the list with a folder tree or drop-down in place of the one before; each side
+// links back, and the check on the other's link ends the round.
+template <class T>
+void Relink(QPointer<T>& link, T* value, TFileListView* list) {
+  if (value == link) return;
+  T* previous = link;
+  link = value;
+  if (previous != nullptr && previous->FileList() == list) previous->SetFileList(nullptr);
+  if (value != nullptr && value->FileList() != list) value->SetFileList(list);
+}
+
 }  // namespace
 
 
@@ -243,12 +262,12 @@ void TFileListView::SetDateFormat(TDtFormat value) {
   RecomputeDatePattern();
 }
 
+void TFileListView::RecomputeDatePattern() { datePattern_ = ListDatePattern(dateFormat_); }
+
 void TFileListView::SetTimeFormat(TTmFormat value) {
   timeFormat_ = value;
   RecomputeTimePattern();
 }
-
-void TFileListView::RecomputeDatePattern() { datePattern_ = ListDatePattern(dateFormat_); }
 
 void TFileListView::RecomputeTimePattern() { timePattern_ = ListTimePattern(timeFormat_); }
 
@@ -284,23 +303,17 @@ void TFileListView::SetDirectory(const QString& value) {
 QString TFileListView::Mask() const { return mask_; }
 
 void TFileListView::SetMask(const QString& value) {
-  if (value == mask_) return;
-  mask_ = value;
-  UpdateFileList();
+  if (Changes(mask_, value)) UpdateFileList();
 }
 
 bool TFileListView::ShowFolders() const { return showFolders_; }
 
 void TFileListView::SetShowFolders(bool value) {
-  if (value == showFolders_) return;
-  showFolders_ = value;
-  UpdateFileList();
+  if (Changes(showFolders_, value)) UpdateFileList();
 }
 
 void TFileListView::SetFileType(TFileType value) {
-  if (value == fileType_) return;
-  fileType_ = value;
-  UpdateFileList();
+  if (Changes(fileType_, value)) UpdateFileList();
 }
 
 void TFileListView::SetParentDirCaption(const QString& value) {
@@ -315,21 +328,9 @@ TDirTreeCombo* TFileListView::DirTreeCombo() const { return dirTreeCombo_; }
 
 TDirTree* TFileListView::DirTree() const { return dirTree_; }
 
-void TFileListView::SetDirTree(TDirTree* value) {
-  if (value == dirTree_) return;
-  TDirTree* previous = dirTree_;
-  dirTree_ = value;
-  if (previous != nullptr && previous->FileList() == this) previous->SetFileList(nullptr);
-  if (value != nullptr && value->FileList() != this) value->SetFileList(this);
-}
+void TFileListView::SetDirTree(TDirTree* value) { Relink(dirTree_, value, this); }
 
-void TFileListView::SetDirTreeCombo(TDirTreeCombo* value) {
-  if (value == dirTreeCombo_) return;
-  TDirTreeCombo* previous = dirTreeCombo_;
-  dirTreeCombo_ = value;
-  if (previous != nullptr && previous->FileList() == this) previous->SetFileList(nullptr);
-  if (value != nullptr && value->FileList() != this) value->SetFileList(this);
-}
+void TFileListView::SetDirTreeCombo(TDirTreeCombo* value) { Relink(dirTreeCombo_, value, this); }
 
 int TFileListView::SelectedIndex() const {
   if (selectionModel() == nullptr) return -1;

@@ -17,11 +17,7 @@
 namespace vumo {
 namespace {
 
-using test::Captions;
-using test::Q;
-using test::RowOf;
-using test::SetTime;
-using test::WriteBytes;
+using namespace test;
 namespace fs = std::filesystem;
 
 class FileListTest : public ::testing::Test {

@@ -13,9 +13,7 @@
 namespace vumo {
 namespace {
 
-using test::Q;
-using test::SetTime;
-using test::WriteBytes;
+using namespace test;
 using V = std::vector<std::string>;
 namespace fs = std::filesystem;
 
