@@ -69,14 +69,14 @@ QString TFileListing::SizeText(std::int64_t bytes, std::int64_t* key) const {
 
 QString TFileListing::TimeText(std::int64_t mtimeNs) {
   const std::int64_t seconds = mtimeNs / 1000000000 - (mtimeNs % 1000000000 < 0 ? 1 : 0);
-  const QString pattern = Options.DatePattern + QLatin1Char(' ') + Options.TimePattern;
-  if (pattern != timeTextsPattern_) {
+  if (Options.DatePattern != timeTextsDate_ || Options.TimePattern != timeTextsTime_) {
     timeTexts_.clear();
-    timeTextsPattern_ = pattern;
+    timeTextsDate_ = Options.DatePattern;
+    timeTextsTime_ = Options.TimePattern;
   }
   const auto found = timeTexts_.constFind(seconds);
   if (found != timeTexts_.cend()) return *found;
-  QString text = QLocale::c().toString(QDateTime::fromSecsSinceEpoch(seconds), pattern);
+  QString text = QLocale::c().toString(QDateTime::fromSecsSinceEpoch(seconds), timeTextsDate_ + QLatin1Char(' ') + timeTextsTime_);
   if (timeTexts_.size() > 100000) timeTexts_.clear();
   timeTexts_.insert(seconds, text);
   return text;

@@ -113,7 +113,8 @@ class TFileListing {
   // Folders often hold many files of the same second; formatting is the costliest step of
   // a re-read, so each second is formatted once for the patterns in force.
   QHash<std::int64_t, QString> timeTexts_;
-  QString timeTextsPattern_;
+  QString timeTextsDate_;
+  QString timeTextsTime_;
 };
 
 // The date patterns in the order of the list's date formats (MM/dd/yyyy, MM/dd/yy,
