@@ -43,7 +43,7 @@ struct TListItem {
   bool IsFolder = false;
 };
 
-// Folders and the parent entry: what sorts before the files and what a delete stops at.
+// Folders and the parent entry: what sorts apart from the files and what a delete stops at.
 inline bool IsFolderEntry(const TListItem& item) {
   return item.Kind == TEntryKind::Folder || item.Kind == TEntryKind::Parent;
 }
