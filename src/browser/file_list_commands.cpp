@@ -118,7 +118,7 @@ QStringList TFileListView::SelectedPaths(bool deselectParent) {
   for (std::size_t row = 0; row < items.size(); ++row) {
     const QModelIndex index = model_->index(int(row), 0);
     if (!selectionModel()->isRowSelected(int(row), QModelIndex())) continue;
-    if (items[row].Caption == parentDirCaption_ && items[row].IsFolder) {
+    if (items[row].Kind == TEntryKind::Parent) {
       if (deselectParent) selectionModel()->select(index, QItemSelectionModel::Deselect | QItemSelectionModel::Rows);
       continue;
     }
@@ -276,7 +276,7 @@ void TFileListView::CmdPermanentDelete() {
     const int row = SelectedIndex();
     if (row < 0) break;
     const TListItem item = model_->Items()[std::size_t(row)];
-    if (item.SubItems[kSubKind] == QLatin1String("dir")) break;
+    if (IsFolderEntry(item)) break;
     const QString text = QStringLiteral("Are you sure you want to permanently delete file\n  \"") + item.Caption +
                          QStringLiteral("\"?");
     if (QMessageBox::question(this, QString(), text, QMessageBox::Yes | QMessageBox::No, QMessageBox::No) ==
@@ -318,7 +318,7 @@ void TFileListView::CaptionEdited(int row, const QString& editedCaption) {
   if (row < 0 || row >= int(model_->Items().size()) || renameOldPath_.isEmpty()) return;
   const QString oldPath = renameOldPath_;
   renameOldPath_.clear();
-  const bool isFolder = model_->Items()[std::size_t(row)].SubItems[kSubKind].compare(QLatin1String("dir"), Qt::CaseInsensitive) == 0;
+  const bool isFolder = IsFolderEntry(model_->Items()[std::size_t(row)]);
   TWaitCursor wait;
   QString caption = editedCaption;
   // With extensions hidden the caption lacks it; the file keeps its extension.
@@ -447,7 +447,7 @@ void TFileListView::CmdDesktopShortcut() {
   const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
   if (dot > 0) name.truncate(dot);
   const QString desktop = DesktopFolder();
-  QString icon = item.IsFolder ? QStringLiteral("folder")
+  QString icon = IsFolderEntry(item) ? QStringLiteral("folder")
                                : QMimeDatabase().mimeTypeForFile(FileNameOf(path), QMimeDatabase::MatchExtension).iconName();
   if (desktop.isEmpty() || !WriteLinkEntry(desktop + name + QStringLiteral(".desktop"), name, path, icon))
     QMessageBox::critical(this, QString(), ExplorerTexts.ShortcutFailed);

@@ -5,7 +5,6 @@
 #include "browser/explorer_texts.h"
 #include "browser/file_clipboard.h"
 #include "browser/file_list_popup.h"
-#include "browser/file_mask.h"
 #include "browser/file_names.h"
 #include "browser/linux_shell.h"
 #include "browser/wait_cursor.h"
@@ -13,7 +12,6 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QContextMenuEvent>
-#include <QDateTime>
 #include <QDrag>
 #include <QFileSystemWatcher>
 #include <QScrollBar>
@@ -22,17 +20,10 @@
 #include <QMimeData>
 #include <QHeaderView>
 #include <QKeyEvent>
-#include <QLocale>
 #include <QMessageBox>
 #include <QMouseEvent>
-#include <QTimeZone>
 
-#include <algorithm>
-#include <dirent.h>
-#include <fcntl.h>
-#include <numeric>
 #include <sys/stat.h>
-#include <sys/statvfs.h>
 #include <unistd.h>
 
 namespace vumo {
@@ -44,11 +35,23 @@ std::function<bool(const QString&)>& FileOpener() {
   return opener;
 }
 
-QString SizeInMb(std::int64_t kb) {
-  if (kb < 1) return QStringLiteral("0 Mb");
-  QLocale locale;
-  locale.setNumberOptions(locale.numberOptions() & ~QLocale::OmitGroupSeparator);
-  return locale.toString(qlonglong(kb / 1000)) + QStringLiteral(" Mb");
+// Sets a property; whether it changed, since only a change reads the folder again.
+template <class T>
+bool Changes(T& member, const T& value) {
+  if (member == value) return false;
+  member = value;
+  return true;
+}
+
+// Links the list with a folder tree or drop-down in place of the one before; each side
+// links back, and the check on the other's link ends the round.
+template <class T>
+void Relink(QPointer<T>& link, T* value, TFileListView* list) {
+  if (value == link) return;
+  T* previous = link;
+  link = value;
+  if (previous != nullptr && previous->FileList() == list) previous->SetFileList(nullptr);
+  if (value != nullptr && value->FileList() != list) value->SetFileList(list);
 }
 
 }  // namespace
@@ -259,55 +262,14 @@ void TFileListView::SetDateFormat(TDtFormat value) {
   RecomputeDatePattern();
 }
 
+void TFileListView::RecomputeDatePattern() { datePattern_ = ListDatePattern(dateFormat_); }
+
 void TFileListView::SetTimeFormat(TTmFormat value) {
   timeFormat_ = value;
   RecomputeTimePattern();
 }
 
-void TFileListView::RecomputeDatePattern() {
-  static const char* const kPatterns[] = {"MM/dd/yyyy", "MM/dd/yy", "dd/MM/yyyy", "dd/MM/yy",
-                                          "dd.MM.yy",   "dd-MM-yy", "yyyy-MM-dd", "yy-MM-dd"};
-  if (dateFormat_ >= df_MMddyyyy && dateFormat_ < df_Customize)
-    datePattern_ = QString::fromLatin1(kPatterns[dateFormat_]);
-  else
-    datePattern_ = QLocale::system().dateFormat(QLocale::ShortFormat);
-  timeTexts_.clear();
-}
-
-void TFileListView::RecomputeTimePattern() {
-  // Qt's "t" is the time zone, which the list has no room for.
-  auto withoutZone = [](QString pattern) {
-    const qsizetype zone = pattern.indexOf(QLatin1Char('t'));
-    if (zone >= 0) pattern.truncate(zone);
-    return pattern.trimmed();
-  };
-  const QLocale locale = QLocale::system();
-  switch (timeFormat_) {
-    case tfLongFormat: timePattern_ = withoutZone(locale.timeFormat(QLocale::LongFormat)); break;
-    case tfShortFormat: timePattern_ = withoutZone(locale.timeFormat(QLocale::ShortFormat)); break;
-    case tfCustomize: {
-      QString pattern = locale.timeFormat(QLocale::LongFormat);
-      pattern.remove(QLatin1String("AP")).remove(QLatin1String("ap"));
-      const qsizetype cut = pattern.indexOf(QLatin1Char('t'));
-      if (cut >= 0) pattern.truncate(cut);
-      timePattern_ = pattern + QStringLiteral(" AP");
-      break;
-    }
-  }
-  timeTexts_.clear();
-}
-
-QString TFileListView::FormatTime(std::int64_t seconds) {
-  // Folders often hold many files of the same second; formatting is the
-  // costliest step of a re-read, so each second is formatted once.
-  const auto found = timeTexts_.constFind(seconds);
-  if (found != timeTexts_.cend()) return *found;
-  const QDateTime local = QDateTime::fromSecsSinceEpoch(seconds);
-  QString text = QLocale::c().toString(local, datePattern_ + QLatin1Char(' ') + timePattern_);
-  if (timeTexts_.size() > 100000) timeTexts_.clear();
-  timeTexts_.insert(seconds, text);
-  return text;
-}
+void TFileListView::RecomputeTimePattern() { timePattern_ = ListTimePattern(timeFormat_); }
 
 // ---------------------------------------------------------------- properties
 
@@ -341,23 +303,17 @@ void TFileListView::SetDirectory(const QString& value) {
 QString TFileListView::Mask() const { return mask_; }
 
 void TFileListView::SetMask(const QString& value) {
-  if (value == mask_) return;
-  mask_ = value;
-  UpdateFileList();
+  if (Changes(mask_, value)) UpdateFileList();
 }
 
 bool TFileListView::ShowFolders() const { return showFolders_; }
 
 void TFileListView::SetShowFolders(bool value) {
-  if (value == showFolders_) return;
-  showFolders_ = value;
-  UpdateFileList();
+  if (Changes(showFolders_, value)) UpdateFileList();
 }
 
 void TFileListView::SetFileType(TFileType value) {
-  if (value == fileType_) return;
-  fileType_ = value;
-  UpdateFileList();
+  if (Changes(fileType_, value)) UpdateFileList();
 }
 
 void TFileListView::SetParentDirCaption(const QString& value) {
@@ -372,21 +328,9 @@ TDirTreeCombo* TFileListView::DirTreeCombo() const { return dirTreeCombo_; }
 
 TDirTree* TFileListView::DirTree() const { return dirTree_; }
 
-void TFileListView::SetDirTree(TDirTree* value) {
-  if (value == dirTree_) return;
-  TDirTree* previous = dirTree_;
-  dirTree_ = value;
-  if (previous != nullptr && previous->FileList() == this) previous->SetFileList(nullptr);
-  if (value != nullptr && value->FileList() != this) value->SetFileList(this);
-}
+void TFileListView::SetDirTree(TDirTree* value) { Relink(dirTree_, value, this); }
 
-void TFileListView::SetDirTreeCombo(TDirTreeCombo* value) {
-  if (value == dirTreeCombo_) return;
-  TDirTreeCombo* previous = dirTreeCombo_;
-  dirTreeCombo_ = value;
-  if (previous != nullptr && previous->FileList() == this) previous->SetFileList(nullptr);
-  if (value != nullptr && value->FileList() != this) value->SetFileList(this);
-}
+void TFileListView::SetDirTreeCombo(TDirTreeCombo* value) { Relink(dirTreeCombo_, value, this); }
 
 int TFileListView::SelectedIndex() const {
   if (selectionModel() == nullptr) return -1;
@@ -407,7 +351,7 @@ qint64 TFileListView::SelectedSize() const {
   qint64 total = 0;
   for (const QModelIndex& index : selectionModel()->selectedRows()) {
     const TListItem& item = model_->Items()[std::size_t(index.row())];
-    if (item.SubItems[kSubKind] != QLatin1String("file")) continue;
+    if (item.Kind != TEntryKind::File) continue;
     // Read again from the folder, so a file changed since the listing counts as it is now.
     struct stat st {};
     if (::stat(EncodeFileName(item.SubItems[kSubPath]).constData(), &st) == 0) total += st.st_size;
@@ -423,102 +367,28 @@ qint64 TFileListView::DriveFreeSpace() const {
 
 // ---------------------------------------------------------------- reading
 
-const std::vector<TFileListView::ScanEntry>& TFileListView::Scan(const QString& folder) {
-  if (scanValid_ && scan_ && scanFolder_ == folder) return *scan_;
-  if (!scan_) scan_ = std::make_unique<std::vector<ScanEntry>>();
-  scanFolder_ = folder;
-  scanValid_ = true;
-  ++fileReads_;
-  ScanFolder(folder, *scan_);
-  return *scan_;
+TFileListing& TFileListView::Listing() {
+  TListingOptions& options = listing_.Options;
+  options.Mask = mask_;
+  options.ShowFolders = showFolders_;
+  options.Attributes = 0;
+  if (fileType_ & ftReadOnly) options.Attributes |= kAttrReadOnly;
+  if (fileType_ & ftHidden) options.Attributes |= kAttrHidden;
+  if (fileType_ & ftSystem) options.Attributes |= kAttrSystem;
+  if (fileType_ & ftArchive) options.Attributes |= kAttrArchive;
+  if (fileType_ & ftNormal) options.Attributes |= kAttrNormal;
+  options.ParentEntry = parentDirEnabled_;
+  options.ParentCaption = parentDirCaption_;
+  options.HideExtensions = hideFileExt_;
+  options.SizeInBytes = fileSize_ == fsByte;
+  options.DatePattern = datePattern_;
+  options.TimePattern = timePattern_;
+  return listing_;
 }
 
-void TFileListView::AddFiles(const QString& pattern, std::uint32_t filter) {
-  sortable_ = true;
-  const qsizetype slash = pattern.lastIndexOf(QLatin1Char('/'));
-  const QString folder = slash >= 0 ? pattern.left(slash + 1) : QString();
-  const TFileMask mask(pattern.mid(slash + 1));
-  const bool wantFolders = (filter & kAttrDirectory) != 0;
-  const bool noParent = !wantFolders || !parentDirEnabled_ || IsVolumeRoot(folder);
-  TFileTypes& types = TFileTypes::Instance();
-  std::vector<TListItem>& items = model_->Items();
-  const std::vector<ScanEntry>& scanned = Scan(folder);
-  if (items.capacity() < items.size() + scanned.size())
-    items.reserve(std::max(items.capacity() * 2, items.size() + scanned.size()));
-  for (const ScanEntry& entry : scanned) {
-    const bool isFolder = (entry.attributes & kAttrDirectory) != 0;
-    if (isFolder != wantFolders) continue;
-    if ((entry.attributes & (kAttrReadOnly | kAttrHidden | kAttrSystem)) & ~filter) continue;
-    const bool isParent = entry.name == QLatin1String("..");
-    if (isParent && noParent) continue;
-    if (!isParent && !mask.Matches(entry.name)) continue;
+void TFileListView::AddFiles(const QString& pattern, std::uint32_t filter) { Listing().AddFiles(pattern, filter, model_->Items()); }
 
-    TListItem item;
-    const int type = isParent ? types.ParentType() : isFolder ? types.FolderType() : types.TypeForFileName(entry.name);
-    item.ImageIndex = type;
-    if (isParent) {
-      item.Caption = parentDirCaption_;
-    } else {
-      item.Caption = entry.name;
-      const qsizetype dot = entry.name.lastIndexOf(QLatin1Char('.'));
-      if (hideFileExt_ && !isFolder && dot > 0) item.Caption.truncate(dot);
-    }
-    item.SortName = item.Caption.toUpper();
-    if (isFolder) {
-      item.SubItems[kSubSize] = QStringLiteral(" ");
-    } else if (fileSize_ == fsKB) {
-      const std::int64_t kb = entry.size > 0 && entry.size < 1024 ? 1 : entry.size / 1024;
-      item.SubItems[kSubSize] = QString::number(kb) + QStringLiteral(" KB");
-      item.SizeKey = kb;
-    } else {
-      item.SubItems[kSubSize] = QString::number(entry.size);
-      item.SizeKey = entry.size;
-    }
-    item.Bytes = entry.size;
-    item.TimeKey = entry.mtimeNs;
-    if (isParent) {
-      item.SubItems[kSubType] = item.SubItems[kSubModified] = item.SubItems[kSubAttr] = QStringLiteral(" ");
-    } else {
-      item.SubItems[kSubType] = types.TypeName(type);
-      item.SubItems[kSubModified] = FormatTime(entry.mtimeNs / 1000000000 - (entry.mtimeNs % 1000000000 < 0 ? 1 : 0));
-      item.SubItems[kSubAttr] = AttributeLetters(entry.attributes);
-    }
-    item.SubItems[kSubPath] = folder + entry.name;
-    item.SubItems[kSubKind] = isFolder ? QStringLiteral("dir") : QStringLiteral("file");
-    item.IsFolder = isFolder;
-    item.SubItems[kSubTimeKey] = QString::number(entry.mtimeNs);
-    folderTotal_ += entry.size;
-    items.push_back(std::move(item));
-  }
-}
-
-void TFileListView::AddDrives() {
-  sortable_ = false;
-  TFileTypes& types = TFileTypes::Instance();
-  std::vector<TListItem>& items = model_->Items();
-  for (const TVolume& volume : MountedVolumes()) {
-    TListItem item;
-    item.ImageIndex = types.DriveType();
-    item.Caption = QStringLiteral(" (") + RemoveSlash(volume.Root) + QStringLiteral(")  ") + volume.DisplayName;
-    item.SortName = item.Caption.toUpper();
-    item.SubItems[kSubSize] = DriveTypeText(volume.DriveType);
-    std::int64_t totalKb = 0, freeKb = 0;
-    // Removable and optical drives are never touched, so listing drives
-    // never waits for a disk.
-    if (volume.DriveType != dtRemovable && volume.DriveType != dtCdRom) {
-      const std::int64_t total = VolumeTotalBytes(volume.Root);
-      const std::int64_t free = VolumeFreeBytes(volume.Root);
-      if (total < 0 || free < 0) continue;  // a drive that cannot be read is left out
-      totalKb = total / 1024;
-      freeKb = free / 1024;
-    }
-    item.SubItems[kSubType] = SizeInMb(totalKb);
-    item.SubItems[kSubModified] = SizeInMb(freeKb);
-    item.SubItems[kSubPath] = volume.Root;
-    item.SubItems[kSubKind] = QStringLiteral("drv");
-    items.push_back(std::move(item));
-  }
-}
+void TFileListView::AddDrives() { Listing().AddDrives(model_->Items()); }
 
 void TFileListView::UpdateFileList() {
   ++updateDepth_;
@@ -544,32 +414,18 @@ void TFileListView::UpdateFileList() {
     WatchListedFolder();
     model_->BeginReset();
     model_->Items().clear();
-    folderTotal_ = 0;
-    scanValid_ = false;
     try {
       if (!IsDrivesName(directory_)) {
         popupAutomatic_ = true;
         if (!fileColumns_) CreateFileColumns();
-        std::uint32_t filter = 0;
-        if (fileType_ & ftReadOnly) filter |= kAttrReadOnly;
-        if (fileType_ & ftHidden) filter |= kAttrHidden;
-        if (fileType_ & ftSystem) filter |= kAttrSystem;
-        if (fileType_ & ftArchive) filter |= kAttrArchive;
-        if (fileType_ & ftNormal) filter |= kAttrNormal;
-        if (showFolders_) AddFiles(directory_ + QStringLiteral("*.*"), filter | kAttrDirectory);
-        for (const QString& token : SplitMask(mask_)) AddFiles(directory_ + token, filter);
+        Listing().ReadFolder(directory_, model_->Items());
       } else {
         CreateDriveColumns();
-        AddDrives();
+        Listing().ReadDrives(model_->Items());
         popupAutomatic_ = false;
       }
     } catch (...) {
       // Whatever went wrong part-way, the list stays consistent and sorted.
-    }
-    scanValid_ = false;
-    if (scan_) {
-      scan_->clear();
-      scan_->shrink_to_fit();
     }
     model_->EndReset();
     sortDescending_ = true;
@@ -619,50 +475,11 @@ void TFileListView::ListedFolderChanged() {
 // ---------------------------------------------------------------- sorting
 
 int TFileListView::CompareItems(const TListItem& item1, const TListItem& item2) const {
-  const bool dir1 = item1.IsFolder;
-  const bool dir2 = item2.IsFolder;
-  // Only folders can be the parent entry, so files skip the text compare.
-  const bool parentFlag = (dir1 && item1.Caption == parentDirCaption_) || (dir2 && item2.Caption == parentDirCaption_);
-  int result = 0;
-  if (dir1 && !dir2) {
-    result = -1;
-  } else if (dir2 && !dir1) {
-    result = 1;
-  } else {
-    switch (sortColumn_) {
-      case 0: {
-        const QString name1 = item1.SortName.isNull() ? item1.Caption.toUpper() : item1.SortName;
-        const QString name2 = item2.SortName.isNull() ? item2.Caption.toUpper() : item2.SortName;
-        result = name1.compare(name2);
-        break;
-      }
-      case 1: result = item1.SizeKey < item2.SizeKey ? -1 : item1.SizeKey > item2.SizeKey ? 1 : 0; break;
-      case 3:
-        if (&item1 == &item2) return 0;
-        result = item1.TimeKey < item2.TimeKey ? -1 : item1.TimeKey > item2.TimeKey ? 1 : 0;
-        break;
-      default:
-        result = item1.SubItems[sortColumn_ - 1].compare(item2.SubItems[sortColumn_ - 1], Qt::CaseInsensitive);
-        break;
-    }
-  }
-  result = result < 0 ? -1 : result > 0 ? 1 : 0;
-  if (sortDescending_ && !parentFlag) result = -result;
-  return result;
+  return TFileListing::Compare(item1, item2, sortColumn_, sortDescending_);
 }
 
 bool TFileListView::SortItems() {
-  const std::vector<TListItem>& items = model_->Items();
-  std::vector<int> order(items.size());
-  std::iota(order.begin(), order.end(), 0);
-  // The parent entry leads in every order; the comparison alone does not
-  // give a consistent order for it on the size and time columns.
-  const auto firstRest = std::stable_partition(order.begin(), order.end(), [&](int row) {
-    return items[std::size_t(row)].Caption == parentDirCaption_ && items[std::size_t(row)].SubItems[kSubKind] == QLatin1String("dir");
-  });
-  std::stable_sort(firstRest, order.end(), [&](int a, int b) {
-    return CompareItems(items[std::size_t(a)], items[std::size_t(b)]) < 0;
-  });
+  const std::vector<int> order = TFileListing::Order(model_->Items(), sortColumn_, sortDescending_);
   bool changed = false;
   for (std::size_t i = 0; i < order.size() && !changed; ++i) changed = order[i] != int(i);
   if (changed) model_->Reorder(order);
@@ -670,7 +487,7 @@ bool TFileListView::SortItems() {
 }
 
 void TFileListView::HeaderClick(int column) {
-  if (!sortable_) {
+  if (!listing_.Sortable()) {
     // The drive view keeps its order and shows no arrow.
     header()->setSortIndicator(-1, Qt::AscendingOrder);
     return;
@@ -745,7 +562,7 @@ void TFileListView::mouseDoubleClickEvent(QMouseEvent* event) {
     OpenItem();
     return;
   }
-  if (model_->Items()[std::size_t(row)].Caption == parentDirCaption_) OneLevelUp();
+  if (model_->Items()[std::size_t(row)].Kind == TEntryKind::Parent) OneLevelUp();
   else emit DblClick();
 }
 
@@ -798,7 +615,7 @@ void TFileListView::keyPressEvent(QKeyEvent* event) {
     }
   } else if (modifiers == Qt::ShiftModifier && key == Qt::Key_Delete) {
     if (SelectedIndex() >= 0) {
-      const bool firstIsFolder = model_->Items()[std::size_t(SelectedIndex())].SubItems[kSubKind] == QLatin1String("dir");
+      const bool firstIsFolder = IsFolderEntry(model_->Items()[std::size_t(SelectedIndex())]);
       CmdPermanentDelete();
       // Stopped at a folder: the inherited key event is not raised.
       if (firstIsFolder) raise = false;
@@ -841,11 +658,11 @@ void TFileListView::OpenItem() {
   if (row < 0) return;
   TWaitCursor wait;
   const TListItem item = model_->Items()[std::size_t(row)];
-  if (item.Caption == parentDirCaption_ && item.SubItems[kSubKind] == QLatin1String("dir")) {
+  if (item.Kind == TEntryKind::Parent) {
     OneLevelUp();
     return;
   }
-  if (item.SubItems[kSubKind] == QLatin1String("file")) {
+  if (item.Kind == TEntryKind::File) {
     if (!FileOpener()(item.SubItems[kSubPath])) {
       const qsizetype slash = item.SubItems[kSubPath].lastIndexOf(QLatin1Char('/'));
       QMessageBox::critical(this, QString(),
@@ -854,7 +671,7 @@ void TFileListView::OpenItem() {
     return;
   }
   const QString path = AddSlash(item.SubItems[kSubPath]);
-  if (item.SubItems[kSubKind] == QLatin1String("drv")) {
+  if (item.Kind == TEntryKind::Drive) {
     const QVector<TVolume> volumes = MountedVolumes();
     const TVolume* volume = FindVolume(volumes, path);
     if (volume != nullptr && (volume->DriveType == dtRemovable || volume->DriveType == dtCdRom) && !DiskInDrive(path, true))

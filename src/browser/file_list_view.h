@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "browser/file_list_model.h"
-#include "browser/folder_scan.h"
+#include "browser/file_listing.h"
 
 class QFileSystemWatcher;
 
@@ -197,9 +197,9 @@ class TFileListView : public QTreeView {
   int SelectedIndex() const;
   int SortColumn() const { return sortColumn_; }
   bool SortDescending() const { return sortDescending_; }
-  bool Sortable() const { return sortable_; }
-  std::int64_t FolderTotal() const { return folderTotal_; }
-  int FileReads() const { return fileReads_; }
+  bool Sortable() const { return listing_.Sortable(); }
+  std::int64_t FolderTotal() const { return listing_.FolderTotal(); }
+  int FileReads() const { return listing_.FileReads(); }
   // Selects and focuses one row (clearing the rest) without raising a click.
   void SelectRow(int row);
 
@@ -224,7 +224,8 @@ class TFileListView : public QTreeView {
   bool event(QEvent* event) override;
 
  private:
-  using ScanEntry = TScanEntry;
+  // The listing with the options of the properties in force.
+  TFileListing& Listing();
   void CreateFileColumns();
   void CreateDriveColumns();
   void ApplyColumns(const QStringList& captions, const QVector<int>& widths, const QVector<Qt::Alignment>& alignments);
@@ -233,8 +234,6 @@ class TFileListView : public QTreeView {
   bool SortItems();
   void RecomputeDatePattern();
   void RecomputeTimePattern();
-  const std::vector<ScanEntry>& Scan(const QString& folder);
-  QString FormatTime(std::int64_t seconds);
   void CutOrCopy(int mode);
   bool OwnsClipboard() const;
   void CommonRefresh(const QString& folder);
@@ -285,11 +284,8 @@ class TFileListView : public QTreeView {
 
   int sortColumn_ = 0;
   bool sortDescending_ = true;
-  bool sortable_ = true;
-  std::int64_t folderTotal_ = 0;
   bool fileColumns_ = false;
   bool driveColumns_ = false;
-  int fileReads_ = 0;
   int updateDepth_ = 0;
   // The folder the items were last read from ("" for none or the drive view).
   QString readFolder_;
@@ -299,11 +295,7 @@ class TFileListView : public QTreeView {
   QTimer folderChangedDelay_;
   int changeRereads_ = 0;
 
-  // One reading of a folder, shared by the passes of one re-read.
-  QString scanFolder_;
-  bool scanValid_ = false;
-  std::unique_ptr<std::vector<ScanEntry>> scan_;
-  QHash<std::int64_t, QString> timeTexts_;
+  TFileListing listing_;
 };
 
 Q_DECLARE_OPERATORS_FOR_FLAGS(TFileListView::TFileType)

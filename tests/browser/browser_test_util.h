@@ -71,6 +71,23 @@ inline void SetTime(const std::string& path, long seconds) {
   ::utimensat(AT_FDCWD, path.c_str(), times, 0);
 }
 
+// Two folders and four files whose names, sizes (4, 2, 1 and 1 KB), times and attributes
+// (one hidden) each give another order.
+inline void MakeSortFolder(const std::string& dir) {
+  std::filesystem::create_directories(dir + "/Alpha");
+  std::filesystem::create_directories(dir + "/beta");
+  WriteBytes(dir + "/a.txt", 3000);
+  WriteBytes(dir + "/B.png", 10);
+  WriteBytes(dir + "/c.bin", 5000);
+  WriteBytes(dir + "/.h.txt", 2000);
+  SetTime(dir + "/a.txt", 1000000000);
+  SetTime(dir + "/B.png", 1200000000);
+  SetTime(dir + "/c.bin", 1100000000);
+  SetTime(dir + "/.h.txt", 1300000000);
+  SetTime(dir + "/Alpha", 1400000000);
+  SetTime(dir + "/beta", 900000000);
+}
+
 // Captions in the list's shown order.
 inline std::vector<std::string> Captions(const TFileListView& list) {
   std::vector<std::string> captions;
