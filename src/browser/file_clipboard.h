@@ -15,6 +15,11 @@ namespace vumo {
 
 enum class TClipMode { Unknown, Copy, Cut };
 
+// The browser's own cut and copy mode (TFileListView::ClipboardMode): copy 0, move 2,
+// -1 while collecting.
+inline constexpr int kClipCopy = 0;
+inline constexpr int kClipMove = 2;
+
 struct TClipboardFiles {
   QStringList paths;
   TClipMode mode = TClipMode::Unknown;  // from a cut or copy marker, when one was present
