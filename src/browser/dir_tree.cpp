@@ -17,7 +17,6 @@
 #include <QClipboard>
 #include <QContextMenuEvent>
 #include <QDialog>
-#include <QDrag>
 #include <QHBoxLayout>
 #include <QInputDialog>
 #include <QKeyEvent>
@@ -37,7 +36,7 @@ namespace vumo {
 using namespace folder_tree;
 
 const QString TDirTree::kDragFormat = QStringLiteral("application/x-vumo-dirtree-folder");
-const QString TDirTree::kDragModeFormat = QStringLiteral("application/x-vumo-drag-mode");
+const QString TDirTree::kDragModeFormat = vumo::kDragModeFormat;
 
 namespace {
 
@@ -55,47 +54,51 @@ QString NameOf(const QString& path) {
 
 // ---------------------------------------------------------------- popup
 
+namespace {
+
+// The popup's items in menu order; one without a name is a separator.
+struct TPopupItem {
+  const char* caption;
+  const char* name;
+  int tag;
+  const char* icon;
+  void (TDirTree::*command)();
+};
+
+const TPopupItem kPopupItems[] = {
+    {"&New Folder", "AddNode", TDirTreePopup::tagNew, "folder-new", &TDirTree::CmdNewFolder},
+    {"&Rename Folder", "EditNode", TDirTreePopup::tagRename, "edit-rename", &TDirTree::CmdRenameFolder},
+    {"&Delete Folder", "DelNode", TDirTreePopup::tagDelete, "edit-delete", &TDirTree::CmdDeleteFolder},
+    {},
+    {"Cu&t", "CutNode", TDirTreePopup::tagCut, "edit-cut", &TDirTree::CmdCut},
+    {"&Copy", "CopyNode", TDirTreePopup::tagCopy, "edit-copy", &TDirTree::CmdCopy},
+    {"&Paste", "PasteNode", TDirTreePopup::tagPaste, "edit-paste", &TDirTree::CmdPaste},
+    {},
+    {"Tree &Size", "GetTreeSize", TDirTreePopup::tagTreeSize, "drive-harddisk", &TDirTree::CmdTreeSize},
+    {"&Folder Contents", "ShowFolderContents", TDirTreePopup::tagContents, "folder-open", &TDirTree::CmdFolderContents},
+    {},
+    {"&Map Network Drive ...", "ConnectNetResource", TDirTreePopup::tagMap, "network-server", &TDirTree::CmdMapNetworkDrive},
+    {"Dis&Connect Network Drive", "DisConnectNetResource", TDirTreePopup::tagDisconnect, "network-offline",
+     &TDirTree::CmdDisconnectNetworkDrive},
+    {},
+    {"&Property", "ItemProperty", TDirTreePopup::tagProperty, "document-properties", &TDirTree::CmdProperty},
+};
+
+}  // namespace
+
 TDirTreePopup::TDirTreePopup(TDirTree* tree) : QMenu(tree), tree_(tree) {
   setObjectName(QStringLiteral("DirTreePopup"));
-  AddItem(QStringLiteral("&New Folder"), QStringLiteral("AddNode"), tagNew, QStringLiteral("folder-new"));
-  AddItem(QStringLiteral("&Rename Folder"), QStringLiteral("EditNode"), tagRename, QStringLiteral("edit-rename"));
-  AddItem(QStringLiteral("&Delete Folder"), QStringLiteral("DelNode"), tagDelete, QStringLiteral("edit-delete"));
-  addSeparator();
-  AddItem(QStringLiteral("Cu&t"), QStringLiteral("CutNode"), tagCut, QStringLiteral("edit-cut"));
-  AddItem(QStringLiteral("&Copy"), QStringLiteral("CopyNode"), tagCopy, QStringLiteral("edit-copy"));
-  AddItem(QStringLiteral("&Paste"), QStringLiteral("PasteNode"), tagPaste, QStringLiteral("edit-paste"));
-  addSeparator();
-  AddItem(QStringLiteral("Tree &Size"), QStringLiteral("GetTreeSize"), tagTreeSize, QStringLiteral("drive-harddisk"));
-  AddItem(QStringLiteral("&Folder Contents"), QStringLiteral("ShowFolderContents"), tagContents, QStringLiteral("folder-open"));
-  addSeparator();
-  AddItem(QStringLiteral("&Map Network Drive ..."), QStringLiteral("ConnectNetResource"), tagMap, QStringLiteral("network-server"));
-  AddItem(QStringLiteral("Dis&Connect Network Drive"), QStringLiteral("DisConnectNetResource"), tagDisconnect,
-          QStringLiteral("network-offline"));
-  addSeparator();
-  AddItem(QStringLiteral("&Property"), QStringLiteral("ItemProperty"), tagProperty, QStringLiteral("document-properties"));
-}
-
-QAction* TDirTreePopup::AddItem(const QString& caption, const QString& name, int tag, const QString& icon) {
-  QAction* action = addAction(QIcon::fromTheme(icon), caption);
-  action->setObjectName(name);
-  action->setProperty("Tag", tag);
-  connect(action, &QAction::triggered, this, [this, tag] {
-    switch (tag) {
-      case tagNew: tree_->CmdNewFolder(); break;
-      case tagRename: tree_->CmdRenameFolder(); break;
-      case tagDelete: tree_->CmdDeleteFolder(); break;
-      case tagCut: tree_->CmdCut(); break;
-      case tagCopy: tree_->CmdCopy(); break;
-      case tagPaste: tree_->CmdPaste(); break;
-      case tagTreeSize: tree_->CmdTreeSize(); break;
-      case tagContents: tree_->CmdFolderContents(); break;
-      case tagMap: tree_->CmdMapNetworkDrive(); break;
-      case tagDisconnect: tree_->CmdDisconnectNetworkDrive(); break;
-      case tagProperty: tree_->CmdProperty(); break;
-      default: break;
+  for (const TPopupItem& item : kPopupItems) {
+    if (item.name == nullptr) {
+      addSeparator();
+      continue;
     }
-  });
-  return action;
+    QAction* action = addAction(QIcon::fromTheme(QString::fromLatin1(item.icon)), QString::fromLatin1(item.caption));
+    action->setObjectName(QString::fromLatin1(item.name));
+    action->setProperty("Tag", item.tag);
+    const auto command = item.command;
+    connect(action, &QAction::triggered, this, [this, command] { (tree_->*command)(); });
+  }
 }
 
 QAction* TDirTreePopup::Item(const QString& name) const {
@@ -165,14 +168,8 @@ TDirTree::~TDirTree() {
 TFileListView* TDirTree::FileList() const { return fileList_; }
 
 void TDirTree::SetFileList(TFileListView* value) {
-  if (value == fileList_) return;
-  TFileListView* previous = fileList_;
-  fileList_ = value;
-  if (previous != nullptr && previous->DirTree() == this) previous->SetDirTree(nullptr);
-  if (value != nullptr) {
-    if (value->DirTree() != this) value->SetDirTree(this);
-    if (!selectedPath_.isEmpty()) value->SetDirectory(selectedPath_);
-  }
+  if (LinkList(this, fileList_, value, &TFileListView::DirTree, &TFileListView::SetDirTree) && !selectedPath_.isEmpty())
+    value->SetDirectory(selectedPath_);
 }
 
 void TDirTree::SetPopUpMenuEnabled(bool value) { popUpMenuEnabled_ = value; }
@@ -269,12 +266,8 @@ void TDirTree::mouseMoveEvent(QMouseEvent* event) {
       KindOf(pressNode_) == nkFolder) {
     auto* data = MakeFileMimeData({dragSource_}, false);
     data->setData(kDragFormat, EncodeFileName(dragSource_));
-    const bool copy = (event->modifiers() & Qt::ControlModifier) != 0;
-    data->setData(kDragModeFormat, copy ? QByteArrayLiteral("copy") : QByteArrayLiteral("move"));
     pressNode_ = nullptr;
-    auto* drag = new QDrag(this);
-    drag->setMimeData(data);
-    drag->exec(copy ? Qt::CopyAction : Qt::MoveAction, copy ? Qt::CopyAction : Qt::MoveAction);
+    DragFiles(this, data, (event->modifiers() & Qt::ControlModifier) != 0);
     return;
   }
   QTreeWidget::mouseMoveEvent(event);

@@ -33,7 +33,6 @@ class TDirTreePopup : public QMenu {
   void UpdateItems();
 
  private:
-  QAction* AddItem(const QString& caption, const QString& name, int tag, const QString& icon);
   TDirTree* tree_;
 };
 

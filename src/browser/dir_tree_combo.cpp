@@ -275,12 +275,7 @@ void TDirTreeCombo::SetTreeHeight(int value) { tree_->resize(tree_->width(), std
 TFileListView* TDirTreeCombo::FileList() const { return fileList_; }
 
 void TDirTreeCombo::SetFileList(TFileListView* value) {
-  if (value == fileList_) return;
-  TFileListView* previous = fileList_;
-  fileList_ = value;
-  if (previous != nullptr && previous->DirTreeCombo() == this) previous->SetDirTreeCombo(nullptr);
-  if (value == nullptr) return;
-  if (value->DirTreeCombo() != this) value->SetDirTreeCombo(this);
+  if (!LinkList(this, fileList_, value, &TFileListView::DirTreeCombo, &TFileListView::SetDirTreeCombo)) return;
   if (!tree_->CurrentPath().isEmpty()) {
     value->SetDirectory(tree_->CurrentPath());
     value->UpdateFileList();

@@ -15,14 +15,47 @@ int DirTreeLanguage = TLanguages::lnEnglish;
 
 namespace {
 
-// The entries both sets hold.
-void FillSharedTexts(TExplorerTexts& t) {
-  t.FileWord = QStringLiteral(" file ");
-  t.Cancel = QStringLiteral("Cancel");
-  t.BadDrive = QStringLiteral("Not a valid Drive ID");
-  t.NoDisk = QStringLiteral("There is no disk in Drive or Drive is not ready");
-  t.NewFolder = QStringLiteral("New Folder");
-  t.NothingSelected = QStringLiteral("No file(s) selected");
+enum : unsigned { kListSet = 1, kTreeSet = 2, kBothSets = kListSet | kTreeSet };
+
+// The English entries, each with the sets that hold it.
+struct TEntry {
+  QString TExplorerTexts::*member;
+  const char* text;
+  unsigned sets;
+};
+
+const TEntry kEnglish[] = {
+    {&TExplorerTexts::DriveWord, "Drive ", kTreeSet},
+    {&TExplorerTexts::FolderWord, "Folder \"", kTreeSet},
+    {&TExplorerTexts::ErrorPrefix, "ERROR - ", kTreeSet},
+    {&TExplorerTexts::FileWord, " file ", kBothSets},
+    {&TExplorerTexts::From, "From  : ", kTreeSet},
+    {&TExplorerTexts::To, "To     : ", kTreeSet},
+    {&TExplorerTexts::Cancel, "Cancel", kBothSets},
+    {&TExplorerTexts::Browse, "Browse", kListSet},
+    {&TExplorerTexts::Cannot, "ERROR - Can't ", kListSet},
+    {&TExplorerTexts::BadDrive, "Not a valid Drive ID", kBothSets},
+    {&TExplorerTexts::NoDisk, "There is no disk in Drive or Drive is not ready", kBothSets},
+    {&TExplorerTexts::Exists, "already exists !", kListSet},
+    {&TExplorerTexts::BadFolderName, "Error - Invalid Directory Name", kTreeSet},
+    {&TExplorerTexts::RenameQuestion, "Do you want to rename the selected folder", kTreeSet},
+    {&TExplorerTexts::NoDrives, "Can't add drives", kTreeSet},
+    {&TExplorerTexts::NewFolder, "New Folder", kBothSets},
+    {&TExplorerTexts::InvalidCharacters, "Folder Name contains invalid characters", kTreeSet},
+    {&TExplorerTexts::NotFound, "not found", kTreeSet},
+    {&TExplorerTexts::OperationFailed, "File operation failed", kTreeSet},
+    {&TExplorerTexts::ReadOnlyItem, "It's ReadOnly", kListSet},
+    {&TExplorerTexts::NothingSelected, "No file(s) selected", kBothSets},
+    {&TExplorerTexts::SendTitle, "Send to any folder", kListSet},
+    {&TExplorerTexts::SendPrompt, "Please enter the send_to path", kListSet},
+    {&TExplorerTexts::ShortcutFailed, "Error - PersistFile.Save failed", kListSet},
+    {&TExplorerTexts::TreeSize, "TREE SIZE", kTreeSet},
+    {&TExplorerTexts::SubFolders, "and all its Sub-Folders ", kTreeSet},
+};
+
+void FillSet(unsigned set) {
+  for (const TEntry& entry : kEnglish)
+    if ((entry.sets & set) != 0) ExplorerTexts.*entry.member = QString::fromLatin1(entry.text);
 }
 
 }  // namespace
@@ -31,35 +64,15 @@ void FillSharedTexts(TExplorerTexts& t) {
 void FillFileListTexts(int language) {
   FileListLanguage = language;
   TExplorerTexts& t = ExplorerTexts;
-  FillSharedTexts(t);
-  t.Browse = QStringLiteral("Browse");
-  t.Cannot = QStringLiteral("ERROR - Can't ");
+  FillSet(kListSet);
   t.SpecifyDirectory = QStringLiteral("Please specify a directory");
-  t.Exists = QStringLiteral("already exists !");
-  t.ReadOnlyItem = QStringLiteral("It's ReadOnly");
-  t.SendTitle = QStringLiteral("Send to any folder");
-  t.SendPrompt = QStringLiteral("Please enter the send_to path");
-  t.ShortcutFailed = QStringLiteral("Error - PersistFile.Save failed");
 }
 
 void FillDirTreeTexts(int language) {
   DirTreeLanguage = language;
   TExplorerTexts& t = ExplorerTexts;
-  FillSharedTexts(t);
-  t.DriveWord = QStringLiteral("Drive ");
-  t.FolderWord = QStringLiteral("Folder \"");
-  t.ErrorPrefix = QStringLiteral("ERROR - ");
-  t.From = QStringLiteral("From  : ");
-  t.To = QStringLiteral("To     : ");
+  FillSet(kTreeSet);
   t.SpecifyDirectory = QStringLiteral("Please specify a directory");
-  t.BadFolderName = QStringLiteral("Error - Invalid Directory Name");
-  t.RenameQuestion = QStringLiteral("Do you want to rename the selected folder");
-  t.NoDrives = QStringLiteral("Can't add drives");
-  t.InvalidCharacters = QStringLiteral("Folder Name contains invalid characters");
-  t.NotFound = QStringLiteral("not found");
-  t.OperationFailed = QStringLiteral("File operation failed");
-  t.TreeSize = QStringLiteral("TREE SIZE");
-  t.SubFolders = QStringLiteral("and all its Sub-Folders ");
 }
 
 QString TreeSizeText(const QString& subject, double bytes) {

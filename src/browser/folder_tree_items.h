@@ -4,6 +4,7 @@
 // and the drop-down's tree (TDirTreeView) both show them. The widgets keep their own
 // events, popups and commands; what a node is and how it is filled lives here once.
 
+#include <QPointer>
 #include <QString>
 #include <QStringList>
 #include <QtCore/qnamespace.h>
@@ -48,6 +49,19 @@ QTreeWidgetItem* FindPath(QTreeWidgetItem* root, const QString& path, TChangeWat
                           const std::function<void(QTreeWidgetItem*)>& arrive = {});
 // A removable or CD volume without a disk in it, which beeps and says so.
 bool NoDiskIn(const QTreeWidgetItem* node);
+
+// Links a control with a file list both ways and undoes the previous list's link; true when
+// a new list was linked. (List is complete where this is used.)
+template <typename Self, typename List>
+bool LinkList(Self* self, QPointer<List>& link, List* value, Self* (List::*linked)() const, void (List::*setLinked)(Self*)) {
+  if (value == link) return false;
+  List* previous = link;
+  link = value;
+  if (previous != nullptr && (previous->*linked)() == self) (previous->*setLinked)(nullptr);
+  if (value == nullptr) return false;
+  if ((value->*linked)() != self) (value->*setLinked)(self);
+  return true;
+}
 
 // Mounting and unmounting network shares ("gio mount"); replaceable in tests, none for gio.
 using TNetworkCommand = std::function<bool(const QStringList& arguments, QString* error)>;

@@ -55,7 +55,7 @@ void AnswerBox(QMessageBox::StandardButton button, QString* text, QString* title
 class DirTreeTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    dir_ = test::TempDir(std::string("dir_tree_") + ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    dir_ = test::TestDir("dir_tree_");
     fs::create_directories(dir_ + "/a/x");
     fs::create_directories(dir_ + "/b");
     fs::create_directories(dir_ + "/home");
