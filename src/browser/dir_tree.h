@@ -10,10 +10,9 @@
 #include <QString>
 #include <QTreeWidget>
 
-#include <functional>
-
 #include "browser/explorer_texts.h"
 #include "browser/file_clipboard.h"
+#include "browser/folder_tree_items.h"
 
 namespace vumo {
 
@@ -115,7 +114,7 @@ class TDirTree : public QTreeWidget {
   static bool HasInvalidCharacters(const QString& name);
 
   // Mounting and unmounting network shares ("gio mount"); replaceable in tests.
-  using TNetworkCommand = std::function<bool(const QStringList& arguments, QString* error)>;
+  using TNetworkCommand = folder_tree::TNetworkCommand;
   static void SetNetworkCommand(TNetworkCommand command);
   // Drops as a drop event would (target node, the source widget, paths, move or copy).
   bool DropOn(QTreeWidgetItem* target, QObject* source, const QStringList& paths, bool move);

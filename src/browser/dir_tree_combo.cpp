@@ -5,7 +5,6 @@
 #include "browser/file_list_view.h"
 #include "browser/file_names.h"
 #include "browser/folder_tree_items.h"
-#include "browser/linux_shell.h"
 
 #include <QApplication>
 #include <QDir>
