@@ -128,12 +128,8 @@ void TDirTreePopup::UpdateItems() {
 
 TDirTree::TDirTree(QWidget* parent) : QTreeWidget(parent), watcher_(new TChangeWatcher(this)) {
   resize(180, 120);
-  setHeaderHidden(true);
-  setColumnCount(1);
-  setUniformRowHeights(true);
+  SetUpView(this);
   setSortingEnabled(false);
-  setSelectionMode(QAbstractItemView::SingleSelection);
-  setEditTriggers(QAbstractItemView::NoEditTriggers);
   setExpandsOnDoubleClick(true);
   setAcceptDrops(true);
   setDragDropMode(QAbstractItemView::DropOnly);

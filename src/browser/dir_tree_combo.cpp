@@ -45,13 +45,9 @@ void TDropButton::mouseReleaseEvent(QMouseEvent* event) {
 TDirTreeView::TDirTreeView(TDirTreeCombo* combo)
     : QTreeWidget(combo), combo_(combo) {
   setWindowFlags(Qt::Popup);
-  setHeaderHidden(true);
-  setColumnCount(1);
+  SetUpView(this);
   setFrameShape(QFrame::Box);
-  setUniformRowHeights(true);
   setMouseTracking(true);
-  setEditTriggers(QAbstractItemView::NoEditTriggers);
-  setSelectionMode(QAbstractItemView::SingleSelection);
   setExpandsOnDoubleClick(false);
   setEnabled(false);
   resize(216, 240);

@@ -64,6 +64,14 @@ TNetworkCommand& NetworkCommand() {
 
 }  // namespace
 
+void SetUpView(QTreeWidget* tree) {
+  tree->setHeaderHidden(true);
+  tree->setColumnCount(1);
+  tree->setUniformRowHeights(true);
+  tree->setSelectionMode(QAbstractItemView::SingleSelection);
+  tree->setEditTriggers(QAbstractItemView::NoEditTriggers);
+}
+
 int KindOf(const QTreeWidgetItem* node) { return node != nullptr ? node->data(0, kKindRole).toInt() : -1; }
 
 QTreeWidgetItem* BuildRoot(QTreeWidget* tree) {

@@ -29,6 +29,9 @@ constexpr int kFilledRole = Qt::UserRole + 3;
 
 inline const QString kComputerCaption = QStringLiteral("Computer");
 
+// What both trees are: one column of captions without a header, one node chosen at a
+// time, no edit unless a command starts one.
+void SetUpView(QTreeWidget* tree);
 // The kind of a node, -1 for none.
 int KindOf(const QTreeWidgetItem* node);
 // Clears the tree and makes the computer node with a node for each mounted volume.
