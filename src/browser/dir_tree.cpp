@@ -3,8 +3,10 @@
 #include "browser/change_watcher.h"
 #include "browser/explorer_texts.h"
 #include "browser/file_clipboard.h"
+#include "browser/file_list_view.h"
 #include "browser/file_names.h"
 #include "browser/file_operations.h"
+#include "browser/folder_tree_items.h"
 #include "browser/linux_shell.h"
 #include "browser/operation_dialogs.h"
 #include "browser/shell_services.h"
@@ -15,56 +17,28 @@
 #include <QClipboard>
 #include <QContextMenuEvent>
 #include <QDialog>
-#include <QDrag>
 #include <QHBoxLayout>
 #include <QInputDialog>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
-#include <QLocale>
 #include <QMessageBox>
 #include <QMimeData>
 #include <QMouseEvent>
-#include <QProcess>
 #include <QPushButton>
-#include <QStandardPaths>
 #include <QVBoxLayout>
 
 #include <algorithm>
-#include <dirent.h>
-#include <sys/stat.h>
 
 namespace vumo {
 
+using namespace folder_tree;
+
 const QString TDirTree::kDragFormat = QStringLiteral("application/x-vumo-dirtree-folder");
-const QString TDirTree::kDragModeFormat = QStringLiteral("application/x-vumo-drag-mode");
+const QString TDirTree::kDragModeFormat = vumo::kDragModeFormat;
 
 namespace {
-
-const QString kComputerCaption = QStringLiteral("Computer");
-
-bool DefaultNetworkCommand(const QStringList& arguments, QString* error) {
-  const QString gio = QStandardPaths::findExecutable(QStringLiteral("gio"));
-  if (gio.isEmpty()) {
-    *error = QStringLiteral("The program \"gio\" is not installed.");
-    return false;
-  }
-  QProcess process;
-  process.start(gio, arguments);
-  if (!process.waitForFinished(60000)) {
-    process.kill();
-    *error = QStringLiteral("No answer from gio.");
-    return false;
-  }
-  *error = QString::fromLocal8Bit(process.readAllStandardError()).trimmed();
-  return process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
-}
-
-TDirTree::TNetworkCommand& NetworkCommand() {
-  static TDirTree::TNetworkCommand command = DefaultNetworkCommand;
-  return command;
-}
 
 QString FolderOfPath(const QString& path) {
   const QString trimmed = RemoveSlash(path);
@@ -76,62 +50,55 @@ QString NameOf(const QString& path) {
   return trimmed.mid(trimmed.lastIndexOf(QLatin1Char('/')) + 1);
 }
 
-
-// "\\server\share" as the smb URI gio understands; other text is taken as a URI already.
-QString NetworkUri(const QString& text) {
-  QString path = text.trimmed();
-  if (path.startsWith(QLatin1String("\\\\"))) {
-    path.replace(QLatin1Char('\\'), QLatin1Char('/'));
-    return QStringLiteral("smb:") + path;
-  }
-  return path;
-}
-
 }  // namespace
 
 // ---------------------------------------------------------------- popup
 
+namespace {
+
+// The popup's items in menu order; one without a name is a separator.
+struct TPopupItem {
+  const char* caption;
+  const char* name;
+  int tag;
+  const char* icon;
+  void (TDirTree::*command)();
+};
+
+const TPopupItem kPopupItems[] = {
+    {"&New Folder", "AddNode", TDirTreePopup::tagNew, "folder-new", &TDirTree::CmdNewFolder},
+    {"&Rename Folder", "EditNode", TDirTreePopup::tagRename, "edit-rename", &TDirTree::CmdRenameFolder},
+    {"&Delete Folder", "DelNode", TDirTreePopup::tagDelete, "edit-delete", &TDirTree::CmdDeleteFolder},
+    {},
+    {"Cu&t", "CutNode", TDirTreePopup::tagCut, "edit-cut", &TDirTree::CmdCut},
+    {"&Copy", "CopyNode", TDirTreePopup::tagCopy, "edit-copy", &TDirTree::CmdCopy},
+    {"&Paste", "PasteNode", TDirTreePopup::tagPaste, "edit-paste", &TDirTree::CmdPaste},
+    {},
+    {"Tree &Size", "GetTreeSize", TDirTreePopup::tagTreeSize, "drive-harddisk", &TDirTree::CmdTreeSize},
+    {"&Folder Contents", "ShowFolderContents", TDirTreePopup::tagContents, "folder-open", &TDirTree::CmdFolderContents},
+    {},
+    {"&Map Network Drive ...", "ConnectNetResource", TDirTreePopup::tagMap, "network-server", &TDirTree::CmdMapNetworkDrive},
+    {"Dis&Connect Network Drive", "DisConnectNetResource", TDirTreePopup::tagDisconnect, "network-offline",
+     &TDirTree::CmdDisconnectNetworkDrive},
+    {},
+    {"&Property", "ItemProperty", TDirTreePopup::tagProperty, "document-properties", &TDirTree::CmdProperty},
+};
+
+}  // namespace
+
 TDirTreePopup::TDirTreePopup(TDirTree* tree) : QMenu(tree), tree_(tree) {
   setObjectName(QStringLiteral("DirTreePopup"));
-  AddItem(QStringLiteral("&New Folder"), QStringLiteral("AddNode"), tagNew, QStringLiteral("folder-new"));
-  AddItem(QStringLiteral("&Rename Folder"), QStringLiteral("EditNode"), tagRename, QStringLiteral("edit-rename"));
-  AddItem(QStringLiteral("&Delete Folder"), QStringLiteral("DelNode"), tagDelete, QStringLiteral("edit-delete"));
-  addSeparator();
-  AddItem(QStringLiteral("Cu&t"), QStringLiteral("CutNode"), tagCut, QStringLiteral("edit-cut"));
-  AddItem(QStringLiteral("&Copy"), QStringLiteral("CopyNode"), tagCopy, QStringLiteral("edit-copy"));
-  AddItem(QStringLiteral("&Paste"), QStringLiteral("PasteNode"), tagPaste, QStringLiteral("edit-paste"));
-  addSeparator();
-  AddItem(QStringLiteral("Tree &Size"), QStringLiteral("GetTreeSize"), tagTreeSize, QStringLiteral("drive-harddisk"));
-  AddItem(QStringLiteral("&Folder Contents"), QStringLiteral("ShowFolderContents"), tagContents, QStringLiteral("folder-open"));
-  addSeparator();
-  AddItem(QStringLiteral("&Map Network Drive ..."), QStringLiteral("ConnectNetResource"), tagMap, QStringLiteral("network-server"));
-  AddItem(QStringLiteral("Dis&Connect Network Drive"), QStringLiteral("DisConnectNetResource"), tagDisconnect,
-          QStringLiteral("network-offline"));
-  addSeparator();
-  AddItem(QStringLiteral("&Property"), QStringLiteral("ItemProperty"), tagProperty, QStringLiteral("document-properties"));
-}
-
-QAction* TDirTreePopup::AddItem(const QString& caption, const QString& name, int tag, const QString& icon) {
-  QAction* action = addAction(QIcon::fromTheme(icon), caption);
-  action->setObjectName(name);
-  action->setProperty("Tag", tag);
-  connect(action, &QAction::triggered, this, [this, tag] {
-    switch (tag) {
-      case tagNew: tree_->CmdNewFolder(); break;
-      case tagRename: tree_->CmdRenameFolder(); break;
-      case tagDelete: tree_->CmdDeleteFolder(); break;
-      case tagCut: tree_->CmdCut(); break;
-      case tagCopy: tree_->CmdCopy(); break;
-      case tagPaste: tree_->CmdPaste(); break;
-      case tagTreeSize: tree_->CmdTreeSize(); break;
-      case tagContents: tree_->CmdFolderContents(); break;
-      case tagMap: tree_->CmdMapNetworkDrive(); break;
-      case tagDisconnect: tree_->CmdDisconnectNetworkDrive(); break;
-      case tagProperty: tree_->CmdProperty(); break;
-      default: break;
+  for (const TPopupItem& item : kPopupItems) {
+    if (item.name == nullptr) {
+      addSeparator();
+      continue;
     }
-  });
-  return action;
+    QAction* action = addAction(QIcon::fromTheme(QString::fromLatin1(item.icon)), QString::fromLatin1(item.caption));
+    action->setObjectName(QString::fromLatin1(item.name));
+    action->setProperty("Tag", item.tag);
+    const auto command = item.command;
+    connect(action, &QAction::triggered, this, [this, command] { (tree_->*command)(); });
+  }
 }
 
 QAction* TDirTreePopup::Item(const QString& name) const {
@@ -141,10 +108,9 @@ QAction* TDirTreePopup::Item(const QString& name) const {
 }
 
 void TDirTreePopup::UpdateItems() {
-  QTreeWidgetItem* node = tree_->currentItem();
-  const int kind = node != nullptr ? node->data(0, TDirTree::kKindRole).toInt() : -1;
-  const bool notRoot = node != nullptr && kind != TDirTree::nkRoot;
-  const bool belowDrive = node != nullptr && kind == TDirTree::nkFolder;
+  const int kind = KindOf(tree_->currentItem());
+  const bool notRoot = kind >= 0 && kind != nkRoot;
+  const bool belowDrive = kind == nkFolder;
   Item(QStringLiteral("AddNode"))->setEnabled(notRoot);
   Item(QStringLiteral("EditNode"))->setEnabled(belowDrive);
   Item(QStringLiteral("DelNode"))->setEnabled(belowDrive);
@@ -162,12 +128,8 @@ void TDirTreePopup::UpdateItems() {
 
 TDirTree::TDirTree(QWidget* parent) : QTreeWidget(parent), watcher_(new TChangeWatcher(this)) {
   resize(180, 120);
-  setHeaderHidden(true);
-  setColumnCount(1);
-  setUniformRowHeights(true);
+  SetUpView(this);
   setSortingEnabled(false);
-  setSelectionMode(QAbstractItemView::SingleSelection);
-  setEditTriggers(QAbstractItemView::NoEditTriggers);
   setExpandsOnDoubleClick(true);
   setAcceptDrops(true);
   setDragDropMode(QAbstractItemView::DropOnly);
@@ -190,7 +152,7 @@ TDirTree::TDirTree(QWidget* parent) : QTreeWidget(parent), watcher_(new TChangeW
     }
   });
   connect(watcher_, &TChangeWatcher::Changed, this, [this] { ChangeNotified(); });
-  SetLanguage(TFileListView::lnEnglish);
+  SetLanguage(TLanguages::lnEnglish);
   Reload();
   if (RootNode() != nullptr) RootNode()->setExpanded(true);
 }
@@ -199,21 +161,17 @@ TDirTree::~TDirTree() {
   if (fileList_ != nullptr && fileList_->DirTree() == this) fileList_->SetDirTree(nullptr);
 }
 
+TFileListView* TDirTree::FileList() const { return fileList_; }
+
 void TDirTree::SetFileList(TFileListView* value) {
-  if (value == fileList_) return;
-  TFileListView* previous = fileList_;
-  fileList_ = value;
-  if (previous != nullptr && previous->DirTree() == this) previous->SetDirTree(nullptr);
-  if (value != nullptr) {
-    if (value->DirTree() != this) value->SetDirTree(this);
-    if (!selectedPath_.isEmpty()) value->SetDirectory(selectedPath_);
-  }
+  if (LinkList(this, fileList_, value, &TFileListView::DirTree, &TFileListView::SetDirTree) && !selectedPath_.isEmpty())
+    value->SetDirectory(selectedPath_);
 }
 
 void TDirTree::SetPopUpMenuEnabled(bool value) { popUpMenuEnabled_ = value; }
 
-void TDirTree::SetLanguage(TFileListView::TLanguage value) {
-  if (value == TFileListView::lnSysDefault) value = TFileListView::TLanguage(LanguageFromLocale());
+void TDirTree::SetLanguage(TLanguage value) {
+  if (value == TLanguages::lnSysDefault) value = TLanguage(LanguageFromLocale());
   if (value == language_) return;
   language_ = value;
   FillDirTreeTexts(value);
@@ -226,109 +184,24 @@ QString TDirTree::RootCaption() const { return kComputerCaption; }
 
 // ---------------------------------------------------------------- content
 
-void TDirTree::AddDrives() {
-  QTreeWidgetItem* root = RootNode();
-  if (root == nullptr) return;
-  TFileTypes& types = TFileTypes::Instance();
-  for (const TVolume& volume : MountedVolumes()) {
-    auto* drive = new QTreeWidgetItem(root);
-    drive->setText(0, QStringLiteral(" (") + RemoveSlash(volume.Root) + QStringLiteral(")  ") + volume.DisplayName);
-    drive->setIcon(0, types.Icon(types.DriveType()));
-    drive->setData(0, kKindRole, nkDrive);
-    drive->setData(0, kRootPathRole, volume.Root);
-    drive->setData(0, kDriveTypeRole, volume.DriveType);
-    drive->setChildIndicatorPolicy(QTreeWidgetItem::ShowIndicator);
-  }
-}
-
 void TDirTree::Reload() {
   setUpdatesEnabled(false);
-  clear();
+  BuildRoot(this);
   watcher_->Clear();
-  TFileTypes& types = TFileTypes::Instance();
-  auto* root = new QTreeWidgetItem(this);
-  root->setText(0, kComputerCaption);
-  root->setIcon(0, types.Icon(types.ComputerType()));
-  root->setData(0, kKindRole, nkRoot);
-  root->setData(0, kFilledRole, true);
-  AddDrives();
   setUpdatesEnabled(true);
 }
 
-void TDirTree::FillNode(QTreeWidgetItem* node) {
-  if (node == nullptr || node->childCount() > 0 || node->data(0, kFilledRole).toBool()) return;
-  node->setData(0, kFilledRole, true);
-  const QString path = AddSlash(NodePath(node));
-  bool readable = false;
-  const QSet<QString> names = TChangeWatcher::SubFolderNames(path, &readable);
-  node->setChildIndicatorPolicy(QTreeWidgetItem::DontShowIndicatorWhenChildless);
-  if (!readable) return;
-  watcher_->Watch(path, names);
-  QStringList sorted(names.cbegin(), names.cend());
-  std::sort(sorted.begin(), sorted.end(), [](const QString& a, const QString& b) {
-    const int folded = a.compare(b, Qt::CaseInsensitive);
-    return folded != 0 ? folded < 0 : a < b;
-  });
-  // Inside a network volume folders are marked as having children without looking into them.
-  bool network = false;
-  for (QTreeWidgetItem* walk = node; walk != nullptr; walk = walk->parent())
-    if (walk->data(0, kKindRole).toInt() == nkDrive) network = walk->data(0, kDriveTypeRole).toInt() == dtNetwork;
-  TFileTypes& types = TFileTypes::Instance();
-  const QIcon folderIcon = types.Icon(types.FolderType());
-  for (const QString& name : sorted) {
-    auto* child = new QTreeWidgetItem(node);
-    child->setText(0, name);
-    child->setIcon(0, folderIcon);
-    child->setData(0, kKindRole, nkFolder);
-    child->setChildIndicatorPolicy(network || HasSubFolder(path + name) ? QTreeWidgetItem::ShowIndicator
-                                                                       : QTreeWidgetItem::DontShowIndicatorWhenChildless);
-  }
-}
+void TDirTree::FillNode(QTreeWidgetItem* node) { folder_tree::FillNode(node, watcher_); }
 
 QString TDirTree::NodePath(QTreeWidgetItem* node) const {
-  if (node == nullptr) return {};
-  QStringList parts;
-  QString root;
-  bool isRoot = false;
-  for (QTreeWidgetItem* walk = node; walk != nullptr; walk = walk->parent()) {
-    const int kind = walk->data(0, kKindRole).toInt();
-    if (kind == nkFolder) parts.prepend(walk->text(0));
-    else if (kind == nkDrive) root = walk->data(0, kRootPathRole).toString();
-    else if (walk == node) isRoot = true;
-  }
-  if (isRoot) return kDrivesName;
-  if (root.isEmpty()) return {};
-  return parts.isEmpty() ? root : root + parts.join(QLatin1Char('/'));
+  return KindOf(node) == nkRoot ? kDrivesName : folder_tree::NodePath(node);
 }
 
 QTreeWidgetItem* TDirTree::FindNode(const QString& path) {
   QTreeWidgetItem* root = RootNode();
   if (root == nullptr || path.isEmpty()) return nullptr;
   if (IsDrivesName(path)) return root;
-  const QString wanted = AddSlash(path);
-  QTreeWidgetItem* node = nullptr;
-  qsizetype best = -1;
-  for (int i = 0; i < root->childCount(); ++i) {
-    const QString driveRoot = root->child(i)->data(0, kRootPathRole).toString();
-    if (wanted.startsWith(driveRoot) && driveRoot.size() > best) {
-      node = root->child(i);
-      best = driveRoot.size();
-    }
-  }
-  if (node == nullptr) return nullptr;
-  QString rest = wanted.mid(best);
-  while (!rest.isEmpty()) {
-    const qsizetype slash = rest.indexOf(QLatin1Char('/'));
-    const QString part = rest.left(slash);
-    rest.remove(0, slash + 1);
-    FillNode(node);
-    QTreeWidgetItem* match = nullptr;
-    for (int i = 0; i < node->childCount() && match == nullptr; ++i)
-      if (node->child(i)->text(0) == part) match = node->child(i);
-    if (match == nullptr) return node;
-    node = match;
-  }
-  return node;
+  return FindPath(root, AddSlash(path), watcher_);
 }
 
 void TDirTree::SelectPath(const QString& path) {
@@ -336,7 +209,7 @@ void TDirTree::SelectPath(const QString& path) {
   const QString wanted = AddSlash(path);
   setUpdatesEnabled(false);
   if (RootNode() == nullptr) Reload();
-  if (RootNode()->childCount() == 0) AddDrives();
+  if (RootNode()->childCount() == 0) AddVolumes(RootNode());
   collapseAll();
   RootNode()->setExpanded(true);
   QTreeWidgetItem* node = FindNode(wanted);
@@ -354,13 +227,10 @@ void TDirTree::ChooseNode(QTreeWidgetItem* node) {
   if (node == nullptr) return;
   previousPath_ = selectedPath_;
   const QString path = NodePath(node);
-  if (node->data(0, kKindRole).toInt() == nkDrive) {
-    const int type = node->data(0, kDriveTypeRole).toInt();
-    if ((type == dtRemovable || type == dtCdRom) && !DiskInDrive(path, true)) {
-      SelectPath(previousPath_);
-      selectedPath_ = previousPath_;
-      return;
-    }
+  if (NoDiskIn(node)) {
+    SelectPath(previousPath_);
+    selectedPath_ = previousPath_;
+    return;
   }
   selectedPath_ = path;
   emit OnDirChange(this, selectedPath_);
@@ -389,15 +259,11 @@ void TDirTree::mousePressEvent(QMouseEvent* event) {
 void TDirTree::mouseMoveEvent(QMouseEvent* event) {
   if (pressNode_ != nullptr && (event->buttons() & Qt::LeftButton) && dragDropEnabled_ &&
       (event->position().toPoint() - pressPoint_).manhattanLength() > QApplication::startDragDistance() + 8 &&
-      pressNode_->data(0, kKindRole).toInt() == nkFolder) {
+      KindOf(pressNode_) == nkFolder) {
     auto* data = MakeFileMimeData({dragSource_}, false);
     data->setData(kDragFormat, EncodeFileName(dragSource_));
-    const bool copy = (event->modifiers() & Qt::ControlModifier) != 0;
-    data->setData(kDragModeFormat, copy ? QByteArrayLiteral("copy") : QByteArrayLiteral("move"));
     pressNode_ = nullptr;
-    auto* drag = new QDrag(this);
-    drag->setMimeData(data);
-    drag->exec(copy ? Qt::CopyAction : Qt::MoveAction, copy ? Qt::CopyAction : Qt::MoveAction);
+    DragFiles(this, data, (event->modifiers() & Qt::ControlModifier) != 0);
     return;
   }
   QTreeWidget::mouseMoveEvent(event);
@@ -520,7 +386,7 @@ bool TDirTree::HasInvalidCharacters(const QString& name) {
 void TDirTree::CmdNewFolder() {
   QTreeWidgetItem* node = currentItem();
   if (node == nullptr) return;
-  if (node->data(0, kKindRole).toInt() == nkRoot) {
+  if (KindOf(node) == nkRoot) {
     QMessageBox::critical(this, QString(), ExplorerTexts.ErrorPrefix + ExplorerTexts.NoDrives);
     return;
   }
@@ -554,7 +420,7 @@ void TDirTree::CmdNewFolder() {
 
 void TDirTree::CmdRenameFolder() {
   QTreeWidgetItem* node = currentItem();
-  if (node == nullptr || readOnly_ || node->data(0, kKindRole).toInt() != nkFolder) return;
+  if (readOnly_ || KindOf(node) != nkFolder) return;
   renameOldPath_ = NodePath(node);
   node->setFlags(node->flags() | Qt::ItemIsEditable);
   editing_ = true;
@@ -598,7 +464,7 @@ void TDirTree::RenameEdited(QTreeWidgetItem* node, const QString& text) {
 
 void TDirTree::CmdDeleteFolder() {
   QTreeWidgetItem* node = currentItem();
-  if (node == nullptr || node->data(0, kKindRole).toInt() != nkFolder) return;
+  if (KindOf(node) != nkFolder) return;
   const QString path = NodePath(node);
   if (!FolderExists(path)) {
     QApplication::beep();
@@ -634,13 +500,13 @@ void TDirTree::CutOrCopy(int mode) {
   clipMode_ = mode;
   TFileListView::ClipboardMode = mode;
   pastePending_ = true;
-  QApplication::clipboard()->setMimeData(MakeFileMimeData({dragSource_}, mode == TFileListView::kClipMove));
+  QApplication::clipboard()->setMimeData(MakeFileMimeData({dragSource_}, mode == kClipMove));
 }
 
 void TDirTree::CmdPaste() {
   if (currentItem() == nullptr || selectedPath_.isEmpty() || dragSource_.isEmpty() || !pastePending_) return;
   const QString target = AddSlash(selectedPath_);
-  const bool move = clipMode_ == TFileListView::kClipMove;
+  const bool move = clipMode_ == kClipMove;
   TOperationResult result;
   {
     TDialogOperationUi ui(this, move ? QStringLiteral("Moving folder") : QStringLiteral("Copying folder"));
@@ -655,50 +521,20 @@ void TDirTree::CmdPaste() {
   }
 }
 
-double TDirTree::FolderBytes(const QString& folder) {
-  double total = 0;
-  std::vector<QByteArray> pending{EncodeFileName(RemoveSlash(folder))};
-  while (!pending.empty()) {
-    const QByteArray path = pending.back();
-    pending.pop_back();
-    DIR* dir = ::opendir(path.constData());
-    if (dir == nullptr) continue;
-    while (dirent* entry = ::readdir(dir)) {
-      const char* name = entry->d_name;
-      if (name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0'))) continue;
-      const QByteArray child = (path.endsWith('/') ? path : path + '/') + name;
-      struct stat st {};
-      if (::lstat(child.constData(), &st) != 0) continue;
-      if (S_ISDIR(st.st_mode)) pending.push_back(child);  // links are counted as links, never followed
-      else total += double(st.st_size);
-    }
-    ::closedir(dir);
-  }
-  return total;
-}
+double TDirTree::FolderBytes(const QString& folder) { return folder_tree::FolderBytes(folder); }
 
-QString TDirTree::TreeSizeText(const QString& subject, double bytes) {
-  QLocale locale;
-  locale.setNumberOptions(locale.numberOptions() & ~QLocale::OmitGroupSeparator);
-  double kb = bytes / 1024.0;
-  if (bytes > 0 && bytes < 1024) kb = 1;
-  const QString shortText = kb > 99999 ? locale.toString(kb / 1024.0, 'f', 2) + QStringLiteral(" MB")
-                                       : locale.toString(kb, 'f', 2) + QStringLiteral(" KB");
-  return QStringLiteral("===== ") + ExplorerTexts.TreeSize + QStringLiteral(" =====\n\n") + subject + QLatin1Char('\n') +
-         ExplorerTexts.SubFolders + QStringLiteral("\n =  ") + locale.toString(bytes, 'f', 0) + QStringLiteral(" Bytes") +
-         QStringLiteral("\n     (i.e. ") + shortText + QStringLiteral(" )");
-}
+QString TDirTree::TreeSizeText(const QString& subject, double bytes) { return vumo::TreeSizeText(subject, bytes); }
 
 void TDirTree::CmdTreeSize() {
   QTreeWidgetItem* node = currentItem();
-  if (node == nullptr || node->data(0, kKindRole).toInt() == nkRoot) return;
+  if (node == nullptr || KindOf(node) == nkRoot) return;
   double total = 0;
   {
     TWaitCursor wait;
     total = FolderBytes(NodePath(node));
   }
   const QString path = NodePath(node);
-  const QString subject = node->data(0, kKindRole).toInt() == nkDrive
+  const QString subject = KindOf(node) == nkDrive
                               ? ExplorerTexts.DriveWord + path
                               : ExplorerTexts.FolderWord + NameOf(path) + QLatin1Char('"');
   QMessageBox::information(this, QString(), TreeSizeText(subject, total), QMessageBox::Ok);
@@ -706,7 +542,7 @@ void TDirTree::CmdTreeSize() {
 
 void TDirTree::CmdFolderContents() {
   QTreeWidgetItem* node = currentItem();
-  if (node == nullptr || node->data(0, kKindRole).toInt() == nkRoot) return;
+  if (node == nullptr || KindOf(node) == nkRoot) return;
   const QString path = NodePath(node);
   contentsReturnPath_ = selectedPath_;
   collapseAll();
@@ -715,7 +551,7 @@ void TDirTree::CmdFolderContents() {
   contents_ = window;
   window->setObjectName(QStringLiteral("FolderContents"));
   window->setAttribute(Qt::WA_DeleteOnClose);
-  const bool drive = node->data(0, kKindRole).toInt() == nkDrive;
+  const bool drive = KindOf(node) == nkDrive;
   window->setWindowTitle(drive ? QStringLiteral("Files in \" ") + path + QStringLiteral(" \"")
                                : QStringLiteral("Files in \" ../") + NameOf(path) + QStringLiteral(" \""));
   auto* layout = new QVBoxLayout(window);
@@ -726,18 +562,10 @@ void TDirTree::CmdFolderContents() {
   list->setViewMode(QListView::ListMode);
   list->setToolTip(QStringLiteral("LeftClick - Select\nDblClick  - Open"));
   list->setSortingEnabled(true);
-  const QByteArray folder = EncodeFileName(AddSlash(path));
   TFileTypes& types = TFileTypes::Instance();
-  if (DIR* dir = ::opendir(folder.constData())) {
-    while (dirent* entry = ::readdir(dir)) {
-      const QByteArray name(entry->d_name);
-      struct stat st {};
-      if (name == "." || name == ".." || ::stat((folder + name).constData(), &st) != 0 || S_ISDIR(st.st_mode)) continue;
-      const QString decoded = DecodeFileName(name);
-      auto* item = new QListWidgetItem(types.Icon(types.TypeForFileName(decoded)), decoded, list);
-      item->setData(Qt::UserRole, AddSlash(path) + decoded);
-    }
-    ::closedir(dir);
+  for (const QString& name : FileNames(path)) {
+    auto* item = new QListWidgetItem(types.Icon(types.TypeForFileName(name)), name, list);
+    item->setData(Qt::UserRole, AddSlash(path) + name);
   }
   if (list->count() > 0) list->setCurrentRow(0, QItemSelectionModel::NoUpdate);
   layout->addWidget(list, 1);
@@ -773,9 +601,7 @@ void TDirTree::CmdFolderContents() {
   window->show();
 }
 
-void TDirTree::SetNetworkCommand(TNetworkCommand command) {
-  NetworkCommand() = command ? std::move(command) : TNetworkCommand(DefaultNetworkCommand);
-}
+void TDirTree::SetNetworkCommand(TNetworkCommand command) { folder_tree::SetNetworkCommand(std::move(command)); }
 
 void TDirTree::CmdMapNetworkDrive() {
   QDialog dialog(this);
@@ -811,7 +637,7 @@ void TDirTree::CmdMapNetworkDrive() {
   });
   if (dialog.exec() != QDialog::Accepted || pathEdit->text().trimmed().isEmpty()) return;
   QString error;
-  if (!NetworkCommand()({QStringLiteral("mount"), NetworkUri(pathEdit->text())}, &error)) {
+  if (!RunNetworkCommand({QStringLiteral("mount"), NetworkUri(pathEdit->text())}, &error)) {
     QMessageBox::critical(this, QStringLiteral("Error while connecting!"),
                           QStringLiteral("An error occured while connecting:\r\n") + error);
     return;
@@ -828,24 +654,13 @@ void TDirTree::CmdMapNetworkDrive() {
 }
 
 void TDirTree::CmdDisconnectNetworkDrive() {
-  QStringList shares;
-  for (const TVolume& volume : MountedVolumes())
-    if (volume.DriveType == dtNetwork) shares << volume.Root;
-  const QString gvfs = QStringLiteral("/run/user/%1/gvfs/").arg(::getuid());
-  if (DIR* dir = ::opendir(EncodeFileName(gvfs).constData())) {
-    while (dirent* entry = ::readdir(dir)) {
-      const QByteArray name(entry->d_name);
-      if (name != "." && name != "..") shares << gvfs + DecodeFileName(name);
-    }
-    ::closedir(dir);
-  }
-  shares.removeDuplicates();
+  const QStringList shares = NetworkShares();
   bool chosen = false;
   const QString share = QInputDialog::getItem(this, QStringLiteral("Disconnect Network Drive"), QStringLiteral("Network drive:"),
                                               shares, 0, true, &chosen);
   if (!chosen || share.trimmed().isEmpty()) return;
   QString error;
-  if (!NetworkCommand()({QStringLiteral("mount"), QStringLiteral("-u"), NetworkUri(share)}, &error)) {
+  if (!RunNetworkCommand({QStringLiteral("mount"), QStringLiteral("-u"), NetworkUri(share)}, &error)) {
     QMessageBox::critical(this, QStringLiteral("Disconnect Network Drive"), error);
     return;
   }

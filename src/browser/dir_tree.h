@@ -4,21 +4,21 @@
 // its volumes and their folders, with folder commands, drag and drop and a
 // link to a TFileListView. The viewer does not place it.
 
+#include <QDialog>
 #include <QMenu>
 #include <QPointer>
 #include <QString>
 #include <QTreeWidget>
 
-#include <functional>
-
-#include "browser/file_list_view.h"
-
-#include <QDialog>
+#include "browser/explorer_texts.h"
+#include "browser/file_clipboard.h"
+#include "browser/folder_tree_items.h"
 
 namespace vumo {
 
 class TChangeWatcher;
 class TDirTree;
+class TFileListView;
 
 class TDirTreePopup : public QMenu {
   Q_OBJECT
@@ -32,7 +32,6 @@ class TDirTreePopup : public QMenu {
   void UpdateItems();
 
  private:
-  QAction* AddItem(const QString& caption, const QString& name, int tag, const QString& icon);
   TDirTree* tree_;
 };
 
@@ -42,15 +41,10 @@ class TDirTree : public QTreeWidget {
   Q_PROPERTY(QString SelectedPath READ SelectedPath WRITE SetSelectedPath)
   Q_PROPERTY(QString SelectedFile READ SelectedFile WRITE SetSelectedFile)
   Q_PROPERTY(QString About READ About WRITE SetAbout)
-  Q_PROPERTY(vumo::TFileListView::TLanguage Language READ Language WRITE SetLanguage)
+  Q_PROPERTY(vumo::TLanguages::TLanguage Language READ Language WRITE SetLanguage)
   Q_PROPERTY(bool DragDropEnabled READ DragDropEnabled WRITE SetDragDropEnabled)
 
  public:
-  enum NodeKind { nkRoot = 0, nkDrive = 1, nkFolder = 2 };
-  static constexpr int kKindRole = Qt::UserRole;
-  static constexpr int kRootPathRole = Qt::UserRole + 1;
-  static constexpr int kDriveTypeRole = Qt::UserRole + 2;
-  static constexpr int kFilledRole = Qt::UserRole + 3;
   // The drag format between trees: the dragged folder's path.
   static const QString kDragFormat;
   // Whether a drag moves or copies ("move" or "copy"), set by the tree and the list.
@@ -59,7 +53,7 @@ class TDirTree : public QTreeWidget {
   explicit TDirTree(QWidget* parent = nullptr);
   ~TDirTree() override;
 
-  TFileListView* FileList() const { return fileList_; }
+  TFileListView* FileList() const;
   void SetFileList(TFileListView* value);
   bool PopUpMenuEnabled() const { return popUpMenuEnabled_; }
   void SetPopUpMenuEnabled(bool value);
@@ -73,8 +67,8 @@ class TDirTree : public QTreeWidget {
   }
   QString About() const { return QStringLiteral("Version 1.0"); }
   void SetAbout(const QString&) {}
-  TFileListView::TLanguage Language() const { return language_; }
-  void SetLanguage(TFileListView::TLanguage value);
+  TLanguage Language() const { return language_; }
+  void SetLanguage(TLanguage value);
   bool DragDropEnabled() const { return dragDropEnabled_; }
   void SetDragDropEnabled(bool value) { dragDropEnabled_ = value; }
   bool ReadOnly() const { return readOnly_; }
@@ -97,8 +91,8 @@ class TDirTree : public QTreeWidget {
   void CmdNewFolder();
   void CmdRenameFolder();
   void CmdDeleteFolder();
-  void CmdCut() { CutOrCopy(TFileListView::kClipMove); }
-  void CmdCopy() { CutOrCopy(TFileListView::kClipCopy); }
+  void CmdCut() { CutOrCopy(kClipMove); }
+  void CmdCopy() { CutOrCopy(kClipCopy); }
   void CmdPaste();
   void CmdTreeSize();
   void CmdFolderContents();
@@ -120,7 +114,7 @@ class TDirTree : public QTreeWidget {
   static bool HasInvalidCharacters(const QString& name);
 
   // Mounting and unmounting network shares ("gio mount"); replaceable in tests.
-  using TNetworkCommand = std::function<bool(const QStringList& arguments, QString* error)>;
+  using TNetworkCommand = folder_tree::TNetworkCommand;
   static void SetNetworkCommand(TNetworkCommand command);
   // Drops as a drop event would (target node, the source widget, paths, move or copy).
   bool DropOn(QTreeWidgetItem* target, QObject* source, const QStringList& paths, bool move);
@@ -143,7 +137,6 @@ class TDirTree : public QTreeWidget {
   void ChangeNotified();
   bool AcceptsDrag(QDropEvent* event, QTreeWidgetItem** target);
   void AfterDrop(const QString& target);
-  void AddDrives();
 
   QPointer<TFileListView> fileList_;
   TDirTreePopup* popup_ = nullptr;
@@ -157,8 +150,8 @@ class TDirTree : public QTreeWidget {
   QString renameOldPath_;
   QPoint pressPoint_;
   QTreeWidgetItem* pressNode_ = nullptr;
-  TFileListView::TLanguage language_ = TFileListView::lnSysDefault;
-  int clipMode_ = TFileListView::kClipCopy;
+  TLanguage language_ = TLanguages::lnSysDefault;
+  int clipMode_ = kClipCopy;
   bool popUpMenuEnabled_ = true;
   bool dragDropEnabled_ = true;
   bool readOnly_ = false;

@@ -4,8 +4,7 @@
 #include "browser/explorer_texts.h"
 #include "browser/file_list_view.h"
 #include "browser/file_names.h"
-#include "browser/linux_shell.h"
-#include "browser/wait_cursor.h"
+#include "browser/folder_tree_items.h"
 
 #include <QApplication>
 #include <QDir>
@@ -22,11 +21,7 @@
 
 namespace vumo {
 
-namespace {
-
-const QString kComputerCaption = QStringLiteral("Computer");
-
-}  // namespace
+using namespace folder_tree;
 
 // ---------------------------------------------------------------- drop button
 
@@ -50,81 +45,22 @@ void TDropButton::mouseReleaseEvent(QMouseEvent* event) {
 TDirTreeView::TDirTreeView(TDirTreeCombo* combo)
     : QTreeWidget(combo), combo_(combo) {
   setWindowFlags(Qt::Popup);
-  setHeaderHidden(true);
-  setColumnCount(1);
+  SetUpView(this);
   setFrameShape(QFrame::Box);
-  setUniformRowHeights(true);
   setMouseTracking(true);
-  setEditTriggers(QAbstractItemView::NoEditTriggers);
-  setSelectionMode(QAbstractItemView::SingleSelection);
   setExpandsOnDoubleClick(false);
   setEnabled(false);
   resize(216, 240);
   connect(this, &QTreeWidget::itemExpanded, this, [this](QTreeWidgetItem* node) { FillNode(node); });
 }
 
-void TDirTreeView::BuildRoot() {
-  clear();
-  TFileTypes& types = TFileTypes::Instance();
-  auto* root = new QTreeWidgetItem(this);
-  root->setText(0, kComputerCaption);
-  root->setIcon(0, types.Icon(types.ComputerType()));
-  root->setData(0, kKindRole, nkRoot);
-  root->setData(0, kFilledRole, true);
-  for (const TVolume& volume : MountedVolumes()) {
-    auto* drive = new QTreeWidgetItem(root);
-    drive->setText(0, QStringLiteral(" (") + RemoveSlash(volume.Root) + QStringLiteral(")  ") + volume.DisplayName);
-    drive->setIcon(0, types.Icon(types.DriveType()));
-    drive->setData(0, kKindRole, nkDrive);
-    drive->setData(0, kRootPathRole, volume.Root);
-    drive->setData(0, kDriveTypeRole, volume.DriveType);
-    drive->setChildIndicatorPolicy(QTreeWidgetItem::ShowIndicator);
-  }
-}
+void TDirTreeView::BuildRoot() { folder_tree::BuildRoot(this); }
 
-void TDirTreeView::FillNode(QTreeWidgetItem* node) {
-  if (node == nullptr || node->childCount() > 0 || node->data(0, kFilledRole).toBool()) return;
-  TWaitCursor wait;
-  node->setData(0, kFilledRole, true);
-  const QString path = AddSlash(NodePath(node));
-  bool readable = false;
-  const QSet<QString> names = TChangeWatcher::SubFolderNames(path, &readable);
-  node->setChildIndicatorPolicy(QTreeWidgetItem::DontShowIndicatorWhenChildless);
-  if (!readable) return;
-  combo_->Watcher()->Watch(path, names);
-  QStringList sorted(names.cbegin(), names.cend());
-  std::sort(sorted.begin(), sorted.end(), [](const QString& a, const QString& b) {
-    const int folded = a.compare(b, Qt::CaseInsensitive);
-    return folded != 0 ? folded < 0 : a < b;
-  });
-  TFileTypes& types = TFileTypes::Instance();
-  const QIcon folderIcon = types.Icon(types.FolderType());
-  QList<QTreeWidgetItem*> children;
-  children.reserve(sorted.size());
-  for (const QString& name : sorted) {
-    auto* child = new QTreeWidgetItem();
-    child->setText(0, name);
-    child->setIcon(0, folderIcon);
-    child->setData(0, kKindRole, nkFolder);
-    child->setChildIndicatorPolicy(HasSubFolder(path + name) ? QTreeWidgetItem::ShowIndicator
-                                                             : QTreeWidgetItem::DontShowIndicatorWhenChildless);
-    children.append(child);
-  }
-  node->addChildren(children);
-}
+void TDirTreeView::FillNode(QTreeWidgetItem* node) { folder_tree::FillNode(node, combo_->Watcher()); }
 
 QString TDirTreeView::NodePath(QTreeWidgetItem* node) {
-  QStringList parts;
-  QString root;
-  for (QTreeWidgetItem* walk = node; walk != nullptr; walk = walk->parent()) {
-    const int kind = walk->data(0, kKindRole).toInt();
-    if (kind == nkFolder) parts.prepend(walk->text(0));
-    else if (kind == nkDrive) root = walk->data(0, kRootPathRole).toString();
-  }
-  QString path;
-  if (!root.isEmpty()) path = parts.isEmpty() ? root : root + parts.join(QLatin1Char('/'));
-  lastNodePath_ = path;
-  return path;
+  lastNodePath_ = folder_tree::NodePath(node);
+  return lastNodePath_;
 }
 
 void TDirTreeView::ExpandToPath(const QString& path) {
@@ -133,37 +69,11 @@ void TDirTreeView::ExpandToPath(const QString& path) {
   setUpdatesEnabled(false);
   collapseAll();
   root->setExpanded(true);
-  // The volume whose mount point is the longest start of the path holds it.
-  QTreeWidgetItem* node = nullptr;
-  int bestLength = -1;
-  for (int i = 0; i < root->childCount(); ++i) {
-    QTreeWidgetItem* drive = root->child(i);
-    const QString driveRoot = drive->data(0, kRootPathRole).toString();
-    if (path.startsWith(driveRoot) && driveRoot.size() > bestLength) {
-      node = drive;
-      bestLength = int(driveRoot.size());
-    }
-  }
-  if (node != nullptr) {
+  FindPath(root, path, combo_->Watcher(), [this](QTreeWidgetItem* node) {
     setCurrentItem(node);
     FillNode(node);
     node->setExpanded(true);
-    QString rest = path.mid(bestLength);
-    for (;;) {
-      const qsizetype slash = rest.indexOf(QLatin1Char('/'));
-      if (slash < 0) break;
-      const QString part = rest.left(slash);
-      rest.remove(0, slash + 1);
-      QTreeWidgetItem* match = nullptr;
-      for (int i = 0; i < node->childCount() && match == nullptr; ++i)
-        if (node->child(i)->text(0) == part) match = node->child(i);
-      if (match == nullptr) break;
-      node = match;
-      setCurrentItem(node);
-      FillNode(node);
-      node->setExpanded(true);
-    }
-  }
+  });
   setUpdatesEnabled(true);
   if (currentItem() != nullptr) {
     scrollToItem(currentItem());
@@ -176,16 +86,12 @@ void TDirTreeView::AcceptSelection() {
   previousPath_ = IsDrivesName(currentPath_) ? currentPath_ : AddSlash(currentPath_);
   QTreeWidgetItem* node = currentItem();
   if (node == nullptr) return;
-  const int kind = node->data(0, kKindRole).toInt();
-  currentPath_ = kind == nkRoot ? kDrivesName : NodePath(node);
-  if (kind == nkDrive) {
-    const int type = node->data(0, kDriveTypeRole).toInt();
-    if ((type == dtRemovable || type == dtCdRom) && !DiskInDrive(currentPath_, true)) {
-      if (IsDrivesName(previousPath_)) setCurrentItem(RootNode());
-      else ExpandToPath(previousPath_);
-      currentPath_ = previousPath_;
-      return;
-    }
+  currentPath_ = KindOf(node) == nkRoot ? kDrivesName : NodePath(node);
+  if (NoDiskIn(node)) {
+    if (IsDrivesName(previousPath_)) setCurrentItem(RootNode());
+    else ExpandToPath(previousPath_);
+    currentPath_ = previousPath_;
+    return;
   }
   previousPath_ = currentPath_;
 }
@@ -268,7 +174,7 @@ TDirTreeCombo::TDirTreeCombo(QWidget* parent) : QWidget(parent) {
   tree_->BuildRoot();
   tree_->SetExpandRoot(true);
   if (tree_->RootNode() != nullptr) tree_->RootNode()->setExpanded(true);
-  SetLanguage(TFileListView::lnSysDefault);
+  SetLanguage(TLanguages::lnSysDefault);
   ShowSelectedNodeInEdit();
   tree_->SetCurrentPath(kDrivesName);
 }
@@ -364,12 +270,7 @@ void TDirTreeCombo::SetTreeHeight(int value) { tree_->resize(tree_->width(), std
 TFileListView* TDirTreeCombo::FileList() const { return fileList_; }
 
 void TDirTreeCombo::SetFileList(TFileListView* value) {
-  if (value == fileList_) return;
-  TFileListView* previous = fileList_;
-  fileList_ = value;
-  if (previous != nullptr && previous->DirTreeCombo() == this) previous->SetDirTreeCombo(nullptr);
-  if (value == nullptr) return;
-  if (value->DirTreeCombo() != this) value->SetDirTreeCombo(this);
+  if (!LinkList(this, fileList_, value, &TFileListView::DirTreeCombo, &TFileListView::SetDirTreeCombo)) return;
   if (!tree_->CurrentPath().isEmpty()) {
     value->SetDirectory(tree_->CurrentPath());
     value->UpdateFileList();
@@ -392,8 +293,8 @@ void TDirTreeCombo::SetExpandRoot(bool value) {
 
 void TDirTreeCombo::SetHideSelection(bool value) { hideSelection_ = value; }
 
-void TDirTreeCombo::SetLanguage(TFileListView::TLanguage value) {
-  if (value == TFileListView::lnSysDefault) value = TFileListView::TLanguage(LanguageFromLocale());
+void TDirTreeCombo::SetLanguage(TLanguage value) {
+  if (value == TLanguages::lnSysDefault) value = TLanguage(LanguageFromLocale());
   language_ = value;
   FillDirTreeTexts(value);
 }

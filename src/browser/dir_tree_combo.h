@@ -6,7 +6,7 @@
 #include <QTreeWidget>
 #include <QWidget>
 
-#include "browser/file_list_view.h"
+#include "browser/explorer_texts.h"
 
 class QLineEdit;
 
@@ -14,6 +14,7 @@ namespace vumo {
 
 class TChangeWatcher;
 class TDirTreeCombo;
+class TFileListView;
 
 // The drop button at the right of the edit.
 class TDropButton : public QToolButton {
@@ -30,12 +31,6 @@ class TDropButton : public QToolButton {
 class TDirTreeView : public QTreeWidget {
   Q_OBJECT
  public:
-  enum NodeKind { nkRoot = 0, nkDrive = 1, nkFolder = 2 };
-  static constexpr int kKindRole = Qt::UserRole;
-  static constexpr int kRootPathRole = Qt::UserRole + 1;
-  static constexpr int kDriveTypeRole = Qt::UserRole + 2;
-  static constexpr int kFilledRole = Qt::UserRole + 3;
-
   explicit TDirTreeView(TDirTreeCombo* combo);
 
   void BuildRoot();
@@ -74,7 +69,7 @@ class TDirTreeCombo : public QWidget {
   Q_PROPERTY(bool ExpandRoot READ ExpandRoot WRITE SetExpandRoot)
   Q_PROPERTY(bool HideSelection READ HideSelection WRITE SetHideSelection)
   Q_PROPERTY(QString About READ About WRITE SetAbout)
-  Q_PROPERTY(vumo::TFileListView::TLanguage Language READ Language WRITE SetLanguage)
+  Q_PROPERTY(vumo::TLanguages::TLanguage Language READ Language WRITE SetLanguage)
   Q_PROPERTY(int TreeHeight READ TreeHeight WRITE SetTreeHeight)
   Q_PROPERTY(bool ReadOnly READ ReadOnly WRITE SetReadOnly)
 
@@ -102,8 +97,8 @@ class TDirTreeCombo : public QWidget {
   void SetHideSelection(bool value);
   QString About() const { return QStringLiteral("Version 1.0"); }
   void SetAbout(const QString&) {}
-  TFileListView::TLanguage Language() const { return language_; }
-  void SetLanguage(TFileListView::TLanguage value);
+  TLanguage Language() const { return language_; }
+  void SetLanguage(TLanguage value);
   bool ReadOnly() const { return true; }
   void SetReadOnly(bool) {}
   void SetGlyph(const QIcon& glyph);
@@ -146,7 +141,7 @@ class TDirTreeCombo : public QWidget {
   TChangeWatcher* watcher_ = nullptr;
   QPointer<TFileListView> fileList_;
   QString openedPath_;
-  TFileListView::TLanguage language_ = TFileListView::lnSysDefault;
+  TLanguage language_ = TLanguages::lnSysDefault;
   bool hideSelection_ = true;
   int changeRebuilds_ = 0;
   bool rebuilding_ = false;

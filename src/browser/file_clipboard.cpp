@@ -2,6 +2,7 @@
 
 #include "browser/file_names.h"
 
+#include <QDrag>
 #include <QMimeData>
 #include <QUrl>
 
@@ -92,6 +93,13 @@ TClipboardFiles ParseFileMimeData(const QMimeData* data) {
     else if (marker == "0") files.mode = TClipMode::Copy;
   }
   return files;
+}
+
+void DragFiles(QObject* source, QMimeData* data, bool copy) {
+  data->setData(kDragModeFormat, copy ? QByteArrayLiteral("copy") : QByteArrayLiteral("move"));
+  auto* drag = new QDrag(source);
+  drag->setMimeData(data);
+  drag->exec(copy ? Qt::CopyAction : Qt::MoveAction, copy ? Qt::CopyAction : Qt::MoveAction);
 }
 
 bool HasFiles(const QMimeData* data) { return !ParseFileMimeData(data).paths.isEmpty(); }

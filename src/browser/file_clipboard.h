@@ -10,10 +10,16 @@
 #include <QStringList>
 
 class QMimeData;
+class QObject;
 
 namespace vumo {
 
 enum class TClipMode { Unknown, Copy, Cut };
+
+// The browser's own cut and copy mode (TFileListView::ClipboardMode): copy 0, move 2,
+// -1 while collecting.
+inline constexpr int kClipCopy = 0;
+inline constexpr int kClipMove = 2;
 
 struct TClipboardFiles {
   QStringList paths;
@@ -21,6 +27,11 @@ struct TClipboardFiles {
 };
 
 QMimeData* MakeFileMimeData(const QStringList& paths, bool cut);
+// Whether a drag between the browser's controls moves or copies ("move" or "copy").
+inline const QString kDragModeFormat = QStringLiteral("application/x-vumo-drag-mode");
+// Drags files from `source` with what MakeFileMimeData made, marked as a move or a copy;
+// returns when the drop is done.
+void DragFiles(QObject* source, QMimeData* data, bool copy);
 // Reads the formats in the order gnome-copied-files, uri-list, text/plain
 // (absolute paths or file URIs only); the marker of the GNOME or KDE format
 // sets the mode.

@@ -13,6 +13,8 @@
 #include <memory>
 #include <vector>
 
+#include "browser/explorer_texts.h"
+#include "browser/file_clipboard.h"
 #include "browser/file_list_model.h"
 #include "browser/file_listing.h"
 
@@ -39,7 +41,7 @@ class TFileListView : public QTreeView {
   Q_PROPERTY(TFileType FileType READ FileType WRITE SetFileType)
   Q_PROPERTY(TFileSize FileSize READ FileSize WRITE SetFileSize)
   Q_PROPERTY(bool HideFileExt READ HideFileExt WRITE SetHideFileExt)
-  Q_PROPERTY(TLanguage Language READ Language WRITE SetLanguage)
+  Q_PROPERTY(vumo::TLanguages::TLanguage Language READ Language WRITE SetLanguage)
   Q_PROPERTY(QString Mask READ Mask WRITE SetMask)
   Q_PROPERTY(bool ParentDirEnabled READ ParentDirEnabled WRITE SetParentDirEnabled)
   Q_PROPERTY(QString ParentDirCaption READ ParentDirCaption WRITE SetParentDirCaption)
@@ -56,11 +58,9 @@ class TFileListView : public QTreeView {
   Q_PROPERTY(bool ReadOnly READ ReadOnly WRITE SetReadOnly)
 
  public:
-  enum TLanguage {
-    lnSysDefault, lnEnglish, lnChinese_Tra, lnChinese_Sim, lnDutch, lnFrench,
-    lnGerman, lnItalian, lnPolish, lnPortuguese, lnSlovak, lnSpanish
-  };
-  Q_ENUM(TLanguage)
+  // The languages live beside their texts; the names stay reachable here.
+  using TLanguage = vumo::TLanguage;
+  using enum TLanguages::TLanguage;
   enum TDtFormat {
     df_MMddyyyy, df_MMddyy, df_ddMMyyyy, df_ddMMyy_GB, df_ddMMyy_DE,
     df_ddMMyy_IT, df_yyyyMMdd, df_yyMMdd, df_Customize
@@ -164,9 +164,9 @@ class TFileListView : public QTreeView {
   // The selected entries' full paths, in list order, without the parent entry.
   QStringList SelectedPaths(bool deselectParent);
 
-  // Unit-wide clipboard mode: copy 0, move 2, -1 while collecting.
-  static constexpr int kClipCopy = 0;
-  static constexpr int kClipMove = 2;
+  // Unit-wide clipboard mode: vumo::kClipCopy or vumo::kClipMove, -1 while collecting.
+  static constexpr int kClipCopy = vumo::kClipCopy;
+  static constexpr int kClipMove = vumo::kClipMove;
   static int ClipboardMode;
   const QStringList& ClipboardFiles() const { return clipboardFiles_; }
   TFileListPopup* Popup() const { return popup_; }

@@ -101,6 +101,11 @@ inline int RowOf(const TFileListView& list, const QString& caption) {
   return -1;
 }
 
+// A fresh folder for the running test, named after it.
+inline std::string TestDir(const std::string& prefix) {
+  return TempDir(prefix + ::testing::UnitTest::GetInstance()->current_test_info()->name());
+}
+
 }  // namespace vumo::test
 
 #include <QByteArray>

@@ -22,7 +22,7 @@ namespace fs = std::filesystem;
 class DirTreeComboTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    dir_ = test::TempDir(std::string("dir_tree_") + ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    dir_ = test::TestDir("dir_tree_");
     fs::create_directories(dir_ + "/one/two");
     fs::create_directories(dir_ + "/One");
     WriteBytes(dir_ + "/one/pic.png", 5);

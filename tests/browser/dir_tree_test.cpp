@@ -2,9 +2,12 @@
 #include "browser/dir_tree.h"
 
 #include "browser/change_watcher.h"
+#include "browser/dir_tree_combo.h"
 #include "browser/explorer_texts.h"
 #include "browser/file_list_view.h"
 #include "browser/file_names.h"
+#include "browser/folder_tree_items.h"
+#include "browser/linux_shell.h"
 #include "browser/shell_services.h"
 #include "browser_test_util.h"
 #include "shell/shell_test_util.h"
@@ -15,6 +18,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMessageBox>
+#include <QMetaProperty>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
@@ -51,7 +55,7 @@ void AnswerBox(QMessageBox::StandardButton button, QString* text, QString* title
 class DirTreeTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    dir_ = test::TempDir(std::string("dir_tree_") + ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    dir_ = test::TestDir("dir_tree_");
     fs::create_directories(dir_ + "/a/x");
     fs::create_directories(dir_ + "/b");
     fs::create_directories(dir_ + "/home");
@@ -421,6 +425,67 @@ TEST_F(DirTreeTest, KeysChooseAndReload) {
   EXPECT_EQ(tree_->SelectedPath(), P("a/x/"));
   EXPECT_NE(tree_->FindNode(P("a/x/new")), nullptr);
   EXPECT_GE(RowOf(*list_, "new"), 0);
+}
+
+// The tree and the drop-down fill their nodes through the same code: the children of a node
+// go in at once under the wait cursor, and below a network volume folders are marked as
+// expandable without being read.
+TEST_F(DirTreeTest, BothTreesFillNodesAlike) {
+  TDirTreeCombo combo;
+  const std::vector<std::pair<QTreeWidget*, std::function<void(QTreeWidgetItem*)>>> trees = {
+      {tree_, [&](QTreeWidgetItem* node) { tree_->FillNode(node); }},
+      {combo.Tree(), [&](QTreeWidgetItem* node) { combo.Tree()->FillNode(node); }}};
+  for (const auto& [tree, fill] : trees) {
+    for (const int type : {int(dtFixed), int(dtNetwork)}) {
+      SCOPED_TRACE(tree->metaObject()->className() + std::string(type == dtNetwork ? " network" : " fixed"));
+      // The first volume, made to stand for one mounted at the test folder.
+      QTreeWidgetItem* drive = folder_tree::BuildRoot(tree)->child(0);
+      drive->setData(0, folder_tree::kRootPathRole, AddSlash(P("")));
+      drive->setData(0, folder_tree::kDriveTypeRole, type);
+      std::vector<int> inserted;
+      bool waiting = true;
+      const QMetaObject::Connection connection =
+          QObject::connect(tree->model(), &QAbstractItemModel::rowsAboutToBeInserted, [&](const QModelIndex&, int first, int last) {
+            inserted.push_back(last - first + 1);
+            waiting = waiting && QApplication::overrideCursor() != nullptr &&
+                      QApplication::overrideCursor()->shape() == Qt::WaitCursor;
+          });
+      fill(drive);
+      QObject::disconnect(connection);
+      EXPECT_EQ(inserted, std::vector<int>{3});
+      EXPECT_TRUE(waiting);
+      EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+      ASSERT_EQ(drive->childCount(), 3);
+      EXPECT_EQ(drive->child(0)->text(0), "a");
+      EXPECT_EQ(drive->child(0)->childIndicatorPolicy(), QTreeWidgetItem::ShowIndicator);
+      QTreeWidgetItem* b = drive->child(1);
+      EXPECT_EQ(b->text(0), "b");
+      EXPECT_EQ(b->childIndicatorPolicy(), type == dtNetwork ? QTreeWidgetItem::ShowIndicator
+                                                             : QTreeWidgetItem::DontShowIndicatorWhenChildless);
+      EXPECT_EQ(b->childCount(), 0);
+      // A second fill reads nothing again.
+      fill(drive);
+      EXPECT_EQ(drive->childCount(), 3);
+    }
+  }
+}
+
+// The language moved beside its texts: the controls' Language properties must still be
+// enumerations with their key names, which is what the settings keep.
+TEST_F(DirTreeTest, LanguagePropertiesKeepTheirKeyNames) {
+  static_assert(TFileListView::lnEnglish == TLanguages::lnEnglish);
+  TDirTreeCombo combo;
+  for (QObject* object : std::initializer_list<QObject*>{tree_, list_, &combo}) {
+    SCOPED_TRACE(object->metaObject()->className());
+    const QMetaProperty property = object->metaObject()->property(object->metaObject()->indexOfProperty("Language"));
+    ASSERT_TRUE(property.isEnumType());
+    EXPECT_EQ(property.enumerator().keyToValue("lnGerman"), int(TLanguages::lnGerman));
+    int german = TLanguages::lnGerman;
+    ASSERT_TRUE(property.write(object, QVariant(property.metaType(), &german)));
+    EXPECT_STREQ(property.enumerator().valueToKey(property.read(object).toInt()), "lnGerman");
+  }
+  EXPECT_EQ(tree_->Language(), TLanguages::lnGerman);
+  EXPECT_EQ(combo.Language(), TLanguages::lnGerman);
 }
 
 TEST_F(DirTreeTest, InvalidCharacters) {
