@@ -152,6 +152,7 @@ void TColorManager::Validate() {
 
 void TColorManager::PrepareConversion() {
   converter_ = nullptr;
+  swapRedBlue_ = false;
   const TColorScheme source = sourceColorScheme_;
   const TColorScheme target = targetColorScheme_;
   const bool sourceIndexed = source == csIndexed || source == csGray || source == csGrayAlpha;
@@ -168,10 +169,11 @@ void TColorManager::PrepareConversion() {
   const bool wide = IsWideDepth(sb) && IsWideDepth(tb);
   const bool rgbSide = target == csRGB || target == csRGBA;
   const bool bgrSide = target == csBGR || target == csBGRA;
-  auto pick = [&](TConvertRow toRgb, TConvertRow toBgr) {
-    if (!wide) return;
-    if (rgbSide) converter_ = toRgb;
-    if (bgrSide) converter_ = toBgr;
+  // `sourceBgr`: the source holds blue first, so an RGB target has red and blue swapped.
+  auto pick = [&](TConvertRow convert, bool sourceBgr) {
+    if (!wide || !(rgbSide || bgrSide)) return;
+    converter_ = convert;
+    swapRedBlue_ = bgrSide != sourceBgr;
   };
 
   switch (source) {
@@ -198,22 +200,22 @@ void TColorManager::PrepareConversion() {
       break;
     case csRGB:
     case csRGBA:
-      pick(&TColorManager::ConvertRGBToRGB, &TColorManager::ConvertRGBToBGR);
+      pick(&TColorManager::ConvertRGBRows, false);
       break;
     case csBGR:
     case csBGRA:
-      pick(&TColorManager::ConvertBGRToRGB, &TColorManager::ConvertBGRToBGR);
+      pick(&TColorManager::ConvertRGBRows, true);
       break;
     case csCMYK:
-      pick(&TColorManager::ConvertCMYKToRGB, &TColorManager::ConvertCMYKToBGR);
+      pick(&TColorManager::ConvertCMYKRows, false);
       break;
     case csCIELab:
-      pick(&TColorManager::ConvertLabToRGB, &TColorManager::ConvertLabToBGR);
+      pick(&TColorManager::ConvertLabRows, false);
       break;
     case csYCbCr:
     case csPhotoYCC:
       BuildYCbCrTables();
-      pick(&TColorManager::ConvertYCbCrToRGB, &TColorManager::ConvertYCbCrToBGR);
+      pick(&TColorManager::ConvertYCbCrRows, false);
       break;
     default:
       break;

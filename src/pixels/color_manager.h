@@ -139,16 +139,11 @@ class TColorManager {
   void ConvertIndexedPackedTo16(std::span<const void* const>, void*, std::uint32_t, std::uint8_t);
   void ConvertIndexedPacked(std::span<const void* const>, void*, std::uint32_t, std::uint8_t);
   void ConvertGray(std::span<const void* const>, void*, std::uint32_t, std::uint8_t);
-  void ConvertRGBToRGB(std::span<const void* const>, void*, std::uint32_t, std::uint8_t);
-  void ConvertRGBToBGR(std::span<const void* const>, void*, std::uint32_t, std::uint8_t);
-  void ConvertBGRToRGB(std::span<const void* const>, void*, std::uint32_t, std::uint8_t);
-  void ConvertBGRToBGR(std::span<const void* const>, void*, std::uint32_t, std::uint8_t);
-  void ConvertCMYKToRGB(std::span<const void* const>, void*, std::uint32_t, std::uint8_t);
-  void ConvertCMYKToBGR(std::span<const void* const>, void*, std::uint32_t, std::uint8_t);
-  void ConvertLabToRGB(std::span<const void* const>, void*, std::uint32_t, std::uint8_t);
-  void ConvertLabToBGR(std::span<const void* const>, void*, std::uint32_t, std::uint8_t);
-  void ConvertYCbCrToRGB(std::span<const void* const>, void*, std::uint32_t, std::uint8_t);
-  void ConvertYCbCrToBGR(std::span<const void* const>, void*, std::uint32_t, std::uint8_t);
+  // The colour converters; red and blue change places when swapRedBlue_ says so.
+  void ConvertRGBRows(std::span<const void* const>, void*, std::uint32_t, std::uint8_t);
+  void ConvertCMYKRows(std::span<const void* const>, void*, std::uint32_t, std::uint8_t);
+  void ConvertLabRows(std::span<const void* const>, void*, std::uint32_t, std::uint8_t);
+  void ConvertYCbCrRows(std::span<const void* const>, void*, std::uint32_t, std::uint8_t);
 
   bool changed_ = true;
   std::uint8_t sourceBitsPerSample_ = 8;
@@ -165,6 +160,8 @@ class TColorManager {
   TColorScheme sourceColorScheme_ = csRGB;
   TColorScheme targetColorScheme_ = csBGR;
   TConvertRow converter_ = nullptr;
+  // The target's red-blue order is not the one the colour converter writes.
+  bool swapRedBlue_ = false;
   TConversionOptions sourceOptions_ = 0;
   TConversionOptions targetOptions_ = 0;
 };

@@ -167,28 +167,10 @@ void ConvertRgbFamily(const RowSetup& setup, std::span<const void* const> source
 
 using namespace color_rows;
 
-void TColorManager::ConvertRGBToRGB(std::span<const void* const> Source, void* Target, std::uint32_t Count,
-                                    std::uint8_t Mask) {
+void TColorManager::ConvertRGBRows(std::span<const void* const> Source, void* Target, std::uint32_t Count,
+                                   std::uint8_t Mask) {
   const RowSetup setup{sourceBitsPerSample_, targetBitsPerSample_, sourceOptions_, targetOptions_, gammaTable_};
-  ConvertRgbFamily(setup, Source, Target, Count, Mask, false);
-}
-
-void TColorManager::ConvertRGBToBGR(std::span<const void* const> Source, void* Target, std::uint32_t Count,
-                                    std::uint8_t Mask) {
-  const RowSetup setup{sourceBitsPerSample_, targetBitsPerSample_, sourceOptions_, targetOptions_, gammaTable_};
-  ConvertRgbFamily(setup, Source, Target, Count, Mask, true);
-}
-
-void TColorManager::ConvertBGRToRGB(std::span<const void* const> Source, void* Target, std::uint32_t Count,
-                                    std::uint8_t Mask) {
-  const RowSetup setup{sourceBitsPerSample_, targetBitsPerSample_, sourceOptions_, targetOptions_, gammaTable_};
-  ConvertRgbFamily(setup, Source, Target, Count, Mask, true);
-}
-
-void TColorManager::ConvertBGRToBGR(std::span<const void* const> Source, void* Target, std::uint32_t Count,
-                                    std::uint8_t Mask) {
-  const RowSetup setup{sourceBitsPerSample_, targetBitsPerSample_, sourceOptions_, targetOptions_, gammaTable_};
-  ConvertRgbFamily(setup, Source, Target, Count, Mask, false);
+  ConvertRgbFamily(setup, Source, Target, Count, Mask, swapRedBlue_);
 }
 
 }  // namespace vumo

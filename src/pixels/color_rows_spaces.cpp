@@ -334,42 +334,23 @@ void ConvertYCbCr(const RowSetup& setup, const YCbCrTables& tables, std::span<co
 
 }  // namespace
 
-void TColorManager::ConvertCMYKToRGB(std::span<const void* const> Source, void* Target, std::uint32_t Count,
-                                     std::uint8_t Mask) {
-  const RowSetup setup{sourceBitsPerSample_, targetBitsPerSample_, sourceOptions_, targetOptions_, gammaTable_};
-  ConvertCmyk(setup, Source, Target, Count, Mask, false);
-}
-
-void TColorManager::ConvertCMYKToBGR(std::span<const void* const> Source, void* Target, std::uint32_t Count,
-                                     std::uint8_t Mask) {
-  const RowSetup setup{sourceBitsPerSample_, targetBitsPerSample_, sourceOptions_, targetOptions_, gammaTable_};
-  ConvertCmyk(setup, Source, Target, Count, Mask, true);
-}
-
-void TColorManager::ConvertLabToRGB(std::span<const void* const> Source, void* Target, std::uint32_t Count,
+void TColorManager::ConvertCMYKRows(std::span<const void* const> Source, void* Target, std::uint32_t Count,
                                     std::uint8_t Mask) {
   const RowSetup setup{sourceBitsPerSample_, targetBitsPerSample_, sourceOptions_, targetOptions_, gammaTable_};
-  ConvertLab(setup, Source, Target, Count, Mask, false);
+  ConvertCmyk(setup, Source, Target, Count, Mask, swapRedBlue_);
 }
 
-void TColorManager::ConvertLabToBGR(std::span<const void* const> Source, void* Target, std::uint32_t Count,
-                                    std::uint8_t Mask) {
+void TColorManager::ConvertLabRows(std::span<const void* const> Source, void* Target, std::uint32_t Count,
+                                   std::uint8_t Mask) {
   const RowSetup setup{sourceBitsPerSample_, targetBitsPerSample_, sourceOptions_, targetOptions_, gammaTable_};
-  ConvertLab(setup, Source, Target, Count, Mask, true);
+  ConvertLab(setup, Source, Target, Count, Mask, swapRedBlue_);
 }
 
-void TColorManager::ConvertYCbCrToRGB(std::span<const void* const> Source, void* Target, std::uint32_t Count,
-                                      std::uint8_t Mask) {
-  const RowSetup setup{sourceBitsPerSample_, targetBitsPerSample_, sourceOptions_, targetOptions_, gammaTable_};
-  const YCbCrTables tables{luma_.data(), crToRed_.data(), cbToBlue_.data(), crToGreen_.data(), cbToGreen_.data()};
-  ConvertYCbCr(setup, tables, Source, Target, Count, Mask, false);
-}
-
-void TColorManager::ConvertYCbCrToBGR(std::span<const void* const> Source, void* Target, std::uint32_t Count,
-                                      std::uint8_t Mask) {
+void TColorManager::ConvertYCbCrRows(std::span<const void* const> Source, void* Target, std::uint32_t Count,
+                                     std::uint8_t Mask) {
   const RowSetup setup{sourceBitsPerSample_, targetBitsPerSample_, sourceOptions_, targetOptions_, gammaTable_};
   const YCbCrTables tables{luma_.data(), crToRed_.data(), cbToBlue_.data(), crToGreen_.data(), cbToGreen_.data()};
-  ConvertYCbCr(setup, tables, Source, Target, Count, Mask, true);
+  ConvertYCbCr(setup, tables, Source, Target, Count, Mask, swapRedBlue_);
 }
 
 }  // namespace vumo
