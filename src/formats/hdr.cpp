@@ -44,13 +44,7 @@ TLine ReadLine(TByteSource& source, std::string& line, std::size_t& budget) {
   }
 }
 
-struct THDRHeader {
-  bool Xyz = false;
-  bool FormatKnown = true;
-  double Exposure = 1.0;
-  bool Columns = false, MirrorX = false, MirrorY = false;
-  std::uint32_t Scanlines = 0, ScanlineLength = 0;
-};
+using THDRHeader = THDRGraphic::THeader;
 
 // "-Y 480 +X 640": the sign and axis of the scanline order, then of the pixels along one.
 bool ParseResolution(const std::string& line, THDRHeader& h) {
@@ -208,31 +202,24 @@ bool THDRGraphic::ReadImageProperties(TStream& Stream, unsigned ImageIndex) {
     TByteSource source(Stream);
     if (!ReadHeader(source, h)) return false;
   }
-  xyz_ = h.Xyz;
-  formatKnown_ = h.FormatKnown;
-  exposure_ = h.Exposure;
-  columns_ = h.Columns;
-  mirrorX_ = h.MirrorX;
-  mirrorY_ = h.MirrorY;
-  scanlines_ = h.Scanlines;
-  scanlineLength_ = h.ScanlineLength;
+  header_ = h;
   TImageProperties& p = ImageProperties;
   p.ColorScheme = csRGB;
   p.SamplesPerPixel = 3;
   p.BitsPerSample = 8;  // a mantissa each and an exponent shared
   p.BitsPerPixel = 32;
   p.Compression = ctRLE;
-  p.Width = columns_ ? scanlines_ : scanlineLength_;
-  p.Height = columns_ ? scanlineLength_ : scanlines_;
+  p.Width = header_.Columns ? header_.Scanlines : header_.ScanlineLength;
+  p.Height = header_.Columns ? header_.ScanlineLength : header_.Scanlines;
   return true;
 }
 
 void THDRGraphic::LoadFromStream(TStream& Stream) {
   BeginLoad(Stream);
   if (!THDRGraphic::ReadImageProperties(Stream, 0)) RaiseInvalidImage();
-  if (!formatKnown_) RaiseInvalidColorFormat();
+  if (!header_.FormatKnown) RaiseInvalidColorFormat();
   const std::uint32_t width = ImageProperties.Width, height = ImageProperties.Height;
-  const std::uint32_t scanlines = scanlines_, length = scanlineLength_;
+  const std::uint32_t scanlines = header_.Scanlines, length = header_.ScanlineLength;
   StartProgress(gesTransfering);
   if (width == 0 || height == 0) RaiseInvalidImage();
   CheckImageSize(width, height, pf32bit);
@@ -245,7 +232,7 @@ void THDRGraphic::LoadFromStream(TStream& Stream) {
   for (int e = 0; e < 256; ++e) scale[e] = e ? std::ldexp(1.0f, e - 136) : 0.0f;
   std::vector<std::uint8_t> rgbe(std::size_t{length} * 4);
   TScanlineDecoder decoder(source);
-  const bool xyz = xyz_, columns = columns_, mirrorX = mirrorX_, mirrorY = mirrorY_;
+  const bool xyz = header_.Xyz, columns = header_.Columns, mirrorX = header_.MirrorX, mirrorY = header_.MirrorY;
   for (std::uint32_t s = 0; s < scanlines; ++s) {
     decoder.Read(rgbe.data(), length);
     // Where the scanline's first pixel goes and the step, in floats, to the next one.
@@ -281,9 +268,9 @@ void THDRGraphic::LoadFromStream(TStream& Stream) {
   TEmptyOnFailure guard(*this);
   SetFloatPixels(std::move(floats));
   std::string description = xyz ? "Radiance XYZE" : "Radiance RGBE";
-  if (exposure_ != 1.0) {
+  if (header_.Exposure != 1.0) {
     char text[48];
-    std::snprintf(text, sizeof text, ", exposure %g", exposure_);
+    std::snprintf(text, sizeof text, ", exposure %g", header_.Exposure);
     description += text;
   }
   SetFormatDescription(std::move(description));

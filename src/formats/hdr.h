@@ -23,16 +23,21 @@ class THDRGraphic : public TReader<THDRGraphic, "THDRGraphic"> {
  protected:
   const char* FormatName() const override;
 
+ public:
+  // What the header says beyond the image properties.
+  struct THeader {
+    bool Xyz = false;                // FORMAT=32-bit_rle_xyze
+    bool FormatKnown = true;         // no FORMAT line, or one of the two above
+    double Exposure = 1.0;           // the product of the EXPOSURE lines
+    bool Columns = false;            // scanlines run down the picture's columns (+X or -X first)
+    bool MirrorX = false;            // a scanline or the scanline order runs right to left
+    bool MirrorY = false;            // ... bottom to top
+    std::uint32_t Scanlines = 0;     // how many scanlines, and their length
+    std::uint32_t ScanlineLength = 0;
+  };
+
  private:
-  // What the header said beyond the image properties.
-  bool xyz_ = false;             // FORMAT=32-bit_rle_xyze
-  bool formatKnown_ = true;      // no FORMAT line, or one of the two above
-  bool columns_ = false;         // scanlines run down the picture's columns (+X or -X first)
-  bool mirrorX_ = false;         // a scanline or the scanline order runs right to left
-  bool mirrorY_ = false;         // ... bottom to top
-  std::uint32_t scanlines_ = 0;  // how many scanlines, and their length
-  std::uint32_t scanlineLength_ = 0;
-  double exposure_ = 1.0;        // the product of the EXPOSURE lines
+  THeader header_;
 };
 
 }  // namespace vumo
