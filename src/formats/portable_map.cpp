@@ -99,15 +99,7 @@ enum TFloatKind : int { fkFloatRGB = 10, fkFloatGrey, fkHalfRGB, fkHalfGrey };
 
 bool IsFloatKind(int kind) { return kind >= fkFloatRGB && kind <= fkHalfGrey; }
 
-struct TAnyMapHeader {
-  int Kind = 0;  // the digit after "P", or a float kind
-  std::uint32_t Width = 0;
-  std::uint32_t Height = 0;
-  std::uint32_t Maximum = 1;
-  std::uint32_t Depth = 0;  // arbitrary maps: samples a pixel
-  std::string TupleType;
-  bool LittleEndian = false;  // float maps: a negative scale says so
-};
+using TAnyMapHeader = TPPMGraphic::THeader;
 
 // Arbitrary maps name each number; the header ends at ENDHDR, on a line of its own.
 void ReadArbitraryHeader(TAnyMapSource& source, TAnyMapHeader& header) {
@@ -189,11 +181,7 @@ bool TPPMGraphic::ReadImageProperties(TStream& Stream, unsigned ImageIndex) {
     TAnyMapSource source(Stream);
     if (!ReadHeader(source, h)) return false;
   }
-  kind_ = h.Kind;
-  maximum_ = h.Maximum;
-  depth_ = h.Depth;
-  tupleType_ = h.TupleType;
-  littleEndian_ = h.LittleEndian;
+  header_ = h;
   TImageProperties& p = ImageProperties;
   p.Compression = ctNone;
   switch (h.Kind) {
@@ -212,23 +200,23 @@ bool TPPMGraphic::ReadImageProperties(TStream& Stream, unsigned ImageIndex) {
       if (!h.LittleEndian) p.Options |= ioBigEndian;
       break;
     case 1:
-    case 4:
-      p.ColorScheme = csIndexed;
-      p.BitsPerSample = 1;
-      p.SamplesPerPixel = 1;
-      break;
     case 2:
-    case 5:
-      p.ColorScheme = csIndexed;
-      p.BitsPerSample = 8;
-      p.SamplesPerPixel = 1;
-      break;
     case 3:
-    case 6:
-      p.ColorScheme = csRGB;
-      p.BitsPerSample = 8;
-      p.SamplesPerPixel = 3;
+    case 4:
+    case 5:
+    case 6: {
+      // Bitmaps, grey maps and pixel maps, as text (P1 to P3) or as bytes (P4 to P6).
+      struct TLayout {
+        TColorScheme Scheme;
+        std::uint8_t Bits, Samples;
+      };
+      static constexpr TLayout kLayouts[3] = {{csIndexed, 1, 1}, {csIndexed, 8, 1}, {csRGB, 8, 3}};
+      const TLayout& layout = kLayouts[(h.Kind - 1) % 3];
+      p.ColorScheme = layout.Scheme;
+      p.BitsPerSample = layout.Bits;
+      p.SamplesPerPixel = layout.Samples;
       break;
+    }
     default: return true;
   }
   p.BitsPerPixel = static_cast<std::uint8_t>(p.BitsPerSample * p.SamplesPerPixel);
@@ -242,8 +230,8 @@ void TPPMGraphic::LoadFromStream(TStream& Stream) {
   if (!ReadImageProperties(Stream, 0)) RaiseInvalidImage();
   StartProgress(gesTransfering);
   const TImageProperties& p = ImageProperties;
-  const int kind = kind_;
-  const std::uint32_t maximum = maximum_;
+  const int kind = header_.Kind;
+  const std::uint32_t maximum = header_.Maximum;
   if (p.Width == 0 || p.Height == 0) RaiseInvalidImage();
   if (kind == 7) return LoadArbitraryMap(Stream);
   if (IsFloatKind(kind)) return LoadFloatMap(Stream);
@@ -338,11 +326,11 @@ void TPPMGraphic::LoadFromStream(TStream& Stream) {
 }
 
 void TPPMGraphic::LoadArbitraryMap(TStream& Stream) {
-  const std::uint32_t maximum = maximum_, depth = depth_;
+  const std::uint32_t maximum = header_.Maximum, depth = header_.Depth;
   if (maximum == 0 || maximum > kLargestMaximum) RaiseInvalidImage();
   if (depth == 0 || depth > 4) RaiseInvalidColorFormat();
   // The tuple type says whether the last sample is alpha; without one, the depth does.
-  const std::string& type = tupleType_;
+  const std::string& type = header_.TupleType;
   const bool alpha = type.size() > 6 ? type.compare(type.size() - 6, 6, "_ALPHA") == 0 : depth == 2 || depth == 4;
   const unsigned colours = depth - (alpha ? 1 : 0);
   if (colours != 1 && colours != 3) RaiseInvalidColorFormat();
@@ -393,7 +381,7 @@ void TPPMGraphic::LoadArbitraryMap(TStream& Stream) {
 }
 
 void TPPMGraphic::LoadFloatMap(TStream& Stream) {
-  const int kind = kind_;
+  const int kind = header_.Kind;
   const bool rgb = kind == fkFloatRGB || kind == fkHalfRGB, half = kind == fkHalfRGB || kind == fkHalfGrey;
   const std::size_t width = ImageProperties.Width, height = ImageProperties.Height;
   const std::size_t samples = rgb ? 3 : 1, sampleBytes = half ? 2 : 4;
@@ -402,7 +390,7 @@ void TPPMGraphic::LoadFloatMap(TStream& Stream) {
   const auto needed = CheckedMul(width * samples * sampleBytes, height);
   if (!needed || *needed > source.Remaining()) RaiseShortRead();
   std::shared_ptr<TFloatPixels> floats = NewFloatPixels(static_cast<int>(width), static_cast<int>(height));
-  const bool little = littleEndian_;
+  const bool little = header_.LittleEndian;
   // Rows are stored from the bottom up.
   for (std::size_t r = 0; r < height; ++r) {
     const std::uint8_t* in = source.View(width * samples * sampleBytes);

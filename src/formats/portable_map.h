@@ -3,6 +3,7 @@
 // and their half-float kin PH, Ph) of linear light, shown through an exposure.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 #include "formats/reader_graphic.h"
@@ -23,18 +24,25 @@ class TPPMGraphic : public TReader<TPPMGraphic, "TPPMGraphic"> {
  protected:
   const char* FormatName() const override;
 
+ public:
+  // What the header says: the kind (the digit after "P", or one of the float kinds), the
+  // size and the largest sample; for arbitrary maps the samples a pixel has and what they
+  // are; for float maps the byte order (a negative scale says little-endian).
+  struct THeader {
+    int Kind = 0;
+    std::uint32_t Width = 0;
+    std::uint32_t Height = 0;
+    std::uint32_t Maximum = 1;
+    std::uint32_t Depth = 0;
+    std::string TupleType;
+    bool LittleEndian = false;
+  };
+
  private:
   void LoadArbitraryMap(TStream& Stream);
   void LoadFloatMap(TStream& Stream);
 
-  // What the header said beyond the image properties: the kind (the digit after "P", or one
-  // of the float kinds) and the largest sample; for arbitrary maps the samples a pixel has and
-  // what they are; for float maps the byte order.
-  int kind_ = 0;
-  std::uint32_t maximum_ = 1;
-  std::uint32_t depth_ = 0;
-  std::string tupleType_;
-  bool littleEndian_ = false;
+  THeader header_;
 };
 
 }  // namespace vumo
