@@ -357,6 +357,18 @@ std::string Caption(const TImage& image, const TWindow& window) {
 
 const char* TEXRGraphic::FormatName() const { return gesEXR; }
 
+std::span<const std::uint8_t> TEXRGraphic::TakeCheckedFile(TByteSource& source) const {
+  const std::span<const std::uint8_t> start = source.Peek(4);
+  if (start.size() < 4 || std::memcmp(start.data(), kMagic, 4) != 0) return {};
+  const std::uint64_t size = source.Remaining();
+  const std::uint8_t* bytes = source.Take(static_cast<std::size_t>(size));
+  if (!bytes) RaiseReadError();
+  LimitLibrarySizes();
+  if (const THeaderCheck check = CheckAttributes(bytes, size); check != THeaderCheck::kFits)
+    check == THeaderCheck::kCut ? RaiseReadError() : RaiseInvalidImage();
+  return {bytes, static_cast<std::size_t>(size)};
+}
+
 bool TEXRGraphic::CanLoad(TStream& Stream) {
   return TestHeader(Stream, 8, [](const std::uint8_t* b) { return std::memcmp(b, kMagic, 4) == 0; });
 }
@@ -364,15 +376,9 @@ bool TEXRGraphic::CanLoad(TStream& Stream) {
 bool TEXRGraphic::ReadImageProperties(TStream& Stream, unsigned ImageIndex) {
   TReaderGraphic::ReadImageProperties(Stream, ImageIndex);
   TByteSource source(Stream);
-  const std::span<const std::uint8_t> start = source.Peek(4);
-  if (start.size() < 4 || std::memcmp(start.data(), kMagic, 4) != 0) return false;
-  const std::uint64_t size = source.Remaining();
-  const std::uint8_t* bytes = source.Take(static_cast<std::size_t>(size));
-  if (!bytes) RaiseReadError();
-  LimitLibrarySizes();
-  if (const THeaderCheck check = CheckAttributes(bytes, size); check != THeaderCheck::kFits)
-    check == THeaderCheck::kCut ? RaiseReadError() : RaiseInvalidImage();
-  TBytesIStream stream(bytes, size);
+  const std::span<const std::uint8_t> contents = TakeCheckedFile(source);
+  if (contents.empty()) return false;
+  TBytesIStream stream(contents.data(), contents.size());
   try {
     Imf::MultiPartInputFile file(stream, 0);
     unsigned count = 0;
@@ -407,15 +413,9 @@ void TEXRGraphic::LoadFromStream(TStream& Stream) {
   StartProgress(gesTransfering);
   const unsigned index = RequestedImage();
   TByteSource source(Stream);
-  const std::span<const std::uint8_t> start = source.Peek(4);
-  if (start.size() < 4 || std::memcmp(start.data(), kMagic, 4) != 0) RaiseInvalidImage();
-  const std::uint64_t size = source.Remaining();
-  const std::uint8_t* bytes = source.Take(static_cast<std::size_t>(size));
-  if (!bytes) RaiseReadError();
-  LimitLibrarySizes();
-  if (const THeaderCheck check = CheckAttributes(bytes, size); check != THeaderCheck::kFits)
-    check == THeaderCheck::kCut ? RaiseReadError() : RaiseInvalidImage();
-  TBytesIStream stream(bytes, size);
+  const std::span<const std::uint8_t> contents = TakeCheckedFile(source);
+  if (contents.empty()) RaiseInvalidImage();
+  TBytesIStream stream(contents.data(), contents.size());
   std::shared_ptr<TFloatPixels> floats;
   std::string description;
   unsigned images = 1;
@@ -468,7 +468,7 @@ void TEXRGraphic::LoadFromStream(TStream& Stream) {
     std::unique_ptr<Imf::RgbaInputFile> rgbaFile;
     std::unique_ptr<Imf::InputPart> part;
     if (layout.Kind == TLayout::kChroma) {
-      rgbaStream = std::make_unique<TBytesIStream>(bytes, size);
+      rgbaStream = std::make_unique<TBytesIStream>(contents.data(), contents.size());
       rgbaFile = std::make_unique<Imf::RgbaInputFile>(*rgbaStream, 0);
     } else if (!tiles) {
       part = std::make_unique<Imf::InputPart>(file, image.Part);

@@ -5,9 +5,13 @@
 // window is the picture, with the data window placed in it and the rest transparent.
 #pragma once
 
+#include <span>
+
 #include "formats/reader_graphic.h"
 
 namespace vumo {
+
+class TByteSource;
 
 class TEXRGraphic : public TReader<TEXRGraphic, "TEXRGraphic"> {
   // CanLoad: true when the file starts with OpenEXR's magic number. The position is restored.
@@ -21,6 +25,12 @@ class TEXRGraphic : public TReader<TEXRGraphic, "TEXRGraphic"> {
 
  protected:
   const char* FormatName() const override;
+
+ private:
+  // The rest of the file in memory, its header's attributes checked before the library reads
+  // them (a file that ends inside them raises the read error, one that lies the invalid
+  // image); empty when it does not start with the magic number.
+  std::span<const std::uint8_t> TakeCheckedFile(TByteSource& source) const;
 };
 
 }  // namespace vumo
