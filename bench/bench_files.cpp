@@ -6,6 +6,7 @@
 #include <jpeglib.h>
 
 #include "bench_support.h"
+#include "support/pack_bits.h"
 
 namespace vumo::bench {
 
@@ -18,24 +19,6 @@ void PcxRunLength(const std::uint8_t* row, std::size_t n, std::vector<std::uint8
     if (run > 1 || row[i] >= 0xC0) out.push_back(static_cast<std::uint8_t>(0xC0 | run));
     out.push_back(row[i]);
     i += run;
-  }
-}
-
-void PackBits(const std::uint8_t* row, std::size_t n, std::vector<std::uint8_t>& out) {
-  for (std::size_t i = 0; i < n;) {
-    std::size_t run = 1;
-    while (i + run < n && run < 128 && row[i + run] == row[i]) ++run;
-    if (run >= 2) {
-      out.push_back(static_cast<std::uint8_t>(257 - run));
-      out.push_back(row[i]);
-      i += run;
-      continue;
-    }
-    std::size_t j = i;
-    while (j < n && j - i < 128 && !(j + 1 < n && row[j] == row[j + 1])) ++j;
-    out.push_back(static_cast<std::uint8_t>(j - i - 1));
-    out.insert(out.end(), row + i, row + j);
-    i = j;
   }
 }
 
@@ -110,7 +93,7 @@ std::vector<std::uint8_t> MakePsd(bool packBits) {
   for (int p = 0; p < 3; ++p)
     for (int y = 0; y < kSide; ++y) {
       const std::size_t before = data.size();
-      PackBits(&t.planes[p][static_cast<std::size_t>(y) * kSide], kSide, data);
+      test::PackBits(&t.planes[p][static_cast<std::size_t>(y) * kSide], kSide, data);
       Put16(counts, static_cast<unsigned>(data.size() - before), true);
     }
   b.insert(b.end(), counts.begin(), counts.end());

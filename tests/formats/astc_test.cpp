@@ -34,14 +34,8 @@ Bytes AstcFile(unsigned bw, unsigned bh, unsigned bd, std::uint32_t width, std::
 }
 
 std::string LoadError(const Bytes& bytes) {
-  TASTCGraphic reader;
-  try {
-    test::LoadInto(reader, bytes);
-  } catch (const Exception& e) {
-    EXPECT_TRUE(reader.Empty()) << "left with a picture after: " << e.what();
-    return e.what();
-  }
-  return "loaded";
+  const std::string error = test::LoadErrorWith<TASTCGraphic>(bytes);
+  return error.empty() ? "loaded" : error;
 }
 
 constexpr const char* kInvalid = "Cannot load image. Invalid or unexpected ASTC image format.";

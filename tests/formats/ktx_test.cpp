@@ -33,15 +33,8 @@ Reader LoadImage(const Bytes& bytes, unsigned index) {
 
 template <typename Reader>
 std::string LoadError(const Bytes& bytes, unsigned index = 0) {
-  Reader reader;
-  reader.RequestImage(index);
-  try {
-    test::LoadInto(reader, bytes);
-  } catch (const Exception& e) {
-    EXPECT_TRUE(reader.Empty()) << "left with a picture after: " << e.what();
-    return e.what();
-  }
-  return "loaded";
+  const std::string error = test::ImageLoadErrorWith<Reader>(bytes, index);
+  return error.empty() ? "loaded" : error;
 }
 
 void Put32(Bytes& bytes, std::size_t at, std::uint32_t v) { test::PutLittleEndian32(bytes, at, v); }

@@ -15,6 +15,7 @@
 #include "formats/psd.h"
 #include "formats/stream.h"
 #include "formats/targa.h"
+#include "support/pack_bits.h"
 
 namespace vumo {
 namespace {
@@ -94,24 +95,6 @@ Bytes Targa(int seed) {
   return b;
 }
 
-void PackBits(const Bytes& row, Bytes& out) {
-  for (std::size_t i = 0; i < row.size();) {
-    std::size_t run = 1;
-    while (i + run < row.size() && run < 128 && row[i + run] == row[i]) ++run;
-    if (run >= 2) {
-      out.push_back(static_cast<std::uint8_t>(257 - run));
-      out.push_back(row[i]);
-      i += run;
-      continue;
-    }
-    std::size_t j = i;
-    while (j < row.size() && j - i < 128 && !(j + 1 < row.size() && row[j] == row[j + 1])) ++j;
-    out.push_back(static_cast<std::uint8_t>(j - i - 1));
-    out.insert(out.end(), row.begin() + static_cast<std::ptrdiff_t>(i), row.begin() + static_cast<std::ptrdiff_t>(j));
-    i = j;
-  }
-}
-
 Bytes Psd(int seed, bool packBits) {
   Bytes b = {'8', 'B', 'P', 'S', 0, 1, 0, 0, 0, 0, 0, 0};
   Put16Big(b, 3);
@@ -130,7 +113,7 @@ Bytes Psd(int seed, bool packBits) {
         continue;
       }
       const std::size_t before = data.size();
-      PackBits(row, data);
+      test::PackBits(row.data(), row.size(), data);
       Put16Big(counts, static_cast<unsigned>(data.size() - before));
     }
   b.insert(b.end(), counts.begin(), counts.end());

@@ -86,11 +86,12 @@ Rgba8Image DecodeWith(const Bytes& bytes, Reader* keep = nullptr) {
   return bitmap ? ToRgba8(*bitmap) : Rgba8Image{};
 }
 
-// The message a reader class raises for these bytes, or "" when they load. A reader that
-// refuses its bytes must be left empty.
+// The message a reader class raises for these bytes (asked for image `index`), or "" when
+// they load. A reader that refuses its bytes must be left empty.
 template <typename Reader>
-std::string LoadErrorWith(const Bytes& bytes) {
+std::string ImageLoadErrorWith(const Bytes& bytes, unsigned index) {
   Reader reader;
+  reader.RequestImage(index);
   try {
     LoadInto(reader, bytes);
   } catch (const Exception& e) {
@@ -98,6 +99,11 @@ std::string LoadErrorWith(const Bytes& bytes) {
     return e.what();
   }
   return "";
+}
+
+template <typename Reader>
+std::string LoadErrorWith(const Bytes& bytes) {
+  return ImageLoadErrorWith<Reader>(bytes, 0);
 }
 
 // The progress a reader reports while loading these bytes, one "stage:percent:message" a call.
