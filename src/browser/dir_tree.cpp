@@ -337,7 +337,7 @@ bool TDirTree::DropOn(QTreeWidgetItem* target, QObject* source, const QStringLis
     const std::vector<TListItem>& items = fileList_->Items();
     QItemSelectionModel* selection = fileList_->selectionModel();
     for (std::size_t row = 0; row < items.size(); ++row)
-      if (items[row].IsFolder && selection->isRowSelected(int(row), QModelIndex()))
+      if (IsFolderEntry(items[row]) && selection->isRowSelected(int(row), QModelIndex()))
         selection->select(fileList_->model()->index(int(row), 0), QItemSelectionModel::Deselect | QItemSelectionModel::Rows);
     if (fileList_->SelectedIndex() < 0) {
       QMessageBox::warning(this, QString(), ExplorerTexts.NothingSelected);
@@ -480,11 +480,11 @@ void TDirTree::CmdDeleteFolder() {
 }
 
 void TDirTree::CutOrCopy(int mode) {
-  TFileListView::ClipboardMode = -1;
+  ClipboardMode = -1;
   if (currentItem() == nullptr || selectedPath_.isEmpty() || IsDrivesName(selectedPath_)) return;
   dragSource_ = RemoveSlash(selectedPath_);
   clipMode_ = mode;
-  TFileListView::ClipboardMode = mode;
+  ClipboardMode = mode;
   pastePending_ = true;
   QApplication::clipboard()->setMimeData(MakeFileMimeData({dragSource_}, mode == kClipMove));
 }

@@ -32,8 +32,6 @@
 
 namespace vumo {
 
-int TFileListView::ClipboardMode = TFileListView::kClipCopy;
-
 namespace {
 
 void CannotBox(QWidget* parent, const QString& verb, const QString& name) {
