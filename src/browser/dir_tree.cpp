@@ -38,20 +38,6 @@ using namespace folder_tree;
 const QString TDirTree::kDragFormat = QStringLiteral("application/x-vumo-dirtree-folder");
 const QString TDirTree::kDragModeFormat = vumo::kDragModeFormat;
 
-namespace {
-
-QString FolderOfPath(const QString& path) {
-  const QString trimmed = RemoveSlash(path);
-  return trimmed.left(trimmed.lastIndexOf(QLatin1Char('/')) + 1);
-}
-
-QString NameOf(const QString& path) {
-  const QString trimmed = RemoveSlash(path);
-  return trimmed.mid(trimmed.lastIndexOf(QLatin1Char('/')) + 1);
-}
-
-}  // namespace
-
 // ---------------------------------------------------------------- popup
 
 namespace {
@@ -351,7 +337,7 @@ bool TDirTree::DropOn(QTreeWidgetItem* target, QObject* source, const QStringLis
     const std::vector<TListItem>& items = fileList_->Items();
     QItemSelectionModel* selection = fileList_->selectionModel();
     for (std::size_t row = 0; row < items.size(); ++row)
-      if (items[row].IsFolder && selection->isRowSelected(int(row), QModelIndex()))
+      if (IsFolderEntry(items[row]) && selection->isRowSelected(int(row), QModelIndex()))
         selection->select(fileList_->model()->index(int(row), 0), QItemSelectionModel::Deselect | QItemSelectionModel::Rows);
     if (fileList_->SelectedIndex() < 0) {
       QMessageBox::warning(this, QString(), ExplorerTexts.NothingSelected);
@@ -440,7 +426,7 @@ void TDirTree::RenameEdited(QTreeWidgetItem* node, const QString& text) {
     SelectPath(oldPath);
     return;
   }
-  const QString newPath = FolderOfPath(oldPath) + text;
+  const QString newPath = ParentOfPath(oldPath) + text;
   if (newPath == oldPath) return;
   if (!wasNewFolder) {
     const QString question = ExplorerTexts.RenameQuestion + QStringLiteral("\n\n    ") + ExplorerTexts.From + oldPath +
@@ -472,7 +458,7 @@ void TDirTree::CmdDeleteFolder() {
     return;
   }
   const QString question =
-      QStringLiteral("Are you sure you want to move the folder \"%1\" and all its contents to the trash?").arg(NameOf(path));
+      QStringLiteral("Are you sure you want to move the folder \"%1\" and all its contents to the trash?").arg(NameOfPath(path));
   if (QMessageBox::question(this, QStringLiteral("Confirm Folder Delete"), question, QMessageBox::Yes | QMessageBox::No,
                             QMessageBox::Yes) != QMessageBox::Yes)
     return;
@@ -494,11 +480,11 @@ void TDirTree::CmdDeleteFolder() {
 }
 
 void TDirTree::CutOrCopy(int mode) {
-  TFileListView::ClipboardMode = -1;
+  ClipboardMode = -1;
   if (currentItem() == nullptr || selectedPath_.isEmpty() || IsDrivesName(selectedPath_)) return;
   dragSource_ = RemoveSlash(selectedPath_);
   clipMode_ = mode;
-  TFileListView::ClipboardMode = mode;
+  ClipboardMode = mode;
   pastePending_ = true;
   QApplication::clipboard()->setMimeData(MakeFileMimeData({dragSource_}, mode == kClipMove));
 }
@@ -536,7 +522,7 @@ void TDirTree::CmdTreeSize() {
   const QString path = NodePath(node);
   const QString subject = KindOf(node) == nkDrive
                               ? ExplorerTexts.DriveWord + path
-                              : ExplorerTexts.FolderWord + NameOf(path) + QLatin1Char('"');
+                              : ExplorerTexts.FolderWord + NameOfPath(path) + QLatin1Char('"');
   QMessageBox::information(this, QString(), TreeSizeText(subject, total), QMessageBox::Ok);
 }
 
@@ -553,7 +539,7 @@ void TDirTree::CmdFolderContents() {
   window->setAttribute(Qt::WA_DeleteOnClose);
   const bool drive = KindOf(node) == nkDrive;
   window->setWindowTitle(drive ? QStringLiteral("Files in \" ") + path + QStringLiteral(" \"")
-                               : QStringLiteral("Files in \" ../") + NameOf(path) + QStringLiteral(" \""));
+                               : QStringLiteral("Files in \" ../") + NameOfPath(path) + QStringLiteral(" \""));
   auto* layout = new QVBoxLayout(window);
   layout->setContentsMargins(0, 0, 0, 0);
   layout->setSpacing(0);

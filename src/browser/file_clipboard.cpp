@@ -8,6 +8,8 @@
 
 namespace vumo {
 
+int ClipboardMode = kClipCopy;
+
 namespace {
 const QString kUriList = QStringLiteral("text/uri-list");
 const QString kGnome = QStringLiteral("x-special/gnome-copied-files");

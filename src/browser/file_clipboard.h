@@ -16,10 +16,11 @@ namespace vumo {
 
 enum class TClipMode { Unknown, Copy, Cut };
 
-// The browser's own cut and copy mode (TFileListView::ClipboardMode): copy 0, move 2,
-// -1 while collecting.
+// The browser's own cut and copy mode: copy 0, move 2, -1 while collecting.
+// One for the whole browser, so a paste in the list follows a cut in the tree.
 inline constexpr int kClipCopy = 0;
 inline constexpr int kClipMove = 2;
+extern int ClipboardMode;
 
 struct TClipboardFiles {
   QStringList paths;

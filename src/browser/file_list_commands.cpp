@@ -32,19 +32,7 @@
 
 namespace vumo {
 
-int TFileListView::ClipboardMode = TFileListView::kClipCopy;
-
 namespace {
-
-QString FileNameOf(const QString& path) {
-  const QString trimmed = RemoveSlash(path);
-  return trimmed.mid(trimmed.lastIndexOf(QLatin1Char('/')) + 1);
-}
-
-QString FolderOf(const QString& path) {
-  const QString trimmed = RemoveSlash(path);
-  return trimmed.left(trimmed.lastIndexOf(QLatin1Char('/')) + 1);
-}
 
 void CannotBox(QWidget* parent, const QString& verb, const QString& name) {
   QMessageBox::critical(parent, QString(), ExplorerTexts.Cannot + verb + ExplorerTexts.FileWord + name);
@@ -130,7 +118,7 @@ QStringList TFileListView::SelectedPaths(bool deselectParent) {
 QString TFileListView::SelectedExtension() const {
   const int row = SelectedIndex();
   if (row < 0) return {};
-  const QString name = FileNameOf(model_->Items()[std::size_t(row)].SubItems[kSubPath]);
+  const QString name = NameOfPath(model_->Items()[std::size_t(row)].SubItems[kSubPath]);
   const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
   return dot < 0 ? QString() : name.mid(dot).toUpper();
 }
@@ -253,7 +241,7 @@ void TFileListView::CmdDelete() {
   const QStringList paths = SelectedPaths(true);
   if (paths.isEmpty()) return;
   const QString question =
-      paths.size() == 1 ? QStringLiteral("Are you sure you want to move \"%1\" to the trash?").arg(FileNameOf(paths[0]))
+      paths.size() == 1 ? QStringLiteral("Are you sure you want to move \"%1\" to the trash?").arg(NameOfPath(paths[0]))
                         : QStringLiteral("Are you sure you want to move these %1 items to the trash?").arg(paths.size());
   if (QMessageBox::question(this, QStringLiteral("Confirm Delete"), question, QMessageBox::Yes | QMessageBox::No,
                             QMessageBox::Yes) != QMessageBox::Yes)
@@ -322,10 +310,10 @@ void TFileListView::CaptionEdited(int row, const QString& editedCaption) {
   TWaitCursor wait;
   QString caption = editedCaption;
   // With extensions hidden the caption lacks it; the file keeps its extension.
-  const QString oldName = FileNameOf(oldPath);
+  const QString oldName = NameOfPath(oldPath);
   const qsizetype dot = oldName.lastIndexOf(QLatin1Char('.'));
   if (hideFileExt_ && !isFolder && dot > 0 && !caption.isEmpty()) caption += oldName.mid(dot);
-  const QString newPath = FolderOf(oldPath) + caption;
+  const QString newPath = ParentOfPath(oldPath) + caption;
   // Letter case makes another name on this platform, so only the same text changes nothing.
   if (newPath == oldPath) return;
   struct stat st {};
@@ -344,10 +332,10 @@ void TFileListView::CaptionEdited(int row, const QString& editedCaption) {
   if (isFolder) {
     if (dirTree_ != nullptr) {
       dirTree_->Reload();
-      dirTree_->SelectPath(FolderOf(oldPath));
+      dirTree_->SelectPath(ParentOfPath(oldPath));
     } else if (dirTreeCombo_ != nullptr) {
       dirTreeCombo_->ReloadTree();
-      dirTreeCombo_->ShowPath(FolderOf(oldPath));
+      dirTreeCombo_->ShowPath(ParentOfPath(oldPath));
     }
   }
 }
@@ -389,7 +377,7 @@ bool TFileListView::SendSelectionTo(const QString& targetText, bool move) {
     const TOperationResult one =
         FolderExists(targetText)
             ? TFileOperations::Transfer({path}, targetText, move ? TTransfer::Move : TTransfer::Copy, ui)
-            : TFileOperations::TransferTo(path, targetText + FileNameOf(path), move ? TTransfer::Move : TTransfer::Copy, ui);
+            : TFileOperations::TransferTo(path, targetText + NameOfPath(path), move ? TTransfer::Move : TTransfer::Copy, ui);
     all.done << one.done;
     all.failed << one.failed;
     all.skipped << one.skipped;
@@ -443,12 +431,12 @@ void TFileListView::CmdDesktopShortcut() {
   }
   const TListItem& item = model_->Items()[std::size_t(row)];
   const QString path = item.SubItems[kSubPath];
-  QString name = FileNameOf(path);
+  QString name = NameOfPath(path);
   const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
   if (dot > 0) name.truncate(dot);
   const QString desktop = DesktopFolder();
   QString icon = IsFolderEntry(item) ? QStringLiteral("folder")
-                               : QMimeDatabase().mimeTypeForFile(FileNameOf(path), QMimeDatabase::MatchExtension).iconName();
+                               : QMimeDatabase().mimeTypeForFile(NameOfPath(path), QMimeDatabase::MatchExtension).iconName();
   if (desktop.isEmpty() || !WriteLinkEntry(desktop + name + QStringLiteral(".desktop"), name, path, icon))
     QMessageBox::critical(this, QString(), ExplorerTexts.ShortcutFailed);
 }
@@ -470,7 +458,7 @@ void TFileListView::CmdSendToShortcut(const QString& shortcutPath) {
     const ssize_t n = ::readlink(EncodeFileName(shortcutPath).constData(), buffer, sizeof buffer - 1);
     if (n > 0) {
       target = DecodeFileName(QByteArray(buffer, n));
-      if (!target.startsWith(QLatin1Char('/'))) target = FolderOf(shortcutPath) + target;
+      if (!target.startsWith(QLatin1Char('/'))) target = ParentOfPath(shortcutPath) + target;
     } else if (FolderExists(shortcutPath)) {
       target = shortcutPath;
     }

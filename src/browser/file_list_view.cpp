@@ -12,7 +12,6 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QContextMenuEvent>
-#include <QDrag>
 #include <QFileSystemWatcher>
 #include <QScrollBar>
 #include <QSet>
@@ -538,11 +537,7 @@ void TFileListView::mouseMoveEvent(QMouseEvent* event) {
     dragArmed_ = false;
     const QStringList paths = SelectedPaths(false);
     if (paths.isEmpty()) return;
-    QMimeData* data = MakeFileMimeData(paths, !dragCopy_);
-    data->setData(TDirTree::kDragModeFormat, dragCopy_ ? QByteArrayLiteral("copy") : QByteArrayLiteral("move"));
-    auto* drag = new QDrag(this);
-    drag->setMimeData(data);
-    drag->exec(dragCopy_ ? Qt::CopyAction : Qt::MoveAction, dragCopy_ ? Qt::CopyAction : Qt::MoveAction);
+    DragFiles(this, MakeFileMimeData(paths, !dragCopy_), dragCopy_);
     return;
   }
   QTreeView::mouseMoveEvent(event);
@@ -664,9 +659,8 @@ void TFileListView::OpenItem() {
   }
   if (item.Kind == TEntryKind::File) {
     if (!FileOpener()(item.SubItems[kSubPath])) {
-      const qsizetype slash = item.SubItems[kSubPath].lastIndexOf(QLatin1Char('/'));
       QMessageBox::critical(this, QString(),
-                            ExplorerTexts.Cannot + QStringLiteral("Open") + ExplorerTexts.FileWord + item.SubItems[kSubPath].mid(slash + 1));
+                            ExplorerTexts.Cannot + QStringLiteral("Open") + ExplorerTexts.FileWord + NameOfPath(item.SubItems[kSubPath]));
     }
     return;
   }
@@ -691,10 +685,8 @@ void TFileListView::OneLevelUp() {
     SetDirectory(kDrivesName);
     return;
   }
-  const QString withoutSlash = RemoveSlash(directory_);
-  const qsizetype slash = withoutSlash.lastIndexOf(QLatin1Char('/'));
-  if (slash < 0) return;
-  const QString parent = withoutSlash.left(slash + 1);
+  const QString parent = ParentOfPath(directory_);
+  if (parent.isEmpty()) return;
   SetDirectory(parent);
   if (dirTree_ != nullptr) dirTree_->SelectPath(parent);
   if (dirTreeCombo_ != nullptr) dirTreeCombo_->ShowPath(parent);

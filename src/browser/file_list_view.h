@@ -164,10 +164,10 @@ class TFileListView : public QTreeView {
   // The selected entries' full paths, in list order, without the parent entry.
   QStringList SelectedPaths(bool deselectParent);
 
-  // Unit-wide clipboard mode: vumo::kClipCopy or vumo::kClipMove, -1 while collecting.
+  // The browser's clipboard mode of file_clipboard.h, under the names the list's callers use.
   static constexpr int kClipCopy = vumo::kClipCopy;
   static constexpr int kClipMove = vumo::kClipMove;
-  static int ClipboardMode;
+  static inline int& ClipboardMode = vumo::ClipboardMode;
   const QStringList& ClipboardFiles() const { return clipboardFiles_; }
   TFileListPopup* Popup() const { return popup_; }
   // Shows the command popup at a global point (10 pixels right of and below it).

@@ -98,7 +98,6 @@ void TFileListing::AddFiles(const QString& pattern, std::uint32_t filter, std::v
     const bool isParent = entry.name == QLatin1String("..");
     TListItem item;
     item.Kind = isParent ? TEntryKind::Parent : isFolder ? TEntryKind::Folder : TEntryKind::File;
-    item.IsFolder = isFolder;
     const int type = isParent ? types.ParentType() : isFolder ? types.FolderType() : types.TypeForFileName(entry.name);
     item.ImageIndex = type;
     if (isParent) {

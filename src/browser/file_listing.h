@@ -39,8 +39,6 @@ struct TListItem {
   std::int64_t Bytes = 0;      // size of a file, 0 for folders and drives
   std::int64_t SizeKey = 0;    // the number the size column shows
   std::int64_t TimeKey = 0;    // modification time in nanoseconds
-  // IsFolderEntry() kept as a field for the folder tree's drop, which reads it so.
-  bool IsFolder = false;
 };
 
 // Folders and the parent entry: what sorts apart from the files and what a delete stops at.

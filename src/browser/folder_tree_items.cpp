@@ -13,26 +13,13 @@
 #include <algorithm>
 #include <vector>
 
-#include <dirent.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 namespace vumo::folder_tree {
 
 namespace {
-
-// The one loop over the raw names of a folder's entries, "." and ".." left out.
-template <typename Visit>
-void ForEachEntry(const QByteArray& folder, Visit&& visit) {
-  DIR* dir = ::opendir(folder.constData());
-  if (dir == nullptr) return;
-  while (dirent* entry = ::readdir(dir)) {
-    const char* name = entry->d_name;
-    if (name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0'))) continue;
-    visit(QByteArray(name));
-  }
-  ::closedir(dir);
-}
 
 bool BelowNetworkVolume(const QTreeWidgetItem* node) {
   for (const QTreeWidgetItem* walk = node; walk != nullptr; walk = walk->parent())
@@ -211,12 +198,14 @@ double FolderBytes(const QString& folder) {
   while (!pending.empty()) {
     const QByteArray path = pending.back();
     pending.pop_back();
-    ForEachEntry(path, [&](const QByteArray& name) {
-      const QByteArray child = (path.endsWith('/') ? path : path + '/') + name;
+    // Folders wait in `pending` rather than being entered at once, so one
+    // folder is open at a time however deep the tree goes.
+    ForEachEntry(path, [&](const TFolderEntry& entry) {
       struct stat st {};
-      if (::lstat(child.constData(), &st) != 0) return;
-      if (S_ISDIR(st.st_mode)) pending.push_back(child);
+      if (::fstatat(entry.folderFd, entry.name, &st, AT_SYMLINK_NOFOLLOW) != 0) return true;
+      if (S_ISDIR(st.st_mode)) pending.push_back(JoinPath(path, QByteArray(entry.name)));
       else total += double(st.st_size);
+      return true;
     });
   }
   return total;
@@ -225,16 +214,21 @@ double FolderBytes(const QString& folder) {
 QStringList FileNames(const QString& folder) {
   QStringList names;
   const QByteArray encoded = EncodeFileName(AddSlash(folder));
-  ForEachEntry(encoded, [&](const QByteArray& name) {
+  ForEachEntry(encoded, [&](const TFolderEntry& entry) {
     struct stat st {};
-    if (::stat((encoded + name).constData(), &st) == 0 && !S_ISDIR(st.st_mode)) names << DecodeFileName(name);
+    if (::fstatat(entry.folderFd, entry.name, &st, 0) == 0 && !S_ISDIR(st.st_mode))
+      names << DecodeFileName(QByteArray(entry.name));
+    return true;
   });
   return names;
 }
 
 QStringList EntryNames(const QString& folder) {
   QStringList names;
-  ForEachEntry(EncodeFileName(folder), [&](const QByteArray& name) { names << DecodeFileName(name); });
+  ForEachEntry(EncodeFileName(folder), [&](const TFolderEntry& entry) {
+    names << DecodeFileName(QByteArray(entry.name));
+    return true;
+  });
   return names;
 }
 

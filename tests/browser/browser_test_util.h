@@ -1,14 +1,20 @@
 // Small helpers for the browser tests: folders of files with chosen sizes and times.
 #pragma once
 
+#include <QByteArray>
 #include <QCoreApplication>
 #include <QDeadlineTimer>
+#include <QMessageBox>
+#include <QPushButton>
 #include <QString>
 #include <QThread>
+
+#include <gtest/gtest.h>
 
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <optional>
 #include <set>
 #include <functional>
 #include <string>
@@ -18,6 +24,7 @@
 #include <unistd.h>
 
 #include "browser/file_list_view.h"
+#include "shell/shell_test_util.h"
 #include "support/test_support.h"
 
 namespace vumo::test {
@@ -101,21 +108,6 @@ inline int RowOf(const TFileListView& list, const QString& caption) {
   return -1;
 }
 
-// A fresh folder for the running test, named after it.
-inline std::string TestDir(const std::string& prefix) {
-  return TempDir(prefix + ::testing::UnitTest::GetInstance()->current_test_info()->name());
-}
-
-}  // namespace vumo::test
-
-#include <QByteArray>
-
-#include <gtest/gtest.h>
-
-#include <optional>
-
-namespace vumo::test {
-
 // A fresh folder of the running test, named after it.
 inline std::string TestFolder(const std::string& prefix) {
   return TempDir(prefix + ::testing::UnitTest::GetInstance()->current_test_info()->name());
@@ -139,6 +131,22 @@ class TScopedEnv {
 
 // A test's own folder holding the empty folders "a" and "b", with a private
 // trash under it (XDG_DATA_HOME is its "data").
+// Answers the next message box with this button (or its first one), keeping its text
+// and title.
+inline void AnswerBox(QMessageBox::StandardButton button, QString* text = nullptr, QString* title = nullptr) {
+  OnNextModal([button, text, title](QWidget* modal) {
+    auto* box = qobject_cast<QMessageBox*>(modal);
+    if (box == nullptr) {
+      modal->close();
+      return;
+    }
+    if (text != nullptr) *text = box->text();
+    if (title != nullptr) *title = box->windowTitle();
+    QAbstractButton* answer = box->button(button);
+    (answer != nullptr ? answer : box->buttons().value(0))->click();
+  });
+}
+
 class TTwoFolderTest : public ::testing::Test {
  protected:
   void MakeFolders(const std::string& prefix) {

@@ -22,7 +22,7 @@ namespace fs = std::filesystem;
 class DirTreeComboTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    dir_ = test::TestDir("dir_tree_");
+    dir_ = test::TestFolder("dir_tree_");
     fs::create_directories(dir_ + "/one/two");
     fs::create_directories(dir_ + "/One");
     WriteBytes(dir_ + "/one/pic.png", 5);

@@ -37,32 +37,18 @@ namespace fs = std::filesystem;
 
 using test::Names;
 using test::Read;
+using test::AnswerBox;
 using test::Write;
-
-void AnswerBox(QMessageBox::StandardButton button, QString* text, QString* title = nullptr) {
-  test::OnNextModal([button, text, title](QWidget* modal) {
-    auto* box = qobject_cast<QMessageBox*>(modal);
-    if (box == nullptr) {
-      modal->close();
-      return;
-    }
-    *text = box->text();
-    if (title != nullptr) *title = box->windowTitle();
-    (box->button(button) != nullptr ? box->button(button) : box->buttons().value(0))->click();
-  });
-}
 
 class DirTreeTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    dir_ = test::TestDir("dir_tree_");
+    dir_ = test::TestFolder("dir_tree_");
     fs::create_directories(dir_ + "/a/x");
     fs::create_directories(dir_ + "/b");
     fs::create_directories(dir_ + "/home");
-    oldDataHome_ = qgetenv("XDG_DATA_HOME");
-    oldHome_ = qgetenv("HOME");
-    qputenv("XDG_DATA_HOME", QByteArray::fromStdString(dir_ + "/data"));
-    qputenv("HOME", QByteArray::fromStdString(dir_ + "/home"));
+    dataHome_.emplace("XDG_DATA_HOME", dir_ + "/data");
+    home_.emplace("HOME", dir_ + "/home");
     SetFileManagerCall([](const QString&, const QString&) { return false; });
     window_ = new QWidget;
     auto* layout = new QHBoxLayout(window_);
@@ -78,8 +64,8 @@ class DirTreeTest : public ::testing::Test {
     delete window_;
     SetFileManagerCall(nullptr);
     TDirTree::SetNetworkCommand(nullptr);
-    qputenv("XDG_DATA_HOME", oldDataHome_);
-    qputenv("HOME", oldHome_);
+    home_.reset();
+    dataHome_.reset();
   }
   QString P(const std::string& relative) const { return Q(dir_ + "/" + relative); }
   std::string S(const std::string& relative) const { return dir_ + "/" + relative; }
@@ -94,7 +80,7 @@ class DirTreeTest : public ::testing::Test {
   }
 
   std::string dir_;
-  QByteArray oldDataHome_, oldHome_;
+  std::optional<test::TScopedEnv> dataHome_, home_;
   QWidget* window_ = nullptr;
   TDirTree* tree_ = nullptr;
   TFileListView* list_ = nullptr;

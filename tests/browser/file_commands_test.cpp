@@ -36,6 +36,7 @@ namespace fs = std::filesystem;
 
 using test::Names;
 using test::Read;
+using test::AnswerBox;
 using test::Write;
 
 // Answers the coming message boxes in turn, keeping their texts.
@@ -58,22 +59,6 @@ void AnswerBoxes(std::vector<QMessageBox::StandardButton> answers, QStringList* 
     box->button(answer)->click();
   });
   timer->start();
-}
-
-// Answers the next message box with the button of this role (or text), keeping its text.
-void AnswerBox(QMessageBox::StandardButton button, QString* text = nullptr, int* count = nullptr) {
-  test::OnNextModal([button, text, count](QWidget* modal) {
-    auto* box = qobject_cast<QMessageBox*>(modal);
-    if (box == nullptr) {
-      modal->close();
-      return;
-    }
-    if (text != nullptr) *text = box->text();
-    if (count != nullptr) ++*count;
-    QAbstractButton* b = box->button(button);
-    if (b == nullptr) b = box->buttons().value(0);
-    b->click();
-  });
 }
 
 class FileCommandsTest : public test::TTwoFolderTest {

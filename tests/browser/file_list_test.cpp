@@ -23,7 +23,7 @@ namespace fs = std::filesystem;
 class FileListTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    dir_ = test::TempDir(std::string("file_list_") + ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    dir_ = test::TestFolder("file_list_");
     list_.resize(600, 400);
   }
   QString Folder() const { return AddSlash(Q(dir_)); }

@@ -155,9 +155,9 @@ TEST_F(FileListingTest, HiddenAndSystemEntriesFollowTheAttributeFilter) {
   EXPECT_EQ(Item(".hidden.png").SubItems[kSubAttr], "H");
   EXPECT_EQ(Item("pipe").SubItems[kSubAttr], "S");
   EXPECT_EQ(Item(".hdir").Kind, TEntryKind::Folder);
-  EXPECT_TRUE(Item(".hdir").IsFolder);
+  EXPECT_TRUE(IsFolderEntry(Item(".hdir")));
   EXPECT_EQ(Item("pipe").Kind, TEntryKind::File);
-  EXPECT_FALSE(Item("pipe").IsFolder);
+  EXPECT_FALSE(IsFolderEntry(Item("pipe")));
   listing_.Options.Attributes = kAttrReadOnly | kAttrArchive;
   Read();
   EXPECT_FALSE(Listed(".hidden.png"));
@@ -221,7 +221,7 @@ TEST_F(FileListingTest, DrivesAreListedInTheirOwnOrder) {
   EXPECT_TRUE(items_.front().Caption.startsWith(" (/)  "));
   for (const TListItem& item : items_) {
     EXPECT_EQ(item.Kind, TEntryKind::Drive);
-    EXPECT_FALSE(item.IsFolder);
+    EXPECT_FALSE(IsFolderEntry(item));
     EXPECT_TRUE(item.SubItems[kSubType].endsWith(" Mb"));
   }
   EXPECT_EQ(SizeInMb(0), "0 Mb");
