@@ -75,13 +75,18 @@ struct TNullCanvas : TMetafileCanvas {
   void SetClip(const TCanvasClip&) override {}
 };
 
-void BM_HostileMetafilePlay(benchmark::State& state) {
+// The hostile drawing the benchmark's argument names, loaded, with the drawing's name as its label.
+void LoadHostileMetafile(benchmark::State& state, TMetafile& metafile) {
   static const std::vector<test::THostileMetafile> files = test::HostileMetafiles();
   const test::THostileMetafile& file = files[static_cast<std::size_t>(state.range(0))];
   state.SetLabel(file.name);
-  TMetafile metafile;
   TMemoryStream stream(file.bytes.data(), file.bytes.size());
   metafile.LoadFromStream(stream);
+}
+
+void BM_HostileMetafilePlay(benchmark::State& state) {
+  TMetafile metafile;
+  LoadHostileMetafile(state, metafile);
   for (auto _ : state) {
     TNullCanvas canvas;
     benchmark::DoNotOptimize(metafile.Play(canvas, 0, 0, 1000, 1000));
@@ -102,12 +107,8 @@ namespace {
 // The hostile drawings painted at their frame's size through Qt, as the converter draws them.
 void BM_HostileMetafileRender(benchmark::State& state) {
   vumo::bench::BenchApplication();
-  static const std::vector<test::THostileMetafile> files = test::HostileMetafiles();
-  const test::THostileMetafile& file = files[static_cast<std::size_t>(state.range(0))];
-  state.SetLabel(file.name);
   TMetafile metafile;
-  TMemoryStream stream(file.bytes.data(), file.bytes.size());
-  metafile.LoadFromStream(stream);
+  LoadHostileMetafile(state, metafile);
   for (auto _ : state) {
     const QImage image = RenderMetafile(metafile, metafile.Width(), metafile.Height());
     benchmark::DoNotOptimize(image.constBits());
