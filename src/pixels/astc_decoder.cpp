@@ -149,6 +149,15 @@ constexpr const char* kWeightQuintB[3] = {"", "", "b0000b0"};
 constexpr unsigned kWeightQuintC[3] = {0, 28, 13};
 constexpr unsigned kWeightThree[3] = {0, 32, 63}, kWeightFive[5] = {0, 16, 32, 47, 63};
 
+// `v`, of `bits` bits (at least one), widened to `wide` bits by repeating its bits from the top.
+constexpr unsigned ReplicateBits(unsigned v, unsigned bits, unsigned wide) {
+  unsigned result = 0;
+  for (int shift = static_cast<int>(wide) - static_cast<int>(bits); shift > -static_cast<int>(bits);
+       shift -= static_cast<int>(bits))
+    result |= shift >= 0 ? v << shift : v >> -shift;
+  return result & ((1u << wide) - 1);
+}
+
 // Colour values of every range back to 0..255.
 constexpr auto kColorValues = [] {
   std::array<std::array<std::uint8_t, 256>, 21> table{};
@@ -158,10 +167,7 @@ constexpr auto kColorValues = [] {
     for (unsigned v = 0; v < levels; ++v) {
       unsigned result;
       if (!r.Trits && !r.Quints) {
-        result = 0;  // bit replication from the top
-        for (int shift = 8 - r.Bits; shift > -static_cast<int>(r.Bits); shift -= r.Bits)
-          result |= shift >= 0 ? v << shift : v >> -shift;
-        result &= 255;
+        result = ReplicateBits(v, r.Bits, 8);
       } else {
         const unsigned m = v & ((1u << r.Bits) - 1), D = v >> r.Bits;
         const unsigned A = (m & 1) ? 0x1FF : 0;
@@ -188,10 +194,7 @@ constexpr auto kWeightValues = [] {
     for (unsigned v = 0; v < levels; ++v) {
       unsigned result;
       if (!r.Trits && !r.Quints) {
-        result = 0;
-        for (int shift = 6 - r.Bits; shift > -static_cast<int>(r.Bits); shift -= r.Bits)
-          result |= shift >= 0 ? v << shift : v >> -shift;
-        result &= 63;
+        result = ReplicateBits(v, r.Bits, 6);
       } else if (r.Bits == 0) {
         result = r.Trits ? kWeightThree[v] : kWeightFive[v];
       } else {
