@@ -22,8 +22,6 @@ bool TASTCGraphic::CanLoad(TStream& Stream) {
   return TestHeader(Stream, kHeaderSize, [](const std::uint8_t* header) { return LittleEndian32(header) == kMagic; });
 }
 
-const char* TASTCGraphic::FormatName() const { return gesASTC; }
-
 bool TASTCGraphic::ReadImageProperties(TStream& Stream, unsigned ImageIndex) {
   TReaderGraphic::ReadImageProperties(Stream, ImageIndex);
   const std::int64_t start = Stream.Position();

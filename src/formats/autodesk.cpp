@@ -21,8 +21,6 @@ bool TAutodeskGraphic::CanLoad(TStream& Stream) {
   });
 }
 
-const char* TAutodeskGraphic::FormatName() const { return gesAutodesk; }
-
 bool TAutodeskGraphic::ReadImageProperties(TStream& Stream, unsigned ImageIndex) {
   TReaderGraphic::ReadImageProperties(Stream, ImageIndex);
   const std::uint8_t* header = ReadHeaderBytes(Stream, kHeaderSize);

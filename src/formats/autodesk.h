@@ -7,15 +7,12 @@
 
 namespace vumo {
 
-class TAutodeskGraphic : public TReader<TAutodeskGraphic, "TAutodeskGraphic"> {
+class TAutodeskGraphic : public TReader<TAutodeskGraphic, "TAutodeskGraphic", &gesAutodesk> {
  public:
   static bool CanLoad(TStream& Stream);
   using TReader::CanLoad;  // the file test, built on the stream test
   bool ReadImageProperties(TStream& Stream, unsigned ImageIndex) override;
   void LoadFromStream(TStream& Stream) override;
-
- protected:
-  const char* FormatName() const override;
 };
 
 }  // namespace vumo

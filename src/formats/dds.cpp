@@ -131,8 +131,6 @@ bool TDDSGraphic::CanLoad(TStream& Stream) {
   });
 }
 
-const char* TDDSGraphic::FormatName() const { return gesDDS; }
-
 TPixelLayout TDDSGraphic::DXGIPixels(std::uint32_t format) const {
   for (const TDXGIRow& row : kDXGIFormats)
     if (row.Format == format) return row.Make();

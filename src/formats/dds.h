@@ -9,15 +9,12 @@
 
 namespace vumo {
 
-class TDDSGraphic : public TTextureReader<TDDSGraphic, "TDDSGraphic"> {
+class TDDSGraphic : public TTextureReader<TDDSGraphic, "TDDSGraphic", &gesDDS> {
  public:
   static bool CanLoad(TStream& Stream);
   using TReader::CanLoad;  // the file test, built on the stream test
   bool ReadImageProperties(TStream& Stream, unsigned ImageIndex) override;
   void LoadFromStream(TStream& Stream) override;
-
- protected:
-  const char* FormatName() const override;
 
  private:
   std::uint32_t dataOffset_ = 0;

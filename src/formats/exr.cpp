@@ -355,8 +355,6 @@ std::string Caption(const TImage& image, const TWindow& window) {
 
 }  // namespace
 
-const char* TEXRGraphic::FormatName() const { return gesEXR; }
-
 std::span<const std::uint8_t> TEXRGraphic::TakeCheckedFile(TByteSource& source) const {
   const std::span<const std::uint8_t> start = source.Peek(4);
   if (start.size() < 4 || std::memcmp(start.data(), kMagic, 4) != 0) return {};

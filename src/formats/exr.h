@@ -13,7 +13,7 @@ namespace vumo {
 
 class TByteSource;
 
-class TEXRGraphic : public TReader<TEXRGraphic, "TEXRGraphic"> {
+class TEXRGraphic : public TReader<TEXRGraphic, "TEXRGraphic", &gesEXR> {
   // CanLoad: true when the file starts with OpenEXR's magic number. The position is restored.
   // ReadImageProperties: the display window and channels of the requested part; false
   // unless the file starts with the magic number.
@@ -22,9 +22,6 @@ class TEXRGraphic : public TReader<TEXRGraphic, "TEXRGraphic"> {
   using TReader::CanLoad;  // the file test, built on the stream test
   bool ReadImageProperties(TStream& Stream, unsigned ImageIndex) override;
   void LoadFromStream(TStream& Stream) override;
-
- protected:
-  const char* FormatName() const override;
 
  private:
   // The rest of the file in memory, its header's attributes checked before the library reads

@@ -144,8 +144,6 @@ TDecodedFrame DecodeFrame(const std::uint8_t* data, const TFrame& frame) {
 
 }  // namespace
 
-const char* TGIFGraphic::FormatName() const { return gesGIF; }
-
 bool TGIFGraphic::CanLoad(TStream& Stream) {
   return TestHeader(Stream, kHeaderSize, [](const std::uint8_t* b) {
     return std::memcmp(b, "GIF87a", 6) == 0 || std::memcmp(b, "GIF89a", 6) == 0;

@@ -11,7 +11,7 @@
 
 namespace vumo {
 
-class TGIFGraphic : public TReader<TGIFGraphic, "TGIFGraphic"> {
+class TGIFGraphic : public TReader<TGIFGraphic, "TGIFGraphic", &gesGIF> {
  public:
   static bool CanLoad(TStream& Stream);
   using TReader::CanLoad;  // the file test, built on the stream test
@@ -20,9 +20,6 @@ class TGIFGraphic : public TReader<TGIFGraphic, "TGIFGraphic"> {
 
   // The delay of the shown frame before the next, in hundredths of a second (0: none given).
   unsigned FrameDelay() const { return frameDelay_; }
-
- protected:
-  const char* FormatName() const override;
 
  private:
   unsigned frameDelay_ = 0;

@@ -187,8 +187,6 @@ constexpr float kXyzToRgb[3][3] = {
 
 }  // namespace
 
-const char* THDRGraphic::FormatName() const { return gesHDR; }
-
 bool THDRGraphic::CanLoad(TStream& Stream) {
   return TestHeader(Stream, 6, [](const std::uint8_t* b) {
     return std::memcmp(b, "#?RADI", 6) == 0 || std::memcmp(b, "#?RGBE", 6) == 0;

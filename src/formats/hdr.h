@@ -10,7 +10,7 @@
 
 namespace vumo {
 
-class THDRGraphic : public TReader<THDRGraphic, "THDRGraphic"> {
+class THDRGraphic : public TReader<THDRGraphic, "THDRGraphic", &gesHDR> {
   // CanLoad: true when the file starts with "#?RADIANCE" or "#?RGBE". The position is restored.
   // ReadImageProperties: reads the text header and the resolution line; false unless the
   // file starts with "#?".
@@ -19,9 +19,6 @@ class THDRGraphic : public TReader<THDRGraphic, "THDRGraphic"> {
   using TReader::CanLoad;  // the file test, built on the stream test
   bool ReadImageProperties(TStream& Stream, unsigned ImageIndex) override;
   void LoadFromStream(TStream& Stream) override;
-
- protected:
-  const char* FormatName() const override;
 
  public:
   // What the header says beyond the image properties.

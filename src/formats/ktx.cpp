@@ -95,8 +95,6 @@ bool TKTXGraphic::CanLoad(TStream& Stream) {
   });
 }
 
-const char* TKTXGraphic::FormatName() const { return gesKTX; }
-
 TPixelLayout TKTXGraphic::GLPixels(std::uint32_t type, std::uint32_t format, std::uint32_t internalFormat) const {
   switch (internalFormat) {
     case 0x83F0: return BlockLayout(TBlockFormat::BC1, "BC1", false);
@@ -255,8 +253,6 @@ bool TKTX2Graphic::CanLoad(TStream& Stream) {
     return std::memcmp(header, kKTX2Identifier, 12) == 0;
   });
 }
-
-const char* TKTX2Graphic::FormatName() const { return gesKTX2; }
 
 TPixelLayout TKTX2Graphic::VulkanPixels(std::uint32_t format) const {
   switch (format) {

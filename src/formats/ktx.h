@@ -11,15 +11,12 @@
 
 namespace vumo {
 
-class TKTXGraphic : public TTextureReader<TKTXGraphic, "TKTXGraphic"> {
+class TKTXGraphic : public TTextureReader<TKTXGraphic, "TKTXGraphic", &gesKTX> {
  public:
   static bool CanLoad(TStream& Stream);
   using TReader::CanLoad;  // the file test, built on the stream test
   bool ReadImageProperties(TStream& Stream, unsigned ImageIndex) override;
   void LoadFromStream(TStream& Stream) override;
-
- protected:
-  const char* FormatName() const override;
 
  private:
   // Where each level's images begin, and for a cube map that is not an array the distance
@@ -34,7 +31,7 @@ class TKTXGraphic : public TTextureReader<TKTXGraphic, "TKTXGraphic"> {
   TPixelLayout GLPixels(std::uint32_t type, std::uint32_t format, std::uint32_t internalFormat) const;
 };
 
-class TKTX2Graphic : public TTextureReader<TKTX2Graphic, "TKTX2Graphic"> {
+class TKTX2Graphic : public TTextureReader<TKTX2Graphic, "TKTX2Graphic", &gesKTX2> {
  public:
   static bool CanLoad(TStream& Stream);
   using TReader::CanLoad;  // the file test, built on the stream test
@@ -43,9 +40,6 @@ class TKTX2Graphic : public TTextureReader<TKTX2Graphic, "TKTX2Graphic"> {
 
   enum TSupercompression : std::uint32_t { scNone = 0, scBasisLZ = 1, scZstd = 2, scZlib = 3 };
   TSupercompression Supercompression() const { return scheme_; }
-
- protected:
-  const char* FormatName() const override;
 
  private:
   struct TLevel {

@@ -114,8 +114,6 @@ bool TPCXGraphic::CanLoad(TStream& Stream) {
   });
 }
 
-const char* TPCXGraphic::FormatName() const { return gesPCX; }
-
 bool TPCXGraphic::ReadImageProperties(TStream& Stream, unsigned ImageIndex) {
   TReaderGraphic::ReadImageProperties(Stream, ImageIndex);
   const std::uint8_t* bytes = ReadHeaderBytes(Stream, kHeaderSize);

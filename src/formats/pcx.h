@@ -8,7 +8,7 @@
 
 namespace vumo {
 
-class TPCXGraphic : public TReader<TPCXGraphic, "TPCXGraphic"> {
+class TPCXGraphic : public TReader<TPCXGraphic, "TPCXGraphic", &gesPCX> {
   // CanLoad: true when more than a header's worth of bytes remain and the header's maker, version and
   // encoding are ones this reader knows. The position is restored.
   // ReadImageProperties: reads the 128-byte header; false when the maker byte is not a PCX one.
@@ -17,9 +17,6 @@ class TPCXGraphic : public TReader<TPCXGraphic, "TPCXGraphic"> {
   using TReader::CanLoad;  // the file test, built on the stream test
   bool ReadImageProperties(TStream& Stream, unsigned ImageIndex) override;
   void LoadFromStream(TStream& Stream) override;
-
- protected:
-  const char* FormatName() const override;
 };
 
 }  // namespace vumo

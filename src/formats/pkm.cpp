@@ -44,8 +44,6 @@ std::uint32_t PadToBlock(std::uint32_t side) { return (side + 3) & ~3u; }
 
 bool TPKMGraphic::CanLoad(TStream& Stream) { return TestHeader(Stream, kHeaderSize, IsPKM); }
 
-const char* TPKMGraphic::FormatName() const { return gesPKM; }
-
 bool TPKMGraphic::ReadImageProperties(TStream& Stream, unsigned ImageIndex) {
   TReaderGraphic::ReadImageProperties(Stream, ImageIndex);
   const std::int64_t start = Stream.Position();

@@ -6,15 +6,12 @@
 
 namespace vumo {
 
-class TPKMGraphic : public TTextureReader<TPKMGraphic, "TPKMGraphic"> {
+class TPKMGraphic : public TTextureReader<TPKMGraphic, "TPKMGraphic", &gesPKM> {
  public:
   static bool CanLoad(TStream& Stream);
   using TReader::CanLoad;  // the file test, built on the stream test
   bool ReadImageProperties(TStream& Stream, unsigned ImageIndex) override;
   void LoadFromStream(TStream& Stream) override;
-
- protected:
-  const char* FormatName() const override;
 
  private:
   bool PlaceSurface(TSurface& surface, std::uint64_t available) const override;

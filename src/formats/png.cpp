@@ -627,6 +627,4 @@ void TPNGGraphic::LoadFromStream(TStream& Stream) {
   }
 }
 
-const char* TPNGGraphic::FormatName() const { return gesPNG; }
-
 }  // namespace vumo

@@ -8,7 +8,7 @@
 
 namespace vumo {
 
-class TPNGGraphic : public TReader<TPNGGraphic, "TPNGGraphic"> {
+class TPNGGraphic : public TReader<TPNGGraphic, "TPNGGraphic", &gesPNG> {
   // CanLoad: true when more than 8 bytes remain and they are the PNG signature. The position
   // is restored.
   // ReadImageProperties: reads the signature and the IHDR chunk (CRC checked), then looks for
@@ -22,9 +22,6 @@ class TPNGGraphic : public TReader<TPNGGraphic, "TPNGGraphic"> {
   using TReader::CanLoad;  // the file test, built on the stream test
   bool ReadImageProperties(TStream& Stream, unsigned ImageIndex) override;
   void LoadFromStream(TStream& Stream) override;
-
- protected:
-  const char* FormatName() const override;
 };
 
 }  // namespace vumo

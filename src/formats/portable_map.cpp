@@ -172,8 +172,6 @@ bool TPPMGraphic::CanLoad(TStream& Stream) {
   });
 }
 
-const char* TPPMGraphic::FormatName() const { return gesPortableMap; }
-
 bool TPPMGraphic::ReadImageProperties(TStream& Stream, unsigned ImageIndex) {
   TReaderGraphic::ReadImageProperties(Stream, ImageIndex);
   TAnyMapHeader h;

@@ -10,7 +10,7 @@
 
 namespace vumo {
 
-class TPPMGraphic : public TReader<TPPMGraphic, "TPPMGraphic"> {
+class TPPMGraphic : public TReader<TPPMGraphic, "TPPMGraphic", &gesPortableMap> {
   // CanLoad: true when more than 10 bytes remain, the first is "P" and the second a digit 1 to 6.
   // The position is restored.
   // ReadImageProperties: reads the magic and the header numbers; false unless the file starts with "P". A kind
@@ -20,9 +20,6 @@ class TPPMGraphic : public TReader<TPPMGraphic, "TPPMGraphic"> {
   using TReader::CanLoad;  // the file test, built on the stream test
   bool ReadImageProperties(TStream& Stream, unsigned ImageIndex) override;
   void LoadFromStream(TStream& Stream) override;
-
- protected:
-  const char* FormatName() const override;
 
  public:
   // What the header says: the kind (the digit after "P", or one of the float kinds), the

@@ -348,8 +348,6 @@ class TPsdRowPlanes {
 
 }  // namespace
 
-const char* TPSDGraphic::FormatName() const { return gesPSD; }
-
 bool TPSDGraphic::CanLoad(TStream& Stream) {
   return TestHeader(Stream, kHeaderSize, [](const std::uint8_t* bytes) {
     const TPSDHeader h = ParseHeader(bytes);

@@ -8,7 +8,7 @@
 
 namespace vumo {
 
-class TPSDGraphic : public TReader<TPSDGraphic, "TPSDGraphic"> {
+class TPSDGraphic : public TReader<TPSDGraphic, "TPSDGraphic", &gesPSD> {
   // CanLoad: true when more than a header's worth of bytes remain, the signature reads "8BPS" in
   // any letter case and the version is 1. The position is restored.
   // ReadImageProperties: reads the header, passes over the colour mode data, the image resources and the layer
@@ -19,9 +19,6 @@ class TPSDGraphic : public TReader<TPSDGraphic, "TPSDGraphic"> {
   using TReader::CanLoad;  // the file test, built on the stream test
   bool ReadImageProperties(TStream& Stream, unsigned ImageIndex) override;
   void LoadFromStream(TStream& Stream) override;
-
- protected:
-  const char* FormatName() const override;
 };
 
 }  // namespace vumo

@@ -338,8 +338,6 @@ class TChannelPlacer {
 
 }  // namespace
 
-const char* TPSPGraphic::FormatName() const { return gesPSP; }
-
 bool TPSPGraphic::CanLoad(TStream& Stream) {
   return TestHeader(Stream, kFileHeader,
                     [](const std::uint8_t* b) { return SignatureMatches(b) && LittleEndian16(b + 32) >= 3; });

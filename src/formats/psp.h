@@ -8,7 +8,7 @@
 
 namespace vumo {
 
-class TPSPGraphic : public TReader<TPSPGraphic, "TPSPGraphic"> {
+class TPSPGraphic : public TReader<TPSPGraphic, "TPSPGraphic", &gesPSP> {
   // CanLoad: true when more than 36 bytes remain, the signature reads "Paint Shop Pro Image
   // File" in any letter case and the major version is 3 or more. The position is restored.
   // ReadImageProperties: reads the file header and the image attributes of the first block.
@@ -19,9 +19,6 @@ class TPSPGraphic : public TReader<TPSPGraphic, "TPSPGraphic"> {
   using TReader::CanLoad;  // the file test, built on the stream test
   bool ReadImageProperties(TStream& Stream, unsigned ImageIndex) override;
   void LoadFromStream(TStream& Stream) override;
-
- protected:
-  const char* FormatName() const override;
 };
 
 }  // namespace vumo

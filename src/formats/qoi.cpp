@@ -54,8 +54,6 @@ inline const std::uint8_t* DecodeOp(const std::uint8_t* p, TPixel& px, TPixel (&
 
 }  // namespace
 
-const char* TQOIGraphic::FormatName() const { return gesQOI; }
-
 bool TQOIGraphic::CanLoad(TStream& Stream) {
   return TestHeader(Stream, kHeaderSize, [](const std::uint8_t* b) { return std::memcmp(b, "qoif", 4) == 0; });
 }

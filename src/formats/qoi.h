@@ -6,15 +6,12 @@
 
 namespace vumo {
 
-class TQOIGraphic : public TReader<TQOIGraphic, "TQOIGraphic"> {
+class TQOIGraphic : public TReader<TQOIGraphic, "TQOIGraphic", &gesQOI> {
  public:
   static bool CanLoad(TStream& Stream);
   using TReader::CanLoad;  // the file test, built on the stream test
   bool ReadImageProperties(TStream& Stream, unsigned ImageIndex) override;
   void LoadFromStream(TStream& Stream) override;
-
- protected:
-  const char* FormatName() const override;
 };
 
 }  // namespace vumo

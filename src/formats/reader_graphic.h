@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "formats/bitmap.h"
+#include "formats/messages.h"
 #include "pixels/color_manager.h"
 #include "pixels/image_properties.h"
 
@@ -120,16 +121,24 @@ class TReaderGraphic : public TGraphicOf<TReaderGraphic, TBitmap, "TReaderGraphi
   std::uint64_t fileBytes_ = 0;  // what the stream holds from BasePosition on
 };
 
-// The direct base of a reader whose files carry a signature, TReader<Reader, "Reader"[, Base]>
-// (Base when it is not TReaderGraphic itself): `Reader` declares the stream
-// test `static bool CanLoad(TStream&)`, and this supplies the file test built on it (the
-// file is opened, tested and closed), which the reader brings into sight with
-// `using TReader::CanLoad;`.
-template <class Reader, TClassName Name, class Base = TReaderGraphic>
+// The direct base of a reader whose files carry a signature,
+// TReader<Reader, "Reader", &gesFormatName[, Base]> (Base when it is not TReaderGraphic
+// itself). `Reader` declares the stream test `static bool CanLoad(TStream&)`; this supplies
+// the file test built on it (the file is opened, tested and closed), which the reader brings
+// into sight with `using TReader::CanLoad;`, the class reference and the format's name.
+template <class Reader, TClassName Name, const char* const* Format = nullptr, class Base = TReaderGraphic>
 class TReader : public TGraphicOf<Reader, Base, Name> {
  public:
   static bool CanLoad(const std::string& FileName) {
     return TReaderGraphic::CanLoadFile(FileName, static_cast<bool (*)(TStream&)>(&Reader::CanLoad));
+  }
+
+ protected:
+  // The format's name for the shared messages' "%s" (`Format`, one of messages.h's names);
+  // a reader given none keeps its base's.
+  const char* FormatName() const override {
+    if constexpr (Format != nullptr) return *Format;
+    return Base::FormatName();
   }
 };
 

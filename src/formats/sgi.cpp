@@ -27,8 +27,6 @@ bool TSGIGraphic::CanLoad(TStream& Stream) {
   });
 }
 
-const char* TSGIGraphic::FormatName() const { return gesSGI; }
-
 bool TSGIGraphic::ReadImageProperties(TStream& Stream, unsigned ImageIndex) {
   TReaderGraphic::ReadImageProperties(Stream, ImageIndex);
   const std::uint8_t* header = ReadHeaderBytes(Stream, kHeaderSize);

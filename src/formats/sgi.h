@@ -7,15 +7,12 @@
 
 namespace vumo {
 
-class TSGIGraphic : public TReader<TSGIGraphic, "TSGIGraphic"> {
+class TSGIGraphic : public TReader<TSGIGraphic, "TSGIGraphic", &gesSGI> {
  public:
   static bool CanLoad(TStream& Stream);
   using TReader::CanLoad;  // the file test, built on the stream test
   bool ReadImageProperties(TStream& Stream, unsigned ImageIndex) override;
   void LoadFromStream(TStream& Stream) override;
-
- protected:
-  const char* FormatName() const override;
 };
 
 }  // namespace vumo

@@ -109,8 +109,8 @@ class TTextureGraphic : public TReaderGraphic {
   void DecodeFloats(TByteSource& source, const TSurface& surface, float* pixels, std::size_t stride);
 };
 
-// The base of a texture container's reader: TTextureReader<TKTXGraphic, "TKTXGraphic">.
-template <class Reader, TClassName Name>
-using TTextureReader = TReader<Reader, Name, TTextureGraphic>;
+// The base of a texture container's reader: TTextureReader<TKTXGraphic, "TKTXGraphic", &gesKTX>.
+template <class Reader, TClassName Name, const char* const* Format>
+using TTextureReader = TReader<Reader, Name, Format, TTextureGraphic>;
 
 }  // namespace vumo

@@ -108,8 +108,6 @@ bool TTIFFGraphic::CanLoad(TStream& Stream) {
   });
 }
 
-const char* TTIFFGraphic::FormatName() const { return gesTIFF; }
-
 const TTIFFGraphic::TEntry* TTIFFGraphic::Find(std::uint16_t tag) const {
   auto it = std::lower_bound(entries_.begin(), entries_.end(), tag,
                              [](const TEntry& e, std::uint16_t t) { return e.Tag < t; });

@@ -16,7 +16,7 @@ namespace vumo {
 // stream's position and walks the directory chain to directory `ImageIndex` (from 0); false
 // when the data is no TIFF, the chain ends or loops first, or the directory gives no width
 // or height. LoadFromStream shows the requested directory, in strips or tiles.
-class TTIFFGraphic : public TReader<TTIFFGraphic, "TTIFFGraphic"> {
+class TTIFFGraphic : public TReader<TTIFFGraphic, "TTIFFGraphic", &gesTIFF> {
  public:
   static bool CanLoad(TStream& Stream);
   using TReader::CanLoad;  // the file test, built on the stream test
@@ -32,7 +32,6 @@ class TTIFFGraphic : public TReader<TTIFFGraphic, "TTIFFGraphic"> {
   };
 
  protected:
-  const char* FormatName() const override;
   // The length a container gives the TIFF it embeds; past it lies the container's own data.
   std::uint64_t embeddedLength_ = UINT64_MAX;
 
@@ -79,7 +78,8 @@ class TTIFFGraphic : public TReader<TTIFFGraphic, "TTIFFGraphic"> {
 // CanLoad: more than 30 bytes remain, the DOS EPS magic matches and the header names a
 // TIFF preview behind itself. The load shows the TIFF preview; its offsets count from where
 // it starts.
-class TEPSGraphic : public TReader<TEPSGraphic, "TEPSGraphic", TTIFFGraphic> {
+// Its messages name the TIFF its preview is.
+class TEPSGraphic : public TReader<TEPSGraphic, "TEPSGraphic", &gesTIFF, TTIFFGraphic> {
  public:
   static bool CanLoad(TStream& Stream);
   using TReader::CanLoad;  // the file test, built on the stream test

@@ -26,8 +26,6 @@ struct TAnimDecoderDelete {
 
 }  // namespace
 
-const char* TWebPGraphic::FormatName() const { return gesWebP; }
-
 bool TWebPGraphic::CanLoad(TStream& Stream) {
   return TestHeader(Stream, kSignatureSize, [](const std::uint8_t* b) {
     return std::memcmp(b, "RIFF", 4) == 0 && std::memcmp(b + 8, "WEBP", 4) == 0;

@@ -6,15 +6,12 @@
 
 namespace vumo {
 
-class TWebPGraphic : public TReader<TWebPGraphic, "TWebPGraphic"> {
+class TWebPGraphic : public TReader<TWebPGraphic, "TWebPGraphic", &gesWebP> {
  public:
   static bool CanLoad(TStream& Stream);
   using TReader::CanLoad;  // the file test, built on the stream test
   bool ReadImageProperties(TStream& Stream, unsigned ImageIndex) override;
   void LoadFromStream(TStream& Stream) override;
-
- protected:
-  const char* FormatName() const override;
 };
 
 }  // namespace vumo
