@@ -20,7 +20,6 @@ class THDRGraphic : public TReader<THDRGraphic, "THDRGraphic", &gesHDR> {
   bool ReadImageProperties(TStream& Stream, unsigned ImageIndex) override;
   void LoadFromStream(TStream& Stream) override;
 
- public:
   // What the header says beyond the image properties.
   struct THeader {
     bool Xyz = false;                // FORMAT=32-bit_rle_xyze

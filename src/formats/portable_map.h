@@ -21,7 +21,6 @@ class TPPMGraphic : public TReader<TPPMGraphic, "TPPMGraphic", &gesPortableMap> 
   bool ReadImageProperties(TStream& Stream, unsigned ImageIndex) override;
   void LoadFromStream(TStream& Stream) override;
 
- public:
   // What the header says: the kind (the digit after "P", or one of the float kinds), the
   // size and the largest sample; for arbitrary maps the samples a pixel has and what they
   // are; for float maps the byte order (a negative scale says little-endian).
