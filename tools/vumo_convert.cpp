@@ -21,6 +21,8 @@
 #include <functional>
 #include <map>
 #include <mutex>
+#include <optional>
+#include <set>
 #include <string>
 #include <thread>
 #include <vector>
@@ -237,11 +239,13 @@ void StartGui() {
   static int argc = 3;
   static char name[] = "vumo-convert", option[] = "-platform", platform[] = "offscreen";
   static char* argv[] = {name, option, platform, nullptr};
-  // Qt's own notes (a missing runtime folder and the like) are not the converter's messages.
-  qInstallMessageHandler([](QtMsgType type, const QMessageLogContext&, const QString& message) {
-    if (type == QtCriticalMsg || type == QtFatalMsg) std::fprintf(stderr, "%s\n", message.toLocal8Bit().constData());
-  });
-  static QGuiApplication* app = new QGuiApplication(argc, argv);
+  static QGuiApplication* app = [] {
+    // Qt's own notes (a missing runtime folder and the like) are not the converter's messages.
+    qInstallMessageHandler([](QtMsgType type, const QMessageLogContext&, const QString& message) {
+      if (type == QtCriticalMsg || type == QtFatalMsg) std::fprintf(stderr, "%s\n", message.toLocal8Bit().constData());
+    });
+    return new QGuiApplication(argc, argv);
+  }();
   (void)app;
 }
 
@@ -342,10 +346,11 @@ std::string OutputName(const std::string& input) {
   return name + ".png";
 }
 
-bool SameFile(const std::string& a, const std::string& b) {
-  struct stat first {}, second {};
-  return stat(a.c_str(), &first) == 0 && stat(b.c_str(), &second) == 0 && first.st_dev == second.st_dev &&
-         first.st_ino == second.st_ino;
+// The file a name leads to, if it exists.
+std::optional<std::pair<dev_t, ino_t>> FileIdentity(const std::string& name) {
+  struct stat info {};
+  if (stat(name.c_str(), &info) != 0) return std::nullopt;
+  return std::pair(info.st_dev, info.st_ino);
 }
 
 struct TBatchItem {
@@ -362,6 +367,9 @@ int ConvertBatch(const std::string& folder, const std::vector<std::string>& inpu
   CreationMask();
   std::vector<TBatchItem> items(inputs.size());
   std::map<std::string, std::string> claimed;  // output name -> the input that has it
+  std::set<std::pair<dev_t, ino_t>> inputFiles;
+  for (const std::string& input : inputs)
+    if (auto identity = FileIdentity(input)) inputFiles.insert(*identity);
   for (std::size_t i = 0; i < inputs.size(); ++i) {
     TBatchItem& item = items[i];
     item.input = inputs[i];
@@ -370,9 +378,9 @@ int ConvertBatch(const std::string& folder, const std::vector<std::string>& inpu
     if (!fresh) {
       item.failure = "its output " + item.output + " is also the output of " + owner->second;
       item.done = true;
-    } else if (SameFile(item.input, item.output)) {
+    } else if (auto identity = FileIdentity(item.output); identity && inputFiles.count(*identity)) {
       // Not even --force overwrites a picture the batch was asked to read.
-      item.failure = "its output " + item.output + " is the input itself";
+      item.failure = "its output " + item.output + " is one of the inputs";
       item.done = true;
     }
   }

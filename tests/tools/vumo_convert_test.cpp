@@ -225,7 +225,14 @@ TEST(VumoConvertBatch, KeepsAnExistingOutputUnlessForcedAndNeverWritesOverAnInpu
   const std::string png = Slurp(dir + "/hopper.png");
   r = RunConvert("--output-dir " + Quote(dir) + " --force " + Quote(dir + "/hopper.png"));
   EXPECT_EQ(r.status, 1);
-  EXPECT_NE(r.err.find("is the input itself"), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("is one of the inputs"), std::string::npos) << r.err;
+  EXPECT_EQ(Slurp(dir + "/hopper.png"), png);
+  // Nor when another input is the one that maps to it.
+  const std::string other = test::TempDir("convert-batch-existing-other");
+  Copy(test::Fixture("pillow/hopper.sgi"), other + "/hopper.sgi");
+  r = RunConvert("--output-dir " + Quote(dir) + " --force " + Quote(other + "/hopper.sgi") + " " + Quote(dir + "/hopper.png"));
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.err.find(other + "/hopper.sgi: its output " + dir + "/hopper.png is one of the inputs"), std::string::npos) << r.err;
   EXPECT_EQ(Slurp(dir + "/hopper.png"), png);
   EXPECT_EQ(Listing(dir), (std::vector<std::string>{"hopper.bmp", "hopper.png"})) << "no pending file is left";
 }
