@@ -2,9 +2,12 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <string>
+#include <vector>
 
 #include "support/hostile_files.h"
 #include "support/metafile_writer.h"
@@ -139,6 +142,144 @@ TEST(VumoConvert, ADrawingStoppedAtItsBudgetIsWrittenAndSaidToBeIncomplete) {
   const test::Rgba8Image png = test::LoadReferencePng(dir + "/heavy.png");
   ASSERT_EQ(png.width, 1000);
   EXPECT_EQ(png.pixels[3], 255);  // what was drawn before the stop is there
+}
+
+std::string Slurp(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+void Copy(const std::string& from, const std::string& to) { std::ofstream(to, std::ios::binary) << Slurp(from); }
+
+// The names in `dir`, hidden ones too, sorted.
+std::vector<std::string> Listing(const std::string& dir) {
+  std::vector<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(dir)) names.push_back(entry.path().filename());
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+TEST(VumoConvertBatch, WritesEveryInputAsTheSingleFileFormDoesOnAnyNumberOfWorkers) {
+  const char* const names[] = {"a.bmp", "b.sgi", "drawing.emf", "rgb.hdr", "hopper.Lab.tif"};
+  const char* const sources[] = {"pillow/hopper.bmp", "pillow/hopper.sgi", "pillow/drawing.emf",
+                                 "kimageformats/hdr/rgb.hdr", "pillow/hopper.Lab.tif"};
+  const std::string dir = test::TempDir("convert-batch");
+  std::string inputs;
+  for (int i = 0; i < 5; ++i) {
+    Copy(test::Fixture(sources[i]), dir + "/" + names[i]);
+    inputs += " " + Quote(dir + "/" + names[i]);
+  }
+  for (const char* jobs : {"1", "3"}) {
+    const std::string out = test::TempDir(std::string("convert-batch-out-") + jobs);
+    const RunResult r =
+        RunConvert("--output-dir " + Quote(out) + " --jobs " + jobs + " --exposure 1.5" + inputs);
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.err.find('\r'), std::string::npos) << "no progress line off a terminal";
+    EXPECT_NE(r.err.find("5 of 5 converted"), std::string::npos) << r.err;
+    EXPECT_EQ(Listing(out), (std::vector<std::string>{"a.png", "b.png", "drawing.png", "hopper.Lab.png", "rgb.png"}));
+    for (const char* name : names) {
+      const std::string single = dir + "/" + name + "-single.png";
+      ASSERT_EQ(RunConvert("--exposure 1.5 " + Quote(dir + "/" + name) + " " + Quote(single)).status, 0) << name;
+      std::string stem = name;
+      stem.erase(stem.rfind('.'));
+      const std::string batch = Slurp(out + "/" + stem + ".png");
+      EXPECT_FALSE(batch.empty()) << name;
+      EXPECT_EQ(batch, Slurp(single)) << name << " on " << jobs;
+    }
+  }
+}
+
+TEST(VumoConvertBatch, ExposureBrightensFloatPicturesInBothForms) {
+  const std::string dir = test::TempDir("convert-exposure");
+  const std::string input = Quote(test::Fixture("kimageformats/hdr/rgb.hdr"));
+  auto sum = [](const test::Rgba8Image& image) {
+    long total = 0;
+    for (std::size_t i = 0; i < image.pixels.size(); i += 4) total += image.pixels[i] + image.pixels[i + 1] + image.pixels[i + 2];
+    return total;
+  };
+  ASSERT_EQ(RunConvert(input + " " + Quote(dir + "/plain.png")).status, 0);
+  ASSERT_EQ(RunConvert("--exposure 2 " + input + " " + Quote(dir + "/bright.png")).status, 0);
+  ASSERT_EQ(RunConvert("--exposure -2 " + input + " " + Quote(dir + "/dark.png")).status, 0);
+  const long plain = sum(test::LoadReferencePng(dir + "/plain.png"));
+  EXPECT_EQ(plain, sum(test::LoadThroughPicture(test::Fixture("kimageformats/hdr/rgb.hdr"))));
+  EXPECT_GT(sum(test::LoadReferencePng(dir + "/bright.png")), plain);
+  EXPECT_LT(sum(test::LoadReferencePng(dir + "/dark.png")), plain);
+  EXPECT_EQ(RunConvert("--exposure much " + input + " " + Quote(dir + "/x.png")).status, 2);
+  EXPECT_EQ(RunConvert("--output-dir " + Quote(dir) + " --exposure nan " + input).status, 2);
+}
+
+TEST(VumoConvertBatch, KeepsAnExistingOutputUnlessForcedAndNeverWritesOverAnInput) {
+  const std::string dir = test::TempDir("convert-batch-existing");
+  const std::string input = dir + "/hopper.bmp";
+  Copy(test::Fixture("pillow/hopper.bmp"), input);
+  std::ofstream(dir + "/hopper.png") << "older";
+  RunResult r = RunConvert("--output-dir " + Quote(dir) + " " + Quote(input));
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.err.find(input + ": the output exists"), std::string::npos) << r.err;
+  EXPECT_EQ(Slurp(dir + "/hopper.png"), "older");
+  r = RunConvert("--output-dir " + Quote(dir) + " --force " + Quote(input));
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(test::Compare(test::LoadReferencePng(dir + "/hopper.png"), test::LoadThroughPicture(input)).maxChannelDelta, 0);
+
+  // The input is itself DIR/<name>.png: even --force leaves it alone.
+  const std::string png = Slurp(dir + "/hopper.png");
+  r = RunConvert("--output-dir " + Quote(dir) + " --force " + Quote(dir + "/hopper.png"));
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.err.find("is one of the inputs"), std::string::npos) << r.err;
+  EXPECT_EQ(Slurp(dir + "/hopper.png"), png);
+  // Nor when another input is the one that maps to it.
+  const std::string other = test::TempDir("convert-batch-existing-other");
+  Copy(test::Fixture("pillow/hopper.sgi"), other + "/hopper.sgi");
+  r = RunConvert("--output-dir " + Quote(dir) + " --force " + Quote(other + "/hopper.sgi") + " " + Quote(dir + "/hopper.png"));
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.err.find(other + "/hopper.sgi: its output " + dir + "/hopper.png is one of the inputs"), std::string::npos) << r.err;
+  EXPECT_EQ(Slurp(dir + "/hopper.png"), png);
+  EXPECT_EQ(Listing(dir), (std::vector<std::string>{"hopper.bmp", "hopper.png"})) << "no pending file is left";
+}
+
+TEST(VumoConvertBatch, AFailingInputIsReportedAndTheOthersStillConvert) {
+  const std::string dir = test::TempDir("convert-batch-failure");
+  const std::string out = test::TempDir("convert-batch-failure-out");
+  std::ofstream(dir + "/broken.bmp") << "BM not a bitmap";
+  std::ofstream(dir + "/unknown.qqq") << "data";
+  const RunResult r = RunConvert("--output-dir " + Quote(out) + " --jobs 2 " + Quote(test::Fixture("pillow/hopper.bmp")) +
+                                 " " + Quote(dir + "/broken.bmp") + " " + Quote(dir + "/unknown.qqq") + " " +
+                                 Quote(test::Fixture("pillow/transparent.sgi")) + " " + Quote(dir + "/missing.tga"));
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.err.find("2 of 5 converted"), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find(dir + "/unknown.qqq: Unknown picture file extension (.qqq)"), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find(dir + "/missing.tga: Cannot open file"), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find(dir + "/broken.bmp: "), std::string::npos) << r.err;
+  EXPECT_EQ(Listing(out), (std::vector<std::string>{"hopper.png", "transparent.png"}));
+}
+
+TEST(VumoConvertBatch, TheSecondInputOfAnOutputNameFailsAndTheFirstIsWritten) {
+  const std::string dir = test::TempDir("convert-batch-names");
+  const std::string out = test::TempDir("convert-batch-names-out");
+  Copy(test::Fixture("pillow/hopper.bmp"), dir + "/x.bmp");
+  Copy(test::Fixture("kimageformats/hdr/rgb.hdr"), dir + "/x.hdr");
+  // However many workers, the first on the command line wins.
+  for (const char* jobs : {"1", "2"}) {
+    std::filesystem::remove(out + "/x.png");
+    const RunResult r = RunConvert("--output-dir " + Quote(out) + " --jobs " + jobs + " " + Quote(dir + "/x.bmp") +
+                                   " " + Quote(dir + "/x.hdr"));
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find(dir + "/x.hdr: its output " + out + "/x.png is also the output of " + dir + "/x.bmp"),
+              std::string::npos)
+        << r.err;
+    EXPECT_EQ(test::Compare(test::LoadReferencePng(out + "/x.png"), test::LoadThroughPicture(dir + "/x.bmp")).maxChannelDelta, 0);
+  }
+}
+
+TEST(VumoConvertBatch, WrongUsageExitsWithTwo) {
+  const std::string dir = test::TempDir("convert-batch-usage");
+  const std::string input = Quote(test::Fixture("pillow/hopper.bmp"));
+  EXPECT_EQ(RunConvert("--output-dir " + Quote(dir)).status, 2);
+  EXPECT_EQ(RunConvert("--output-dir").status, 2);
+  EXPECT_EQ(RunConvert("--output-dir " + Quote(dir) + " --jobs 0 " + input).status, 2);
+  EXPECT_EQ(RunConvert("--output-dir " + Quote(dir) + " --jobs x " + input).status, 2);
+  EXPECT_EQ(RunConvert("--output-dir " + Quote(dir) + " --colour " + input).status, 2);
+  EXPECT_EQ(RunConvert("--output-dir " + Quote(dir + "/missing") + " " + input).status, 1);
 }
 
 }  // namespace
