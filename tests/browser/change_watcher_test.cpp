@@ -11,8 +11,7 @@
 namespace vumo {
 namespace {
 
-using test::Q;
-using test::WriteBytes;
+using namespace test;
 namespace fs = std::filesystem;
 
 // The watcher alone, over one private folder: unlike the drop-down, which also

@@ -14,9 +14,7 @@
 namespace vumo {
 namespace {
 
-using test::Q;
-using test::RowOf;
-using test::WriteBytes;
+using namespace test;
 namespace fs = std::filesystem;
 
 class DirTreeComboTest : public ::testing::Test {

@@ -31,14 +31,8 @@
 namespace vumo {
 namespace {
 
-using test::Q;
-using test::RowOf;
+using namespace test;
 namespace fs = std::filesystem;
-
-using test::Names;
-using test::Read;
-using test::AnswerBox;
-using test::Write;
 
 class DirTreeTest : public ::testing::Test {
  protected:

@@ -29,15 +29,8 @@
 namespace vumo {
 namespace {
 
-using test::Q;
-using test::RowOf;
-using test::WriteBytes;
+using namespace test;
 namespace fs = std::filesystem;
-
-using test::Names;
-using test::Read;
-using test::AnswerBox;
-using test::Write;
 
 // Answers the coming message boxes in turn, keeping their texts.
 void AnswerBoxes(std::vector<QMessageBox::StandardButton> answers, QStringList* texts) {

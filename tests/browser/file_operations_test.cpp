@@ -21,12 +21,8 @@
 namespace vumo {
 namespace {
 
-using test::Q;
+using namespace test;
 namespace fs = std::filesystem;
-
-using test::Names;
-using test::Read;
-using test::Write;
 
 class FileOperationsTest : public test::TTwoFolderTest {
  protected:

@@ -10,6 +10,7 @@
 
 #include "formats/gif.h"
 #include "formats/messages.h"
+#include "support/literal_lzw.h"
 #include "support/test_support.h"
 
 namespace vumo {
@@ -38,24 +39,8 @@ void PutTable(Bytes& b, const std::vector<TColour>& table) {
   for (const TColour& c : table) b.insert(b.end(), c.begin(), c.end());
 }
 
-// Eight-bit literal codes, nine bits wide: a clear every 254 codes keeps the table from
-// reaching the next width.
-Bytes LiteralLZW(const std::vector<std::uint8_t>& indices) {
-  Bytes out;
-  std::uint32_t bits = 0;
-  unsigned count = 0;
-  auto put = [&](unsigned code) {
-    bits |= code << count;
-    for (count += 9; count >= 8; count -= 8, bits >>= 8) out.push_back(static_cast<std::uint8_t>(bits));
-  };
-  for (std::size_t i = 0; i < indices.size(); ++i) {
-    if (i % 254 == 0) put(256);
-    put(indices[i]);
-  }
-  put(257);
-  if (count) out.push_back(static_cast<std::uint8_t>(bits));
-  return out;
-}
+// A clear every 254 literal codes keeps the table from reaching ten-bit codes.
+constexpr std::size_t kClearEvery = 254;
 
 Bytes WriteGif(unsigned width, unsigned height, const std::vector<TFrameLayout>& frames, bool trailer = true) {
   Bytes b = {'G', 'I', 'F', '8', '9', 'a'};
@@ -83,7 +68,7 @@ Bytes WriteGif(unsigned width, unsigned height, const std::vector<TFrameLayout>&
       stored = f.indices;
     }
     b.push_back(8);
-    const Bytes data = LiteralLZW(stored);
+    const Bytes data = LiteralLZW(stored, kClearEvery);
     for (std::size_t at = 0; at < data.size(); at += 255) {
       const std::size_t n = std::min<std::size_t>(255, data.size() - at);
       b.push_back(static_cast<std::uint8_t>(n));
@@ -191,7 +176,8 @@ TEST(GIFGraphic, FramesAreClippedAndShortStreamsKeepTheirPixels) {
   // A stream that ends before its frame does: the rest stays as the screen was.
   TFrameLayout shortFrame = Solid(0, 0, 4, 4, 2);
   Bytes file = WriteGif(4, 4, {Solid(0, 0, 4, 4, 1), shortFrame});
-  const Bytes full = LiteralLZW(shortFrame.indices), cut = LiteralLZW(std::vector<std::uint8_t>(6, 2));
+  const Bytes full = LiteralLZW(shortFrame.indices, kClearEvery),
+              cut = LiteralLZW(std::vector<std::uint8_t>(6, 2), kClearEvery);
   const std::size_t at = file.size() - 1 - 1 - full.size();
   ASSERT_EQ(file[at - 1], full.size());
   file.erase(file.begin() + static_cast<std::ptrdiff_t>(at - 1), file.end() - 1);

@@ -75,16 +75,10 @@ std::string MessageOf(const Bytes& bytes) {
 // A map that starts at entry 5 colours pixel values 5 and 6; values below the origin and
 // past the map show black.
 TEST(TargaReader, ColourMapOriginPlacesTheEntries) {
-  TargaFile file;
-  file.imageType = 1;
-  file.width = 4;
-  file.pixelSize = 8;
-  file.colorMapType = 1;
-  file.colorMapOrigin = 5;
-  file.colorMapLength = 2;
-  file.colorMapEntrySize = 24;
-  file.colorMap = {10, 20, 30, 40, 50, 60};  // blue, green, red
-  file.pixels = {5, 6, 0, 7};
+  TargaFile file{.imageType = 1, .width = 4, .pixelSize = 8, .colorMapType = 1, .colorMapOrigin = 5,
+                 .colorMapLength = 2, .colorMapEntrySize = 24,
+                 .colorMap = {10, 20, 30, 40, 50, 60},  // blue, green, red
+                 .pixels = {5, 6, 0, 7}};
   TTargaGraphic graphic;
   test::LoadInto(graphic, file.Build());
   const test::Rgba8Image rgba = test::ToRgba8(graphic);

@@ -14,6 +14,7 @@
 #include "memory_limit.h"
 #include "pixels/byte_order.h"
 #include "pixels/float_pixels.h"
+#include "support/literal_lzw.h"
 #include "support/test_support.h"
 
 namespace vumo {
@@ -389,25 +390,6 @@ TEST(TIFFGraphic, DamagedTilesFailWithAClearMessage) {
   EXPECT_EQ(reader.ScanLine(4)[0], 0);
 }
 
-// Early libtiff's LZW: codes least significant bit first, growing as GIF's do. Literal codes
-// only, a clear code every 200 of them, so every code is 9 bits wide.
-std::vector<std::uint8_t> OldStyleLZW(const std::vector<std::uint8_t>& data) {
-  std::vector<std::uint8_t> out;
-  std::uint32_t bits = 0;
-  unsigned count = 0;
-  auto code = [&](unsigned c) {
-    bits |= c << count;
-    for (count += 9; count >= 8; count -= 8, bits >>= 8) out.push_back(static_cast<std::uint8_t>(bits));
-  };
-  for (std::size_t i = 0; i < data.size(); ++i) {
-    if (i % 200 == 0) code(256);
-    code(data[i]);
-  }
-  code(257);
-  if (count) out.push_back(static_cast<std::uint8_t>(bits));
-  return out;
-}
-
 // Both bit orders of LZW give the uncompressed twin's pixels, the old one told by its start.
 TEST(TIFFGraphic, OldStyleLZWIsToldByItsFirstCode) {
   constexpr std::uint32_t kWidth = 37, kHeight = 11;
@@ -420,7 +402,8 @@ TEST(TIFFGraphic, OldStyleLZWIsToldByItsFirstCode) {
     w.Tag(273, {at}).Tag(277, {3}, 3).Tag(278, {kHeight}).Tag(279, {static_cast<std::uint32_t>(data.size())});
     return w.Bytes();
   };
-  const std::vector<std::uint8_t> lzw = OldStyleLZW(pixels);
+  // Early libtiff coded as GIF does; a clear every 200 codes keeps every code nine bits wide.
+  const std::vector<std::uint8_t> lzw = LiteralLZW(pixels, 200);
   ASSERT_EQ(lzw[0], 0);
   ASSERT_EQ(lzw[1] & 1, 1);
   const test::Difference d = test::Compare(DecodeWith<TTIFFGraphic>(file(5, lzw)), DecodeWith<TTIFFGraphic>(file(1, pixels)));

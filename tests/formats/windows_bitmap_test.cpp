@@ -36,8 +36,8 @@ struct BmpLayout {
   int bits = 24;
   std::uint32_t compression = 0;
   std::uint32_t clrUsed = 0;
-  std::vector<std::uint8_t> extra;
-  std::vector<std::uint8_t> pixels;
+  std::vector<std::uint8_t> extra{};
+  std::vector<std::uint8_t> pixels{};
 };
 
 std::vector<std::uint8_t> MakeBmp(const BmpLayout& layout) {
@@ -134,11 +134,7 @@ TEST(WindowsBitmap, TopDownAndBottomUpRows) {
 }
 
 TEST(WindowsBitmap, BitfieldsOfAnyShape) {
-  BmpLayout layout;
-  layout.width = 1;
-  layout.height = 1;
-  layout.bits = 16;
-  layout.compression = dib::kAlphaBitfields;
+  BmpLayout layout{.width = 1, .height = 1, .bits = 16, .compression = dib::kAlphaBitfields};
   // 4-4-4-4 with alpha on top: goes to 32 bits with alpha.
   layout.extra = Masks({0x0F00, 0x00F0, 0x000F, 0xF000});
   layout.pixels = {0x3F, 0x8C, 0, 0};  // a=8 r=C g=3 b=F
@@ -175,13 +171,8 @@ TEST(WindowsBitmap, BitfieldsOfAnyShape) {
 }
 
 TEST(WindowsBitmap, PalettesShortLongAndCutOff) {
-  BmpLayout layout;
-  layout.width = 4;
-  layout.height = 1;
-  layout.bits = 8;
-  layout.clrUsed = 3;
-  layout.extra = GreyPalette(3);
-  layout.pixels = {0, 1, 2, 2};
+  BmpLayout layout{.width = 4, .height = 1, .bits = 8, .clrUsed = 3, .extra = GreyPalette(3),
+                   .pixels = {0, 1, 2, 2}};
   TBitmap bitmap = LoadBytes(MakeBmp(layout));
   EXPECT_EQ(bitmap.Palette().size(), 3u);
   EXPECT_EQ(bitmap.Palette()[2].peRed, 20);
@@ -270,12 +261,7 @@ TEST(WindowsBitmap, OffsetsAndSizesChecked) {
 }
 
 TEST(WindowsBitmap, RunLengthEscapesAndClipping) {
-  BmpLayout layout;
-  layout.width = 4;
-  layout.height = 3;
-  layout.bits = 8;
-  layout.compression = dib::kRle8;
-  layout.extra = GreyPalette(256);
+  BmpLayout layout{.width = 4, .height = 3, .bits = 8, .compression = dib::kRle8, .extra = GreyPalette(256)};
   // Bottom row: a run of 6, clipped at 4; next row: a delta one to the right, then three
   // literal pixels; then end of line and end of bitmap with the top row untouched.
   layout.pixels = {6, 5, 0, 0, 0, 2, 1, 0, 0, 3, 7, 8, 9, 0, 0, 0, 0, 1};

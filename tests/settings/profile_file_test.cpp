@@ -24,6 +24,13 @@ void Put(const QString& path, const QByteArray& bytes) {
   file.write(bytes);
 }
 
+// A profile in a fresh folder of its own holding the given text.
+QString PutIni(const std::string& name, const QByteArray& bytes) {
+  const QString path = Temp(name) + "/a.ini";
+  Put(path, bytes);
+  return path;
+}
+
 QByteArray Get(const QString& path) {
   QFile file(path);
   if (!file.open(QIODevice::ReadOnly)) return "<missing>";
@@ -74,8 +81,7 @@ TEST(ProfilePath, BareNameGoesToTheConfigFolder) {
 }
 
 TEST(ProfileRead, SectionsAndKeysIgnoreCaseAndBlanks) {
-  QString path = Temp("case") + "/a.ini";
-  Put(path, "[User]\n  Key One =  value 1  \n[other]\nkey=2\n");
+  QString path = PutIni("case", "[User]\n  Key One =  value 1  \n[other]\nkey=2\n");
   ProfileFile profile(path);
   ExpectReads(profile, {
       {"USER", "key one", "d", "value 1"},
@@ -86,16 +92,14 @@ TEST(ProfileRead, SectionsAndKeysIgnoreCaseAndBlanks) {
 }
 
 TEST(ProfileRead, FirstOfDuplicateSectionsAndKeysWins) {
-  QString path = Temp("dups") + "/a.ini";
-  Put(path, "[S]\nk=1\nk=2\n[s]\nk=3\nonly=4\n");
+  QString path = PutIni("dups", "[S]\nk=1\nk=2\n[s]\nk=3\nonly=4\n");
   ProfileFile profile(path);
   EXPECT_EQ(profile.ReadString("s", "k", ""), "1");
   EXPECT_EQ(profile.ReadString("s", "only", "none"), "none");
 }
 
 TEST(ProfileRead, OnePairOfMatchingQuotesIsStripped) {
-  QString path = Temp("quotes") + "/a.ini";
-  Put(path, "[S]\na=\"x y\"\nb='z'\nc=\"\"\"q\"\"\"\nd=\"mixed'\ne=\"\nf=  \"  padded  \"  \n");
+  QString path = PutIni("quotes", "[S]\na=\"x y\"\nb='z'\nc=\"\"\"q\"\"\"\nd=\"mixed'\ne=\"\nf=  \"  padded  \"  \n");
   ProfileFile profile(path);
   ExpectReads(profile, {
       {"S", "a", "", "x y"},
@@ -108,8 +112,7 @@ TEST(ProfileRead, OnePairOfMatchingQuotesIsStripped) {
 }
 
 TEST(ProfileRead, ValuesAreCappedAt2047Characters) {
-  QString path = Temp("cap") + "/a.ini";
-  Put(path, "[S]\nlong=" + QByteArray(100000, 'x') + "\n");
+  QString path = PutIni("cap", "[S]\nlong=" + QByteArray(100000, 'x') + "\n");
   ProfileFile profile(path);
   EXPECT_EQ(profile.ReadString("S", "long", "").size(), kMaxProfileValue);
   EXPECT_EQ(profile.ReadString("S", "absent", QString(5000, 'y')).size(), kMaxProfileValue);
@@ -153,8 +156,7 @@ TEST(ProfileWrite, KeepsEverythingItDoesNotTouch) {
 }
 
 TEST(ProfileWrite, NewSectionGoesToTheEndAndCrLfFilesStayCrLf) {
-  QString path = Temp("crlf") + "/a.ini";
-  Put(path, "[A]\r\nx=1");
+  QString path = PutIni("crlf", "[A]\r\nx=1");
   ProfileFile profile(path);
   profile.WriteInteger("B", "y", 2);
   profile.UpdateFile();
@@ -178,8 +180,7 @@ TEST(ProfileWrite, QuotedValuesReadBackUnchanged) {
 }
 
 TEST(ProfileWrite, LineBreaksCannotPlantKeys) {
-  QString path = Temp("inject") + "/a.ini";
-  Put(path, "[S]\nDir=/old\n");
+  QString path = PutIni("inject", "[S]\nDir=/old\n");
   ProfileFile profile(path);
   profile.WriteString("S", "Dir", "/tmp/evil\nScrollBox_Color=255");
   profile.WriteString("S", "bad\nkey", "1");
@@ -190,8 +191,7 @@ TEST(ProfileWrite, LineBreaksCannotPlantKeys) {
 }
 
 TEST(ProfileWrite, EraseSectionRemovesEveryCopy) {
-  QString path = Temp("erase") + "/a.ini";
-  Put(path, "[A]\nx=1\n[User]\nk=1\n; inside\n[B]\ny=2\n[user]\nk=2\n");
+  QString path = PutIni("erase", "[A]\nx=1\n[User]\nk=1\n; inside\n[B]\ny=2\n[user]\nk=2\n");
   ProfileFile profile(path);
   profile.EraseSection("USER");
   EXPECT_FALSE(profile.SectionExists("user"));
@@ -277,8 +277,7 @@ TEST(ProfileDamage, GarbageReadsAsDefaultsAndSurvivesASave) {
 }
 
 TEST(ProfileDamage, TruncatedLinesAndSectionHeaders) {
-  QString path = Temp("trunc") + "/a.ini";
-  Put(path, "[User]\nPanelLeft_Width=2\nBrowseFiles_Mask\n[Use");
+  QString path = PutIni("trunc", "[User]\nPanelLeft_Width=2\nBrowseFiles_Mask\n[Use");
   ProfileFile profile(path);
   ExpectReads(profile, {
       {"User", "PanelLeft_Width", "", "2"},

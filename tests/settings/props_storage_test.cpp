@@ -10,6 +10,7 @@
 
 #include <map>
 #include <stdexcept>
+#include <utility>
 
 #include "settings/font.h"
 #include "settings/props_storage.h"
@@ -163,6 +164,9 @@ struct StorageRun {
     storage.LoadObjectsProps(&window, list);
   }
   void Set(const QString& key, const QString& value) { memory.sections["user"][key.toLower()] = value; }
+  void Set(std::initializer_list<std::pair<QString, QString>> values) {
+    for (const auto& [key, value] : values) Set(key, value);
+  }
 };
 
 TEST(PropInfoList, SortedByNameWithKindsFromTheMetaObject) {
@@ -251,24 +255,12 @@ TEST(PropsStorage, EveryKindReadsBack) {
   StorageRun run;
   run.Use({"Obj.Number", "Obj.Big", "Obj.Letter", "Obj.Wide", "Obj.Flag", "Obj.Align", "Obj.Anchors", "Obj.Single",
            "Obj.Real", "Obj.Text", "Obj.Any", "Obj.Tint", "Obj.Font"});
-  run.Set("Obj_Number", "-5");
-  run.Set("Obj_Big", "123456789012");
-  run.Set("Obj_Letter", "Zed");
-  run.Set("Obj_Wide", "");
-  run.Set("Obj_Flag", "true");
-  run.Set("Obj_Align", "alRight");
-  run.Set("Obj_Anchors", "[akRight]");
-  run.Set("Obj_Single", "2.25");
-  run.Set("Obj_Real", "-1.5E-6");
-  run.Set("Obj_Text", "  hello  ");
   run.object->any = 1;  // an empty variant has no default text, so its key is never read
-  run.Set("Obj_Any", "text");
-  run.Set("Obj_Tint", "255");
-  run.Set("Obj_FontHeight", "-16");
-  run.Set("Obj_FontName", "DejaVu Sans");
-  run.Set("Obj_FontPitch", "fpFixed");
-  run.Set("Obj_FontStyle", "[fsItalic]");
-  run.Set("Obj_FontCharset", "238");
+  run.Set({{"Obj_Number", "-5"}, {"Obj_Big", "123456789012"}, {"Obj_Letter", "Zed"}, {"Obj_Wide", ""},
+           {"Obj_Flag", "true"}, {"Obj_Align", "alRight"}, {"Obj_Anchors", "[akRight]"}, {"Obj_Single", "2.25"},
+           {"Obj_Real", "-1.5E-6"}, {"Obj_Text", "  hello  "}, {"Obj_Any", "text"}, {"Obj_Tint", "255"},
+           {"Obj_FontHeight", "-16"}, {"Obj_FontName", "DejaVu Sans"}, {"Obj_FontPitch", "fpFixed"},
+           {"Obj_FontStyle", "[fsItalic]"}, {"Obj_FontCharset", "238"}});
   run.Load();
   const TestObject& o = *run.object;
   EXPECT_EQ(o.number, -5);

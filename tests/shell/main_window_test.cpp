@@ -286,21 +286,20 @@ TEST_F(MainWindow, NormalModeShowsThePictureAtTheTopLeftWithScrollBarsWhenLarger
 }
 
 TEST_F(MainWindow, BackgroundTakesTheChosenColourAndACancelChangesNothing) {
-  OnNextModal([](QWidget* modal) {
-    auto* dialog = qobject_cast<QColorDialog*>(modal);
-    ASSERT_NE(dialog, nullptr);
-    dialog->setCurrentColor(QColor(0x10, 0x20, 0x30));
-    dialog->accept();
-  });
+  // The next colour dialog gets the colour set and is then accepted or cancelled.
+  const auto answerColour = [](QColor colour, bool accept) {
+    OnNextModal([=](QWidget* modal) {
+      auto* dialog = qobject_cast<QColorDialog*>(modal);
+      ASSERT_NE(dialog, nullptr);
+      dialog->setCurrentColor(colour);
+      accept ? dialog->accept() : dialog->reject();
+    });
+  };
+  answerColour(QColor(0x10, 0x20, 0x30), true);
   form->BackgroundClick(form->Background);
   EXPECT_EQ(form->ScrollBox->Color(), 0x302010);
 
-  OnNextModal([](QWidget* modal) {
-    auto* dialog = qobject_cast<QColorDialog*>(modal);
-    ASSERT_NE(dialog, nullptr);
-    dialog->setCurrentColor(QColor(0xFF, 0xFF, 0xFF));
-    dialog->reject();
-  });
+  answerColour(QColor(0xFF, 0xFF, 0xFF), false);
   form->BackgroundClick(form->Background);
   EXPECT_EQ(form->ScrollBox->Color(), 0x302010);
 }

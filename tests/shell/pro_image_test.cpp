@@ -18,6 +18,15 @@ using test::MakeBitmap;
 using test::PositionBitmap;
 using test::Rgb;
 
+// What a tiled control of the given size shows of a PositionBitmap of the given size.
+QImage ShownTiled(QSize control, QSize picture) {
+  TProImage image;
+  image.resize(control);
+  image.SetTiled(true);
+  test::SetPicture(*image.Picture(), PositionBitmap(picture.width(), picture.height()));
+  return Grab(image);
+}
+
 // Counts the paint events a widget receives.
 class PaintCounter : public QObject {
  public:
@@ -66,11 +75,7 @@ TEST(ProImage, PropertiesAreReachableByTheirNames) {
 }
 
 TEST(ProImage, TilesStartAtTheTopLeftAndAreCutAtTheEdges) {
-  TProImage image;
-  image.resize(200, 150);
-  image.SetTiled(true);
-  test::SetPicture(*image.Picture(), PositionBitmap(64, 64));
-  const QImage shown = Grab(image);
+  const QImage shown = ShownTiled({200, 150}, {64, 64});
   ASSERT_EQ(shown.size(), QSize(200, 150));
   // Tiles at x = 0, 64, 128, 192 and y = 0, 64, 128: the last column shows 8 pixels, the
   // last row 22; every pixel is the picture's pixel at the position modulo 64.
@@ -81,22 +86,14 @@ TEST(ProImage, TilesStartAtTheTopLeftAndAreCutAtTheEdges) {
 }
 
 TEST(ProImage, APictureLargerThanTheControlIsOneTileCutAtTheEdges) {
-  TProImage image;
-  image.resize(200, 150);
-  image.SetTiled(true);
-  test::SetPicture(*image.Picture(), PositionBitmap(250, 180));
-  const QImage shown = Grab(image);
+  const QImage shown = ShownTiled({200, 150}, {250, 180});
   for (int y = 0; y < 150; y += 7)
     for (int x = 0; x < 200; x += 7) ASSERT_EQ(Rgb(shown, x, y), Expected(x, y)) << x << "," << y;
   EXPECT_EQ(Rgb(shown, 199, 149), Expected(199, 149));
 }
 
 TEST(ProImage, ManySmallTilesGiveTheSamePixelsAsFewLargeOnes) {
-  TProImage image;
-  image.resize(300, 200);
-  image.SetTiled(true);
-  test::SetPicture(*image.Picture(), PositionBitmap(3, 2));  // 10,000 tiles
-  const QImage shown = Grab(image);
+  const QImage shown = ShownTiled({300, 200}, {3, 2});  // 10,000 tiles
   for (int y = 0; y < 200; ++y)
     for (int x = 0; x < 300; ++x) ASSERT_EQ(Rgb(shown, x, y), Expected(x % 3, y % 2)) << x << "," << y;
 }
