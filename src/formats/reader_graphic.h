@@ -126,7 +126,10 @@ class TReaderGraphic : public TGraphicOf<TReaderGraphic, TBitmap, "TReaderGraphi
 // itself). `Reader` declares the stream test `static bool CanLoad(TStream&)`; this supplies
 // the file test built on it (the file is opened, tested and closed), which the reader brings
 // into sight with `using TReader::CanLoad;`, the class reference and the format's name.
-template <class Reader, TClassName Name, const char* const* Format = nullptr, class Base = TReaderGraphic>
+// The format name of a reader given none: it keeps its base's.
+inline constexpr const char* kBaseFormatName = nullptr;
+
+template <class Reader, TClassName Name, const char* const* Format = &kBaseFormatName, class Base = TReaderGraphic>
 class TReader : public TGraphicOf<Reader, Base, Name> {
  public:
   static bool CanLoad(const std::string& FileName) {
@@ -137,7 +140,7 @@ class TReader : public TGraphicOf<Reader, Base, Name> {
   // The format's name for the shared messages' "%s" (`Format`, one of messages.h's names);
   // a reader given none keeps its base's.
   const char* FormatName() const override {
-    if constexpr (Format != nullptr) return *Format;
+    if (const char* name = *Format) return name;
     return Base::FormatName();
   }
 };
