@@ -5,24 +5,10 @@
 #include "pixels/errors.h"
 
 namespace vumo {
-namespace {
-
-bool SameTextAscii(const char* a, const std::string& b) {
-  std::size_t i = 0;
-  for (; a[i] && i < b.size(); ++i) {
-    char x = a[i], y = b[i];
-    if (x >= 'A' && x <= 'Z') x = static_cast<char>(x - 'A' + 'a');
-    if (y >= 'A' && y <= 'Z') y = static_cast<char>(y - 'A' + 'a');
-    if (x != y) return false;
-  }
-  return !a[i] && i == b.size();
-}
-
-}  // namespace
 
 const char* MimeTypeOfExtension(const std::string& extension) {
   for (const TFormatRow& row : FormatRows())
-    if (SameTextAscii(row.Extension, extension)) return row.MimeType;
+    if (SameExtension(row.Extension, extension)) return row.MimeType;
   return nullptr;
 }
 

@@ -31,9 +31,8 @@
 #include "formats/webp.h"
 
 namespace vumo {
-namespace {
 
-bool SameTextAscii(const std::string& a, const std::string& b) {
+bool SameExtension(std::string_view a, std::string_view b) {
   if (a.size() != b.size()) return false;
   for (std::size_t i = 0; i < a.size(); ++i) {
     char x = a[i], y = b[i];
@@ -44,14 +43,12 @@ bool SameTextAscii(const std::string& a, const std::string& b) {
   return true;
 }
 
-}  // namespace
-
 TFileFormatList::~TFileFormatList() { ClearAll(); }
 
 int TFileFormatList::IndexOfExtension(const std::string& Extension) const {
   if (Extension.empty()) return -1;
   for (std::size_t i = 0; i < extensions_.size(); ++i)
-    if (SameTextAscii(extensions_[i]->Extension, Extension)) return static_cast<int>(i);
+    if (SameExtension(extensions_[i]->Extension, Extension)) return static_cast<int>(i);
   return -1;
 }
 

@@ -5,6 +5,7 @@
 #include <memory>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "formats/graphic.h"
@@ -70,6 +71,9 @@ struct TFormatRow {
   std::uint8_t WithdrawRank;
 };
 std::span<const TFormatRow> FormatRows();
+
+// Extensions are the same when they differ at most in ASCII letter case.
+bool SameExtension(std::string_view a, std::string_view b);
 
 // The program's registry, created with its start-up registrations on first use and
 // withdrawn from the picture's table, in the fixed order, when the program ends.
