@@ -35,6 +35,7 @@
 #include "formats/picture.h"
 #include "formats/reader_graphic.h"
 #include "shell/qpainter_canvas.h"
+#include "tools/compare_command.h"
 #include "tools/thumbnail.h"
 
 using namespace vumo;
@@ -52,6 +53,7 @@ int Usage() {
                "       vumo-convert --output-dir DIR [--jobs N] [--exposure STOPS] [--force] INPUT...\n"
                "       vumo-convert --info INPUT\n"
                "       vumo-convert --thumbnail SIZE INPUT OUTPUT.png\n"
+               "       vumo-convert --compare [--amplify N] A B [DIFF.png]\n"
                "       vumo-convert --list-mime-types\n"
                "       vumo-convert --list-thumbnail-mime-types\n");
   return kExitUsage;
@@ -459,6 +461,7 @@ int main(int argc, char** argv) {
   int thumbnailSide = 0;
   std::string input, output;
   TConvertOptions options;
+  if (argc > 1 && std::strcmp(argv[1], "--compare") == 0) return CompareMain(argc, argv);
   for (int i = 1; i < argc; ++i)
     if (std::strcmp(argv[i], "--output-dir") == 0) return BatchMain(argc, argv);
   if (argc == 5 && std::strcmp(argv[1], "--exposure") == 0) {
