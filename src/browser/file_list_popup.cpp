@@ -103,6 +103,15 @@ void TFileListPopup::CollectShortcuts() {
   }
 }
 
+QAction* TFileListPopup::AddCompareItem(std::function<void(const QString&)> run) {
+  compare_ = std::move(run);
+  QAction* action = AddItem(this, QStringLiteral("Co&mpare with Shown Picture"), QStringLiteral("ItemCompare"),
+                            tagCompare, QStringLiteral("view-split-left-right"));
+  removeAction(action);
+  insertAction(actions().value(actions().indexOf(Item(QStringLiteral("ItemView"))) + 1), action);
+  return action;
+}
+
 QAction* TFileListPopup::Item(const QString& name) const {
   for (const QMenu* menu : {static_cast<const QMenu*>(this), static_cast<const QMenu*>(sendTo_)})
     for (QAction* action : menu->actions())
@@ -128,6 +137,7 @@ void TFileListPopup::UpdateItems() {
   const QString extension = list_->SelectedExtension();
   Item(QStringLiteral("ItemOpen"))->setEnabled(selected);
   Item(QStringLiteral("ItemView"))->setEnabled(selected && !ViewerType(extension).isEmpty());
+  if (QAction* compare = Item(QStringLiteral("ItemCompare"))) compare->setEnabled(selected && count == 1);
   Item(QStringLiteral("SubMenuSend"))->setEnabled(selected);
   Item(QStringLiteral("ItemOpCut"))->setEnabled(selected);
   Item(QStringLiteral("ItemOpCopy"))->setEnabled(selected);
@@ -162,6 +172,10 @@ void TFileListPopup::Dispatch(QAction* action) {
   switch (tag) {
     case tagOpen: list_->OpenItem(); break;
     case tagView: list_->CmdView(); break;
+    case tagCompare:
+      if (const int row = list_->SelectedIndex(); compare_ && row >= 0)
+        compare_(list_->Items()[std::size_t(row)].SubItems[kSubPath]);
+      break;
     case tagCut: list_->CmdCut(); break;
     case tagCopy: list_->CmdCopy(); break;
     case tagPaste: list_->CmdPaste(); break;

@@ -6,6 +6,7 @@
 
 #include <QMenu>
 #include <QStringList>
+#include <functional>
 
 namespace vumo {
 
@@ -16,7 +17,7 @@ class TFileListPopup : public QMenu {
  public:
   enum Tag {
     tagOpen = 1, tagView = 2, tagSendTo = 3, tagCut = 4, tagCopy = 5, tagPaste = 6, tagRename = 7,
-    tagDelete = 8, tagProperties = 9, tagNewFolder = 10,
+    tagDelete = 8, tagProperties = 9, tagNewFolder = 10, tagCompare = 11,
     tagAnyFolder = 30, tagClipContents = 31, tagClipFileName = 32, tagDesktop = 33, tagFirstShortcut = 34,
   };
 
@@ -37,6 +38,9 @@ class TFileListPopup : public QMenu {
   static QString ViewerType(const QString& upperExtension);
   static bool ClipboardContentsAllowed(const QString& upperExtension);
 
+  // The window's "Compare with Shown Picture", after View: `run` gets the clicked file's path.
+  QAction* AddCompareItem(std::function<void(const QString&)> run);
+
  private:
   QAction* AddItem(QMenu* menu, const QString& caption, const QString& name, int tag, const QString& icon);
   void CollectShortcuts();
@@ -44,6 +48,7 @@ class TFileListPopup : public QMenu {
   TFileListView* list_;
   QMenu* sendTo_ = nullptr;
   QStringList shortcuts_;
+  std::function<void(const QString&)> compare_;
 };
 
 }  // namespace vumo

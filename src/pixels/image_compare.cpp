@@ -193,7 +193,7 @@ std::vector<std::uint8_t> DifferenceImage(const TCompareInput& a, const TCompare
   const int width = std::max(0, std::min(a.Width, b.Width)), height = std::max(0, std::min(a.Height, b.Height));
   std::vector<std::uint8_t> out(static_cast<std::size_t>(width) * static_cast<std::size_t>(height) * 4);
   for (int y = 0; y < height; ++y)
-    DifferenceRow(a, b, y, width, factor, out.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(width) * 4);
+    DifferenceRow(a, b, y, width, factor, &out[static_cast<std::size_t>(y) * static_cast<std::size_t>(width) * 4]);
   return out;
 }
 
@@ -204,7 +204,8 @@ void MarkedRow(const TCompareInput& a, const TCompareInput& b, int y, int count,
   CompareRow(b, y, count, rowB.data());
   for (std::size_t i = 0; i < rowA.size(); i += 4) {
     double largest = 0;
-    for (std::size_t c = 0; c < 4; ++c) largest = std::max(largest, std::fabs(static_cast<double>(rowA[i + c]) - rowB[i + c]));
+    for (std::size_t c = 0; c < 4; ++c)
+      largest = std::max(largest, std::fabs(static_cast<double>(rowA[i + c]) - rowB[i + c]));
     for (std::size_t c = 0; c < 3; ++c) rgba[i + c] = largest > threshold ? mark[c] : Clamp255(rowA[i + c] / 4.0);
     rgba[i + 3] = 255;
   }

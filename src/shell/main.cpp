@@ -14,8 +14,10 @@ namespace {
 
 constexpr const char kUsage[] =
     "Usage: vumo [FILE | FOLDER]\n"
+    "       vumo --compare A B\n"
     "Shows the picture files of a folder: FILE opens its folder and shows it, FOLDER opens\n"
     "that folder; without either, the folder shown last, or else the current one.\n"
+    "--compare shows pictures A and B compared, with A's folder listed.\n"
     "\n"
     "  -h, --help     show this help and exit\n"
     "      --version  show the version and exit\n"
@@ -30,6 +32,11 @@ int main(int argc, char** argv) {
     if (first == "-h" || first == "--help") {
       std::fputs(kUsage, stdout);
       return 0;
+    }
+    // Counted again once Qt has taken its own options out.
+    if (first == "--compare" && argc < 4) {
+      std::fputs(kUsage, stderr);
+      return 2;
     }
     if (first == "--version") {
       std::printf("vumo %s\n", VUMO_VERSION);
@@ -52,11 +59,21 @@ int main(int argc, char** argv) {
   // file), after the stored settings have been restored at the first show.
   // Taken from the raw bytes, so a name that is not UTF-8 still opens.
   // Qt has taken its own options (-platform, -style...) out of argv by now.
-  int pathIndex = argc > 1 ? 1 : 0;
+  const bool compare = argc > 1 && std::string(argv[1]) == "--compare";
+  if (compare && argc != 4) {
+    std::fputs(kUsage, stderr);
+    return 2;
+  }
+  int pathIndex = compare ? 2 : argc > 1 ? 1 : 0;
   if (pathIndex > 0 && std::string(argv[1]) == "--") pathIndex = argc > 2 ? 2 : 0;
   if (pathIndex > 0) {
     const QString path = vumo::DecodeFileName(QByteArray(argv[pathIndex]));
-    vumo::RunGuarded([&] { form.OpenFromCommandLine(path); });
+    vumo::RunGuarded([&] {
+      if (compare)
+        form.OpenCompareFromCommandLine(path, vumo::DecodeFileName(QByteArray(argv[3])));
+      else
+        form.OpenFromCommandLine(path);
+    });
   }
 
   return application.exec();

@@ -79,6 +79,7 @@ TForm1::TForm1(QWidget* parent) : QWidget(parent) {
   CreateComponents();
   CreateMenus();
   CreateViewCommands();
+  CreateCompareCommands();
   layout()->activate();  // the start-up handler reads the list's laid-out height
 
   // The stored settings come back at the first show, before FormShow runs, and are saved

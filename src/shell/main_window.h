@@ -23,6 +23,8 @@
 
 namespace vumo {
 
+class TCompareView;
+
 class TForm1 : public QWidget {
   Q_OBJECT
 
@@ -114,6 +116,15 @@ class TForm1 : public QWidget {
   const QString& ShownFile() const { return shownFile_; }
   // Start-up with a path: lists a folder, or a file's folder and shows the file.
   void OpenFromCommandLine(const QString& path);
+  // Compare mode (main_window_compare.cpp): two pictures in the view's place, until Escape.
+  TCompareView* CompareView = nullptr;
+  QMenu* CompareMenu = nullptr;
+  // Loads both and shows them compared; raises the readers' errors, leaving the view as it was.
+  void OpenCompare(const QString& fileA, const QString& fileB);
+  // `vumo --compare A B`: A's folder listed and A shown, then both compared.
+  void OpenCompareFromCommandLine(const QString& fileA, const QString& fileB);
+  void CloseCompare();
+  bool Comparing() const;
   // Sets the window's outer size, frame included, as far as the window system tells it.
   void SetOuterSize(int width, int height);
   // The client size that gives this outer size with the window's current frame.
@@ -130,6 +141,8 @@ class TForm1 : public QWidget {
   void CreateComponents();
   void CreateMenus();
   void CreateViewCommands();
+  void CreateCompareCommands();
+  void CompareChanged();
   TMenuItem* AddCommand(QMenu* menu, const char* name, const char* caption, QList<QKeySequence> keys,
                         std::function<void()> run, bool checkable = false);
   // The title, the status line and the check marks, from the view and the shown file.

@@ -249,6 +249,7 @@ void TForm1::ViewChanged() {
   StatusBar->SetView(view);
   for (auto& [item, checked] : marks_) item->SetChecked(checked());
   HoverChanged();
+  if (Comparing()) CompareChanged();
 }
 
 void TForm1::ResetView() {

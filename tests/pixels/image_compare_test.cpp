@@ -114,7 +114,8 @@ TEST(ImageCompare, FloatPicturesAreComparedThroughTheDisplayCurveUnrounded) {
   // A float picture against the 8-bit one a display would show: below one step apart.
   const float grey[] = {0.5f, 0.5f, 0.5f, 1.0f};
   const std::uint8_t shown[] = {188, 188, 188, 255};
-  const TCompareResult r = ComparePictures(TCompareInput::FromLinear(1, 1, grey), TCompareInput::FromRgba8(1, 1, shown));
+  const TCompareResult r =
+      ComparePictures(TCompareInput::FromLinear(1, 1, grey), TCompareInput::FromRgba8(1, 1, shown));
   EXPECT_EQ(r.DifferingPixels, 1u);
   EXPECT_GT(r.MaxDifference, 0.0);
   EXPECT_LT(r.MaxDifference, 1.0);

@@ -87,7 +87,8 @@ TEST(CompareCommand, WritesTheAmplifiedDifference) {
   for (int factor : {0, 16}) {
     const std::string out = Dir(dir) + "/diff" + std::to_string(factor) + ".png";
     const std::string option = factor ? "--amplify " + std::to_string(factor) + " " : "";
-    const test::CommandResult r = Compare(option + Pair("base.png", "noisy.png") + " " + test::ShellQuote(out), Dir(dir));
+    const test::CommandResult r =
+        Compare(option + Pair("base.png", "noisy.png") + " " + test::ShellQuote(out), Dir(dir));
     ASSERT_EQ(r.status, 1) << r.err;
     EXPECT_EQ(Field(r.out, "amplify"), factor ? "16" : "4");
     const test::Rgba8Image a = test::LoadReferencePng(test::Fixture("compare/base.png"));

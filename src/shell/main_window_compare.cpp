@@ -1,0 +1,120 @@
+// The main window's compare mode: its commands, the compare view in the image view's place,
+// and the title and status line while two pictures are compared.
+#include <QApplication>
+#include <QBoxLayout>
+#include <QFileInfo>
+
+#include "browser/file_list_popup.h"
+#include "shell/application.h"
+#include "shell/compare_view.h"
+#include "shell/main_window.h"
+
+namespace vumo {
+namespace {
+
+// The box layout, at any depth, that holds `widget`.
+QBoxLayout* LayoutHolding(QLayout* layout, QWidget* widget) {
+  if (!layout) return nullptr;
+  if (auto* box = qobject_cast<QBoxLayout*>(layout); box && box->indexOf(widget) >= 0) return box;
+  for (int i = 0; i < layout->count(); ++i)
+    if (QBoxLayout* found = LayoutHolding(layout->itemAt(i)->layout(), widget)) return found;
+  return nullptr;
+}
+
+}  // namespace
+
+void TForm1::CreateCompareCommands() {
+  CompareView = new TCompareView(ViewImage, this);
+  CompareView->hide();
+  if (QBoxLayout* box = LayoutHolding(layout(), ScrollBox)) box->insertWidget(box->indexOf(ScrollBox), CompareView, 1);
+  AttachPopup(CompareView, ImageMenu);
+
+  CompareMenu = ImageMenu->addMenu(QStringLiteral("Compare"));
+  CompareMenu->setObjectName(QStringLiteral("CompareMenu"));
+  struct ModeRow {
+    const char* name;
+    const char* caption;
+    Qt::Key key;
+    TCompareView::TMode mode;
+  };
+  for (const ModeRow& row : {ModeRow{"CompareSideBySideMenu", "Side by Side", Qt::Key_1, TCompareView::cmSideBySide},
+                             ModeRow{"CompareFlickerMenu", "Flicker", Qt::Key_2, TCompareView::cmFlicker},
+                             ModeRow{"CompareSplitMenu", "Split", Qt::Key_3, TCompareView::cmSplit},
+                             ModeRow{"CompareDifferenceMenu", "Difference", Qt::Key_4, TCompareView::cmDifference},
+                             ModeRow{"CompareMarkedMenu", "Differences Marked", Qt::Key_5, TCompareView::cmMarked}}) {
+    const TCompareView::TMode mode = row.mode;
+    TMenuItem* item = AddCommand(CompareMenu, row.name, row.caption, {QKeySequence(Qt::CTRL | row.key)},
+                                 [this, mode] { CompareView->SetMode(mode); }, true);
+    marks_.emplace_back(item, [this, mode] { return Comparing() && CompareView->Mode() == mode; });
+  }
+  CompareMenu->addSeparator();
+  AddCommand(CompareMenu, "CompareSwapMenu", "Swap A and B", {QKeySequence(Qt::CTRL | Qt::Key_Space)},
+             [this] { CompareView->Swap(); });
+  AddCommand(CompareMenu, "CompareAmplifyMenu", "Next Amplification", {QKeySequence(Qt::CTRL | Qt::Key_M)},
+             [this] { CompareView->StepAmplify(); });
+  for (int factor : kAmplifyFactors) {
+    const std::string name = "CompareAmplify" + std::to_string(factor) + "Menu";
+    const std::string caption = "Amplify \u00D7" + std::to_string(factor);
+    TMenuItem* item = AddCommand(CompareMenu, name.c_str(), caption.c_str(), {},
+                                 [this, factor] { CompareView->SetAmplify(factor); }, true);
+    marks_.emplace_back(item, [this, factor] { return Comparing() && CompareView->Amplify() == factor; });
+  }
+  AddCommand(CompareMenu, "CompareThresholdMenu", "Next Mark Threshold",
+             {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_M)}, [this] { CompareView->StepThreshold(); });
+  CompareMenu->addSeparator();
+  AddCommand(CompareMenu, "CompareLeaveMenu", "Leave Compare", {QKeySequence(Qt::Key_Escape)},
+             [this] { CloseCompare(); });
+  CompareChanged();
+  connect(CompareView, &TCompareView::CompareChanged, this, [this] { CompareChanged(); });
+  connect(CompareView, &TCompareView::HoverChanged, this, [this] { CompareChanged(); });
+
+  BrowseFiles->Popup()->AddCompareItem([this](const QString& path) {
+    RunGuarded([&] {
+      if (shownFile_.isEmpty()) {
+        QApplication::beep();
+        return;
+      }
+      OpenCompare(shownFile_, path);
+    });
+  });
+}
+
+bool TForm1::Comparing() const { return CompareView && !CompareView->Empty(); }
+
+void TForm1::OpenCompare(const QString& fileA, const QString& fileB) {
+  CompareView->Open(fileA, fileB);
+  ScrollBox->hide();
+  CompareView->show();
+  CompareView->setFocus(Qt::OtherFocusReason);
+  CompareChanged();
+}
+
+void TForm1::OpenCompareFromCommandLine(const QString& fileA, const QString& fileB) {
+  OpenFromCommandLine(fileA);
+  OpenCompare(QFileInfo(fileA).absoluteFilePath(), QFileInfo(fileB).absoluteFilePath());
+}
+
+void TForm1::CloseCompare() {
+  if (!Comparing()) return;
+  CompareView->Clear();
+  CompareView->hide();
+  ScrollBox->show();
+  ViewImage->setFocus(Qt::OtherFocusReason);
+  CompareChanged();
+  ViewChanged();
+}
+
+void TForm1::CompareChanged() {
+  // The commands work only while comparing, so their keys (Escape among them) are free otherwise.
+  const bool comparing = Comparing();
+  for (QAction* action : CompareMenu->actions()) action->setEnabled(comparing);
+  if (!comparing) return;
+  const QString title = QStringLiteral("%1 \u2194 %2 \u2014 %3")
+                            .arg(QFileInfo(CompareView->FileA()).fileName(), QFileInfo(CompareView->FileB()).fileName(),
+                                 QString::fromLatin1(kApplicationTitle));
+  if (windowTitle() != title) setWindowTitle(title);
+  StatusBar->SetPixel(CompareView->ReadoutText());
+  for (auto& [item, checked] : marks_) item->SetChecked(checked());
+}
+
+}  // namespace vumo
