@@ -27,12 +27,19 @@ const TViewEntry kViewTable[] = {
     {".PRG", "text/plain"},     {".TXT", "text/plain"},      {".DOC", "application/rtf"}, {".RTF", "application/rtf"},
     {".WRI", "application/rtf"}, {".BMP", "image/bmp"},       {".GIF", "image/bmp"},       {".JPG", "image/bmp"},
 };
+
+TFileListPopup::TCompareHandler gCompareHandler = nullptr;
 }  // namespace
+
+void TFileListPopup::SetCompareHandler(TCompareHandler handler) { gCompareHandler = handler; }
 
 TFileListPopup::TFileListPopup(TFileListView* list) : QMenu(list), list_(list) {
   setObjectName(QStringLiteral("FileListPopup"));
   AddItem(this, QStringLiteral("&Open"), QStringLiteral("ItemOpen"), tagOpen, QStringLiteral("document-open"));
   AddItem(this, QStringLiteral("&View"), QStringLiteral("ItemView"), tagView, QStringLiteral("document-preview"));
+  if (gCompareHandler)
+    AddItem(this, QStringLiteral("Co&mpare with Shown Picture"), QStringLiteral("ItemCompare"), tagCompare,
+            QStringLiteral("view-split-left-right"));
   addSeparator();
   sendTo_ = new QMenu(QStringLiteral("Se&nd To"), this);
   sendTo_->setObjectName(QStringLiteral("SubMenuSend"));
@@ -103,15 +110,6 @@ void TFileListPopup::CollectShortcuts() {
   }
 }
 
-QAction* TFileListPopup::AddCompareItem(std::function<void(const QString&)> run) {
-  compare_ = std::move(run);
-  QAction* action = AddItem(this, QStringLiteral("Co&mpare with Shown Picture"), QStringLiteral("ItemCompare"),
-                            tagCompare, QStringLiteral("view-split-left-right"));
-  removeAction(action);
-  insertAction(actions().value(actions().indexOf(Item(QStringLiteral("ItemView"))) + 1), action);
-  return action;
-}
-
 QAction* TFileListPopup::Item(const QString& name) const {
   for (const QMenu* menu : {static_cast<const QMenu*>(this), static_cast<const QMenu*>(sendTo_)})
     for (QAction* action : menu->actions())
@@ -173,8 +171,8 @@ void TFileListPopup::Dispatch(QAction* action) {
     case tagOpen: list_->OpenItem(); break;
     case tagView: list_->CmdView(); break;
     case tagCompare:
-      if (const int row = list_->SelectedIndex(); compare_ && row >= 0)
-        compare_(list_->Items()[std::size_t(row)].SubItems[kSubPath]);
+      if (const int row = list_->SelectedIndex(); gCompareHandler && row >= 0)
+        gCompareHandler(list_, list_->Items()[std::size_t(row)].SubItems[kSubPath]);
       break;
     case tagCut: list_->CmdCut(); break;
     case tagCopy: list_->CmdCopy(); break;

@@ -6,7 +6,6 @@
 
 #include <QMenu>
 #include <QStringList>
-#include <functional>
 
 namespace vumo {
 
@@ -38,8 +37,10 @@ class TFileListPopup : public QMenu {
   static QString ViewerType(const QString& upperExtension);
   static bool ClipboardContentsAllowed(const QString& upperExtension);
 
-  // The window's "Compare with Shown Picture", after View: `run` gets the clicked file's path.
-  QAction* AddCompareItem(std::function<void(const QString&)> run);
+  // Set once by the viewer's window: popups made after it have "Compare with Shown Picture"
+  // after View, which hands the handler the list and the clicked file's path.
+  using TCompareHandler = void (*)(TFileListView* list, const QString& path);
+  static void SetCompareHandler(TCompareHandler handler);
 
  private:
   QAction* AddItem(QMenu* menu, const QString& caption, const QString& name, int tag, const QString& icon);
@@ -48,7 +49,6 @@ class TFileListPopup : public QMenu {
   TFileListView* list_;
   QMenu* sendTo_ = nullptr;
   QStringList shortcuts_;
-  std::function<void(const QString&)> compare_;
 };
 
 }  // namespace vumo

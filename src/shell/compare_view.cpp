@@ -104,8 +104,9 @@ void TCompareView::LeaderChanged() {
     // Keys zoom about the middle of the first pane.
     const QRect pane = PaneRect(0);
     const QPointF middle = QPointF(pane.center()) - pane.topLeft();
-    pan_ = middle - (middle - pan_) * (zoom / zoom_);
+    const QPointF pan = middle - (middle - pan_) * (zoom / zoom_);
     zoom_ = zoom;
+    pan_ = ClampPan(pan);
   }
   if (leader_->Exposure() != exposure_) {
     exposure_ = static_cast<float>(leader_->Exposure());
@@ -164,8 +165,18 @@ void TCompareView::SetSplitPosition(double position) {
   Changed();
 }
 
+QPointF TCompareView::ClampPan(QPointF pan) const {
+  // As the scroll box of the single view: a picture smaller than its pane sits at the
+  // corner, a larger one moves no further than its edges.
+  const QSize pane = PaneRect(0).size();
+  const double width = std::max(sourceA_.Width(), sourceB_.Width()) * zoom_;
+  const double height = std::max(sourceA_.Height(), sourceB_.Height()) * zoom_;
+  return QPointF(std::clamp(pan.x(), std::min(0.0, pane.width() - width), 0.0),
+                 std::clamp(pan.y(), std::min(0.0, pane.height() - height), 0.0));
+}
+
 void TCompareView::SetPan(QPointF pan) {
-  pan_ = pan;
+  pan_ = ClampPan(pan);
   Changed();
 }
 
@@ -383,8 +394,8 @@ void TCompareView::wheelEvent(QWheelEvent* event) {
     while (pane + 1 < PaneCount() && !PaneRect(pane).contains(at.toPoint())) ++pane;
     const QPointF picture = (at - ImageOrigin(pane)) / zoom_;
     const double zoom = NextZoomStep(zoom_, direction);
-    pan_ = at - QPointF(PaneRect(pane).topLeft()) - picture * zoom;
     zoom_ = zoom;
+    pan_ = ClampPan(at - QPointF(PaneRect(pane).topLeft()) - picture * zoom);
     leader_->SetZoom(zoom);
     Changed();
   }

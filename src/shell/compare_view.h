@@ -102,6 +102,7 @@ class TCompareView : public QWidget {
   QSize SizeOf(int shown) const;
   void PaintPicture(QPainter& painter, int pane, int shown, const QRect& clip);
   int DividerX() const;
+  QPointF ClampPan(QPointF pan) const;
 
   TProImage* leader_;
   std::unique_ptr<TPicture> pictureA_, pictureB_;

@@ -21,6 +21,21 @@ QBoxLayout* LayoutHolding(QLayout* layout, QWidget* widget) {
   return nullptr;
 }
 
+// The list's popup reaches the window it sits in; set before any window, so every popup has it.
+void CompareWithShown(TFileListView* list, const QString& path) {
+  auto* form = qobject_cast<TForm1*>(list->window());
+  if (!form) return;
+  RunGuarded([&] {
+    if (form->ShownFile().isEmpty()) {
+      QApplication::beep();
+      return;
+    }
+    form->OpenCompare(form->ShownFile(), path);
+  });
+}
+
+const bool kCompareHandlerSet = (TFileListPopup::SetCompareHandler(&CompareWithShown), true);
+
 }  // namespace
 
 void TForm1::CreateCompareCommands() {
@@ -67,16 +82,6 @@ void TForm1::CreateCompareCommands() {
   CompareChanged();
   connect(CompareView, &TCompareView::CompareChanged, this, [this] { CompareChanged(); });
   connect(CompareView, &TCompareView::HoverChanged, this, [this] { CompareChanged(); });
-
-  BrowseFiles->Popup()->AddCompareItem([this](const QString& path) {
-    RunGuarded([&] {
-      if (shownFile_.isEmpty()) {
-        QApplication::beep();
-        return;
-      }
-      OpenCompare(shownFile_, path);
-    });
-  });
 }
 
 bool TForm1::Comparing() const { return CompareView && !CompareView->Empty(); }
