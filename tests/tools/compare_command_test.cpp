@@ -118,5 +118,34 @@ TEST(CompareCommand, TroubleExitsWithTwo) {
   }
 }
 
+TEST(CompareCommand, FloatPicturesAreComparedOverTheirDisplayEncoding) {
+  QTemporaryDir dir;
+  const std::string hdr = test::ShellQuote(test::Fixture("hdr/hopper_imagemagick.hdr"));
+  test::CommandResult r = Compare(hdr + " " + hdr, Dir(dir));
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(Field(r.out, "psnr"), "null");
+
+  // The converter's PNG is the same picture rounded to 8 bits: within half a step and a
+  // little for the curve's table, and nowhere near identical.
+  const std::string png = test::ShellQuote(Dir(dir) + "/shown.png");
+  ASSERT_EQ(test::RunCommand(std::string(VUMO_CONVERT) + " " + hdr + " " + png, Dir(dir)).status, 0);
+  r = Compare(hdr + " " + png, Dir(dir));
+  EXPECT_EQ(r.status, 1) << r.err;
+  const double largest = std::stod(Field(r.out, "max_difference"));
+  EXPECT_GT(largest, 0.0);
+  EXPECT_LT(largest, 0.6);
+  EXPECT_GT(std::stod(Field(r.out, "psnr")), 50.0);
+  EXPECT_GT(std::stod(Field(r.out, "ssim")), 0.999);
+}
+
+TEST(CompareCommand, TheViewersCompareOptionWantsTwoFiles) {
+  QTemporaryDir dir;
+  // No display: the count is checked before any window is made.
+  const test::CommandResult r = test::RunCommand(
+      "env -u DISPLAY -u WAYLAND_DISPLAY QT_QPA_PLATFORM= " + std::string(VUMO_VIEWER) + " --compare onlyone", Dir(dir));
+  EXPECT_EQ(r.status, 2);
+  EXPECT_NE(r.err.find("--compare A B"), std::string::npos) << r.err;
+}
+
 }  // namespace
 }  // namespace vumo
