@@ -42,10 +42,11 @@ void TForm1::CreateCompareCommands() {
   CompareView = new TCompareView(ViewImage, this);
   CompareView->hide();
   if (QBoxLayout* box = LayoutHolding(layout(), ScrollBox)) box->insertWidget(box->indexOf(ScrollBox), CompareView, 1);
-  AttachPopup(CompareView, ImageMenu);
 
-  CompareMenu = ImageMenu->addMenu(QStringLiteral("Compare"));
+  // The compare view's own popup: its commands, then the view's that act on both pictures.
+  CompareMenu = new QMenu(this);
   CompareMenu->setObjectName(QStringLiteral("CompareMenu"));
+  AttachPopup(CompareView, CompareMenu);
   struct ModeRow {
     const char* name;
     const char* caption;
@@ -79,6 +80,8 @@ void TForm1::CreateCompareCommands() {
   CompareMenu->addSeparator();
   AddCommand(CompareMenu, "CompareLeaveMenu", "Leave Compare", {QKeySequence(Qt::Key_Escape)},
              [this] { CloseCompare(); });
+  CompareMenu->addSeparator();
+  for (QMenu* shared : {ZoomMenu, ChannelMenu, TransparencyMenu, ExposureMenu}) CompareMenu->addMenu(shared);
   CompareChanged();
   connect(CompareView, &TCompareView::CompareChanged, this, [this] { CompareChanged(); });
   connect(CompareView, &TCompareView::HoverChanged, this, [this] { CompareChanged(); });
@@ -112,7 +115,8 @@ void TForm1::CloseCompare() {
 void TForm1::CompareChanged() {
   // The commands work only while comparing, so their keys (Escape among them) are free otherwise.
   const bool comparing = Comparing();
-  for (QAction* action : CompareMenu->actions()) action->setEnabled(comparing);
+  for (QAction* action : CompareMenu->actions())
+    if (!action->menu()) action->setEnabled(comparing);
   if (!comparing) return;
   const QString title = QStringLiteral("%1 \u2194 %2 \u2014 %3")
                             .arg(QFileInfo(CompareView->FileA()).fileName(), QFileInfo(CompareView->FileB()).fileName(),
