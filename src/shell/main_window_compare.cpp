@@ -85,6 +85,8 @@ void TForm1::CreateCompareCommands() {
   CompareChanged();
   connect(CompareView, &TCompareView::CompareChanged, this, [this] { CompareChanged(); });
   connect(CompareView, &TCompareView::HoverChanged, this, [this] { CompareChanged(); });
+  // A click in the list shows that picture: after the window's own handler has started its load.
+  connect(BrowseFiles, &TFileListView::Click, this, [this] { CloseCompare(); });
 }
 
 bool TForm1::Comparing() const { return CompareView && !CompareView->Empty(); }

@@ -92,6 +92,12 @@ TEST_F(CompareMode, CommandLineOpensInCompareModeAndEscapeLeaves) {
   EXPECT_FALSE(View()->isVisible());
   EXPECT_TRUE(form->ScrollBox->isVisible());
   EXPECT_FALSE(form->windowTitle().contains("b.png"));
+
+  // A click in the file list leaves it too, for the picture clicked.
+  Open();
+  emit form->BrowseFiles->Click();
+  EXPECT_FALSE(form->Comparing());
+  EXPECT_TRUE(form->ScrollBox->isVisible());
 }
 
 TEST_F(CompareMode, ModesSwitchByKeysWithTheirMenuMarks) {
