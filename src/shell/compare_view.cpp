@@ -248,14 +248,16 @@ QString TCompareView::FiguresText() const {
   if (r.SizeMismatch)
     text += QStringLiteral("   sizes %1 \u00D7 %2 and %3 \u00D7 %4")
                 .arg(r.WidthA).arg(r.HeightA).arg(r.WidthB).arg(r.HeightB);
+  // The mode first: a narrow window cuts the end of the line.
+  QString mode;
   switch (mode_) {
-    case cmSideBySide: text += swapped_ ? QStringLiteral("   [B | A]") : QStringLiteral("   [A | B]"); break;
-    case cmFlicker: text += swapped_ ? QStringLiteral("   [B]") : QStringLiteral("   [A]"); break;
-    case cmSplit: text += swapped_ ? QStringLiteral("   [B / A]") : QStringLiteral("   [A / B]"); break;
-    case cmDifference: text += QStringLiteral("   [|A \u2212 B| \u00D7 %1]").arg(amplify_); break;
-    case cmMarked: text += QStringLiteral("   [over %1 marked]").arg(threshold_); break;
+    case cmSideBySide: mode = swapped_ ? QStringLiteral("[B | A]   ") : QStringLiteral("[A | B]   "); break;
+    case cmFlicker: mode = swapped_ ? QStringLiteral("[B]   ") : QStringLiteral("[A]   "); break;
+    case cmSplit: mode = swapped_ ? QStringLiteral("[B / A]   ") : QStringLiteral("[A / B]   "); break;
+    case cmDifference: mode = QStringLiteral("[|A \u2212 B| \u00D7 %1]   ").arg(amplify_); break;
+    case cmMarked: mode = QStringLiteral("[over %1 marked]   ").arg(threshold_); break;
   }
-  return text;
+  return mode + text;
 }
 
 QString TCompareView::ReadoutText() const {

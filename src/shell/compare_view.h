@@ -56,7 +56,8 @@ class TCompareView : public QWidget {
   void SetSplitPosition(double position);
 
   const TCompareResult& Result() const { return result_; }
-  // "max 3  differing 2661 (86.6%)  PSNR 42.13 dB  SSIM 0.9856", with the sizes when they differ.
+  // "[A | B]   max 3   differing 2661 (86.6%)   PSNR 42.13 dB   SSIM 0.9856", with the sizes when
+  // they differ.
   QString FiguresText() const;
   // Both stored values under the cursor, or empty off the pictures.
   QString ReadoutText() const;
