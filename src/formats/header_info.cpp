@@ -352,6 +352,83 @@ class TExrHeader {
   bool roundUp_ = false;
 };
 
+// ---------------------------------------------------------------- JPEG and icons
+
+// The two readers that are no TReaderGraphic: their headers are short enough to read here.
+bool IsJpeg(std::span<const std::uint8_t> bytes) {
+  return bytes.size() >= 3 && bytes[0] == 0xFF && bytes[1] == 0xD8 && bytes[2] == 0xFF;
+}
+
+std::optional<THeaderInfo> JpegHeaderInfo(std::span<const std::uint8_t> bytes) {
+  std::size_t at = 2;
+  while (at + 4 <= bytes.size()) {
+    if (bytes[at] != 0xFF) return std::nullopt;
+    const std::uint8_t marker = bytes[at + 1];
+    if (marker == 0xFF) {  // fill bytes before a marker
+      ++at;
+      continue;
+    }
+    if (marker == 0xD9 || marker == 0xDA) return std::nullopt;  // the picture ended or began without a frame
+    if (marker == 0x01 || (marker >= 0xD0 && marker <= 0xD7)) {
+      at += 2;
+      continue;
+    }
+    const std::size_t length = std::size_t{bytes[at + 2]} << 8 | bytes[at + 3];
+    if (length < 2) return std::nullopt;
+    const bool frame = marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 && marker != 0xCC;
+    if (frame) {
+      if (length < 8 || at + 10 > bytes.size()) return std::nullopt;
+      THeaderInfo info;
+      info.Height = std::uint32_t{bytes[at + 5]} << 8 | bytes[at + 6];
+      info.Width = std::uint32_t{bytes[at + 7]} << 8 | bytes[at + 8];
+      const std::uint8_t components = bytes[at + 9];
+      info.Format = std::string("JPEG ") + (components == 1 ? "grey" : components == 4 ? "CMYK" : "RGB") + " " +
+                    std::to_string(bytes[at + 4]) + "-bit";
+      if (marker == 0xC2 || marker == 0xC6 || marker == 0xCA || marker == 0xCE) info.Format += ", progressive";
+      if (info.Width == 0 || info.Height == 0) return std::nullopt;
+      return info;
+    }
+    at += 2 + length;
+  }
+  return std::nullopt;
+}
+
+bool IsIcon(std::span<const std::uint8_t> bytes, const std::string& extension) {
+  if (bytes.size() < 6 || bytes[0] != 0 || bytes[1] != 0 || (bytes[2] != 1 && bytes[2] != 2) || bytes[3] != 0) return false;
+  // Four bytes of zeros and a small number say little; the extension has to agree.
+  return SameExtension(extension, "ico") || SameExtension(extension, "cur");
+}
+
+std::optional<THeaderInfo> IconHeaderInfo(std::span<const std::uint8_t> bytes) {
+  const unsigned count = std::uint32_t{bytes[4]} | std::uint32_t{bytes[5]} << 8;
+  if (count == 0 || 6 + std::size_t{count} * 16 > bytes.size()) return std::nullopt;
+  THeaderInfo info;
+  unsigned bits = 0;
+  for (unsigned i = 0; i < count; ++i) {
+    const std::uint8_t* entry = bytes.data() + 6 + std::size_t{i} * 16;
+    const std::uint32_t width = entry[0] ? entry[0] : 256, height = entry[1] ? entry[1] : 256;
+    const unsigned entryBits = std::uint32_t{entry[6]} | std::uint32_t{entry[7]} << 8;
+    if (std::uint64_t{width} * height > std::uint64_t{info.Width} * info.Height) info.Width = width, info.Height = height;
+    bits = std::max(bits, entryBits);
+  }
+  info.Format = bytes[2] == 2 ? "cursor" : "icon";
+  if (bits > 0) info.Format += " " + std::to_string(bits) + "-bit";
+  info.HasAlpha = true;  // every entry carries a mask, if nothing better
+  AddPart(info.ImageSet, count, "image", "images");
+  return info;
+}
+
+// The headers parsed here rather than by a reader; nothing for any other file.
+std::optional<THeaderInfo> PrefixHeaderInfo(std::span<const std::uint8_t> bytes, const std::string& extension,
+                                            bool* parsedHere) {
+  *parsedHere = true;
+  if (IsExr(bytes)) return TExrHeader(bytes).Parse();
+  if (IsJpeg(bytes)) return JpegHeaderInfo(bytes);
+  if (IsIcon(bytes, extension)) return IconHeaderInfo(bytes);
+  *parsedHere = false;
+  return std::nullopt;
+}
+
 }  // namespace
 
 std::optional<THeaderInfo> ReadExrHeaderInfo(std::span<const std::uint8_t> bytes) {
@@ -359,7 +436,8 @@ std::optional<THeaderInfo> ReadExrHeaderInfo(std::span<const std::uint8_t> bytes
 }
 
 std::optional<THeaderInfo> ReadHeaderInfo(std::span<const std::uint8_t> prefix, const std::string& extension) {
-  if (IsExr(prefix)) return ReadExrHeaderInfo(prefix);
+  bool parsedHere = false;
+  if (auto info = PrefixHeaderInfo(prefix, extension, &parsedHere); parsedHere) return info;
   TMemoryStream stream(prefix.data(), prefix.size());
   return FromStream(stream, extension);
 }
@@ -371,11 +449,13 @@ std::optional<THeaderInfo> ReadHeaderInfo(const std::string& fileName) {
   const std::string extension = FileExtensionOf(fileName);
   if (auto info = ReadHeaderInfo(prefix, extension)) return info;
   if (size <= prefix.size()) return std::nullopt;
-  // A header past the first block: an OpenEXR file with large attributes, or a TIFF whose
-  // directories come after its strips.
-  if (IsExr(prefix)) {
+  // A header past the first block: an OpenEXR file with large attributes, a JPEG file with a
+  // large thumbnail before its frame, or a TIFF whose directories come after its strips.
+  bool parsedHere = false;
+  PrefixHeaderInfo(prefix, extension, &parsedHere);
+  if (parsedHere) {
     if (!ReadPrefix(fileName, kHeaderReadLimit, prefix, size)) return std::nullopt;
-    return ReadExrHeaderInfo(prefix);
+    return PrefixHeaderInfo(prefix, extension, &parsedHere);
   }
   try {
     TFileStream file(fileName);
