@@ -139,6 +139,7 @@ void TFileListView::SetOptionalColumnShown(int index, bool shown) {
   optionalShown_[index] = shown;
   ApplyOptionalColumns();
   RequestHeaders();
+  emit OptionalColumnsChanged();
 }
 
 QString TFileListView::OptionalColumns() const {
@@ -149,6 +150,7 @@ QString TFileListView::OptionalColumns() const {
 }
 
 void TFileListView::SetOptionalColumns(const QString& value) {
+  const QString before = OptionalColumns();
   const QStringList names = value.split(QLatin1Char(','), Qt::SkipEmptyParts);
   for (int index = 0; index < ocCount; ++index) {
     const QString name = OptionalColumnName(index);
@@ -158,6 +160,7 @@ void TFileListView::SetOptionalColumns(const QString& value) {
   }
   ApplyOptionalColumns();
   RequestHeaders();
+  if (OptionalColumns() != before) emit OptionalColumnsChanged();
 }
 
 void TFileListView::SetOptionalWidth(int index, int value) {

@@ -232,6 +232,7 @@ void TFileListView::ApplyViewStyle() {
 void TFileListView::SetViewStyle(TViewStyle value) {
   viewStyle_ = value;
   ApplyViewStyle();
+  RequestHeaders();
 }
 
 void TFileListView::SetShowColumnHeaders(bool value) {

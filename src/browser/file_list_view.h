@@ -249,6 +249,8 @@ class TFileListView : public QTreeView {
   void DblClick();
   void OnItemChange(QObject* sender, const QString& selectedItem);
   void KeyDown(int key, Qt::KeyboardModifiers modifiers);
+  // The header columns shown changed (the header's popup, or the property).
+  void OptionalColumnsChanged();
 
  protected:
   void mousePressEvent(QMouseEvent* event) override;
