@@ -418,6 +418,25 @@ std::optional<THeaderInfo> IconHeaderInfo(std::span<const std::uint8_t> bytes) {
   return info;
 }
 
+// A PNG picture without an alpha channel may still have a transparent colour: a tRNS chunk
+// before the pixels. The reader learns it in the load; the chunks before IDAT tell it here.
+bool PngHasTransparency(std::span<const std::uint8_t> bytes) {
+  static constexpr std::uint8_t kSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+  if (bytes.size() < 8 || std::memcmp(bytes.data(), kSignature, 8) != 0) return false;
+  std::size_t at = 8;
+  while (bytes.size() - at >= 8) {
+    const std::uint32_t length = std::uint32_t{bytes[at]} << 24 | std::uint32_t{bytes[at + 1]} << 16 |
+                                 std::uint32_t{bytes[at + 2]} << 8 | bytes[at + 3];
+    const std::string_view type(reinterpret_cast<const char*>(bytes.data() + at + 4), 4);
+    if (type == "tRNS") return true;
+    if (type == "IDAT" || type == "IEND") return false;
+    // A chunk past the prefix ends the search: a tRNS after it would be past the pixels' start.
+    if (length > bytes.size() - at - 8 || bytes.size() - at - 8 - length < 4) return false;
+    at += std::size_t{8} + length + 4;
+  }
+  return false;
+}
+
 // The headers parsed here rather than by a reader; nothing for any other file.
 std::optional<THeaderInfo> PrefixHeaderInfo(std::span<const std::uint8_t> bytes, const std::string& extension,
                                             bool* parsedHere) {
@@ -439,7 +458,9 @@ std::optional<THeaderInfo> ReadHeaderInfo(std::span<const std::uint8_t> prefix, 
   bool parsedHere = false;
   if (auto info = PrefixHeaderInfo(prefix, extension, &parsedHere); parsedHere) return info;
   TMemoryStream stream(prefix.data(), prefix.size());
-  return FromStream(stream, extension);
+  std::optional<THeaderInfo> info = FromStream(stream, extension);
+  if (info && !info->HasAlpha && PngHasTransparency(prefix)) info->HasAlpha = true;
+  return info;
 }
 
 std::optional<THeaderInfo> ReadHeaderInfo(const std::string& fileName) {
@@ -457,6 +478,9 @@ std::optional<THeaderInfo> ReadHeaderInfo(const std::string& fileName) {
     if (!ReadPrefix(fileName, kHeaderReadLimit, prefix, size)) return std::nullopt;
     return PrefixHeaderInfo(prefix, extension, &parsedHere);
   }
+  const bool tiff = prefix.size() >= 4 && ((std::memcmp(prefix.data(), "II*\0", 4) == 0) ||
+                                           std::memcmp(prefix.data(), "MM\0*", 4) == 0);
+  if (!tiff) return std::nullopt;
   try {
     TFileStream file(fileName);
     TCappedStream capped(file, kHeaderReadLimit);

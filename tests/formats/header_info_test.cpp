@@ -55,6 +55,9 @@ INSTANTIATE_TEST_SUITE_P(
                       TFixtureCase{"exr/hopper_ripmap.exr", 40, 30, "EXR half RGBA ZIP", "6 x 5 ripmap levels", true},
                       TFixtureCase{"pngsuite/basn6a16.png", 32, 32, "PNG RGBA 16-bit", "", true},
                       TFixtureCase{"pngsuite/basn3p04.png", 32, 32, "PNG indexed 4-bit", "", false},
+                      // A transparent colour (tRNS) counts as alpha, in a palette or not.
+                      TFixtureCase{"pngsuite/tbbn3p08.png", 32, 32, "PNG indexed 8-bit", "", true},
+                      TFixtureCase{"pngsuite/tbbn2c16.png", 32, 32, "PNG RGB 16-bit", "", true},
                       TFixtureCase{"tiff/two_pages.tif", 64, 48, "TIFF RGB 8-bit", "2 pages", false},
                       TFixtureCase{"psd/rgba_imagemagick.psd", 16, 8, "PSD RGBA 8-bit", "", true},
                       TFixtureCase{"jpeg/progressive.jpg", 64, 48, "JPEG RGB 8-bit, progressive", "", false},
