@@ -136,7 +136,7 @@ THeaderInfo PropertiesInfo(const TReaderGraphic& reader) {
 bool HasSignature(const TGraphicClassInfo* type) {
   static constexpr std::string_view kSigned[] = {
       "TDDSGraphic", "TKTXGraphic", "TKTX2Graphic", "TPNGGraphic", "TGIFGraphic", "TTIFFGraphic",
-      "TJPEGImage",  "TPSDGraphic", "TPSPGraphic",  "TQOIGraphic", "TWebPGraphic", "THDRGraphic",
+      "TPSDGraphic", "TPSPGraphic",  "TQOIGraphic", "TWebPGraphic", "THDRGraphic",
       "TPKMGraphic", "TASTCGraphic", "TSGIGraphic"};
   return std::find(std::begin(kSigned), std::end(kSigned), std::string_view(type->ClassName)) != std::end(kSigned);
 }
