@@ -8,6 +8,7 @@
 #include "browser/header_info_cache.h"
 #include "browser_test_util.h"
 
+#include <QDir>
 #include <QHeaderView>
 #include <QMenu>
 #include <QSignalSpy>
@@ -96,6 +97,33 @@ TEST(HeaderInfoCache, FilesWithoutAHeaderAreAnsweredTooAndNotReadAgain) {
   EXPECT_EQ(cache.Reads(), 2);
 }
 
+// The rows on screen go first: moved to the front, they are read before the many files
+// asked for ahead of them, though the worker may have taken a few of those already.
+TEST(HeaderInfoCache, PrioritisedFilesAreReadBeforeTheRest) {
+  QTemporaryDir dir;
+  std::vector<THeaderKey> keys;
+  for (int i = 0; i < 400; ++i) {
+    const std::string path = dir.path().toStdString() + "/t" + std::to_string(i) + ".dds";
+    WriteDdsHeader(path, 64, 64);
+    keys.push_back(KeyOf(path));
+  }
+  THeaderInfoCache cache;
+  QStringList order;
+  QObject::connect(&cache, &THeaderInfoCache::Ready, [&](const QString& path) { order << path; });
+  const QStringList wanted = {keys[399].Path, keys[398].Path, keys[250].Path};
+  cache.Request(keys);
+  cache.Prioritise(wanted);
+  ASSERT_TRUE(WaitUntil([&] { return order.size() == 400; }, 30000));
+  for (const QString& path : wanted) EXPECT_LT(order.indexOf(path), 100) << path.toStdString();
+  EXPECT_LT(order.indexOf(wanted[0]), order.indexOf(wanted[2]));
+  // A new folder's files replace what waits; cancelled, nothing more arrives.
+  cache.Clear();
+  cache.Request(keys);
+  cache.Cancel();
+  ASSERT_TRUE(WaitUntil([&] { return cache.Pending() == 0; }));
+  EXPECT_LT(cache.Reads(), 800);
+}
+
 class HeaderColumnsTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -104,6 +132,8 @@ class HeaderColumnsTest : public ::testing::Test {
     list_.SetViewStyle(TFileListView::vsReport);
     list_.SetShowFolders(false);
   }
+  // The list makes the folder it shows the current one; the folder goes with the test.
+  void TearDown() override { QDir::setCurrent(QDir::tempPath()); }
   std::string P(const std::string& name) const { return dir_.path().toStdString() + "/" + name; }
   void Open() {
     list_.SetDirectory(AddSlash(dir_.path()));

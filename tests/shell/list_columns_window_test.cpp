@@ -2,6 +2,7 @@
 // the list turns to while a column is chosen, and Vumo.ini keeping the columns.
 #include <gtest/gtest.h>
 
+#include <QDir>
 #include <QFile>
 #include <QHeaderView>
 #include <QTemporaryDir>
@@ -60,6 +61,8 @@ TEST_F(ListColumnsWindow, ChosenColumnsShowTheReportAndComeBackAtTheNextStart) {
   form->BrowseFiles->SetOptionalColumns("");
   EXPECT_EQ(form->BrowseFiles->ViewStyle(), TFileListView::vsList);
   EXPECT_FALSE(form->BrowseFiles->ShowColumnHeaders());
+  // The list made the test's folder the current one, and the folder goes with the test.
+  QDir::setCurrent(QDir::tempPath());
 }
 
 }  // namespace
