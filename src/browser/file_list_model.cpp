@@ -11,7 +11,7 @@ int TFileListModel::rowCount(const QModelIndex& parent) const {
 }
 
 int TFileListModel::columnCount(const QModelIndex& parent) const {
-  return parent.isValid() ? 0 : 5;
+  return parent.isValid() ? 0 : kColumns;
 }
 
 QVariant TFileListModel::data(const QModelIndex& index, int role) const {
@@ -21,6 +21,7 @@ QVariant TFileListModel::data(const QModelIndex& index, int role) const {
   switch (role) {
     case Qt::DisplayRole:
     case Qt::EditRole:
+      if (column > 4) return ExtraText ? ExtraText(item, column) : QString();
       return column == 0 ? item.Caption : item.SubItems[column - 1];
     case Qt::DecorationRole:
       if (column == 0) return TFileTypes::Instance().Icon(item.ImageIndex);
@@ -62,7 +63,7 @@ bool TFileListModel::setData(const QModelIndex& index, const QVariant& value, in
 void TFileListModel::SetCaptions(const QStringList& captions, const QVector<Qt::Alignment>& alignments) {
   captions_ = captions;
   alignments_ = alignments;
-  emit headerDataChanged(Qt::Horizontal, 0, 4);
+  emit headerDataChanged(Qt::Horizontal, 0, kColumns - 1);
 }
 
 void TFileListModel::Reorder(const std::vector<int>& order) {

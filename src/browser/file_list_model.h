@@ -8,6 +8,7 @@
 #include <QStringList>
 #include <QVector>
 
+#include <functional>
 #include <vector>
 
 #include "browser/file_listing.h"
@@ -37,6 +38,9 @@ class TFileListModel : public QAbstractTableModel {
   void Reorder(const std::vector<int>& order);
   void SetCaptions(const QStringList& captions, const QVector<Qt::Alignment>& alignments);
   void SetSortArrow(int column, bool descending);
+  // The texts of the columns after the five of a listing; they are not kept in the items.
+  std::function<QString(const TListItem&, int column)> ExtraText;
+  static constexpr int kColumns = 9;
 
  private:
   std::vector<TListItem> items_;

@@ -83,6 +83,7 @@ TFileListView::TFileListView(QWidget* parent) : QTreeView(parent), model_(new TF
   header()->setSectionsClickable(true);
   header()->setStretchLastSection(false);
   connect(header(), &QHeaderView::sectionClicked, this, [this](int column) { HeaderClick(column); });
+  SetUpOptionalColumns();
   RecomputeDatePattern();
   RecomputeTimePattern();
   SetLanguage(lnEnglish);
@@ -185,7 +186,7 @@ void TFileListView::SetFileOpener(std::function<bool(const QString&)> opener) {
 
 void TFileListView::ApplyColumns(const QStringList& captions, const QVector<int>& widths,
                                  const QVector<Qt::Alignment>& alignments) {
-  model_->SetCaptions(captions, alignments);
+  model_->SetCaptions(captions + OptionalCaptions(), alignments + OptionalAlignments());
   for (int column = 0; column < 5; ++column) {
     const int width = widths.value(column);
     // A column of width 0 is how a design hides it.
@@ -201,6 +202,7 @@ void TFileListView::CreateFileColumns() {
                {Qt::AlignLeft, Qt::AlignRight, Qt::AlignLeft, Qt::AlignLeft, Qt::AlignLeft});
   fileColumns_ = true;
   driveColumns_ = false;
+  ApplyOptionalColumns();
 }
 
 void TFileListView::CreateDriveColumns() {
@@ -209,6 +211,7 @@ void TFileListView::CreateDriveColumns() {
   ApplyColumns(captions, {160, 110, 90, 90, 40}, {Qt::AlignLeft, Qt::AlignLeft, Qt::AlignRight, Qt::AlignRight, Qt::AlignLeft});
   fileColumns_ = false;
   driveColumns_ = true;
+  ApplyOptionalColumns();
 }
 
 void TFileListView::ApplyViewStyle() {
@@ -217,7 +220,7 @@ void TFileListView::ApplyViewStyle() {
   setHeaderHidden(!report || !showColumnHeaders_);
   setIconSize(viewStyle_ == vsIcon ? QSize(32, 32) : QSize(16, 16));
   if (!report) {
-    for (int column = 1; column < 5; ++column) setColumnHidden(column, true);
+    for (int column = 1; column < TFileListModel::kColumns; ++column) setColumnHidden(column, true);
     header()->setStretchLastSection(true);
   } else {
     header()->setStretchLastSection(false);
@@ -229,6 +232,7 @@ void TFileListView::ApplyViewStyle() {
 void TFileListView::SetViewStyle(TViewStyle value) {
   viewStyle_ = value;
   ApplyViewStyle();
+  RequestHeaders();
 }
 
 void TFileListView::SetShowColumnHeaders(bool value) {
@@ -382,6 +386,7 @@ TFileListing& TFileListView::Listing() {
   options.SizeInBytes = fileSize_ == fsByte;
   options.DatePattern = datePattern_;
   options.TimePattern = timePattern_;
+  options.NameFilter = nameFilter_;
   return listing_;
 }
 
@@ -448,6 +453,7 @@ void TFileListView::UpdateFileList() {
     }
     if (!model_->Items().empty() && SelectedIndex() < 0)
       selectionModel()->setCurrentIndex(model_->index(0, 0), QItemSelectionModel::NoUpdate);
+    RequestHeaders();
   }
   if (updateDepth_ == 1) QCoreApplication::processEvents();
   --updateDepth_;
@@ -474,11 +480,14 @@ void TFileListView::ListedFolderChanged() {
 // ---------------------------------------------------------------- sorting
 
 int TFileListView::CompareItems(const TListItem& item1, const TListItem& item2) const {
+  if (sortColumn_ >= kFirstOptionalColumn) return CompareOptional(item1, item2, sortColumn_, sortDescending_);
   return TFileListing::Compare(item1, item2, sortColumn_, sortDescending_);
 }
 
 bool TFileListView::SortItems() {
-  const std::vector<int> order = TFileListing::Order(model_->Items(), sortColumn_, sortDescending_);
+  const std::vector<int> order = sortColumn_ >= kFirstOptionalColumn
+                                     ? OptionalOrder(model_->Items(), sortColumn_, sortDescending_)
+                                     : TFileListing::Order(model_->Items(), sortColumn_, sortDescending_);
   bool changed = false;
   for (std::size_t i = 0; i < order.size() && !changed; ++i) changed = order[i] != int(i);
   if (changed) model_->Reorder(order);
@@ -491,7 +500,7 @@ void TFileListView::HeaderClick(int column) {
     header()->setSortIndicator(-1, Qt::AscendingOrder);
     return;
   }
-  if (column < 0 || column > 4) return;
+  if (column < 0 || column >= TFileListModel::kColumns) return;
   if (column == sortColumn_) {
     sortDescending_ = !sortDescending_;
   } else {

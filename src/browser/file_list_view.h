@@ -19,12 +19,14 @@
 #include "browser/file_listing.h"
 
 class QFileSystemWatcher;
+class QMenu;
 
 namespace vumo {
 
 class TDirTreeCombo;
 class TDirTree;
 class TFileListPopup;
+class THeaderInfoCache;
 
 class TFileListView : public QTreeView {
   Q_OBJECT
@@ -34,6 +36,13 @@ class TFileListView : public QTreeView {
   Q_PROPERTY(int ColWidth_Type READ ColWidth_Type WRITE SetColWidth_Type)
   Q_PROPERTY(int ColWidth_Mod READ ColWidth_Mod WRITE SetColWidth_Mod)
   Q_PROPERTY(int ColWidth_Attr READ ColWidth_Attr WRITE SetColWidth_Attr)
+  // The header columns (file_list_columns.cpp): which are shown, and their widths.
+  Q_PROPERTY(QString OptionalColumns READ OptionalColumns WRITE SetOptionalColumns)
+  Q_PROPERTY(int ColWidth_Dimensions READ ColWidth_Dimensions WRITE SetColWidth_Dimensions)
+  Q_PROPERTY(int ColWidth_PixelFormat READ ColWidth_PixelFormat WRITE SetColWidth_PixelFormat)
+  Q_PROPERTY(int ColWidth_Images READ ColWidth_Images WRITE SetColWidth_Images)
+  Q_PROPERTY(int ColWidth_Alpha READ ColWidth_Alpha WRITE SetColWidth_Alpha)
+  Q_PROPERTY(QString NameFilter READ NameFilter WRITE SetNameFilter)
   Q_PROPERTY(TDtFormat DateFormat READ DateFormat WRITE SetDateFormat)
   Q_PROPERTY(QString Directory READ Directory WRITE SetDirectory)
   Q_PROPERTY(qint64 DriveFreeSpace READ DriveFreeSpace)
@@ -91,6 +100,35 @@ class TFileListView : public QTreeView {
   void SetColWidth_Mod(int value) { colWidths_[3] = value; }
   int ColWidth_Attr() const { return colWidths_[4]; }
   void SetColWidth_Attr(int value) { colWidths_[4] = value; }
+
+  // ---- the header columns after the five of a folder (file_list_columns.cpp): what the
+  // files' headers say, read on a worker thread and filled in as they arrive.
+  enum TOptionalColumn { ocDimensions, ocPixelFormat, ocImages, ocAlpha, ocCount };
+  static constexpr int kFirstOptionalColumn = 5;
+  static QString OptionalColumnName(int index);
+  bool OptionalColumnShown(int index) const;
+  void SetOptionalColumnShown(int index, bool shown);
+  // The shown ones' names, comma-separated ("Dimensions,Alpha"), as Vumo.ini keeps them.
+  QString OptionalColumns() const;
+  void SetOptionalColumns(const QString& value);
+  int ColWidth_Dimensions() const { return optionalWidths_[ocDimensions]; }
+  void SetColWidth_Dimensions(int value) { SetOptionalWidth(ocDimensions, value); }
+  int ColWidth_PixelFormat() const { return optionalWidths_[ocPixelFormat]; }
+  void SetColWidth_PixelFormat(int value) { SetOptionalWidth(ocPixelFormat, value); }
+  int ColWidth_Images() const { return optionalWidths_[ocImages]; }
+  void SetColWidth_Images(int value) { SetOptionalWidth(ocImages, value); }
+  int ColWidth_Alpha() const { return optionalWidths_[ocAlpha]; }
+  void SetColWidth_Alpha(int value) { SetOptionalWidth(ocAlpha, value); }
+  // The header's popup: a checkable entry a column, made anew each time.
+  QMenu* HeaderMenu();
+  // The text a row shows in a model column from kFirstOptionalColumn on.
+  QString OptionalText(const TListItem& item, int column) const;
+  THeaderInfoCache* HeaderCache() const { return headerCache_; }
+
+  // Narrows the listing by name: a case-insensitive part of the name, or a mask of
+  // file_mask.h when it holds "*" or "?". Empty lists everything.
+  QString NameFilter() const { return nameFilter_; }
+  void SetNameFilter(const QString& value);
   TDtFormat DateFormat() const { return dateFormat_; }
   void SetDateFormat(TDtFormat value);
   TTmFormat TimeFormat() const { return timeFormat_; }
@@ -211,6 +249,8 @@ class TFileListView : public QTreeView {
   void DblClick();
   void OnItemChange(QObject* sender, const QString& selectedItem);
   void KeyDown(int key, Qt::KeyboardModifiers modifiers);
+  // The header columns shown changed (the header's popup, or the property).
+  void OptionalColumnsChanged();
 
  protected:
   void mousePressEvent(QMouseEvent* event) override;
@@ -244,6 +284,17 @@ class TFileListView : public QTreeView {
   bool MakeDirectoryCurrent();
   void WatchListedFolder();
   void ListedFolderChanged();
+  void SetUpOptionalColumns();
+  void ApplyOptionalColumns();
+  void SetOptionalWidth(int index, int value);
+  void RequestHeaders();
+  void PrioritiseVisibleHeaders();
+  QStringList VisiblePaths() const;
+  bool OptionalColumnsActive() const;
+  std::vector<int> OptionalOrder(const std::vector<TListItem>& items, int column, bool descending) const;
+  int CompareOptional(const TListItem& item1, const TListItem& item2, int column, bool descending) const;
+  static QStringList OptionalCaptions();
+  static QVector<Qt::Alignment> OptionalAlignments();
 
   TFileListModel* model_ = nullptr;
   QString directory_ = QStringLiteral("Drives");
@@ -296,6 +347,16 @@ class TFileListView : public QTreeView {
   int changeRereads_ = 0;
 
   TFileListing listing_;
+
+  THeaderInfoCache* headerCache_ = nullptr;
+  bool optionalShown_[ocCount] = {};
+  int optionalWidths_[ocCount] = {90, 130, 120, 50};
+  QPointer<QMenu> headerMenu_;
+  // Results arrive in bursts: one repaint of the columns for each, and one move of the
+  // waiting files to the front after scrolling stops for a moment.
+  QTimer headerRepaint_;
+  QTimer headerPrioritise_;
+  QString nameFilter_;
 };
 
 Q_DECLARE_OPERATORS_FOR_FLAGS(TFileListView::TFileType)

@@ -1,7 +1,6 @@
 #include "browser/file_listing.h"
 
 #include "browser/explorer_texts.h"
-#include "browser/file_mask.h"
 #include "browser/file_names.h"
 
 #include <QDateTime>
@@ -54,7 +53,17 @@ bool TFileListing::Accepts(const TScanEntry& entry, const TFileMask& mask, std::
   if (isFolder != ((filter & kAttrDirectory) != 0)) return false;
   if ((entry.attributes & (kAttrReadOnly | kAttrHidden | kAttrSystem)) & ~filter) return false;
   if (entry.name == QLatin1String("..")) return parentEntry && isFolder;
+  if (!MatchesNameFilter(entry.name)) return false;
   return mask.Matches(entry.name);
+}
+
+bool TFileListing::MatchesNameFilter(const QString& name) const {
+  const QString& filter = Options.NameFilter;
+  if (filter.isEmpty()) return true;
+  if (!filter.contains(QLatin1Char('*')) && !filter.contains(QLatin1Char('?')))
+    return name.contains(filter, Qt::CaseInsensitive);
+  if (filterMask_.Pattern() != filter) filterMask_ = TFileMask(filter);
+  return filterMask_.Matches(name);
 }
 
 QString TFileListing::SizeText(std::int64_t bytes, std::int64_t* key) const {

@@ -12,12 +12,11 @@
 #include <memory>
 #include <vector>
 
+#include "browser/file_mask.h"
 #include "browser/folder_scan.h"
 #include "browser/linux_shell.h"
 
 namespace vumo {
-
-class TFileMask;
 
 // What an entry stands for. The parent entry ("..") sorts with the folders but leads
 // every order, and opening it goes up.
@@ -58,6 +57,8 @@ struct TListingOptions {
   bool SizeInBytes = false;  // else whole kilobytes
   QString DatePattern = QStringLiteral("yyyy-MM-dd");
   QString TimePattern = QStringLiteral("HH:mm");
+  // The filter box's text: a part of the names listed, or a mask when it holds "*" or "?".
+  QString NameFilter;
 };
 
 class TFileListing {
@@ -76,6 +77,7 @@ class TFileListing {
   void AddFiles(const QString& pattern, std::uint32_t filter, std::vector<TListItem>& items);
   // Whether an entry of the folder is listed by a pass.
   bool Accepts(const TScanEntry& entry, const TFileMask& mask, std::uint32_t filter, bool parentEntry) const;
+  bool MatchesNameFilter(const QString& name) const;
   // Appends the mounted drives, "/" first; the drive list keeps this order.
   void ReadDrives(std::vector<TListItem>& items);
   void AddDrives(std::vector<TListItem>& items);
@@ -113,6 +115,7 @@ class TFileListing {
   QHash<std::int64_t, QString> timeTexts_;
   QString timeTextsDate_;
   QString timeTextsTime_;
+  mutable TFileMask filterMask_;
 };
 
 // The date patterns in the order of the list's date formats (MM/dd/yyyy, MM/dd/yy,

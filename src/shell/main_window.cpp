@@ -13,6 +13,7 @@
 #include <filesystem>
 
 #include "browser/file_names.h"
+#include "browser/list_attach.h"
 #include "formats/jpeg_image.h"
 #include "settings/form_storage.h"
 #include "shell/application.h"
@@ -94,7 +95,9 @@ TForm1::TForm1(QWidget* parent) : QWidget(parent) {
        QStringLiteral("StretchMenu.Checked"), QStringLiteral("ScrollBox.Color"), QStringLiteral("ViewImage.Zoom"),
        QStringLiteral("ViewImage.HalfOffset"), QStringLiteral("ViewImage.Channel"),
        QStringLiteral("ViewImage.AlphaBackground"), QStringLiteral("ViewImage.AlphaColor"),
-       QStringLiteral("ViewImage.Exposure")});
+       QStringLiteral("ViewImage.Exposure"), QStringLiteral("BrowseFiles.OptionalColumns"),
+       QStringLiteral("BrowseFiles.ColWidth_Dimensions"), QStringLiteral("BrowseFiles.ColWidth_PixelFormat"),
+       QStringLiteral("BrowseFiles.ColWidth_Images"), QStringLiteral("BrowseFiles.ColWidth_Alpha")});
   FormStorage1->setObjectName(QStringLiteral("FormStorage1"));
 
   FormCreate(this);
@@ -188,6 +191,7 @@ void TForm1::CreateComponents() {
   leftLayout->addWidget(BrowseDrives);
   leftLayout->addWidget(PanelDiv);
   leftLayout->addWidget(BrowseFiles, 1);
+  AttachFilterBox(leftLayout, BrowseFiles);
 
   // Framework alignment order: the top spacer spans the window, then the panel and the
   // splitter line up from the left and the scroll box takes the rest.
@@ -238,6 +242,8 @@ void TForm1::CreateMenus() {
   DefaultSettings = AddItem(FileMenu, "DefaultSettings", "Default Settings", false, false, &TForm1::DefaultSettingsClick);
   FileMenu->addSeparator();
   AboutVumo = AddItem(FileMenu, "AboutVumo", "About Vumo ...", false, false, &TForm1::AboutVumoClick);
+  FileMenu->addSeparator();
+  AddColumnsMenu(FileMenu, BrowseFiles);
 
   ImageMenu = new QMenu(this);
   ImageMenu->setObjectName(QStringLiteral("ImageMenu"));

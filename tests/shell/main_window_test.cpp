@@ -112,7 +112,8 @@ TEST_F(MainWindow, MenusHaveTheirCaptionsVisibilityAndMarks) {
     return list;
   };
   EXPECT_EQ(captions(form->FileMenu),
-            QStringList({"Show Folders", "View All Files (*.*)", "-", "Default Settings", "-", "About Vumo ..."}));
+            QStringList({"Show Folders", "View All Files (*.*)", "-", "Default Settings", "-", "About Vumo ...", "-",
+                         "Columns"}));
   EXPECT_EQ(captions(form->ImageMenu),
             QStringList({"View Browser", "-", "View Tiled", "View Normal", "View Stretched", "-", "Background ...", "-",
                          "Zoom", "Half Offset", "Channel", "Transparency", "Image", "Exposure", "Copy Pixel Value"}));
