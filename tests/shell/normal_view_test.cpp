@@ -165,6 +165,15 @@ TEST_F(NormalView, AFileThatSaysNormalsChoosesTheChannelAndTheUsersChoiceHoldsUn
   EXPECT_EQ(ViewText().find("Normal map"), std::string::npos) << ViewText();
 }
 
+TEST_F(NormalView, ABackgroundLoadChoosesTheChannelAsAClickedFileDoes) {
+  form->LoadPictureInBackground(Save(DXT5nmFile(kDDSFourCCFlag | kDDSNormalFlag, {9, 9, 9, 9}, {1, 2, 3, 4}), "a.dds"));
+  WaitForLoad();
+  EXPECT_EQ(form->ViewImage->Channel(), TViewState::vcNormal);
+  form->LoadPictureInBackground(QString::fromStdString(Fixture("pngsuite/basn2c08.png")));
+  WaitForLoad();
+  EXPECT_EQ(form->ViewImage->Channel(), TViewState::vcColor);
+}
+
 TEST(NormalViewTexts, LayoutsAndNormalsReadAsTheUserSeesThem) {
   using S = TNormalLayout;
   EXPECT_EQ(NormalLayoutText({S::nsRed, S::nsGreen, true, false}), "Normal map: X in R, Y in G, Z rebuilt, signed");
