@@ -101,7 +101,8 @@ bool KeyValuesSayNormals(const std::uint8_t* data, std::uint64_t bytes, Read32 r
 
 // Two signed channels, red and green.
 TPixelLayout SignedRG(std::uint8_t bits, const char* name) {
-  TPixelLayout p = bits == 16 ? MaskLayout(16, 0xFF, 0xFF00, 0, 0, name) : MaskLayout(32, 0xFFFF, 0xFFFF0000, 0, 0, name);
+  TPixelLayout p = bits == 16 ? MaskLayout(16, 0xFF, 0xFF00, 0, 0, name)
+                              : MaskLayout(32, 0xFFFF, 0xFFFF0000, 0, 0, name);
   p.Signed = true;
   return p;
 }

@@ -202,9 +202,10 @@ TNormalLayout TTextureGraphic::NormalLayoutOf(const TPixelLayout& p) {
       break;
     case TPixelKind::Masks:
     case TPixelKind::RGBA16: {
+      const bool masks = p.Kind == TPixelKind::Masks;
       const bool r = p.Masks[0], g = p.Masks[1], b = p.Masks[2], a = p.Masks[3];
-      if (p.Kind == TPixelKind::Masks && r && g && !b && !a) place(TNormalLayout::nsRed, TNormalLayout::nsGreen, p.Signed);
-      else if (p.Kind == TPixelKind::Masks && r && !g && !b && a) place(TNormalLayout::nsRed, TNormalLayout::nsAlpha, p.Signed);
+      if (masks && r && g && !b && !a) place(TNormalLayout::nsRed, TNormalLayout::nsGreen, p.Signed);
+      else if (masks && r && !g && !b && a) place(TNormalLayout::nsRed, TNormalLayout::nsAlpha, p.Signed);
       else if (p.Normals) place(TNormalLayout::nsRed, TNormalLayout::nsGreen, p.Signed);
       break;
     }

@@ -50,7 +50,8 @@ QImage NormalMapImage(const QImage& source, const TNormalLayout& layout) {
   const QImage argb = source.convertToFormat(QImage::Format_ARGB32);
   QImage out(argb.size(), QImage::Format_RGB32);
   if (out.isNull()) return out;
-  const TNormalChannels channels{static_cast<std::uint8_t>(ByteOf(layout.X)), static_cast<std::uint8_t>(ByteOf(layout.Y))};
+  const TNormalChannels channels{static_cast<std::uint8_t>(ByteOf(layout.X)),
+                                 static_cast<std::uint8_t>(ByteOf(layout.Y))};
   for (int y = 0; y < argb.height(); ++y)
     NormalRow(argb.constScanLine(y), out.scanLine(y), static_cast<std::size_t>(argb.width()), channels,
               ByteOf(TNormalLayout::nsRed), ByteOf(TNormalLayout::nsGreen), ByteOf(TNormalLayout::nsBlue));
@@ -66,7 +67,8 @@ QString NormalLayoutText(const TNormalLayout& layout) {
 
 QString NormalText(const TPixelValue& value, const TNormalLayout& layout) {
   if (!layout.TwoChannels()) return {};
-  const TNormal n = RebuildNormal(UnsignedByteToUnit(Stored(value, layout.X)), UnsignedByteToUnit(Stored(value, layout.Y)));
+  const TNormal n =
+      RebuildNormal(UnsignedByteToUnit(Stored(value, layout.X)), UnsignedByteToUnit(Stored(value, layout.Y)));
   return QStringLiteral("n = (%1, %2, %3)").arg(Component(n.X), Component(n.Y), Component(n.Z));
 }
 

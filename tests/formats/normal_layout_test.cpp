@@ -6,14 +6,13 @@
 
 #include <QTemporaryDir>
 
-#include <filesystem>
+#include <algorithm>
 #include <fstream>
 
 #include "formats/dds.h"
 #include "formats/ktx.h"
 #include "formats/picture.h"
 #include "formats/pkm.h"
-#include "support/test_support.h"
 #include "support/texture_writer.h"
 
 namespace vumo {
@@ -22,13 +21,20 @@ namespace {
 using namespace test;
 using S = TNormalLayout;
 
-TNormalLayout Layout(S::TSlot x, S::TSlot y, bool isSigned, bool says) { return {x, y, isSigned, says}; }
-
 template <typename Reader>
 TNormalLayout LayoutOf(const Bytes& bytes) {
-  Reader reader;
-  LoadInto(reader, bytes);
-  return reader.NormalLayout();
+  return LoadWith<Reader>(bytes).NormalLayout();
+}
+
+// Loads bytes saved under `name` through the picture, as the viewer loads a file.
+TNormalLayout LayoutOf(const Bytes& bytes, const std::string& name) {
+  QTemporaryDir dir;
+  const std::string path = dir.path().toStdString() + "/" + name;
+  std::ofstream(path, std::ios::binary)
+      .write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+  TPicture picture;
+  picture.LoadFromFile(path);
+  return picture.Graphic()->NormalLayout();
 }
 
 std::string Print(const TNormalLayout& n) {
@@ -40,137 +46,75 @@ Bytes Flagged(Bytes dds) {
   return dds;
 }
 
-// A 4 x 4 picture of 16-bit pixels, red and green (or U and V) bytes.
-const Bytes kRG8(32, 0x40);
+// The fixtures' "vumo fixtures" writer key, its value made to name normals.
+Bytes NormalWriter(Bytes ktx) {
+  const std::string from = "vumo fixtures", to = "vumo NORMALS!";
+  auto at = std::search(ktx.begin(), ktx.end(), from.begin(), from.end());
+  EXPECT_NE(at, ktx.end());
+  std::copy(to.begin(), to.end(), at);
+  return ktx;
+}
 
-TEST(NormalLayout, TexturesSayWhereTheirTwoChannelsAre) {
+TEST(NormalLayout, TexturesSayWhereTheirTwoChannelsAreAndWhetherTheyHoldNormals) {
   const Bytes bc5 = ReadFile(Fixture("dds/bc5.dds")), dxt5 = ReadFile(Fixture("dds/rgba_dxt5.dds"));
+  const Bytes greyAlpha = ReadFile(Fixture("pngsuite/basn4a08.png"));
+  const Bytes rg8(32, 0x40), bc7 = ReadFile(Fixture("ktx/bc7.ktx")), bc7two = ReadFile(Fixture("ktx/bc7.ktx2"));
   Bytes rxgb = dxt5;
   std::memcpy(&rxgb[84], "RXGB", 4);
-  struct Row {
-    const char* what;
-    TNormalLayout got, want;
-  };
-  for (const Row& r : {
-           Row{"BC5", LayoutOf<TDDSGraphic>(bc5), Layout(S::nsRed, S::nsGreen, false, false)},
-           Row{"BC5 flagged", LayoutOf<TDDSGraphic>(Flagged(bc5)), Layout(S::nsRed, S::nsGreen, false, true)},
-           Row{"DXT5", LayoutOf<TDDSGraphic>(dxt5), Layout(S::nsNone, S::nsNone, false, false)},
-           Row{"DXT5nm", LayoutOf<TDDSGraphic>(Flagged(dxt5)), Layout(S::nsAlpha, S::nsGreen, false, true)},
-           Row{"RXGB", LayoutOf<TDDSGraphic>(rxgb), Layout(S::nsRed, S::nsGreen, false, true)},
-           Row{"R8G8", LayoutOf<TDDSGraphic>(DDSFile(4, 4, kDDSRGBFlag, 0, 16, {0xFF, 0xFF00, 0, 0}, kRG8)),
-               Layout(S::nsRed, S::nsGreen, false, false)},
-           Row{"R8G8 flagged", LayoutOf<TDDSGraphic>(DDSFile(4, 4, kDDSRGBFlag | kDDSNormalFlag, 0, 16, {0xFF, 0xFF00, 0, 0}, kRG8)),
-               Layout(S::nsRed, S::nsGreen, false, true)},
-           Row{"A8L8", LayoutOf<TDDSGraphic>(ReadFile(Fixture("dds/a8l8.dds"))), Layout(S::nsRed, S::nsAlpha, false, false)},
-           Row{"R8G8 signed", LayoutOf<TDDSGraphic>(DX10File(4, 4, 51, kRG8)), Layout(S::nsRed, S::nsGreen, true, false)},
-           Row{"R16G16 flagged DX10", LayoutOf<TDDSGraphic>(DX10File(4, 4, 35, Bytes(64, 0x80), kDDSFourCCFlag | kDDSNormalFlag)),
-               Layout(S::nsRed, S::nsGreen, false, true)},
-           Row{"V8U8", LayoutOf<TDDSGraphic>(DDSFile(4, 4, kDDSFourCCFlag, 60, 0, {0, 0, 0, 0}, kRG8)),
-               Layout(S::nsRed, S::nsGreen, true, false)},
-           Row{"RGBA8", LayoutOf<TDDSGraphic>(ReadFile(Fixture("dds/rgba_none.dds"))), Layout(S::nsNone, S::nsNone, false, false)},
-           Row{"BC6H flagged", LayoutOf<TDDSGraphic>(Flagged(ReadFile(Fixture("dds/bc6h.dds")))),
-               Layout(S::nsNone, S::nsNone, false, true)},
-           Row{"EAC RG11", LayoutOf<TPKMGraphic>(ReadFile(Fixture("pkm/rg11.pkm"))), Layout(S::nsRed, S::nsGreen, false, false)},
-           Row{"EAC RG11 signed", LayoutOf<TPKMGraphic>(ReadFile(Fixture("pkm/rg11_signed.pkm"))),
-               Layout(S::nsRed, S::nsGreen, true, false)},
-           Row{"EAC R11", LayoutOf<TPKMGraphic>(ReadFile(Fixture("pkm/r11.pkm"))), Layout(S::nsNone, S::nsNone, false, false)},
+  const char* const none = "0,0";
+  for (auto [what, got, want] : {
+           std::tuple{"BC5", LayoutOf<TDDSGraphic>(bc5), "1,2"},
+           {"BC5 flagged", LayoutOf<TDDSGraphic>(Flagged(bc5)), "1,2 says"},
+           {"DXT5", LayoutOf<TDDSGraphic>(dxt5), none},
+           {"DXT5nm", LayoutOf<TDDSGraphic>(Flagged(dxt5)), "4,2 says"},
+           {"RXGB", LayoutOf<TDDSGraphic>(rxgb), "1,2 says"},
+           {"R8G8", LayoutOf<TDDSGraphic>(DDSFile(4, 4, kDDSRGBFlag, "", 16, {0xFF, 0xFF00, 0, 0}, rg8)), "1,2"},
+           {"A8L8", LayoutOf<TDDSGraphic>(ReadFile(Fixture("dds/a8l8.dds"))), "1,4"},
+           {"R8G8 signed", LayoutOf<TDDSGraphic>(DDSFile(4, 4, kDDSFourCCFlag, "DX10", 0, {}, rg8, 51)), "1,2 signed"},
+           {"R16G16 flagged",
+            LayoutOf<TDDSGraphic>(DDSFile(4, 4, kDDSFourCCFlag | kDDSNormalFlag, "DX10", 0, {}, Bytes(64), 35)),
+            "1,2 says"},
+           {"RGBA8", LayoutOf<TDDSGraphic>(ReadFile(Fixture("dds/rgba_none.dds"))), none},
+           {"BC6H flagged: floats are not offered", LayoutOf<TDDSGraphic>(Flagged(ReadFile(Fixture("dds/bc6h.dds")))),
+            "0,0 says"},
+           {"EAC RG11", LayoutOf<TPKMGraphic>(ReadFile(Fixture("pkm/rg11.pkm"))), "1,2"},
+           {"EAC RG11 signed", LayoutOf<TPKMGraphic>(ReadFile(Fixture("pkm/rg11_signed.pkm"))), "1,2 signed"},
+           {"KTX", LayoutOf<TKTXGraphic>(bc7), none},
+           {"KTX naming normals", LayoutOf<TKTXGraphic>(NormalWriter(bc7)), "1,2 says"},
+           {"KTX2 naming normals", LayoutOf<TKTX2Graphic>(NormalWriter(bc7two)), "1,2 says"},
+           {"BC5 named", LayoutOf(bc5, "ground_n.dds"), "1,2 says"},
+           {"DXT5 colours named", LayoutOf(dxt5, "wall_NRM.dds"), "1,2 says"},
+           {"grey and alpha named", LayoutOf(greyAlpha, "moss_Normal.png"), "1,4 says"},
+           {"grey and alpha", LayoutOf(greyAlpha, "moss.png"), none},
        })
-    EXPECT_EQ(Print(r.got), Print(r.want)) << r.what;
+    EXPECT_EQ(Print(got), want) << what;
 }
 
-TEST(NormalLayout, KTXKeysNamingNormalsSaySo) {
-  struct Row {
-    KeyValues entries;
-    bool says;
-  };
-  for (const Row& r : {Row{{}, false}, Row{{{"KTXorientation", "rd"}, {"KTXwriter", "a tool"}}, false},
-                       Row{{{"KTXwriter", "a tool"}, {"NormalMap", "1"}}, true},
-                       Row{{{"KTXwriterScParams", "--encode uastc --NORMAL_mode"}}, true}}) {
-    const TNormalLayout one = LayoutOf<TKTXGraphic>(KTXFile(0x822B, 4, 4, r.entries, kRG8));  // GL_RG8
-    EXPECT_EQ(Print(one), Print(Layout(S::nsRed, S::nsGreen, false, r.says)));
-    const TNormalLayout two = LayoutOf<TKTX2Graphic>(KTX2File(17, 4, 4, r.entries, kRG8));  // R8G8 signed
-    EXPECT_EQ(Print(two), Print(Layout(S::nsRed, S::nsGreen, true, r.says)));
+TEST(NormalLayout, ANamedPictureWhoseRedIsFlatKeepsXInAlpha) {
+  // DXT5nm's habit: every colour block full red, the alpha endpoints varying block to block.
+  Bytes dxt5nm = ReadFile(Fixture("dds/rgba_dxt5.dds"));
+  for (std::size_t at = 128; at + 16 <= dxt5nm.size(); at += 16) {
+    dxt5nm[at] = static_cast<std::uint8_t>(at);
+    PutLittleEndian32(dxt5nm, at + 8, 0xF800F800);
+    PutLittleEndian32(dxt5nm, at + 12, 0);
   }
-  // A key/value block that ends inside an entry is refused, not read past.
-  Bytes cut = KTXFile(0x822B, 4, 4, {{"NormalMap", "1"}}, kRG8);
-  PutLittleEndian32(cut, 64, 1000);
-  EXPECT_NE(LoadErrorWith<TKTXGraphic>(cut), "");
+  EXPECT_EQ(Print(LayoutOf(dxt5nm, "wall_n.dds")), "4,2 says");
 }
 
-TEST(NormalLayout, SignedRedGreenIsShownAsTheSignedBlocksAre) {
-  // -128 and -127 are both -1 (0), 0 is the middle (128), 127 is 1 (255), in 8 and 16 bits.
-  const Bytes eight = {0x80, 0x81, 0x00, 0x7F, 0x40, 0xC0, 0, 0};
-  TDDSGraphic dds;
-  LoadInto(dds, DX10File(4, 1, 51, eight));
+TEST(NormalLayout, SignedRedGreenIsDecodedAsTheSignedBlocksAre) {
+  // -128 and -127 are -1 (0), 0 the middle (128), 127 is 1 (255), 64 / 127 rounds to 192.
+  const Bytes pixels = {0x80, 0x81, 0, 0x7F, 0x40, 0};
+  const TDDSGraphic dds = LoadWith<TDDSGraphic>(DDSFile(3, 1, kDDSFourCCFlag, "DX10", 0, {}, pixels, 51));
   const std::uint8_t* p = dds.ScanLine(0);  // B, G, R, A
-  EXPECT_EQ(p[2], 0);
-  EXPECT_EQ(p[1], 0);
-  EXPECT_EQ(p[6], 128);
-  EXPECT_EQ(p[5], 255);
-  // 64 / 127 and -64 / 127 halfway between the middle and the ends: (x + 1) / 2 * 255, rounded.
-  EXPECT_EQ(p[10], 192);
-  EXPECT_EQ(p[9], 63);
-  const Bytes sixteen = {0x00, 0x80, 0x01, 0x80, 0x00, 0x00, 0xFF, 0x7F};
-  LoadInto(dds, DX10File(2, 1, 37, sixteen));
-  p = dds.ScanLine(0);
-  EXPECT_EQ(p[2], 0);
-  EXPECT_EQ(p[1], 0);
-  EXPECT_EQ(p[6], 128);
-  EXPECT_EQ(p[5], 255);
-  EXPECT_EQ("R16G16 signed", dds.FormatDescription());
+  EXPECT_EQ((std::vector<int>{p[2], p[1], p[6], p[5], p[10]}), (std::vector<int>{0, 0, 128, 255, 192}));
 }
 
 TEST(NormalLayout, NamesEndingInANormalSuffixSaySo) {
-  struct Row {
-    const char* name;
-    bool says;
-  };
-  for (const Row& r : {Row{"brick_n.png", true}, Row{"brick_N.DDS", true}, Row{"/a/b/rock_nrm.tga", true},
-                       Row{"rock_Normal.ktx2", true}, Row{"rock_normal", true}, Row{"a.b_n.png", true},
-                       Row{"brick.png", false}, Row{"brick_nr.png", false}, Row{"brickn.png", false},
-                       Row{"_n.png", false}, Row{"rock_normals.png", false}, Row{"rock_n/brick.png", false},
-                       Row{"brick_n.png.bak", false}, Row{"my_normal_brick.png", false}})
-    EXPECT_EQ(FileNameSaysNormals(r.name), r.says) << r.name;
-}
-
-// Loads bytes saved under `name` through the picture, as the viewer loads a file.
-TNormalLayout LayoutThroughPicture(const Bytes& bytes, const std::string& name) {
-  QTemporaryDir dir;
-  const std::string path = dir.path().toStdString() + "/" + name;
-  std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-  TPicture picture;
-  picture.LoadFromFile(path);
-  return picture.Graphic()->NormalLayout();
-}
-
-TEST(NormalLayout, ANameThatSaysNormalsPicksChannelsForAnyPicture) {
-  const Bytes bc5 = ReadFile(Fixture("dds/bc5.dds")), dxt5 = ReadFile(Fixture("dds/rgba_dxt5.dds"));
-  // DXT5nm's habit: red one value throughout, X in alpha.
-  Bytes dxt5nm = dxt5;
-  for (std::size_t at = 128; at + 16 <= dxt5nm.size(); at += 16) {
-    PutLittleEndian16(dxt5nm, at + 8, 0xF800);
-    PutLittleEndian16(dxt5nm, at + 10, 0xF800);
-    PutLittleEndian32(dxt5nm, at + 12, 0);
-    dxt5nm[at] = static_cast<std::uint8_t>(at);  // alpha endpoints that vary block to block
-    dxt5nm[at + 1] = static_cast<std::uint8_t>(at >> 2);
-  }
-  struct Row {
-    const char* what;
-    TNormalLayout got, want;
-  };
-  for (const Row& r : {
-           Row{"BC5 named", LayoutThroughPicture(bc5, "ground_n.dds"), Layout(S::nsRed, S::nsGreen, false, true)},
-           Row{"BC5 unnamed", LayoutThroughPicture(bc5, "ground.dds"), Layout(S::nsRed, S::nsGreen, false, false)},
-           Row{"DXT5 colour named", LayoutThroughPicture(dxt5, "wall_nrm.dds"), Layout(S::nsRed, S::nsGreen, false, true)},
-           Row{"DXT5nm named", LayoutThroughPicture(dxt5nm, "wall_Normal.dds"), Layout(S::nsAlpha, S::nsGreen, false, true)},
-           Row{"grey and alpha named", LayoutThroughPicture(ReadFile(Fixture("pngsuite/basn4a08.png")), "moss_n.png"),
-               Layout(S::nsRed, S::nsAlpha, false, true)},
-           Row{"grey and alpha unnamed", LayoutThroughPicture(ReadFile(Fixture("pngsuite/basn4a08.png")), "moss.png"),
-               Layout(S::nsNone, S::nsNone, false, false)},
-           Row{"colour named", LayoutThroughPicture(ReadFile(Fixture("pngsuite/basn2c08.png")), "moss_n.png"),
-               Layout(S::nsRed, S::nsGreen, false, true)},
-       })
-    EXPECT_EQ(Print(r.got), Print(r.want)) << r.what;
+  for (auto [name, says] : {std::pair{"brick_n.png", true}, {"brick_N.DDS", true}, {"/a/b/rock_nrm.tga", true},
+                            {"rock_Normal.ktx2", true}, {"rock_normal", true}, {"a.b_n.png", true},
+                            {"brick.png", false}, {"brickn.png", false}, {"_n.png", false}, {"rock_normals.png", false},
+                            {"rock_n/brick.png", false}, {"brick_n.png.bak", false}, {"my_normal_brick.png", false}})
+    EXPECT_EQ(FileNameSaysNormals(name), says) << name;
 }
 
 }  // namespace
