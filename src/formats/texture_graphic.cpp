@@ -383,7 +383,8 @@ void TTextureGraphic::DecodeBytes(TByteSource& source, const TSurface& s, std::u
   const TMaskChannel channels[4] = {TMaskChannel(p.Masks[0], p.Signed), TMaskChannel(p.Masks[1], p.Signed),
                                     TMaskChannel(p.Masks[2], p.Signed), TMaskChannel(p.Masks[3], p.Signed)};
   // The usual A8R8G8B8 layout is the bitmap's own.
-  const bool asStored = !p.Signed && p.BitsPerPixel == 32 && p.Masks[0] == 0xFF0000 && p.Masks[1] == 0xFF00 && p.Masks[2] == 0xFF;
+  const bool asStored =
+      !p.Signed && p.BitsPerPixel == 32 && p.Masks[0] == 0xFF0000 && p.Masks[1] == 0xFF00 && p.Masks[2] == 0xFF;
   for (std::uint32_t y = 0; y < s.Height; ++y) {
     const std::uint8_t* row = TakeRow(source, rowBytes);
     std::uint8_t* out = pixels + y * stride;
