@@ -34,6 +34,8 @@ constexpr std::uint32_t FourCC(const char (&code)[5]) {
 constexpr std::uint32_t kFlagDepth = 0x800000;
 constexpr std::uint32_t kPixelAlphaPixels = 0x1, kPixelAlpha = 0x2, kPixelFourCC = 0x4, kPixelRGB = 0x40,
                         kPixelLuminance = 0x20000;
+// NVIDIA's tools mark normal maps with this pixel format flag, in DX10 files as well.
+constexpr std::uint32_t kPixelNormal = 0x80000000;
 constexpr std::uint32_t kCapsCubeMap = 0x200, kCapsVolume = 0x200000;
 constexpr std::uint32_t kCubeFaceFlags = 0xFC00;  // +X, -X, +Y, -Y, +Z, -Z from bit 10 up
 constexpr std::uint32_t kMiscTextureCube = 0x4;
@@ -63,6 +65,13 @@ std::string MaskName(const std::uint32_t (&masks)[4], unsigned bits, bool lumina
   return name;
 }
 
+// Two signed channels, red and green.
+TPixelLayout SignedLayout(std::uint8_t bits, std::uint32_t r, std::uint32_t g, const char* name) {
+  TPixelLayout p = MaskLayout(bits, r, g, 0, 0, name);
+  p.Signed = true;
+  return p;
+}
+
 struct TDXGIRow {
   std::uint32_t Format;
   TPixelLayout (*Make)();
@@ -83,9 +92,11 @@ const TDXGIRow kDXGIFormats[] = {
     {29, [] { return MaskLayout(32, 0xFF, 0xFF00, 0xFF0000, 0xFF000000, "R8G8B8A8 sRGB"); }},
     {34, [] { return FloatLayout(TPixelKind::Half, 2, "RG 16-bit float"); }},
     {35, [] { return MaskLayout(32, 0xFFFF, 0xFFFF0000, 0, 0, "R16G16"); }},
+    {37, [] { return SignedLayout(32, 0xFFFF, 0xFFFF0000, "R16G16 signed"); }},
     {40, [] { return FloatLayout(TPixelKind::Float, 1, "D32 float"); }},
     {41, [] { return FloatLayout(TPixelKind::Float, 1, "R 32-bit float"); }},
     {49, [] { return MaskLayout(16, 0xFF, 0xFF00, 0, 0, "R8G8"); }},
+    {51, [] { return SignedLayout(16, 0xFF, 0xFF00, "R8G8 signed"); }},
     {54, [] { return FloatLayout(TPixelKind::Half, 1, "R 16-bit float"); }},
     {56, [] { return MaskLayout(16, 0xFFFF, 0, 0, 0, "R16"); }},
     {61, [] { return MaskLayout(8, 0xFF, 0, 0, 0, "R8"); }},
@@ -140,7 +151,7 @@ TPixelLayout TDDSGraphic::DXGIPixels(std::uint32_t format) const {
 TPixelLayout TDDSGraphic::LegacyPixels(const std::uint8_t* header) const {
   const std::uint32_t flags = LittleEndian32(header + 80), fourCC = LittleEndian32(header + 84);
   // Some exporters fill in the FourCC and forget its flag.
-  if (flags & kPixelFourCC || (fourCC != 0 && (flags & ~kPixelAlphaPixels) == 0)) {
+  if (flags & kPixelFourCC || (fourCC != 0 && (flags & ~(kPixelAlphaPixels | kPixelNormal)) == 0)) {
     switch (fourCC) {
       case FourCC("DXT1"): return BlockLayout(TBlockFormat::BC1, "BC1", true);
       case FourCC("DXT2"): return BlockLayout(TBlockFormat::BC2, "BC2 premultiplied", true);
@@ -160,6 +171,8 @@ TPixelLayout TDDSGraphic::LegacyPixels(const std::uint8_t* header) const {
       }
       // The D3DFMT numbers writers put where a FourCC goes.
       case 36: return FloatLayout(TPixelKind::RGBA16, 4, "A16B16G16R16");
+      case 60: return SignedLayout(16, 0xFF, 0xFF00, "V8U8");
+      case 64: return SignedLayout(32, 0xFFFF, 0xFFFF0000, "V16U16");
       case 111: return FloatLayout(TPixelKind::Half, 1, "R16F");
       case 112: return FloatLayout(TPixelKind::Half, 2, "G16R16F");
       case 113: return FloatLayout(TPixelKind::Half, 4, "A16B16G16R16F");
@@ -234,6 +247,7 @@ bool TDDSGraphic::ReadImageProperties(TStream& Stream, unsigned ImageIndex) {
       if (layout.FaceMask == 0) layout.FaceMask = 0x3F;
     }
   }
+  layout.Pixels.Normals = (LittleEndian32(h + 80) & kPixelNormal) != 0;
   if (layout.FaceMask) volume = false;
   layout.Depth = volume ? depth : 1;
   Stream.SetPosition(start + static_cast<std::int64_t>(dataOffset));

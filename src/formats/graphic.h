@@ -88,6 +88,20 @@ struct TImageSet {
   friend bool operator==(const TImageSet&, const TImageSet&) = default;
 };
 
+// What a picture stored as two channels holds, for a view that shows it as a normal map. The
+// channels are those of the drawn bitmap; signed storage is already brought to 0..255 there
+// (-1 as 0, 1 as 255), so Signed only tells the user what the file held.
+struct TNormalLayout {
+  enum TSlot : std::uint8_t { nsNone, nsRed, nsGreen, nsBlue, nsAlpha };
+  TSlot X = nsNone, Y = nsNone;
+  bool Signed = false;
+  // The file says it holds normals (a flag, a key, its name), so a viewer shows it as one.
+  bool SaysNormals = false;
+
+  bool TwoChannels() const { return X != nsNone && Y != nsNone; }
+  friend bool operator==(const TNormalLayout&, const TNormalLayout&) = default;
+};
+
 // "page 3/5" for index 2 of 5: the caption of an image known only by its kind and number.
 std::string ImageCaption(const char* kind, unsigned index, unsigned count);
 
@@ -139,6 +153,9 @@ class TGraphic {
   // "RGBA 16-bit", "EXR half RGBA PIZ". Empty when the reader says nothing more than its format.
   const std::string& FormatDescription() const { return formatDescription_; }
   void SetFormatDescription(std::string value) { formatDescription_ = std::move(value); }
+  // Where a two-channel picture keeps X and Y; empty for every other picture.
+  const TNormalLayout& NormalLayout() const { return normalLayout_; }
+  void SetNormalLayout(const TNormalLayout& value) { normalLayout_ = value; }
   // Copies the content of another graphic; raises EConvertError-like Exception when the
   // kinds cannot be assigned.
   virtual void Assign(const TGraphic& Source);
@@ -158,6 +175,7 @@ class TGraphic {
   void AssignDescription(const TGraphic& Source) {
     images_ = Source.images_;
     formatDescription_ = Source.formatDescription_;
+    normalLayout_ = Source.normalLayout_;
   }
 
   bool transparent_ = false;
@@ -165,6 +183,7 @@ class TGraphic {
   unsigned requestedImage_ = 0;
   TImageSet images_;
   std::string formatDescription_;
+  TNormalLayout normalLayout_;
 };
 
 }  // namespace vumo

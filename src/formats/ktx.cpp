@@ -80,6 +80,33 @@ bool KeyValuesFit(const std::uint8_t* data, std::uint64_t bytes, Read32 read32) 
   return true;
 }
 
+// Whether an entry names normals: its key or its value holds "normal" in any case, as a
+// "normalMap" key or toktx's "--normal_mode" among the writer's options do.
+template <typename Read32>
+bool KeyValuesSayNormals(const std::uint8_t* data, std::uint64_t bytes, Read32 read32) {
+  static constexpr char kWord[] = "normal";
+  constexpr std::size_t kLength = sizeof kWord - 1;
+  for (std::uint64_t at = 0; at + 4 <= bytes;) {
+    const std::uint64_t length = std::min<std::uint64_t>(read32(data + at), bytes - at - 4);
+    const std::uint8_t* entry = data + at + 4;
+    for (std::uint64_t i = 0; i + kLength <= length; ++i) {
+      std::size_t k = 0;
+      while (k < kLength && (entry[i + k] | 0x20) == kWord[k]) ++k;
+      if (k == kLength) return true;
+    }
+    at += 4 + Pad4(length);
+  }
+  return false;
+}
+
+// Two signed channels, red and green.
+TPixelLayout SignedRG(std::uint8_t bits, const char* name) {
+  TPixelLayout p = bits == 16 ? MaskLayout(16, 0xFF, 0xFF00, 0, 0, name)
+                              : MaskLayout(32, 0xFFFF, 0xFFFF0000, 0, 0, name);
+  p.Signed = true;
+  return p;
+}
+
 // The pixel layouts both versions share, by the channel arrangement.
 TPixelLayout RGBA8(const char* name) { return MaskLayout(32, 0xFF, 0xFF00, 0xFF0000, 0xFF000000, name); }
 TPixelLayout RGB8(const char* name) { return MaskLayout(24, 0xFF, 0xFF00, 0xFF0000, 0, name); }
@@ -124,6 +151,8 @@ TPixelLayout TKTXGraphic::GLPixels(std::uint32_t type, std::uint32_t format, std
     case 0x803C: return MaskLayout(8, 0, 0, 0, 0xFF, "A8");
     case 0x822A: return MaskLayout(16, 0xFFFF, 0, 0, 0, "R16");
     case 0x822C: return MaskLayout(32, 0xFFFF, 0xFFFF0000, 0, 0, "RG16");
+    case 0x8F95: return SignedRG(16, "RG8 signed");
+    case 0x8F99: return SignedRG(32, "RG16 signed");
     case 0x805B: return FloatLayout(TPixelKind::RGBA16, 4, "RGBA16");
     case 0x8D62: return MaskLayout(16, 0xF800, 0x7E0, 0x1F, 0, "RGB565");
     case 0x8059: return MaskLayout(32, 0x3FF, 0xFFC00, 0x3FF00000, 0xC0000000, "RGB10A2");
@@ -198,6 +227,7 @@ bool TKTXGraphic::ReadImageProperties(TStream& Stream, unsigned ImageIndex) {
   std::vector<std::uint8_t> keyValues(keyValueBytes);
   if (keyValueBytes && Stream.Read(keyValues.data(), keyValueBytes) != keyValueBytes) RaiseReadError();
   if (!KeyValuesFit(keyValues.data(), keyValueBytes, read32)) RaiseInvalidImage();
+  layout_.Pixels.Normals = KeyValuesSayNormals(keyValues.data(), keyValueBytes, read32);
 
   // Each level: its size field, its images, padding to 4. A cube map that is not an array
   // gives the size of one face, each face padded on its own.
@@ -264,6 +294,7 @@ TPixelLayout TKTX2Graphic::VulkanPixels(std::uint32_t format) const {
     case 9: return MaskLayout(8, 0xFF, 0, 0, 0, "R8");
     case 15: return MaskLayout(8, 0xFF, 0, 0, 0, "R8 sRGB");
     case 16: return MaskLayout(16, 0xFF, 0xFF00, 0, 0, "R8G8");
+    case 17: return SignedRG(16, "R8G8 signed");
     case 22: return MaskLayout(16, 0xFF, 0xFF00, 0, 0, "R8G8 sRGB");
     case 23: return RGB8("R8G8B8");
     case 29: return RGB8("R8G8B8 sRGB");
@@ -277,6 +308,7 @@ TPixelLayout TKTX2Graphic::VulkanPixels(std::uint32_t format) const {
     case 70: return MaskLayout(16, 0xFFFF, 0, 0, 0, "R16");
     case 76: return FloatLayout(TPixelKind::Half, 1, "R16 float");
     case 77: return MaskLayout(32, 0xFFFF, 0xFFFF0000, 0, 0, "R16G16");
+    case 78: return SignedRG(32, "R16G16 signed");
     case 83: return FloatLayout(TPixelKind::Half, 2, "R16G16 float");
     case 90: return FloatLayout(TPixelKind::Half, 3, "R16G16B16 float");
     case 91: return FloatLayout(TPixelKind::RGBA16, 4, "R16G16B16A16");
@@ -353,6 +385,7 @@ bool TKTX2Graphic::ReadImageProperties(TStream& Stream, unsigned ImageIndex) {
     return data;
   };
   std::uint8_t colorModel = 0, transfer = 0;
+  bool normals = false;
   if (dfdBytes) {
     const std::vector<std::uint8_t> dfd = readRange(dfdOffset, dfdBytes);
     if (dfdBytes < 4 + 24 || LittleEndian32(dfd.data()) != dfdBytes) RaiseInvalidImage();
@@ -363,8 +396,9 @@ bool TKTX2Graphic::ReadImageProperties(TStream& Stream, unsigned ImageIndex) {
   }
   if (kvdBytes) {
     const std::vector<std::uint8_t> kvd = readRange(kvdOffset, kvdBytes);
-    if (!KeyValuesFit(kvd.data(), kvdBytes, [](const std::uint8_t* p) { return LittleEndian32(p); }))
-      RaiseInvalidImage();
+    auto read32 = [](const std::uint8_t* p) { return LittleEndian32(p); };
+    if (!KeyValuesFit(kvd.data(), kvdBytes, read32)) RaiseInvalidImage();
+    normals = KeyValuesSayNormals(kvd.data(), kvdBytes, read32);
   }
   // Payloads of a universal codec that are transcoded rather than decoded.
   constexpr std::uint8_t kModelETC1S = 163, kModelUASTC = 166;
@@ -373,6 +407,7 @@ bool TKTX2Graphic::ReadImageProperties(TStream& Stream, unsigned ImageIndex) {
   if (scheme > scZlib) RaiseUnsupported(FormatMessage(gesKTXSupercompression, std::to_string(scheme).c_str()).c_str());
   if (vkFormat == 0) RaiseInvalidColorFormat();
   layout.Pixels = VulkanPixels(vkFormat);
+  layout.Pixels.Normals = normals;
   // A transfer function of sRGB on a format named as linear is still sRGB-encoded.
   constexpr std::uint8_t kTransferSRGB = 2;
   if (transfer == kTransferSRGB && layout.Pixels.Name.find("sRGB") == std::string::npos) layout.Pixels.Name += " sRGB";

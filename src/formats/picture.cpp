@@ -8,6 +8,7 @@
 #include "formats/jpeg_image.h"
 #include "formats/messages.h"
 #include "formats/metafile.h"
+#include "formats/normal_layout.h"
 
 namespace vumo {
 namespace {
@@ -108,6 +109,7 @@ void TPicture::LoadFromFile(const std::string& FileName, unsigned ImageIndex) {
   graphic->RequestImage(ImageIndex);
   graphic->RefuseTooLargeForFile = RefuseTooLargeForFile;
   graphic->LoadFromFile(FileName);  // on error the unique_ptr frees the half-built reader
+  MarkNormalsByName(*graphic, FileName);
   graphic_ = std::move(graphic);
   Hook(graphic_.get());
   Changed();

@@ -11,6 +11,7 @@
 #include "pixels/byte_order.h"
 #include "pixels/float_pixels.h"
 #include "pixels/image_limits.h"
+#include "pixels/normal_maps.h"
 
 namespace vumo {
 namespace {
@@ -38,7 +39,7 @@ struct TMaskChannel {
   std::uint32_t Mask = 0;  // after the shift
   std::vector<std::uint8_t> Values;
 
-  explicit TMaskChannel(std::uint32_t mask) {
+  explicit TMaskChannel(std::uint32_t mask, bool isSigned = false) {
     if (!mask) return;
     Shift = static_cast<unsigned>(std::countr_zero(mask));
     // Channels wider than 16 bits are read by their top 16.
@@ -47,7 +48,13 @@ struct TMaskChannel {
     Mask = (mask >> Shift) & 0xFFFF;
     const std::uint32_t max = Mask;
     Values.resize(std::size_t{max} + 1);
-    for (std::uint32_t v = 0; v <= max; ++v) Values[v] = static_cast<std::uint8_t>((v * 255 + max / 2) / max);
+    // Signed channels show -1..1 as 0..255, as the signed block formats decode.
+    if (isSigned && max == 0xFF)
+      for (std::uint32_t v = 0; v <= max; ++v) Values[v] = UnitToByte(SignedByteToUnit(static_cast<std::int8_t>(v)));
+    else if (isSigned && max == 0xFFFF)
+      for (std::uint32_t v = 0; v <= max; ++v) Values[v] = UnitToByte(Signed16ToUnit(static_cast<std::int16_t>(v)));
+    else
+      for (std::uint32_t v = 0; v <= max; ++v) Values[v] = static_cast<std::uint8_t>((v * 255 + max / 2) / max);
   }
   std::uint8_t operator()(std::uint32_t pixel, std::uint8_t absent) const {
     return Mask ? Values[(pixel >> Shift) & Mask] : absent;
@@ -166,6 +173,45 @@ TTextureGraphic::TPixelLayout TTextureGraphic::FloatLayout(TPixelKind kind, std:
   p.Alpha = channels == 4;
   p.Name = name;
   return p;
+}
+
+TNormalLayout TTextureGraphic::NormalLayoutOf(const TPixelLayout& p) {
+  TNormalLayout n;
+  n.SaysNormals = p.Normals || p.RedInAlpha;
+  auto place = [&n](TNormalLayout::TSlot x, TNormalLayout::TSlot y, bool isSigned) {
+    n.X = x;
+    n.Y = y;
+    n.Signed = isSigned;
+  };
+  switch (p.Kind) {
+    case TPixelKind::Blocks:
+      switch (p.Blocks.Format) {
+        case TBlockFormat::BC5U:
+        case TBlockFormat::EACRG11: place(TNormalLayout::nsRed, TNormalLayout::nsGreen, false); break;
+        case TBlockFormat::BC5S:
+        case TBlockFormat::EACRG11S: place(TNormalLayout::nsRed, TNormalLayout::nsGreen, true); break;
+        case TBlockFormat::BC3:
+          // RXGB's red is back in red by the time the bitmap is drawn.
+          if (p.RedInAlpha) place(TNormalLayout::nsRed, TNormalLayout::nsGreen, false);
+          else if (p.Normals) place(TNormalLayout::nsAlpha, TNormalLayout::nsGreen, false);
+          break;
+        default:
+          if (p.Normals && !BlockFormatIsFloat(p.Blocks)) place(TNormalLayout::nsRed, TNormalLayout::nsGreen, false);
+          break;
+      }
+      break;
+    case TPixelKind::Masks:
+    case TPixelKind::RGBA16: {
+      const bool masks = p.Kind == TPixelKind::Masks;
+      const bool r = p.Masks[0], g = p.Masks[1], b = p.Masks[2], a = p.Masks[3];
+      if (masks && r && g && !b && !a) place(TNormalLayout::nsRed, TNormalLayout::nsGreen, p.Signed);
+      else if (masks && r && !g && !b && a) place(TNormalLayout::nsRed, TNormalLayout::nsAlpha, p.Signed);
+      else if (p.Normals) place(TNormalLayout::nsRed, TNormalLayout::nsGreen, p.Signed);
+      break;
+    }
+    default: break;
+  }
+  return n;
 }
 
 TTextureGraphic::TLevelSize TTextureGraphic::LevelSize(std::uint32_t level) const {
@@ -334,10 +380,11 @@ void TTextureGraphic::DecodeBytes(TByteSource& source, const TSurface& s, std::u
     }
     return;
   }
-  const TMaskChannel channels[4] = {TMaskChannel(p.Masks[0]), TMaskChannel(p.Masks[1]), TMaskChannel(p.Masks[2]),
-                                    TMaskChannel(p.Masks[3])};
+  const TMaskChannel channels[4] = {TMaskChannel(p.Masks[0], p.Signed), TMaskChannel(p.Masks[1], p.Signed),
+                                    TMaskChannel(p.Masks[2], p.Signed), TMaskChannel(p.Masks[3], p.Signed)};
   // The usual A8R8G8B8 layout is the bitmap's own.
-  const bool asStored = p.BitsPerPixel == 32 && p.Masks[0] == 0xFF0000 && p.Masks[1] == 0xFF00 && p.Masks[2] == 0xFF;
+  const bool asStored =
+      !p.Signed && p.BitsPerPixel == 32 && p.Masks[0] == 0xFF0000 && p.Masks[1] == 0xFF00 && p.Masks[2] == 0xFF;
   for (std::uint32_t y = 0; y < s.Height; ++y) {
     const std::uint8_t* row = TakeRow(source, rowBytes);
     std::uint8_t* out = pixels + y * stride;
@@ -438,6 +485,7 @@ void TTextureGraphic::LoadTexture(TStream& Stream) {
   SetImages(TImageSet{static_cast<unsigned>(std::min<std::uint64_t>(count, 0xFFFFFFFF)), RequestedImage(),
                       asCross ? "faces as a cross" : count > 1 ? Caption(surface) : std::string()});
   SetFormatDescription(p.Name);
+  SetNormalLayout(NormalLayoutOf(p));
   Progress(psEnding, 100, true, ProgressRect, "");
 }
 

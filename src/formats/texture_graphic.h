@@ -35,6 +35,8 @@ class TTextureGraphic : public TReaderGraphic {
     bool Grey = false;               // one channel, shown in all three
     bool Alpha = false;
     bool RedInAlpha = false;         // RXGB: the red of a BC3 normal map moved into alpha
+    bool Signed = false;             // masked channels hold two's complement -1..1 (8 or 16 bits)
+    bool Normals = false;            // the file says it holds normals
     std::uint8_t SwapBytes = 0;      // 2 or 4: the bytes of each value of that size are big-endian
     std::uint8_t RowAlignment = 1;   // rows of pixels start on multiples of this in the file
     std::string Name;                // for FormatDescription: "BC7 sRGB", "A8R8G8B8"
@@ -60,6 +62,11 @@ class TTextureGraphic : public TReaderGraphic {
   static TPixelLayout MaskLayout(std::uint8_t bits, std::uint32_t r, std::uint32_t g, std::uint32_t b,
                                  std::uint32_t a, const char* name);
   static TPixelLayout FloatLayout(TPixelKind kind, std::uint8_t channels, const char* name);
+  // Where a layout keeps a normal map's X and Y in the decoded bitmap: the two channels of
+  // BC5, EAC RG11, R8G8 and R16G16 (and grey with alpha), alpha and green of a BC3 file that
+  // says it holds normals (DXT5nm), red and green of any other 8-bit layout that says so.
+  // Float layouts are drawn through an exposure and are not offered.
+  static TNormalLayout NormalLayoutOf(const TPixelLayout& pixels);
 
  protected:
   TLayout layout_;

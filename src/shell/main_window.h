@@ -13,6 +13,7 @@
 #include "shell/about_dialog.h"
 #include "shell/common_dialogs.h"
 #include "shell/menu_item.h"
+#include "shell/normal_view.h"
 #include "shell/panel.h"
 #include "shell/picture_loader.h"
 #include "shell/picture_masks.h"
@@ -165,6 +166,8 @@ class TForm1 : public QWidget {
   // The pixel under the mouse when the image popup opened, for its copy command.
   std::optional<QPoint> popupPixel_;
   std::vector<std::pair<TMenuItem*, std::function<bool()>>> marks_;
+  // The channel a new file is shown in when it holds normals, and after one that did.
+  TNormalChannelChoice normalChoice_;
   bool shown_ = false;
   // Set at the first show until the window system has told the frame's size.
   bool fitOuterSizePending_ = false;

@@ -65,7 +65,8 @@ void TForm1::CreateViewCommands() {
                                 ChannelRow{"ChannelRedMenu", "Red", Qt::Key_R, State::vcRed},
                                 ChannelRow{"ChannelGreenMenu", "Green", Qt::Key_G, State::vcGreen},
                                 ChannelRow{"ChannelBlueMenu", "Blue", Qt::Key_B, State::vcBlue},
-                                ChannelRow{"ChannelAlphaMenu", "Alpha", Qt::Key_A, State::vcAlpha}}) {
+                                ChannelRow{"ChannelAlphaMenu", "Alpha", Qt::Key_A, State::vcAlpha},
+                                ChannelRow{"ChannelNormalMenu", "Normal Map", Qt::Key_N, State::vcNormal}}) {
     const State::TChannel channel = row.channel;
     // A channel chosen again goes back to the full colour, so one key looks and returns.
     TMenuItem* item = AddCommand(ChannelMenu, row.name, row.caption, {QKeySequence(Qt::ALT | row.key)}, [this, channel] {
@@ -153,6 +154,8 @@ void TForm1::LoadPicture(const QString& path, unsigned imageIndex) {
     }
     picture.RefuseTooLargeForFile = true;
   }
+  if (path != shownFile_)
+    ViewImage->SetChannel(normalChoice_.ForNewFile(ViewImage->Channel(), picture.Graphic()->NormalLayout()));
   shownFile_ = path;
   ViewChanged();
 }
@@ -181,6 +184,9 @@ void TForm1::PictureLoaded(const std::shared_ptr<TPictureLoader::TResult>& resul
     return;
   }
   ViewImage->Picture()->TakeGraphic(*result->picture);
+  if (result->request.path != shownFile_)
+    if (const TGraphic* graphic = ViewImage->Picture()->Graphic())
+      ViewImage->SetChannel(normalChoice_.ForNewFile(ViewImage->Channel(), graphic->NormalLayout()));
   shownFile_ = result->request.path;
   ViewChanged();
 }
@@ -210,7 +216,12 @@ void TForm1::HoverChanged() {
   const std::optional<QPoint> pixel = ViewImage->HoveredPixel();
   std::optional<TPixelValue> value;
   if (graphic && pixel) value = ReadPixel(*graphic, *pixel);
-  StatusBar->SetPixel(value ? PixelText(*value) : QString());
+  QString text = value ? PixelText(*value) : QString();
+  if (value && ViewImage->Channel() == TViewState::vcNormal) {
+    const QString normal = NormalText(*value, graphic->NormalLayout());
+    if (!normal.isEmpty()) text += QStringLiteral("   ") + normal;
+  }
+  StatusBar->SetPixel(text);
 }
 
 void TForm1::ViewChanged() {
@@ -234,7 +245,9 @@ void TForm1::ViewChanged() {
     if (!format.isEmpty()) picture += QStringLiteral(", ") + format;
     QStringList parts;
     if (ViewImage->Zoomable()) parts << zoom;
-    parts << ChannelText(ViewImage->Channel());
+    const TNormalLayout& normals = graphic->NormalLayout();
+    parts << (ViewImage->Channel() == TViewState::vcNormal && normals.TwoChannels() ? NormalLayoutText(normals)
+                                                                                    : ChannelText(ViewImage->Channel()));
     if (!graphic->Images().Caption.empty()) parts << QString::fromStdString(graphic->Images().Caption);
     if (ViewImage->DrawingIncomplete()) parts << QStringLiteral("drawing incomplete");
     if (ViewImage->HasExposure())
@@ -248,6 +261,12 @@ void TForm1::ViewChanged() {
   StatusBar->SetPicture(picture);
   StatusBar->SetView(view);
   for (auto& [item, checked] : marks_) item->SetChecked(checked());
+  // The normal-map channel is offered only for pictures that keep X and Y.
+  if (auto* normalItem = findChild<TMenuItem*>(QStringLiteral("ChannelNormalMenu"))) {
+    const bool offered = shown && graphic->NormalLayout().TwoChannels();
+    normalItem->setVisible(offered);
+    normalItem->setEnabled(offered);
+  }
   HoverChanged();
   if (Comparing()) CompareChanged();
 }

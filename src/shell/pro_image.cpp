@@ -219,6 +219,7 @@ const QImage& TProImage::Image() {
       image_ = graphic ? GraphicToQImage(*graphic) : QImage();
     }
     renderer_.SetSource(image_);
+    renderer_.SetNormalLayout(graphic ? graphic->NormalLayout() : TNormalLayout{});
     imageStale_ = false;
   }
   return image_;

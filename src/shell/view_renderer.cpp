@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "shell/normal_view.h"
+
 namespace vumo {
 namespace {
 
@@ -50,6 +52,15 @@ void TViewRenderer::SetChannel(TViewState::TChannel channel) {
   levels_.clear();
 }
 
+void TViewRenderer::SetNormalLayout(const TNormalLayout& layout) {
+  if (layout == normalLayout_) return;
+  normalLayout_ = layout;
+  if (channel_ != TViewState::vcNormal) return;
+  shown_ = QImage();
+  shownStale_ = true;
+  levels_.clear();
+}
+
 bool TViewRenderer::SeeThrough() const { return channel_ == TViewState::vcColor && source_.hasAlphaChannel(); }
 
 const QImage& TViewRenderer::Shown() {
@@ -60,6 +71,7 @@ const QImage& TViewRenderer::Shown() {
     case TViewState::vcColorOpaque:
       if (source_.hasAlphaChannel()) shown_ = source_.convertToFormat(QImage::Format_RGB32);
       break;
+    case TViewState::vcNormal: shown_ = NormalMapImage(source_, normalLayout_); break;
     default: shown_ = ChannelImage(source_, channel_); break;
   }
   return shown_.isNull() ? source_ : shown_;

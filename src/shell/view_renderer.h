@@ -9,6 +9,7 @@
 #include <QPainter>
 #include <vector>
 
+#include "formats/graphic.h"
 #include "shell/view_geometry.h"
 #include "shell/view_state.h"
 
@@ -20,6 +21,8 @@ class TViewRenderer {
   void SetSource(const QImage& image);
   void SetChannel(TViewState::TChannel channel);
   TViewState::TChannel Channel() const { return channel_; }
+  // Where the picture keeps a normal map's X and Y, for vcNormal.
+  void SetNormalLayout(const TNormalLayout& layout);
   bool Empty() const { return source_.isNull(); }
   // Whether what is drawn has see-through pixels, so that a backdrop belongs behind it.
   bool SeeThrough() const;
@@ -43,6 +46,7 @@ class TViewRenderer {
   QImage shown_;
   bool shownStale_ = true;
   TViewState::TChannel channel_ = TViewState::vcColor;
+  TNormalLayout normalLayout_;
   std::vector<QImage> levels_;  // levels_[0] is the first halving
 };
 

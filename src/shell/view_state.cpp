@@ -48,6 +48,7 @@ QString ChannelText(TViewState::TChannel channel) {
     case TViewState::vcGreen: return QStringLiteral("G");
     case TViewState::vcBlue: return QStringLiteral("B");
     case TViewState::vcAlpha: return QStringLiteral("A");
+    case TViewState::vcNormal: return QStringLiteral("Normal map");
   }
   return {};
 }

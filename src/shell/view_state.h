@@ -15,7 +15,8 @@ struct TViewState {
   Q_GADGET
 
  public:
-  enum TChannel { vcColor, vcColorOpaque, vcRed, vcGreen, vcBlue, vcAlpha };
+  // vcNormal draws a two-channel picture as the normals it stores (shell/normal_view.h).
+  enum TChannel { vcColor, vcColorOpaque, vcRed, vcGreen, vcBlue, vcAlpha, vcNormal };
   Q_ENUM(TChannel)
   enum TAlphaBackground { abChecker, abWindow, abBlack, abWhite, abCustom };
   Q_ENUM(TAlphaBackground)
