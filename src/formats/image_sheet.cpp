@@ -37,6 +37,7 @@ class TSheetBuilder {
   explicit TSheetBuilder(const TSheetLook& look) : look_(look) {}
 
   std::int64_t LabelWidth(const std::string& text) const {
+    if (look_.TextWidth) return std::max(look_.TextWidth(text), 0) + 4;
     return static_cast<std::int64_t>(text.size()) * look_.CharWidth + 4;
   }
   std::int64_t LabelHeight() const { return look_.LabelHeight; }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -22,12 +23,13 @@ struct TSheetImage {
 };
 
 // The room a label takes, which the drawing keeps to: one line of text LabelHeight pixels
-// high, no character wider than CharWidth.
+// high, as wide as TextWidth says (by default CharWidth a character and a little room).
 struct TSheetLook {
   int Margin = 8;
   int Gap = 8;
   int LabelHeight = 16;
   int CharWidth = 7;
+  std::function<int(const std::string&)> TextWidth;
 };
 
 struct TSheetLabel {
