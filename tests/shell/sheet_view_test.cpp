@@ -29,6 +29,12 @@ TEST_F(SheetView, TheKeyShowsTheSheetAndShowsTheImageAgain) {
   EXPECT_EQ(Shown().Width(), sheet.Image.width());
   EXPECT_EQ(Shown().Height(), sheet.Image.height());
   EXPECT_TRUE(form->SheetMenu->Checked());
+  // The +X face's first level, in the bitmap's own byte order.
+  const TBitmap& bitmap = *Shown().DrawBitmap();
+  int red = 0;
+  for (int y = 0; y < bitmap.Height(); ++y)
+    for (const std::uint8_t *p = bitmap.ScanLine(y), *end = p + 4 * bitmap.Width(); p < end; p += 4) red += p[2] == 255 && !p[1] && !p[0];
+  EXPECT_EQ(red, 16);
   EXPECT_TRUE(form->StatusBar->ViewText().contains(QStringLiteral("sheet of 12 images"))) << form->StatusBar->ViewText().toStdString();
   // Again: the image the sheet replaced.
   SheetKey();

@@ -3,6 +3,8 @@
 #pragma once
 
 #include <cstdint>
+#include <fstream>
+#include <string>
 #include <vector>
 
 namespace vumo::test {
@@ -59,6 +61,12 @@ inline std::vector<std::uint8_t> TiffPages(const std::vector<TTiffPage>& pages) 
     put32(0);
   }
   return out;
+}
+
+inline void WriteTiffPages(const std::string& path, const std::vector<TTiffPage>& pages) {
+  const std::vector<std::uint8_t> bytes = TiffPages(pages);
+  std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
+                                              static_cast<std::streamsize>(bytes.size()));
 }
 
 }  // namespace vumo::test

@@ -39,8 +39,7 @@ int Count(const test::Rgba8Image& image, std::uint8_t r, std::uint8_t g, std::ui
 TEST(SheetConvert, WritesEveryPageOfATiffOnOneOpaqueSheet) {
   QTemporaryDir dir;
   const std::string input = dir.filePath("pages.tif").toStdString(), output = dir.filePath("sheet.png").toStdString();
-  const std::vector<std::uint8_t> tiff = test::TiffPages({{10, 6, 250, 0, 0}, {12, 8, 0, 250, 0}, {14, 10, 0, 0, 250}});
-  std::ofstream(input, std::ios::binary).write(reinterpret_cast<const char*>(tiff.data()), static_cast<std::streamsize>(tiff.size()));
+  test::WriteTiffPages(input, {{10, 6, 250, 0, 0}, {12, 8, 0, 250, 0}, {14, 10, 0, 0, 250}});
   ASSERT_EQ(RunSheet("--sheet " + Quote(input) + " " + Quote(output), dir), 0) << ErrorText(dir);
   const test::Rgba8Image sheet = test::LoadReferencePng(output);
   // Two columns of the widest page and its label at least, two rows of the tallest.
@@ -71,8 +70,7 @@ TEST(SheetConvert, ExitStatusesSayWhatWentWrong) {
 TEST(SheetConvert, ManyPagesAreCappedWithANote) {
   QTemporaryDir dir;
   const std::string input = dir.filePath("many.tif").toStdString(), output = dir.filePath("sheet.png").toStdString();
-  const std::vector<std::uint8_t> tiff = test::TiffPages(std::vector<test::TTiffPage>(300, test::TTiffPage{1, 1, 1, 2, 3}));
-  std::ofstream(input, std::ios::binary).write(reinterpret_cast<const char*>(tiff.data()), static_cast<std::streamsize>(tiff.size()));
+  test::WriteTiffPages(input, std::vector<test::TTiffPage>(300, test::TTiffPage{1, 1, 1, 2, 3}));
   ASSERT_EQ(RunSheet("--sheet " + Quote(input) + " " + Quote(output), dir), 0) << ErrorText(dir);
   EXPECT_NE(ErrorText(dir).find("the first 256 of 300 images"), std::string::npos) << ErrorText(dir);
   EXPECT_EQ(Count(test::LoadReferencePng(output), 1, 2, 3), 256);
