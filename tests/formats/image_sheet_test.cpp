@@ -125,7 +125,6 @@ TEST(ImageSheet, LabelsSayWhatEachImageIs) {
        {"level 1 (4 x 4)", "slice 1", "slice 2", "level 2 (2 x 2)", "slice 1"}},
       {{Image(kSurface, 0, 4, 4, 0, 0), Image(kSurface, 1, 2, 2, 0, 1), Image(kSurface, 2, 4, 4, 1, 0)},
        {"face +X", "level 1: 4 x 4", "level 2: 2 x 2", "face -X", "level 1: 4 x 4"}},
-      {{Image(TImagePlace::ipFrame, 0, 5, 5), Image(TImagePlace::ipFrame, 1, 5, 5)}, {"frame 1", "frame 2"}},
       {{Image(TImagePlace::ipEntry, 0, 32, 32), Image(TImagePlace::ipEntry, 1, 16, 16)},
        {"entry 1: 32 x 32", "entry 2: 16 x 16"}},
       // Mixed kinds make a grid, each named for itself; a cube map's cross is left out.
