@@ -113,6 +113,7 @@ TImageSheet RenderImageSheet(const std::string& fileName) {
     images.resize(index + 1);
     images[index] = OwnImage(graphic);
   }
+  picture.SetGraphic(nullptr);  // the last image is copied already: its memory goes before the sheet's comes
   const TSheetLook look = SheetLook();
   TImageSheet sheet;
   sheet.Total = count - (composite ? 1 : 0);

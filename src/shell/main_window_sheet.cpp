@@ -2,6 +2,7 @@
 #include <QApplication>
 
 #include "browser/file_names.h"
+#include "formats/picture.h"
 #include "shell/image_sheet_render.h"
 #include "shell/main_window.h"
 
@@ -20,13 +21,18 @@ void TForm1::ToggleSheet() {
   const TImageSet images = graphic->Images();
   loader_->Cancel();
   const TImageSheet sheet = RenderImageSheet(EncodeFileName(shownFile_).toStdString());
-  TBitmap bitmap;
+  // Drawn into the picture's own bitmap and handed over, as a loaded picture is: a large
+  // sheet is not copied once more.
+  TPicture drawn;
+  const TBitmap empty;
+  drawn.SetGraphic(&empty);
+  TBitmap& bitmap = static_cast<TBitmap&>(*drawn.Graphic());
   SheetToBitmap(sheet.Image, bitmap);
   const std::string caption = sheet.Shown < sheet.Total ? "sheet of the first " + std::to_string(sheet.Shown) + " of " +
                                                               std::to_string(sheet.Total) + " images"
                                                         : "sheet of " + std::to_string(sheet.Shown) + " images";
   bitmap.SetImages(TImageSet{1, 0, caption});
-  ViewImage->Picture()->SetGraphic(&bitmap);
+  ViewImage->Picture()->TakeGraphic(drawn);
   sheetOf_ = images;
   ViewChanged();
 }
