@@ -34,6 +34,7 @@
 #include "formats/metafile.h"
 #include "formats/picture.h"
 #include "formats/reader_graphic.h"
+#include "shell/image_sheet_render.h"
 #include "shell/qpainter_canvas.h"
 #include "tools/compare_command.h"
 #include "tools/thumbnail.h"
@@ -54,6 +55,7 @@ int Usage() {
                "       vumo-convert --info INPUT\n"
                "       vumo-convert --thumbnail SIZE INPUT OUTPUT.png\n"
                "       vumo-convert --compare [--amplify N] A B [DIFF.png]\n"
+               "       vumo-convert --sheet INPUT OUTPUT.png\n"
                "       vumo-convert --list-mime-types\n"
                "       vumo-convert --list-thumbnail-mime-types\n");
   return kExitUsage;
@@ -454,6 +456,26 @@ int BatchMain(int argc, char** argv) {
   return ConvertBatch(folder, std::vector<std::string>(argv + arg, argv + argc), jobs, options);
 }
 
+// Every image of the file on one sheet, as the viewer's sheet view draws it.
+int WriteSheet(const std::string& input, const std::string& output) {
+  FileFormatList();
+  StartGui();
+  try {
+    const TImageSheet sheet = RenderImageSheet(input);
+    if (sheet.Shown == 0) {
+      std::fprintf(stderr, "%s: the picture is empty\n", input.c_str());
+      return kExitEmpty;
+    }
+    if (sheet.Shown < sheet.Total)
+      std::fprintf(stderr, "%s: the sheet shows the first %u of %u images\n", input.c_str(), sheet.Shown, sheet.Total);
+    WriteFileWhole(output, [&](const TByteSink& sink) { EncodeSheetPng(sheet.Image, sink); });
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "%s\n", e.what());
+    return kExitLoadError;
+  }
+  return kExitWritten;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -484,6 +506,8 @@ int main(int argc, char** argv) {
     thumbnailSide = static_cast<int>(side);
     input = argv[3];
     output = argv[4];
+  } else if (argc == 4 && std::strcmp(argv[1], "--sheet") == 0) {
+    return WriteSheet(argv[2], argv[3]);
   } else if (argc == 3 && argv[1][0] != '-' && argv[2][0] != '-') {
     input = argv[1];
     output = argv[2];

@@ -201,6 +201,7 @@ void TGIFGraphic::LoadFromStream(TStream& Stream) {
 
   TEmptyOnFailure guard(*this);
   frameDelay_ = layout.frames[wanted].delay;
+  SetImagePlace(TImagePlace{TImagePlace::ipFrame});
   SetImages(TImageSet{frames, wanted, frames > 1 ? ImageCaption("frame", wanted, frames) : std::string()});
   SetFormatDescription(std::string(reinterpret_cast<const char*>(HeaderBytes()), 6) + (first.interlaced ? ", interlaced" : ""));
 

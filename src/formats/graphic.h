@@ -102,6 +102,28 @@ struct TNormalLayout {
   friend bool operator==(const TNormalLayout&, const TNormalLayout&) = default;
 };
 
+// What one image is among its file's others, in numbers, for a viewer that lays them all out
+// together (the caption says the same in words). Pages, frames and entries are numbered by
+// the image's index; a texture's surfaces by where they sit in it.
+struct TImagePlace {
+  enum TKind : std::uint8_t {
+    ipOther,      // nothing more is known: an image of one, or of a kind with no numbers
+    ipPage,       // a TIFF page
+    ipFrame,      // an animation frame
+    ipEntry,      // an icon entry
+    ipSurface,    // one surface of a texture: its layer, face, level and slice
+    ipComposite,  // made from the others (a cube map's cross), not an image of the file
+  };
+  TImagePlace() = default;
+  explicit TImagePlace(TKind kind) : Kind(kind) {}
+
+  TKind Kind = ipOther;
+  std::uint32_t Layer = 0, Level = 0, Slice = 0;
+  std::int8_t Face = -1;  // 0 to 5 for +X, -X, +Y, -Y, +Z, -Z; -1 when not a cube map
+
+  friend bool operator==(const TImagePlace&, const TImagePlace&) = default;
+};
+
 // "page 3/5" for index 2 of 5: the caption of an image known only by its kind and number.
 std::string ImageCaption(const char* kind, unsigned index, unsigned count);
 
@@ -148,6 +170,9 @@ class TGraphic {
   // Set by the load: how many images the file holds and which one this is.
   const TImageSet& Images() const { return images_; }
   void SetImages(const TImageSet& value) { images_ = value; }
+  // Set by the load beside the image set: what the loaded image is among the others.
+  const TImagePlace& ImagePlace() const { return imagePlace_; }
+  void SetImagePlace(const TImagePlace& value) { imagePlace_ = value; }
 
   // How the file stores its pixels, for a status line or a pixel readout: "BC7 sRGB",
   // "RGBA 16-bit", "EXR half RGBA PIZ". Empty when the reader says nothing more than its format.
@@ -174,6 +199,7 @@ class TGraphic {
   // What every kind of graphic copies from another beside its content.
   void AssignDescription(const TGraphic& Source) {
     images_ = Source.images_;
+    imagePlace_ = Source.imagePlace_;
     formatDescription_ = Source.formatDescription_;
     normalLayout_ = Source.normalLayout_;
   }
@@ -182,6 +208,7 @@ class TGraphic {
   bool paletteModified_ = false;
   unsigned requestedImage_ = 0;
   TImageSet images_;
+  TImagePlace imagePlace_;
   std::string formatDescription_;
   TNormalLayout normalLayout_;
 };

@@ -125,6 +125,7 @@ void TIcon::LoadFromStream(TStream& Stream) {
     result.SetAlphaChannel(true);
     bitmap_ = result;
     SetImages(images());
+    SetImagePlace(TImagePlace{TImagePlace::ipEntry});
     Changed();
     return;
   }
@@ -159,6 +160,7 @@ void TIcon::LoadFromStream(TStream& Stream) {
   result.SetAlphaChannel(true);
   bitmap_ = result;
   SetImages(images());
+  SetImagePlace(TImagePlace{TImagePlace::ipEntry});
   Changed();
 }
 

@@ -484,6 +484,14 @@ void TTextureGraphic::LoadTexture(TStream& Stream) {
                   (p.Alpha && (p.Kind != TPixelKind::Blocks || p.Blocks != TBlockFormat::BC1 || bc1Transparent_)));
   SetImages(TImageSet{static_cast<unsigned>(std::min<std::uint64_t>(count, 0xFFFFFFFF)), RequestedImage(),
                       asCross ? "faces as a cross" : count > 1 ? Caption(surface) : std::string()});
+  TImagePlace at(asCross ? TImagePlace::ipComposite : TImagePlace::ipSurface);
+  if (!asCross) {
+    at.Layer = surface.Layer;
+    at.Level = surface.Level;
+    at.Slice = surface.Slice;
+    at.Face = layout_.FaceMask ? static_cast<std::int8_t>(surface.Face) : std::int8_t{-1};
+  }
+  SetImagePlace(at);
   SetFormatDescription(p.Name);
   SetNormalLayout(NormalLayoutOf(p));
   Progress(psEnding, 100, true, ProgressRect, "");

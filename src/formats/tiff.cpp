@@ -230,6 +230,7 @@ bool TTIFFGraphic::ReadImageProperties(TStream& Stream, unsigned ImageIndex) {
   }
   pages_ = pages;
   if (ImageIndex >= pages) return false;
+  SetImagePlace(TImagePlace{TImagePlace::ipPage});
   SetImages(TImageSet{pages, ImageIndex, pages > 1 ? ImageCaption("page", ImageIndex, pages) : std::string()});
   Stream.SetPosition(tiffStart_ + static_cast<std::int64_t>(wanted + 2));
   std::vector<std::uint8_t> raw(std::size_t{count} * 12);

@@ -112,6 +112,7 @@ void TWebPGraphic::LoadFromStream(TStream& Stream) {
   for (std::uint32_t y = 0; y < height; ++y)
     std::memcpy(ScanLine(static_cast<int>(y)), canvas + std::size_t{y} * width * 4, std::size_t{width} * 4);
   SetAlphaChannel(true);
+  SetImagePlace(TImagePlace{TImagePlace::ipFrame});
   SetImages(TImageSet{frames, wanted, ImageCaption("frame", wanted, frames)});
   SetFormatDescription("WebP " + kind + ", animated");
   EndProgress();

@@ -72,6 +72,7 @@ class TForm1 : public QWidget {
   QMenu* ExposureMenu = nullptr;
   TMenuItem* HalfOffsetMenu = nullptr;
   TMenuItem* CopyPixelMenu = nullptr;
+  TMenuItem* SheetMenu = nullptr;
 
   // Never shown: its items live on the window itself, for their shortcuts only.
   QMenu* FormMenu = nullptr;
@@ -111,6 +112,10 @@ class TForm1 : public QWidget {
   bool Loading() const { return loader_->Current() != nullptr; }
   // Shows the previous (-1) or next (+1) image of the shown file, if it has one.
   void StepImage(int direction);
+  // Shows every image of the shown file on one sheet, or leaves the sheet for the image it
+  // replaced. Loading another file or stepping to another image leaves it too.
+  void ToggleSheet();
+  bool SheetShown() const { return sheetOf_.has_value(); }
   // Puts the hex text of the pixel under the mouse (or under the popup) on the clipboard.
   void CopyPixelValue();
   // The file shown, empty when none.
@@ -168,6 +173,9 @@ class TForm1 : public QWidget {
   std::vector<std::pair<TMenuItem*, std::function<bool()>>> marks_;
   // The channel a new file is shown in when it holds normals, and after one that did.
   TNormalChannelChoice normalChoice_;
+  // While the sheet is shown: the images of the picture it replaced, which stepping and
+  // leaving the sheet go on from.
+  std::optional<TImageSet> sheetOf_;
   bool shown_ = false;
   // Set at the first show until the window system has told the frame's size.
   bool fitOuterSizePending_ = false;

@@ -105,6 +105,9 @@ void TForm1::CreateViewCommands() {
              [this] { StepImage(-1); });
   AddCommand(ImagesMenu, "NextImageMenu", "Next Image", {QKeySequence(Qt::CTRL | Qt::Key_PageDown)},
              [this] { StepImage(1); });
+  SheetMenu = AddCommand(ImagesMenu, "SheetMenu", "Sheet", {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S)},
+                         [this] { ToggleSheet(); }, true);
+  marks_.emplace_back(SheetMenu, [this] { return SheetShown(); });
 
   ExposureMenu = ImageMenu->addMenu(QStringLiteral("Exposure"));
   ExposureMenu->setObjectName(QStringLiteral("ExposureMenu"));
@@ -156,6 +159,7 @@ void TForm1::LoadPicture(const QString& path, unsigned imageIndex) {
   }
   if (path != shownFile_)
     ViewImage->SetChannel(normalChoice_.ForNewFile(ViewImage->Channel(), picture.Graphic()->NormalLayout()));
+  sheetOf_.reset();
   shownFile_ = path;
   ViewChanged();
 }
@@ -187,6 +191,7 @@ void TForm1::PictureLoaded(const std::shared_ptr<TPictureLoader::TResult>& resul
   if (result->request.path != shownFile_)
     if (const TGraphic* graphic = ViewImage->Picture()->Graphic())
       ViewImage->SetChannel(normalChoice_.ForNewFile(ViewImage->Channel(), graphic->NormalLayout()));
+  sheetOf_.reset();
   shownFile_ = result->request.path;
   ViewChanged();
 }
@@ -194,7 +199,7 @@ void TForm1::PictureLoaded(const std::shared_ptr<TPictureLoader::TResult>& resul
 void TForm1::StepImage(int direction) {
   const TGraphic* graphic = ViewImage->Picture()->Graphic();
   if (!graphic || shownFile_.isEmpty()) return;
-  const TImageSet& images = graphic->Images();
+  const TImageSet images = sheetOf_ ? *sheetOf_ : graphic->Images();
   const long next = static_cast<long>(images.Index) + direction;
   if (images.Count <= 1 || next < 0 || next >= static_cast<long>(images.Count)) {
     QApplication::beep();
