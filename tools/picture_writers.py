@@ -66,6 +66,16 @@ def cut_row(indices):
     return struct.pack("<H", len(out)) + bytes(out)
 
 
+def bit_row(bits, length=None):
+    """Samples of one bit, the first in the high bit of the first byte, in `length` bytes (by
+    default as few as hold them)."""
+    out = bytearray((len(bits) + 7) // 8 if length is None else length)
+    for x, v in enumerate(bits):
+        if v:
+            out[x // 8] |= 0x80 >> (x % 8)
+    return bytes(out)
+
+
 def packbits(row):
     out = bytearray()
     for run, part in runs_and_copies(row, 128, 2):
