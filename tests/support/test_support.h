@@ -3,7 +3,9 @@
 
 #include <cstdint>
 #include <functional>
+#include <initializer_list>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -122,6 +124,9 @@ std::vector<std::string> ProgressOf(const Bytes& bytes) {
 void PutBigEndian16(Bytes& bytes, std::size_t at, unsigned value);
 void PutLittleEndian16(Bytes& bytes, std::size_t at, unsigned value);
 void PutLittleEndian32(Bytes& bytes, std::size_t at, std::uint32_t value);
+// A copy of a good file with header fields changed: each (offset, value) put as a big-endian
+// 16-bit number, negative values as their two's complement.
+Bytes WithBigEndian16(Bytes bytes, std::initializer_list<std::pair<std::size_t, int>> fields);
 
 // What a load of a file cut short may do: our own readers raise an error (a file that ends
 // before its data is not shown as if whole); the platform's picture classes (JPEG, bitmaps,
