@@ -133,16 +133,11 @@ TEST(RLAReader, BadTablesAndSizes) {
 
 TEST(RLAReader, CanLoadTestsRevisionAndChannelSpace) {
   const auto bytes = ReadFile(Fixture("rla/top_down.rla"));
-  TMemoryStream stream(bytes.data(), bytes.size());
-  EXPECT_TRUE(TRLAGraphic::CanLoad(stream));
-  EXPECT_EQ(stream.Position(), 0);
+  EXPECT_TRUE(CanLoadFromStart<TRLAGraphic>(bytes));
   EXPECT_TRUE(TRLAGraphic::CanLoad(Fixture("rla/xyz.rla")));
-  for (const auto& bad : {WithBigEndian16(bytes, {{26, 0xFFFD}}), WithText(bytes, 580, 32, "cmy")}) {
-    TMemoryStream s(bad.data(), bad.size());
-    EXPECT_FALSE(TRLAGraphic::CanLoad(s));
-  }
-  TMemoryStream headerOnly(bytes.data(), 740);
-  EXPECT_FALSE(TRLAGraphic::CanLoad(headerOnly));
+  EXPECT_FALSE(CanLoadFromStart<TRLAGraphic>(WithBigEndian16(bytes, {{26, 0xFFFD}})));  // revision
+  EXPECT_FALSE(CanLoadFromStart<TRLAGraphic>(WithText(bytes, 580, 32, "cmy")));
+  EXPECT_FALSE(CanLoadFromStart<TRLAGraphic>(bytes, 740));  // the header alone
 }
 
 TEST(RLAReader, LoadsThroughThePictureForBothExtensions) {

@@ -77,19 +77,13 @@ TEST(SGIReader, LayoutOfTheBitmap) {
 
 TEST(SGIReader, CanLoadTestsTheHeaderAndKeepsThePosition) {
   const auto bytes = ReadFile(Fixture("sgi/rgb16.sgi"));
-  TMemoryStream stream(bytes.data(), bytes.size());
-  stream.SetPosition(0);
-  EXPECT_TRUE(TSGIGraphic::CanLoad(stream));
-  EXPECT_EQ(stream.Position(), 0);
+  EXPECT_TRUE(CanLoadFromStart<TSGIGraphic>(bytes));
   EXPECT_TRUE(TSGIGraphic::CanLoad(Fixture("sgi/grey_bottom_up.bw")));
   EXPECT_FALSE(TSGIGraphic::CanLoad(Fixture("sgi/rgb16.png")));
   EXPECT_FALSE(TSGIGraphic::CanLoad(Fixture("sgi/no such file.sgi")));
-  const auto badDimension = WithBigEndian16(bytes, {{4, 4}});
-  TMemoryStream bad(badDimension.data(), badDimension.size());
-  EXPECT_FALSE(TSGIGraphic::CanLoad(bad));
+  EXPECT_FALSE(CanLoadFromStart<TSGIGraphic>(WithBigEndian16(bytes, {{4, 4}})));  // dimension 4
   // Exactly a header's worth of bytes is not enough.
-  TMemoryStream headerOnly(bytes.data(), 512);
-  EXPECT_FALSE(TSGIGraphic::CanLoad(headerOnly));
+  EXPECT_FALSE(CanLoadFromStart<TSGIGraphic>(bytes, 512));
 }
 
 TEST(SGIReader, LoadsThroughThePictureForEveryExtension) {

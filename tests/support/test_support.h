@@ -1,6 +1,7 @@
 // Helpers shared by the tests: where the data lives, decoding references, comparing pictures.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <functional>
 #include <initializer_list>
@@ -67,6 +68,16 @@ template <typename Reader>
 void LoadInto(Reader& reader, const Bytes& bytes) {
   TMemoryStream stream(bytes.data(), bytes.size());
   reader.LoadFromStream(stream);
+}
+
+// Whether the reader takes the first `size` bytes (all by default) for its format, asked as
+// the registry asks: from a stream at its start, where the question must leave it.
+template <typename Reader>
+bool CanLoadFromStart(const Bytes& bytes, std::size_t size = SIZE_MAX) {
+  TMemoryStream stream(bytes.data(), std::min(size, bytes.size()));
+  const bool taken = Reader::CanLoad(stream);
+  EXPECT_EQ(stream.Position(), 0) << "the format test moved the stream";
+  return taken;
 }
 
 // The reader after loading these bytes.
