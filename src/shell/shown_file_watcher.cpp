@@ -153,6 +153,7 @@ void TShownFileWatcher::Notified(bool fileEvent) {
 }
 
 void TShownFileWatcher::Poll() {
+  ++polls_;
   const TFileStamp now = TFileStamp::Of(path_);
   if (now != polled_) {
     polled_ = now;

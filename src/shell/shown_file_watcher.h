@@ -54,6 +54,8 @@ class TShownFileWatcher : public QObject {
   void SetSettleTime(int milliseconds) { settleMs_ = milliseconds; }
   // A change was noticed and the file has not stood still long enough yet.
   bool Settling() const { return poll_.isActive(); }
+  // How often the file has been looked at while settling, for waits that need polls to pass.
+  int Polls() const { return polls_; }
 
  signals:
   // The file holds something else now, or came back: the window loads it again.
@@ -73,6 +75,7 @@ class TShownFileWatcher : public QObject {
   QTimer poll_;
   QElapsedTimer still_;
   int settleMs_ = 300;
+  int polls_ = 0;
   QString path_;
   QString folder_;
   // The stamp at the last poll, and the one the window last saw or was told of.
