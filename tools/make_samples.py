@@ -26,6 +26,12 @@ N = SIZE  # the period of wave()
 # Pictures
 
 
+def lattice_place(g, cells):
+    cell = int(g) % cells
+    t = g - int(g)
+    return cell, (cell + 1) % cells, t * t * (3 - 2 * t)
+
+
 def periodic_noise(size, periods, seed, octaves_falloff=0.5):
     """Value noise that wraps: lattices whose cell counts divide the size."""
     rng = random.Random(seed)
@@ -33,20 +39,14 @@ def periodic_noise(size, periods, seed, octaves_falloff=0.5):
     amplitude, weight = 1.0, 0.0
     for cells in periods:
         grid = [[rng.random() for _ in range(cells)] for _ in range(cells)]
-        step = size / cells
+        # Where each pixel falls along an axis: the lattice points either side (wrapping) and
+        # the smoothed fraction between them; the same for rows and columns.
+        places = [lattice_place(v / (size / cells), cells) for v in range(size)]
         for y in range(size):
-            gy = y / step
-            y0 = int(gy) % cells
-            y1 = (y0 + 1) % cells
-            ty = gy - int(gy)
-            ty = ty * ty * (3 - 2 * ty)
+            y0, y1, ty = places[y]
             row = total[y]
             for x in range(size):
-                gx = x / step
-                x0 = int(gx) % cells
-                x1 = (x0 + 1) % cells
-                tx = gx - int(gx)
-                tx = tx * tx * (3 - 2 * tx)
+                x0, x1, tx = places[x]
                 top = grid[y0][x0] * (1 - tx) + grid[y0][x1] * tx
                 bottom = grid[y1][x0] * (1 - tx) + grid[y1][x1] * tx
                 row[x] += amplitude * (top * (1 - ty) + bottom * ty)

@@ -15,27 +15,36 @@ from PIL import Image
 # Run-length coders
 
 
+def runs_and_copies(samples, longest, shortest, pair_at_end=False):
+    """A row as packets, each (True, run of equal samples) or (False, samples to copy), none
+    longer than `longest`. A run needs `shortest` samples (two at the row's end with
+    pair_at_end); a copy stops where such a run starts."""
+    i, n = 0, len(samples)
+    while i < n:
+        run = 1
+        while i + run < n and run < longest and samples[i + run] == samples[i]:
+            run += 1
+        if run >= shortest or pair_at_end and i + run == n and run > 1:
+            yield True, samples[i:i + run]
+            i += run
+            continue
+        start = i
+        while i < n and i - start < longest:
+            if i + shortest - 1 < n and all(samples[i + k] == samples[i] for k in range(1, shortest)):
+                break
+            i += 1
+        yield False, samples[start:i]
+
+
 def sgi_rle(samples, wide=False):
     """SGI run-length packets for one channel row (bytes or 16-bit values), with end marker."""
     unit = (lambda v: struct.pack(">H", v)) if wide else (lambda v: bytes([v]))
     out = bytearray()
-    i, n = 0, len(samples)
-    while i < n:
-        run = 1
-        while i + run < n and run < 127 and samples[i + run] == samples[i]:
-            run += 1
-        if run >= 3 or i + run == n and run > 1:
-            out += unit(run) + unit(samples[i])
-            i += run
-            continue
-        start = i
-        while i < n and i - start < 127:
-            if i + 2 < n and samples[i] == samples[i + 1] == samples[i + 2]:
-                break
-            i += 1
-        out += unit(0x80 | (i - start))
-        for v in samples[start:i]:
-            out += unit(v)
+    for run, part in runs_and_copies(samples, 127, 3, pair_at_end=True):
+        if run:
+            out += unit(len(part)) + unit(part[0])
+        else:
+            out += unit(0x80 | len(part)) + b"".join(unit(v) for v in part)
     out += unit(0)
     return bytes(out)
 
@@ -43,60 +52,34 @@ def sgi_rle(samples, wide=False):
 def rla_rle(data):
     """RLA packets: a negative count copies bytes, a count c >= 0 repeats one byte c + 1 times."""
     out = bytearray()
-    i, n = 0, len(data)
-    while i < n:
-        run = 1
-        while i + run < n and run < 128 and data[i + run] == data[i]:
-            run += 1
-        if run >= 2:
-            out += bytes([run - 1, data[i]])
-            i += run
-            continue
-        start = i
-        while i < n and i - start < 128 and not (i + 1 < n and data[i] == data[i + 1]):
-            i += 1
-        out += struct.pack(">b", -(i - start)) + bytes(data[start:i])
+    for run, part in runs_and_copies(data, 128, 2):
+        out += bytes([len(part) - 1, part[0]]) if run else struct.pack(">b", -len(part)) + bytes(part)
     return bytes(out)
 
 
 def cut_row(indices):
     """One Dr. Halo row: byte count, packets (bit 7 set: a run), end marker."""
     out = bytearray()
-    i, n = 0, len(indices)
-    while i < n:
-        run = 1
-        while i + run < n and run < 127 and indices[i + run] == indices[i]:
-            run += 1
-        if run >= 3:
-            out += bytes([0x80 | run, indices[i]])
-            i += run
-            continue
-        start = i
-        while i < n and i - start < 127:
-            if i + 2 < n and indices[i] == indices[i + 1] == indices[i + 2]:
-                break
-            i += 1
-        out += bytes([i - start]) + bytes(indices[start:i])
+    for run, part in runs_and_copies(indices, 127, 3):
+        out += bytes([0x80 | len(part), part[0]]) if run else bytes([len(part)]) + bytes(part)
     out += b"\0"
     return struct.pack("<H", len(out)) + bytes(out)
 
 
+def bit_row(bits, length=None):
+    """Samples of one bit, the first in the high bit of the first byte, in `length` bytes (by
+    default as few as hold them)."""
+    out = bytearray((len(bits) + 7) // 8 if length is None else length)
+    for x, v in enumerate(bits):
+        if v:
+            out[x // 8] |= 0x80 >> (x % 8)
+    return bytes(out)
+
+
 def packbits(row):
     out = bytearray()
-    i = 0
-    while i < len(row):
-        n = 1
-        while i + n < len(row) and row[i + n] == row[i] and n < 128:
-            n += 1
-        if n >= 2:
-            out += bytes([257 - n, row[i]])
-            i += n
-            continue
-        j = i
-        while j < len(row) and j - i < 128 and not (j + 1 < len(row) and row[j] == row[j + 1]):
-            j += 1
-        out += bytes([j - i - 1]) + row[i:j]
-        i = j
+    for run, part in runs_and_copies(row, 128, 2):
+        out += bytes([257 - len(part), part[0]]) if run else bytes([len(part) - 1]) + bytes(part)
     return bytes(out)
 
 

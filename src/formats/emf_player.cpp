@@ -110,41 +110,20 @@ void StretchDIBits(const TRecordBytes& r, bool toDevice, TMetafileDC& dc) {
   dc.Bitmap(*bitmap, sx, top, sw, sh, x, y, w, h, rop);
 }
 
-std::string Utf8(const std::u16string& text) {
-  std::string out;
-  for (char16_t c : text) {
-    if (c < 0x80) {
-      out.push_back(static_cast<char>(c));
-    } else if (c < 0x800) {
-      out.push_back(static_cast<char>(0xC0 | (c >> 6)));
-      out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-    } else {
-      out.push_back(static_cast<char>(0xE0 | (c >> 12)));
-      out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-      out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-    }
-  }
-  return out;
-}
-
 TGdiObject Font(const TRecordBytes& r) {
-  TGdiObject o;
-  o.kind = TGdiObject::okFont;
-  TFontObject& f = o.font;
-  f.height = D(r, 12);
-  f.width = D(r, 16);
-  f.escapement = D(r, 20);
-  f.weight = r.I32(28);
+  TFontObject sizes;
+  sizes.height = D(r, 12);
+  sizes.width = D(r, 16);
+  sizes.escapement = D(r, 20);
+  sizes.weight = r.I32(28);
   const std::uint8_t* flags = r.Bytes(32, 4);
-  f.italic = flags[0], f.underline = flags[1], f.strikeOut = flags[2], f.charset = flags[3];
   std::u16string face;
   for (std::size_t i = 0; i < 32 && r.Has(40 + 2 * i, 2); ++i) {
     const char16_t c = r.U16(40 + 2 * i);
     if (c == 0) break;
     face.push_back(c);
   }
-  f.face = Utf8(face);
-  return o;
+  return FontObject(sizes, flags, face);
 }
 
 void Text(const TRecordBytes& r, bool wide, TMetafileDC& dc) {
@@ -258,35 +237,20 @@ void PlayEmfRecord(const TRecordBytes& r, std::uint32_t type, TMetafileDC& dc) {
     }
     case kDeleteObject: dc.DeleteObject(r.U32(8)); break;
     case kCreatePen: {
-      TGdiObject o;
-      o.kind = TGdiObject::okPen;
-      o.pen.style = r.I32(12);
-      o.pen.width = D(r, 16);
-      o.pen.cosmetic = o.pen.width == 0;
-      o.pen.color = r.U32(24);
-      dc.SetObject(r.U32(8), o);
+      const double width = D(r, 16);
+      dc.SetObject(r.U32(8), PenObject(r.I32(12), width, r.U32(24), width == 0));
       break;
     }
     case kExtCreatePen: {
-      TGdiObject o;
-      o.kind = TGdiObject::okPen;
       const std::uint32_t style = r.U32(28);
-      o.pen.style = static_cast<int>(style & 0xFFFF);
-      o.pen.cosmetic = !(style & kPsGeometric);
-      o.pen.width = r.U32(32);
-      if (r.U32(36) == bsNull) o.pen.style = psNull;
-      o.pen.color = r.U32(40);
-      dc.SetObject(r.U32(8), o);
+      const int shown = r.U32(36) == bsNull ? psNull : static_cast<int>(style & 0xFFFF);
+      dc.SetObject(r.U32(8), PenObject(shown, r.U32(32), r.U32(40), !(style & kPsGeometric)));
       break;
     }
     case kCreateBrushIndirect: {
-      TGdiObject o;
-      o.kind = TGdiObject::okBrush;
-      o.brush.style = r.I32(12);
-      o.brush.color = r.U32(16);
-      o.brush.hatch = r.I32(20);
-      if (o.brush.style != bsSolid && o.brush.style != bsNull && o.brush.style != bsHatched) o.brush.style = bsSolid;
-      dc.SetObject(r.U32(8), o);
+      const int style = r.I32(12);
+      const bool known = style == bsSolid || style == bsNull || style == bsHatched;
+      dc.SetObject(r.U32(8), BrushObject(known ? style : bsSolid, r.U32(16), r.I32(20)));
       break;
     }
     case kCreateMonoBrush:

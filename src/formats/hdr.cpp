@@ -195,12 +195,7 @@ bool THDRGraphic::CanLoad(TStream& Stream) {
 
 bool THDRGraphic::ReadImageProperties(TStream& Stream, unsigned ImageIndex) {
   TReaderGraphic::ReadImageProperties(Stream, ImageIndex);
-  THDRHeader h;
-  {
-    TByteSource source(Stream);
-    if (!ReadHeader(source, h)) return false;
-  }
-  header_ = h;
+  if (!ParseHeaderInto<TByteSource>(Stream, header_, ReadHeader)) return false;
   TImageProperties& p = ImageProperties;
   p.ColorScheme = csRGB;
   p.SamplesPerPixel = 3;

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <cstring>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "pixels/byte_order.h"
@@ -54,6 +55,15 @@ class TRecordBytes {
 // program reads. Kept alive by the caller for as long as something draws with it.
 std::shared_ptr<const TBitmap> DecodeRecordDib(const std::uint8_t* info, std::size_t infoSize,
                                                const std::uint8_t* bits, std::size_t bitsSize);
+
+// The objects both players make from the values their records hold.
+TGdiObject PenObject(int style, double width, std::uint32_t color, bool cosmetic);
+TGdiObject BrushObject(int style, std::uint32_t color, int hatch);
+// A font of these sizes and weight (`sizes`' other members are left out); the flag bytes are
+// italic, underline, strike-out and character set, in that order.
+TGdiObject FontObject(const TFontObject& sizes, const std::uint8_t* flags, const std::u16string& face);
+// Text in UTF-16 (its basic plane, as font names and metafile text use) as UTF-8.
+std::string Utf8(const std::u16string& text);
 
 void PlayWmfRecord(const TRecordBytes& record, std::uint32_t type, TMetafileDC& dc);
 void PlayEmfRecord(const TRecordBytes& record, std::uint32_t type, TMetafileDC& dc);

@@ -8,6 +8,7 @@
 
 #include "pixels/byte_order.h"
 #include "formats/byte_source.h"
+#include "formats/header_fields.h"
 #include "formats/messages.h"
 #include "pixels/decoders.h"
 #include "pixels/image_limits.h"
@@ -24,10 +25,7 @@ constexpr std::uint8_t kMakerZSoft = 10;
 constexpr std::uint8_t kMakerScreenCapture = 205;
 
 struct TPCXHeader {
-  std::uint8_t Manufacturer = 0;
-  std::uint8_t Version = 0;
-  std::uint8_t Encoding = 0;
-  std::uint8_t BitsPerPixel = 0;
+  std::uint8_t Manufacturer = 0, Version = 0, Encoding = 0, BitsPerPixel = 0;
   std::uint16_t XMin = 0, YMin = 0, XMax = 0, YMax = 0;
   std::uint16_t HRes = 0, VRes = 0;
   std::uint8_t ColorMap[48] = {};
@@ -38,20 +36,8 @@ struct TPCXHeader {
 
 TPCXHeader ParseHeader(const std::uint8_t* b) {
   TPCXHeader h;
-  h.Manufacturer = b[0];
-  h.Version = b[1];
-  h.Encoding = b[2];
-  h.BitsPerPixel = b[3];
-  h.XMin = LittleEndian16(b + 4);
-  h.YMin = LittleEndian16(b + 6);
-  h.XMax = LittleEndian16(b + 8);
-  h.YMax = LittleEndian16(b + 10);
-  h.HRes = LittleEndian16(b + 12);
-  h.VRes = LittleEndian16(b + 14);
-  std::memcpy(h.ColorMap, b + 16, sizeof h.ColorMap);
-  h.Planes = b[65];
-  h.BytesPerLine = LittleEndian16(b + 66);
-  h.PaletteInfo = LittleEndian16(b + 68);
+  TLittleEndianFields(b, kHeaderSize) >> h.Manufacturer >> h.Version >> h.Encoding >> h.BitsPerPixel >> h.XMin >> h.YMin >>
+      h.XMax >> h.YMax >> h.HRes >> h.VRes >> h.ColorMap >> Reserved(1) >> h.Planes >> h.BytesPerLine >> h.PaletteInfo;
   return h;
 }
 

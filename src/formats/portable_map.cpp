@@ -174,12 +174,8 @@ bool TPPMGraphic::CanLoad(TStream& Stream) {
 
 bool TPPMGraphic::ReadImageProperties(TStream& Stream, unsigned ImageIndex) {
   TReaderGraphic::ReadImageProperties(Stream, ImageIndex);
-  TAnyMapHeader h;
-  {
-    TAnyMapSource source(Stream);
-    if (!ReadHeader(source, h)) return false;
-  }
-  header_ = h;
+  if (!ParseHeaderInto<TAnyMapSource>(Stream, header_, ReadHeader)) return false;
+  const TAnyMapHeader& h = header_;
   TImageProperties& p = ImageProperties;
   p.Compression = ctNone;
   switch (h.Kind) {

@@ -27,6 +27,11 @@ class TReaderGraphic : public TGraphicOf<TReaderGraphic, TBitmap, "TReaderGraphi
   static bool TestHeader(TStream& Stream, std::size_t headerSize, Test test);
   // The base reads no format.
   static bool CanLoad(TStream&) { return false; }
+  // Parses a text header with `parse` through a byte source of its own (which gives the
+  // stream back just past what it parsed when it goes), and keeps it only when it was read
+  // whole.
+  template <typename Source, typename Header, typename Parse>
+  static bool ParseHeaderInto(TStream& Stream, Header& kept, Parse parse);
 
   // Parses the header at the stream's position. The base clears the record, sets FileGamma
   // to 1.0 and returns false; every override calls it first.
@@ -144,6 +149,17 @@ class TReader : public TGraphicOf<Reader, Base, Name> {
     return Base::FormatName();
   }
 };
+
+template <typename Source, typename Header, typename Parse>
+bool TReaderGraphic::ParseHeaderInto(TStream& Stream, Header& kept, Parse parse) {
+  Header header;
+  {
+    Source source(Stream);
+    if (!parse(source, header)) return false;
+  }
+  kept = header;
+  return true;
+}
 
 template <typename Test>
 bool TReaderGraphic::TestHeader(TStream& Stream, std::size_t headerSize, Test test) {

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "formats/byte_source.h"
+#include "formats/header_fields.h"
 #include "formats/messages.h"
 #include "pixels/decoders.h"
 #include "pixels/image_limits.h"
@@ -42,16 +43,9 @@ struct TTargaHeader {
 
 TTargaHeader ParseHeader(const std::uint8_t* b) {
   TTargaHeader h;
-  h.IdLength = b[0];
-  h.ColorMapType = b[1];
-  h.ImageType = b[2];
-  h.ColorMapOrigin = LittleEndian16(b + 3);
-  h.ColorMapLength = LittleEndian16(b + 5);
-  h.ColorMapEntrySize = b[7];
-  h.Width = LittleEndian16(b + 12);
-  h.Height = LittleEndian16(b + 14);
-  h.PixelSize = b[16];
-  h.Descriptor = b[17];
+  // The picture's origin on a screen (four bytes after the map) means nothing here.
+  TLittleEndianFields(b, kHeaderSize) >> h.IdLength >> h.ColorMapType >> h.ImageType >> h.ColorMapOrigin >>
+      h.ColorMapLength >> h.ColorMapEntrySize >> Reserved(4) >> h.Width >> h.Height >> h.PixelSize >> h.Descriptor;
   return h;
 }
 

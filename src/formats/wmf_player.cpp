@@ -37,54 +37,28 @@ std::vector<TLogPoint> Points(const TRecordBytes& r, std::size_t offset, std::si
 }
 
 TGdiObject Pen(const TRecordBytes& r) {
-  TGdiObject o;
-  o.kind = TGdiObject::okPen;
-  o.pen.style = static_cast<std::uint16_t>(W(r, 0));
-  o.pen.width = W(r, 1);
-  o.pen.color = Color(r, 3);
+  const std::int16_t width = W(r, 1);
   // Only a width of zero is one pixel whatever the mapping; others scale with it.
-  o.pen.cosmetic = o.pen.width == 0;
-  return o;
+  return PenObject(static_cast<std::uint16_t>(W(r, 0)), width, Color(r, 3), width == 0);
 }
 
 TGdiObject Brush(const TRecordBytes& r) {
-  TGdiObject o;
-  o.kind = TGdiObject::okBrush;
-  o.brush.style = static_cast<std::uint16_t>(W(r, 0));
-  o.brush.color = Color(r, 1);
-  o.brush.hatch = static_cast<std::uint16_t>(W(r, 3));
+  const int style = static_cast<std::uint16_t>(W(r, 0));
   // A pattern brush made this way has no bitmap in the record; it paints as its colour.
-  if (o.brush.style >= bsPattern) o.brush.style = bsSolid;
-  return o;
+  return BrushObject(style >= bsPattern ? bsSolid : style, Color(r, 1), static_cast<std::uint16_t>(W(r, 3)));
 }
 
 TGdiObject Font(const TRecordBytes& r, const TMetafileDC& dc) {
-  TGdiObject o;
-  o.kind = TGdiObject::okFont;
-  TFontObject& f = o.font;
-  f.height = W(r, 0);
-  f.width = W(r, 1);
-  f.escapement = W(r, 2);
-  f.weight = W(r, 4);
+  TFontObject sizes;
+  sizes.height = W(r, 0);
+  sizes.width = W(r, 1);
+  sizes.escapement = W(r, 2);
+  sizes.weight = W(r, 4);
   const std::uint8_t* flags = r.Bytes(16, 4);
-  f.italic = flags[0], f.underline = flags[1], f.strikeOut = flags[2], f.charset = flags[3];
   // The face name is up to 32 bytes, ended by a zero; some writers cut the record short.
   std::size_t length = 0;
   while (length < 32 && r.Has(24 + length, 1) && *r.Bytes(24 + length, 1) != 0) ++length;
-  const std::u16string face = dc.Decode(r.Bytes(24, length), length);
-  for (char16_t c : face) {
-    if (c < 0x80) {
-      f.face.push_back(static_cast<char>(c));
-    } else if (c < 0x800) {
-      f.face.push_back(static_cast<char>(0xC0 | (c >> 6)));
-      f.face.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-    } else {
-      f.face.push_back(static_cast<char>(0xE0 | (c >> 12)));
-      f.face.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-      f.face.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-    }
-  }
-  return o;
+  return FontObject(sizes, flags, dc.Decode(r.Bytes(24, length), length));
 }
 
 // A packed DIB: info header and colours, then the pixels.

@@ -8,16 +8,16 @@ namespace vumo {
 
 TFont::TFont(QObject* parent) : TPersistent(parent) {}
 
-int TFont::Size() const { return -settings::MulDiv(height_, 72, PixelsPerInch); }
+int TFont::Size() const { return -settings::MulDiv(values_.height, 72, PixelsPerInch); }
 
 void TFont::SetHeight(int value) {
   if (value == 0) {
-    height_ = 0;
+    values_.height = 0;
     return;
   }
   const long long pixels = std::clamp(std::llabs(static_cast<long long>(value)), static_cast<long long>(kMinPixels),
                                       static_cast<long long>(kMaxPixels));
-  height_ = static_cast<int>(value < 0 ? -pixels : pixels);
+  values_.height = static_cast<int>(value < 0 ? -pixels : pixels);
 }
 
 void TFont::SetSize(int value) {
@@ -26,51 +26,44 @@ void TFont::SetSize(int value) {
   SetHeight(-settings::MulDiv(points, PixelsPerInch, 72));
 }
 
-void TFont::Assign(const TFont& other) {
-  charset_ = other.charset_;
-  color_ = other.color_;
-  height_ = other.height_;
-  name_ = other.name_;
-  pitch_ = other.pitch_;
-  style_ = other.style_;
-}
+void TFont::Assign(const TFont& other) { values_ = other.values_; }
 
 void TFont::AssignQFont(const QFont& font) {
-  name_ = font.family();
+  values_.name = font.family();
   if (font.pointSizeF() > 0) {
-    height_ = -static_cast<int>(std::lround(font.pointSizeF() * PixelsPerInch / 72.0));
+    values_.height = -static_cast<int>(std::lround(font.pointSizeF() * PixelsPerInch / 72.0));
   } else if (font.pixelSize() > 0) {
-    height_ = -font.pixelSize();
+    values_.height = -font.pixelSize();
   }
   if (font.resolveMask() & QFont::FixedPitchResolved) {
-    pitch_ = font.fixedPitch() ? fpFixed : fpVariable;
+    values_.pitch = font.fixedPitch() ? fpFixed : fpVariable;
   } else {
-    pitch_ = fpDefault;
+    values_.pitch = fpDefault;
   }
   TFontStyles style;
   if (font.weight() >= QFont::DemiBold) style |= fsBold;
   if (font.italic()) style |= fsItalic;
   if (font.underline()) style |= fsUnderline;
   if (font.strikeOut()) style |= fsStrikeOut;
-  style_ = style;
+  values_.style = style;
 }
 
 QFont TFont::ToQFont() const {
   QFont font;
-  font.setFamily(name_);
+  font.setFamily(values_.name);
   // Point sizes let Qt scale for the screen; the pixel height is taken at 96 pixels per inch.
-  int pixels = std::abs(height_);
+  int pixels = std::abs(values_.height);
   if (pixels > 0) font.setPointSizeF(std::min(pixels, 4096) * 72.0 / PixelsPerInch);
-  if (pitch_ == fpFixed) {
+  if (values_.pitch == fpFixed) {
     font.setFixedPitch(true);
     font.setStyleHint(QFont::Monospace);
-  } else if (pitch_ == fpVariable) {
+  } else if (values_.pitch == fpVariable) {
     font.setFixedPitch(false);
   }
-  font.setWeight(style_.testFlag(fsBold) ? QFont::Bold : QFont::Normal);
-  font.setItalic(style_.testFlag(fsItalic));
-  font.setUnderline(style_.testFlag(fsUnderline));
-  font.setStrikeOut(style_.testFlag(fsStrikeOut));
+  font.setWeight(values_.style.testFlag(fsBold) ? QFont::Bold : QFont::Normal);
+  font.setItalic(values_.style.testFlag(fsItalic));
+  font.setUnderline(values_.style.testFlag(fsUnderline));
+  font.setStrikeOut(values_.style.testFlag(fsStrikeOut));
   return font;
 }
 

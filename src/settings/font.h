@@ -49,23 +49,23 @@ class TFont : public TPersistent {
 
   explicit TFont(QObject* parent = nullptr);
 
-  int Charset() const { return charset_; }
-  void SetCharset(int value) { charset_ = value & 0xFF; }
-  int Color() const { return color_; }
-  void SetColor(int value) { color_ = value; }
+  int Charset() const { return values_.charset; }
+  void SetCharset(int value) { values_.charset = value & 0xFF; }
+  int Color() const { return values_.color; }
+  void SetColor(int value) { values_.color = value; }
   // Negative: character height in pixels; positive: cell height.
-  int Height() const { return height_; }
+  int Height() const { return values_.height; }
   // Heights and sizes from a settings file are kept to what a person can read: 6 to 72
   // points (8 to 96 pixels); 0 keeps its meaning of the default height.
   void SetHeight(int value);
-  QString Name() const { return name_; }
-  void SetName(const QString& value) { name_ = value; }
-  TFontPitch Pitch() const { return pitch_; }
-  void SetPitch(TFontPitch value) { pitch_ = value; }
+  QString Name() const { return values_.name; }
+  void SetName(const QString& value) { values_.name = value; }
+  TFontPitch Pitch() const { return values_.pitch; }
+  void SetPitch(TFontPitch value) { values_.pitch = value; }
   int Size() const;
   void SetSize(int value);
-  TFontStyles Style() const { return style_; }
-  void SetStyle(TFontStyles value) { style_ = value; }
+  TFontStyles Style() const { return values_.style; }
+  void SetStyle(TFontStyles value) { values_.style = value; }
 
   void Assign(const TFont& other);
   // Name, height, pitch and style from a Qt font; the charset and colour stay.
@@ -73,12 +73,16 @@ class TFont : public TPersistent {
   QFont ToQFont() const;
 
  private:
-  int charset_ = settings::kDefaultCharset;
-  int color_ = settings::kWindowTextColor;
-  int height_ = -11;
-  QString name_ = QStringLiteral("MS Sans Serif");
-  TFontPitch pitch_ = fpDefault;
-  TFontStyles style_;
+  // Everything a font is, apart from its place among the objects: what Assign copies.
+  struct TValues {
+    int charset = settings::kDefaultCharset;
+    int color = settings::kWindowTextColor;
+    int height = -11;
+    QString name = QStringLiteral("MS Sans Serif");
+    TFontPitch pitch = fpDefault;
+    TFontStyles style;
+  };
+  TValues values_;
 };
 
 namespace settings {

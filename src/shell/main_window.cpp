@@ -76,6 +76,7 @@ TForm1::TForm1(QWidget* parent) : QWidget(parent) {
   SetOuterSize(kDesignWidth, kDesignHeight);
   designClientSize_ = size();
   loader_ = new TPictureLoader(this);
+  shownWatcher_ = new TShownFileWatcher(this);
 
   CreateComponents();
   CreateMenus();

@@ -19,6 +19,7 @@
 #include "shell/picture_masks.h"
 #include "shell/pro_image.h"
 #include "shell/scroll_box.h"
+#include "shell/shown_file_watcher.h"
 #include "shell/splitter.h"
 #include "shell/view_status_bar.h"
 
@@ -155,6 +156,8 @@ class TForm1 : public QWidget {
   void ViewChanged();
   void HoverChanged();
   void PictureLoaded(const std::shared_ptr<TPictureLoader::TResult>& result);
+  // The shown file changed on disk: loads it again in the background, at the image shown.
+  void ReloadShownFile();
   // Asks whether to open a picture refused as too large for its file.
   bool ConfirmTooLargeForFile(const std::exception& error);
   void ResetView();
@@ -168,6 +171,7 @@ class TForm1 : public QWidget {
   QSize designClientSize_;
   QString shownFile_;
   TPictureLoader* loader_ = nullptr;
+  TShownFileWatcher* shownWatcher_ = nullptr;
   // The pixel under the mouse when the image popup opened, for its copy command.
   std::optional<QPoint> popupPixel_;
   std::vector<std::pair<TMenuItem*, std::function<bool()>>> marks_;

@@ -127,6 +127,8 @@ void TForm1::CreateViewCommands() {
   connect(loader_, &TPictureLoader::Finished, this,
           [this](const std::shared_ptr<TPictureLoader::TResult>& result) { PictureLoaded(result); });
   connect(ViewImage, &TProImage::ViewChanged, this, [this] { ViewChanged(); });
+  connect(shownWatcher_, &TShownFileWatcher::Changed, this, [this] { ReloadShownFile(); });
+  connect(shownWatcher_, &TShownFileWatcher::NoteChanged, this, [this] { ViewChanged(); });
   connect(ViewImage, &TProImage::HoverChanged, this, [this] { HoverChanged(); });
   connect(ViewImage, &TProImage::ImageStepRequested, this, [this](int direction) { RunGuarded([&] { StepImage(direction); }); });
   ViewChanged();
@@ -161,6 +163,7 @@ void TForm1::LoadPicture(const QString& path, unsigned imageIndex) {
     ViewImage->SetChannel(normalChoice_.ForNewFile(ViewImage->Channel(), picture.Graphic()->NormalLayout()));
   sheetOf_.reset();
   shownFile_ = path;
+  shownWatcher_->Watch(shownFile_);
   ViewChanged();
 }
 
@@ -172,6 +175,10 @@ void TForm1::LoadPictureInBackground(const QString& path, unsigned imageIndex) {
 }
 
 void TForm1::PictureLoaded(const std::shared_ptr<TPictureLoader::TResult>& result) {
+  if (result->error && result->request.reload) {
+    shownWatcher_->ReloadFailed(result->error);
+    return;
+  }
   if (result->error) {
     try {
       std::rethrow_exception(result->error);
@@ -193,7 +200,15 @@ void TForm1::PictureLoaded(const std::shared_ptr<TPictureLoader::TResult>& resul
       ViewImage->SetChannel(normalChoice_.ForNewFile(ViewImage->Channel(), graphic->NormalLayout()));
   sheetOf_.reset();
   shownFile_ = result->request.path;
+  shownWatcher_->Watch(shownFile_);
   ViewChanged();
+}
+
+void TForm1::ReloadShownFile() {
+  // A load the user asked for replaces the picture anyway.
+  if (loader_->Current() || shownFile_.isEmpty()) return;
+  const TGraphic* graphic = ViewImage->Picture()->Graphic();
+  loader_->Start({shownFile_, graphic ? graphic->Images().Index : 0u, true, true});
 }
 
 void TForm1::StepImage(int direction) {
@@ -259,7 +274,10 @@ void TForm1::ViewChanged() {
       parts << QStringLiteral("exposure %1%2").arg(ViewImage->Exposure() >= 0 ? "+" : "").arg(ViewImage->Exposure(), 0, 'f', 1);
     view = parts.join(QStringLiteral("   "));
   }
-  if (const TPictureLoader::TRequest* loading = loader_->Current()) {
+  if (const QString& note = shownWatcher_->Note(); !note.isEmpty())
+    view = view.isEmpty() ? note : view + QStringLiteral("   ") + note;
+  // A reload says nothing while it runs, so a picture saved again does not make the line blink.
+  if (const TPictureLoader::TRequest* loading = loader_->Current(); loading && !loading->reload) {
     const QString text = QStringLiteral("loading %1\u2026").arg(QFileInfo(loading->path).fileName());
     view = view.isEmpty() ? text : view + QStringLiteral("   ") + text;
   }

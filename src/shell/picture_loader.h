@@ -27,6 +27,8 @@ class TPictureLoader : public QObject {
     QString path;
     unsigned imageIndex = 0;
     bool refuseTooLargeForFile = true;
+    // Asked because the shown file changed: an error becomes a note, the picture stays.
+    bool reload = false;
   };
   // What a finished load gives: the picture holding the graphic, or the reader's error.
   struct TResult {

@@ -39,18 +39,14 @@ TEST(AutodeskReader, EightBitBitmapWithTheWidenedPalette) {
 
 TEST(AutodeskReader, CanLoadTestsMagicDepthAndCompression) {
   const auto bytes = ReadFile(Fixture("autodesk/picture.cel"));
-  TMemoryStream stream(bytes.data(), bytes.size());
-  EXPECT_TRUE(TAutodeskGraphic::CanLoad(stream));
-  EXPECT_EQ(stream.Position(), 0);
+  EXPECT_TRUE(CanLoadFromStart<TAutodeskGraphic>(bytes));
   EXPECT_TRUE(TAutodeskGraphic::CanLoad(Fixture("autodesk/picture.pic")));
   for (std::size_t at : {0u, 10u, 11u}) {
     auto bad = bytes;
     bad[at] ^= 0x01;
-    TMemoryStream s(bad.data(), bad.size());
-    EXPECT_FALSE(TAutodeskGraphic::CanLoad(s)) << at;
+    EXPECT_FALSE(CanLoadFromStart<TAutodeskGraphic>(bad)) << at;
   }
-  TMemoryStream headerOnly(bytes.data(), 32);
-  EXPECT_FALSE(TAutodeskGraphic::CanLoad(headerOnly));
+  EXPECT_FALSE(CanLoadFromStart<TAutodeskGraphic>(bytes, 32));
 }
 
 TEST(AutodeskReader, RefusesWhatItCannotShow) {

@@ -14,6 +14,7 @@
 #include "formats/messages.h"
 #include "formats/portable_map.h"
 #include "pixels/float_pixels.h"
+#include "support/linear_references.h"
 #include "support/test_support.h"
 
 namespace vumo {
@@ -240,21 +241,15 @@ TEST(HDR, MatchesOtherDecodesOfRealFiles) {
   for (const char* name : {"rgb", "rgb-landscape", "rgb-portrait"}) {
     const std::string base = test::Fixture(std::string("kimageformats/hdr/") + name);
     const auto hdr = test::LoadWith<THDRGraphic>(test::ReadFile(base + ".hdr"));
-    QImage reference(QString::fromStdString(base + ".png"));
-    reference = reference.convertToFormat(QImage::Format_RGBX64);
-    ASSERT_EQ(reference.width(), hdr.Width()) << name;
-    ASSERT_EQ(reference.height(), hdr.Height()) << name;
-    for (int y = 0; y < hdr.Height(); ++y) {
-      const auto* ref = reinterpret_cast<const std::uint16_t*>(reference.constScanLine(y));
-      const float* ours = hdr.FloatPixels()->Row(y);
-      for (int x = 0; x < hdr.Width(); ++x, ref += 4, ours += 4) {
-        // A shared exponent and 8-bit mantissas: each component is known to a 256th of the
-        // pixel's largest, and decoders take the interval's start or its middle.
-        const float step = std::max({ours[0], ours[1], ours[2]}) / 128 + 1.0f / 32768;
-        for (int c = 0; c < 3; ++c)
-          ASSERT_NEAR(ref[c] / 65535.0f, std::min(ours[c], 1.0f), step) << name << " at " << x << "," << y << " " << c;
-      }
-    }
+    auto near = [&](int x, int y, const std::uint16_t* ref) {
+      const float* ours = hdr.FloatPixels()->Row(y) + 4 * x;
+      // A shared exponent and 8-bit mantissas: each component is known to a 256th of the
+      // pixel's largest, and decoders take the interval's start or its middle.
+      const float step = std::max({ours[0], ours[1], ours[2]}) / 128 + 1.0f / 32768;
+      for (int c = 0; c < 3; ++c)
+        ASSERT_NEAR(ref[c] / 65535.0f, std::min(ours[c], 1.0f), step) << name << " at " << x << "," << y << " " << c;
+    };
+    ASSERT_NO_FATAL_FAILURE(test::ForEachReferencePixel(base + ".png", hdr.Width(), hdr.Height(), near));
   }
   // ImageMagick's own decode of the file it wrote, kept as a float map.
   const auto hdr = test::LoadWith<THDRGraphic>(test::ReadFile(test::Fixture("hdr/hopper_imagemagick.hdr")));

@@ -15,6 +15,7 @@
 #include "formats/messages.h"
 #include "formats/picture.h"
 #include "pixels/messages.h"
+#include "support/hostile_files.h"
 #include "support/test_support.h"
 
 namespace vumo {
@@ -28,26 +29,10 @@ Rgba8Image Load(const Bytes& bytes, TPNGGraphic* keep = nullptr) { return test::
 std::string ErrorOf(const Bytes& bytes) { return test::LoadErrorWith<TPNGGraphic>(bytes); }
 std::string Named(const char* message) { return FormatMessage(message, gesPNG); }
 
-// A small PNG writer: chunks with their CRC, rows deflated by zlib.
-void Put32(Bytes& out, std::uint32_t v) {
-  for (int shift = 24; shift >= 0; shift -= 8) out.push_back(static_cast<std::uint8_t>(v >> shift));
-}
-
-void PutChunk(Bytes& out, const char* type, const Bytes& data) {
-  Put32(out, static_cast<std::uint32_t>(data.size()));
-  const std::size_t start = out.size();
-  out.insert(out.end(), type, type + 4);
-  out.insert(out.end(), data.begin(), data.end());
-  Put32(out, static_cast<std::uint32_t>(crc32(0, out.data() + start, static_cast<uInt>(out.size() - start))));
-}
-
-Bytes Deflate(const Bytes& raw) {
-  uLongf size = compressBound(static_cast<uLong>(raw.size()));
-  Bytes packed(size);
-  compress2(packed.data(), &size, raw.data(), static_cast<uLong>(raw.size()), 9);
-  packed.resize(size);
-  return packed;
-}
+// A small PNG writer: chunks with their CRC (tests/support's), rows deflated by zlib.
+void Put32(Bytes& out, std::uint32_t v) { PutBig32(out, v); }
+void PutChunk(Bytes& out, const char* type, const Bytes& data) { PutPngChunk(out, type, data); }
+Bytes Deflate(const Bytes& raw) { return Deflated(raw); }
 
 Bytes Header(std::uint32_t width, std::uint32_t height, int depth, int colorType, int interlace = 0) {
   Bytes ihdr;

@@ -19,6 +19,12 @@ std::vector<std::uint8_t> Bytes(const std::string& text) { return std::vector<st
 
 const auto LoadError = &test::LoadErrorWith<TPPMGraphic>;
 
+// The first `count` bytes of a row as the bitmap holds them.
+std::vector<std::uint8_t> RowStart(const TPPMGraphic& graphic, int row, std::size_t count) {
+  return std::vector<std::uint8_t>(graphic.ScanLine(row), graphic.ScanLine(row) + count);
+}
+using TRow = std::vector<std::uint8_t>;
+
 test::Rgba8Image Load(const std::string& file) { return test::DecodeWith<TPPMGraphic>(ReadFile(file)); }
 
 // The expected grey of a colour picture, for Pillow's grey and bitmap versions of hopper.
@@ -31,11 +37,9 @@ test::Rgba8Image Luminance(test::Rgba8Image image) {
 }
 
 TEST(PortableMapReader, TextBitmapOfWidthTenUsesTwoBytesARow) {
-  TPPMGraphic graphic;
-  test::LoadInto(graphic, Bytes("P1\n10 1\n1 0 0 0 0 0 0 1 1 1\n"));
+  const auto graphic = LoadWith<TPPMGraphic>(Bytes("P1\n10 1\n1 0 0 0 0 0 0 1 1 1\n"));
   EXPECT_EQ(graphic.PixelFormat(), pf1bit);
-  EXPECT_EQ(graphic.ScanLine(0)[0], 0x81);
-  EXPECT_EQ(graphic.ScanLine(0)[1], 0xC0);
+  EXPECT_EQ(RowStart(graphic, 0, 2), (TRow{0x81, 0xC0}));
   ASSERT_EQ(graphic.Palette().size(), 2u);
   EXPECT_EQ(graphic.Palette()[0].peRed, 255);  // white at index 0
   EXPECT_EQ(graphic.Palette()[1].peRed, 0);
@@ -49,14 +53,9 @@ TEST(PortableMapReader, KindsGiveTheirPixelFormats) {
   for (const Case& c : {Case{"P1 1 1 1", pf1bit}, Case{"P2 1 1 255 7", pf8bit}, Case{"P3 1 1 255 1 2 3", pf24bit},
                         Case{"P4 8 1 \x55", pf1bit}, Case{"P5 1 1 255 \x07", pf8bit}, Case{"P6 1 1 255 abc", pf24bit}}) {
     SCOPED_TRACE(c.text);
-    TPPMGraphic graphic;
-    test::LoadInto(graphic, Bytes(c.text));
-    EXPECT_EQ(graphic.PixelFormat(), c.format);
+    EXPECT_EQ(LoadWith<TPPMGraphic>(Bytes(c.text)).PixelFormat(), c.format);
   }
-  TPPMGraphic graphic;
-  test::LoadInto(graphic, Bytes("P6 1 1 255 abc"));
-  EXPECT_EQ(graphic.ScanLine(0)[0], 'c');  // blue first
-  EXPECT_EQ(graphic.ScanLine(0)[2], 'a');
+  EXPECT_EQ(RowStart(LoadWith<TPPMGraphic>(Bytes("P6 1 1 255 abc")), 0, 3), (TRow{'c', 'b', 'a'}));  // blue first
 }
 
 TEST(PortableMapReader, RawPixelMapsOfEveryWidthSwapRedAndBlue) {
@@ -135,16 +134,14 @@ TEST(PortableMapReader, BadHeadersAreRefused) {
 
 // Arbitrary maps: what the tuple type says, and headers the format does not have.
 TEST(PortableMapReader, ArbitraryMapsTakeTheirTupleTypes) {
-  TPPMGraphic grey;
-  test::LoadInto(grey, Bytes("P7\n# a comment\nWIDTH 2\nHEIGHT 1\nDEPTH 1\nMAXVAL 3\nTUPLTYPE GRAYSCALE\nENDHDR\n\x01\x03"));
+  const auto grey =
+      LoadWith<TPPMGraphic>(Bytes("P7\n# a comment\nWIDTH 2\nHEIGHT 1\nDEPTH 1\nMAXVAL 3\nTUPLTYPE GRAYSCALE\nENDHDR\n\x01\x03"));
   EXPECT_EQ(grey.PixelFormat(), pf8bit);
-  EXPECT_EQ(grey.ScanLine(0)[0], 85);
-  EXPECT_EQ(grey.ScanLine(0)[1], 255);
+  EXPECT_EQ(RowStart(grey, 0, 2), (TRow{85, 255}));
   // No tuple type: four samples are colour and alpha.
-  TPPMGraphic rgba;
-  test::LoadInto(rgba, Bytes("P7\nWIDTH 1\nHEIGHT 1\nDEPTH 4\nMAXVAL 255\nENDHDR\n\x0A\x14\x1E\x28"));
+  const auto rgba = LoadWith<TPPMGraphic>(Bytes("P7\nWIDTH 1\nHEIGHT 1\nDEPTH 4\nMAXVAL 255\nENDHDR\n\x0A\x14\x1E\x28"));
   EXPECT_TRUE(rgba.AlphaChannel());
-  EXPECT_EQ(std::vector<std::uint8_t>(rgba.ScanLine(0), rgba.ScanLine(0) + 4), (std::vector<std::uint8_t>{30, 20, 10, 40}));
+  EXPECT_EQ(RowStart(rgba, 0, 4), (TRow{30, 20, 10, 40}));
   EXPECT_EQ(rgba.FormatDescription(), "PAM depth 4");
   const std::string colourFormat = "Invalid color format in PBM, PGM or PPM file.";
   EXPECT_EQ(LoadError(Bytes("P7\nWIDTH 1\nHEIGHT 1\nDEPTH 5\nMAXVAL 255\nENDHDR\nabcde")), colourFormat);

@@ -12,6 +12,7 @@
 #include "formats/messages.h"
 #include "pixels/messages.h"
 #include "formats/memory_limit.h"
+#include "support/hostile_files.h"
 #include "support/test_support.h"
 
 namespace vumo {
@@ -31,6 +32,8 @@ void Put32(Bytes& out, std::uint32_t v) {
   for (int i = 0; i < 4; ++i) out.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
 }
 void Append(Bytes& out, const Bytes& more) { out.insert(out.end(), more.begin(), more.end()); }
+
+using test::Deflated;
 
 struct TWriter {
   unsigned version = 5;
@@ -110,12 +113,7 @@ struct TWriter {
   Bytes Channel(unsigned channelType, const Bytes& plane, TCompression compression) const {
     Bytes data = plane;
     if (compression == kRle) data = Rle(plane);
-    if (compression == kLz77) {
-      uLongf size = compressBound(static_cast<uLong>(plane.size()));
-      data.resize(size);
-      compress2(data.data(), &size, plane.data(), static_cast<uLong>(plane.size()), 9);
-      data.resize(size);
-    }
+    if (compression == kLz77) data = Deflated(plane);
     Bytes fields;
     Put32(fields, static_cast<std::uint32_t>(data.size()));
     Put32(fields, static_cast<std::uint32_t>(plane.size()));
@@ -385,11 +383,7 @@ Bytes HostileFile(TCompression compression) {
     if (compression == kRle) {
       data = {0x80 + 100, 7, 0x80 + 100, 9};
     } else {
-      const Bytes some(300, static_cast<std::uint8_t>(type * 50));
-      uLongf size = compressBound(static_cast<uLong>(some.size()));
-      data.resize(size);
-      compress2(data.data(), &size, some.data(), static_cast<uLong>(some.size()), 9);
-      data.resize(size);
+      data = Deflated(Bytes(300, static_cast<std::uint8_t>(type * 50)));
     }
     Bytes fields;
     Put32(fields, static_cast<std::uint32_t>(data.size()));

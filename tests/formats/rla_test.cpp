@@ -19,14 +19,11 @@ Rgba8Image LoadRla(const test::Bytes& bytes, TRLAGraphic* keep = nullptr) { retu
 
 const auto ErrorOf = &test::LoadErrorWith<TRLAGraphic>;
 
-// Header fields are signed 16-bit numbers.
-void PutBigEndian16(test::Bytes& bytes, std::size_t at, int value) {
-  test::PutBigEndian16(bytes, at, static_cast<unsigned>(value) & 0xFFFF);
-}
-
-void PutText(std::vector<std::uint8_t>& bytes, std::size_t at, std::size_t size, const char* text) {
+// A copy of the file with a text field of `size` bytes holding `text`.
+test::Bytes WithText(test::Bytes bytes, std::size_t at, std::size_t size, const char* text) {
   std::memset(&bytes[at], 0, size);
   std::memcpy(&bytes[at], text, std::strlen(text));
+  return bytes;
 }
 
 constexpr const char* kNoConverter = "Color conversion failed. Could not find a proper method.";
@@ -90,10 +87,8 @@ TEST(RLAReader, GammaTextAppliesGammaCorrection) {
   // Text that is not a usable number means no gamma.
   for (const char* text : {"abc", "2.2x", "-1", "0", "nan", "inf"}) {
     SCOPED_TRACE(text);
-    auto bytes = ReadFile(Fixture("rla/gamma_2_2.rla"));
-    PutText(bytes, 28, 16, text);
     TRLAGraphic g;
-    const Rgba8Image plain = LoadRla(bytes, &g);
+    const Rgba8Image plain = LoadRla(WithText(ReadFile(Fixture("rla/gamma_2_2.rla")), 28, 16, text), &g);
     EXPECT_FLOAT_EQ(g.ImageProperties.FileGamma, 1.0f);
     EXPECT_EQ(plain.pixels[4 * 100], 100);
   }
@@ -109,70 +104,40 @@ TEST(RLAReader, UnreadableHeadersEndTheLoadSilently) {
   const auto bytes = ReadFile(Fixture("rla/matte.rla"));
   EXPECT_NO_THROW(LoadRla(std::vector<std::uint8_t>(bytes.begin(), bytes.begin() + 739), &graphic));
   EXPECT_TRUE(graphic.Empty());
-  auto backwards = bytes;
-  PutBigEndian16(backwards, 0, 10);  // left beyond right
-  EXPECT_NO_THROW(LoadRla(backwards, &graphic));
+  EXPECT_NO_THROW(LoadRla(WithBigEndian16(bytes, {{0, 10}}), &graphic));  // left beyond right
   EXPECT_TRUE(graphic.Empty());
 }
 
 TEST(RLAReader, LayoutsWithoutAConversionAreRefused) {
   const auto good = ReadFile(Fixture("rla/window_0_99.rla"));
-  auto space = good;
-  PutText(space, 580, 32, "sRGB");
-  EXPECT_EQ(ErrorOf(space), kNoConverter);
-  auto upper = good;
-  PutText(upper, 580, 32, "RGB");
-  EXPECT_EQ(ErrorOf(upper), "");
-  auto oneChannel = good;
-  PutBigEndian16(oneChannel, 20, 1);
-  EXPECT_EQ(ErrorOf(oneChannel), kNoConverter);
-  auto twelveBits = good;
-  PutBigEndian16(twelveBits, 658, 12);
-  EXPECT_EQ(ErrorOf(twelveBits), kNoConverter);
-  auto noBits = good;
-  PutBigEndian16(noBits, 658, 0);
-  EXPECT_FALSE(ErrorOf(noBits).empty());
+  EXPECT_EQ(ErrorOf(WithText(good, 580, 32, "sRGB")), kNoConverter);
+  EXPECT_EQ(ErrorOf(WithText(good, 580, 32, "RGB")), "");
+  EXPECT_EQ(ErrorOf(WithBigEndian16(good, {{20, 1}})), kNoConverter);  // one channel
+  EXPECT_EQ(ErrorOf(WithBigEndian16(good, {{658, 12}})), kNoConverter);  // twelve bits
+  EXPECT_FALSE(ErrorOf(WithBigEndian16(good, {{658, 0}})).empty());
 }
 
 TEST(RLAReader, BadTablesAndSizes) {
   const auto good = ReadFile(Fixture("rla/offset_past_end.rla"));
   // An offset table longer than the file is a read error, raised before the bitmap exists.
-  auto tall = good;
-  PutBigEndian16(tall, 4, 0);
-  PutBigEndian16(tall, 6, 30000);
-  EXPECT_EQ(ErrorOf(tall), "Stream read error");
+  EXPECT_EQ(ErrorOf(WithBigEndian16(good, {{4, 0}, {6, 30000}})), "Stream read error");
 
   // Sizes past the limits never reach the bitmap.
-  auto huge = good;
-  PutBigEndian16(huge, 0, -32768);
-  PutBigEndian16(huge, 2, 32767);
-  PutBigEndian16(huge, 4, -32768);
-  PutBigEndian16(huge, 6, 32767);
+  const auto huge = WithBigEndian16(good, {{0, -32768}, {2, 32767}, {4, -32768}, {6, 32767}});
   EXPECT_NE(ErrorOf(huge).find("too large"), std::string::npos);
 
   // A channel record that claims to run past the end belongs to a file cut short.
-  auto lengths = ReadFile(Fixture("rla/window_0_99.rla"));
   const std::size_t firstLine = 740 + 4 * 100;
-  PutBigEndian16(lengths, firstLine, 0xFFFF);
-  EXPECT_EQ(ErrorOf(lengths), "Stream read error");
+  EXPECT_EQ(ErrorOf(WithBigEndian16(ReadFile(Fixture("rla/window_0_99.rla")), {{firstLine, 0xFFFF}})), "Stream read error");
 }
 
 TEST(RLAReader, CanLoadTestsRevisionAndChannelSpace) {
   const auto bytes = ReadFile(Fixture("rla/top_down.rla"));
-  TMemoryStream stream(bytes.data(), bytes.size());
-  EXPECT_TRUE(TRLAGraphic::CanLoad(stream));
-  EXPECT_EQ(stream.Position(), 0);
+  EXPECT_TRUE(CanLoadFromStart<TRLAGraphic>(bytes));
   EXPECT_TRUE(TRLAGraphic::CanLoad(Fixture("rla/xyz.rla")));
-  auto revision = bytes;
-  PutBigEndian16(revision, 26, 0xFFFD);
-  TMemoryStream r(revision.data(), revision.size());
-  EXPECT_FALSE(TRLAGraphic::CanLoad(r));
-  auto space = bytes;
-  PutText(space, 580, 32, "cmy");
-  TMemoryStream s(space.data(), space.size());
-  EXPECT_FALSE(TRLAGraphic::CanLoad(s));
-  TMemoryStream headerOnly(bytes.data(), 740);
-  EXPECT_FALSE(TRLAGraphic::CanLoad(headerOnly));
+  EXPECT_FALSE(CanLoadFromStart<TRLAGraphic>(WithBigEndian16(bytes, {{26, 0xFFFD}})));  // revision
+  EXPECT_FALSE(CanLoadFromStart<TRLAGraphic>(WithText(bytes, 580, 32, "cmy")));
+  EXPECT_FALSE(CanLoadFromStart<TRLAGraphic>(bytes, 740));  // the header alone
 }
 
 TEST(RLAReader, LoadsThroughThePictureForBothExtensions) {

@@ -77,20 +77,13 @@ TEST(SGIReader, LayoutOfTheBitmap) {
 
 TEST(SGIReader, CanLoadTestsTheHeaderAndKeepsThePosition) {
   const auto bytes = ReadFile(Fixture("sgi/rgb16.sgi"));
-  TMemoryStream stream(bytes.data(), bytes.size());
-  stream.SetPosition(0);
-  EXPECT_TRUE(TSGIGraphic::CanLoad(stream));
-  EXPECT_EQ(stream.Position(), 0);
+  EXPECT_TRUE(CanLoadFromStart<TSGIGraphic>(bytes));
   EXPECT_TRUE(TSGIGraphic::CanLoad(Fixture("sgi/grey_bottom_up.bw")));
   EXPECT_FALSE(TSGIGraphic::CanLoad(Fixture("sgi/rgb16.png")));
   EXPECT_FALSE(TSGIGraphic::CanLoad(Fixture("sgi/no such file.sgi")));
-  auto badDimension = bytes;
-  PutBigEndian16(badDimension, 4, 4);
-  TMemoryStream bad(badDimension.data(), badDimension.size());
-  EXPECT_FALSE(TSGIGraphic::CanLoad(bad));
+  EXPECT_FALSE(CanLoadFromStart<TSGIGraphic>(WithBigEndian16(bytes, {{4, 4}})));  // dimension 4
   // Exactly a header's worth of bytes is not enough.
-  TMemoryStream headerOnly(bytes.data(), 512);
-  EXPECT_FALSE(TSGIGraphic::CanLoad(headerOnly));
+  EXPECT_FALSE(CanLoadFromStart<TSGIGraphic>(bytes, 512));
 }
 
 TEST(SGIReader, LoadsThroughThePictureForEveryExtension) {
@@ -125,30 +118,17 @@ TEST(SGIReader, RefusesHeadersItCannotRead) {
   auto depth = good;
   depth[3] = 3;
   EXPECT_EQ(ErrorOf(depth), colour);
-  auto noChannels = good;
-  PutBigEndian16(noChannels, 10, 0);
-  EXPECT_EQ(ErrorOf(noChannels), colour);
-  auto fiveChannels = good;
-  PutBigEndian16(fiveChannels, 10, 5);
-  EXPECT_EQ(ErrorOf(fiveChannels), colour);
-  auto empty = good;
-  PutBigEndian16(empty, 6, 0);
-  EXPECT_EQ(ErrorOf(empty), invalid);
+  EXPECT_EQ(ErrorOf(WithBigEndian16(good, {{10, 0}})), colour);  // no channels
+  EXPECT_EQ(ErrorOf(WithBigEndian16(good, {{10, 5}})), colour);
+  EXPECT_EQ(ErrorOf(WithBigEndian16(good, {{6, 0}})), invalid);  // no width
 
   // A verbatim header asking for far more data than the file holds fails before allocating.
-  auto huge = good;
-  PutBigEndian16(huge, 6, 9000);
-  PutBigEndian16(huge, 8, 9000);
-  EXPECT_EQ(ErrorOf(huge), short_);
+  EXPECT_EQ(ErrorOf(WithBigEndian16(good, {{6, 9000}, {8, 9000}})), short_);
   // So does a run-length header whose offset tables do not fit.
-  auto rle = ReadFile(Fixture("sgi/rgba_rle.sgi"));
-  PutBigEndian16(rle, 8, 60000);
-  EXPECT_EQ(ErrorOf(rle), short_);
+  EXPECT_EQ(ErrorOf(WithBigEndian16(ReadFile(Fixture("sgi/rgba_rle.sgi")), {{8, 60000}})), short_);
   // And sizes past the limits never reach the bitmap.
-  auto tooLarge = std::vector<std::uint8_t>(good.begin(), good.begin() + 512);
+  auto tooLarge = WithBigEndian16(std::vector<std::uint8_t>(good.begin(), good.begin() + 512), {{6, 65535}, {8, 65535}});
   tooLarge[2] = 1;
-  PutBigEndian16(tooLarge, 6, 65535);
-  PutBigEndian16(tooLarge, 8, 65535);
   EXPECT_NE(ErrorOf(tooLarge).find("too large"), std::string::npos);
 }
 

@@ -27,8 +27,9 @@ namespace vumo {
 class FileListDouble : public QListView {
   Q_OBJECT
   Q_PROPERTY(QString Directory READ Directory WRITE SetDirectory)
-  Q_PROPERTY(QString Mask READ Mask WRITE SetMask)
-  Q_PROPERTY(bool ShowFolders READ ShowFolders WRITE SetShowFolders)
+  // The storage sees only the properties; plain members serve where no setter does more.
+  Q_PROPERTY(QString Mask MEMBER mask)
+  Q_PROPERTY(bool ShowFolders MEMBER showFolders)
  public:
   using QListView::QListView;
   QString Directory() const { return directory_; }
@@ -36,16 +37,12 @@ class FileListDouble : public QListView {
     directory_ = value;
     ++directorySets;
   }
-  QString Mask() const { return mask_; }
-  void SetMask(const QString& value) { mask_ = value; }
-  bool ShowFolders() const { return showFolders_; }
-  void SetShowFolders(bool value) { showFolders_ = value; }
   int directorySets = 0;
+  QString mask = "*.*";
+  bool showFolders = false;
 
  private:
   QString directory_ = "Drives";
-  QString mask_ = "*.*";
-  bool showFolders_ = false;
 };
 
 class ImageDouble : public QWidget {
@@ -55,15 +52,13 @@ class ImageDouble : public QWidget {
   Q_ENUM(TAlign)
 
  private:
-  Q_PROPERTY(TAlign Align READ Align WRITE SetAlign)
+  Q_PROPERTY(TAlign Align MEMBER align)
   Q_PROPERTY(bool AutoSize MEMBER autoSize)
   Q_PROPERTY(bool Stretch MEMBER stretch)
   Q_PROPERTY(bool Tiled MEMBER tiled)
 
  public:
   using QWidget::QWidget;
-  TAlign Align() const { return align; }
-  void SetAlign(TAlign value) { align = value; }
   TAlign align = alClient;
   bool autoSize = true;
   bool stretch = false;
@@ -73,14 +68,10 @@ class ImageDouble : public QWidget {
 // A font dialog component: the font it will offer, as a published property.
 class FontDialogDouble : public QObject {
   Q_OBJECT
-  Q_PROPERTY(QFont Font READ Font WRITE SetFont)
+  Q_PROPERTY(QFont Font MEMBER font)
  public:
   using QObject::QObject;
-  QFont Font() const { return font_; }
-  void SetFont(const QFont& value) { font_ = value; }
-
- private:
-  QFont font_;
+  QFont font;
 };
 
 class ScrollBoxDouble : public QScrollArea {
@@ -110,7 +101,7 @@ class WindowDouble : public QMainWindow {
     browseFiles = new FileListDouble;
     browseFiles->setObjectName("BrowseFiles");
     browseFiles->SetDirectory("/start/folder");
-    browseFiles->SetMask("*.jpg;*.psd;*.psp;*.bmp;*.png;*.tga;*.tif");
+    browseFiles->mask = "*.jpg;*.psd;*.psp;*.bmp;*.png;*.tga;*.tif";
     layout->addWidget(browseDrives);
     layout->addWidget(browseFiles);
     scrollBox = new ScrollBoxDouble;
@@ -122,7 +113,7 @@ class WindowDouble : public QMainWindow {
     splitter->addWidget(scrollBox);
     fontBrowse = new FontDialogDouble(this);
     fontBrowse->setObjectName("FontBrowse");
-    fontBrowse->SetFont(font());
+    fontBrowse->font = font();
     auto* fileMenu = new QMenu(this);
     folderMenu = Action(fileMenu, "FolderMenu", false);
     allFiles = Action(fileMenu, "AllFiles", false);
@@ -251,15 +242,15 @@ TEST_F(FormStorageTest, RoundTripIntoAFreshWindow) {
     auto window = NewWindow();
     window->show();
     window->browseFiles->SetDirectory("/home/user/textures");
-    window->browseFiles->SetMask("");
-    window->browseFiles->SetShowFolders(true);
+    window->browseFiles->mask = "";
+    window->browseFiles->showFolders = true;
     TFont big;
     big.SetName("DejaVu Sans");
     big.SetHeight(-16);
     big.SetStyle(TFont::fsBold | TFont::fsItalic);
     window->browseDrives->setFont(big.ToQFont());
     window->browseFiles->setFont(big.ToQFont());
-    window->fontBrowse->SetFont(big.ToQFont());
+    window->fontBrowse->font = big.ToQFont();
     window->folderMenu->setChecked(true);
     window->allFiles->setChecked(true);
     window->viewImage->align = ImageDouble::alNone;
@@ -282,10 +273,10 @@ TEST_F(FormStorageTest, RoundTripIntoAFreshWindow) {
   window->show();
   EXPECT_EQ(window->directoryAtShow, "/home/user/textures");  // restored before the window's own show
   EXPECT_EQ(window->browseFiles->Directory(), "/home/user/textures");
-  EXPECT_EQ(window->browseFiles->Mask(), "");
-  EXPECT_TRUE(window->browseFiles->ShowFolders());
+  EXPECT_EQ(window->browseFiles->mask, "");
+  EXPECT_TRUE(window->browseFiles->showFolders);
   EXPECT_EQ(window->panelLeft->width(), 300);
-  for (QFont f : {window->browseDrives->font(), window->browseFiles->font(), window->fontBrowse->Font()}) {
+  for (QFont f : {window->browseDrives->font(), window->browseFiles->font(), window->fontBrowse->font}) {
     EXPECT_EQ(f.family(), "DejaVu Sans");
     EXPECT_DOUBLE_EQ(f.pointSizeF(), 12.0);
     EXPECT_TRUE(f.bold());
@@ -469,7 +460,7 @@ TEST_F(FormStorageTest, DamagedValuesGiveTheDesignValues) {
   window->show();
   EXPECT_EQ(window->viewImage->align, ImageDouble::alClient);
   EXPECT_TRUE(window->viewImage->tiled);
-  EXPECT_FALSE(window->browseFiles->ShowFolders());
+  EXPECT_FALSE(window->browseFiles->showFolders);
   EXPECT_TRUE(window->tileMenu->isChecked());
   EXPECT_EQ(window->scrollBox->color, settings::kButtonFaceColor);
   EXPECT_EQ(Placed(*window), QRect(218, 149, 600, 400));

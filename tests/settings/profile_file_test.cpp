@@ -49,6 +49,19 @@ void ExpectReads(const ProfileFile& profile, std::initializer_list<TStringRead> 
     EXPECT_EQ(profile.ReadString(row.Section, row.Key, row.Default), row.Expected) << row.Section << "/" << row.Key;
 }
 
+// Keys of one section, each with the value it reads as (with an empty default).
+void ExpectValues(const ProfileFile& profile, const char* section,
+                  std::initializer_list<std::pair<const char*, QString>> rows) {
+  for (const auto& [key, value] : rows)
+    EXPECT_EQ(profile.ReadString(section, key, ""), value) << section << "/" << key;
+}
+
+// The same for a profile of its own that holds `text`.
+void ExpectReadsOf(const std::string& name, const QByteArray& text,
+                   std::initializer_list<TStringRead> rows) {
+  ExpectReads(ProfileFile(PutIni(name, text)), rows);
+}
+
 struct TIntegerRead {
   const char* Key;
   int Default;
@@ -81,9 +94,7 @@ TEST(ProfilePath, BareNameGoesToTheConfigFolder) {
 }
 
 TEST(ProfileRead, SectionsAndKeysIgnoreCaseAndBlanks) {
-  QString path = PutIni("case", "[User]\n  Key One =  value 1  \n[other]\nkey=2\n");
-  ProfileFile profile(path);
-  ExpectReads(profile, {
+  ExpectReadsOf("case", "[User]\n  Key One =  value 1  \n[other]\nkey=2\n", {
       {"USER", "key one", "d", "value 1"},
       {"Other", "KEY", "d", "2"},
       {"user", "missing", "d", "d"},
@@ -101,14 +112,8 @@ TEST(ProfileRead, FirstOfDuplicateSectionsAndKeysWins) {
 TEST(ProfileRead, OnePairOfMatchingQuotesIsStripped) {
   QString path = PutIni("quotes", "[S]\na=\"x y\"\nb='z'\nc=\"\"\"q\"\"\"\nd=\"mixed'\ne=\"\nf=  \"  padded  \"  \n");
   ProfileFile profile(path);
-  ExpectReads(profile, {
-      {"S", "a", "", "x y"},
-      {"S", "b", "", "z"},
-      {"S", "c", "", "\"\"q\"\""},
-      {"S", "d", "", "\"mixed'"},
-      {"S", "e", "", "\""},
-      {"S", "f", "", "  padded  "},
-  });
+  ExpectValues(profile, "S", {{"a", "x y"}, {"b", "z"}, {"c", "\"\"q\"\""}});
+  ExpectValues(profile, "S", {{"d", "\"mixed'"}, {"e", "\""}, {"f", "  padded  "}});
 }
 
 TEST(ProfileRead, ValuesAreCappedAt2047Characters) {
@@ -172,11 +177,7 @@ TEST(ProfileWrite, QuotedValuesReadBackUnchanged) {
   profile.UpdateFile();
   EXPECT_EQ(Get(path), "[S]\na=\"\"quoted\"\"\nb=\"'single'\"\nc=\"half\n");
   ProfileFile again(path);
-  ExpectReads(again, {
-      {"S", "a", "", "\"quoted\""},
-      {"S", "b", "", "'single'"},
-      {"S", "c", "", "\"half"},
-  });
+  ExpectValues(again, "S", {{"a", "\"quoted\""}, {"b", "'single'"}, {"c", "\"half"}});
 }
 
 TEST(ProfileWrite, LineBreaksCannotPlantKeys) {
@@ -277,9 +278,7 @@ TEST(ProfileDamage, GarbageReadsAsDefaultsAndSurvivesASave) {
 }
 
 TEST(ProfileDamage, TruncatedLinesAndSectionHeaders) {
-  QString path = PutIni("trunc", "[User]\nPanelLeft_Width=2\nBrowseFiles_Mask\n[Use");
-  ProfileFile profile(path);
-  ExpectReads(profile, {
+  ExpectReadsOf("trunc", "[User]\nPanelLeft_Width=2\nBrowseFiles_Mask\n[Use", {
       {"User", "PanelLeft_Width", "", "2"},
       {"User", "BrowseFiles_Mask", "def", "def"},
       {"Use", "x", "def", "def"},

@@ -31,6 +31,15 @@ void ExpectWrapped(const QImage& image, const TBitmap& bitmap, QImage::Format fo
   EXPECT_EQ(image.constBits(), bitmap.ScanLine(0)) << "the image should use the bitmap's own rows";
 }
 
+// The image's colours at these pixels, alpha left out: {x, y, 0xRRGGBB} each.
+struct TRgbAt {
+  int x, y;
+  unsigned rgb;
+};
+void ExpectRgb(const QImage& image, std::initializer_list<TRgbAt> pixels) {
+  for (const TRgbAt& p : pixels) EXPECT_EQ(image.pixel(p.x, p.y) & 0xFFFFFF, p.rgb) << p.x << ", " << p.y;
+}
+
 TEST(ImageConvert, EmptyBitmapGivesNullImage) {
   TBitmap bitmap;
   EXPECT_TRUE(BitmapToQImage(bitmap).isNull());
@@ -44,10 +53,7 @@ TEST(ImageConvert, OneBitWrapsWithItsPaletteAndPadsMissingEntriesBlack) {
   bitmap.ScanLine(1)[1] = 0b01000000;  // x = 9
   const QImage image = BitmapToQImage(bitmap);
   ExpectWrapped(image, bitmap, QImage::Format_Mono);
-  EXPECT_EQ(image.pixel(0, 0) & 0xFFFFFF, 0x000000u);
-  EXPECT_EQ(image.pixel(1, 0) & 0xFFFFFF, 0x102030u);
-  EXPECT_EQ(image.pixel(9, 1) & 0xFFFFFF, 0x000000u);
-  EXPECT_EQ(image.pixel(8, 1) & 0xFFFFFF, 0x102030u);
+  ExpectRgb(image, {{0, 0, 0x000000}, {1, 0, 0x102030}, {9, 1, 0x000000}, {8, 1, 0x102030}});
 }
 
 TEST(ImageConvert, FourBitIsExpandedHighNibbleFirst) {
@@ -58,9 +64,7 @@ TEST(ImageConvert, FourBitIsExpandedHighNibbleFirst) {
   const QImage image = BitmapToQImage(bitmap);
   ASSERT_EQ(image.size(), QSize(3, 1));
   EXPECT_NE(image.constBits(), bitmap.ScanLine(0));
-  EXPECT_EQ(image.pixel(0, 0) & 0xFFFFFF, 0xFF0000u);
-  EXPECT_EQ(image.pixel(1, 0) & 0xFFFFFF, 0x00FF00u);
-  EXPECT_EQ(image.pixel(2, 0) & 0xFFFFFF, 0x0000FFu);
+  ExpectRgb(image, {{0, 0, 0xFF0000}, {1, 0, 0x00FF00}, {2, 0, 0x0000FF}});
 }
 
 TEST(ImageConvert, EightBitWrapsAndIndicesPastThePaletteAreBlack) {
@@ -71,9 +75,7 @@ TEST(ImageConvert, EightBitWrapsAndIndicesPastThePaletteAreBlack) {
   const QImage image = BitmapToQImage(bitmap);
   ExpectWrapped(image, bitmap, QImage::Format_Indexed8);
   EXPECT_EQ(image.colorCount(), 256);
-  EXPECT_EQ(image.pixel(4, 2) & 0xFFFFFF, 0x336699u);
-  EXPECT_EQ(image.pixel(0, 0) & 0xFFFFFF, 0xFFFFFFu);
-  EXPECT_EQ(image.pixel(0, 1) & 0xFFFFFF, 0x000000u);
+  ExpectRgb(image, {{4, 2, 0x336699}, {0, 0, 0xFFFFFF}, {0, 1, 0x000000}});
 }
 
 TEST(ImageConvert, FifteenBitWraps) {
@@ -84,9 +86,7 @@ TEST(ImageConvert, FifteenBitWraps) {
   row[4] = 0x1F; row[5] = 0x00;  // blue
   const QImage image = BitmapToQImage(bitmap);
   ExpectWrapped(image, bitmap, QImage::Format_RGB555);
-  EXPECT_EQ(image.pixel(0, 0) & 0xFFFFFF, 0xFF0000u);
-  EXPECT_EQ(image.pixel(1, 0) & 0xFFFFFF, 0x00FF00u);
-  EXPECT_EQ(image.pixel(2, 0) & 0xFFFFFF, 0x0000FFu);
+  ExpectRgb(image, {{0, 0, 0xFF0000}, {1, 0, 0x00FF00}, {2, 0, 0x0000FF}});
 }
 
 TEST(ImageConvert, SixteenBit565IsConvertedWideningEveryChannel) {
@@ -99,10 +99,8 @@ TEST(ImageConvert, SixteenBit565IsConvertedWideningEveryChannel) {
   }
   const QImage image = BitmapToQImage(bitmap);
   ASSERT_EQ(image.size(), QSize(4, 1));
-  EXPECT_EQ(image.pixel(0, 0) & 0xFFFFFF, 0xFF0000u);
-  EXPECT_EQ(image.pixel(1, 0) & 0xFFFFFF, 0x00FF00u);
-  EXPECT_EQ(image.pixel(2, 0) & 0xFFFFFF, 0x0000FFu);
-  EXPECT_EQ(image.pixel(3, 0) & 0xFFFFFF, 0x848284u);  // 16/32 -> 0x84, 32/64 -> 0x82
+  // The grey: 16/32 -> 0x84, 32/64 -> 0x82.
+  ExpectRgb(image, {{0, 0, 0xFF0000}, {1, 0, 0x00FF00}, {2, 0, 0x0000FF}, {3, 0, 0x848284}});
 }
 
 TEST(ImageConvert, TwentyFourBitWrapsInBlueGreenRedOrder) {

@@ -92,6 +92,11 @@ void PutBigEndian16(Bytes& bytes, std::size_t at, unsigned value) {
   bytes.at(at + 1) = static_cast<std::uint8_t>(value);
 }
 
+Bytes WithBigEndian16(Bytes bytes, std::initializer_list<std::pair<std::size_t, int>> fields) {
+  for (const auto& [at, value] : fields) PutBigEndian16(bytes, at, static_cast<unsigned>(value) & 0xFFFFu);
+  return bytes;
+}
+
 void PutLittleEndian16(Bytes& bytes, std::size_t at, unsigned value) {
   bytes.at(at) = static_cast<std::uint8_t>(value);
   bytes.at(at + 1) = static_cast<std::uint8_t>(value >> 8);

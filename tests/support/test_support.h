@@ -1,9 +1,12 @@
 // Helpers shared by the tests: where the data lives, decoding references, comparing pictures.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <functional>
+#include <initializer_list>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -67,6 +70,16 @@ void LoadInto(Reader& reader, const Bytes& bytes) {
   reader.LoadFromStream(stream);
 }
 
+// Whether the reader takes the first `size` bytes (all by default) for its format, asked as
+// the registry asks: from a stream at its start, where the question must leave it.
+template <typename Reader>
+bool CanLoadFromStart(const Bytes& bytes, std::size_t size = SIZE_MAX) {
+  TMemoryStream stream(bytes.data(), std::min(size, bytes.size()));
+  const bool taken = Reader::CanLoad(stream);
+  EXPECT_EQ(stream.Position(), 0) << "the format test moved the stream";
+  return taken;
+}
+
 // The reader after loading these bytes.
 template <typename Reader>
 Reader LoadWith(const Bytes& bytes) {
@@ -122,6 +135,9 @@ std::vector<std::string> ProgressOf(const Bytes& bytes) {
 void PutBigEndian16(Bytes& bytes, std::size_t at, unsigned value);
 void PutLittleEndian16(Bytes& bytes, std::size_t at, unsigned value);
 void PutLittleEndian32(Bytes& bytes, std::size_t at, std::uint32_t value);
+// A copy of a good file with header fields changed: each (offset, value) put as a big-endian
+// 16-bit number, negative values as their two's complement.
+Bytes WithBigEndian16(Bytes bytes, std::initializer_list<std::pair<std::size_t, int>> fields);
 
 // What a load of a file cut short may do: our own readers raise an error (a file that ends
 // before its data is not shown as if whole); the platform's picture classes (JPEG, bitmaps,

@@ -2,8 +2,13 @@
 """Writes the PCX fixtures of the reader tests and the PNG each one must decode to."""
 import os
 import struct
+import sys
 
 from PIL import Image
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "..", "tools"))
+
+from picture_writers import bit_row  # noqa: E402
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 
@@ -82,11 +87,7 @@ def sixteen_colors(name, version, width):
         idx[-1] = 15 - y  # the last pixel of an odd row sits in a high nibble
         planes = []
         for k in range(4):
-            plane = bytearray(bpl)
-            for x, v in enumerate(idx):
-                if v >> k & 1:
-                    plane[x // 8] |= 0x80 >> (x % 8)
-            planes.append(bytes(plane))
+            planes.append(bit_row([v >> k & 1 for v in idx], bpl))
         body += rle(b"".join(planes))
         pixels.append([colors[v] for v in idx])
     data = header(version, 1, 1, width, h, 4, bpl, b"".join(bytes(c) for c in pal16)) + body
@@ -96,13 +97,7 @@ def sixteen_colors(name, version, width):
 def ten_wide_from_x10():
     w, h = 10, 2
     rows = [[(x + y) % 2 for x in range(w)] for y in range(h)]
-    body = b""
-    for r in rows:
-        b = bytearray(2)
-        for x, v in enumerate(r):
-            if v:
-                b[x // 8] |= 0x80 >> (x % 8)
-        body += bytes(b)
+    body = b"".join(bit_row(r) for r in rows)
     data = header(5, 0, 1, w, h, 1, 2, xmin=10, ymin=4) + body
     save("xmin10.pcx", data, [[(255, 255, 255) if v else (0, 0, 0) for v in r] for r in rows])
 

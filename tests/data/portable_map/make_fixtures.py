@@ -2,8 +2,13 @@
 """Writes the any-map fixtures of the reader tests and the PNG each one must decode to."""
 import os
 import struct
+import sys
 
 from PIL import Image
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "..", "tools"))
+
+from picture_writers import bit_row  # noqa: E402
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 
@@ -43,13 +48,7 @@ save("width10.pbm", text.encode(), [[(0, 0, 0) if b else (255, 255, 255) for b i
 
 # Raw bitmap of odd width.
 rawbits = [[(x * y + x) % 2 == 1 for x in range(11)] for y in range(4)]
-body = b""
-for row in rawbits:
-    b = bytearray(2)
-    for x, v in enumerate(row):
-        if v:
-            b[x // 8] |= 0x80 >> (x % 8)
-    body += bytes(b)
+body = b"".join(bit_row(row) for row in rawbits)
 save("odd.pbm", b"P4\n11 4\n" + body, [[(0, 0, 0) if v else (255, 255, 255) for v in row] for row in rawbits])
 
 # Raw grey map of 16-bit samples with maximum 1000.

@@ -10,7 +10,7 @@ sys.path.insert(0, os.path.join(HERE, "..", "..", "..", "tools"))
 
 from PIL import Image  # noqa: E402
 
-from picture_writers import packbits  # noqa: E402
+from picture_writers import bit_row, packbits  # noqa: E402
 
 
 def psd(mode, depth, width, height, channels, compression=1, mode_data=b"", layers=b""):
@@ -84,13 +84,7 @@ def bitmap_mode():
     # Ten pixels a row in two bytes; a set bit is black.
     w, h = 10, 3
     bits = [[(x * y + x) % 3 == 0 for x in range(w)] for y in range(h)]
-    rows = []
-    for r in bits:
-        b = bytearray(2)
-        for x, v in enumerate(r):
-            if v:
-                b[x // 8] |= 0x80 >> (x % 8)
-        rows.append(bytes(b))
+    rows = [bit_row(r) for r in bits]
     out = b"8BPS" + struct.pack(">H6xHIIHH", 1, 1, h, w, 1, 0) + struct.pack(">III", 0, 0, 0) + struct.pack(">H", 1)
     packed = [packbits(r) for r in rows]
     out += b"".join(struct.pack(">H", len(r)) for r in packed) + b"".join(packed)
