@@ -428,6 +428,13 @@ void TForm1::AllFilesClick(QObject*) {
 }
 
 void TForm1::DefaultSettingsClick(QObject*) {
+  // The browser's width first: a wider one than the design size has room for holds the
+  // window at least that wide, and the resize below would stop there until the layout,
+  // which otherwise learns of the new width only from a posted event, is worked out again.
+  PanelLeft->SetWidth(kBrowserWidth);
+  layout()->invalidate();
+  layout()->activate();
+
   // The position stays the normal one. Leaving a maximised state is asynchronous under
   // a window manager, and until it is done the window's geometry is still the maximised
   // one, which a plain resize would send back as the position.
@@ -440,7 +447,6 @@ void TForm1::DefaultSettingsClick(QObject*) {
     SetOuterSize(kDesignWidth, kDesignHeight);
   }
 
-  PanelLeft->SetWidth(kBrowserWidth);
   PanelLeft->show();
   SplitterV->show();
   BrowseMenu->SetChecked(true);

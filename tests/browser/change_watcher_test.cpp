@@ -7,6 +7,7 @@
 #include <QTest>
 
 #include <gtest/gtest.h>
+#include "support/wait_until.h"
 
 namespace vumo {
 namespace {
@@ -43,14 +44,14 @@ TEST_F(ChangeWatcherTest, FoldersMadeRenamedAndRemovedAreReportedOncePerBurst) {
   QSignalSpy changed(&watcher_, &TChangeWatcher::Changed);
   fs::create_directories(dir_ + "/a");
   fs::create_directories(dir_ + "/b");
-  QTRY_COMPARE_WITH_TIMEOUT(changed.count(), 1, 5000);
+  WAIT_EQ_FOR(changed.count(), 1, 5000);
   QTest::qWait(400);
   EXPECT_EQ(changed.count(), 1);
 
   fs::rename(dir_ + "/a", dir_ + "/c");
-  QTRY_COMPARE_WITH_TIMEOUT(changed.count(), 2, 5000);
+  WAIT_EQ_FOR(changed.count(), 2, 5000);
   fs::remove(dir_ + "/c");
-  QTRY_COMPARE_WITH_TIMEOUT(changed.count(), 3, 5000);
+  WAIT_EQ_FOR(changed.count(), 3, 5000);
 }
 
 TEST_F(ChangeWatcherTest, SubFolderNamesFollowLinksAndSkipFiles) {

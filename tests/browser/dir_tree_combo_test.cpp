@@ -10,6 +10,7 @@
 #include <QTest>
 
 #include <gtest/gtest.h>
+#include "support/wait_until.h"
 
 namespace vumo {
 namespace {
@@ -167,7 +168,7 @@ TEST_F(DirTreeComboTest, FolderChangesFromOutsideRebuildTheTreeAndReadTheList) {
   fs::create_directories(dir_ + "/made");
   // The list watches its folder too and may show the new row before the tree rebuilds: wait
   // for both.
-  QTRY_VERIFY_WITH_TIMEOUT(RowOf(*list_, "made") >= 0 && combo_->ChangeRebuilds() > rebuilds, 30000);
+  WAIT_UNTIL_FOR(RowOf(*list_, "made") >= 0 && combo_->ChangeRebuilds() > rebuilds, 30000);
   EXPECT_EQ(combo_->EditText(), QDir(Q(dir_)).dirName());
   EXPECT_EQ(list_->Directory(), Folder());
 
@@ -175,9 +176,9 @@ TEST_F(DirTreeComboTest, FolderChangesFromOutsideRebuildTheTreeAndReadTheList) {
   // shown on the watcher alone: the tree here also watches /tmp, which other
   // programs change at any time.)
   fs::rename(dir_ + "/made", dir_ + "/renamed");
-  QTRY_VERIFY_WITH_TIMEOUT(RowOf(*list_, "renamed") >= 0 && RowOf(*list_, "made") < 0, 30000);
+  WAIT_UNTIL_FOR(RowOf(*list_, "renamed") >= 0 && RowOf(*list_, "made") < 0, 30000);
   fs::remove(dir_ + "/renamed");
-  QTRY_VERIFY_WITH_TIMEOUT(RowOf(*list_, "renamed") < 0, 30000);
+  WAIT_UNTIL_FOR(RowOf(*list_, "renamed") < 0, 30000);
 }
 
 TEST_F(DirTreeComboTest, FoldersMadeInAParentLeaveTheListAndItsSelection) {
@@ -199,7 +200,7 @@ TEST_F(DirTreeComboTest, RemovingTheListedFolderLeavesAnEmptyList) {
   ASSERT_EQ(list_->Directory(), Folder() + "doomed/");
   ASSERT_EQ(::chdir("/"), 0);
   fs::remove_all(dir_ + "/doomed");
-  QTRY_VERIFY_WITH_TIMEOUT(list_->Items().empty(), 30000);
+  WAIT_UNTIL_FOR(list_->Items().empty(), 30000);
   EXPECT_EQ(list_->Directory(), Folder() + "doomed/");
 }
 

@@ -10,6 +10,7 @@
 #include "shell/main_window.h"
 #include "shell/panel.h"
 #include "shell_test_util.h"
+#include "support/wait_until.h"
 
 namespace vumo {
 namespace {
@@ -60,7 +61,7 @@ TEST(ImageViewDialog, SingleBorderAddsATwoPixelSunkenFrame) {
   EXPECT_EQ(Rgb(shown, 102, 40), ColorToQColor(cl3DLight).rgb() & 0xFFFFFFu);
   EXPECT_EQ(Rgb(shown, 2, 40), 0x00FF00u);
   window->close();
-  QTRY_COMPARE(dialog.Form(), nullptr);
+  WAIT_EQ(dialog.Form(), nullptr);
 }
 
 TEST(ImageViewDialog, EmptyPictureGivesAnEmptyClientArea) {
@@ -72,7 +73,7 @@ TEST(ImageViewDialog, EmptyPictureGivesAnEmptyClientArea) {
   EXPECT_EQ(dialog.Form()->size(), QSize(0, 0));
   EXPECT_EQ(dialog.Form()->windowTitle(), "Nothing");
   dialog.Form()->close();
-  QTRY_COMPARE(dialog.Form(), nullptr);
+  WAIT_EQ(dialog.Form(), nullptr);
 }
 
 TEST(ImageViewDialog, NonModalShowTwiceKeepsOneWindow) {
@@ -90,7 +91,7 @@ TEST(ImageViewDialog, NonModalShowTwiceKeepsOneWindow) {
     if (qobject_cast<TImageViewForm*>(widget)) ++windows;
   EXPECT_EQ(windows, 1);
   first->close();
-  QTRY_VERIFY(first.isNull());
+  WAIT_UNTIL(first.isNull());
   EXPECT_EQ(dialog.Form(), nullptr);
   dialog.Execute();  // closed: a new window opens
   EXPECT_NE(dialog.Form(), nullptr);

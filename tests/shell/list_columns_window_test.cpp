@@ -15,6 +15,7 @@
 #include "shell/main_window.h"
 #include "support/test_support.h"
 #include "window_fixture.h"
+#include "support/wait_until.h"
 
 namespace vumo {
 namespace {
@@ -39,7 +40,7 @@ TEST_F(ListColumnsWindow, ChosenColumnsShowTheReportAndComeBackAtTheNextStart) {
   EXPECT_TRUE(form->BrowseFiles->ShowColumnHeaders());
   const int images = TFileListView::kFirstOptionalColumn + TFileListView::ocImages;
   form->BrowseFiles->header()->resizeSection(images, 171);
-  QTRY_COMPARE(form->BrowseFiles->model()->index(0, images).data().toString(), QString("6 faces x 2 levels"));
+  WAIT_EQ(form->BrowseFiles->model()->index(0, images).data().toString(), QString("6 faces x 2 levels"));
   form->close();
   form.reset();
 
@@ -55,7 +56,7 @@ TEST_F(ListColumnsWindow, ChosenColumnsShowTheReportAndComeBackAtTheNextStart) {
   EXPECT_EQ(form->BrowseFiles->OptionalColumns(), "Dimensions,Images");
   EXPECT_EQ(form->BrowseFiles->ColWidth_Images(), 171);
   EXPECT_EQ(form->BrowseFiles->ViewStyle(), TFileListView::vsReport);
-  QTRY_COMPARE(form->BrowseFiles->model()->index(0, images).data().toString(), QString("6 faces x 2 levels"));
+  WAIT_EQ(form->BrowseFiles->model()->index(0, images).data().toString(), QString("6 faces x 2 levels"));
 
   // Without columns the list shows names only again, as designed.
   form->BrowseFiles->SetOptionalColumns("");

@@ -22,6 +22,7 @@
 #include "window_fixture.h"
 #include "support/hostile_files.h"
 #include "support/test_support.h"
+#include "support/wait_until.h"
 
 namespace vumo {
 namespace {
@@ -77,7 +78,10 @@ TEST_F(MainWindow, StartsWithItsDesignValues) {
   // The opened tree covers the list exactly, from the first drop on and after a resize.
   EXPECT_EQ(form->BrowseDrives->TreeHeight(), form->BrowseFiles->height());
   form->resize(form->width(), form->height() + 37);
-  QTRY_COMPARE(form->BrowseFiles->height(), form->height() - 2 - 21 - 2);
+  // The list fills what is left below the drop-down and the filter box.
+  const QWidget* filter = form->findChild<QWidget*>(QStringLiteral("BrowseFilesFilter"));
+  ASSERT_NE(filter, nullptr);
+  WAIT_EQ(form->BrowseFiles->height(), form->height() - 2 - 21 - 2 - filter->height());
   EXPECT_EQ(form->BrowseDrives->TreeHeight(), form->BrowseFiles->height());
 
   // The start-up handler: the working directory, the start-up mask, folders off.
@@ -237,11 +241,11 @@ TEST_F(MainWindow, DefaultSettingsAfterMaximisingRestoresTheLayout) {
   form->FolderMenuClick(form->FolderMenu);
   form->ScrollBox->SetColor(0x00FF00);
   form->showMaximized();
-  QTRY_VERIFY(form->isMaximized());
+  WAIT_UNTIL(form->isMaximized());
 
   form->DefaultSettingsClick(form->DefaultSettings);
-  QTRY_VERIFY(!form->isMaximized());
-  QTRY_COMPARE(form->frameGeometry().size(), QSize(600, 400));
+  WAIT_UNTIL(!form->isMaximized());
+  WAIT_EQ(form->frameGeometry().size(), QSize(600, 400));
   EXPECT_EQ(form->pos(), QPoint(218, 149));
   EXPECT_TRUE(form->PanelLeft->isVisible());
   EXPECT_EQ(form->PanelLeft->width(), 240);
@@ -468,7 +472,7 @@ TEST_F(MainWindow, SettingsOutOfRangeAreBroughtIntoRange) {
   }
   // One Default Settings gives the design size.
   Press(form->BrowseFiles, Qt::Key_D, Qt::ControlModifier | Qt::AltModifier);
-  QTRY_COMPARE(form->frameGeometry().size(), QSize(600, 400));
+  WAIT_EQ(form->frameGeometry().size(), QSize(600, 400));
   EXPECT_EQ(form->PanelLeft->width(), 240);
   form->close();
   QFile saved(SettingsFile());

@@ -9,6 +9,7 @@
 
 #include "shell/pro_image.h"
 #include "shell_test_util.h"
+#include "support/wait_until.h"
 
 namespace vumo {
 namespace {
@@ -277,10 +278,10 @@ TEST(ProImage, SameValueSettersDoNotRepaintButAutoSizeDoes) {
   EXPECT_EQ(counter.count, settled);
 
   image.SetAutoSize(false);  // unchanged value, but the step runs and invalidates
-  QTRY_VERIFY(counter.count > settled);
+  WAIT_UNTIL(counter.count > settled);
   const int afterAutoSize = counter.count;
   image.SetTiled(false);
-  QTRY_VERIFY(counter.count > afterAutoSize);
+  WAIT_UNTIL(counter.count > afterAutoSize);
 }
 
 TEST(ProImage, ClientAlignmentFollowsTheParentAndWinsOverAutoSize) {
