@@ -44,11 +44,12 @@ xdotool mousemove 640 300
 name=zoomed_seam; shot ctrl+alt+t ctrl+alt+o ctrl+equal ctrl+equal ctrl+equal
 stop
 
-# Compare mode: a picture against a retouched copy, as their difference amplified four times.
-convert "$here/../data/samples/glass_tiles.tga" -modulate 100,125 -region 64x64+96+96 -blur 0x2 \
-  "$work/glass_tiles_retouched.png"
-start --compare "$here/../data/samples/glass_tiles.tga" "$work/glass_tiles_retouched.png"
-name=compare; shot ctrl+4
+# Compare mode: a picture against a copy retouched in one square, as their difference
+# amplified four times, zoomed in.
+convert "$here/../data/samples/glass_tiles.tga" -region 48x48+40+40 -modulate 100,140 -blur 0x1.5 \
+  "$work/glass_tiles_retouched.tga"
+start --compare "$here/../data/samples/glass_tiles.tga" "$work/glass_tiles_retouched.tga"
+name=compare; shot ctrl+4 ctrl+equal ctrl+equal
 stop
 
 # A cube map's sheet: six sample textures as the faces of one uncompressed DDS cube map.
@@ -68,4 +69,4 @@ with open(out, "wb") as f:
         f.write(Image.merge("RGBA", (b, g, r, a)).tobytes())
 PY
 start "$work/sky_cube.dds"
-name=cube_sheet; shot ctrl+shift+s
+name=cube_sheet; shot ctrl+alt+n ctrl+shift+s
