@@ -78,8 +78,13 @@ void TForm1::CreateCompareCommands() {
   AddCommand(CompareMenu, "CompareThresholdMenu", "Next Mark Threshold",
              {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_M)}, [this] { CompareView->StepThreshold(); });
   CompareMenu->addSeparator();
-  AddCommand(CompareMenu, "CompareLeaveMenu", "Leave Compare", {QKeySequence(Qt::Key_Escape)},
-             [this] { CloseCompare(); });
+  // Escape belongs to the compare view alone: the filter box and a rename in the list take
+  // it for themselves while they have the focus.
+  TMenuItem* leave = AddCommand(CompareMenu, "CompareLeaveMenu", "Leave Compare", {QKeySequence(Qt::Key_Escape)},
+                                [this] { CloseCompare(); });
+  removeAction(leave);
+  leave->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+  CompareView->addAction(leave);
   CompareMenu->addSeparator();
   for (QMenu* shared : {ZoomMenu, ChannelMenu, TransparencyMenu, ExposureMenu}) CompareMenu->addMenu(shared);
   CompareChanged();

@@ -4,6 +4,7 @@
 
 #include <QImage>
 #include <QMouseEvent>
+#include <QLineEdit>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QWheelEvent>
@@ -92,6 +93,21 @@ TEST_F(CompareMode, CommandLineOpensInCompareModeAndEscapeLeaves) {
   EXPECT_FALSE(View()->isVisible());
   EXPECT_TRUE(form->ScrollBox->isVisible());
   EXPECT_FALSE(form->windowTitle().contains("b.png"));
+
+  // Escape in the filter box clears the filter and leaves the comparison as it is.
+  Open();
+  auto* filter = form->findChild<QLineEdit*>(QStringLiteral("BrowseFilesFilter"));
+  ASSERT_NE(filter, nullptr);
+  filter->setFocus();
+  QTest::keyClicks(filter, "a");
+  QTest::keyClick(filter, Qt::Key_Escape);
+  EXPECT_TRUE(filter->text().isEmpty());
+  EXPECT_TRUE(form->Comparing());
+  Key(Qt::Key_Escape, Qt::NoModifier);  // the focus is still in the box
+  EXPECT_TRUE(form->Comparing());
+  View()->setFocus();
+  Key(Qt::Key_Escape, Qt::NoModifier);
+  EXPECT_FALSE(form->Comparing());
 
   // A click in the file list leaves it too, for the picture clicked.
   Open();
