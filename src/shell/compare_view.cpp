@@ -25,9 +25,9 @@ constexpr int kDividerReach = 4;
 constexpr double kPanStep = 32;
 const std::uint8_t kMarkColour[3] = {255, 0, 255};
 
-std::unique_ptr<TPicture> LoadFile(const QString& path) {
+std::unique_ptr<TPicture> LoadFile(const QString& path, unsigned index) {
   auto picture = std::make_unique<TPicture>();
-  picture->LoadFromFile(EncodeFileName(path).toStdString());
+  picture->LoadFromFile(EncodeFileName(path).toStdString(), index);
   const TGraphic* graphic = picture->Graphic();
   if (!graphic || graphic->Empty() || !graphic->DrawBitmap())
     throw Exception(QStringLiteral("%1: the picture has no pixels to compare").arg(path).toStdString());
@@ -53,25 +53,49 @@ TCompareView::TCompareView(TProImage* leader, QWidget* parent) : QWidget(parent)
 
 TCompareView::~TCompareView() = default;
 
-void TCompareView::Open(const QString& fileA, const QString& fileB) {
-  std::unique_ptr<TPicture> a = LoadFile(fileA), b = LoadFile(fileB);
+void TCompareView::Open(const QString& fileA, const QString& fileB, unsigned index) {
+  Take(fileA, fileB, index);
+  swapped_ = false;
+  pan_ = {};
+  zoom_ = leader_->Zoom();
+  LeaderChanged();
+  Changed();
+}
+
+unsigned TCompareView::ImageCount() const {
+  if (Empty()) return 0;
+  return std::min(pictureA_->Graphic()->Images().Count, pictureB_->Graphic()->Images().Count);
+}
+
+bool TCompareView::StepImage(int direction) {
+  if (Empty() || direction == 0) return false;
+  const long next = long(index_) + (direction > 0 ? 1 : -1);
+  if (next < 0 || next >= long(ImageCount())) return false;
+  Take(fileA_, fileB_, unsigned(next));
+  pan_ = ClampPan(pan_);
+  LeaderChanged();
+  return true;
+}
+
+void TCompareView::Take(QString fileA, QString fileB, unsigned index) {
+  std::unique_ptr<TPicture> a = LoadFile(fileA, index), b = LoadFile(fileB, index);
+  const QPointF pan = pan_;
+  const bool swapped = swapped_;
   Clear();
+  pan_ = pan;
+  swapped_ = swapped;
   pictureA_ = std::move(a);
   pictureB_ = std::move(b);
   fileA_ = fileA;
   fileB_ = fileB;
+  index_ = index;
   // The figures are those of the pictures as loaded (float ones at exposure 0), whatever
   // exposure they are shown at.
   sourceA_ = TCompareSource(*pictureA_->Graphic()->DrawBitmap());
   sourceB_ = TCompareSource(*pictureB_->Graphic()->DrawBitmap());
   result_ = ComparePictures(sourceA_.Input(), sourceB_.Input());
   exposure_ = 0.0f;
-  swapped_ = false;
-  pan_ = {};
-  zoom_ = leader_->Zoom();
   MakeImages();
-  LeaderChanged();
-  Changed();
 }
 
 void TCompareView::Clear() {
@@ -257,6 +281,9 @@ QString TCompareView::FiguresText() const {
     case cmDifference: mode = QStringLiteral("[|A \u2212 B| \u00D7 %1]   ").arg(amplify_); break;
     case cmMarked: mode = QStringLiteral("[over %1 marked]   ").arg(threshold_); break;
   }
+  // Which image of files of several: "level 2/12 (512 x 512)   ".
+  const std::string& caption = pictureA_->Graphic()->Images().Caption;
+  if (ImageCount() > 1 && !caption.empty()) mode += QString::fromStdString(caption) + QStringLiteral("   ");
   return mode + text;
 }
 

@@ -31,8 +31,15 @@ class TCompareView : public QWidget {
   explicit TCompareView(TProImage* leader, QWidget* parent = nullptr);
   ~TCompareView() override;
 
-  // Loads both pictures; raises the readers' errors and leaves the view as it was then.
-  void Open(const QString& fileA, const QString& fileB);
+  // Loads image `index` of both files (a mip level, layer, face or page); raises the readers'
+  // errors and leaves the view as it was then.
+  void Open(const QString& fileA, const QString& fileB, unsigned index = 0);
+  // Which image of the files is compared, and how many of them both files hold.
+  unsigned ImageIndex() const { return index_; }
+  unsigned ImageCount() const;
+  // Compares the next (direction > 0) or the previous image of both files, keeping the mode,
+  // zoom and pan; false, with nothing changed, past the images both hold.
+  bool StepImage(int direction);
   // Lets the pictures go.
   void Clear();
   bool Empty() const { return !pictureA_; }
@@ -99,6 +106,9 @@ class TCompareView : public QWidget {
   void UpdateHover(const QPointF& point);
   // The picture a pane shows in the current mode (0 for A, 1 for B, 2 the difference).
   int PaneShows(int pane) const;
+  // Takes both pictures of image `index` in, keeping the view's mode, zoom and pan. The names
+  // are copies: stepping passes the view's own, which taking clears.
+  void Take(QString fileA, QString fileB, unsigned index);
   TViewRenderer& RendererFor(int shown);
   QSize SizeOf(int shown) const;
   void PaintPicture(QPainter& painter, int pane, int shown, const QRect& clip);
@@ -110,6 +120,7 @@ class TCompareView : public QWidget {
   TCompareSource sourceA_, sourceB_;
   TCompareResult result_;
   QString fileA_, fileB_;
+  unsigned index_ = 0;
   QImage imageA_, imageB_, difference_;
   bool differenceStale_ = true;
   TViewRenderer rendererA_, rendererB_, rendererDifference_;

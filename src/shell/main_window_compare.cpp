@@ -97,7 +97,9 @@ void TForm1::CreateCompareCommands() {
 bool TForm1::Comparing() const { return CompareView && !CompareView->Empty(); }
 
 void TForm1::OpenCompare(const QString& fileA, const QString& fileB) {
-  CompareView->Open(fileA, fileB);
+  // The image shown of A is the one compared first.
+  const TGraphic* shown = ViewImage->Picture()->Graphic();
+  CompareView->Open(fileA, fileB, shown && fileA == shownFile_ ? shown->Images().Index : 0);
   ScrollBox->hide();
   CompareView->show();
   CompareView->setFocus(Qt::OtherFocusReason);

@@ -8,6 +8,7 @@
 
 #include "browser/file_names.h"
 #include "shell/application.h"
+#include "shell/compare_view.h"
 #include "shell/main_window.h"
 #include "shell/pixel_readout.h"
 
@@ -212,6 +213,11 @@ void TForm1::ReloadShownFile() {
 }
 
 void TForm1::StepImage(int direction) {
+  // Compared files step together, so both panes show the same level, layer, face or page.
+  if (Comparing()) {
+    if (!CompareView->StepImage(direction)) QApplication::beep();
+    return;
+  }
   const TGraphic* graphic = ViewImage->Picture()->Graphic();
   if (!graphic || shownFile_.isEmpty()) return;
   const TImageSet images = sheetOf_ ? *sheetOf_ : graphic->Images();

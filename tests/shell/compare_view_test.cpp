@@ -13,6 +13,7 @@
 #include "shell/compare_view.h"
 #include "shell/main_window.h"
 #include "window_fixture.h"
+#include "support/tiff_pages.h"
 
 namespace vumo {
 namespace {
@@ -248,6 +249,37 @@ TEST_F(CompareMode, TheFileListPopupComparesTheClickedFileWithTheShownOne) {
   ASSERT_TRUE(form->Comparing());
   EXPECT_EQ(View()->FileA(), fileA);
   EXPECT_EQ(View()->FileB(), fileB);
+}
+
+
+TEST_F(CompareMode, TheImageKeysStepBothFilesTogether) {
+  // Three pages in each; the second page of B differs from A's in every pixel.
+  const QString pagesA = dir.filePath("pages_a.tif"), pagesB = dir.filePath("pages_b.tif");
+  test::WriteTiffPages(pagesA.toStdString(), {{4, 4, 10, 20, 30}, {6, 2, 40, 50, 60}, {3, 3, 70, 80, 90}});
+  test::WriteTiffPages(pagesB.toStdString(), {{4, 4, 10, 20, 30}, {6, 2, 40, 50, 66}, {3, 3, 70, 80, 90}});
+  form->OpenCompareFromCommandLine(pagesA, pagesB);
+  ASSERT_TRUE(form->Comparing());
+  EXPECT_EQ(View()->ImageCount(), 3u);
+  EXPECT_TRUE(View()->Result().Identical());
+  View()->SetMode(TCompareView::cmDifference);
+  form->ViewImage->SetZoom(2.0);
+
+  Key(Qt::Key_PageDown);
+  EXPECT_EQ(View()->ImageIndex(), 1u);
+  EXPECT_EQ(View()->Result().Width, 6);
+  EXPECT_EQ(View()->Result().DifferingPixels, 12u);
+  EXPECT_EQ(View()->Result().MaxDifference, 6);
+  EXPECT_TRUE(View()->FiguresText().contains("page 2/3")) << View()->FiguresText().toStdString();
+  // The view stays as it was set: mode and zoom.
+  EXPECT_EQ(View()->Mode(), TCompareView::cmDifference);
+  EXPECT_EQ(View()->Zoom(), 2.0);
+
+  Key(Qt::Key_PageDown);
+  Key(Qt::Key_PageDown);  // past the last: nothing changes
+  EXPECT_EQ(View()->ImageIndex(), 2u);
+  Key(Qt::Key_PageUp);
+  EXPECT_EQ(View()->ImageIndex(), 1u);
+  EXPECT_TRUE(form->Comparing());
 }
 
 }  // namespace
