@@ -234,19 +234,10 @@ void TFileListView::RequestHeaders() {
   const std::vector<TListItem>& items = model_->Items();
   std::vector<THeaderKey> keys;
   keys.reserve(items.size());
-  const QStringList visible = VisiblePaths();
-  std::vector<bool> taken(items.size(), false);
+  for (const TListItem& item : items)
+    if (item.Kind == TEntryKind::File) keys.push_back(KeyOf(item));
   // The rows on screen first, then the rest from the top.
-  const QModelIndex top = indexAt(QPoint(0, 0));
-  const std::size_t first = top.isValid() ? std::size_t(top.row()) : 0;
-  for (std::size_t row = first; row < items.size() && row < first + std::size_t(visible.size()) + 1; ++row) {
-    if (items[row].Kind != TEntryKind::File) continue;
-    keys.push_back(KeyOf(items[row]));
-    taken[row] = true;
-  }
-  for (std::size_t row = 0; row < items.size(); ++row)
-    if (!taken[row] && items[row].Kind == TEntryKind::File) keys.push_back(KeyOf(items[row]));
-  headerCache_->Request(keys);
+  headerCache_->Request(keys, VisiblePaths());
 }
 
 void TFileListView::PrioritiseVisibleHeaders() {

@@ -41,10 +41,26 @@ const THeaderInfoCache::TEntry* THeaderInfoCache::Find(const THeaderKey& key) co
   return &*found;
 }
 
-void THeaderInfoCache::Request(const std::vector<THeaderKey>& files) {
+namespace {
+
+// Moves the keys of these paths, in their order, ahead of the others, which keep theirs.
+void PutFirst(std::deque<THeaderKey>& queue, const QStringList& paths) {
+  if (paths.isEmpty()) return;
+  QHash<QString, int> rank;
+  for (int i = 0; i < paths.size(); ++i) rank.insert(paths[i], i);
+  const auto front =
+      std::stable_partition(queue.begin(), queue.end(), [&](const THeaderKey& key) { return rank.contains(key.Path); });
+  std::stable_sort(queue.begin(), front,
+                   [&](const THeaderKey& a, const THeaderKey& b) { return rank.value(a.Path) < rank.value(b.Path); });
+}
+
+}  // namespace
+
+void THeaderInfoCache::Request(const std::vector<THeaderKey>& files, const QStringList& first) {
   std::deque<THeaderKey> wanted;
   for (const THeaderKey& key : files)
     if (Find(key) == nullptr) wanted.push_back(key);
+  PutFirst(wanted, first);
   {
     std::lock_guard lock(mutex_);
     queue_ = std::move(wanted);
@@ -53,14 +69,8 @@ void THeaderInfoCache::Request(const std::vector<THeaderKey>& files) {
 }
 
 void THeaderInfoCache::Prioritise(const QStringList& paths) {
-  if (paths.isEmpty()) return;
-  QHash<QString, int> rank;
-  for (int i = 0; i < paths.size(); ++i) rank.insert(paths[i], i);
   std::lock_guard lock(mutex_);
-  const auto front = std::stable_partition(queue_.begin(), queue_.end(),
-                                           [&](const THeaderKey& key) { return rank.contains(key.Path); });
-  std::stable_sort(queue_.begin(), front,
-                   [&](const THeaderKey& a, const THeaderKey& b) { return rank.value(a.Path) < rank.value(b.Path); });
+  PutFirst(queue_, paths);
 }
 
 void THeaderInfoCache::Cancel() {

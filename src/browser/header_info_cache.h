@@ -42,9 +42,10 @@ class THeaderInfoCache : public QObject {
 
   // The entry of this file as it is now, or null when it has not been read (GUI thread).
   const TEntry* Find(const THeaderKey& key) const;
-  // Replaces what is waiting with these files, in this order; files already known are left
-  // out. A folder change calls this with the new folder's files, which drops the old ones.
-  void Request(const std::vector<THeaderKey>& files);
+  // Replaces what is waiting with these files, in this order but for the paths of `first`,
+  // which go ahead in theirs; files already known are left out. A folder change calls this
+  // with the new folder's files, which drops the old ones.
+  void Request(const std::vector<THeaderKey>& files, const QStringList& first = {});
   // Moves these paths, where they still wait, to the front, in this order.
   void Prioritise(const QStringList& paths);
   // Drops everything that waits; a header being read still arrives.

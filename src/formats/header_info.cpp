@@ -8,10 +8,6 @@
 #include <string_view>
 #include <vector>
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include "formats/format_registry.h"
 #include "formats/picture.h"
 #include "formats/reader_graphic.h"
@@ -43,27 +39,12 @@ class TCappedStream : public TStream {
   std::size_t left_;
 };
 
-// Up to `limit` bytes from the start of the file, and its size; false when it cannot be read.
-bool ReadPrefix(const std::string& fileName, std::size_t limit, std::vector<std::uint8_t>& bytes, std::uint64_t& size) {
-  const int fd = ::open(fileName.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return false;
-  struct stat st {};
-  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-    ::close(fd);
-    return false;
-  }
-  size = static_cast<std::uint64_t>(st.st_size);
-  bytes.resize(static_cast<std::size_t>(std::min<std::uint64_t>(size, limit)));
-  std::size_t done = 0;
-  while (done < bytes.size()) {
-    const ssize_t got = ::read(fd, bytes.data() + done, bytes.size() - done);
-    if (got < 0 && errno == EINTR) continue;
-    if (got <= 0) break;
-    done += static_cast<std::size_t>(got);
-  }
-  ::close(fd);
-  bytes.resize(done);
-  return true;
+// Up to `limit` bytes from the stream's start.
+std::vector<std::uint8_t> ReadPrefix(TStream& stream, std::size_t limit) {
+  std::vector<std::uint8_t> bytes(static_cast<std::size_t>(std::min<std::int64_t>(stream.Size(), std::int64_t(limit))));
+  stream.SetPosition(0);
+  bytes.resize(stream.Read(bytes.data(), bytes.size()));
+  return bytes;
 }
 
 // ---------------------------------------------------------------- texts
@@ -464,29 +445,25 @@ std::optional<THeaderInfo> ReadHeaderInfo(std::span<const std::uint8_t> prefix, 
 }
 
 std::optional<THeaderInfo> ReadHeaderInfo(const std::string& fileName) {
-  std::vector<std::uint8_t> prefix;
-  std::uint64_t size = 0;
-  if (!ReadPrefix(fileName, kHeaderPrefixBytes, prefix, size)) return std::nullopt;
-  const std::string extension = FileExtensionOf(fileName);
-  if (auto info = ReadHeaderInfo(prefix, extension)) return info;
-  if (size <= prefix.size()) return std::nullopt;
-  // A header past the first block: an OpenEXR file with large attributes, a JPEG file with a
-  // large thumbnail before its frame, or a TIFF whose directories come after its strips.
-  bool parsedHere = false;
-  PrefixHeaderInfo(prefix, extension, &parsedHere);
-  if (parsedHere) {
-    if (!ReadPrefix(fileName, kHeaderReadLimit, prefix, size)) return std::nullopt;
-    return PrefixHeaderInfo(prefix, extension, &parsedHere);
-  }
-  const bool tiff = prefix.size() >= 4 && ((std::memcmp(prefix.data(), "II*\0", 4) == 0) ||
-                                           std::memcmp(prefix.data(), "MM\0*", 4) == 0);
-  if (!tiff) return std::nullopt;
   try {
     TFileStream file(fileName);
+    std::vector<std::uint8_t> prefix = ReadPrefix(file, kHeaderPrefixBytes);
+    const std::string extension = FileExtensionOf(fileName);
+    if (auto info = ReadHeaderInfo(prefix, extension)) return info;
+    if (file.Size() <= static_cast<std::int64_t>(prefix.size())) return std::nullopt;
+    // A header past the first block: an OpenEXR file with large attributes, a JPEG file with a
+    // large thumbnail before its frame, or a TIFF whose directories come after its strips.
+    bool parsedHere = false;
+    PrefixHeaderInfo(prefix, extension, &parsedHere);
+    if (parsedHere) return PrefixHeaderInfo(ReadPrefix(file, kHeaderReadLimit), extension, &parsedHere);
+    const bool tiff = prefix.size() >= 4 && ((std::memcmp(prefix.data(), "II*\0", 4) == 0) ||
+                                             std::memcmp(prefix.data(), "MM\0*", 4) == 0);
+    if (!tiff) return std::nullopt;
+    file.SetPosition(0);
     TCappedStream capped(file, kHeaderReadLimit);
     return FromStream(capped, extension);
   } catch (const std::exception&) {
-    return std::nullopt;
+    return std::nullopt;  // not a file that can be read: no header to show
   }
 }
 

@@ -44,8 +44,7 @@ const std::array<std::uint8_t, kCurveSteps>& CurveTable() {
     std::array<std::uint8_t, kCurveSteps> t{};
     for (int i = 0; i < kCurveSteps; ++i) {
       const double v = static_cast<double>(i) / (kCurveSteps - 1);
-      const double s = v <= 0.0031308 ? 12.92 * v : 1.055 * std::pow(v, 1.0 / 2.4) - 0.055;
-      t[static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(std::lround(s * 255.0));
+      t[static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(std::lround(SRGBEncode(v) * 255.0));
     }
     return t;
   }();
@@ -100,6 +99,10 @@ void ExposeRowToBGRA8(const float* rgba, std::uint8_t* bgra, std::size_t count, 
     bgra[2] = curve[r];
     bgra[3] = static_cast<std::uint8_t>(Unit(rgba[3]) * 255.0f + 0.5f);
   }
+}
+
+double SRGBEncode(double linear) {
+  return linear <= 0.0031308 ? 12.92 * linear : 1.055 * std::pow(linear, 1.0 / 2.4) - 0.055;
 }
 
 std::uint8_t LinearToSRGB8(float linear) {

@@ -116,6 +116,8 @@ float ExposureGain(float stops);
 // (NaN as 0) and encoded with the sRGB curve; alpha clamped and scaled without a curve.
 void ExposeRowToBGRA8(const float* rgba, std::uint8_t* bgra, std::size_t count, float gain);
 
+// The sRGB curve on linear 0..1, unrounded: for figures finer than one 8-bit step.
+double SRGBEncode(double linear);
 // The sRGB curve alone, linear 0..1 to 0..255 (clamped), for single values such as a readout.
 std::uint8_t LinearToSRGB8(float linear);
 

@@ -3,17 +3,17 @@
 #include <algorithm>
 #include <cmath>
 
+#include "pixels/float_pixels.h"
+
 namespace vumo {
 namespace {
 
-// The viewer's own curve (float_pixels.cpp) without its table and its rounding to 8 bits:
-// a float picture keeps differences finer than one display step.
+// The viewer's own curve without its table and its rounding to 8 bits: a float picture keeps
+// differences finer than one display step.
 float DisplayEncode(float linear) {
   if (!(linear > 0.0f)) return 0.0f;  // NaN as black, as the viewer draws it
   if (linear >= 1.0f) return 255.0f;
-  const double v = linear;
-  const double s = v <= 0.0031308 ? 12.92 * v : 1.055 * std::pow(v, 1.0 / 2.4) - 0.055;
-  return static_cast<float>(s * 255.0);
+  return static_cast<float>(SRGBEncode(linear) * 255.0);
 }
 
 float Unit255(float value) {

@@ -164,23 +164,18 @@ void TCompareView::Swap() {
   emit HoverChanged();
 }
 
-void TCompareView::SetAmplify(int factor) {
-  factor = std::clamp(factor, 1, 255);
-  if (factor == amplify_) return;
-  amplify_ = factor;
+void TCompareView::SetDifferenceSetting(int& setting, int value) {
+  if (value == setting) return;
+  setting = value;
   differenceStale_ = true;
   Changed();
 }
+
+void TCompareView::SetAmplify(int factor) { SetDifferenceSetting(amplify_, std::clamp(factor, 1, 255)); }
 
 void TCompareView::StepAmplify() { SetAmplify(NextIn(kAmplifyFactors, amplify_)); }
 
-void TCompareView::SetThreshold(int threshold) {
-  threshold = std::clamp(threshold, 0, 255);
-  if (threshold == threshold_) return;
-  threshold_ = threshold;
-  differenceStale_ = true;
-  Changed();
-}
+void TCompareView::SetThreshold(int threshold) { SetDifferenceSetting(threshold_, std::clamp(threshold, 0, 255)); }
 
 void TCompareView::StepThreshold() { SetThreshold(NextIn(kThresholds, threshold_)); }
 

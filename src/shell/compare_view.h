@@ -106,6 +106,8 @@ class TCompareView : public QWidget {
   void UpdateHover(const QPointF& point);
   // The picture a pane shows in the current mode (0 for A, 1 for B, 2 the difference).
   int PaneShows(int pane) const;
+  // The amplification or the threshold: the difference picture is made again at the next paint.
+  void SetDifferenceSetting(int& setting, int value);
   // Takes both pictures of image `index` in, keeping the view's mode, zoom and pan. The names
   // are copies: stepping passes the view's own, which taking clears.
   void Take(QString fileA, QString fileB, unsigned index);
