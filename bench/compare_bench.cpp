@@ -3,6 +3,7 @@
 #include <benchmark/benchmark.h>
 
 #include <cstdint>
+#include <utility>
 #include <vector>
 
 #include "pixels/image_compare.h"
@@ -38,27 +39,31 @@ const std::vector<float>& Linear(bool noisy) {
   return noisy ? noisyCopy : clean;
 }
 
-void BM_ComparePictures8(benchmark::State& state) {
-  const auto a = vumo::TCompareInput::FromRgba8(kSide, kSide, Pattern(false).data());
-  const auto b = vumo::TCompareInput::FromRgba8(kSide, kSide, Pattern(true).data());
-  for (auto _ : state) benchmark::DoNotOptimize(vumo::ComparePictures(a, b));
+// The clean pattern against its noisy copy, as 8-bit RGBA or as linear floats.
+std::pair<vumo::TCompareInput, vumo::TCompareInput> Pair8() {
+  return {vumo::TCompareInput::FromRgba8(kSide, kSide, Pattern(false).data()),
+          vumo::TCompareInput::FromRgba8(kSide, kSide, Pattern(true).data())};
+}
+std::pair<vumo::TCompareInput, vumo::TCompareInput> PairFloat() {
+  return {vumo::TCompareInput::FromLinear(kSide, kSide, Linear(false).data()),
+          vumo::TCompareInput::FromLinear(kSide, kSide, Linear(true).data())};
+}
+
+// Pixels a second through `work` over one pair.
+template <typename Work>
+void RunPair(benchmark::State& state, const std::pair<vumo::TCompareInput, vumo::TCompareInput>& pair, Work work) {
+  for (auto _ : state) benchmark::DoNotOptimize(work(pair.first, pair.second));
   state.SetItemsProcessed(state.iterations() * kSide * kSide);
 }
+
+void BM_ComparePictures8(benchmark::State& state) { RunPair(state, Pair8(), vumo::ComparePictures); }
 BENCHMARK(BM_ComparePictures8)->Unit(benchmark::kMillisecond);
 
-void BM_ComparePicturesFloat(benchmark::State& state) {
-  const auto a = vumo::TCompareInput::FromLinear(kSide, kSide, Linear(false).data());
-  const auto b = vumo::TCompareInput::FromLinear(kSide, kSide, Linear(true).data());
-  for (auto _ : state) benchmark::DoNotOptimize(vumo::ComparePictures(a, b));
-  state.SetItemsProcessed(state.iterations() * kSide * kSide);
-}
+void BM_ComparePicturesFloat(benchmark::State& state) { RunPair(state, PairFloat(), vumo::ComparePictures); }
 BENCHMARK(BM_ComparePicturesFloat)->Unit(benchmark::kMillisecond);
 
 void BM_DifferenceImage(benchmark::State& state) {
-  const auto a = vumo::TCompareInput::FromRgba8(kSide, kSide, Pattern(false).data());
-  const auto b = vumo::TCompareInput::FromRgba8(kSide, kSide, Pattern(true).data());
-  for (auto _ : state) benchmark::DoNotOptimize(vumo::DifferenceImage(a, b, 16));
-  state.SetItemsProcessed(state.iterations() * kSide * kSide);
+  RunPair(state, Pair8(), [](const auto& a, const auto& b) { return vumo::DifferenceImage(a, b, 16); });
 }
 BENCHMARK(BM_DifferenceImage)->Unit(benchmark::kMillisecond);
 

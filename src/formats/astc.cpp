@@ -10,6 +10,7 @@ namespace vumo {
 namespace {
 
 constexpr std::uint32_t kMagic = 0x5CA1AB13;
+constexpr std::uint8_t kIdentifier[4] = {0x13, 0xAB, 0xA1, 0x5C};  // kMagic, little-endian
 constexpr std::size_t kHeaderSize = 16;
 
 std::uint32_t LittleEndian24(const std::uint8_t* p) {
@@ -53,14 +54,6 @@ bool TASTCGraphic::PlaceSurface(TSurface& surface, std::uint64_t available) cons
   return available >= kHeaderSize && surface.Bytes <= available - kHeaderSize;
 }
 
-void TASTCGraphic::LoadFromStream(TStream& Stream) {
-  BeginLoad(Stream);
-  if (!ReadImageProperties(Stream, RequestedImage())) {
-    // A file shorter than its header is a short read, not a foreign format.
-    if (Stream.Size() - BasePosition >= 4 && LittleEndian32(HeaderBytes()) == kMagic) RaiseReadError();
-    RaiseInvalidImage();
-  }
-  LoadTexture(Stream);
-}
+std::span<const std::uint8_t> TASTCGraphic::Identifier() const { return kIdentifier; }
 
 }  // namespace vumo

@@ -25,14 +25,7 @@ bool TAutodeskGraphic::ReadImageProperties(TStream& Stream, unsigned ImageIndex)
   TReaderGraphic::ReadImageProperties(Stream, ImageIndex);
   const std::uint8_t* header = ReadHeaderBytes(Stream, kHeaderSize);
   if (!header || LittleEndian16(header) != kAutodeskMagic) return false;
-  TImageProperties& p = ImageProperties;
-  p.Width = LittleEndian16(header + 2);
-  p.Height = LittleEndian16(header + 4);
-  p.ColorScheme = csIndexed;
-  p.BitsPerSample = 8;
-  p.SamplesPerPixel = 1;
-  p.BitsPerPixel = 8;
-  p.Compression = ctNone;
+  SetIndexedProperties(ImageProperties, LittleEndian16(header + 2), LittleEndian16(header + 4), 8, ctNone);
   return true;
 }
 

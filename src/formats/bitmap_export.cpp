@@ -32,57 +32,59 @@ void PutChunk(std::vector<std::uint8_t>& out, const char* type, const std::uint8
 
 }  // namespace
 
-void ScanLineToRgba8(const TBitmap& bitmap, int row, std::uint8_t* out) {
-  const int w = bitmap.Width();
-  const TLogPalette& palette = bitmap.Palette();
-  auto putIndex = [&](std::uint8_t* p, unsigned index) {
-    if (index < palette.size()) {
-      p[0] = palette[index].peRed;
-      p[1] = palette[index].peGreen;
-      p[2] = palette[index].peBlue;
-    } else {
-      p[0] = p[1] = p[2] = 0;  // an index past the palette draws black, as the platform does
-    }
-    p[3] = 255;
-  };
-  const std::uint8_t* s = bitmap.ScanLine(row);
-  std::uint8_t* d = out;
-  for (int x = 0; x < w; ++x, d += 4) {
-    switch (bitmap.PixelFormat()) {
-      case pf1bit: putIndex(d, (s[x >> 3] >> (7 - (x & 7))) & 1); break;
-      case pf4bit: putIndex(d, (x & 1) ? (s[x >> 1] & 0x0F) : (s[x >> 1] >> 4)); break;
-      case pf8bit: putIndex(d, s[x]); break;
-      case pf15bit: {
-        unsigned v = LittleEndian16(s + 2 * x);
-        d[0] = Widen5((v >> 10) & 31);
-        d[1] = Widen5((v >> 5) & 31);
-        d[2] = Widen5(v & 31);
-        d[3] = 255;
-        break;
-      }
-      case pf16bit: {
-        unsigned v = LittleEndian16(s + 2 * x);
-        d[0] = Widen5((v >> 11) & 31);
-        d[1] = Widen6((v >> 5) & 63);
-        d[2] = Widen5(v & 31);
-        d[3] = 255;
-        break;
-      }
-      case pf24bit:
-        d[0] = s[3 * x + 2];
-        d[1] = s[3 * x + 1];
-        d[2] = s[3 * x];
-        d[3] = 255;
-        break;
-      case pf32bit:
-        d[0] = s[4 * x + 2];
-        d[1] = s[4 * x + 1];
-        d[2] = s[4 * x];
-        d[3] = s[4 * x + 3];
-        break;
-      default: std::memset(d, 0, 4); break;
-    }
+int PaletteIndexAt(const TBitmap& bitmap, const std::uint8_t* row, int x) {
+  switch (bitmap.PixelFormat()) {
+    case pf1bit: return (row[x >> 3] >> (7 - (x & 7))) & 1;
+    case pf4bit: return (x & 1) ? (row[x >> 1] & 0x0F) : (row[x >> 1] >> 4);
+    case pf8bit: return row[x];
+    default: return -1;
   }
+}
+
+void PixelToRgba8(const TBitmap& bitmap, const std::uint8_t* s, int x, std::uint8_t* d) {
+  switch (bitmap.PixelFormat()) {
+    case pf1bit:
+    case pf4bit:
+    case pf8bit: {
+      const TLogPalette& palette = bitmap.Palette();
+      const auto index = static_cast<std::size_t>(PaletteIndexAt(bitmap, s, x));
+      if (index < palette.size()) {
+        d[0] = palette[index].peRed;
+        d[1] = palette[index].peGreen;
+        d[2] = palette[index].peBlue;
+      } else {
+        d[0] = d[1] = d[2] = 0;  // an index past the palette draws black, as the platform does
+      }
+      d[3] = 255;
+      break;
+    }
+    case pf15bit:
+    case pf16bit: {
+      const unsigned v = LittleEndian16(s + 2 * x);
+      const bool green6 = bitmap.PixelFormat() == pf16bit;  // 5-6-5 rather than 5-5-5
+      d[0] = Widen5((v >> (green6 ? 11 : 10)) & 31);
+      d[1] = green6 ? Widen6((v >> 5) & 63) : Widen5((v >> 5) & 31);
+      d[2] = Widen5(v & 31);
+      d[3] = 255;
+      break;
+    }
+    case pf24bit:
+    case pf32bit: {
+      const bool alpha = bitmap.PixelFormat() == pf32bit;
+      const std::uint8_t* p = s + (alpha ? 4 : 3) * x;  // B, G, R[, A]
+      d[0] = p[2];
+      d[1] = p[1];
+      d[2] = p[0];
+      d[3] = alpha ? p[3] : 255;
+      break;
+    }
+    default: std::memset(d, 0, 4); break;
+  }
+}
+
+void ScanLineToRgba8(const TBitmap& bitmap, int row, std::uint8_t* out) {
+  const std::uint8_t* s = bitmap.ScanLine(row);
+  for (int x = 0, w = bitmap.Width(); x < w; ++x) PixelToRgba8(bitmap, s, x, out + 4 * x);
 }
 
 std::vector<std::uint8_t> BitmapToRgba8(const TBitmap& bitmap) {

@@ -17,6 +17,11 @@ namespace vumo {
 std::vector<std::uint8_t> BitmapToRgba8(const TBitmap& bitmap);
 // The same for one row, into `out`, which holds Width() * 4 bytes.
 void ScanLineToRgba8(const TBitmap& bitmap, int row, std::uint8_t* out);
+// The same for pixel `x` of the scan line `row`, into 4 bytes at `out`.
+void PixelToRgba8(const TBitmap& bitmap, const std::uint8_t* row, int x, std::uint8_t* out);
+// The palette index of pixel `x` of the scan line `row` of a 1-, 4- or 8-bit bitmap; -1 for
+// the other formats.
+int PaletteIndexAt(const TBitmap& bitmap, const std::uint8_t* row, int x);
 
 // Where an encoder's bytes go, in order; it raises to stop the encoding.
 using TByteSink = std::function<void(const std::uint8_t* bytes, std::size_t count)>;

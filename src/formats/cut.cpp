@@ -49,14 +49,7 @@ bool TCUTGraphic::ReadImageProperties(TStream& Stream, unsigned ImageIndex) {
   TReaderGraphic::ReadImageProperties(Stream, ImageIndex);
   const std::uint8_t* header = ReadHeaderBytes(Stream, kHeaderSize);
   if (!header) RaiseReadError();
-  TImageProperties& p = ImageProperties;
-  p.Width = LittleEndian16(header);
-  p.Height = LittleEndian16(header + 2);
-  p.ColorScheme = csIndexed;
-  p.BitsPerSample = 8;
-  p.SamplesPerPixel = 1;
-  p.BitsPerPixel = 8;
-  p.Compression = ctRLE;
+  SetIndexedProperties(ImageProperties, LittleEndian16(header), LittleEndian16(header + 2), 8, ctRLE);
   SetPixelFormat(pf8bit);
   return true;
 }

@@ -29,6 +29,7 @@ constexpr std::uint32_t FourCC(const char (&code)[5]) {
   return static_cast<std::uint32_t>(code[0]) | static_cast<std::uint32_t>(code[1]) << 8 |
          static_cast<std::uint32_t>(code[2]) << 16 | static_cast<std::uint32_t>(code[3]) << 24;
 }
+constexpr std::uint8_t kIdentifier[4] = {'D', 'D', 'S', ' '};
 
 // Header flags, pixel format flags and capabilities.
 constexpr std::uint32_t kFlagDepth = 0x800000;
@@ -290,14 +291,6 @@ bool TDDSGraphic::PlaceSurface(TSurface& surface, std::uint64_t available) const
   return surface.Offset + surface.Bytes <= available;
 }
 
-void TDDSGraphic::LoadFromStream(TStream& Stream) {
-  BeginLoad(Stream);
-  if (!ReadImageProperties(Stream, RequestedImage())) {
-    // A file shorter than its header is a short read, not a foreign format.
-    if (Stream.Size() - BasePosition >= 4 && LittleEndian32(HeaderBytes()) == FourCC("DDS ")) RaiseReadError();
-    RaiseInvalidImage();
-  }
-  LoadTexture(Stream);
-}
+std::span<const std::uint8_t> TDDSGraphic::Identifier() const { return kIdentifier; }
 
 }  // namespace vumo

@@ -14,11 +14,11 @@ class TDDSGraphic : public TTextureReader<TDDSGraphic, "TDDSGraphic", &gesDDS> {
   static bool CanLoad(TStream& Stream);
   using TReader::CanLoad;  // the file test, built on the stream test
   bool ReadImageProperties(TStream& Stream, unsigned ImageIndex) override;
-  void LoadFromStream(TStream& Stream) override;
 
  private:
   std::uint32_t dataOffset_ = 0;
 
+  std::span<const std::uint8_t> Identifier() const override;
   bool PlaceSurface(TSurface& surface, std::uint64_t available) const override;
   TPixelLayout LegacyPixels(const std::uint8_t* header) const;
   TPixelLayout DXGIPixels(std::uint32_t format) const;

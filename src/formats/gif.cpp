@@ -154,14 +154,8 @@ bool TGIFGraphic::ReadImageProperties(TStream& Stream, unsigned ImageIndex) {
   TReaderGraphic::ReadImageProperties(Stream, ImageIndex);
   const std::uint8_t* h = ReadHeaderBytes(Stream, kHeaderSize);
   if (!h || (std::memcmp(h, "GIF87a", 6) != 0 && std::memcmp(h, "GIF89a", 6) != 0)) return false;
-  TImageProperties& p = ImageProperties;
-  p.Width = LittleEndian16(h + 6);
-  p.Height = LittleEndian16(h + 8);
-  p.ColorScheme = csIndexed;
-  p.BitsPerSample = 8;
-  p.SamplesPerPixel = 1;
-  p.BitsPerPixel = static_cast<std::uint8_t>((h[10] & 0x80) ? (h[10] & 7) + 1 : 8);
-  p.Compression = ctLZW;
+  SetIndexedProperties(ImageProperties, LittleEndian16(h + 6), LittleEndian16(h + 8),
+                       static_cast<std::uint8_t>((h[10] & 0x80) ? (h[10] & 7) + 1 : 8), ctLZW);
   return true;
 }
 

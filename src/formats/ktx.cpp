@@ -265,15 +265,7 @@ bool TKTXGraphic::PlaceSurface(TSurface& s, std::uint64_t available) const {
   return s.Offset + s.Bytes <= available;
 }
 
-void TKTXGraphic::LoadFromStream(TStream& Stream) {
-  BeginLoad(Stream);
-  if (!ReadImageProperties(Stream, RequestedImage())) {
-    // A file shorter than its header is a short read, not a foreign format.
-    if (Stream.Size() - BasePosition >= 12 && std::memcmp(HeaderBytes(), kKTXIdentifier, 12) == 0) RaiseReadError();
-    RaiseInvalidImage();
-  }
-  LoadTexture(Stream);
-}
+std::span<const std::uint8_t> TKTXGraphic::Identifier() const { return kKTXIdentifier; }
 
 // ---------------------------------------------------------------------------------------------
 // KTX2
@@ -475,13 +467,6 @@ const std::vector<std::uint8_t>* TKTX2Graphic::InflatedLevel(TStream& Stream, st
   return &inflated_;
 }
 
-void TKTX2Graphic::LoadFromStream(TStream& Stream) {
-  BeginLoad(Stream);
-  if (!ReadImageProperties(Stream, RequestedImage())) {
-    if (Stream.Size() - BasePosition >= 12 && std::memcmp(HeaderBytes(), kKTX2Identifier, 12) == 0) RaiseReadError();
-    RaiseInvalidImage();
-  }
-  LoadTexture(Stream);
-}
+std::span<const std::uint8_t> TKTX2Graphic::Identifier() const { return kKTX2Identifier; }
 
 }  // namespace vumo

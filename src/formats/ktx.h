@@ -16,7 +16,6 @@ class TKTXGraphic : public TTextureReader<TKTXGraphic, "TKTXGraphic", &gesKTX> {
   static bool CanLoad(TStream& Stream);
   using TReader::CanLoad;  // the file test, built on the stream test
   bool ReadImageProperties(TStream& Stream, unsigned ImageIndex) override;
-  void LoadFromStream(TStream& Stream) override;
 
  private:
   // Where each level's images begin, and for a cube map that is not an array the distance
@@ -27,6 +26,7 @@ class TKTXGraphic : public TTextureReader<TKTXGraphic, "TKTXGraphic", &gesKTX> {
   std::vector<TLevel> levels_;  // the levels whose size field lies in the file
   bool cubeFacesPadded_ = false;
 
+  std::span<const std::uint8_t> Identifier() const override;
   bool PlaceSurface(TSurface& surface, std::uint64_t available) const override;
   TPixelLayout GLPixels(std::uint32_t type, std::uint32_t format, std::uint32_t internalFormat) const;
 };
@@ -36,7 +36,6 @@ class TKTX2Graphic : public TTextureReader<TKTX2Graphic, "TKTX2Graphic", &gesKTX
   static bool CanLoad(TStream& Stream);
   using TReader::CanLoad;  // the file test, built on the stream test
   bool ReadImageProperties(TStream& Stream, unsigned ImageIndex) override;
-  void LoadFromStream(TStream& Stream) override;
 
   enum TSupercompression : std::uint32_t { scNone = 0, scBasisLZ = 1, scZstd = 2, scZlib = 3 };
   TSupercompression Supercompression() const { return scheme_; }
@@ -50,6 +49,7 @@ class TKTX2Graphic : public TTextureReader<TKTX2Graphic, "TKTX2Graphic", &gesKTX
   std::vector<std::uint8_t> inflated_;
   std::uint32_t inflatedLevel_ = ~0u;
 
+  std::span<const std::uint8_t> Identifier() const override;
   bool PlaceSurface(TSurface& surface, std::uint64_t available) const override;
   const std::vector<std::uint8_t>* InflatedLevel(TStream& Stream, std::uint32_t level) override;
   TPixelLayout VulkanPixels(std::uint32_t format) const;

@@ -113,27 +113,21 @@ void TMetafileDC::SetMapMode(int mode) {
   UpdateTransform();
 }
 
-void TMetafileDC::SetWindowOrg(double x, double y) {
-  state_.windowOrg = {x, y};
+void TMetafileDC::SetOrigin(TLogPoint& origin, double x, double y) {
+  origin = {x, y};
   UpdateTransform();
 }
 
-void TMetafileDC::SetWindowExt(double x, double y) {
-  if (x == 0 || y == 0) return;
-  state_.windowExt = {x, y};
+void TMetafileDC::SetExtent(TLogPoint& extent, double x, double y) {
+  if (x == 0 || y == 0) return;  // the page would scale by an infinity
+  extent = {x, y};
   UpdateTransform();
 }
 
-void TMetafileDC::SetViewportOrg(double x, double y) {
-  state_.viewportOrg = {x, y};
-  UpdateTransform();
-}
-
-void TMetafileDC::SetViewportExt(double x, double y) {
-  if (x == 0 || y == 0) return;
-  state_.viewportExt = {x, y};
-  UpdateTransform();
-}
+void TMetafileDC::SetWindowOrg(double x, double y) { SetOrigin(state_.windowOrg, x, y); }
+void TMetafileDC::SetWindowExt(double x, double y) { SetExtent(state_.windowExt, x, y); }
+void TMetafileDC::SetViewportOrg(double x, double y) { SetOrigin(state_.viewportOrg, x, y); }
+void TMetafileDC::SetViewportExt(double x, double y) { SetExtent(state_.viewportExt, x, y); }
 
 void TMetafileDC::OffsetWindowOrg(double x, double y) { SetWindowOrg(state_.windowOrg.x + x, state_.windowOrg.y + y); }
 

@@ -182,6 +182,9 @@ class TMetafileDC {
   };
 
   void UpdateTransform();
+  // An origin or extent of the window or viewport; an extent of zero is ignored.
+  void SetOrigin(TLogPoint& origin, double x, double y);
+  void SetExtent(TLogPoint& extent, double x, double y);
   TCanvasPoint Map(double x, double y) const { return toDest_.Apply(x, y); }
   TCanvasPoint Map(TLogPoint p) const { return toDest_.Apply(p.x, p.y); }
   // How long one logical unit along x (or y) is on the destination.

@@ -34,8 +34,10 @@ constexpr TPKMFormat kFormats[kFormatCount] = {
     {TBlockFormat::EACRG11S, "EAC RG11 signed", false},
 };
 
+constexpr std::uint8_t kIdentifier[4] = {'P', 'K', 'M', ' '};
+
 bool IsPKM(const std::uint8_t* h) {
-  return std::memcmp(h, "PKM ", 4) == 0 && (std::memcmp(h + 4, "10", 2) == 0 || std::memcmp(h + 4, "20", 2) == 0);
+  return std::memcmp(h, kIdentifier, 4) == 0 && (std::memcmp(h + 4, "10", 2) == 0 || std::memcmp(h + 4, "20", 2) == 0);
 }
 
 std::uint32_t PadToBlock(std::uint32_t side) { return (side + 3) & ~3u; }
@@ -76,14 +78,6 @@ bool TPKMGraphic::PlaceSurface(TSurface& surface, std::uint64_t available) const
   return surface.Offset + surface.Bytes <= available;
 }
 
-void TPKMGraphic::LoadFromStream(TStream& Stream) {
-  BeginLoad(Stream);
-  if (!ReadImageProperties(Stream, RequestedImage())) {
-    // A file shorter than its header is a short read, not a foreign format.
-    if (Stream.Size() - BasePosition >= 4 && std::memcmp(HeaderBytes(), "PKM ", 4) == 0) RaiseReadError();
-    RaiseInvalidImage();
-  }
-  LoadTexture(Stream);
-}
+std::span<const std::uint8_t> TPKMGraphic::Identifier() const { return kIdentifier; }
 
 }  // namespace vumo

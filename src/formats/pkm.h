@@ -11,9 +11,9 @@ class TPKMGraphic : public TTextureReader<TPKMGraphic, "TPKMGraphic", &gesPKM> {
   static bool CanLoad(TStream& Stream);
   using TReader::CanLoad;  // the file test, built on the stream test
   bool ReadImageProperties(TStream& Stream, unsigned ImageIndex) override;
-  void LoadFromStream(TStream& Stream) override;
 
  private:
+  std::span<const std::uint8_t> Identifier() const override;
   bool PlaceSurface(TSurface& surface, std::uint64_t available) const override;
 };
 

@@ -347,18 +347,25 @@ const std::uint8_t* TTextureGraphic::TakeRow(TByteSource& source, std::size_t ro
   return swapped_.data();
 }
 
+template <typename Decode>
+void TTextureGraphic::ForEachBlockRow(TByteSource& source, const TSurface& s, Decode decode) {
+  const TBlockKind& blocks = layout_.Pixels.Blocks;
+  const std::size_t rowBytes = BlockRowBytes(blocks, s.Width);
+  for (std::uint32_t y = 0; y < s.Height; y += blocks.Height) {
+    const std::uint8_t* row = source.Take(rowBytes);
+    if (!row) RaiseReadError();
+    decode(row, rowBytes, y, std::min<std::uint32_t>(blocks.Height, s.Height - y));
+    RowProgress(y, s.Height);
+  }
+}
+
 void TTextureGraphic::DecodeBytes(TByteSource& source, const TSurface& s, std::uint8_t* pixels, std::size_t stride) {
   const TPixelLayout& p = layout_.Pixels;
   if (p.Kind == TPixelKind::Blocks) {
-    const std::size_t rowBytes = BlockRowBytes(p.Blocks, s.Width);
-    for (std::uint32_t y = 0; y < s.Height; y += p.Blocks.Height) {
-      const std::uint8_t* blocks = source.Take(rowBytes);
-      if (!blocks) RaiseReadError();
+    ForEachBlockRow(source, s, [&](const std::uint8_t* blocks, std::size_t rowBytes, std::uint32_t y, std::uint32_t rows) {
       if (p.Blocks == TBlockFormat::BC1 && !bc1Transparent_) bc1Transparent_ = BC1BlocksTransparent(blocks, rowBytes);
-      const std::uint32_t rows = std::min<std::uint32_t>(p.Blocks.Height, s.Height - y);
       DecodeBlocks(p.Blocks, blocks, rowBytes, s.Width, rows, pixels + y * stride, stride, poBGRA);
-      RowProgress(y, s.Height);
-    }
+    });
     if (p.RedInAlpha)
       for (std::uint32_t y = 0; y < s.Height; ++y)
         for (std::uint8_t *px = pixels + y * stride, *end = px + 4 * s.Width; px < end; px += 4) {
@@ -401,15 +408,9 @@ void TTextureGraphic::DecodeBytes(TByteSource& source, const TSurface& s, std::u
 void TTextureGraphic::DecodeFloats(TByteSource& source, const TSurface& s, float* pixels, std::size_t stride) {
   const TPixelLayout& p = layout_.Pixels;
   if (p.Kind == TPixelKind::Blocks) {
-    const std::size_t rowBytes = BlockRowBytes(p.Blocks, s.Width);
-    for (std::uint32_t y = 0; y < s.Height; y += p.Blocks.Height) {
-      const std::uint8_t* blocks = source.Take(rowBytes);
-      if (!blocks) RaiseReadError();
-      DecodeBlocks(p.Blocks, blocks, rowBytes, s.Width, std::min<std::uint32_t>(p.Blocks.Height, s.Height - y),
-                   pixels + y * stride,
-                   stride * sizeof(float));
-      RowProgress(y, s.Height);
-    }
+    ForEachBlockRow(source, s, [&](const std::uint8_t* blocks, std::size_t rowBytes, std::uint32_t y, std::uint32_t rows) {
+      DecodeBlocks(p.Blocks, blocks, rowBytes, s.Width, rows, pixels + y * stride, stride * sizeof(float));
+    });
   } else {
     const std::size_t rowBytes = (std::size_t{s.Width} * p.BitsPerPixel + 7) / 8;
     for (std::uint32_t y = 0; y < s.Height; ++y) {
@@ -418,6 +419,18 @@ void TTextureGraphic::DecodeFloats(TByteSource& source, const TSurface& s, float
       RowProgress(y, s.Height);
     }
   }
+}
+
+void TTextureGraphic::LoadFromStream(TStream& Stream) {
+  BeginLoad(Stream);
+  if (!ReadImageProperties(Stream, RequestedImage())) {
+    const std::span<const std::uint8_t> identifier = Identifier();
+    if (Stream.Size() - BasePosition >= static_cast<std::int64_t>(identifier.size()) &&
+        std::memcmp(HeaderBytes(), identifier.data(), identifier.size()) == 0)
+      RaiseReadError();
+    RaiseInvalidImage();
+  }
+  LoadTexture(Stream);
 }
 
 void TTextureGraphic::LoadTexture(TStream& Stream) {

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -56,6 +57,10 @@ class TTextureGraphic : public TReaderGraphic {
     std::uint32_t Layer = 0, Face = 0, FaceInFile = 0, Level = 0, Slice = 0, Slices = 1;
   };
 
+  // Every container loads the same way: its header (ReadImageProperties), then the requested
+  // image.
+  void LoadFromStream(TStream& Stream) override;
+
   const TLayout& Layout() const { return layout_; }
 
   static TPixelLayout BlockLayout(TBlockKind blocks, const char* name, bool alpha);
@@ -87,6 +92,9 @@ class TTextureGraphic : public TReaderGraphic {
   // Refuses sides, depth or layers past the limits and keeps no more levels than halving the
   // largest side down to 1 gives; then takes the layout as the reader's.
   void SetLayout(TLayout layout);
+  // The bytes every file of the container begins with: a file that starts with them but ends
+  // inside its header is a short read, not a foreign format.
+  virtual std::span<const std::uint8_t> Identifier() const = 0;
   // Where the surface's bytes lie from BasePosition (or in its level's inflated bytes); false
   // when they do not lie whole within `available`.
   virtual bool PlaceSurface(TSurface& surface, std::uint64_t available) const = 0;
@@ -100,17 +108,20 @@ class TTextureGraphic : public TReaderGraphic {
   std::uint64_t CountWholeImages(std::uint64_t available) const;
   // The image properties of image `index` (the first when the file lacks it).
   void FillImageProperties(unsigned index);
+ private:
   // The load once the header is read: the requested image, or the cube map's cross after the
   // other images, into the bitmap or a float plane.
   void LoadTexture(TStream& Stream);
 
- private:
   bool bc1Transparent_ = false;  // a BC1 block of the image uses its transparent black
   std::vector<std::uint8_t> swapped_;
 
   std::string Caption(const TSurface& surface) const;
   // One row's bytes from the source, padding skipped, in little-endian order.
   const std::uint8_t* TakeRow(TByteSource& source, std::size_t rowBytes);
+  // Hands each row of blocks of the surface to decode(blocks, bytes, first pixel row, pixel rows).
+  template <typename Decode>
+  void ForEachBlockRow(TByteSource& source, const TSurface& surface, Decode decode);
   // One image's pixels into rows `stride` pixels' bytes or floats apart.
   void DecodeBytes(TByteSource& source, const TSurface& surface, std::uint8_t* pixels, std::size_t stride);
   void DecodeFloats(TByteSource& source, const TSurface& surface, float* pixels, std::size_t stride);

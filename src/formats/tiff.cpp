@@ -19,19 +19,11 @@ constexpr std::uint8_t kEPSMagic[4] = {0xC5, 0xD0, 0xD3, 0xC6};
 // A chain longer than this is taken for a damaged file: no real document has more pages.
 constexpr unsigned kMaxDirectories = 65536;
 
+// The field types as TIFF 6.0 lists them: the first five, their signed kinds, the floats.
 enum TType : std::uint16_t {
-  ttByte = 1,
-  ttAscii = 2,
-  ttShort = 3,
-  ttLong = 4,
-  ttRational = 5,
-  ttSByte = 6,
-  ttUndefined = 7,
-  ttSShort = 8,
-  ttSLong = 9,
-  ttSRational = 10,
-  ttFloat = 11,
-  ttDouble = 12,
+  ttByte = 1, ttAscii = 2, ttShort = 3, ttLong = 4, ttRational = 5,
+  ttSByte = 6, ttUndefined = 7, ttSShort = 8, ttSLong = 9, ttSRational = 10,
+  ttFloat = 11, ttDouble = 12,
 };
 
 // Bytes of one value of a type; 0 for types this reader does not know.

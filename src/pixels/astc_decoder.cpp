@@ -158,60 +158,46 @@ constexpr unsigned ReplicateBits(unsigned v, unsigned bits, unsigned wide) {
   return result & ((1u << wide) - 1);
 }
 
-// Colour values of every range back to 0..255.
-constexpr auto kColorValues = [] {
-  std::array<std::array<std::uint8_t, 256>, 21> table{};
-  for (unsigned range = 0; range < 21; ++range) {
+// A value of a trit or quint range: its digit (above the `bits` plain bits) times the factor C,
+// plus the plain bits scrambled by `pattern` (B), all flipped by `flip` when the lowest plain
+// bit is set, keeps `top` of the flip and drops two bits.
+constexpr unsigned UnquantizeDigit(unsigned v, unsigned bits, const char* pattern, unsigned factor, unsigned flip,
+                                   unsigned top) {
+  const unsigned m = v & ((1u << bits) - 1), D = v >> bits;
+  const unsigned A = (m & 1) ? flip : 0;
+  const unsigned T = (D * factor + Scramble(pattern, m)) ^ A;
+  return (A & top) | (T >> 2);
+}
+
+// The first `Ranges` ranges' values, each put back by `value(range, v)`.
+template <std::size_t Ranges, std::size_t Levels, typename Value>
+constexpr auto UnquantizeTable(Value value) {
+  std::array<std::array<std::uint8_t, Levels>, Ranges> table{};
+  for (unsigned range = 0; range < Ranges; ++range) {
     const TRange& r = kRanges[range];
     const unsigned levels = (1u << r.Bits) * (r.Trits ? 3 : r.Quints ? 5 : 1);
-    for (unsigned v = 0; v < levels; ++v) {
-      unsigned result;
-      if (!r.Trits && !r.Quints) {
-        result = ReplicateBits(v, r.Bits, 8);
-      } else {
-        const unsigned m = v & ((1u << r.Bits) - 1), D = v >> r.Bits;
-        const unsigned A = (m & 1) ? 0x1FF : 0;
-        unsigned B = 0, C = 0;
-        if (r.Trits) B = Scramble(kColorTritB[r.Bits], m), C = kColorTritC[r.Bits];
-        else B = Scramble(kColorQuintB[r.Bits], m), C = kColorQuintC[r.Bits];
-        unsigned T = D * C + B;
-        T ^= A;
-        result = (A & 0x80) | (T >> 2);
-        if (r.Bits == 0) result = 0;  // not a colour range; kept defined
-      }
-      table[range][v] = static_cast<std::uint8_t>(result);
-    }
+    for (unsigned v = 0; v < levels; ++v) table[range][v] = static_cast<std::uint8_t>(value(r, v));
   }
   return table;
-}();
+}
+
+// Colour values of every range back to 0..255.
+constexpr auto kColorValues = UnquantizeTable<21, 256>([](const TRange& r, unsigned v) {
+  if (!r.Trits && !r.Quints) return ReplicateBits(v, r.Bits, 8);
+  if (r.Bits == 0) return 0u;  // not a colour range; kept defined
+  return r.Trits ? UnquantizeDigit(v, r.Bits, kColorTritB[r.Bits], kColorTritC[r.Bits], 0x1FF, 0x80)
+                 : UnquantizeDigit(v, r.Bits, kColorQuintB[r.Bits], kColorQuintC[r.Bits], 0x1FF, 0x80);
+});
 
 // Weights of the twelve weight ranges back to 0..64.
-constexpr auto kWeightValues = [] {
-  std::array<std::array<std::uint8_t, 32>, kWeightRanges> table{};
-  for (unsigned range = 0; range < kWeightRanges; ++range) {
-    const TRange& r = kRanges[range];
-    const unsigned levels = (1u << r.Bits) * (r.Trits ? 3 : r.Quints ? 5 : 1);
-    for (unsigned v = 0; v < levels; ++v) {
-      unsigned result;
-      if (!r.Trits && !r.Quints) {
-        result = ReplicateBits(v, r.Bits, 6);
-      } else if (r.Bits == 0) {
-        result = r.Trits ? kWeightThree[v] : kWeightFive[v];
-      } else {
-        const unsigned m = v & ((1u << r.Bits) - 1), D = v >> r.Bits;
-        const unsigned A = (m & 1) ? 0x7F : 0;
-        unsigned B = 0, C = 0;
-        if (r.Trits) B = Scramble(kWeightTritB[r.Bits], m), C = kWeightTritC[r.Bits];
-        else B = Scramble(kWeightQuintB[r.Bits], m), C = kWeightQuintC[r.Bits];
-        unsigned T = D * C + B;
-        T ^= A;
-        result = (A & 0x20) | (T >> 2);
-      }
-      table[range][v] = static_cast<std::uint8_t>(result > 32 ? result + 1 : result);
-    }
-  }
-  return table;
-}();
+constexpr auto kWeightValues = UnquantizeTable<kWeightRanges, 32>([](const TRange& r, unsigned v) {
+  unsigned result;
+  if (!r.Trits && !r.Quints) result = ReplicateBits(v, r.Bits, 6);
+  else if (r.Bits == 0) result = r.Trits ? kWeightThree[v] : kWeightFive[v];
+  else if (r.Trits) result = UnquantizeDigit(v, r.Bits, kWeightTritB[r.Bits], kWeightTritC[r.Bits], 0x7F, 0x20);
+  else result = UnquantizeDigit(v, r.Bits, kWeightQuintB[r.Bits], kWeightQuintC[r.Bits], 0x7F, 0x20);
+  return result > 32 ? result + 1 : result;
+});
 
 // ---------------------------------------------------------------------------------------------
 // Block modes

@@ -87,8 +87,7 @@ class TCCITTDecoder : public TDecoder {
 // option a tag bit after it tells a one-dimensional row from one coded against the row above.
 class TCCITTFax3Decoder : public TCCITTDecoder {
  public:
-  TCCITTFax3Decoder(std::uint32_t Options, bool SwapBits, bool WordAligned, std::uint32_t Width)
-      : TCCITTDecoder(Options, SwapBits, WordAligned, Width) {}
+  using TCCITTDecoder::TCCITTDecoder;  // (Options, SwapBits, WordAligned, Width)
   // PackedSize bytes of input, UnpackedSize bytes of output (whole rows are written; what
   // the input does not reach stays white). Raises nothing.
   void Decode(const std::uint8_t*& Source, std::uint8_t*& Dest, std::int32_t PackedSize,
@@ -111,8 +110,7 @@ class TCCITTFax4Decoder : public TCCITTDecoder {
 // on a new 16-bit word with word alignment.
 class TCCITTMHDecoder : public TCCITTDecoder {
  public:
-  TCCITTMHDecoder(std::uint32_t Options, bool SwapBits, bool WordAligned, std::uint32_t Width)
-      : TCCITTDecoder(Options, SwapBits, WordAligned, Width) {}
+  using TCCITTDecoder::TCCITTDecoder;  // (Options, SwapBits, WordAligned, Width)
   void Decode(const std::uint8_t*& Source, std::uint8_t*& Dest, std::int32_t PackedSize,
               std::int32_t UnpackedSize) override;
 };

@@ -21,51 +21,26 @@ std::uint8_t ClampByte(int x) {
 
 TColorManager::TColorManager() { SetGamma(1.0f, 2.2f); }
 
-void TColorManager::SetSourceBitsPerSample(std::uint8_t value) {
+namespace {
+
+std::uint8_t ValidBits(std::uint8_t value) {
   if (value == 0 || value > 16) Fail(kInvalidBitsPerSample);
-  if (value != sourceBitsPerSample_) {
-    sourceBitsPerSample_ = value;
-    changed_ = true;
-  }
+  return value;
 }
 
-void TColorManager::SetTargetBitsPerSample(std::uint8_t value) {
-  if (value == 0 || value > 16) Fail(kInvalidBitsPerSample);
-  if (value != targetBitsPerSample_) {
-    targetBitsPerSample_ = value;
-    changed_ = true;
-  }
-}
-
-void TColorManager::SetSourceSamplesPerPixel(std::uint8_t value) {
+std::uint8_t ValidCount(std::uint8_t value) {
   if (value == 0 || value > 4) Fail(kInvalidSampleCount);
-  if (value != sourceSamplesPerPixel_) {
-    sourceSamplesPerPixel_ = value;
-    changed_ = true;
-  }
+  return value;
 }
 
-void TColorManager::SetTargetSamplesPerPixel(std::uint8_t value) {
-  if (value == 0 || value > 4) Fail(kInvalidSampleCount);
-  if (value != targetSamplesPerPixel_) {
-    targetSamplesPerPixel_ = value;
-    changed_ = true;
-  }
-}
+}  // namespace
 
-void TColorManager::SetSourceColorScheme(TColorScheme value) {
-  if (value != sourceColorScheme_) {
-    sourceColorScheme_ = value;
-    changed_ = true;
-  }
-}
-
-void TColorManager::SetTargetColorScheme(TColorScheme value) {
-  if (value != targetColorScheme_) {
-    targetColorScheme_ = value;
-    changed_ = true;
-  }
-}
+void TColorManager::SetSourceBitsPerSample(std::uint8_t value) { Change(sourceBitsPerSample_, ValidBits(value)); }
+void TColorManager::SetTargetBitsPerSample(std::uint8_t value) { Change(targetBitsPerSample_, ValidBits(value)); }
+void TColorManager::SetSourceSamplesPerPixel(std::uint8_t value) { Change(sourceSamplesPerPixel_, ValidCount(value)); }
+void TColorManager::SetTargetSamplesPerPixel(std::uint8_t value) { Change(targetSamplesPerPixel_, ValidCount(value)); }
+void TColorManager::SetSourceColorScheme(TColorScheme value) { Change(sourceColorScheme_, value); }
+void TColorManager::SetTargetColorScheme(TColorScheme value) { Change(targetColorScheme_, value); }
 
 namespace {
 

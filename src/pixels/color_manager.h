@@ -40,14 +40,8 @@ struct TColorSetup {
 };
 
 enum TRawPaletteFormat : std::uint8_t {
-  pfInterlaced8Triple = 0,
-  pfInterlaced8Quad = 1,
-  pfPlane8Triple = 2,
-  pfPlane8Quad = 3,
-  pfInterlaced16Triple = 4,
-  pfInterlaced16Quad = 5,
-  pfPlane16Triple = 6,
-  pfPlane16Quad = 7,
+  pfInterlaced8Triple = 0, pfInterlaced8Quad = 1, pfPlane8Triple = 2, pfPlane8Quad = 3,
+  pfInterlaced16Triple = 4, pfInterlaced16Quad = 5, pfPlane16Triple = 6, pfPlane16Quad = 7,
 };
 
 // (a * b) div c over 16-bit operands with a 32-bit product; c of 0 gives 0.
@@ -144,6 +138,14 @@ class TColorManager {
   void ConvertCMYKRows(std::span<const void* const>, void*, std::uint32_t, std::uint8_t);
   void ConvertLabRows(std::span<const void* const>, void*, std::uint32_t, std::uint8_t);
   void ConvertYCbCrRows(std::span<const void* const>, void*, std::uint32_t, std::uint8_t);
+
+  // Takes a new value into a layout field, noting that the converter must be chosen again.
+  template <typename T>
+  void Change(T& field, T value) {
+    if (value == field) return;
+    field = value;
+    changed_ = true;
+  }
 
   bool changed_ = true;
   std::uint8_t sourceBitsPerSample_ = 8;

@@ -77,24 +77,20 @@ void WritePacked(Src src, std::uint8_t* d, std::uint32_t count, std::uint8_t mas
   }
 }
 
+template <int Bits, class Src>
+void WritePackedMasked(Src src, std::uint8_t* d, std::uint32_t count, std::uint8_t mask) {
+  if (mask != 0xFF) WritePacked<Bits, true>(src, d, count, mask);
+  else WritePacked<Bits, false>(src, d, count, mask);
+}
+
 template <class Src>
 void WritePackedTo(std::uint8_t targetBits, Src src, std::uint8_t* d, std::uint32_t count, std::uint8_t mask) {
-  const bool masked = mask != 0xFF;
   switch (targetBits) {
-    case 1:
-      masked ? WritePacked<1, true>(src, d, count, mask) : WritePacked<1, false>(src, d, count, mask);
-      break;
-    case 2:
-      masked ? WritePacked<2, true>(src, d, count, mask) : WritePacked<2, false>(src, d, count, mask);
-      break;
-    case 4:
-      masked ? WritePacked<4, true>(src, d, count, mask) : WritePacked<4, false>(src, d, count, mask);
-      break;
-    case 8:
-      masked ? WritePacked<8, true>(src, d, count, mask) : WritePacked<8, false>(src, d, count, mask);
-      break;
-    default:
-      break;
+    case 1: WritePackedMasked<1>(src, d, count, mask); break;
+    case 2: WritePackedMasked<2>(src, d, count, mask); break;
+    case 4: WritePackedMasked<4>(src, d, count, mask); break;
+    case 8: WritePackedMasked<8>(src, d, count, mask); break;
+    default: break;
   }
 }
 

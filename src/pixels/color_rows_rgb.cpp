@@ -123,43 +123,23 @@ void ConvertRgbFamily(const RowSetup& setup, std::span<const void* const> source
   }
 
   const std::uint8_t* g = setup.gamma;
+  // The colour channels go through `colour`, alpha through `alpha`, which never takes gamma.
+  auto run = [&](auto colour, auto alpha) { RunRgb(planes, copyAlpha, dst, dstStride, count, mask, colour, alpha); };
   if (sb == 8 && tb == 8) {
-    if (gamma) {
-      RunRgb(planes, copyAlpha, dst, dstStride, count, mask, Component8To8<true>{g}, Component8To8<false>{g});
-    } else {
-      RunRgb(planes, copyAlpha, dst, dstStride, count, mask, Component8To8<false>{g}, Component8To8<false>{g});
-    }
+    if (gamma) run(Component8To8<true>{g}, Component8To8<false>{g});
+    else run(Component8To8<false>{g}, Component8To8<false>{g});
   } else if (sb == 16 && tb == 8) {
-    if (swap) {
-      if (gamma) {
-        RunRgb(planes, copyAlpha, dst, dstStride, count, mask, Component16To8<true, true>{g},
-               Component16To8<true, false>{g});
-      } else {
-        RunRgb(planes, copyAlpha, dst, dstStride, count, mask, Component16To8<true, false>{g},
-               Component16To8<true, false>{g});
-      }
-    } else {
-      if (gamma) {
-        RunRgb(planes, copyAlpha, dst, dstStride, count, mask, Component16To8<false, true>{g},
-               Component16To8<false, false>{g});
-      } else {
-        RunRgb(planes, copyAlpha, dst, dstStride, count, mask, Component16To8<false, false>{g},
-               Component16To8<false, false>{g});
-      }
-    }
+    if (swap && gamma) run(Component16To8<true, true>{g}, Component16To8<true, false>{g});
+    else if (swap) run(Component16To8<true, false>{g}, Component16To8<true, false>{g});
+    else if (gamma) run(Component16To8<false, true>{g}, Component16To8<false, false>{g});
+    else run(Component16To8<false, false>{g}, Component16To8<false, false>{g});
   } else if (sb == 8 && tb == 16) {
-    if (gamma) {
-      RunRgb(planes, copyAlpha, dst, dstStride, count, mask, Component8To16<true>{g}, Component8To16<false>{g});
-    } else {
-      RunRgb(planes, copyAlpha, dst, dstStride, count, mask, Component8To16<false>{g}, Component8To16<false>{g});
-    }
+    if (gamma) run(Component8To16<true>{g}, Component8To16<false>{g});
+    else run(Component8To16<false>{g}, Component8To16<false>{g});
+  } else if (swap) {
+    run(Component16To16<true>{g}, Component16To16<true>{g});
   } else {
-    if (swap) {
-      RunRgb(planes, copyAlpha, dst, dstStride, count, mask, Component16To16<true>{g}, Component16To16<true>{g});
-    } else {
-      RunRgb(planes, copyAlpha, dst, dstStride, count, mask, Component16To16<false>{g},
-             Component16To16<false>{g});
-    }
+    run(Component16To16<false>{g}, Component16To16<false>{g});
   }
 }
 

@@ -20,21 +20,22 @@ std::size_t Room(std::int32_t size) { return size > 0 ? static_cast<std::size_t>
 // memcpy and memset for the few bytes most packets hold, without a library call each: two
 // overlapping word moves cover any length from 4 to 16, and nothing outside [d, d + n) is
 // written. Longer packets go to the library.
+template <typename Word>
+inline void CopyHeadAndTail(std::uint8_t* d, const std::uint8_t* s, std::size_t n) {
+  Word head, tail;  // both read before either is written, as the spans may overlap
+  std::memcpy(&head, s, sizeof(Word));
+  std::memcpy(&tail, s + n - sizeof(Word), sizeof(Word));
+  std::memcpy(d, &head, sizeof(Word));
+  std::memcpy(d + n - sizeof(Word), &tail, sizeof(Word));
+}
+
 inline void CopyBytes(std::uint8_t* d, const std::uint8_t* s, std::size_t n) {
   if (n > 16) {
     std::memcpy(d, s, n);
   } else if (n >= 8) {
-    std::uint64_t head, tail;
-    std::memcpy(&head, s, 8);
-    std::memcpy(&tail, s + n - 8, 8);
-    std::memcpy(d, &head, 8);
-    std::memcpy(d + n - 8, &tail, 8);
+    CopyHeadAndTail<std::uint64_t>(d, s, n);
   } else if (n >= 4) {
-    std::uint32_t head, tail;
-    std::memcpy(&head, s, 4);
-    std::memcpy(&tail, s + n - 4, 4);
-    std::memcpy(d, &head, 4);
-    std::memcpy(d + n - 4, &tail, 4);
+    CopyHeadAndTail<std::uint32_t>(d, s, n);
   } else {
     for (std::size_t i = 0; i < n; ++i) d[i] = s[i];
   }

@@ -7,46 +7,25 @@
 
 namespace vumo {
 
+// Grouped by family, one family a line.
 enum TColorScheme : std::uint8_t {
   csUnknown = 0,
-  csIndexed = 1,
-  csGray = 2,
-  csGrayAlpha = 3,
-  csRGB = 4,
-  csRGBA = 5,
-  csBGR = 6,
-  csBGRA = 7,
-  csCMY = 8,
-  csCMYK = 9,
-  csCIELab = 10,
-  csYCbCr = 11,
-  csPhotoYCC = 12,
+  csIndexed = 1, csGray = 2, csGrayAlpha = 3,
+  csRGB = 4, csRGBA = 5, csBGR = 6, csBGRA = 7,
+  csCMY = 8, csCMYK = 9,
+  csCIELab = 10, csYCbCr = 11, csPhotoYCC = 12,
 };
 
 enum TCompressionType : std::uint8_t {
-  ctUnknown = 0,
-  ctNone = 1,
-  ctRLE = 2,
-  ctPackedBits = 3,
-  ctLZW = 4,
-  ctFax3 = 5,
-  ctFaxRLE = 6,
-  ctFax4 = 7,
-  ctFaxRLEW = 8,
+  ctUnknown = 0, ctNone = 1,
+  ctRLE = 2, ctPackedBits = 3, ctLZW = 4,
+  ctFax3 = 5, ctFaxRLE = 6, ctFax4 = 7, ctFaxRLEW = 8,
   ctLZ77 = 9,
-  ctJPEG = 10,
-  ctOJPEG = 11,
-  ctThunderscan = 12,
-  ctNext = 13,
-  ctIT8CTPAD = 14,
-  ctIT8LW = 15,
-  ctIT8MP = 16,
-  ctIT8BL = 17,
-  ctPixarFilm = 18,
-  ctPixarLog = 19,
-  ctDCS = 20,
-  ctJBIG = 21,
-  ctPCDHuffmann = 22,
+  ctJPEG = 10, ctOJPEG = 11,
+  ctThunderscan = 12, ctNext = 13,
+  ctIT8CTPAD = 14, ctIT8LW = 15, ctIT8MP = 16, ctIT8BL = 17,
+  ctPixarFilm = 18, ctPixarLog = 19,
+  ctDCS = 20, ctJBIG = 21, ctPCDHuffmann = 22,
 };
 
 // TImageOptions: a one-byte set.
@@ -96,6 +75,19 @@ struct TImageProperties {
   std::uint8_t ChannelCount = 0;
   std::uint8_t FilterMode = 0;
 };
+
+// The properties of a picture of palette indices, one 8-bit sample a pixel as the file's
+// indices are unpacked (`bitsPerPixel` says how many bits the file gives each).
+inline void SetIndexedProperties(TImageProperties& p, std::uint32_t width, std::uint32_t height,
+                                 std::uint8_t bitsPerPixel, TCompressionType compression) {
+  p.Width = width;
+  p.Height = height;
+  p.ColorScheme = csIndexed;
+  p.BitsPerSample = 8;
+  p.SamplesPerPixel = 1;
+  p.BitsPerPixel = bitsPerPixel;
+  p.Compression = compression;
+}
 
 const char* ColorSchemeName(TColorScheme scheme);
 const char* CompressionName(TCompressionType compression);

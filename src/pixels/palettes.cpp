@@ -47,21 +47,22 @@ TLogPalette TColorManager::CreateColorPalette(std::span<const void* const> Data,
     entries[i].peGreen = g;
     entries[i].peBlue = b;
   };
+  // Records of `size` bytes, their three colours `step` bytes apart, red or blue first.
+  auto interlaced = [&](std::size_t size, std::size_t step, bool redFirst, auto colour) {
+    const std::uint8_t* p = Bytes(Data.empty() ? nullptr : Data[0]);
+    for (std::uint32_t i = 0; i < count; ++i, p += size) {
+      const std::uint8_t first = colour(p), second = colour(p + step), third = colour(p + 2 * step);
+      if (redFirst) set(i, first, second, third);
+      else set(i, third, second, first);
+    }
+  };
 
   switch (DataFormat) {
     case pfInterlaced8Triple:
-    case pfInterlaced8Quad: {
-      const std::size_t size = DataFormat == pfInterlaced8Triple ? 3 : 4;
-      const std::uint8_t* p = Bytes(Data.empty() ? nullptr : Data[0]);
-      for (std::uint32_t i = 0; i < count; ++i, p += size) {
-        if (OrderFlag) {
-          set(i, from8(p[2]), from8(p[1]), from8(p[0]));
-        } else {
-          set(i, from8(p[0]), from8(p[1]), from8(p[2]));
-        }
-      }
+    case pfInterlaced8Quad:
+      interlaced(DataFormat == pfInterlaced8Triple ? 3 : 4, 1, !OrderFlag,
+                 [&](const std::uint8_t* p) { return from8(*p); });
       break;
-    }
     case pfPlane8Triple:
     case pfPlane8Quad:
       for (std::uint32_t i = 0; i < count; ++i) {
@@ -69,19 +70,10 @@ TLogPalette TColorManager::CreateColorPalette(std::span<const void* const> Data,
       }
       break;
     case pfInterlaced16Triple:
-    case pfInterlaced16Quad: {
+    case pfInterlaced16Quad:
       // Stored the other way round from the 8-bit records: OrderFlag means red first here.
-      const std::size_t size = DataFormat == pfInterlaced16Triple ? 6 : 8;
-      const std::uint8_t* p = Bytes(Data.empty() ? nullptr : Data[0]);
-      for (std::uint32_t i = 0; i < count; ++i, p += size) {
-        if (OrderFlag) {
-          set(i, from16(p), from16(p + 2), from16(p + 4));
-        } else {
-          set(i, from16(p + 4), from16(p + 2), from16(p));
-        }
-      }
+      interlaced(DataFormat == pfInterlaced16Triple ? 6 : 8, 2, OrderFlag, from16);
       break;
-    }
     default:
       for (std::uint32_t i = 0; i < count; ++i) {
         set(i, from16(Bytes(Data[0]) + 2 * i), from16(Bytes(Data[1]) + 2 * i), from16(Bytes(Data[2]) + 2 * i));

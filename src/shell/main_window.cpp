@@ -106,15 +106,22 @@ TForm1::TForm1(QWidget* parent) : QWidget(parent) {
 
 TForm1::~TForm1() = default;
 
-void TForm1::CreateComponents() {
-  PanelTop = new TPanel(this);
-  PanelTop->setObjectName(QStringLiteral("PanelTop"));
-  PanelTop->SetBevelOuter(TPanel::bvNone);
-  PanelTop->SetHeight(2);
+namespace {
 
-  PanelLeft = new TPanel(this);
-  PanelLeft->setObjectName(QStringLiteral("PanelLeft"));
-  PanelLeft->SetBevelOuter(TPanel::bvNone);
+// A panel without a bevel, as the window's spacers and holders are.
+TPanel* NewFlatPanel(QWidget* parent, const char* name) {
+  auto* panel = new TPanel(parent);
+  panel->setObjectName(QString::fromLatin1(name));
+  panel->SetBevelOuter(TPanel::bvNone);
+  return panel;
+}
+
+}  // namespace
+
+void TForm1::CreateComponents() {
+  PanelTop = NewFlatPanel(this, "PanelTop");
+  PanelTop->SetHeight(2);
+  PanelLeft = NewFlatPanel(this, "PanelLeft");
   PanelLeft->SetWidth(kBrowserWidth);
 
   BrowseDrives = new TDirTreeCombo(PanelLeft);
@@ -125,9 +132,7 @@ void TForm1::CreateComponents() {
   BrowseDrives->SetLanguage(TFileListView::lnEnglish);
   BrowseDrives->SetGlyph(QIcon(QStringLiteral(":/dropdown.png")));
 
-  PanelDiv = new TPanel(PanelLeft);
-  PanelDiv->setObjectName(QStringLiteral("PanelDiv"));
-  PanelDiv->SetBevelOuter(TPanel::bvNone);
+  PanelDiv = NewFlatPanel(PanelLeft, "PanelDiv");
   PanelDiv->SetHeight(2);
 
   BrowseFiles = new TFileListView(PanelLeft);

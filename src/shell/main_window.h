@@ -4,6 +4,7 @@
 #include <QMenu>
 #include <QWidget>
 #include <functional>
+#include <initializer_list>
 #include <optional>
 #include <vector>
 
@@ -152,6 +153,25 @@ class TForm1 : public QWidget {
   void CompareChanged();
   TMenuItem* AddCommand(QMenu* menu, const char* name, const char* caption, QList<QKeySequence> keys,
                         std::function<void()> run, bool checkable = false);
+  // One checked command for each value a setting takes, marked while the setting holds it.
+  template <typename T>
+  struct TChoice {
+    const char* name;
+    const char* caption;
+    int key;  // Qt::CTRL | Qt::Key_1 and the like; 0 for none
+    T value;
+  };
+  template <typename T>
+  void AddChoices(QMenu* menu, std::initializer_list<TChoice<T>> choices, std::function<void(T)> choose,
+                  std::function<bool(T)> chosen) {
+    for (const TChoice<T>& choice : choices) {
+      const T value = choice.value;
+      QList<QKeySequence> keys;
+      if (choice.key != 0) keys.append(QKeySequence(choice.key));
+      TMenuItem* item = AddCommand(menu, choice.name, choice.caption, keys, [choose, value] { choose(value); }, true);
+      marks_.emplace_back(item, [chosen, value] { return chosen(value); });
+    }
+  }
   // The title, the status line and the check marks, from the view and the shown file.
   void ViewChanged();
   void HoverChanged();

@@ -47,22 +47,15 @@ void TForm1::CreateCompareCommands() {
   CompareMenu = new QMenu(this);
   CompareMenu->setObjectName(QStringLiteral("CompareMenu"));
   AttachPopup(CompareView, CompareMenu);
-  struct ModeRow {
-    const char* name;
-    const char* caption;
-    Qt::Key key;
-    TCompareView::TMode mode;
-  };
-  for (const ModeRow& row : {ModeRow{"CompareSideBySideMenu", "Side by Side", Qt::Key_1, TCompareView::cmSideBySide},
-                             ModeRow{"CompareFlickerMenu", "Flicker", Qt::Key_2, TCompareView::cmFlicker},
-                             ModeRow{"CompareSplitMenu", "Split", Qt::Key_3, TCompareView::cmSplit},
-                             ModeRow{"CompareDifferenceMenu", "Difference", Qt::Key_4, TCompareView::cmDifference},
-                             ModeRow{"CompareMarkedMenu", "Differences Marked", Qt::Key_5, TCompareView::cmMarked}}) {
-    const TCompareView::TMode mode = row.mode;
-    TMenuItem* item = AddCommand(CompareMenu, row.name, row.caption, {QKeySequence(Qt::CTRL | row.key)},
-                                 [this, mode] { CompareView->SetMode(mode); }, true);
-    marks_.emplace_back(item, [this, mode] { return Comparing() && CompareView->Mode() == mode; });
-  }
+  AddChoices<TCompareView::TMode>(
+      CompareMenu,
+      {{"CompareSideBySideMenu", "Side by Side", Qt::CTRL | Qt::Key_1, TCompareView::cmSideBySide},
+       {"CompareFlickerMenu", "Flicker", Qt::CTRL | Qt::Key_2, TCompareView::cmFlicker},
+       {"CompareSplitMenu", "Split", Qt::CTRL | Qt::Key_3, TCompareView::cmSplit},
+       {"CompareDifferenceMenu", "Difference", Qt::CTRL | Qt::Key_4, TCompareView::cmDifference},
+       {"CompareMarkedMenu", "Differences Marked", Qt::CTRL | Qt::Key_5, TCompareView::cmMarked}},
+      [this](TCompareView::TMode mode) { CompareView->SetMode(mode); },
+      [this](TCompareView::TMode mode) { return Comparing() && CompareView->Mode() == mode; });
   CompareMenu->addSeparator();
   AddCommand(CompareMenu, "CompareSwapMenu", "Swap A and B", {QKeySequence(Qt::CTRL | Qt::Key_Space)},
              [this] { CompareView->Swap(); });

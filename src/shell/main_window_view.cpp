@@ -55,50 +55,39 @@ void TForm1::CreateViewCommands() {
 
   ChannelMenu = ImageMenu->addMenu(QStringLiteral("Channel"));
   ChannelMenu->setObjectName(QStringLiteral("ChannelMenu"));
-  struct ChannelRow {
-    const char* name;
-    const char* caption;
-    Qt::Key key;
-    State::TChannel channel;
-  };
-  for (const ChannelRow& row : {ChannelRow{"ChannelColorMenu", "Colour", Qt::Key_C, State::vcColor},
-                                ChannelRow{"ChannelOpaqueMenu", "Colour Without Alpha", Qt::Key_O, State::vcColorOpaque},
-                                ChannelRow{"ChannelRedMenu", "Red", Qt::Key_R, State::vcRed},
-                                ChannelRow{"ChannelGreenMenu", "Green", Qt::Key_G, State::vcGreen},
-                                ChannelRow{"ChannelBlueMenu", "Blue", Qt::Key_B, State::vcBlue},
-                                ChannelRow{"ChannelAlphaMenu", "Alpha", Qt::Key_A, State::vcAlpha},
-                                ChannelRow{"ChannelNormalMenu", "Normal Map", Qt::Key_N, State::vcNormal}}) {
-    const State::TChannel channel = row.channel;
-    // A channel chosen again goes back to the full colour, so one key looks and returns.
-    TMenuItem* item = AddCommand(ChannelMenu, row.name, row.caption, {QKeySequence(Qt::ALT | row.key)}, [this, channel] {
-      ViewImage->SetChannel(ViewImage->Channel() == channel ? State::vcColor : channel);
-    }, true);
-    marks_.emplace_back(item, [this, channel] { return ViewImage->Channel() == channel; });
-  }
+  // A channel chosen again goes back to the full colour, so one key looks and returns.
+  AddChoices<State::TChannel>(
+      ChannelMenu,
+      {{"ChannelColorMenu", "Colour", Qt::ALT | Qt::Key_C, State::vcColor},
+       {"ChannelOpaqueMenu", "Colour Without Alpha", Qt::ALT | Qt::Key_O, State::vcColorOpaque},
+       {"ChannelRedMenu", "Red", Qt::ALT | Qt::Key_R, State::vcRed},
+       {"ChannelGreenMenu", "Green", Qt::ALT | Qt::Key_G, State::vcGreen},
+       {"ChannelBlueMenu", "Blue", Qt::ALT | Qt::Key_B, State::vcBlue},
+       {"ChannelAlphaMenu", "Alpha", Qt::ALT | Qt::Key_A, State::vcAlpha},
+       {"ChannelNormalMenu", "Normal Map", Qt::ALT | Qt::Key_N, State::vcNormal}},
+      [this](State::TChannel channel) {
+        ViewImage->SetChannel(ViewImage->Channel() == channel ? State::vcColor : channel);
+      },
+      [this](State::TChannel channel) { return ViewImage->Channel() == channel; });
 
   TransparencyMenu = ImageMenu->addMenu(QStringLiteral("Transparency"));
   TransparencyMenu->setObjectName(QStringLiteral("TransparencyMenu"));
-  struct BackgroundRow {
-    const char* name;
-    const char* caption;
-    State::TAlphaBackground background;
-  };
-  for (const BackgroundRow& row : {BackgroundRow{"CheckerMenu", "Checkerboard", State::abChecker},
-                                   BackgroundRow{"WindowColorMenu", "Window Colour", State::abWindow},
-                                   BackgroundRow{"BlackMenu", "Black", State::abBlack},
-                                   BackgroundRow{"WhiteMenu", "White", State::abWhite},
-                                   BackgroundRow{"CustomColorMenu", "Colour ...", State::abCustom}}) {
-    const State::TAlphaBackground background = row.background;
-    TMenuItem* item = AddCommand(TransparencyMenu, row.name, row.caption, {}, [this, background] {
-      if (background == State::abCustom) {
-        const QColor chosen = QColorDialog::getColor(ColorToQColor(ViewImage->AlphaColor()), this);
-        if (!chosen.isValid()) return;
-        ViewImage->SetAlphaColor(QColorToColor(chosen));
-      }
-      ViewImage->SetAlphaBackground(background);
-    }, true);
-    marks_.emplace_back(item, [this, background] { return ViewImage->AlphaBackground() == background; });
-  }
+  AddChoices<State::TAlphaBackground>(
+      TransparencyMenu,
+      {{"CheckerMenu", "Checkerboard", 0, State::abChecker},
+       {"WindowColorMenu", "Window Colour", 0, State::abWindow},
+       {"BlackMenu", "Black", 0, State::abBlack},
+       {"WhiteMenu", "White", 0, State::abWhite},
+       {"CustomColorMenu", "Colour ...", 0, State::abCustom}},
+      [this](State::TAlphaBackground background) {
+        if (background == State::abCustom) {
+          const QColor chosen = QColorDialog::getColor(ColorToQColor(ViewImage->AlphaColor()), this);
+          if (!chosen.isValid()) return;
+          ViewImage->SetAlphaColor(QColorToColor(chosen));
+        }
+        ViewImage->SetAlphaBackground(background);
+      },
+      [this](State::TAlphaBackground background) { return ViewImage->AlphaBackground() == background; });
 
   ImagesMenu = ImageMenu->addMenu(QStringLiteral("Image"));
   ImagesMenu->setObjectName(QStringLiteral("ImagesMenu"));

@@ -24,11 +24,7 @@ void Frame3D(QPainter& painter, QRect& rect, const QColor& topLeft, const QColor
 
 TPanel::TPanel(QWidget* parent) : QWidget(parent) { AdjustClientRect(); }
 
-void TPanel::SetColor(TColor value) {
-  if (color_ == value) return;
-  color_ = value;
-  update();
-}
+void TPanel::SetColor(TColor value) { Change(color_, value); }
 
 void TPanel::SetWidth(int value) {
   // A width from a settings file can be anything; a panel as wide as its window would leave
@@ -40,54 +36,13 @@ void TPanel::SetWidth(int value) {
 }
 void TPanel::SetHeight(int value) { setFixedHeight(std::max(0, value)); }
 
-void TPanel::SetBevelOuter(TPanelBevel value) {
-  if (bevelOuter_ == value) return;
-  bevelOuter_ = value;
-  AdjustClientRect();
-  update();
-}
-
-void TPanel::SetBevelInner(TPanelBevel value) {
-  if (bevelInner_ == value) return;
-  bevelInner_ = value;
-  AdjustClientRect();
-  update();
-}
-
-void TPanel::SetBevelWidth(int value) {
-  value = std::max(1, value);
-  if (bevelWidth_ == value) return;
-  bevelWidth_ = value;
-  AdjustClientRect();
-  update();
-}
-
-void TPanel::SetBorderWidth(int value) {
-  value = std::max(0, value);
-  if (borderWidth_ == value) return;
-  borderWidth_ = value;
-  AdjustClientRect();
-  update();
-}
-
-void TPanel::SetBorderStyle(TBorderStyle value) {
-  if (borderStyle_ == value) return;
-  borderStyle_ = value;
-  AdjustClientRect();
-  update();
-}
-
-void TPanel::SetCaption(const QString& value) {
-  if (caption_ == value) return;
-  caption_ = value;
-  update();
-}
-
-void TPanel::SetAlignment(Qt::Alignment value) {
-  if (alignment_ == value) return;
-  alignment_ = value;
-  update();
-}
+void TPanel::SetBevelOuter(TPanelBevel value) { Change(bevelOuter_, value, true); }
+void TPanel::SetBevelInner(TPanelBevel value) { Change(bevelInner_, value, true); }
+void TPanel::SetBevelWidth(int value) { Change(bevelWidth_, std::max(1, value), true); }
+void TPanel::SetBorderWidth(int value) { Change(borderWidth_, std::max(0, value), true); }
+void TPanel::SetBorderStyle(TBorderStyle value) { Change(borderStyle_, value, true); }
+void TPanel::SetCaption(const QString& value) { Change(caption_, value); }
+void TPanel::SetAlignment(Qt::Alignment value) { Change(alignment_, value); }
 
 int TPanel::FrameWidth() const {
   return (borderStyle_ == bsSingle ? 1 : 0) + (bevelOuter_ != bvNone ? bevelWidth_ : 0) + borderWidth_ +
@@ -140,24 +95,9 @@ void TProCustomPanel::AdjustClientRect() {
   TPanel::AdjustClientRect();
 }
 
-void TProCustomPanel::SetBevelSides(TBevelSides value) {
-  value &= kAllBevelSides;
-  if (bevelSides_ == value) return;
-  bevelSides_ = value;
-  update();
-}
-
-void TProCustomPanel::SetBorderColor(TColor value) {
-  if (borderColor_ == value) return;
-  borderColor_ = value;
-  update();
-}
-
-void TProCustomPanel::SetVerticalAlignment(TVerticalAlignment value) {
-  if (verticalAlignment_ == value) return;
-  verticalAlignment_ = value;
-  update();
-}
+void TProCustomPanel::SetBevelSides(TBevelSides value) { Change(bevelSides_, value & kAllBevelSides); }
+void TProCustomPanel::SetBorderColor(TColor value) { Change(borderColor_, value); }
+void TProCustomPanel::SetVerticalAlignment(TVerticalAlignment value) { Change(verticalAlignment_, value); }
 
 void TProCustomPanel::PaintBevel(QPainter& painter, QRect& rect, TPanelBevel bevel) {
   if (bevel == bvNone) return;

@@ -61,6 +61,15 @@ class TPanel : public QWidget {
   virtual void AdjustClientRect();
   // The width of the frames on each side.
   int FrameWidth() const;
+  // A property's setter: a new value is drawn, after the frames are laid out again when it
+  // changes their width (`frames`).
+  template <typename T>
+  void Change(T& field, T value, bool frames = false) {
+    if (field == value) return;
+    field = value;
+    if (frames) AdjustClientRect();
+    update();
+  }
 
  private:
   TColor color_ = clBtnFace;

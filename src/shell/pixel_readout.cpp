@@ -1,23 +1,11 @@
 #include "shell/pixel_readout.h"
 
 #include "formats/bitmap.h"
+#include "formats/bitmap_export.h"
 #include "formats/reader_graphic.h"
 
 namespace vumo {
 namespace {
-
-std::uint8_t Expand5(unsigned v) { return static_cast<std::uint8_t>((v << 3) | (v >> 2)); }
-std::uint8_t Expand6(unsigned v) { return static_cast<std::uint8_t>((v << 2) | (v >> 4)); }
-
-void SetFromPalette(TPixelValue& value, const TBitmap& bitmap, int index) {
-  value.Index = index;
-  const TLogPalette& palette = bitmap.Palette();
-  if (index < static_cast<int>(palette.size())) {
-    value.Red = palette[static_cast<std::size_t>(index)].peRed;
-    value.Green = palette[static_cast<std::size_t>(index)].peGreen;
-    value.Blue = palette[static_cast<std::size_t>(index)].peBlue;
-  }
-}
 
 QString FloatText(float v) { return QString::number(static_cast<double>(v), 'g', 5); }
 
@@ -32,37 +20,15 @@ std::optional<TPixelValue> ReadPixel(const TGraphic& graphic, QPoint position) {
   value.Position = position;
   const std::uint8_t* row = bitmap->ScanLine(position.y());
   const int x = position.x();
-  switch (bitmap->PixelFormat()) {
-    case pf1bit: SetFromPalette(value, *bitmap, (row[x >> 3] >> (7 - (x & 7))) & 1); break;
-    case pf4bit: SetFromPalette(value, *bitmap, (x & 1) ? (row[x >> 1] & 0x0F) : (row[x >> 1] >> 4)); break;
-    case pf8bit: SetFromPalette(value, *bitmap, row[x]); break;
-    case pf15bit: {
-      const unsigned v = row[2 * x] | (row[2 * x + 1] << 8);
-      value.Red = Expand5((v >> 10) & 31);
-      value.Green = Expand5((v >> 5) & 31);
-      value.Blue = Expand5(v & 31);
-      break;
-    }
-    case pf16bit: {
-      const unsigned v = row[2 * x] | (row[2 * x + 1] << 8);
-      value.Red = Expand5((v >> 11) & 31);
-      value.Green = Expand6((v >> 5) & 63);
-      value.Blue = Expand5(v & 31);
-      break;
-    }
-    case pf24bit:
-      value.Blue = row[3 * x];
-      value.Green = row[3 * x + 1];
-      value.Red = row[3 * x + 2];
-      break;
-    case pf32bit:
-      value.Blue = row[4 * x];
-      value.Green = row[4 * x + 1];
-      value.Red = row[4 * x + 2];
-      if (bitmap->AlphaChannel()) value.Alpha = row[4 * x + 3];
-      break;
-    default: return std::nullopt;
-  }
+  const TPixelFormat format = bitmap->PixelFormat();
+  if (format < pf1bit || format > pf32bit) return std::nullopt;
+  if (const int index = PaletteIndexAt(*bitmap, row, x); index >= 0) value.Index = index;
+  std::uint8_t rgba[4];
+  PixelToRgba8(*bitmap, row, x, rgba);
+  value.Red = rgba[0];
+  value.Green = rgba[1];
+  value.Blue = rgba[2];
+  if (format == pf32bit && bitmap->AlphaChannel()) value.Alpha = rgba[3];
   if (const TFloatPixels* floats = bitmap->FloatPixels()) {
     const float* p = floats->Row(position.y()) + 4 * static_cast<std::size_t>(x);
     value.Floats = std::array<float, 4>{p[0], p[1], p[2], p[3]};

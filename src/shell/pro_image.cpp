@@ -75,29 +75,16 @@ void TProImage::SetAutoSize(bool value) {
   PictureChanged();
 }
 
-void TProImage::SetCenter(bool value) {
-  if (center_ == value) return;
-  center_ = value;
+void TProImage::SetOption(bool& field, bool value) {
+  if (field == value) return;
+  field = value;
   PictureChanged();
 }
 
-void TProImage::SetStretch(bool value) {
-  if (stretch_ == value) return;
-  stretch_ = value;
-  PictureChanged();
-}
-
-void TProImage::SetTiled(bool value) {
-  if (tiled_ == value) return;
-  tiled_ = value;
-  PictureChanged();
-}
-
-void TProImage::SetTransparent(bool value) {
-  if (transparent_ == value) return;
-  transparent_ = value;
-  PictureChanged();
-}
+void TProImage::SetCenter(bool value) { SetOption(center_, value); }
+void TProImage::SetStretch(bool value) { SetOption(stretch_, value); }
+void TProImage::SetTiled(bool value) { SetOption(tiled_, value); }
+void TProImage::SetTransparent(bool value) { SetOption(transparent_, value); }
 
 QPointF TProImage::DrawnTileOffset(double zoom) const {
   QPointF offset = state_.TileOffset;

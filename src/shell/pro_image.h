@@ -145,6 +145,8 @@ class TProImage : public QWidget, public TScrolledContent {
   void PaintOverlay(QPainter& painter, const TViewGeometry& geometry, const QRect& exposed);
 
   void PictureChanged();
+  // A drawing option's setter: a new value redraws the picture.
+  void SetOption(bool& field, bool value);
   bool DoPaletteRealize();
   void ApplyAlign();
   QRect AlignedBounds(const QRect& client) const;
