@@ -275,9 +275,7 @@ TEST_F(ViewTools, EveryChoiceIsKeptForTheNextStartAndDefaultSettingsResetsIt) {
   form->ViewImage->SetAlphaColor(0x123456);
   form->ViewImage->SetExposure(-1.5);
   form->close();
-  form = std::make_unique<TForm1>();
-  form->show();
-  ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
+  ASSERT_NO_FATAL_FAILURE(Reopen());
   EXPECT_EQ(form->ViewImage->Zoom(), 3.0);
   EXPECT_TRUE(form->ViewImage->HalfOffset());
   EXPECT_EQ(form->ViewImage->Channel(), TViewState::vcGreen);
