@@ -13,6 +13,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <initializer_list>
 #include <iterator>
 #include <optional>
 #include <set>
@@ -24,6 +25,7 @@
 #include <unistd.h>
 
 #include "browser/file_list_view.h"
+#include "browser/file_names.h"
 #include "shell/shell_test_util.h"
 #include "support/test_support.h"
 
@@ -129,8 +131,6 @@ class TScopedEnv {
   QByteArray old_;
 };
 
-// A test's own folder holding the empty folders "a" and "b", with a private
-// trash under it (XDG_DATA_HOME is its "data").
 // Answers the next message box with this button (or its first one), keeping its text
 // and title.
 inline void AnswerBox(QMessageBox::StandardButton button, QString* text = nullptr, QString* title = nullptr) {
@@ -147,17 +147,30 @@ inline void AnswerBox(QMessageBox::StandardButton button, QString* text = nullpt
   });
 }
 
-class TTwoFolderTest : public ::testing::Test {
+// A test's own fresh folder (see TestFolder) with the given folders made in it, ready before
+// the test's own SetUp, so a fixture need not repeat the making of it.
+class TFolderTest : public ::testing::Test {
  protected:
-  void MakeFolders(const std::string& prefix) {
-    dir_ = TestFolder(prefix);
-    std::filesystem::create_directories(dir_ + "/a");
-    std::filesystem::create_directories(dir_ + "/b");
-    dataHome_.emplace("XDG_DATA_HOME", dir_ + "/data");
+  explicit TFolderTest(const std::string& prefix, std::initializer_list<const char*> folders = {})
+      : dir_(TestFolder(prefix)) {
+    for (const char* folder : folders) std::filesystem::create_directories(S(folder));
   }
   std::string S(const std::string& relative) const { return dir_ + "/" + relative; }
+  QString P(const std::string& relative) const { return Q(S(relative)); }
+  // The folder as the list and the tree name it, with the closing slash.
+  QString Folder() const { return AddSlash(Q(dir_)); }
 
-  std::string dir_;
+  const std::string dir_;
+};
+
+// A test's own folder holding the empty folders "a" and "b", with a private
+// trash under it (XDG_DATA_HOME is its "data").
+class TTwoFolderTest : public TFolderTest {
+ protected:
+  explicit TTwoFolderTest(const std::string& prefix) : TFolderTest(prefix, {"a", "b"}) {
+    dataHome_.emplace("XDG_DATA_HOME", S("data"));
+  }
+
   std::optional<TScopedEnv> dataHome_;
 };
 

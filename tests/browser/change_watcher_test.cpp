@@ -18,14 +18,10 @@ namespace fs = std::filesystem;
 // The watcher alone, over one private folder: unlike the drop-down, which also
 // watches shared folders such as /tmp where other programs make folders at any
 // time, nothing else can change what it sees.
-class ChangeWatcherTest : public ::testing::Test {
+class ChangeWatcherTest : public TFolderTest {
  protected:
-  void SetUp() override {
-    dir_ = test::TestFolder("watcher_");
-    fs::create_directories(dir_ + "/sub");
-    watcher_.Watch(Q(dir_));
-  }
-  std::string dir_;
+  ChangeWatcherTest() : TFolderTest("watcher_", {"sub"}) { watcher_.Watch(Q(dir_)); }
+
   TChangeWatcher watcher_;
 };
 

@@ -18,13 +18,11 @@ namespace {
 using namespace test;
 namespace fs = std::filesystem;
 
-class DirTreeComboTest : public ::testing::Test {
+class DirTreeComboTest : public TFolderTest {
  protected:
+  DirTreeComboTest() : TFolderTest("dir_tree_", {"one/two", "One"}) {}
   void SetUp() override {
-    dir_ = test::TestFolder("dir_tree_");
-    fs::create_directories(dir_ + "/one/two");
-    fs::create_directories(dir_ + "/One");
-    WriteBytes(dir_ + "/one/pic.png", 5);
+    WriteBytes(S("one/pic.png"), 5);
     window_.resize(400, 500);
     list_ = new TFileListView(&window_);
     combo_ = new TDirTreeCombo(&window_);
@@ -33,9 +31,7 @@ class DirTreeComboTest : public ::testing::Test {
     list_->SetShowFolders(true);
     combo_->SetFileList(list_);
   }
-  QString Folder() const { return AddSlash(Q(dir_)); }
 
-  std::string dir_;
   QWidget window_;
   TFileListView* list_ = nullptr;
   TDirTreeCombo* combo_ = nullptr;

@@ -34,13 +34,10 @@ namespace {
 using namespace test;
 namespace fs = std::filesystem;
 
-class DirTreeTest : public ::testing::Test {
+class DirTreeTest : public TFolderTest {
  protected:
+  DirTreeTest() : TFolderTest("dir_tree_", {"a/x", "b", "home"}) {}
   void SetUp() override {
-    dir_ = test::TestFolder("dir_tree_");
-    fs::create_directories(dir_ + "/a/x");
-    fs::create_directories(dir_ + "/b");
-    fs::create_directories(dir_ + "/home");
     dataHome_.emplace("XDG_DATA_HOME", dir_ + "/data");
     home_.emplace("HOME", dir_ + "/home");
     SetFileManagerCall([](const QString&, const QString&) { return false; });
@@ -61,8 +58,6 @@ class DirTreeTest : public ::testing::Test {
     home_.reset();
     dataHome_.reset();
   }
-  QString P(const std::string& relative) const { return Q(dir_ + "/" + relative); }
-  std::string S(const std::string& relative) const { return dir_ + "/" + relative; }
   QTreeWidgetItem* Node(const std::string& relative) {
     tree_->Reload();  // folders made by the test itself, before the change notification arrives
     tree_->SelectPath(P(relative));
@@ -73,7 +68,6 @@ class DirTreeTest : public ::testing::Test {
     return node;
   }
 
-  std::string dir_;
   std::optional<test::TScopedEnv> dataHome_, home_;
   QWidget* window_ = nullptr;
   TDirTree* tree_ = nullptr;

@@ -56,8 +56,8 @@ void AnswerBoxes(std::vector<QMessageBox::StandardButton> answers, QStringList* 
 
 class FileCommandsTest : public test::TTwoFolderTest {
  protected:
+  FileCommandsTest() : TTwoFolderTest("file_cmds_") {}
   void SetUp() override {
-    MakeFolders("file_cmds_");
     // A home of its own, on the same volume, so the trash is the home trash under XDG_DATA_HOME.
     fs::create_directories(dir_ + "/home");
     home_.emplace("HOME", dir_ + "/home");

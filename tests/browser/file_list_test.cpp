@@ -20,13 +20,9 @@ namespace {
 using namespace test;
 namespace fs = std::filesystem;
 
-class FileListTest : public ::testing::Test {
+class FileListTest : public TFolderTest {
  protected:
-  void SetUp() override {
-    dir_ = test::TestFolder("file_list_");
-    list_.resize(600, 400);
-  }
-  QString Folder() const { return AddSlash(Q(dir_)); }
+  FileListTest() : TFolderTest("file_list_") { list_.resize(600, 400); }
   void Open(bool showFolders = false) {
     list_.SetShowFolders(showFolders);
     list_.SetDirectory(Folder());
@@ -37,7 +33,6 @@ class FileListTest : public ::testing::Test {
     QTest::mouseClick(list_.viewport(), Qt::LeftButton, {}, rect.center());
   }
 
-  std::string dir_;
   TFileListView list_;
 };
 

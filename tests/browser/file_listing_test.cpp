@@ -17,12 +17,9 @@ using namespace test;
 using V = std::vector<std::string>;
 namespace fs = std::filesystem;
 
-class FileListingTest : public ::testing::Test {
+class FileListingTest : public TFolderTest {
  protected:
-  void SetUp() override {
-    dir_ = test::TempDir(std::string("file_listing_") + ::testing::UnitTest::GetInstance()->current_test_info()->name());
-  }
-  QString Folder() const { return AddSlash(Q(dir_)); }
+  FileListingTest() : TFolderTest("file_listing_") {}
   // A fresh reading of the folder, in the order the folder gave.
   void Read() {
     items_.clear();
@@ -56,7 +53,6 @@ class FileListingTest : public ::testing::Test {
     return std::any_of(items_.begin(), items_.end(), [&](const TListItem& item) { return item.Caption == caption; });
   }
 
-  std::string dir_;
   TFileListing listing_;
   std::vector<TListItem> items_;
 };

@@ -26,12 +26,11 @@ namespace fs = std::filesystem;
 
 class FileOperationsTest : public test::TTwoFolderTest {
  protected:
-  void SetUp() override { MakeFolders("file_ops_"); }
+  FileOperationsTest() : TTwoFolderTest("file_ops_") {}
   void TearDown() override {
     TFileOperations::SetWriteFunction(nullptr);
     TFileOperations::SetRenameFunction(nullptr);
   }
-  QString P(const std::string& relative) const { return Q(S(relative)); }
 
   TFixedAnswers ui_;
 };

@@ -14,6 +14,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <utility>
+
 namespace vumo {
 namespace {
 
@@ -38,27 +41,29 @@ QByteArray Xclip(const QStringList& arguments, const QByteArray& input = QByteAr
   return process.readAllStandardOutput();
 }
 
+// One target of the clipboard as xclip reads it, printed so that a run on a real display
+// shows what another client got.
+QByteArray ReadBack(const char* target) {
+  const QByteArray data = Xclip({"-selection", "clipboard", "-o", "-t", target});
+  std::printf("%s: [%s]\n", target, data.constData());
+  return data;
+}
+
 TEST(XclipInterop, OtherClientsSeeEveryFormat) {
   if (!RealX()) GTEST_SKIP() << "needs an X display (QT_QPA_PLATFORM=xcb) and xclip";
   QApplication::clipboard()->setMimeData(MakeFileMimeData({"/tmp/a b.png", "/tmp/c.txt"}, true));
   QTest::qWait(100);
-  const QByteArray targets = Xclip({"-selection", "clipboard", "-o", "-t", "TARGETS"});
-  std::printf("TARGETS:\n%s\n", targets.constData());
-  EXPECT_TRUE(targets.contains("text/uri-list"));
-  EXPECT_TRUE(targets.contains("x-special/gnome-copied-files"));
-  EXPECT_TRUE(targets.contains("application/x-kde-cutselection"));
-  const QByteArray gnome = Xclip({"-selection", "clipboard", "-o", "-t", "x-special/gnome-copied-files"});
-  std::printf("x-special/gnome-copied-files: [%s]\n", gnome.constData());
-  EXPECT_EQ(gnome, QByteArray("cut\nfile:///tmp/a%20b.png\nfile:///tmp/c.txt"));
-  const QByteArray uris = Xclip({"-selection", "clipboard", "-o", "-t", "text/uri-list"});
-  std::printf("text/uri-list: [%s]\n", uris.constData());
-  EXPECT_EQ(uris, QByteArray("file:///tmp/a%20b.png\r\nfile:///tmp/c.txt\r\n"));
-  const QByteArray kde = Xclip({"-selection", "clipboard", "-o", "-t", "application/x-kde-cutselection"});
-  std::printf("application/x-kde-cutselection: [%s]\n", kde.constData());
-  EXPECT_EQ(kde, QByteArray("1"));
-  const QByteArray text = Xclip({"-selection", "clipboard", "-o", "-t", "UTF8_STRING"});
-  std::printf("UTF8_STRING: [%s]\n", text.constData());
-  EXPECT_EQ(text, QByteArray("/tmp/a b.png\n/tmp/c.txt"));
+  const QByteArray targets = ReadBack("TARGETS");
+  const std::pair<const char*, QByteArray> fileFormats[] = {
+      {"text/uri-list", "file:///tmp/a%20b.png\r\nfile:///tmp/c.txt\r\n"},
+      {"x-special/gnome-copied-files", "cut\nfile:///tmp/a%20b.png\nfile:///tmp/c.txt"},
+      {"application/x-kde-cutselection", "1"},
+  };
+  for (const auto& [target, expected] : fileFormats) {
+    EXPECT_TRUE(targets.contains(target)) << target;
+    EXPECT_EQ(ReadBack(target), expected);
+  }
+  EXPECT_EQ(ReadBack("UTF8_STRING"), QByteArray("/tmp/a b.png\n/tmp/c.txt"));
 }
 
 TEST(XclipInterop, WhatANautilusLikeClientPublishesIsPasted) {

@@ -44,11 +44,21 @@ Bytes PatternBitmap() {
   return b;
 }
 
+// The pattern bitmap in a file of a fresh folder, which each test reads (and spoils) alone.
+struct TPatternFile {
+  std::string dir, path;
+  Bytes bytes;
+};
+
+TPatternFile WritePatternFile(const std::string& folder, const std::string& name) {
+  TPatternFile file{test::TempDir(folder), {}, PatternBitmap()};
+  file.path = WriteFile(file.dir + "/" + name, file.bytes);
+  return file;
+}
+
 // A regular file is read in place, as a memory stream is, and reads alike through every door.
 TEST(FileStream, RegularFilesAreReadInPlace) {
-  const std::string dir = test::TempDir("file-stream-in-place");
-  const Bytes bytes = PatternBitmap();
-  const std::string path = WriteFile(dir + "/pattern.bmp", bytes);
+  const auto [dir, path, bytes] = WritePatternFile("file-stream-in-place", "pattern.bmp");
   TFileStream stream(path);
   ASSERT_NE(nullptr, stream.Memory());
   EXPECT_EQ(static_cast<std::int64_t>(bytes.size()), stream.Size());
@@ -81,9 +91,7 @@ TEST(FileStream, RegularFilesAreReadInPlace) {
 // Another program shortens the file while it is mapped: the lost pages read as zeros instead
 // of killing the process, and the load ends in a read error with no picture.
 TEST(FileStream, AFileShortenedWhileMappedIsAReadError) {
-  const std::string dir = test::TempDir("file-stream-shortened");
-  const Bytes bytes = PatternBitmap();
-  const std::string path = WriteFile(dir + "/shortened.bmp", bytes);
+  const auto [dir, path, bytes] = WritePatternFile("file-stream-shortened", "shortened.bmp");
   {
     TFileStream stream(path);
     ASSERT_NE(nullptr, stream.Memory());

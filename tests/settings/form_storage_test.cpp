@@ -202,6 +202,13 @@ class FormStorageTest : public ::testing::Test {
     if (storage) *storage = attached;
     return window;
   }
+  // A window opened over settings the test wrote, as the program opens over what it saved.
+  std::unique_ptr<WindowDouble> ShownOver(const QByteArray& ini) {
+    PutIni(ini);
+    auto window = NewWindow();
+    window->show();
+    return window;
+  }
 
   static QString Suffix() {
     QSize size = QGuiApplication::primaryScreen()->geometry().size();
@@ -317,32 +324,24 @@ TEST_F(FormStorageTest, MaximisedWindowReopensMaximisedWithItsNormalRectangle) {
 }
 
 TEST_F(FormStorageTest, MinimisedWindowReopensMinimised) {
-  PutIni("[User]\nShowCmd=2\nNormPos=10,10,510,410\nPixelsPerInch=96\n");
-  auto window = NewWindow();
-  window->show();
+  auto window = ShownOver("[User]\nShowCmd=2\nNormPos=10,10,510,410\nPixelsPerInch=96\n");
   EXPECT_TRUE(window->windowState() & Qt::WindowMinimized);
   window->close();
   EXPECT_TRUE(IniText().contains("ShowCmd=2\n"));
 }
 
 TEST_F(FormStorageTest, PositionFromAnotherScreenSizeUsesThePlainKey) {
-  PutIni("[User]\nPixelsPerInch=96\nNormPos(1x1)=1,1,101,101\nNormPos=30,40,530,440\n");
-  auto window = NewWindow();
-  window->show();
+  auto window = ShownOver("[User]\nPixelsPerInch=96\nNormPos(1x1)=1,1,101,101\nNormPos=30,40,530,440\n");
   EXPECT_EQ(Placed(*window), QRect(30, 40, 500, 400));
 }
 
 TEST_F(FormStorageTest, PositionForThisScreenSizeWinsOverThePlainKey) {
-  PutIni("[User]\nNormPos" + Suffix().toUtf8() + "=5,6,305,206\nNormPos=30,40,530,440\n");
-  auto window = NewWindow();
-  window->show();
+  auto window = ShownOver("[User]\nNormPos" + Suffix().toUtf8() + "=5,6,305,206\nNormPos=30,40,530,440\n");
   EXPECT_EQ(Placed(*window), QRect(5, 6, 300, 200));
 }
 
 TEST_F(FormStorageTest, PositionFromAnotherPixelDensityIsIgnoredButTheStateIsNot) {
-  PutIni("[User]\nPixelsPerInch=120\nShowCmd=3\nNormPos=30,40,530,440\n");
-  auto window = NewWindow();
-  window->show();
+  auto window = ShownOver("[User]\nPixelsPerInch=120\nShowCmd=3\nNormPos=30,40,530,440\n");
   EXPECT_TRUE(window->isMaximized());
   window->showNormal();
   EXPECT_EQ(window->pos(), QPoint(218, 149));
@@ -350,9 +349,7 @@ TEST_F(FormStorageTest, PositionFromAnotherPixelDensityIsIgnoredButTheStateIsNot
 }
 
 TEST_F(FormStorageTest, NormalPositionWithTwoNumbersKeepsTheSize) {
-  PutIni("[User]\nNormPos=10 , 20\n");
-  auto window = NewWindow();
-  window->show();
+  auto window = ShownOver("[User]\nNormPos=10 , 20\n");
   EXPECT_EQ(Placed(*window), QRect(10, 20, 600, 400));
 }
 
@@ -417,10 +414,8 @@ TEST_F(FormStorageTest, FailedSaveKeepsTheOldFileAndReportsTheMessage) {
 }
 
 TEST_F(FormStorageTest, AnUnreadableFileIsSetAsideOnceAndTheSettingsAreSavedAgain) {
-  PutIni("[User]\nPanelLeft_Width=250\n" + QByteArray(int(settings::kMaxProfileFileSize), ';'));
   {
-    auto window = NewWindow();
-    window->show();
+    auto window = ShownOver("[User]\nPanelLeft_Width=250\n" + QByteArray(int(settings::kMaxProfileFileSize), ';'));
     EXPECT_NE(window->panelLeft->width(), 250);  // not read
     window->close();
   }
@@ -451,13 +446,11 @@ TEST_F(FormStorageTest, SaveIntoAFolderThatCannotExistIsReported) {
 }
 
 TEST_F(FormStorageTest, DamagedValuesGiveTheDesignValues) {
-  PutIni("[User]\nFormVersion=zz\nShowCmd=banana\nNormPos=a,b,c,d\nMinMaxPos=\xff\xfe\n"
-         "ViewImage_Align=alSideways\nViewImage_Tiled=maybe\nBrowseFiles_ShowFolders=\n"
-         "BrowseDrives_FontHeight=-99999999999\nBrowseDrives_FontStyle=[fsWobbly]\n"
-         "BrowseDrives_FontPitch=fpNone\nTileMenu_Checked=2\nBrowseFiles_Directory=" +
-         QByteArray(50000, 'd') + "\nScrollBox_Col");
-  auto window = NewWindow();
-  window->show();
+  auto window = ShownOver("[User]\nFormVersion=zz\nShowCmd=banana\nNormPos=a,b,c,d\nMinMaxPos=\xff\xfe\n"
+                          "ViewImage_Align=alSideways\nViewImage_Tiled=maybe\nBrowseFiles_ShowFolders=\n"
+                          "BrowseDrives_FontHeight=-99999999999\nBrowseDrives_FontStyle=[fsWobbly]\n"
+                          "BrowseDrives_FontPitch=fpNone\nTileMenu_Checked=2\nBrowseFiles_Directory=" +
+                          QByteArray(50000, 'd') + "\nScrollBox_Col");
   EXPECT_EQ(window->viewImage->align, ImageDouble::alClient);
   EXPECT_TRUE(window->viewImage->tiled);
   EXPECT_FALSE(window->browseFiles->showFolders);
@@ -473,10 +466,8 @@ TEST_F(FormStorageTest, DamagedValuesGiveTheDesignValues) {
 TEST_F(FormStorageTest, BinaryGarbageAndAbsurdGeometry) {
   QByteArray garbage;
   for (int i = 0; i < 3000; ++i) garbage += static_cast<char>((i * 131 + 7) & 0xFF);
-  PutIni(garbage + "\n[User]\nNormPos=-2147483648,-2147483648,2147483647,2147483647\nPixelsPerInch=96\n" +
-         garbage);
-  auto window = NewWindow();
-  window->show();
+  auto window = ShownOver(garbage + "\n[User]\nNormPos=-2147483648,-2147483648,2147483647,2147483647\n"
+                          "PixelsPerInch=96\n" + garbage);
   QRect desktop = QGuiApplication::primaryScreen()->availableVirtualGeometry();
   EXPECT_LE(window->width(), std::max(desktop.width(), 600));
   EXPECT_LE(window->height(), std::max(desktop.height(), 400));
@@ -486,9 +477,7 @@ TEST_F(FormStorageTest, BinaryGarbageAndAbsurdGeometry) {
 }
 
 TEST_F(FormStorageTest, PositionOnNoScreenIsNotApplied) {
-  PutIni("[User]\nNormPos=50000,50000,50400,50300\n");
-  auto window = NewWindow();
-  window->show();
+  auto window = ShownOver("[User]\nNormPos=50000,50000,50400,50300\n");
   EXPECT_EQ(window->pos(), QPoint(218, 149));
   EXPECT_EQ(window->size(), QSize(400, 300));
 }

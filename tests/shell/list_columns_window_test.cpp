@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <QDir>
-#include <QFile>
 #include <QHeaderView>
 #include <QTemporaryDir>
 #include <QTest>
@@ -41,18 +40,8 @@ TEST_F(ListColumnsWindow, ChosenColumnsShowTheReportAndComeBackAtTheNextStart) {
   const int images = TFileListView::kFirstOptionalColumn + TFileListView::ocImages;
   form->BrowseFiles->header()->resizeSection(images, 171);
   WAIT_EQ(form->BrowseFiles->model()->index(0, images).data().toString(), QString("6 faces x 2 levels"));
-  form->close();
-  form.reset();
-
-  QFile file(SettingsFile());
-  ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-  const QString text = QString::fromUtf8(file.readAll());
-  EXPECT_TRUE(text.contains("BrowseFiles_OptionalColumns=Dimensions,Images")) << text.toStdString();
-  EXPECT_TRUE(text.contains("BrowseFiles_ColWidth_Images=171")) << text.toStdString();
-
-  form = std::make_unique<TForm1>();
-  form->show();
-  ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
+  ASSERT_NO_FATAL_FAILURE(
+      RestartExpectingSaved({"BrowseFiles_OptionalColumns=Dimensions,Images", "BrowseFiles_ColWidth_Images=171"}));
   EXPECT_EQ(form->BrowseFiles->OptionalColumns(), "Dimensions,Images");
   EXPECT_EQ(form->BrowseFiles->ColWidth_Images(), 171);
   EXPECT_EQ(form->BrowseFiles->ViewStyle(), TFileListView::vsReport);

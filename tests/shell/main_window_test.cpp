@@ -456,9 +456,7 @@ TEST_F(MainWindow, SettingsOutOfRangeAreBroughtIntoRange) {
                "BrowseDrives_FontSize=2147483647\nBrowseDrives_FontHeight=-2147483648\n"
                "FontBrowse_FontHeight=1\n");
   }
-  form = std::make_unique<TForm1>();
-  form->show();
-  ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
+  ASSERT_NO_FATAL_FAILURE(Reopen());
   const QRect screen = form->screen()->availableGeometry();
   EXPECT_TRUE(screen.contains(form->frameGeometry())) << form->frameGeometry().x() << "," << form->frameGeometry().y()
                                                       << " " << form->frameGeometry().width() << "x"
@@ -475,9 +473,9 @@ TEST_F(MainWindow, SettingsOutOfRangeAreBroughtIntoRange) {
   WAIT_EQ(form->frameGeometry().size(), QSize(600, 400));
   EXPECT_EQ(form->PanelLeft->width(), 240);
   form->close();
-  QFile saved(SettingsFile());
-  ASSERT_TRUE(saved.open(QIODevice::ReadOnly));
-  EXPECT_FALSE(saved.readAll().contains("2147483647"));
+  const std::optional<QString> saved = SettingsText();
+  ASSERT_TRUE(saved);
+  EXPECT_FALSE(saved->contains("2147483647"));
 }
 
 TEST_F(MainWindow, ErrorsInHandlersAreShownInABoxAndTheProgramGoesOn) {
@@ -501,19 +499,7 @@ TEST_F(MainWindow, SettingsComeBackAtTheNextStart) {
   Press(form->BrowseFiles, Qt::Key_A, Qt::ControlModifier | Qt::AltModifier);  // all files
   form->ScrollBox->SetColor(0x00336699);
   form->BrowseFiles->SetDirectory(folder);
-  form->close();
-  form.reset();
-
-  QFile file(SettingsFile());
-  ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-  const QString text = QString::fromUtf8(file.readAll());
-  EXPECT_TRUE(text.contains("[User]")) << text.toStdString();
-  EXPECT_TRUE(text.contains("ScrollBox_Color=3368601")) << text.toStdString();
-  EXPECT_TRUE(text.contains("NormMenu_Checked=True")) << text.toStdString();
-
-  form = std::make_unique<TForm1>();
-  form->show();
-  ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
+  ASSERT_NO_FATAL_FAILURE(RestartExpectingSaved({"[User]", "ScrollBox_Color=3368601", "NormMenu_Checked=True"}));
   EXPECT_TRUE(NormalMode());
   EXPECT_TRUE(form->AllFiles->Checked());
   EXPECT_EQ(form->BrowseFiles->Mask(), QStringLiteral("*.*"));

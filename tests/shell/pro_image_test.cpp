@@ -7,6 +7,9 @@
 #include <QScreen>
 #include <QTest>
 
+#include <initializer_list>
+#include <memory>
+
 #include "shell/pro_image.h"
 #include "shell_test_util.h"
 #include "support/wait_until.h"
@@ -17,15 +20,23 @@ namespace {
 using test::Grab;
 using test::MakeBitmap;
 using test::PositionBitmap;
+using test::PositionColour;
 using test::Rgb;
+
+// A control of the given size showing `bitmap`. The modes are set first, so that the tests
+// see what a picture arriving in them does.
+using TMode = void (TProImage::*)(bool);
+std::unique_ptr<TProImage> Showing(QSize size, const TBitmap& bitmap, std::initializer_list<TMode> modes = {}) {
+  auto image = std::make_unique<TProImage>();
+  image->resize(size);
+  for (TMode mode : modes) (image.get()->*mode)(true);
+  test::SetPicture(*image->Picture(), bitmap);
+  return image;
+}
 
 // What a tiled control of the given size shows of a PositionBitmap of the given size.
 QImage ShownTiled(QSize control, QSize picture) {
-  TProImage image;
-  image.resize(control);
-  image.SetTiled(true);
-  test::SetPicture(*image.Picture(), PositionBitmap(picture.width(), picture.height()));
-  return Grab(image);
+  return Grab(*Showing(control, PositionBitmap(picture.width(), picture.height()), {&TProImage::SetTiled}));
 }
 
 // Counts the paint events a widget receives.
@@ -41,17 +52,18 @@ class PaintCounter : public QObject {
   }
 };
 
-// A parent that paints itself 0x123456, so whatever the image control leaves
-// unpainted shows as that colour.
-void PaintBackdrop(QWidget& parent, int width, int height) {
-  parent.resize(width, height);
+// An image control at `geometry` on a parent of the given size that paints itself 0x123456,
+// so whatever the control leaves unpainted shows as that colour.
+TProImage* OnBackdrop(QWidget& parent, QSize size, QRect geometry) {
+  parent.resize(size);
   parent.setAutoFillBackground(true);
   QPalette palette = parent.palette();
   palette.setColor(QPalette::Window, QColor(0x12, 0x34, 0x56));
   parent.setPalette(palette);
+  auto* image = new TProImage(&parent);
+  image->setGeometry(geometry);
+  return image;
 }
-
-unsigned Expected(int x, int y) { return (static_cast<unsigned>(x & 0xFF) << 16) | (static_cast<unsigned>(y & 0xFF) << 8) | 0x80u; }
 
 TEST(ProImage, StartsAt105By105WithNothingSet) {
   TProImage image;
@@ -81,33 +93,30 @@ TEST(ProImage, TilesStartAtTheTopLeftAndAreCutAtTheEdges) {
   // Tiles at x = 0, 64, 128, 192 and y = 0, 64, 128: the last column shows 8 pixels, the
   // last row 22; every pixel is the picture's pixel at the position modulo 64.
   for (int y = 0; y < 150; ++y)
-    for (int x = 0; x < 200; ++x) ASSERT_EQ(Rgb(shown, x, y), Expected(x % 64, y % 64)) << x << "," << y;
-  EXPECT_EQ(Rgb(shown, 192, 128), Expected(0, 0));
-  EXPECT_EQ(Rgb(shown, 199, 149), Expected(7, 21));
+    for (int x = 0; x < 200; ++x) ASSERT_EQ(Rgb(shown, x, y), PositionColour(x % 64, y % 64)) << x << "," << y;
+  EXPECT_EQ(Rgb(shown, 192, 128), PositionColour(0, 0));
+  EXPECT_EQ(Rgb(shown, 199, 149), PositionColour(7, 21));
 }
 
 TEST(ProImage, APictureLargerThanTheControlIsOneTileCutAtTheEdges) {
   const QImage shown = ShownTiled({200, 150}, {250, 180});
   for (int y = 0; y < 150; y += 7)
-    for (int x = 0; x < 200; x += 7) ASSERT_EQ(Rgb(shown, x, y), Expected(x, y)) << x << "," << y;
-  EXPECT_EQ(Rgb(shown, 199, 149), Expected(199, 149));
+    for (int x = 0; x < 200; x += 7) ASSERT_EQ(Rgb(shown, x, y), PositionColour(x, y)) << x << "," << y;
+  EXPECT_EQ(Rgb(shown, 199, 149), PositionColour(199, 149));
 }
 
 TEST(ProImage, ManySmallTilesGiveTheSamePixelsAsFewLargeOnes) {
   const QImage shown = ShownTiled({300, 200}, {3, 2});  // 10,000 tiles
   for (int y = 0; y < 200; ++y)
-    for (int x = 0; x < 300; ++x) ASSERT_EQ(Rgb(shown, x, y), Expected(x % 3, y % 2)) << x << "," << y;
+    for (int x = 0; x < 300; ++x) ASSERT_EQ(Rgb(shown, x, y), PositionColour(x % 3, y % 2)) << x << "," << y;
 }
 
 TEST(ProImage, TransparentTilesShowWhiteWhereSeeThrough) {
-  TProImage image;
-  image.resize(40, 40);
-  image.SetTiled(true);
-  image.SetTransparent(true);
-  TBitmap bitmap = test::MakeBitmap(20, 20, [](int x, int) { return x < 10 ? 0x00FF00u : 0xFF0000u; });
-  test::SetPicture(*image.Picture(), bitmap);  // bottom-left is green: green is see-through
-  EXPECT_TRUE(image.Picture()->Graphic()->Transparent());
-  const QImage shown = Grab(image);
+  // The bottom-left pixel is green: green is see-through.
+  const auto image = Showing({40, 40}, MakeBitmap(20, 20, [](int x, int) { return x < 10 ? 0x00FF00u : 0xFF0000u; }),
+                             {&TProImage::SetTiled, &TProImage::SetTransparent});
+  EXPECT_TRUE(image->Picture()->Graphic()->Transparent());
+  const QImage shown = Grab(*image);
   EXPECT_EQ(Rgb(shown, 5, 5), 0xFFFFFFu);
   EXPECT_EQ(Rgb(shown, 25, 35), 0xFFFFFFu);
   EXPECT_EQ(Rgb(shown, 15, 5), 0xFF0000u);
@@ -115,74 +124,55 @@ TEST(ProImage, TransparentTilesShowWhiteWhereSeeThrough) {
 }
 
 TEST(ProImage, DestinationRectangleForEachMode) {
-  TProImage image;
-  image.resize(100, 80);
-  test::SetPicture(*image.Picture(), PositionBitmap(111, 50));
-  EXPECT_EQ(image.DestRect(), QRect(0, 0, 111, 50));
-  image.SetCenter(true);
+  const auto image = Showing({100, 80}, PositionBitmap(111, 50));
+  EXPECT_EQ(image->DestRect(), QRect(0, 0, 111, 50));
+  image->SetCenter(true);
   // (100 - 111) / 2 truncates toward zero: -5, not -6.
-  EXPECT_EQ(image.DestRect(), QRect(-5, 15, 111, 50));
-  test::SetPicture(*image.Picture(), PositionBitmap(89, 91));
-  EXPECT_EQ(image.DestRect(), QRect(5, -5, 89, 91));
-  image.SetStretch(true);
-  EXPECT_EQ(image.DestRect(), QRect(0, 0, 100, 80));
+  EXPECT_EQ(image->DestRect(), QRect(-5, 15, 111, 50));
+  test::SetPicture(*image->Picture(), PositionBitmap(89, 91));
+  EXPECT_EQ(image->DestRect(), QRect(5, -5, 89, 91));
+  image->SetStretch(true);
+  EXPECT_EQ(image->DestRect(), QRect(0, 0, 100, 80));
 }
 
 TEST(ProImage, CentredPictureIsCutEvenlyOnBothSides) {
-  TProImage image;
-  image.resize(100, 80);
-  image.SetCenter(true);
-  test::SetPicture(*image.Picture(), PositionBitmap(111, 80));
-  const QImage shown = Grab(image);
-  EXPECT_EQ(Rgb(shown, 0, 0), Expected(5, 0));
-  EXPECT_EQ(Rgb(shown, 99, 79), Expected(104, 79));
+  const QImage shown = Grab(*Showing({100, 80}, PositionBitmap(111, 80), {&TProImage::SetCenter}));
+  EXPECT_EQ(Rgb(shown, 0, 0), PositionColour(5, 0));
+  EXPECT_EQ(Rgb(shown, 99, 79), PositionColour(104, 79));
 }
 
 TEST(ProImage, StretchedPictureCoversTheControl) {
-  TProImage image;
-  image.resize(100, 60);
-  image.SetStretch(true);
-  test::SetPicture(*image.Picture(), test::MakeBitmap(2, 1, [](int x, int) { return x ? 0x0000FFu : 0xFF0000u; }));
-  const QImage shown = Grab(image);
+  const QImage shown = Grab(*Showing({100, 60}, MakeBitmap(2, 1, [](int x, int) { return x ? 0x0000FFu : 0xFF0000u; }),
+                                     {&TProImage::SetStretch}));
   EXPECT_EQ(Rgb(shown, 10, 5), 0xFF0000u);
   EXPECT_EQ(Rgb(shown, 90, 55), 0x0000FFu);
 }
 
 TEST(ProImage, OpaqueOnlyWhenThePictureCoversTheControl) {
-  TProImage image;
-  image.resize(100, 80);
-  test::SetPicture(*image.Picture(), PositionBitmap(100, 80));
-  EXPECT_TRUE(image.testAttribute(Qt::WA_OpaquePaintEvent));
-  test::SetPicture(*image.Picture(), PositionBitmap(100, 79));
-  EXPECT_FALSE(image.testAttribute(Qt::WA_OpaquePaintEvent));
-  image.SetTiled(true);  // the rule ignores tiling
-  EXPECT_FALSE(image.testAttribute(Qt::WA_OpaquePaintEvent));
-  image.SetStretch(true);  // a stretched picture always covers it
-  EXPECT_TRUE(image.testAttribute(Qt::WA_OpaquePaintEvent));
-  image.SetTransparent(true);  // but not when it has see-through parts
-  EXPECT_FALSE(image.testAttribute(Qt::WA_OpaquePaintEvent));
-  image.SetTransparent(false);
-  image.Picture()->SetGraphic(nullptr);
-  EXPECT_FALSE(image.testAttribute(Qt::WA_OpaquePaintEvent));
+  const auto image = Showing({100, 80}, PositionBitmap(100, 80));
+  EXPECT_TRUE(image->testAttribute(Qt::WA_OpaquePaintEvent));
+  test::SetPicture(*image->Picture(), PositionBitmap(100, 79));
+  EXPECT_FALSE(image->testAttribute(Qt::WA_OpaquePaintEvent));
+  image->SetTiled(true);  // the rule ignores tiling
+  EXPECT_FALSE(image->testAttribute(Qt::WA_OpaquePaintEvent));
+  image->SetStretch(true);  // a stretched picture always covers it
+  EXPECT_TRUE(image->testAttribute(Qt::WA_OpaquePaintEvent));
+  image->SetTransparent(true);  // but not when it has see-through parts
+  EXPECT_FALSE(image->testAttribute(Qt::WA_OpaquePaintEvent));
+  image->SetTransparent(false);
+  image->Picture()->SetGraphic(nullptr);
+  EXPECT_FALSE(image->testAttribute(Qt::WA_OpaquePaintEvent));
 }
 
 // A picture with see-through pixels of its own (an icon's alpha) must let the parent paint
 // behind it, or those pixels keep whatever the window showed there before.
 TEST(ProImage, PictureWithAlphaLetsTheParentPaintBehindIt) {
   QWidget parent;
-  PaintBackdrop(parent, 64, 64);
-  auto* image = new TProImage(&parent);
-  image->setGeometry(0, 0, 64, 64);
-  TBitmap icon;
-  icon.SetPixelFormat(pf32bit);
-  icon.SetSize(64, 64);
-  for (int y = 0; y < 64; ++y) {
-    std::uint8_t* row = icon.ScanLine(y);
-    for (int x = 32; x < 64; ++x) {
-      row[4 * x + 2] = 0xFF;  // opaque red on the right, nothing on the left
-      row[4 * x + 3] = 0xFF;
-    }
-  }
+  TProImage* image = OnBackdrop(parent, {64, 64}, {0, 0, 64, 64});
+  // Opaque red on the right, nothing on the left.
+  TBitmap icon = test::FillBitmap(pf32bit, 64, 64, [](std::uint8_t* pixel, int x, int) {
+    if (x >= 32) pixel[2] = pixel[3] = 0xFF;
+  });
   icon.SetAlphaChannel(true);
   // Shown once: a window shown again is not exposed at once, and would not repaint.
   parent.show();
@@ -211,9 +201,7 @@ TEST(ProImage, PictureWithAlphaLetsTheParentPaintBehindIt) {
 
 TEST(ProImage, EmptyPicturePaintsNothingInAnyMode) {
   QWidget parent;
-  PaintBackdrop(parent, 120, 100);
-  auto* image = new TProImage(&parent);
-  image->setGeometry(10, 10, 100, 80);
+  TProImage* image = OnBackdrop(parent, {120, 100}, {10, 10, 100, 80});
   for (int mode = 0; mode < 4; ++mode) {
     image->SetTiled(mode == 1);
     image->SetStretch(mode == 2);
@@ -226,9 +214,7 @@ TEST(ProImage, EmptyPicturePaintsNothingInAnyMode) {
 
 TEST(ProImage, ZeroSizedGraphicPaintsNothingWhenTiled) {
   QWidget parent;
-  PaintBackdrop(parent, 120, 100);
-  auto* image = new TProImage(&parent);
-  image->setGeometry(0, 0, 120, 100);
+  TProImage* image = OnBackdrop(parent, {120, 100}, {0, 0, 120, 100});
   image->SetTiled(true);
   TBitmap empty;
   test::SetPicture(*image->Picture(), empty);

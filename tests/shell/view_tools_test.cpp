@@ -20,29 +20,21 @@ namespace vumo {
 namespace {
 
 using test::PositionBitmap;
+using test::PositionColour;
 using test::Rgb;
-
-unsigned Position(int x, int y) { return (unsigned(x & 0xFF) << 16) | (unsigned(y & 0xFF) << 8) | 0x80u; }
 
 // A 32-bit picture with alpha: opaque red on the left half, fully see-through on the right,
 // and a half-transparent green row at the top.
 TBitmap AlphaBitmap(int width, int height) {
-  TBitmap bitmap;
-  bitmap.SetPixelFormat(pf32bit);
-  bitmap.SetSize(width, height);
-  for (int y = 0; y < height; ++y) {
-    std::uint8_t* row = bitmap.ScanLine(y);
-    for (int x = 0; x < width; ++x) {
-      std::uint8_t* p = row + 4 * x;
-      if (y == 0) {
-        p[1] = 0xFF;
-        p[3] = 0x80;
-      } else if (x < width / 2) {
-        p[2] = 0xFF;
-        p[3] = 0xFF;
-      }
+  TBitmap bitmap = test::FillBitmap(pf32bit, width, height, [width](std::uint8_t* p, int x, int y) {
+    if (y == 0) {
+      p[1] = 0xFF;
+      p[3] = 0x80;
+    } else if (x < width / 2) {
+      p[2] = 0xFF;
+      p[3] = 0xFF;
     }
-  }
+  });
   bitmap.SetAlphaChannel(true);
   return bitmap;
 }
@@ -103,7 +95,7 @@ TEST_F(ViewTools, TheWheelZoomsAboutTheCursorAndPixelsStaySharpSquares) {
   form->ScrollBox->verticalScrollBar()->setValue(0);
   const QImage shown = Shown();
   for (int y = 0; y < 12; ++y)
-    for (int x = 0; x < 12; ++x) ASSERT_EQ(Rgb(shown, x, y), Position(x / 3, y / 3)) << x << "," << y;
+    for (int x = 0; x < 12; ++x) ASSERT_EQ(Rgb(shown, x, y), PositionColour(x / 3, y / 3)) << x << "," << y;
   Wheel(QPointF(5, 5), -2);
   EXPECT_EQ(form->ViewImage->Zoom(), 1.0);
   // Dragging pans the scroll box.
@@ -154,9 +146,9 @@ TEST_F(ViewTools, TiledPanWrapsAndHalfOffsetPutsTheSeamsMidTile) {
   test::SetPicture(*form->ViewImage->Picture(), PositionBitmap(64, 48));
   Drag(QPoint(50, 50), QPoint(60, 45));  // the tiling moves right 10 and up 5
   QImage shown = Shown();
-  EXPECT_EQ(Rgb(shown, 10, 43), Position(0, 0));
-  EXPECT_EQ(Rgb(shown, 9, 43), Position(63, 0));
-  EXPECT_EQ(Rgb(shown, 10, 42), Position(0, 47));
+  EXPECT_EQ(Rgb(shown, 10, 43), PositionColour(0, 0));
+  EXPECT_EQ(Rgb(shown, 9, 43), PositionColour(63, 0));
+  EXPECT_EQ(Rgb(shown, 10, 42), PositionColour(0, 47));
   Hover(QPoint(10, 43));
   EXPECT_EQ(form->ViewImage->HoveredPixel(), QPoint(0, 0));
   EXPECT_TRUE(form->StatusBar->PixelText().startsWith("0, 0 ")) << form->StatusBar->PixelText().toStdString();
@@ -166,9 +158,9 @@ TEST_F(ViewTools, TiledPanWrapsAndHalfOffsetPutsTheSeamsMidTile) {
   EXPECT_TRUE(form->ViewImage->HalfOffset());
   EXPECT_TRUE(form->HalfOffsetMenu->Checked());
   shown = Shown();
-  EXPECT_EQ(Rgb(shown, 32, 24), Position(0, 0));
-  EXPECT_EQ(Rgb(shown, 31, 23), Position(63, 47));
-  EXPECT_EQ(Rgb(shown, 0, 0), Position(32, 24));
+  EXPECT_EQ(Rgb(shown, 32, 24), PositionColour(0, 0));
+  EXPECT_EQ(Rgb(shown, 31, 23), PositionColour(63, 47));
+  EXPECT_EQ(Rgb(shown, 0, 0), PositionColour(32, 24));
 }
 
 TEST_F(ViewTools, TheReadoutShowsTheStoredValueAndCopiesIt) {
@@ -283,9 +275,7 @@ TEST_F(ViewTools, EveryChoiceIsKeptForTheNextStartAndDefaultSettingsResetsIt) {
   form->ViewImage->SetAlphaColor(0x123456);
   form->ViewImage->SetExposure(-1.5);
   form->close();
-  form = std::make_unique<TForm1>();
-  form->show();
-  ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
+  ASSERT_NO_FATAL_FAILURE(Reopen());
   EXPECT_EQ(form->ViewImage->Zoom(), 3.0);
   EXPECT_TRUE(form->ViewImage->HalfOffset());
   EXPECT_EQ(form->ViewImage->Channel(), TViewState::vcGreen);
