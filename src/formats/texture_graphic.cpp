@@ -362,7 +362,8 @@ void TTextureGraphic::ForEachBlockRow(TByteSource& source, const TSurface& s, De
 void TTextureGraphic::DecodeBytes(TByteSource& source, const TSurface& s, std::uint8_t* pixels, std::size_t stride) {
   const TPixelLayout& p = layout_.Pixels;
   if (p.Kind == TPixelKind::Blocks) {
-    ForEachBlockRow(source, s, [&](const std::uint8_t* blocks, std::size_t rowBytes, std::uint32_t y, std::uint32_t rows) {
+    ForEachBlockRow(source, s, [&](const std::uint8_t* blocks, std::size_t rowBytes, std::uint32_t y,
+                                   std::uint32_t rows) {
       if (p.Blocks == TBlockFormat::BC1 && !bc1Transparent_) bc1Transparent_ = BC1BlocksTransparent(blocks, rowBytes);
       DecodeBlocks(p.Blocks, blocks, rowBytes, s.Width, rows, pixels + y * stride, stride, poBGRA);
     });
@@ -408,7 +409,8 @@ void TTextureGraphic::DecodeBytes(TByteSource& source, const TSurface& s, std::u
 void TTextureGraphic::DecodeFloats(TByteSource& source, const TSurface& s, float* pixels, std::size_t stride) {
   const TPixelLayout& p = layout_.Pixels;
   if (p.Kind == TPixelKind::Blocks) {
-    ForEachBlockRow(source, s, [&](const std::uint8_t* blocks, std::size_t rowBytes, std::uint32_t y, std::uint32_t rows) {
+    ForEachBlockRow(source, s, [&](const std::uint8_t* blocks, std::size_t rowBytes, std::uint32_t y,
+                                   std::uint32_t rows) {
       DecodeBlocks(p.Blocks, blocks, rowBytes, s.Width, rows, pixels + y * stride, stride * sizeof(float));
     });
   } else {

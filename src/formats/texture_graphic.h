@@ -1,6 +1,7 @@
-// What the GPU texture readers (DDS, KTX, KTX2) share: how a texture's pixels are stored, the
-// decoding of one surface into the bitmap or a float plane, and the file's images (array
-// layers, cube faces, mip levels, volume slices) with their captions and a cube map's cross.
+// What the GPU texture readers (DDS, KTX, KTX2, ASTC, PKM) share: the load, how a texture's
+// pixels are stored, the decoding of one surface into the bitmap or a float plane, and the
+// file's images (array layers, cube faces, mip levels, volume slices) with their captions and
+// a cube map's cross.
 #pragma once
 
 #include <cstdint>
@@ -108,6 +109,7 @@ class TTextureGraphic : public TReaderGraphic {
   std::uint64_t CountWholeImages(std::uint64_t available) const;
   // The image properties of image `index` (the first when the file lacks it).
   void FillImageProperties(unsigned index);
+
  private:
   // The load once the header is read: the requested image, or the cube map's cross after the
   // other images, into the bitmap or a float plane.
