@@ -84,6 +84,8 @@ struct TImageSet {
   // What the loaded image is among the others, for a status line: "page 3/5",
   // "level 2/12 (512 x 512)", "face -Y, level 1/10". Empty for a file of one image.
   std::string Caption;
+  // Of Count, the last ones drawn from the others rather than stored (a cube map's cross).
+  unsigned Composites = 0;
 
   friend bool operator==(const TImageSet&, const TImageSet&) = default;
 };

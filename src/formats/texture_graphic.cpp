@@ -498,7 +498,8 @@ void TTextureGraphic::LoadTexture(TStream& Stream) {
   SetAlphaChannel(asCross ||
                   (p.Alpha && (p.Kind != TPixelKind::Blocks || p.Blocks != TBlockFormat::BC1 || bc1Transparent_)));
   SetImages(TImageSet{static_cast<unsigned>(std::min<std::uint64_t>(count, 0xFFFFFFFF)), RequestedImage(),
-                      asCross ? "faces as a cross" : count > 1 ? Caption(surface) : std::string()});
+                      asCross ? "faces as a cross" : count > 1 ? Caption(surface) : std::string(),
+                      cross ? 1u : 0u});
   TImagePlace at(asCross ? TImagePlace::ipComposite : TImagePlace::ipSurface);
   if (!asCross) {
     at.Layer = surface.Layer;

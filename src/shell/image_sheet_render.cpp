@@ -78,6 +78,8 @@ TImageSheet RenderImageSheet(const std::string& fileName) {
   TPicture picture;
   picture.LoadFromFile(fileName, 0);
   const unsigned count = std::max(picture.Graphic()->Images().Count, 1u);
+  // Known before the loop, which may stop at the cap short of the cross at the end.
+  const unsigned composites = std::min(picture.Graphic()->Images().Composites, count - 1);
   std::vector<TSheetImage> placed;
   std::vector<QImage> images;
   std::uint64_t pixels = 0, work = 0;
@@ -116,7 +118,7 @@ TImageSheet RenderImageSheet(const std::string& fileName) {
   picture.SetGraphic(nullptr);  // the last image is copied already: its memory goes before the sheet's comes
   const TSheetLook look = SheetLook();
   TImageSheet sheet;
-  sheet.Total = count - (composite ? 1 : 0);
+  sheet.Total = count - std::max(composites, composite ? 1u : 0u);
   sheet.Shown = static_cast<unsigned>(placed.size());
   const TSheetPlan plan = PlanImageSheet(placed, sheet.Total, look);
   sheet.Image = DrawImageSheet(plan, images, look.LabelHeight);

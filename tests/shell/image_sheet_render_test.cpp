@@ -5,7 +5,10 @@
 
 #include <QTemporaryDir>
 
+#include <fstream>
+
 #include "support/test_support.h"
+#include "support/texture_writer.h"
 #include "support/tiff_pages.h"
 
 namespace vumo {
@@ -49,6 +52,19 @@ TEST(ImageSheetRender, ACubeMapsLevelsLieInOneRowAFace) {
     EXPECT_GT(first.box.top(), above);
     above = first.box.bottom();
   }
+}
+
+TEST(ImageSheetRender, ACappedCubeArrayCountsOnlyItsStoredImages) {
+  // 43 cubes of 1 x 1 faces: 258 stored images, then the cross, past what one sheet shows.
+  QTemporaryDir dir;
+  const std::string path = dir.filePath("cubes.dds").toStdString();
+  test::Bytes dds = test::DDSFile(1, 1, test::kDDSFourCCFlag, "DX10", 0, {0, 0, 0, 0}, test::Bytes(43 * 6 * 4, 0x80), 87);
+  test::PutLittleEndian32(dds, 136, 0x4);  // a cube map
+  test::PutLittleEndian32(dds, 140, 43);   // of 43 layers
+  std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(dds.data()), std::streamsize(dds.size()));
+  const TImageSheet sheet = RenderImageSheet(path);
+  EXPECT_EQ(sheet.Shown, 256u);
+  EXPECT_EQ(sheet.Total, 258u);
 }
 
 TEST(ImageSheetRender, PagesOfATiffMakeAGrid) {
