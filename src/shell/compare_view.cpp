@@ -18,11 +18,9 @@
 namespace vumo {
 namespace {
 
-constexpr int kWheelNotch = 120;
 constexpr int kPaneGap = 2;
 // How near the divider a press grabs it rather than panning, in screen pixels.
 constexpr int kDividerReach = 4;
-constexpr double kPanStep = 32;
 const std::uint8_t kMarkColour[3] = {255, 0, 255};
 
 std::unique_ptr<TPicture> LoadFile(const QString& path, unsigned index) {
@@ -407,10 +405,9 @@ void TCompareView::leaveEvent(QEvent* event) {
 }
 
 void TCompareView::wheelEvent(QWheelEvent* event) {
-  wheelRemainder_ += event->angleDelta().y();
-  while (std::abs(wheelRemainder_) >= kWheelNotch) {
-    const int direction = wheelRemainder_ > 0 ? 1 : -1;
-    wheelRemainder_ -= direction * kWheelNotch;
+  for (int notches = wheelNotches_.Take(event->angleDelta().y()); notches != 0;) {
+    const int direction = notches > 0 ? 1 : -1;
+    notches -= direction;
     // The picture point under the cursor stays there: the pan is set before the leader
     // tells of the new zoom, which then has nothing left to move.
     const QPointF at = event->position();
@@ -427,13 +424,13 @@ void TCompareView::wheelEvent(QWheelEvent* event) {
 }
 
 void TCompareView::keyPressEvent(QKeyEvent* event) {
-  switch (event->key()) {
-    case Qt::Key_Space: Swap(); break;
-    case Qt::Key_Left: SetPan(pan_ + QPointF(kPanStep, 0)); break;
-    case Qt::Key_Right: SetPan(pan_ - QPointF(kPanStep, 0)); break;
-    case Qt::Key_Up: SetPan(pan_ + QPointF(0, kPanStep)); break;
-    case Qt::Key_Down: SetPan(pan_ - QPointF(0, kPanStep)); break;
-    default: QWidget::keyPressEvent(event); return;
+  if (const std::optional<QPointF> pan = ArrowKeyPan(event->key())) {
+    SetPan(pan_ + *pan);
+  } else if (event->key() == Qt::Key_Space) {
+    Swap();
+  } else {
+    QWidget::keyPressEvent(event);
+    return;
   }
   event->accept();
 }

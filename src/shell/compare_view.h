@@ -137,7 +137,7 @@ class TCompareView : public QWidget {
   std::optional<QPoint> hovered_;
   std::optional<QPointF> dragFrom_;
   bool draggingDivider_ = false;
-  int wheelRemainder_ = 0;
+  TWheelNotches wheelNotches_;
 };
 
 }  // namespace vumo

@@ -18,10 +18,6 @@
 namespace vumo {
 namespace {
 
-// Screen pixels an arrow key pans by.
-constexpr double kArrowPan = 32.0;
-// A wheel notch, in the eighths of a degree Qt reports.
-constexpr int kWheelNotch = 120;
 // Stops of exposure a key press changes.
 constexpr double kExposureStep = 0.5;
 constexpr double kMaxExposure = 32.0;
@@ -388,11 +384,10 @@ void TProImage::wheelEvent(QWheelEvent* event) {
     event->ignore();
     return;
   }
-  // Fine-grained wheels and touchpads send parts of a notch: a step is taken per notch.
-  wheelRemainder_ += event->angleDelta().y();
-  while (std::abs(wheelRemainder_) >= kWheelNotch) {
-    const int direction = wheelRemainder_ > 0 ? 1 : -1;
-    wheelRemainder_ -= direction * kWheelNotch;
+  // A zoom step per whole notch.
+  for (int notches = wheelNotches_.Take(event->angleDelta().y()); notches != 0;) {
+    const int direction = notches > 0 ? 1 : -1;
+    notches -= direction;
     ZoomAbout(NextZoomStep(state_.Zoom, direction), event->position());
   }
   event->accept();
@@ -429,11 +424,12 @@ void TProImage::mouseReleaseEvent(QMouseEvent* event) {
 }
 
 void TProImage::keyPressEvent(QKeyEvent* event) {
+  if (const std::optional<QPointF> pan = ArrowKeyPan(event->key())) {
+    Pan(*pan);
+    event->accept();
+    return;
+  }
   switch (event->key()) {
-    case Qt::Key_Left: Pan(QPointF(kArrowPan, 0)); break;
-    case Qt::Key_Right: Pan(QPointF(-kArrowPan, 0)); break;
-    case Qt::Key_Up: Pan(QPointF(0, kArrowPan)); break;
-    case Qt::Key_Down: Pan(QPointF(0, -kArrowPan)); break;
     case Qt::Key_PageUp:
     case Qt::Key_BracketLeft: emit ImageStepRequested(-1); break;
     case Qt::Key_PageDown:

@@ -184,7 +184,7 @@ class TProImage : public QWidget, public TScrolledContent {
   TViewRenderer renderer_;
   std::optional<QPoint> hovered_;
   std::optional<QPointF> dragFrom_;
-  int wheelRemainder_ = 0;
+  TWheelNotches wheelNotches_;
 };
 
 // Posted to the window when a picture with a palette asks for it to be realised. True-colour

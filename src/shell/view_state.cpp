@@ -27,6 +27,25 @@ double NextZoomStep(double zoom, int direction) {
   return kZoomSteps.front();
 }
 
+int TWheelNotches::Take(int angleDelta) {
+  constexpr int kNotch = 120;  // eighths of a degree
+  remainder_ += angleDelta;
+  const int notches = remainder_ / kNotch;  // toward zero, so a part of a notch stays either way
+  remainder_ -= notches * kNotch;
+  return notches;
+}
+
+std::optional<QPointF> ArrowKeyPan(int key) {
+  constexpr double kStep = 32;
+  switch (key) {
+    case Qt::Key_Left: return QPointF(kStep, 0);
+    case Qt::Key_Right: return QPointF(-kStep, 0);
+    case Qt::Key_Up: return QPointF(0, kStep);
+    case Qt::Key_Down: return QPointF(0, -kStep);
+    default: return std::nullopt;
+  }
+}
+
 double FitZoom(QSize picture, QSize viewport) {
   if (picture.width() <= 0 || picture.height() <= 0 || viewport.width() <= 0 || viewport.height() <= 0) return 1.0;
   const double fit = std::min(double(viewport.width()) / picture.width(), double(viewport.height()) / picture.height());

@@ -8,6 +8,7 @@
 #include <QSize>
 #include <QString>
 #include <cstdint>
+#include <optional>
 
 namespace vumo {
 
@@ -40,6 +41,19 @@ inline constexpr double kMaxZoom = 64.0;
 // The next zoom step up (direction > 0) or down from `zoom`: 1/16 ... 1/2, 1, 2, 3, 4, 6, 8,
 // 12, 16, 24, 32, 48, 64. A zoom between steps goes to the nearest step in that direction.
 double NextZoomStep(double zoom, int direction);
+// Whole notches of a mouse wheel: fine-grained wheels and touchpads send parts of one, which
+// add up until they make one.
+class TWheelNotches {
+ public:
+  // The notches `angleDelta` (Qt's eighths of a degree) completes, positive away from the
+  // user; what is left waits for the next.
+  int Take(int angleDelta);
+
+ private:
+  int remainder_ = 0;
+};
+// How far an arrow key pans the picture, in screen pixels; nothing for other keys.
+std::optional<QPointF> ArrowKeyPan(int key);
 // The zoom that shows the whole picture in the viewport, within the zoom limits.
 double FitZoom(QSize picture, QSize viewport);
 // "100%", "1600%", "6.25%", "33.3%".
