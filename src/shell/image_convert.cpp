@@ -104,4 +104,11 @@ QImage GraphicToQImage(const TGraphic& graphic) {
   return keyed;
 }
 
+QImage CheckerTile(QRgb corner, QRgb other) {
+  QImage tile(16, 16, QImage::Format_RGB32);
+  for (int y = 0; y < 16; ++y)
+    for (int x = 0; x < 16; ++x) tile.setPixel(x, y, ((x < 8) != (y < 8)) ? other : corner);
+  return tile;
+}
+
 }  // namespace vumo

@@ -18,4 +18,8 @@ QImage BitmapToQImage(const TBitmap& bitmap);
 // on a transparent background. Null when there is nothing to draw.
 QImage GraphicToQImage(const TGraphic& graphic);
 
+// A 16 x 16 tile of 8-pixel squares for the checkerboard behind see-through pixels: `corner`
+// at its top-left and bottom-right, `other` beside them.
+QImage CheckerTile(QRgb corner, QRgb other);
+
 }  // namespace vumo

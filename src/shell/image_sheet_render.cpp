@@ -23,14 +23,6 @@ QFont LabelFont() {
   return font;
 }
 
-// Alpha shows over squares of two greys, as in the view, not over the sheet's own grey.
-QImage Checker() {
-  QImage tile(16, 16, QImage::Format_RGB32);
-  for (int y = 0; y < 16; ++y)
-    for (int x = 0; x < 16; ++x) tile.setPixel(x, y, ((x < 8) != (y < 8)) ? qRgb(0x99, 0x99, 0x99) : qRgb(0x66, 0x66, 0x66));
-  return tile;
-}
-
 // The pixels are copied: the picture they came from loads the next image over them.
 QImage OwnImage(const TGraphic& graphic) {
   const QImage image = GraphicToQImage(graphic);
@@ -54,7 +46,8 @@ QImage DrawImageSheet(const TSheetPlan& plan, const std::vector<QImage>& images,
   if (sheet.isNull()) throw Exception("Cannot draw the sheet: out of memory.");
   sheet.fill(kSheetColor);
   QPainter painter(&sheet);
-  const QBrush checker(Checker());
+  // Alpha shows over a checkerboard as in the view, in darker greys that suit the sheet's own.
+  const QBrush checker(CheckerTile(qRgb(0x66, 0x66, 0x66), qRgb(0x99, 0x99, 0x99)));
   for (const TSheetCell& cell : plan.Cells) {
     if (cell.Index >= images.size() || images[cell.Index].isNull()) continue;
     const QImage& image = images[cell.Index];

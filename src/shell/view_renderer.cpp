@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "shell/image_convert.h"
 #include "shell/normal_view.h"
 
 namespace vumo {
@@ -23,13 +24,8 @@ QImage ChannelImage(const QImage& source, TViewState::TChannel channel) {
   return grey;
 }
 
-const QImage& CheckerTile() {
-  static const QImage tile = [] {
-    QImage t(16, 16, QImage::Format_RGB32);
-    for (int y = 0; y < 16; ++y)
-      for (int x = 0; x < 16; ++x) t.setPixel(x, y, ((x < 8) != (y < 8)) ? qRgb(0xCC, 0xCC, 0xCC) : qRgb(0xFF, 0xFF, 0xFF));
-    return t;
-  }();
+const QImage& ViewCheckerTile() {
+  static const QImage tile = CheckerTile(qRgb(0xFF, 0xFF, 0xFF), qRgb(0xCC, 0xCC, 0xCC));
   return tile;
 }
 
@@ -146,7 +142,7 @@ void TViewRenderer::PaintBackdrop(QPainter& painter, const QRect& area, TViewSta
   switch (background) {
     case TViewState::abChecker:
       painter.setBrushOrigin(0, 0);
-      painter.fillRect(area, QBrush(CheckerTile()));
+      painter.fillRect(area, QBrush(ViewCheckerTile()));
       break;
     case TViewState::abWindow: painter.fillRect(area, window); break;
     case TViewState::abBlack: painter.fillRect(area, Qt::black); break;
